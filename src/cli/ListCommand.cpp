@@ -1,0 +1,90 @@
+// Prints the task list grouped as the window's tree shows it: each group
+// with its tasks, then the tasks that belong to no stored group.
+#include "cli/ListCommand.h"
+
+#include "store/StoreError.h"
+#include "store/TaskDatabase.h"
+#include "store/TaskList.h"
+
+#include <QSet>
+
+namespace tarnwick::cli {
+
+namespace {
+
+QString runModeText(qint64 mode)
+{
+    switch (mode) {
+    case 0:
+        return QStringLiteral("manual");
+    case 1:
+        return QStringLiteral("on change");
+    case 2:
+        return QStringLiteral("scheduled");
+    default:
+        return QStringLiteral("unknown (%1)").arg(mode);
+    }
+}
+
+QString dash(const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; }
+
+void printTasks(const QList<TaskListRow>& rows)
+{
+    if (rows.isEmpty()) {
+        Print(stdout, QStringLiteral("  (no tasks)\n"));
+        return;
+    }
+    for (const TaskListRow& row : rows) {
+        Print(stdout, QStringLiteral("  [%1] %2\n").arg(row.taskId, row.taskName));
+        Print(stdout, QStringLiteral("      start: %1   last run: %2   next run: %3\n")
+                          .arg(runModeText(row.runMode), dash(row.lastRunText),
+                               dash(row.nextRunText)));
+        Print(stdout, QStringLiteral("      source: %1\n      target: %2\n")
+                          .arg(dash(row.sourceText), dash(row.targetDir)));
+    }
+}
+
+} // namespace
+
+QString ListCommand::summary() const
+{
+    return QStringLiteral("show the task groups and tasks with their last and next runs");
+}
+
+QString ListCommand::help() const
+{
+    return QStringLiteral(
+        "Usage: tarnwick-cli list\n"
+        "\n"
+        "Shows every task group with its tasks, then the tasks in no group:\n"
+        "ID, name, start mode, last run, next run, source and target.\n");
+}
+
+int ListCommand::run(const QStringList& args)
+{
+    ExpectNoArguments(name(), args);
+    TaskDatabase db;
+    OpenTaskDatabase(db);
+
+    const QList<TaskGroupRow> groups = ReadTaskGroups(db);
+    QSet<QString> grouped;
+    for (const TaskGroupRow& group : groups) {
+        Print(stdout, QStringLiteral("Group %1 [%2]\n").arg(group.name, group.groupId));
+        const QList<TaskListRow> rows = ReadTaskList(db, group.groupId);
+        for (const TaskListRow& row : rows)
+            grouped.insert(row.taskId);
+        printTasks(rows);
+    }
+
+    QList<TaskListRow> ungrouped;
+    for (const TaskListRow& row : ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID))) {
+        if (!grouped.contains(row.taskId))
+            ungrouped.append(row);
+    }
+    Print(stdout, groups.isEmpty() ? QStringLiteral("All Tasks\n")
+                                   : QStringLiteral("Not in a group\n"));
+    printTasks(ungrouped);
+    return kExitOk;
+}
+
+} // namespace tarnwick::cli

@@ -1,0 +1,70 @@
+// tarnwick-cli: runs tasks and the scheduler without the window. Picks the
+// command by its name and turns what it throws into a message and a status.
+#include "cli/InitCommand.h"
+#include "cli/ListCommand.h"
+#include "store/StoreError.h"
+
+#include <QCoreApplication>
+
+#include <memory>
+#include <vector>
+
+using namespace tarnwick::cli;
+
+namespace {
+
+std::vector<std::unique_ptr<CliCommand>> makeCommands()
+{
+    std::vector<std::unique_ptr<CliCommand>> commands;
+    commands.push_back(std::make_unique<InitCommand>());
+    commands.push_back(std::make_unique<ListCommand>());
+    return commands;
+}
+
+QString overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
+{
+    QString text = QStringLiteral("Usage: tarnwick-cli COMMAND [ARGUMENTS]\n\n"
+                                  "Runs Tarnwick's mirror tasks without the window.\n\n"
+                                  "Commands:\n");
+    for (const auto& command : commands)
+        text += QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(8), command->summary());
+    text += QStringLiteral("\n'tarnwick-cli COMMAND --help' tells more about a command.\n");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const auto commands = makeCommands();
+
+    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
+        args.first() == QLatin1String("-h") || args.first() == QLatin1String("help")) {
+        Print(stdout, overview(commands));
+        return kExitOk;
+    }
+
+    const QString name = args.takeFirst();
+    for (const auto& command : commands) {
+        if (command->name() != name)
+            continue;
+        if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+            Print(stdout, command->help());
+            return kExitOk;
+        }
+        try {
+            return command->run(args);
+        } catch (const UsageError& e) {
+            Print(stderr, QStringLiteral("tarnwick-cli: %1\n").arg(QString::fromStdString(e.what())));
+            return kExitUsage;
+        } catch (const tarnwick::StoreError& e) {
+            Print(stderr, QStringLiteral("tarnwick-cli %1: %2\n").arg(name, e.message()));
+            return kExitFailure;
+        }
+    }
+    Print(stderr, QStringLiteral("tarnwick-cli: unknown command '%1' (see tarnwick-cli --help)\n")
+                      .arg(name));
+    return kExitUsage;
+}

@@ -1,0 +1,123 @@
+// Every statement the program sends to the task database, in one place.
+// The texts are fixed templates: spacing, brackets and letter case are part
+// of them. Fill them with FillStatement (TaskDatabase.h): %s takes a text,
+// %d a number.
+#pragma once
+
+namespace tarnwick::sql {
+
+// The password the task database file is keyed with.
+inline constexpr char DatabaseKey[] = "27190436";
+
+// The schema of an empty task database. UNIQUE identifiers make a clash fail
+// loudly instead of merging two tasks' rows; the CHECKs refuse a text that
+// is not a date-time, as a date-time column would.
+inline constexpr char CreateSchema[] =
+    "CREATE TABLE TaskGroup (TaskGroupID TEXT UNIQUE, Name TEXT);"
+    "CREATE TABLE Task (TaskID TEXT UNIQUE, TaskGroupID TEXT, TaskName TEXT,"
+    " SourceDir TEXT, TargetDir TEXT, ScheduleType INTEGER);"
+    "CREATE TABLE SourceDir (TaskID TEXT, SourceDir TEXT, IncludeSubDir INTEGER);"
+    "CREATE TABLE Exclude (ExcludeID INTEGER PRIMARY KEY AUTOINCREMENT, TaskID TEXT,"
+    " type INTEGER, stype INTEGER, sstype INTEGER, value TEXT, EndDate TEXT);"
+    "CREATE TABLE TaskSchedule (TaskSchID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " TaskID TEXT, ScheduleType INTEGER, value INTEGER, withweek TEXT, StartTime TEXT,"
+    " LastRunTime TEXT CHECK (LastRunTime IS NULL OR datetime(LastRunTime) IS NOT NULL),"
+    " NextRunTime TEXT CHECK (NextRunTime IS NULL OR datetime(NextRunTime) IS NOT NULL));"
+    "CREATE INDEX SourceDirTask ON SourceDir(TaskID);"
+    "CREATE INDEX ExcludeTask ON Exclude(TaskID);"
+    "CREATE INDEX TaskScheduleTask ON TaskSchedule(TaskID);";
+
+// TaskGroup
+inline constexpr char SelectGroups[] = "select * from TaskGroup";
+inline constexpr char InsertGroup[] =
+    "insert into TaskGroup([TaskGroupID],[Name]) values('%s', '%s')";
+inline constexpr char RenameGroup[] = "update TaskGroup set [Name]='%s' where [TaskGroupID]='%s' ";
+inline constexpr char DeleteGroup[] = "delete from TaskGroup where [TaskGroupID]= '%s'";
+
+// Task
+inline constexpr char SelectAllTaskRows[] =
+    "select TaskID, TaskName, SourceDir, ScheduleType,TargetDir from Task";
+inline constexpr char SelectGroupTaskRows[] =
+    "select TaskID, TaskName, SourceDir, ScheduleType,TargetDir from Task where TaskGroupID='%s'";
+inline constexpr char SelectTaskForEditor[] =
+    "select TaskGroupID,TaskName,TargetDir,ScheduleType from Task where TaskID='%s' ";
+inline constexpr char InsertTask[] =
+    "insert into Task([TaskID],[TaskGroupID],[TaskName],[SourceDir],[TargetDir],[ScheduleType]) "
+    "values('%s','%s','%s','%s','%s', %d)";
+inline constexpr char DeleteTask[] = "delete from Task where [TaskID]= '%s'";
+inline constexpr char SelectTaskForRun[] =
+    "select [TaskName],[TargetDir] from Task where [TaskID]='%s'";
+inline constexpr char SelectTaskRunMode[] = "select ScheduleType from Task where TaskID='%s'";
+inline constexpr char SelectWatchedTasks[] = "select [TaskID] from Task where ScheduleType=1";
+
+// SourceDir
+inline constexpr char SelectSourcesForEditor[] =
+    "select SourceDir,IncludeSubDir from SourceDir  where  TaskID='%s'";
+inline constexpr char SelectSourcesForRun[] =
+    "select SourceDir,IncludeSubDir from SourceDir where TaskID='%s'";
+inline constexpr char SelectWatchedFolders[] = "select [SourceDir] from SourceDir where TaskID='%s'";
+inline constexpr char InsertSource[] =
+    "insert into SourceDir([TaskID],[SourceDir],[IncludeSubDir]) values('%s','%s','%d')";
+inline constexpr char DeleteSources[] = "delete from SourceDir where [TaskID]= '%s'";
+
+// Exclude
+inline constexpr char SelectRulesForEditor[] = "select * from Exclude where TaskID='%s' ";
+inline constexpr char SelectRulesForRun[] = "select * from Exclude where [TaskID]='%s'";
+inline constexpr char InsertRule[] =
+    "insert into Exclude([TaskID], [type], [value]) values('%s', %d, '%s')";
+inline constexpr char InsertSizeRule[] =
+    "insert into Exclude([TaskID], [type], [stype], [sstype], [value]) values('%s', %d, %d, %d, "
+    "'%s')";
+inline constexpr char InsertDateRule[] =
+    "insert into Exclude([TaskID], [type], [stype], [sstype], [value], [EndDate]) values('%s', "
+    "%d, %d, %d, '%s', '%s')";
+inline constexpr char DeleteRules[] = "delete from Exclude where [TaskID]= '%s'";
+
+// TaskSchedule
+inline constexpr char SelectLastRunTime[] =
+    "select max(LastRunTime) as LastRunTime from TaskSchedule where TaskID='%s'";
+inline constexpr char SelectNextRunTime[] =
+    "select min(NextRunTime) as NextRunTime from TaskSchedule where TaskID='%s'";
+inline constexpr char SelectNextRunTimeAfterSave[] =
+    "select min(NextRunTime) as NextRunTime from TaskSchedule where [TaskID]='%s'";
+inline constexpr char SelectNextRunTimeAfterRun[] =
+    "select Min(NextRunTime) as NextRunTime from TaskSchedule where TaskID='%s'";
+inline constexpr char SelectSchedulesForEditor[] = "select * from TaskSchedule where TaskID='%s' ";
+inline constexpr char SelectSchedulesAfterRun[] = "select * from TaskSchedule where TaskID='%s'";
+inline constexpr char SelectSchedulesAtStartup[] =
+    "select * from TaskSchedule where ScheduleType>=0 and ScheduleType<7";
+inline constexpr char SelectSchedulesToCheck[] =
+    "select TaskID, ScheduleType, NextRunTime, StartTime from TaskSchedule where ScheduleType>=0 "
+    "and ScheduleType<7 ";
+inline constexpr char UpdateNextRunTime[] =
+    "Update TaskSchedule set [NextRunTime]='%s' where TaskSchID=%d";
+inline constexpr char UpdateRunTimes[] =
+    "Update TaskSchedule set [NextRunTime]='%s',[LastRunTime]='%s' where TaskSchID=%d";
+inline constexpr char InsertManualRow[] =
+    "insert into TaskSchedule([TaskID], [ScheduleType], [LastRunTime]) values('%s', 19, '%s')";
+inline constexpr char InsertOnChangeRow[] =
+    "insert into TaskSchedule([TaskID], [ScheduleType], [LastRunTime]) values('%s', 20, '%s')";
+inline constexpr char InsertIntervalEntry[] =
+    "insert into TaskSchedule(TaskID, [ScheduleType], [value], [LastRunTime], [NextRunTime], "
+    "[StartTime]) values('%s', %d, %d, '%s', '%s', '%s')";
+inline constexpr char InsertWeekEntry[] =
+    "insert into TaskSchedule([TaskID], [ScheduleType], [withweek], [StartTime], [LastRunTime], "
+    "[NextRunTime]) values('%s', '%d', '%s', '%s', '%s', '%s')";
+inline constexpr char InsertMonthEntry[] =
+    "insert into TaskSchedule([TaskID], [ScheduleType], [value], [StartTime], [LastRunTime], "
+    "[NextRunTime]) values('%s', '%d', '%s', '%s', '%s', '%s')";
+inline constexpr char InsertOnceEntry[] =
+    "insert into TaskSchedule([TaskID], [ScheduleType], [StartTime], [LastRunTime], "
+    "[NextRunTime]) values('%s', '%d', '%s', '%s', '%s')";
+inline constexpr char DeleteSchedules[] = "delete from TaskSchedule where [TaskID]= '%s'";
+
+} // namespace tarnwick::sql
+
+namespace tarnwick::sql {
+
+// Look-ups that keep a newly made identifier from reusing a stored one.
+inline constexpr char CountTaskID[] = "select count(*) as Taken from Task where [TaskID]='%s'";
+inline constexpr char CountGroupID[] =
+    "select count(*) as Taken from TaskGroup where [TaskGroupID]='%s'";
+
+} // namespace tarnwick::sql

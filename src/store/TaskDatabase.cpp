@@ -1,0 +1,294 @@
+// SQLCipher connection and statement helpers.
+#include "store/TaskDatabase.h"
+
+#include "platform/ProgramFolder.h"
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+
+#include <stdexcept>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+QString engineMessage(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+// Runs one or more statements that give no rows.
+void exec(sqlite3* db, const QByteArray& sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        QString message = error ? QString::fromUtf8(error) : engineMessage(db);
+        sqlite3_free(error);
+        throw StoreError(message);
+    }
+}
+
+// Opens and keys a connection. With `create` a missing file is made.
+sqlite3* openKeyed(const QString& path, bool create)
+{
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    if (create)
+        flags |= SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        QString message = engineMessage(db);
+        sqlite3_close(db);
+        throw StoreError(message);
+    }
+    try {
+        exec(db, QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';");
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        // Reading the schema is what proves the key: a wrong key or a file
+        // that is no database fails here with the engine's own message.
+        exec(db, "SELECT count(*) FROM sqlite_master;");
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    return db;
+}
+
+QVariant columnValue(sqlite3_stmt* stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qint64>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, i));
+    default:
+        return QVariant(QString::fromUtf8(
+            reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+            sqlite3_column_bytes(stmt, i)));
+    }
+}
+
+} // namespace
+
+TaskDatabase::~TaskDatabase() { close(); }
+
+void TaskDatabase::open(const QString& path)
+{
+    close();
+    m_db = openKeyed(path, false);
+    m_path = path;
+    // WAL lets the window and a command-line run share the file. A file
+    // that cannot switch (read-only medium) still works in its own mode.
+    try {
+        exec(m_db, "PRAGMA journal_mode = WAL;");
+    } catch (const StoreError&) {
+    }
+}
+
+void TaskDatabase::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_path.clear();
+}
+
+void TaskDatabase::execute(const QString& statement)
+{
+    if (!m_db)
+        throw StoreError(QStringLiteral("The task database is not open"));
+    exec(m_db, statement.toUtf8());
+}
+
+void CreateTaskDatabase(const QString& path)
+{
+    if (QFile::exists(path))
+        throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
+    sqlite3* db = openKeyed(path, true);
+    try {
+        exec(db, "BEGIN;");
+        exec(db, sql::CreateSchema);
+        exec(db, "COMMIT;");
+        exec(db, "PRAGMA journal_mode = WAL;");
+    } catch (...) {
+        sqlite3_close(db);
+        QFile::remove(path);
+        throw;
+    }
+    sqlite3_close(db);
+}
+
+void OpenTaskDatabase(TaskDatabase& db) { db.open(TaskDatabasePath()); }
+
+void TaskQuery::close()
+{
+    m_columns.clear();
+    m_rows.clear();
+    m_row = 0;
+}
+
+const QVariant& TaskQuery::value(const char* column) const
+{
+    const QLatin1String wanted(column);
+    qsizetype index = 0;
+    while (index < m_columns.size() && m_columns[index].compare(wanted, Qt::CaseInsensitive) != 0)
+        ++index;
+    if (index == m_columns.size())
+        throw StoreError(QStringLiteral("Field '%1' not found").arg(QLatin1String(column)));
+    if (eof())
+        throw StoreError(QStringLiteral("No current row for field '%1'").arg(QLatin1String(column)));
+    return m_rows[m_row][static_cast<std::size_t>(index)];
+}
+
+bool TaskQuery::isNull(const char* column) const { return value(column).isNull(); }
+
+QString TaskQuery::text(const char* column) const
+{
+    const QVariant& v = value(column);
+    return v.isNull() ? QString() : v.toString();
+}
+
+qint64 TaskQuery::integer(const char* column) const
+{
+    const QVariant& v = value(column);
+    if (v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::LongLong)
+        return v.toLongLong();
+    bool ok = false;
+    const qint64 number = v.toString().trimmed().toLongLong(&ok);
+    if (!ok)
+        throw StoreError(QStringLiteral("'%1' is not a valid integer value for field '%2'")
+                             .arg(v.toString(), QLatin1String(column)));
+    return number;
+}
+
+bool TaskQuery::yesNo(const char* column) const
+{
+    const QVariant& v = value(column);
+    if (v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::LongLong)
+        return v.toLongLong() != 0;
+    const QString t = v.toString().trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const qint64 number = t.toLongLong(&ok);
+    if (!ok)
+        throw StoreError(QStringLiteral("'%1' is not a valid yes/no value for field '%2'")
+                             .arg(t, QLatin1String(column)));
+    return number != 0;
+}
+
+QDateTime TaskQuery::dateTime(const char* column) const
+{
+    const QVariant& v = value(column);
+    if (v.isNull())
+        return ZeroDateTime();
+    return DateTimeFromText(v.toString());
+}
+
+void RunQuery(TaskQuery& query, const QString& statement)
+{
+    query.close();
+    sqlite3* db = query.database().handle();
+    if (!db)
+        throw StoreError(QStringLiteral("The task database is not open"));
+    const QByteArray sql = statement.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+        SQLITE_OK)
+        throw StoreError(engineMessage(db));
+    const int columns = sqlite3_column_count(stmt);
+    for (int i = 0; i < columns; ++i)
+        query.m_columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::vector<QVariant> row;
+        row.reserve(static_cast<std::size_t>(columns));
+        for (int i = 0; i < columns; ++i)
+            row.push_back(columnValue(stmt, i));
+        query.m_rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        QString message = engineMessage(db);
+        sqlite3_finalize(stmt);
+        query.close();
+        throw StoreError(message);
+    }
+    sqlite3_finalize(stmt);
+}
+
+void RunStatement(TaskQuery& query, const QString& statement)
+{
+    query.close();
+    query.database().execute(statement);
+}
+
+QString EscapeQuotes(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(u'\'', QLatin1String("''"));
+    return escaped;
+}
+
+QString FillStatement(const char* statementTemplate, std::initializer_list<StatementArg> args)
+{
+    QString out;
+    auto arg = args.begin();
+    for (const char* p = statementTemplate; *p; ++p) {
+        if (*p != '%' || (p[1] != 's' && p[1] != 'd')) {
+            out += QLatin1Char(*p);
+            continue;
+        }
+        if (arg == args.end())
+            throw std::logic_error(std::string("too few values for: ") + statementTemplate);
+        if (p[1] == 's') {
+            const QString* text = std::get_if<QString>(&*arg);
+            if (!text)
+                throw std::logic_error(std::string("%s given a number in: ") + statementTemplate);
+            out += EscapeQuotes(*text);
+        } else {
+            const qint64* number = std::get_if<qint64>(&*arg);
+            if (!number)
+                throw std::logic_error(std::string("%d given a text in: ") + statementTemplate);
+            out += QString::number(*number);
+        }
+        ++arg;
+        ++p;
+    }
+    if (arg != args.end())
+        throw std::logic_error(std::string("too many values for: ") + statementTemplate);
+    return out;
+}
+
+StoreTransaction::StoreTransaction(TaskDatabase& db) : m_db(db) { m_db.execute(QStringLiteral("BEGIN IMMEDIATE;")); }
+
+StoreTransaction::~StoreTransaction()
+{
+    if (m_open) {
+        try {
+            m_db.execute(QStringLiteral("ROLLBACK;"));
+        } catch (const StoreError&) {
+        }
+    }
+}
+
+void StoreTransaction::commit()
+{
+    m_db.execute(QStringLiteral("COMMIT;"));
+    m_open = false;
+}
+
+} // namespace tarnwick

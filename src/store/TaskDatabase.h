@@ -1,0 +1,120 @@
+// The task database: one SQLCipher file keyed with the program's password,
+// and the small helpers every statement goes through. Statements are the
+// fixed templates of Statements.h, filled with FillStatement.
+#pragma once
+
+#include "store/StoreError.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <initializer_list>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+
+namespace tarnwick {
+
+// One connection on a task database file.
+class TaskDatabase
+{
+public:
+    TaskDatabase() = default;
+    ~TaskDatabase();
+    TaskDatabase(const TaskDatabase&) = delete;
+    TaskDatabase& operator=(const TaskDatabase&) = delete;
+
+    // Closes the connection if open, then opens the existing file at `path`
+    // with the key, WAL and a busy timeout. Raises StoreError with the
+    // engine's message when the file is missing, the key is wrong or the
+    // file is not a database.
+    void open(const QString& path);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    const QString& path() const { return m_path; }
+    sqlite3* handle() const { return m_db; }
+
+    // Runs statements that give no rows; raises StoreError on failure.
+    void execute(const QString& statement);
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
+
+// Makes a new database file at `path` with the empty schema. Raises
+// StoreError, changing nothing, when a file is already there.
+void CreateTaskDatabase(const QString& path);
+
+// Opens `db` on the program folder's Tarnwick.dat.
+void OpenTaskDatabase(TaskDatabase& db);
+
+// A result of RunQuery: rows read first to last, columns by name.
+class TaskQuery
+{
+public:
+    explicit TaskQuery(TaskDatabase& db) : m_db(&db) {}
+
+    TaskDatabase& database() const { return *m_db; }
+    void close();
+
+    bool eof() const { return m_row >= m_rows.size(); }
+    void next() { ++m_row; }
+    std::size_t rowCount() const { return m_rows.size(); }
+
+    // Column reads of the current row. NULL reads as empty text, 0, false or
+    // the zero date-time. A column the result does not have raises
+    // StoreError, and so does a value that cannot be read as the kind asked.
+    QString text(const char* column) const;
+    qint64 integer(const char* column) const;
+    bool yesNo(const char* column) const;
+    QDateTime dateTime(const char* column) const;
+    bool isNull(const char* column) const;
+
+private:
+    friend void RunQuery(TaskQuery&, const QString&);
+    const QVariant& value(const char* column) const;
+
+    TaskDatabase* m_db;
+    QStringList m_columns;
+    std::vector<std::vector<QVariant>> m_rows;
+    std::size_t m_row = 0;
+};
+
+// Closes any previous result of `query` and opens the result of `statement`.
+void RunQuery(TaskQuery& query, const QString& statement);
+// Executes a statement that gives no rows (insert, update, delete).
+void RunStatement(TaskQuery& query, const QString& statement);
+
+// Doubles every single quote.
+QString EscapeQuotes(const QString& text);
+
+// One value for a statement template: text for %s, a number for %d.
+using StatementArg = std::variant<QString, qint64>;
+
+// Fills a catalogue template printf-style: each %s with its text passed
+// through EscapeQuotes (so callers never escape themselves), each %d with
+// its decimal number. A wrong count or kind of values is a programming
+// error and throws std::logic_error.
+QString FillStatement(const char* statementTemplate, std::initializer_list<StatementArg> args);
+
+// One transaction on a connection: rolled back unless committed, so a
+// failure part-way leaves the rows as they were.
+class StoreTransaction
+{
+public:
+    explicit StoreTransaction(TaskDatabase& db);
+    ~StoreTransaction();
+    StoreTransaction(const StoreTransaction&) = delete;
+    StoreTransaction& operator=(const StoreTransaction&) = delete;
+    void commit();
+
+private:
+    TaskDatabase& m_db;
+    bool m_open = true;
+};
+
+} // namespace tarnwick

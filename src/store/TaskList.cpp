@@ -1,0 +1,80 @@
+// Task list rows read with the catalogue's list statements.
+#include "store/TaskList.h"
+
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+
+namespace tarnwick {
+
+namespace {
+
+// A date-time column as the list shows it: empty for NULL.
+QString dateTimeCell(const TaskQuery& query, const char* column)
+{
+    if (query.eof() || query.isNull(column))
+        return QString();
+    return DateTimeText(query.dateTime(column));
+}
+
+} // namespace
+
+QList<TaskGroupRow> ReadTaskGroups(TaskDatabase& db)
+{
+    QList<TaskGroupRow> groups;
+    TaskQuery query(db);
+    RunQuery(query, QString::fromLatin1(sql::SelectGroups));
+    for (; !query.eof(); query.next())
+        groups.append({query.text("TaskGroupID"), query.text("Name")});
+    return groups;
+}
+
+QString LastRunCellText(TaskDatabase& db, const QString& taskId)
+{
+    TaskQuery query(db);
+    RunQuery(query, FillStatement(sql::SelectLastRunTime, {taskId}));
+    return dateTimeCell(query, "LastRunTime");
+}
+
+QString NextRunCellTextFor(TaskDatabase& db, const QString& taskId, qint64 runMode,
+                           const char* minStatement)
+{
+    switch (runMode) {
+    case qint64(TaskRunMode::Manual):
+        return QString::fromLatin1(kManuallyText);
+    case qint64(TaskRunMode::OnSourceChange):
+        return QString::fromLatin1(kOnChangeText);
+    case qint64(TaskRunMode::Scheduled): {
+        TaskQuery query(db);
+        RunQuery(query, FillStatement(minStatement, {taskId}));
+        return dateTimeCell(query, "NextRunTime");
+    }
+    default:
+        return QString();
+    }
+}
+
+QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId)
+{
+    TaskQuery tasks(db);
+    if (groupId == QLatin1String(kAllTaskGroupID))
+        RunQuery(tasks, QString::fromLatin1(sql::SelectAllTaskRows));
+    else
+        RunQuery(tasks, FillStatement(sql::SelectGroupTaskRows, {groupId.trimmed()}));
+
+    QList<TaskListRow> rows;
+    for (; !tasks.eof(); tasks.next()) {
+        TaskListRow row;
+        row.taskId = tasks.text("TaskID");
+        row.taskName = tasks.text("TaskName");
+        row.runMode = tasks.integer("ScheduleType");
+        row.sourceText = tasks.text("SourceDir");
+        row.targetDir = tasks.text("TargetDir");
+        row.lastRunText = LastRunCellText(db, row.taskId);
+        row.nextRunText = NextRunCellTextFor(db, row.taskId, row.runMode, sql::SelectNextRunTime);
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,53 @@
+// The rows of the task list as every front end shows them: the name, the
+// last and next run texts, the source and the target, and the groups above
+// them. The window's list and `tarnwick-cli list` read through here.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace tarnwick {
+
+class TaskDatabase;
+
+// How a task is started (Task.ScheduleType).
+enum class TaskRunMode { Manual = 0, OnSourceChange = 1, Scheduled = 2 };
+
+// The group identifier of the root node and of tasks that belong to no group.
+inline constexpr char kAllTaskGroupID[] = "AllTask";
+
+inline constexpr char kManuallyText[] = "Manually";
+inline constexpr char kOnChangeText[] = "On Source Folder(s) Contents Change";
+
+struct TaskGroupRow
+{
+    QString groupId;
+    QString name;
+};
+
+struct TaskListRow
+{
+    QString taskId;
+    QString taskName;
+    qint64 runMode = 0;
+    QString lastRunText; // latest LastRunTime as DateTimeText, empty when none
+    QString nextRunText; // "Manually", the on-change text, or the earliest NextRunTime
+    QString sourceText;  // Task.SourceDir as stored
+    QString targetDir;
+};
+
+QList<TaskGroupRow> ReadTaskGroups(TaskDatabase& db);
+
+// All tasks when `groupId` is "AllTask", else the tasks of that group.
+QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId);
+
+// The last-run cell: the latest LastRunTime of the task's schedule rows.
+QString LastRunCellText(TaskDatabase& db, const QString& taskId);
+
+// The next-run cell for a task of the given run mode: "Manually", the
+// on-change text, the earliest NextRunTime for a scheduled task (empty when
+// it has none), and empty for any other mode.
+QString NextRunCellTextFor(TaskDatabase& db, const QString& taskId, qint64 runMode,
+                           const char* minStatement);
+
+} // namespace tarnwick
