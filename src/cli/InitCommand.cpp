@@ -18,12 +18,11 @@ QString InitCommand::summary() const
 
 QString InitCommand::help() const
 {
-    return QStringLiteral(
-        "Usage: tarnwick-cli init\n"
-        "\n"
-        "Makes Tarnwick.dat (an empty task database) and the Log/ folder in the\n"
-        "program folder when they are missing. An existing Tarnwick.dat is left\n"
-        "as it is and the command fails.\n");
+    return QStringLiteral("Usage: tarnwick-cli init\n"
+                          "\n"
+                          "Makes Tarnwick.dat (an empty task database) and the Log/ folder in the\n"
+                          "program folder when they are missing. An existing Tarnwick.dat is left\n"
+                          "as it is and the command fails.\n");
 }
 
 int InitCommand::run(const QStringList& args)

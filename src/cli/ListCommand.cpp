@@ -26,7 +26,10 @@ QString runModeText(qint64 mode)
     }
 }
 
-QString dash(const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; }
+QString dash(const QString& text)
+{
+    return text.isEmpty() ? QStringLiteral("-") : text;
+}
 
 void printTasks(const QList<TaskListRow>& rows)
 {
@@ -36,9 +39,9 @@ void printTasks(const QList<TaskListRow>& rows)
     }
     for (const TaskListRow& row : rows) {
         Print(stdout, QStringLiteral("  [%1] %2\n").arg(row.taskId, row.taskName));
-        Print(stdout, QStringLiteral("      start: %1   last run: %2   next run: %3\n")
-                          .arg(runModeText(row.runMode), dash(row.lastRunText),
-                               dash(row.nextRunText)));
+        Print(stdout,
+              QStringLiteral("      start: %1   last run: %2   next run: %3\n")
+                  .arg(runModeText(row.runMode), dash(row.lastRunText), dash(row.nextRunText)));
         Print(stdout, QStringLiteral("      source: %1\n      target: %2\n")
                           .arg(dash(row.sourceText), dash(row.targetDir)));
     }
@@ -53,11 +56,10 @@ QString ListCommand::summary() const
 
 QString ListCommand::help() const
 {
-    return QStringLiteral(
-        "Usage: tarnwick-cli list\n"
-        "\n"
-        "Shows every task group with its tasks, then the tasks in no group:\n"
-        "ID, name, start mode, last run, next run, source and target.\n");
+    return QStringLiteral("Usage: tarnwick-cli list\n"
+                          "\n"
+                          "Shows every task group with its tasks, then the tasks in no group:\n"
+                          "ID, name, start mode, last run, next run, source and target.\n");
 }
 
 int ListCommand::run(const QStringList& args)
@@ -81,8 +83,8 @@ int ListCommand::run(const QStringList& args)
         if (!grouped.contains(row.taskId))
             ungrouped.append(row);
     }
-    Print(stdout, groups.isEmpty() ? QStringLiteral("All Tasks\n")
-                                   : QStringLiteral("Not in a group\n"));
+    Print(stdout,
+          groups.isEmpty() ? QStringLiteral("All Tasks\n") : QStringLiteral("Not in a group\n"));
     printTasks(ungrouped);
     return kExitOk;
 }

@@ -27,7 +27,8 @@ QString overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
                                   "Runs Tarnwick's mirror tasks without the window.\n\n"
                                   "Commands:\n");
     for (const auto& command : commands)
-        text += QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(8), command->summary());
+        text +=
+            QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(8), command->summary());
     text += QStringLiteral("\n'tarnwick-cli COMMAND --help' tells more about a command.\n");
     return text;
 }
@@ -57,14 +58,16 @@ int main(int argc, char* argv[])
         try {
             return command->run(args);
         } catch (const UsageError& e) {
-            Print(stderr, QStringLiteral("tarnwick-cli: %1\n").arg(QString::fromStdString(e.what())));
+            Print(stderr,
+                  QStringLiteral("tarnwick-cli: %1\n").arg(QString::fromStdString(e.what())));
             return kExitUsage;
         } catch (const tarnwick::StoreError& e) {
             Print(stderr, QStringLiteral("tarnwick-cli %1: %2\n").arg(name, e.message()));
             return kExitFailure;
         }
     }
-    Print(stderr, QStringLiteral("tarnwick-cli: unknown command '%1' (see tarnwick-cli --help)\n")
-                      .arg(name));
+    Print(
+        stderr,
+        QStringLiteral("tarnwick-cli: unknown command '%1' (see tarnwick-cli --help)\n").arg(name));
     return kExitUsage;
 }

@@ -27,7 +27,10 @@ void RunControl::resume()
     m_wake.notify_all();
 }
 
-bool RunControl::paused() const { return m_paused.load(); }
+bool RunControl::paused() const
+{
+    return m_paused.load();
+}
 
 bool RunControl::checkpoint()
 {

@@ -8,7 +8,8 @@
 namespace tarnwick {
 
 // Attribute bits of a file or folder.
-enum FileAttribute : quint32 {
+enum FileAttribute : quint32
+{
     kAttrReadOnly = 0x1,     // the owner's write bit is clear
     kAttrHidden = 0x2,       // the name begins with '.'
     kAttrSystem = 0x4,       // neither a regular file nor a folder

@@ -28,8 +28,14 @@ QString JoinPath(const QString& folder, const QString& name)
     return folder + u'/' + name;
 }
 
-QString TaskDatabasePath() { return ProgramFolder() + QStringLiteral("Tarnwick.dat"); }
+QString TaskDatabasePath()
+{
+    return ProgramFolder() + QStringLiteral("Tarnwick.dat");
+}
 
-QString LogFolder() { return ProgramFolder() + QStringLiteral("Log/"); }
+QString LogFolder()
+{
+    return ProgramFolder() + QStringLiteral("Log/");
+}
 
 } // namespace tarnwick

@@ -8,9 +8,15 @@
 
 namespace tarnwick {
 
-QString DateText(const QDate& date) { return date.toString(QStringLiteral("yyyy-MM-dd")); }
+QString DateText(const QDate& date)
+{
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
 
-QString TimeText(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
+QString TimeText(const QTime& time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
 
 QString DateTimeText(const QDateTime& at)
 {
@@ -20,9 +26,15 @@ QString DateTimeText(const QDateTime& at)
     return DateText(at.date()) + u' ' + TimeText(time);
 }
 
-QDateTime ZeroDateTime() { return QDateTime(QDate(1899, 12, 30), QTime(0, 0)); }
+QDateTime ZeroDateTime()
+{
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+}
 
-bool IsZeroDateTime(const QDateTime& at) { return at == ZeroDateTime(); }
+bool IsZeroDateTime(const QDateTime& at)
+{
+    return at == ZeroDateTime();
+}
 
 std::optional<QDateTime> ParseDateTimeText(const QString& text)
 {

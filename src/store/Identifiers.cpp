@@ -54,8 +54,7 @@ QString NewTaskID(TaskDatabase& db, const Clock& clock)
 
 QString NewGroupID(TaskDatabase& db, const Clock& clock)
 {
-    return nextFree(db, SeededDraw(clock.secondsSinceEpoch()), kGroupIDModulus,
-                    sql::CountGroupID);
+    return nextFree(db, SeededDraw(clock.secondsSinceEpoch()), kGroupIDModulus, sql::CountGroupID);
 }
 
 } // namespace tarnwick

@@ -15,7 +15,16 @@ inline constexpr char kLanguageKeyPath[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickLanguage";
 
 // Priority of a task runner, from ThrdPRI.
-enum class ThreadPriority { Idle, Lowest, Lower, Normal, Higher, Highest, RealTime };
+enum class ThreadPriority
+{
+    Idle,
+    Lowest,
+    Lower,
+    Normal,
+    Higher,
+    Highest,
+    RealTime
+};
 
 // 0..5 map to the level of the same index; anything else is RealTime.
 ThreadPriority ThreadPriorityFromIndex(qint64 index);

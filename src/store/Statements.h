@@ -55,7 +55,8 @@ inline constexpr char SelectSourcesForEditor[] =
     "select SourceDir,IncludeSubDir from SourceDir  where  TaskID='%s'";
 inline constexpr char SelectSourcesForRun[] =
     "select SourceDir,IncludeSubDir from SourceDir where TaskID='%s'";
-inline constexpr char SelectWatchedFolders[] = "select [SourceDir] from SourceDir where TaskID='%s'";
+inline constexpr char SelectWatchedFolders[] =
+    "select [SourceDir] from SourceDir where TaskID='%s'";
 inline constexpr char InsertSource[] =
     "insert into SourceDir([TaskID],[SourceDir],[IncludeSubDir]) values('%s','%s','%d')";
 inline constexpr char DeleteSources[] = "delete from SourceDir where [TaskID]= '%s'";

@@ -69,15 +69,18 @@ QVariant columnValue(sqlite3_stmt* stmt, int i)
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(stmt, i));
     default:
-        return QVariant(QString::fromUtf8(
-            reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-            sqlite3_column_bytes(stmt, i)));
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                              sqlite3_column_bytes(stmt, i)));
     }
 }
 
 } // namespace
 
-TaskDatabase::~TaskDatabase() { close(); }
+TaskDatabase::~TaskDatabase()
+{
+    close();
+}
 
 void TaskDatabase::open(const QString& path)
 {
@@ -126,7 +129,10 @@ void CreateTaskDatabase(const QString& path)
     sqlite3_close(db);
 }
 
-void OpenTaskDatabase(TaskDatabase& db) { db.open(TaskDatabasePath()); }
+void OpenTaskDatabase(TaskDatabase& db)
+{
+    db.open(TaskDatabasePath());
+}
 
 void TaskQuery::close()
 {
@@ -144,11 +150,15 @@ const QVariant& TaskQuery::value(const char* column) const
     if (index == m_columns.size())
         throw StoreError(QStringLiteral("Field '%1' not found").arg(QLatin1String(column)));
     if (eof())
-        throw StoreError(QStringLiteral("No current row for field '%1'").arg(QLatin1String(column)));
+        throw StoreError(
+            QStringLiteral("No current row for field '%1'").arg(QLatin1String(column)));
     return m_rows[m_row][static_cast<std::size_t>(index)];
 }
 
-bool TaskQuery::isNull(const char* column) const { return value(column).isNull(); }
+bool TaskQuery::isNull(const char* column) const
+{
+    return value(column).isNull();
+}
 
 QString TaskQuery::text(const char* column) const
 {
@@ -243,16 +253,17 @@ QString EscapeQuotes(const QString& text)
     return escaped;
 }
 
-QString FillStatement(const char* statementTemplate, std::initializer_list<StatementArg> args)
+namespace {
+
+QString fill(const char* statementTemplate, const StatementArg* arg, const StatementArg* end)
 {
     QString out;
-    auto arg = args.begin();
     for (const char* p = statementTemplate; *p; ++p) {
         if (*p != '%' || (p[1] != 's' && p[1] != 'd')) {
             out += QLatin1Char(*p);
             continue;
         }
-        if (arg == args.end())
+        if (arg == end)
             throw std::logic_error(std::string("too few values for: ") + statementTemplate);
         if (p[1] == 's') {
             const QString* text = std::get_if<QString>(&*arg);
@@ -268,12 +279,27 @@ QString FillStatement(const char* statementTemplate, std::initializer_list<State
         ++arg;
         ++p;
     }
-    if (arg != args.end())
+    if (arg != end)
         throw std::logic_error(std::string("too many values for: ") + statementTemplate);
     return out;
 }
 
-StoreTransaction::StoreTransaction(TaskDatabase& db) : m_db(db) { m_db.execute(QStringLiteral("BEGIN IMMEDIATE;")); }
+} // namespace
+
+QString FillStatement(const char* statementTemplate, std::initializer_list<StatementArg> args)
+{
+    return fill(statementTemplate, args.begin(), args.end());
+}
+
+QString FillStatement(const char* statementTemplate, const std::vector<StatementArg>& args)
+{
+    return fill(statementTemplate, args.data(), args.data() + args.size());
+}
+
+StoreTransaction::StoreTransaction(TaskDatabase& db) : m_db(db)
+{
+    m_db.execute(QStringLiteral("BEGIN IMMEDIATE;"));
+}
 
 StoreTransaction::~StoreTransaction()
 {

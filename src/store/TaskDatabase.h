@@ -100,6 +100,7 @@ using StatementArg = std::variant<QString, qint64>;
 // its decimal number. A wrong count or kind of values is a programming
 // error and throws std::logic_error.
 QString FillStatement(const char* statementTemplate, std::initializer_list<StatementArg> args);
+QString FillStatement(const char* statementTemplate, const std::vector<StatementArg>& args);
 
 // One transaction on a connection: rolled back unless committed, so a
 // failure part-way leaves the rows as they were.

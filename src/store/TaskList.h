@@ -11,7 +11,12 @@ namespace tarnwick {
 class TaskDatabase;
 
 // How a task is started (Task.ScheduleType).
-enum class TaskRunMode { Manual = 0, OnSourceChange = 1, Scheduled = 2 };
+enum class TaskRunMode
+{
+    Manual = 0,
+    OnSourceChange = 1,
+    Scheduled = 2
+};
 
 // The group identifier of the root node and of tasks that belong to no group.
 inline constexpr char kAllTaskGroupID[] = "AllTask";
