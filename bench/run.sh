@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# Measures tarnwick-cli run against rsync, cp and two floor programs
+# (walk_limit, plain_copy) on reproducible trees. Warm page cache throughout:
+# nothing is dropped, the cached case is the reference.
+#
+#   bench/run.sh [SCRATCH]
+#
+# SCRATCH (default /tmp/tarnwick-bench, or $TARNWICK_BENCH_DIR) holds the
+# trees (kept between runs), the targets, a throw-away program folder and
+# the results. BUILD_DIR (default build-bench beside this folder) is
+# configured as RelWithDebInfo when it has no build yet; RUNS, RUNS_BIG and
+# WARMUP change the number of timed runs.
+set -euo pipefail
+
+BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
+REPO=$(dirname "$BENCH_DIR")
+SCRATCH=${1:-${TARNWICK_BENCH_DIR:-/tmp/tarnwick-bench}}
+BUILD_DIR=${BUILD_DIR:-$REPO/build-bench}
+RUNS=${RUNS:-10}
+RUNS_BIG=${RUNS_BIG:-5}
+WARMUP=${WARMUP:-1}
+
+say() { printf '\n== %s\n' "$*"; }
+die() { printf 'bench: %s\n' "$*" >&2; exit 1; }
+
+for tool in hyperfine rsync cp sqlcipher python3 /usr/bin/time; do
+    command -v "$tool" > /dev/null || die "$tool is missing"
+done
+
+mkdir -p "$SCRATCH"
+SCRATCH=$(cd "$SCRATCH" && pwd)
+
+# The trees take about 3.2 GiB, their copies as much again.
+avail_kib=$(df -Pk "$SCRATCH" | awk 'NR == 2 { print $4 }')
+needed_kib=$((8 * 1024 * 1024))
+if [ ! -e "$SCRATCH/src-big.stamp" ] && [ "$avail_kib" -lt "$needed_kib" ]; then
+    die "$SCRATCH has $((avail_kib / 1024)) MiB free; about 8 GiB are needed"
+fi
+
+say "Building tarnwick-cli and the bench tools in $BUILD_DIR"
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+    cmake -S "$REPO" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+fi
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD_DIR/CMakeCache.txt")
+case "$build_type" in
+    Release | RelWithDebInfo | MinSizeRel) ;;
+    *) echo "bench: warning: $BUILD_DIR is a '${build_type:-no type}' build, not optimised" >&2 ;;
+esac
+cmake --build "$BUILD_DIR" --target tarnwick-cli walk_limit plain_copy -j2
+CLI=$BUILD_DIR/bin/tarnwick-cli
+WALK_LIMIT=$BUILD_DIR/bench/walk_limit
+PLAIN_COPY=$BUILD_DIR/bench/plain_copy
+
+say "Source trees in $SCRATCH"
+SRC_SMALL=$SCRATCH/src-small
+SRC_BIG=$SCRATCH/src-big
+DST_SMALL=$SCRATCH/dst-small
+DST_BIG=$SCRATCH/dst-big
+python3 "$BENCH_DIR/make_tree.py" small "$SRC_SMALL"
+python3 "$BENCH_DIR/make_tree.py" big "$SRC_BIG"
+
+say "A throw-away program folder with the two bench tasks"
+HOME_DIR=$SCRATCH/home
+RESULTS=$SCRATCH/results
+XDG_EMPTY=$SCRATCH/xdg-empty
+XDG_ALL=$SCRATCH/xdg-all-lines
+rm -rf "$HOME_DIR" "$RESULTS" "$XDG_EMPTY" "$XDG_ALL"
+mkdir -p "$HOME_DIR" "$RESULTS" "$XDG_EMPTY" "$XDG_ALL/Tarnwick"
+export TARNWICK_HOME=$HOME_DIR
+# An empty config folder: no options key, so the runner takes its defaults.
+export XDG_CONFIG_HOME=$XDG_EMPTY
+"$CLI" init
+
+# The options key with every line kind switched on and everything else at
+# its default, for the cost of writing every line to the log file too.
+cat > "$XDG_ALL/Tarnwick/user.reg" << 'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\TarnwickOption]
+"Minimized"=dword:00000000
+"HideTray"=dword:00000000
+"DisplaySplash"=dword:00000000
+"WhenClose"=dword:00000000
+"LogFileName"="Tarnwick.log"
+"MaxLogFileSize"=dword:00000000
+"StartFilshMsg"=dword:00000001
+"CopyMsg"=dword:00000001
+"SkipMsg"=dword:00000001
+"ErrorMsg"=dword:00000001
+"StartFilshClr"=dword:00008000
+"CopyClr"=dword:00000000
+"SkipClr"=dword:00000000
+"ErrorClr"=dword:000000ff
+"ShowDlg"=dword:00000000
+"ShowBullons"=dword:00000000
+"PlaySound"=dword:00000000
+"SoundFile"=""
+"ThrdPRI"=dword:00000001
+EOF
+chmod 700 "$XDG_ALL/Tarnwick"
+chmod 600 "$XDG_ALL/Tarnwick/user.reg"
+
+# The catalogue's statements, filled the way the program fills them: text in
+# single quotes with quotes doubled.
+sql_text() { printf '%s' "$1" | sed "s/'/''/g"; }
+insert_task() { # ID NAME SOURCE TARGET
+    local id name source target
+    id=$(sql_text "$1")
+    name=$(sql_text "$2")
+    source=$(sql_text "$3")
+    target=$(sql_text "$4")
+    printf "insert into Task([TaskID],[TaskGroupID],[TaskName],[SourceDir],[TargetDir],[ScheduleType]) values('%s','%s','%s','%s','%s', %d);\n" \
+        "$id" "AllTask" "$name" "$source" "$target" 0
+    printf "insert into SourceDir([TaskID],[SourceDir],[IncludeSubDir]) values('%s','%s','%d');\n" \
+        "$id" "$source" 1
+    printf "insert into TaskSchedule([TaskID], [ScheduleType], [LastRunTime]) values('%s', 19, '%s');\n" \
+        "$id" "1899-12-30"
+}
+SMALL_TASK=1000000001
+BIG_TASK=1000000002
+{
+    echo "PRAGMA key = '27190436';"
+    insert_task "$SMALL_TASK" "bench-small" "$SRC_SMALL" "$DST_SMALL"
+    insert_task "$BIG_TASK" "bench-big" "$SRC_BIG" "$DST_BIG"
+} | sqlcipher "$HOME_DIR/Tarnwick.dat" > /dev/null
+LOG_FILE=$HOME_DIR/Log/Tarnwick.log
+
+q() { printf '%q' "$1"; }
+RUN_SMALL="$(q "$CLI") run $SMALL_TASK"
+RUN_BIG="$(q "$CLI") run $BIG_TASK"
+EMPTY_SMALL="rm -rf $(q "$DST_SMALL") && mkdir $(q "$DST_SMALL") && sync"
+EMPTY_BIG="rm -rf $(q "$DST_BIG") && mkdir $(q "$DST_BIG") && sync"
+HF=(hyperfine --style basic --warmup "$WARMUP")
+
+say "Initial copy of 100,000 small files (each tool into an emptied target)"
+"${HF[@]}" --runs "$RUNS_BIG" --prepare "$EMPTY_SMALL" --export-json "$RESULTS/initial.json" \
+    -n tarnwick "$RUN_SMALL > /dev/null" \
+    -n rsync "rsync -rt --update $(q "$SRC_SMALL")/ $(q "$DST_SMALL")/" \
+    -n cp "cp -ru --preserve=timestamps $(q "$SRC_SMALL")/. $(q "$DST_SMALL")/" \
+    -n plain_copy "$(q "$PLAIN_COPY") $(q "$SRC_SMALL") $(q "$DST_SMALL")"
+
+say "Peak memory of tarnwick-cli run (initial copy, then no change)"
+rm -rf "$DST_SMALL" && mkdir "$DST_SMALL" && sync
+/usr/bin/time -v -o "$RESULTS/memory-initial.txt" "$CLI" run "$SMALL_TASK" > "$RESULTS/run-initial.out"
+/usr/bin/time -v -o "$RESULTS/memory-nochange.txt" "$CLI" run "$SMALL_TASK" > "$RESULTS/run-nochange.out"
+tail -n 6 "$RESULTS/run-nochange.out"
+
+# The no-change runs only mean something when the target really is in step.
+check=$("$WALK_LIMIT" "$SRC_SMALL" "$DST_SMALL")
+echo "walk_limit: $check"
+case "$check" in
+    *"100000 files"*"; 0 missing, 0 with another time"*) ;;
+    *) die "the target is not a complete copy after tarnwick's initial run" ;;
+esac
+
+say "No-change re-run on 100,000 small files"
+"${HF[@]}" --runs "$RUNS" --export-json "$RESULTS/nochange.json" \
+    -n tarnwick "$RUN_SMALL > /dev/null" \
+    -n rsync "rsync -rt --update $(q "$SRC_SMALL")/ $(q "$DST_SMALL")/" \
+    -n cp "cp -ru --preserve=timestamps $(q "$SRC_SMALL")/. $(q "$DST_SMALL")/" \
+    -n walk_limit "$(q "$WALK_LIMIT") $(q "$SRC_SMALL") $(q "$DST_SMALL")"
+
+say "Output cost on the no-change re-run (100,000 lines on stdout)"
+"${HF[@]}" --runs "$RUNS" --prepare ": > $(q "$LOG_FILE")" --export-json "$RESULTS/output.json" \
+    -n devnull "$RUN_SMALL > /dev/null" \
+    -n pipe "$RUN_SMALL | cat > /dev/null" \
+    -n all-lines "XDG_CONFIG_HOME=$(q "$XDG_ALL") $RUN_SMALL > /dev/null"
+
+say "Copy of 40 files of 64 MiB (each tool into an emptied target)"
+"${HF[@]}" --runs "$RUNS_BIG" --prepare "$EMPTY_BIG" --export-json "$RESULTS/big.json" \
+    -n tarnwick "$RUN_BIG > /dev/null" \
+    -n rsync "rsync -rt --update $(q "$SRC_BIG")/ $(q "$DST_BIG")/" \
+    -n cp "cp -ru --preserve=timestamps $(q "$SRC_BIG")/. $(q "$DST_BIG")/" \
+    -n plain_copy "$(q "$PLAIN_COPY") $(q "$SRC_BIG") $(q "$DST_BIG")"
+
+say "Summary"
+python3 "$BENCH_DIR/summarize.py" "$RESULTS" | tee "$RESULTS/summary.md"
+echo
+echo "Machine: nproc $(nproc), $(findmnt -no FSTYPE -T "$SCRATCH") on $(findmnt -no SOURCE -T "$SCRATCH"), kernel $(uname -r)"
+echo "Results: $RESULTS"
