@@ -1,0 +1,88 @@
+// A strict UTF-8 reading that keeps every byte it cannot read visible.
+#include "platform/DisplayPath.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at p (end excluded), or 0.
+int SequenceLength(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char c = p[0];
+    int length;
+    unsigned min;
+    unsigned code;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+        code = c & 0x1F;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        code = c & 0x0F;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        code = c & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[i] & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+QString DisplayPath(const char* data, qsizetype size)
+{
+    const auto* begin = reinterpret_cast<const unsigned char*>(data);
+    const auto* end = begin + size;
+    const auto* p = begin;
+    // The common case: plain ASCII or valid UTF-8 throughout.
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const int length = SequenceLength(p, end);
+        if (length == 0)
+            break;
+        p += length;
+    }
+    if (p == end)
+        return QString::fromUtf8(data, size);
+
+    static const char kHex[] = "0123456789ABCDEF";
+    QString text = QString::fromUtf8(data, p - begin);
+    while (p < end) {
+        const auto* run = p;
+        int length;
+        while (p < end && (length = SequenceLength(p, end)) > 0)
+            p += length;
+        if (p > run)
+            text += QString::fromUtf8(reinterpret_cast<const char*>(run), p - run);
+        if (p < end) {
+            const char escaped[4] = {'\\', 'x', kHex[*p >> 4], kHex[*p & 0xF]};
+            text += QLatin1StringView(escaped, 4);
+            ++p;
+        }
+    }
+    return text;
+}
+
+QString DisplayPath(const QByteArray& path)
+{
+    return DisplayPath(path.constData(), path.size());
+}
+
+} // namespace tarnwick

@@ -1,0 +1,235 @@
+// copy_file_range into an O_TMPFILE, then linkat or rename into place.
+#include "platform/FileCopier.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+std::atomic<unsigned> g_tempCounter{0};
+
+struct timespec TimespecFromFileTime(qint64 fileTime)
+{
+    const qint64 unix100ns = fileTime - kFileTimeEpochOffset;
+    qint64 seconds = unix100ns / 10000000;
+    qint64 rest = unix100ns % 10000000;
+    if (rest < 0) {
+        rest += 10000000;
+        --seconds;
+    }
+    struct timespec ts;
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>(rest * 100);
+    return ts;
+}
+
+void TempName(char* out, std::size_t size)
+{
+    std::snprintf(out, size, ".tarnwick-%d-%u.tmp", static_cast<int>(::getpid()),
+                  g_tempCounter.fetch_add(1, std::memory_order_relaxed));
+}
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t wrote = ::write(fd, data, size);
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+} // namespace
+
+FileCopier::FileCopier(ChunkGate gate) : m_gate(std::move(gate)) {}
+
+FileCopier::~FileCopier() = default;
+
+int FileCopier::copyContent(int in, int out)
+{
+    bool kernelCopy = true;
+    for (bool first = true;; first = false) {
+        if (!first && m_gate)
+            m_gate();
+        if (kernelCopy) {
+            const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, kChunkSize, 0);
+            if (got > 0)
+                continue;
+            if (got == 0)
+                return 0;
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+                errno != EBADF && errno != EPERM)
+                return errno;
+            // Not offered between these two files: carry on from where the
+            // kernel stopped with plain reads and writes.
+            kernelCopy = false;
+        }
+        if (!m_buffer)
+            m_buffer = std::make_unique<char[]>(kBufferSize);
+        // One buffer's worth of chunks between two passes of the gate.
+        std::size_t moved = 0;
+        while (moved < kChunkSize) {
+            const ssize_t got = ::read(in, m_buffer.get(), kBufferSize);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (got == 0)
+                return 0;
+            if (!WriteAll(out, m_buffer.get(), static_cast<std::size_t>(got)))
+                return errno;
+            moved += static_cast<std::size_t>(got);
+        }
+    }
+}
+
+int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
+                     int targetDirFd, const char* targetName, const TargetState* target)
+{
+    if (targetDirFd < 0)
+        return ENOENT;
+
+    TargetState looked;
+    if (!target) {
+        looked = LookAtTarget(targetDirFd, targetName, Credentials());
+        target = &looked;
+    }
+    if (target->kind == TargetState::Folder)
+        return EISDIR;
+    if (target->kind == TargetState::File && target->readOnly)
+        return EACCES;
+
+    // A FIFO, device or socket is never opened: reading one could wait for ever.
+    if (source.attributes & kAttrDirectory)
+        return EISDIR;
+    if (source.attributes & kAttrSystem) {
+        struct stat st;
+        if (::fstatat(sourceDirFd, sourceName, &st, 0) != 0)
+            return errno; // a link that leads nowhere
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
+        if (!S_ISREG(st.st_mode))
+            return ENOTSUP;
+    }
+
+    // O_NONBLOCK: should the entry have become a FIFO since it was looked
+    // at, the open still does not wait; fstat then refuses it.
+    Fd in(::openat(sourceDirFd, sourceName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (in.get() < 0)
+        return errno;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return ENOTSUP;
+
+    // The new content lives in a file without a name until it is complete.
+    bool named = false;
+    char tempName[64];
+    Fd out(::openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (out.get() < 0) {
+        if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
+            return errno;
+        // File systems without O_TMPFILE: a named temporary, removed on failure.
+        for (int attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
+            TempName(tempName, sizeof tempName);
+            out.reset(
+                ::openat(targetDirFd, tempName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (out.get() < 0 && errno != EEXIST)
+                return errno;
+        }
+        if (out.get() < 0)
+            return EEXIST;
+        named = true;
+    }
+
+    auto fail = [&](int error) {
+        if (named)
+            ::unlinkat(targetDirFd, tempName, 0);
+        return error;
+    };
+
+    if (const int error = copyContent(in.get(), out.get()))
+        return fail(error);
+    if (::fchmod(out.get(), st.st_mode & 0777) != 0)
+        return fail(errno);
+    // The time read before the content: a source written during the copy
+    // then looks newer than its copy and is copied again next time.
+    const struct timespec times[2] = {TimespecFromFileTime(source.lastAccessTime),
+                                      TimespecFromFileTime(source.lastWriteTime)};
+    if (::futimens(out.get(), times) != 0)
+        return fail(errno);
+
+    if (named) {
+        if (::renameat(targetDirFd, tempName, targetDirFd, targetName) != 0)
+            return fail(errno);
+        return 0;
+    }
+
+    char procPath[64];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", out.get());
+    if (target->kind == TargetState::Absent) {
+        if (::linkat(AT_FDCWD, procPath, targetDirFd, targetName, AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != EEXIST)
+            return errno;
+        // Something took the name meanwhile: replace it as any existing file.
+    }
+    // linkat cannot replace: give the finished file a temporary name, then
+    // rename it over the target in one step.
+    for (int attempt = 0;; ++attempt) {
+        TempName(tempName, sizeof tempName);
+        if (::linkat(AT_FDCWD, procPath, targetDirFd, tempName, AT_SYMLINK_FOLLOW) == 0)
+            break;
+        if (errno != EEXIST || attempt >= 100)
+            return errno;
+    }
+    named = true;
+    if (::renameat(targetDirFd, tempName, targetDirFd, targetName) != 0)
+        return fail(errno);
+    return 0;
+}
+
+} // namespace tarnwick

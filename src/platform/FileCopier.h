@@ -1,0 +1,45 @@
+// The copy of one file into a target folder. The content goes into a new
+// file that has no name until it is complete, carries the source's
+// permission bits and last-write time, and only then takes the target's
+// name: whatever cuts a copy off, the target path holds the old file or
+// nothing, never part of the new one.
+#pragma once
+
+#include "platform/EntryRecord.h"
+#include "platform/FileStatus.h"
+
+#include <functional>
+#include <memory>
+
+namespace tarnwick {
+
+class FileCopier
+{
+public:
+    // Called between the chunks of a copy: where a paused run waits.
+    using ChunkGate = std::function<void()>;
+
+    explicit FileCopier(ChunkGate gate = {});
+    ~FileCopier();
+    FileCopier(const FileCopier&) = delete;
+    FileCopier& operator=(const FileCopier&) = delete;
+
+    // Copies `sourceName` in the folder `sourceDirFd`, whose `source` record
+    // was read before, to `targetName` in the folder `targetDirFd` (below 0:
+    // the target folder does not exist). `target` is what a look at the
+    // target path found, if one was made. The copy is stamped with
+    // source.lastWriteTime. Returns 0 or the errno value of the failure:
+    // EACCES for a read-only target, EISDIR for a folder at the target path,
+    // ENOENT without a target folder, ENOTSUP for a source that is not a
+    // regular file (such a source is never opened).
+    int copy(int sourceDirFd, const char* sourceName, const EntryRecord& source, int targetDirFd,
+             const char* targetName, const TargetState* target = nullptr);
+
+private:
+    int copyContent(int in, int out);
+
+    ChunkGate m_gate;
+    std::unique_ptr<char[]> m_buffer; // for file systems without copy_file_range
+};
+
+} // namespace tarnwick

@@ -1,0 +1,153 @@
+// statx and statfs behind the walk's view of files.
+#include "platform/FileStatus.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr unsigned kEntryMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME |
+                                STATX_MTIME | STATX_CTIME | STATX_BTIME;
+
+constexpr long kMsdosMagic = 0x4d44;
+constexpr long kExfatMagic = 0x2011BAB0;
+
+qint64 FileTimeOf(const struct statx_timestamp& t)
+{
+    return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
+}
+
+void FillRecord(const struct statx& st, const char* name, EntryRecord& record)
+{
+    const unsigned type = st.stx_mode & S_IFMT;
+    quint32 attributes = 0;
+    if (type == S_IFDIR)
+        attributes |= kAttrDirectory;
+    else if (type == S_IFREG)
+        attributes |= kAttrArchive;
+    else
+        attributes |= kAttrSystem;
+    if (!(st.stx_mode & S_IWUSR))
+        attributes |= kAttrReadOnly;
+    if (name[0] == '.')
+        attributes |= kAttrHidden;
+    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_COMPRESSED)
+        attributes |= kAttrCompressed;
+    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_ENCRYPTED)
+        attributes |= kAttrEncrypted;
+    record.attributes = attributes;
+    record.creationTime = FileTimeOf((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
+    record.lastAccessTime = FileTimeOf(st.stx_atime);
+    record.lastWriteTime = FileTimeOf(st.stx_mtime);
+    record.size = st.stx_size;
+}
+
+} // namespace
+
+int StatEntry(int dirFd, const char* name, EntryRecord& record, FileIdentity* identity)
+{
+    struct statx st;
+    if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT, kEntryMask, &st) != 0) {
+        const int error = errno;
+        // A link that leads nowhere is still an entry of the folder.
+        if (error != ENOENT && error != ELOOP)
+            return error;
+        if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, kEntryMask, &st) != 0)
+            return error;
+    }
+    FillRecord(st, name, record);
+    if (identity) {
+        identity->device = (quint64(st.stx_dev_major) << 32) | st.stx_dev_minor;
+        identity->inode = st.stx_ino;
+    }
+    return 0;
+}
+
+bool IdentityOf(int fd, FileIdentity& identity)
+{
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_INO, &st) != 0)
+        return false;
+    identity.device = (quint64(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    identity.inode = st.stx_ino;
+    return true;
+}
+
+Credentials Credentials::ofProcess()
+{
+    Credentials c;
+    c.uid = ::geteuid();
+    c.gid = ::getegid();
+    const int count = ::getgroups(0, nullptr);
+    if (count > 0) {
+        c.groups.resize(static_cast<std::size_t>(count));
+        const int got = ::getgroups(count, c.groups.data());
+        c.groups.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    return c;
+}
+
+bool Credentials::canRead(uid_t owner, gid_t group, unsigned mode) const
+{
+    if (uid == 0)
+        return true;
+    if (owner == uid)
+        return mode & S_IRUSR;
+    if (group == gid || std::find(groups.begin(), groups.end(), group) != groups.end())
+        return mode & S_IRGRP;
+    return mode & S_IROTH;
+}
+
+TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credentials)
+{
+    TargetState state;
+    if (dirFd < 0)
+        return state;
+    struct statx st;
+    if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_MTIME, &st) != 0) {
+        // Something is there that cannot be looked at: a file whose times
+        // cannot be read, not a free place.
+        if (errno != ENOENT && errno != ENOTDIR) {
+            state.kind = TargetState::File;
+            state.readable = false;
+        }
+        return state;
+    }
+    if ((st.stx_mode & S_IFMT) == S_IFDIR) {
+        state.kind = TargetState::Folder;
+        return state;
+    }
+    state.kind = TargetState::File;
+    state.readable = credentials.canRead(st.stx_uid, st.stx_gid, st.stx_mode);
+    state.readOnly = !(st.stx_mode & S_IWUSR);
+    state.lastWriteTime = FileTimeOf(st.stx_mtime);
+    return state;
+}
+
+qint64 FileTimePrecision(int fd)
+{
+    struct statfs fs;
+    if (fd < 0 || ::fstatfs(fd, &fs) != 0)
+        return 1;
+    if (static_cast<long>(fs.f_type) == kMsdosMagic)
+        return 20000000;
+    if (static_cast<long>(fs.f_type) == kExfatMagic)
+        return 100000;
+    return 1;
+}
+
+QString SystemErrorText(int error)
+{
+    char buffer[256];
+    return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+}
+
+} // namespace tarnwick

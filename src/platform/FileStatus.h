@@ -1,0 +1,83 @@
+// What the walk learns about a file with one statx relative to an open
+// folder descriptor: the EntryRecord of a source entry, the state of a
+// target path, the identity of a folder, and the time precision of the file
+// system a folder lies on. Also the system's own text for an errno value.
+#pragma once
+
+#include "platform/EntryRecord.h"
+
+#include <QString>
+
+#include <sys/types.h>
+#include <vector>
+
+namespace tarnwick {
+
+// Device and inode: tells whether two paths lead to the same folder.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// Fills `record` (name left as it is) for `name` in the folder `dirFd`,
+// following a symbolic link; a link that leads nowhere is described as
+// itself. Returns 0 or the errno value.
+int StatEntry(int dirFd, const char* name, EntryRecord& record, FileIdentity* identity = nullptr);
+
+// The identity of an open descriptor or of a path; false when unknown.
+bool IdentityOf(int fd, FileIdentity& identity);
+
+// The user a target's readability is judged for. Taken from the process by
+// default; tests may describe another user.
+struct Credentials
+{
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+    static Credentials ofProcess();
+    // Whether a file of this owner, group and mode could be opened for
+    // reading, judged from its permission bits alone.
+    bool canRead(uid_t owner, gid_t group, unsigned mode) const;
+};
+
+// A look at the path where a copy would go.
+struct TargetState
+{
+    enum Kind
+    {
+        Absent,
+        Folder,
+        File
+    };
+    Kind kind = Absent;
+    bool readable = true;
+    bool readOnly = false; // the owner's write bit is clear
+    qint64 lastWriteTime = 0;
+};
+
+// One statx of `name` in the folder `dirFd` (a symbolic link followed). A
+// `dirFd` below 0 means the folder could not be opened: the path is absent.
+TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credentials);
+
+// The step, in 100-ns units, at which the file system holding the open
+// folder `fd` stores last-write times: 20000000 on FAT (2 s), 100000 on
+// exFAT (10 ms), 1 elsewhere.
+qint64 FileTimePrecision(int fd);
+
+// A time taken down to a multiple of `precision`.
+inline qint64 TimeAtPrecision(qint64 time, qint64 precision)
+{
+    if (precision <= 1)
+        return time;
+    qint64 rest = time % precision;
+    if (rest < 0)
+        rest += precision;
+    return time - rest;
+}
+
+// The system's own reason for an errno value, e.g. "Permission denied".
+QString SystemErrorText(int error);
+
+} // namespace tarnwick

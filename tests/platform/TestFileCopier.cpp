@@ -1,0 +1,212 @@
+// The copy of one file: what it refuses without touching the target, what a
+// finished copy carries, and that no temporary file outlives a copy.
+#include "platform/FileCopier.h"
+#include "platform/FileStatus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+
+namespace {
+
+// 2021-06-01 10:00:00.123456789 UTC
+constexpr qint64 kSeconds = 1622541600;
+constexpr qint64 kNanos = 123456789;
+
+void WriteFile(const QString& path, const QByteArray& content, qint64 seconds, qint64 nanos = 0)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    const struct timespec times[2] = {{static_cast<time_t>(seconds), static_cast<long>(nanos)},
+                                      {static_cast<time_t>(seconds), static_cast<long>(nanos)}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+}
+
+class Folder
+{
+public:
+    explicit Folder(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    ~Folder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+class TestFileCopier : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refusals_data();
+    void refusals();
+    void copyCarriesTimeAndMode();
+    void symlinkFollowed();
+    void specialFileNeverOpened();
+    void gatePassedBetweenChunks();
+};
+
+void TestFileCopier::refusals_data()
+{
+    QTest::addColumn<QString>("targetSetup");
+    QTest::addColumn<int>("expectedError");
+
+    QTest::newRow("missing target") << "none" << 0;
+    QTest::newRow("older target replaced") << "file" << 0;
+    QTest::newRow("read-only target") << "readonly" << int(EACCES);
+    QTest::newRow("folder at target path") << "folder" << int(EISDIR);
+    QTest::newRow("target folder missing") << "nofolder" << int(ENOENT);
+}
+
+void TestFileCopier::refusals()
+{
+    QFETCH(QString, targetSetup);
+    QFETCH(int, expectedError);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src));
+    WriteFile(src + "/a.txt", "new content", kSeconds, kNanos);
+    if (targetSetup != "nofolder")
+        QVERIFY(QDir().mkpath(dst));
+    if (targetSetup == "file" || targetSetup == "readonly")
+        WriteFile(dst + "/a.txt", "old", kSeconds - 100);
+    if (targetSetup == "readonly")
+        QVERIFY(QFile::setPermissions(dst + "/a.txt", QFile::ReadOwner | QFile::ReadGroup));
+    if (targetSetup == "folder")
+        QVERIFY(QDir().mkpath(dst + "/a.txt"));
+    const QByteArray before = ReadFile(dst + "/a.txt");
+
+    Folder srcFolder(src), dstFolder(dst);
+    EntryRecord record;
+    QCOMPARE(StatEntry(srcFolder.fd(), "a.txt", record), 0);
+
+    FileCopier copier;
+    QCOMPARE(copier.copy(srcFolder.fd(), "a.txt", record, dstFolder.fd(), "a.txt"), expectedError);
+
+    if (expectedError == 0)
+        QCOMPARE(ReadFile(dst + "/a.txt"), QByteArray("new content"));
+    else
+        QCOMPARE(ReadFile(dst + "/a.txt"), before);
+    if (targetSetup != "nofolder") {
+        // Nothing but the target name itself is left in the target folder.
+        const QStringList names = QDir(dst).entryList(QDir::AllEntries | QDir::Hidden |
+                                                      QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(names, targetSetup == "none" && expectedError != 0 ? QStringList()
+                                                                    : QStringList{"a.txt"});
+    }
+}
+
+void TestFileCopier::copyCarriesTimeAndMode()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    WriteFile(dir.filePath("a"), "abc", kSeconds, kNanos);
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    QCOMPARE(::chmod(QFile::encodeName(dir.filePath("a")).constData(), 0640), 0);
+
+    Folder folder(dir.path()), out(dir.filePath("out"));
+    EntryRecord record;
+    QCOMPARE(StatEntry(folder.fd(), "a", record), 0);
+    // The source changes after its record was read: the copy keeps the time
+    // of the record, so the next run sees the source as newer.
+    WriteFile(dir.filePath("a"), "abc", kSeconds + 60);
+
+    FileCopier copier;
+    QCOMPARE(copier.copy(folder.fd(), "a", record, out.fd(), "a"), 0);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath("out/a")).constData(), &st), 0);
+    QCOMPARE(qint64(st.st_mtim.tv_sec), kSeconds);
+    QCOMPARE(qint64(st.st_mtim.tv_nsec), kNanos / 100 * 100);
+    QCOMPARE(st.st_mode & 0777, 0640u);
+    EntryRecord copied;
+    QCOMPARE(StatEntry(out.fd(), "a", copied), 0);
+    QCOMPARE(copied.lastWriteTime, record.lastWriteTime);
+}
+
+void TestFileCopier::symlinkFollowed()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    WriteFile(dir.filePath("real"), "linked content", kSeconds);
+    QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("link")));
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    Folder folder(dir.path()), out(dir.filePath("out"));
+    EntryRecord record;
+    QCOMPARE(StatEntry(folder.fd(), "link", record), 0);
+    QVERIFY(record.attributes & kAttrArchive);
+
+    FileCopier copier;
+    QCOMPARE(copier.copy(folder.fd(), "link", record, out.fd(), "link"), 0);
+    QVERIFY(!QFileInfo(dir.filePath("out/link")).isSymLink());
+    QCOMPARE(ReadFile(dir.filePath("out/link")), QByteArray("linked content"));
+}
+
+void TestFileCopier::specialFileNeverOpened()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0644), 0);
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    Folder folder(dir.path()), out(dir.filePath("out"));
+    EntryRecord record;
+    QCOMPARE(StatEntry(folder.fd(), "pipe", record), 0);
+    QVERIFY(record.attributes & kAttrSystem);
+
+    FileCopier copier;
+    // Also with a record that claims a regular file: the open must not wait
+    // for a writer, and the FIFO is refused after the open.
+    QCOMPARE(copier.copy(folder.fd(), "pipe", record, out.fd(), "pipe"), int(ENOTSUP));
+    record.attributes = kAttrArchive;
+    QCOMPARE(copier.copy(folder.fd(), "pipe", record, out.fd(), "pipe"), int(ENOTSUP));
+    QVERIFY(QDir(dir.filePath("out"))
+                .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+}
+
+void TestFileCopier::gatePassedBetweenChunks()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray content(40 * 1024 * 1024, '\0');
+    for (qsizetype i = 0; i < content.size(); i += 4096)
+        content[i] = char(i / 4096);
+    WriteFile(dir.filePath("big"), content, kSeconds);
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    Folder folder(dir.path()), out(dir.filePath("out"));
+    EntryRecord record;
+    QCOMPARE(StatEntry(folder.fd(), "big", record), 0);
+
+    int passes = 0;
+    FileCopier copier([&passes] { ++passes; });
+    QCOMPARE(copier.copy(folder.fd(), "big", record, out.fd(), "big"), 0);
+    QVERIFY(passes >= 2);
+    QVERIFY(ReadFile(dir.filePath("out/big")) == content);
+}
+
+QTEST_GUILESS_MAIN(TestFileCopier)
+#include "TestFileCopier.moc"
