@@ -1,0 +1,366 @@
+// Next run times and descriptions of schedule entries. All time comes from
+// the Clock the caller passes, so the rules can be checked at any moment.
+//
+// Entries of kinds 0 and 1 are due to the second; entries of kinds 2 to 5
+// without a start time are due for a whole date. After a run the recomputes
+// therefore never leave an entry on a moment that has already passed, nor a
+// date-only entry on today's date: either would make the checker start the
+// task again at once.
+#include "schedule/ScheduleRules.h"
+
+#include "platform/Clock.h"
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+#include "store/TaskList.h"
+
+#include <algorithm>
+
+namespace tarnwick {
+
+namespace {
+
+bool IsDayChosen(const QString& weekMask, int weekDay)
+{
+    const qsizetype index = weekDay - 1;
+    return index < weekMask.size() && weekMask.at(index) == u'1';
+}
+
+// The first chosen day strictly after today, up to a week ahead.
+std::optional<QDate> NextChosenDayAfter(const QString& weekMask, const QDate& today)
+{
+    for (int offset = 1; offset <= 7; ++offset) {
+        const QDate day = today.addDays(offset);
+        if (IsDayChosen(weekMask, day.dayOfWeek()))
+            return day;
+    }
+    return std::nullopt;
+}
+
+// Interval entries with a broken N of zero or less would come due again at
+// once; they count as one.
+qint64 Interval(const ScheduleEntry& entry)
+{
+    return std::max<qint64>(entry.value, 1);
+}
+
+// The text `date` + " " + start time. A start time that is no time of day
+// is refused here, as the store would refuse the text, before anything is
+// written.
+QString WithStartTime(const QDate& date, const QString& startTime)
+{
+    const QString text = DateText(date) + u' ' + startTime;
+    DateTimeFromText(text);
+    return text;
+}
+
+bool IsMarker(ScheduleKind kind)
+{
+    return kind == ScheduleKind::ManualRow || kind == ScheduleKind::OnChangeRow;
+}
+
+ScheduleEntry EntryFromRow(const TaskQuery& row)
+{
+    ScheduleEntry entry;
+    entry.kind = static_cast<ScheduleKind>(row.integer("ScheduleType"));
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+    case ScheduleKind::EveryHours:
+    case ScheduleKind::EveryDays:
+    case ScheduleKind::WithinMonth:
+        entry.value = row.integer("value");
+        break;
+    default:
+        break;
+    }
+    entry.weekMask = row.text("withweek");
+    entry.startTime = row.text("StartTime");
+    return entry;
+}
+
+// An empty NextRunTime reads as the zero date-time, as NULL does.
+QDateTime StoredNextRun(const TaskQuery& row)
+{
+    if (row.isNull("NextRunTime") || row.text("NextRunTime").trimmed().isEmpty())
+        return ZeroDateTime();
+    return row.dateTime("NextRunTime");
+}
+
+} // namespace
+
+bool HasStartTime(const QString& startTime)
+{
+    const QString trimmed = startTime.trimmed();
+    return !trimmed.isEmpty() && trimmed != QLatin1String(kNoStartTime);
+}
+
+std::optional<QDate> WeekdayScan(const QString& weekMask, const QDate& today)
+{
+    const int weekDay = today.dayOfWeek();
+    int chosen = 0;
+    for (int day = weekDay + 1; day <= 7 && chosen == 0; ++day) {
+        if (IsDayChosen(weekMask, day))
+            chosen = day;
+    }
+    // Monday up to and including today; on a Monday that is Monday itself.
+    for (int day = 1; day <= weekDay && chosen == 0; ++day) {
+        if (IsDayChosen(weekMask, day))
+            chosen = day;
+    }
+    if (chosen == 0)
+        return std::nullopt;
+    return today.addDays((chosen - weekDay + 7) % 7);
+}
+
+QDate MonthDayRule(qint64 day, const QDate& today)
+{
+    const int wanted = static_cast<int>(std::clamp<qint64>(day, 1, 28));
+    if (wanted > today.day())
+        return QDate(today.year(), today.month(), wanted);
+    const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
+    return QDate(nextMonth.year(), nextMonth.month(), wanted);
+}
+
+QDateTime BaseNextRun(const ScheduleEntry& entry, const QDateTime& current, const QDateTime& now)
+{
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+        return now.addSecs(Interval(entry) * 60);
+    case ScheduleKind::EveryHours:
+        return now.addSecs(Interval(entry) * 3600);
+    case ScheduleKind::EveryDays:
+        return now.addDays(Interval(entry));
+    case ScheduleKind::WithinWeek:
+        if (const auto day = WeekdayScan(entry.weekMask, now.date()))
+            return QDateTime(*day, now.time());
+        return current;
+    case ScheduleKind::WithinMonth:
+        return QDateTime(MonthDayRule(entry.value, now.date()), now.time());
+    default:
+        return current;
+    }
+}
+
+QString NextRunAtSave(const ScheduleEntry& entry, const Clock& clock)
+{
+    const QDateTime now = clock.now();
+    const QDateTime current =
+        entry.kind == ScheduleKind::Once ? QDateTime(entry.onceDate, QTime(0, 0)) : ZeroDateTime();
+    const QDateTime base = BaseNextRun(entry, current, now);
+    const bool hasStart = HasStartTime(entry.startTime);
+
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+    case ScheduleKind::EveryHours:
+    case ScheduleKind::EveryDays: {
+        if (!hasStart)
+            return DateTimeText(base);
+        const QString text = WithStartTime(base.date(), entry.startTime);
+        const QDateTime at = DateTimeFromText(text);
+        if (at <= now)
+            return DateTimeText(at.addDays(1));
+        return text;
+    }
+    case ScheduleKind::Once:
+        if (hasStart)
+            return WithStartTime(entry.onceDate, entry.startTime);
+        return DateText(entry.onceDate);
+    default:
+        if (hasStart)
+            return WithStartTime(base.date(), entry.startTime);
+        return DateText(base.date());
+    }
+}
+
+std::optional<QString> RecomputeNextRun(const ScheduleEntry& entry, const QDateTime& storedNextRun,
+                                        RecomputeMoment moment, const QDateTime& now)
+{
+    if (!(storedNextRun < now.addMSecs(-1)))
+        return std::nullopt;
+    if (IsMarker(entry.kind))
+        return DateText(ZeroDateTime().date());
+
+    const bool hasStart = HasStartTime(entry.startTime);
+    QDateTime base = BaseNextRun(entry, storedNextRun, now);
+
+    // The week-day rule gives today only when today is the one chosen day.
+    // Once today's start time has passed, or once a date-only entry has run
+    // today, the entry belongs to that day next week.
+    if (entry.kind == ScheduleKind::WithinWeek && WeekdayScan(entry.weekMask, now.date())) {
+        const bool passed =
+            hasStart ? DateTimeFromText(WithStartTime(base.date(), entry.startTime)) <= now
+                     : moment == RecomputeMoment::AfterRun && base.date() <= now.date();
+        if (passed) {
+            if (const auto next = NextChosenDayAfter(entry.weekMask, now.date()))
+                base.setDate(*next);
+        }
+    }
+
+    const bool toTheSecond =
+        entry.kind == ScheduleKind::EveryMinutes || entry.kind == ScheduleKind::EveryHours;
+    if (hasStart) {
+        const QString text = WithStartTime(base.date(), entry.startTime);
+        const QDateTime at = DateTimeFromText(text);
+        // The start time places the first run; once it has passed the entry
+        // keeps its own interval.
+        if (toTheSecond && at <= now)
+            return DateTimeText(base);
+        return text;
+    }
+    if (toTheSecond)
+        return DateTimeText(base);
+    return DateText(base.date());
+}
+
+int RecomputeOnStartup(TaskDatabase& db, const Clock& clock)
+{
+    const QDateTime now = clock.now();
+    TaskQuery rows(db);
+    RunQuery(rows, QString::fromLatin1(sql::SelectSchedulesAtStartup));
+    TaskQuery update(db);
+    int written = 0;
+    for (; !rows.eof(); rows.next()) {
+        const auto next = RecomputeNextRun(EntryFromRow(rows), StoredNextRun(rows),
+                                           RecomputeMoment::Startup, now);
+        if (!next)
+            continue;
+        RunStatement(update,
+                     FillStatement(sql::UpdateNextRunTime, {*next, rows.integer("TaskSchID")}));
+        ++written;
+    }
+    return written;
+}
+
+QString UpdateAfterRun(TaskDatabase& db, const QString& taskId, const QString& startText,
+                       const Clock& clock)
+{
+    const QDateTime now = clock.now();
+    TaskQuery rows(db);
+    RunQuery(rows, FillStatement(sql::SelectSchedulesAfterRun, {taskId}));
+    TaskQuery update(db);
+    for (; !rows.eof(); rows.next()) {
+        const auto next = RecomputeNextRun(EntryFromRow(rows), StoredNextRun(rows),
+                                           RecomputeMoment::AfterRun, now);
+        if (!next)
+            continue;
+        RunStatement(update, FillStatement(sql::UpdateRunTimes,
+                                           {*next, startText, rows.integer("TaskSchID")}));
+    }
+    return NextRunCellText(db, taskId);
+}
+
+QString NextRunCellText(TaskDatabase& db, const QString& taskId)
+{
+    TaskQuery task(db);
+    RunQuery(task, FillStatement(sql::SelectTaskRunMode, {taskId}));
+    if (task.eof())
+        return QString();
+    return NextRunCellTextFor(db, taskId, task.integer("ScheduleType"),
+                              sql::SelectNextRunTimeAfterRun);
+}
+
+QString DescribeStoredEntry(const ScheduleEntry& entry, const QString& nextRunText)
+{
+    auto every = [&](const char* one, const char* many) {
+        return entry.value == 1 ? QString::fromLatin1(one)
+                                : QString::fromLatin1(many).arg(entry.value);
+    };
+
+    QString text;
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+        text = every("Run every minute", "Run every %1 minutes");
+        break;
+    case ScheduleKind::EveryHours:
+        text = every("Run every hour", "Run every %1 hours");
+        break;
+    case ScheduleKind::EveryDays:
+        text = every("Run every day", "Run every %1 days");
+        break;
+    case ScheduleKind::WithinWeek: {
+        static const char* const kDays[] = {" Monday", ",Tuesday",  ",Wednesday", ",Thurday",
+                                            ",Friday", ",Saturday", ",Sunday"};
+        text = QStringLiteral("Run on: ");
+        for (int day = 1; day <= 7; ++day)
+            text += IsDayChosen(entry.weekMask, day) ? QString::fromLatin1(kDays[day - 1])
+                                                     : QStringLiteral(" ");
+        text += u' ';
+        break;
+    }
+    case ScheduleKind::WithinMonth:
+        text = QStringLiteral("Run on %1 day of every month").arg(entry.value);
+        break;
+    case ScheduleKind::Once:
+        text = QStringLiteral("Run once at : ") + nextRunText;
+        break;
+    default:
+        return QString();
+    }
+    if (HasStartTime(entry.startTime))
+        text += QStringLiteral("; Starting at ") + entry.startTime;
+    return text;
+}
+
+QString DescribeEditorEntry(const ScheduleEntry& entry)
+{
+    const bool hasStart = HasStartTime(entry.startTime);
+    auto every = [&](const char* one, const char* many) {
+        QString text =
+            entry.value == 1
+                ? QStringLiteral("Run every %1").arg(QLatin1String(one))
+                : QStringLiteral("Run every %1 %2").arg(entry.value).arg(QLatin1String(many));
+        if (hasStart)
+            text += QStringLiteral("; Starting at %1.").arg(entry.startTime);
+        return text;
+    };
+
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+        return every("minute", "minute(s)");
+    case ScheduleKind::EveryHours:
+        return every("hour", "hour(s)");
+    case ScheduleKind::EveryDays:
+        return every("day", "day(s)");
+    case ScheduleKind::WithinWeek: {
+        // Sunday first; a chosen day is followed by a comma while a later
+        // one in this order is chosen too.
+        static const int kOrder[] = {7, 1, 2, 3, 4, 5, 6};
+        static const char* const kNames[] = {"Sunday",  "Monday", "Tuesday", "Wednesday",
+                                             "Thurday", "Friday", "Saturday"};
+        QString text = QStringLiteral("Run on:");
+        for (int position = 0; position < 7; ++position) {
+            if (!IsDayChosen(entry.weekMask, kOrder[position])) {
+                text += u' ';
+                continue;
+            }
+            text += QLatin1String(kNames[position]);
+            if (position == 6)
+                continue;
+            bool laterChosen = false;
+            for (int later = position + 1; later < 7; ++later)
+                laterChosen = laterChosen || IsDayChosen(entry.weekMask, kOrder[later]);
+            text += laterChosen ? u',' : u' ';
+        }
+        text += u' ';
+        if (hasStart)
+            text += QStringLiteral("; Starting at: %1.").arg(entry.startTime);
+        return text;
+    }
+    case ScheduleKind::WithinMonth:
+        if (hasStart)
+            return QStringLiteral("Run on %1 day of every month; starting at %2")
+                .arg(entry.value)
+                .arg(entry.startTime);
+        return QStringLiteral("Run on %1 day of every month").arg(entry.value);
+    case ScheduleKind::Once: {
+        QString text = QStringLiteral("Run on ") + DateText(entry.onceDate);
+        if (hasStart)
+            text += u' ' + entry.startTime;
+        return text;
+    }
+    default:
+        return QString();
+    }
+}
+
+} // namespace tarnwick
