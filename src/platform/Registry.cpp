@@ -14,7 +14,6 @@
 #include <QStringDecoder>
 #include <QStringList>
 
-#include <cctype>
 #include <cerrno>
 #include <iterator>
 #include <optional>
@@ -152,6 +151,17 @@ QString Quoted(const QString& text)
     return out;
 }
 
+// Plain hex digits only: toUInt would also take a sign or a "0x".
+bool IsHexDigits(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F')))
+            return false;
+    }
+    return true;
+}
+
 bool ParseHexBytes(QStringView text, QByteArray& out)
 {
     out.clear();
@@ -160,7 +170,7 @@ bool ParseHexBytes(QStringView text, QByteArray& out)
     const auto parts = text.split(u',');
     for (const QStringView part : parts) {
         const QStringView digits = part.trimmed();
-        if (digits.isEmpty() || digits.size() > 2)
+        if (digits.isEmpty() || digits.size() > 2 || !IsHexDigits(digits))
             return false;
         bool ok = false;
         const uint byte = digits.toUInt(&ok, 16);
@@ -174,12 +184,8 @@ bool ParseHexBytes(QStringView text, QByteArray& out)
 bool ParseDword(QStringView digits, quint32& value)
 {
     digits = digits.trimmed();
-    if (digits.isEmpty() || digits.size() > 8)
+    if (digits.isEmpty() || digits.size() > 8 || !IsHexDigits(digits))
         return false;
-    for (const QChar c : digits) {
-        if (!std::isxdigit(c.unicode() < 128 ? int(c.unicode()) : 0))
-            return false;
-    }
     bool ok = false;
     value = digits.toUInt(&ok, 16);
     return ok;
