@@ -1,0 +1,308 @@
+// Loading and evaluating exclude rules.
+//
+// A rule whose number or date cannot be read matches nothing: the editors
+// only write well-formed values, and a damaged row must not start hiding
+// files from the mirror that the user never meant to leave out.
+#include "engine/ExcludeRules.h"
+
+#include "engine/RunControl.h"
+#include "platform/Clock.h"
+#include "platform/FileAttributes.h"
+#include "store/Statements.h"
+#include "store/StoreError.h"
+#include "store/TaskDatabase.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QStringDecoder>
+
+#include <array>
+#include <optional>
+
+namespace tarnwick {
+
+namespace {
+
+// Wide enough that thresholds and time windows never overflow, whatever
+// number a rule holds.
+using Wide = __int128;
+
+constexpr qint64 kMsecsPerDay = 86400000;
+constexpr qint64 kFileTimeUnitsPerSecond = 10000000;
+
+// Removes leading and trailing characters up to and including the blank.
+QString TrimBlanksAndControls(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString TrimBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// A decimal integer with an optional sign, blanks anywhere ignored.
+std::optional<qint64> ReadNumber(const QString& text)
+{
+    QString digits = text;
+    digits.remove(u' ');
+    qsizetype i = 0;
+    if (i < digits.size() && (digits[i] == u'+' || digits[i] == u'-'))
+        ++i;
+    if (i == digits.size())
+        return std::nullopt;
+    for (; i < digits.size(); ++i) {
+        if (digits[i] < u'0' || digits[i] > u'9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 number = digits.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return number;
+}
+
+// A stored date (yyyy-MM-dd) and nothing else.
+std::optional<QDate> ReadDate(const QString& text)
+{
+    const QString trimmed = TrimBlanks(text);
+    const QDate date = QDate::fromString(trimmed, u"yyyy-MM-dd");
+    if (!date.isValid() || date.toString(u"yyyy-MM-dd") != trimmed)
+        return std::nullopt;
+    return date;
+}
+
+// Local wall-clock time as milliseconds on one continuous day scale, so
+// that "N days ago" means the same clock time N calendar days earlier, as a
+// date with a fraction of a day does.
+Wide WallMsecs(const QDate& date, qint64 msecsIntoDay)
+{
+    return Wide(date.toJulianDay()) * kMsecsPerDay + msecsIntoDay;
+}
+
+Wide WallMsecs(const QDateTime& local)
+{
+    return WallMsecs(local.date(), local.time().msecsSinceStartOfDay());
+}
+
+// A file time in local time, cut to whole seconds.
+std::optional<Wide> FileTimeWallMsecs(qint64 fileTime)
+{
+    const qint64 units = fileTime - kFileTimeEpochOffset;
+    qint64 seconds = units / kFileTimeUnitsPerSecond;
+    if (units % kFileTimeUnitsPerSecond < 0)
+        --seconds; // cut towards the past, also before 1970
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime);
+    if (!local.isValid())
+        return std::nullopt;
+    return WallMsecs(local);
+}
+
+// Case is folded the same way on both sides, by the system's locale.
+QString LowerCase(const QString& text)
+{
+    return QLocale::system().toLower(text);
+}
+
+bool MatchesExtensionList(const QString& value, const QByteArray& path)
+{
+    const qsizetype nameStart = path.lastIndexOf('/') + 1;
+    const qsizetype dot = path.lastIndexOf('.');
+    QByteArray extensionBytes;
+    if (dot >= nameStart)
+        extensionBytes = path.mid(dot + 1);
+
+    // A name that is not UTF-8 keeps its bytes; an extension made of such
+    // bytes cannot equal any entry, which is always text.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    const QString extension = decoder.decode(extensionBytes);
+    if (decoder.hasError())
+        return false;
+    const QString wanted = LowerCase(extension);
+
+    // Each entry is closed by a comma; text after the last comma is none.
+    qsizetype from = 0;
+    for (qsizetype comma = value.indexOf(u',', from); comma >= 0;
+         comma = value.indexOf(u',', from)) {
+        const QString entry = TrimBlanksAndControls(value.mid(from, comma - from));
+        if (LowerCase(entry) == wanted)
+            return true;
+        from = comma + 1;
+    }
+    return false;
+}
+
+bool MatchesSingleFile(const QString& value, const QByteArray& path)
+{
+    return TrimBlanks(value).toUtf8() == path;
+}
+
+bool MatchesSize(const ExcludeRule& rule, const EntryRecord& entry)
+{
+    const std::optional<qint64> number = ReadNumber(rule.value);
+    if (!number)
+        return false;
+    qint64 unit = 1;
+    if (rule.sstype == kSizeMegabytes)
+        unit = 1048576;
+    else if (rule.sstype == kSizeKilobytes)
+        unit = 1024;
+    const Wide threshold = Wide(*number) * unit;
+    const Wide size = entry.size;
+    switch (rule.stype) {
+    case 0:
+        return size < threshold;
+    case 1:
+        return size == threshold;
+    case 2:
+        return size > threshold;
+    default:
+        return false;
+    }
+}
+
+bool MatchesDate(const ExcludeRule& rule, const EntryRecord& entry, const QDateTime& now)
+{
+    qint64 fileTime = 0;
+    switch (rule.stype) {
+    case kDateLastWrite:
+        fileTime = entry.lastWriteTime;
+        break;
+    case kDateCreation:
+        fileTime = entry.creationTime;
+        break;
+    case kDateLastAccess:
+        fileTime = entry.lastAccessTime;
+        break;
+    default:
+        return false;
+    }
+    if (rule.sstype < kWindowLastMonths || rule.sstype > kWindowBetween)
+        return false;
+    const std::optional<Wide> when = FileTimeWallMsecs(fileTime);
+    if (!when)
+        return false;
+
+    if (rule.sstype == kWindowBetween) {
+        const std::optional<QDate> start = ReadDate(rule.value);
+        const std::optional<QDate> end = ReadDate(rule.endDate);
+        if (!start || !end)
+            return false;
+        // Opens at the start of the day before the start date and closes at
+        // the end of the end date.
+        const Wide opens = WallMsecs(start->addDays(-1), 0);
+        const Wide closes = WallMsecs(end->addDays(1), 0);
+        return *when > opens && *when < closes;
+    }
+
+    const std::optional<qint64> number = ReadNumber(rule.value);
+    if (!number)
+        return false;
+    const Wide days = rule.sstype == kWindowLastMonths ? Wide(*number) * 30 : Wide(*number);
+    return *when > WallMsecs(now.toLocalTime()) - days * kMsecsPerDay;
+}
+
+bool MatchesAttributes(const QString& value, const QByteArray& path)
+{
+    static constexpr std::array<quint32, 6> kPositions = {
+        kAttrReadOnly, kAttrArchive, kAttrHidden, kAttrSystem, kAttrCompressed, kAttrEncrypted};
+    // An entry that cannot be examined (gone since the enumeration, say)
+    // has every attribute.
+    const quint32 attributes = ReadFileAttributes(path).value_or(0xFFFFFFFFu);
+    const QString flags = TrimBlanks(value);
+    for (std::size_t i = 0; i < kPositions.size(); ++i) {
+        const auto position = static_cast<qsizetype>(i);
+        if (position < flags.size() && flags[position] == u'1' && (attributes & kPositions[i]))
+            return true;
+    }
+    return false;
+}
+
+bool RuleMatches(const ExcludeRule& rule, const QByteArray& path, const EntryRecord& entry,
+                 const QDateTime& now)
+{
+    switch (rule.type) {
+    case kRuleExtensions:
+        return MatchesExtensionList(rule.value, path);
+    case kRuleSingleFile:
+        return MatchesSingleFile(rule.value, path);
+    case kRuleSize:
+        return MatchesSize(rule, entry);
+    case kRuleDate:
+        return MatchesDate(rule, entry, now);
+    case kRuleAttributes:
+        return MatchesAttributes(rule.value, path);
+    default:
+        return false;
+    }
+}
+
+// An integer column that does not hold a number leaves the rule unreadable.
+std::optional<qint64> ReadIntegerColumn(const TaskQuery& query, const char* column)
+{
+    try {
+        return query.integer(column);
+    } catch (const StoreError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QList<ExcludeRule> LoadExcludeRules(TaskDatabase& db, const QString& taskId,
+                                    const RunControl* control)
+{
+    QList<ExcludeRule> rules;
+    TaskQuery query(db);
+    RunQuery(query, FillStatement(sql::SelectRulesForRun, {taskId}));
+    for (; !query.eof(); query.next()) {
+        if (control && control->stopRequested())
+            break;
+        const std::optional<qint64> type = ReadIntegerColumn(query, "type");
+        const std::optional<qint64> stype = ReadIntegerColumn(query, "stype");
+        const std::optional<qint64> sstype = ReadIntegerColumn(query, "sstype");
+        ExcludeRule rule;
+        rule.type = type && stype && sstype ? *type : -1;
+        rule.stype = stype.value_or(0);
+        rule.sstype = sstype.value_or(0);
+        rule.value = query.text("value");
+        rule.endDate = query.text("EndDate");
+        rules.append(rule);
+    }
+    query.close();
+    return rules;
+}
+
+bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const EntryRecord& entry,
+                const QDateTime& now, const RunControl* control)
+{
+    for (const ExcludeRule& rule : rules) {
+        if (control && control->stopRequested())
+            return true;
+        if (RuleMatches(rule, path, entry, now))
+            return true;
+    }
+    return false;
+}
+
+ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control, const Clock& clock)
+{
+    return [rules = std::move(rules), control, &clock](const QByteArray& path,
+                                                       const EntryRecord& entry) {
+        return IsExcluded(rules, path, entry, clock.now(), control);
+    };
+}
+
+} // namespace tarnwick

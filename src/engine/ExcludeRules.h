@@ -1,0 +1,74 @@
+// A task's exclude rules: the rows of its Exclude table and the test that
+// keeps matching files out of a run. Folders are never excluded; the walk
+// asks only about files.
+#pragma once
+
+#include "engine/ExcludeTest.h"
+#include "platform/EntryRecord.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+namespace tarnwick {
+
+class Clock;
+class RunControl;
+class TaskDatabase;
+
+// Rule kinds (column `type`).
+inline constexpr qint64 kRuleExtensions = 0; // value: "doc,txt," (each entry ends in a comma)
+inline constexpr qint64 kRuleSingleFile = 1; // value: one full file path
+inline constexpr qint64 kRuleSize = 2;       // stype: 0 less, 1 equal, 2 greater; sstype: unit
+inline constexpr qint64 kRuleDate = 3;       // stype: which time; sstype: kind of window
+inline constexpr qint64 kRuleAttributes = 4; // value: six '0'/'1' flags
+
+// Size units (sstype of a size rule); any other value counts as bytes.
+inline constexpr qint64 kSizeMegabytes = 0;
+inline constexpr qint64 kSizeKilobytes = 1;
+inline constexpr qint64 kSizeBytes = 2;
+
+// File times (stype of a date rule).
+inline constexpr qint64 kDateLastWrite = 0;
+inline constexpr qint64 kDateCreation = 1;
+inline constexpr qint64 kDateLastAccess = 2;
+
+// Windows (sstype of a date rule).
+inline constexpr qint64 kWindowLastMonths = 0; // value: N; a month is 30 days
+inline constexpr qint64 kWindowLastDays = 1;   // value: N
+inline constexpr qint64 kWindowBetween = 2;    // value: start date, endDate: end date (DateText)
+
+// One stored rule. Columns a kind does not use read as 0 or empty text.
+struct ExcludeRule
+{
+    qint64 type = 0;
+    qint64 stype = 0;
+    qint64 sstype = 0;
+    QString value;
+    QString endDate;
+};
+
+// Every rule of `taskId`, in the order the store returns them. Reading stops
+// early, leaving the rules read so far, once `control` (may be null) has a
+// stop request. A row whose type, stype or sstype is not a number is kept
+// with type -1, so it matches nothing. Store failures raise StoreError.
+QList<ExcludeRule> LoadExcludeRules(TaskDatabase& db, const QString& taskId,
+                                    const RunControl* control);
+
+// Whether the file at `path` (bytes as the walk built it) with `entry` is
+// excluded: rules are tried in order and the first match decides. `now` is
+// local time. A stop request seen before a rule counts the file as excluded,
+// so a stopping walk skips it silently. Attribute rules read the file's
+// attributes from disk now; the other kinds use `entry`.
+bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const EntryRecord& entry,
+                const QDateTime& now, const RunControl* control);
+
+// The exclusion test of one run over rules read once. `control` (may be null)
+// and `clock` must outlive the returned function; `now` is taken from
+// `clock` at each call.
+ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control,
+                            const Clock& clock);
+
+} // namespace tarnwick
