@@ -1,0 +1,375 @@
+// The walk works on byte paths and open folder descriptors: one enumeration
+// per source folder, one statx per source entry, one statx of the target
+// path per file, and nothing held in memory beyond the current folder chain.
+#include "engine/FolderMirror.h"
+
+#include "engine/RunControl.h"
+#include "platform/DisplayPath.h"
+#include "platform/FolderReader.h"
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+bool IsDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+void AppendName(QByteArray& path, const char* name, std::size_t length)
+{
+    if (!path.endsWith('/'))
+        path += '/';
+    path.append(name, static_cast<qsizetype>(length));
+}
+
+// A record for an entry that cannot be looked at: only what the folder
+// listing itself tells.
+void RecordFromListing(unsigned char type, EntryRecord& record)
+{
+    record.attributes = type == DT_DIR   ? kAttrDirectory
+                        : type == DT_REG ? kAttrArchive
+                                         : kAttrSystem;
+    record.creationTime = record.lastAccessTime = record.lastWriteTime = 0;
+    record.size = 0;
+}
+
+class ScopedFd
+{
+public:
+    explicit ScopedFd(int fd) : m_fd(fd) {}
+    ~ScopedFd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ScopedFd(const ScopedFd&) = delete;
+    ScopedFd& operator=(const ScopedFd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, RunControl& control)
+{
+    MirrorJob job;
+    job.taskId = taskId;
+    TaskQuery query(db);
+    RunQuery(query, FillStatement(sql::SelectSourcesForRun, {taskId}));
+    for (; !query.eof(); query.next()) {
+        if (control.checkpoint())
+            break;
+        job.sources.append({query.text("SourceDir"), query.yesNo("IncludeSubDir")});
+    }
+    RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
+    if (!query.eof()) {
+        job.taskName = query.text("TaskName");
+        job.targetDir = query.text("TargetDir");
+    }
+    query.close();
+    return job;
+}
+
+QString StartedLine(const QString& startTimeText, const QString& taskName)
+{
+    return startTimeText + QStringLiteral(" synchronize started  [") + taskName + u']';
+}
+
+QString FinishedLine(const QString& timeText, const QString& taskName)
+{
+    return timeText + QStringLiteral(" synchronize finished  [") + taskName + u']';
+}
+
+LogKind DecisionKind(CopyDecision decision)
+{
+    return decision == CopyDecision::Missing || decision == CopyDecision::Older ? LogKind::Copy
+                                                                                : LogKind::Skip;
+}
+
+QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path)
+{
+    QLatin1StringView text;
+    switch (decision) {
+    case CopyDecision::Missing:
+        text = QLatin1StringView("Mirroring: Copy the new file: ");
+        break;
+    case CopyDecision::Older:
+        text = QLatin1StringView("Mirroring: Overwrite the existing older file: ");
+        break;
+    case CopyDecision::Unchanged:
+        text = QLatin1StringView("Skipping: Keep the existing unchanged file: ");
+        break;
+    case CopyDecision::Newer:
+        text = QLatin1StringView("Skipping: Keep the existing newer file: ");
+        break;
+    }
+    return u'[' + taskName + QLatin1StringView("] ") + text + path;
+}
+
+QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason)
+{
+    return u'[' + taskName + QLatin1StringView("] Error: Copy file fail: ") + path +
+           QLatin1StringView(", ") + reason + QLatin1StringView(". ");
+}
+
+void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink)
+{
+    const QString prefix = u'[' + taskName + u']';
+    const QString pad = QStringLiteral("          ");
+    sink(LogKind::StartFinish, prefix + QStringLiteral(" Summary:"));
+    sink(LogKind::StartFinish, prefix + pad +
+                                   QStringLiteral("Total    : %1 folders, %2 files, %3 bytes.")
+                                       .arg(c.totalFolders)
+                                       .arg(c.totalFiles)
+                                       .arg(c.totalBytes));
+    sink(LogKind::StartFinish, prefix + pad +
+                                   QStringLiteral("Mirrored : %1 folders, %2 files, %3 bytes.")
+                                       .arg(c.mirroredFolders)
+                                       .arg(c.mirroredFiles)
+                                       .arg(c.mirroredBytes));
+    sink(LogKind::StartFinish, prefix + pad +
+                                   QStringLiteral("Skipped  : %1 newer files, %2 unchanged files.")
+                                       .arg(c.skippedNewer)
+                                       .arg(c.skippedUnchanged));
+    if (c.errors == 0)
+        sink(LogKind::StartFinish, prefix + pad + QStringLiteral("Status   : Mirror Successed!!"));
+    else
+        sink(LogKind::ErrorStatus,
+             prefix + pad +
+                 QStringLiteral("Status   : Mirror Finished!! Find %1 Errors.").arg(c.errors));
+}
+
+CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target, qint64 precision)
+{
+    // A folder of that name is no file: the copy is tried, and fails.
+    if (target.kind != TargetState::File)
+        return CopyDecision::Missing;
+    if (!target.readable)
+        return CopyDecision::Newer;
+    const qint64 source = TimeAtPrecision(sourceLastWrite, precision);
+    const qint64 existing = TimeAtPrecision(target.lastWriteTime, precision);
+    if (source > existing)
+        return CopyDecision::Older;
+    if (source == existing)
+        return CopyDecision::Unchanged;
+    return CopyDecision::Newer;
+}
+
+CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetPath,
+                               const Credentials& credentials)
+{
+    const qsizetype slash = targetPath.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : targetPath.left(slash);
+    const QByteArray name = targetPath.mid(slash + 1);
+    ScopedFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return CompareWithTarget(sourceLastWrite, LookAtTarget(fd.get(), name.constData(), credentials),
+                             FileTimePrecision(fd.get()));
+}
+
+MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
+                       const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
+                       const AfterWalkStep& afterWalk, const Clock& clock)
+{
+    MirrorResult result;
+    result.startTimeText = DateTimeText(clock.now());
+    result.job = loader(taskId, control);
+    const MirrorJob& job = result.job;
+    sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
+
+    FolderMirror mirror(job.taskName, exclude, control, sink);
+    for (const SourceEntry& source : job.sources)
+        mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
+    result.counters = mirror.counters();
+
+    if (afterWalk)
+        afterWalk(job, result.startTimeText);
+    EmitSummary(job.taskName, result.counters, sink);
+    sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
+    return result;
+}
+
+FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
+                           Credentials credentials)
+    : m_taskName(std::move(taskName)), m_exclude(std::move(exclude)), m_control(control),
+      m_sink(std::move(sink)), m_credentials(std::move(credentials)),
+      m_copier([&control] { control.checkpoint(); })
+{
+}
+
+void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
+                                const QString& targetDir)
+{
+    m_path = QFile::encodeName(sourceDir);
+    FolderReader source;
+    if (m_path.isEmpty() || source.open(AT_FDCWD, m_path.constData()) != 0)
+        return;
+
+    const QByteArray targetPath = QFile::encodeName(targetDir);
+    int targetError = ENOENT;
+    ScopedFd target(targetPath.isEmpty()
+                        ? -1
+                        : ::open(targetPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (target.get() < 0 && !targetPath.isEmpty())
+        targetError = errno;
+    m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
+
+    m_walkPath.clear();
+    FileIdentity root;
+    if (IdentityOf(source.fd(), root))
+        m_walkPath.push_back(root);
+    walk(source, target.get(), targetError, includeSubDir);
+    m_walkPath.clear();
+}
+
+bool FolderMirror::onWalkPath(const FileIdentity& identity) const
+{
+    for (const FileIdentity& folder : m_walkPath) {
+        if (folder == identity)
+            return true;
+    }
+    return false;
+}
+
+void FolderMirror::emitError(const QString& reason)
+{
+    ++m_counters.errors;
+    m_sink(LogKind::Error, CopyErrorLine(m_taskName, DisplayPath(m_path), reason));
+}
+
+void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
+{
+    const qint64 precision = FileTimePrecision(targetFd);
+    const qsizetype base = m_path.size();
+    const char* name;
+    std::size_t length;
+    unsigned char type;
+    while (source.next(name, length, type)) {
+        // Before each entry, so a file being copied when the stop comes is finished.
+        if (m_control.checkpoint())
+            return;
+        if (IsDotOrDotDot(name) || (type == DT_DIR && !includeSubDir))
+            continue;
+
+        FileIdentity identity;
+        if (StatEntry(source.fd(), name, m_entry, &identity) != 0) {
+            RecordFromListing(type, m_entry);
+            identity = {};
+        }
+        if (m_entry.isDirectory()) {
+            if (includeSubDir)
+                enterFolder(source, name, length, identity, targetFd, targetError, includeSubDir);
+        } else {
+            m_entry.name.resize(0);
+            m_entry.name.append(name, static_cast<qsizetype>(length));
+            AppendName(m_path, name, length);
+            mirrorFile(source.fd(), name, targetFd, targetError, precision);
+        }
+        m_path.truncate(base);
+    }
+}
+
+void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size_t length,
+                               const FileIdentity& identity, int targetFd, int targetError,
+                               bool includeSubDir)
+{
+    // A link back to a folder already on the way down would never end, and
+    // the target root inside a source would mirror the mirror.
+    const bool known = identity.inode != 0;
+    if (known && (onWalkPath(identity) || (m_haveTargetRoot && identity == m_targetRoot)))
+        return;
+
+    ++m_counters.totalFolders;
+    AppendName(m_path, name, length);
+
+    int subTargetError = 0;
+    int subTarget = -1;
+    if (targetFd < 0) {
+        emitError(SystemErrorText(targetError));
+        return;
+    }
+    subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (subTarget < 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            if (::mkdirat(targetFd, name, 0777) != 0) {
+                emitError(SystemErrorText(errno));
+                return;
+            }
+            ++m_counters.mirroredFolders;
+            subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (subTarget < 0)
+                subTargetError = errno;
+        } else if (error == ENOTDIR) {
+            // A file holds the name: the folder cannot be made.
+            emitError(SystemErrorText(EEXIST));
+            return;
+        } else {
+            // The folder is there but cannot be opened: the walk goes on and
+            // each copy into it reports why.
+            subTargetError = error;
+        }
+    }
+    ScopedFd subTargetFd(subTarget);
+
+    FolderReader sub;
+    if (sub.open(parent.fd(), name) != 0)
+        return;
+    if (known)
+        m_walkPath.push_back(identity);
+    walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
+    if (known)
+        m_walkPath.pop_back();
+}
+
+void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
+                              qint64 precision)
+{
+    const quint64 size = m_entry.size;
+    ++m_counters.totalFiles;
+    m_counters.totalBytes += size;
+    if (m_exclude && m_exclude(m_path, m_entry))
+        return;
+
+    const TargetState target = LookAtTarget(targetFd, name, m_credentials);
+    const CopyDecision decision = CompareWithTarget(m_entry.lastWriteTime, target, precision);
+    m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));
+
+    switch (decision) {
+    case CopyDecision::Unchanged:
+        ++m_counters.skippedUnchanged;
+        return;
+    case CopyDecision::Newer:
+        ++m_counters.skippedNewer;
+        return;
+    case CopyDecision::Missing:
+    case CopyDecision::Older:
+        break;
+    }
+    const int error = targetFd < 0
+                          ? targetError
+                          : m_copier.copy(sourceFd, name, m_entry, targetFd, name, &target);
+    if (error != 0) {
+        emitError(SystemErrorText(error));
+        return;
+    }
+    ++m_counters.mirroredFiles;
+    m_counters.mirroredBytes += size;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,92 @@
+// One run of a mirror task: load the job, walk every source onto the target
+// root, decide and copy file by file, and report each decision and a summary
+// as lines. Mirroring only adds and overwrites; nothing is ever deleted.
+#pragma once
+
+#include "engine/ExcludeTest.h"
+#include "engine/MirrorTypes.h"
+#include "platform/Clock.h"
+#include "platform/FileCopier.h"
+#include "platform/FileStatus.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace tarnwick {
+
+class FolderReader;
+class RunControl;
+class TaskDatabase;
+
+// Reads the task's source rows (all of them, stopping early when a stop is
+// requested), then its name and target. A task without a row has an empty
+// name and target.
+MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, RunControl& control);
+
+// The whole run: start line, every source in list order, the after-walk
+// step, the summary and the finished line. A stopped run still reports.
+MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
+                       const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
+                       const AfterWalkStep& afterWalk, const Clock& clock = Clock::system());
+
+// The decision for a source file whose last-write time is `sourceLastWrite`
+// against what a look at its target path found. Times are compared at the
+// target file system's `precision` (100-ns units).
+CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target,
+                               qint64 precision = 1);
+// The same for a target given by its path.
+CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetPath,
+                               const Credentials& credentials = Credentials::ofProcess());
+
+// The line texts, complete.
+QString StartedLine(const QString& startTimeText, const QString& taskName);
+QString FinishedLine(const QString& timeText, const QString& taskName);
+QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path);
+QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason);
+LogKind DecisionKind(CopyDecision decision);
+// The four summary lines and the status line.
+void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink);
+
+// The walk of one run: counters and lines accumulate over every call of
+// mirrorFolder.
+class FolderMirror
+{
+public:
+    FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
+                 Credentials credentials = Credentials::ofProcess());
+
+    // Walks `sourceDir` (and its subfolders when `includeSubDir`) onto
+    // `targetDir`. A source that cannot be read counts as empty; a missing
+    // target root is not created.
+    void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
+
+    const MirrorCounters& counters() const { return m_counters; }
+
+private:
+    void walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir);
+    void enterFolder(FolderReader& parent, const char* name, std::size_t length,
+                     const FileIdentity& identity, int targetFd, int targetError,
+                     bool includeSubDir);
+    void mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
+                    qint64 precision);
+    void emitError(const QString& reason);
+    bool onWalkPath(const FileIdentity& identity) const;
+
+    QString m_taskName;
+    ExcludeTest m_exclude;
+    RunControl& m_control;
+    LogSink m_sink;
+    Credentials m_credentials;
+    FileCopier m_copier;
+    MirrorCounters m_counters;
+
+    QByteArray m_path;                    // the source path being looked at
+    EntryRecord m_entry;                  // the entry being looked at
+    std::vector<FileIdentity> m_walkPath; // folders from the source root down
+    FileIdentity m_targetRoot;
+    bool m_haveTargetRoot = false;
+};
+
+} // namespace tarnwick

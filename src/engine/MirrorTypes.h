@@ -1,0 +1,78 @@
+// The data of one mirror run: the job loaded from the task store, its
+// counters, the decision for one file, and the kinds of the lines it emits.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+namespace tarnwick {
+
+struct SourceEntry
+{
+    QString sourceDir;
+    bool includeSubDir = false; // walk subfolders too, to any depth
+};
+
+struct MirrorJob
+{
+    QString taskId;
+    QString taskName;
+    QString targetDir;
+    QList<SourceEntry> sources; // in the order the store returns them
+};
+
+// 64-bit throughout: a byte total never wraps or prints negative.
+struct MirrorCounters
+{
+    quint64 totalFolders = 0;     // subfolders entered in the sources
+    quint64 totalFiles = 0;       // files met, excluded ones included
+    quint64 totalBytes = 0;       // their sizes
+    quint64 mirroredFolders = 0;  // target folders created
+    quint64 mirroredFiles = 0;    // files copied
+    quint64 mirroredBytes = 0;    // their sizes
+    quint64 skippedNewer = 0;     // target newer, unreadable or its time unreadable
+    quint64 skippedUnchanged = 0; // equal last-write times
+    quint64 errors = 0;           // failed copies and failed folder creations
+
+    bool operator==(const MirrorCounters&) const = default;
+};
+
+enum class CopyDecision
+{
+    Missing,
+    Older,
+    Unchanged,
+    Newer
+};
+
+enum class LogKind
+{
+    StartFinish,
+    Copy,
+    Skip,
+    Error,
+    ErrorStatus
+};
+
+// Receives each line, complete, in emission order.
+using LogSink = std::function<void(LogKind kind, const QString& line)>;
+
+class RunControl;
+
+// Runs between the walk and the summary, with the job and the start time text.
+using AfterWalkStep = std::function<void(const MirrorJob& job, const QString& startTimeText)>;
+
+// Loads the job of a task; may carry the loading onto another thread.
+using MirrorJobLoader = std::function<MirrorJob(const QString& taskId, RunControl& control)>;
+
+struct MirrorResult
+{
+    MirrorJob job;
+    MirrorCounters counters;
+    QString startTimeText;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,582 @@
+// The mirror walk: decisions, counters, the exact lines of a run, and the
+// cases where a plain walk would loop, hang, copy for ever or tear a file.
+#include "engine/FolderMirror.h"
+#include "engine/RunControl.h"
+#include "platform/FileStatus.h"
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+
+namespace {
+
+constexpr qint64 kBase = 1622541600; // 2021-06-01 10:00:00 UTC
+
+using Line = std::pair<LogKind, QString>;
+
+void WriteFile(const QByteArray& path, const QByteArray& content, qint64 seconds, long nanos = 0)
+{
+    // POSIX calls on the bytes: the name need not be valid UTF-8.
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    QVERIFY2(fd >= 0, path.constData());
+    QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+    ::close(fd);
+    const struct timespec times[2] = {{static_cast<time_t>(seconds), nanos},
+                                      {static_cast<time_t>(seconds), nanos}};
+    QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+}
+
+void WriteFile(const QString& path, const QByteArray& content, qint64 seconds, long nanos = 0)
+{
+    WriteFile(QFile::encodeName(path), content, seconds, nanos);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+}
+
+qint64 MTime(const QString& path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? qint64(st.st_mtim.tv_sec) : -1;
+}
+
+// Names of a folder in the kernel's order, as the walk meets them.
+QStringList KernelOrder(const QString& path)
+{
+    QStringList names;
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    while (dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+            names << QFile::decodeName(entry->d_name);
+    }
+    if (dir)
+        ::closedir(dir);
+    return names;
+}
+
+QStringList AllNames(const QString& path)
+{
+    QStringList names;
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << QDir(path).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
+
+// One run of a job given directly, its lines collected.
+struct Run
+{
+    std::vector<Line> lines;
+    MirrorResult result;
+    RunControl control;
+
+    void start(const MirrorJob& job, const ExcludeTest& exclude = {},
+               const std::function<void(Run&, const Line&)>& onLine = {})
+    {
+        lines.clear();
+        FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(9, 5, 0)));
+        result = RunMirror(
+            job.taskId, [&job](const QString&, RunControl&) { return job; }, exclude, control,
+            [&](LogKind kind, const QString& text) {
+                lines.emplace_back(kind, text);
+                if (onLine)
+                    onLine(*this, lines.back());
+            },
+            [&](const MirrorJob&, const QString& start) {
+                lines.emplace_back(LogKind::StartFinish,
+                                   QStringLiteral("<after walk %1>").arg(start));
+            },
+            clock);
+    }
+    QStringList texts(LogKind kind) const
+    {
+        QStringList out;
+        for (const Line& line : lines) {
+            if (line.first == kind)
+                out << line.second;
+        }
+        return out;
+    }
+};
+
+MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
+{
+    return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
+}
+
+MirrorCounters Counters(std::initializer_list<quint64> v)
+{
+    const std::vector<quint64> c(v);
+    return MirrorCounters{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TargetState)
+
+class TestFolderMirror : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decisionAgainstPath_data();
+    void decisionAgainstPath();
+    void decisionAtPrecision_data();
+    void decisionAtPrecision();
+    void exactLinesOfSmallRun();
+    void copyFailures_data();
+    void copyFailures();
+    void targetSubfolders();
+    void missingTargetRoot();
+    void stopMidWalk();
+    void summaryCountsPast4GiB();
+    void sparseFiveGiBFileCounted();
+    void specialFileAndLinkLoop();
+    void targetInsideSource();
+    void sourceWrittenDuringCopyIsCopiedAgain();
+    void nameNotUtf8();
+    void loadJobFromStore();
+};
+
+void TestFolderMirror::decisionAgainstPath_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<qint64>("targetTime");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<CopyDecision>("expected");
+
+    QTest::newRow("missing") << "none" << qint64(0) << 0644 << CopyDecision::Missing;
+    QTest::newRow("folder is no file") << "folder" << qint64(0) << 0755 << CopyDecision::Missing;
+    QTest::newRow("older") << "file" << qint64(-1) << 0644 << CopyDecision::Older;
+    QTest::newRow("unchanged") << "file" << qint64(0) << 0644 << CopyDecision::Unchanged;
+    QTest::newRow("newer") << "file" << qint64(1) << 0644 << CopyDecision::Newer;
+    QTest::newRow("unreadable older") << "file" << qint64(-100) << 0600 << CopyDecision::Newer;
+}
+
+void TestFolderMirror::decisionAgainstPath()
+{
+    QFETCH(QString, target);
+    QFETCH(qint64, targetTime);
+    QFETCH(int, mode);
+    QFETCH(CopyDecision, expected);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("t");
+    if (target == "folder")
+        QVERIFY(QDir().mkpath(path));
+    if (target == "file") {
+        // One 100-ns unit decides: the comparison is exact.
+        WriteFile(path, "x", kBase, 1000000 + targetTime * 100);
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+    }
+    // Judged for a user that owns nothing here, so the permission bits count.
+    Credentials other;
+    other.uid = 4242;
+    other.gid = 4242;
+    const qint64 source = FileTimeFromUnix(kBase, 1000000);
+    QCOMPARE(CompareWithTarget(source, QFile::encodeName(path), other), expected);
+}
+
+void TestFolderMirror::decisionAtPrecision_data()
+{
+    QTest::addColumn<qint64>("source");
+    QTest::addColumn<qint64>("target");
+    QTest::addColumn<qint64>("precision");
+    QTest::addColumn<CopyDecision>("expected");
+
+    const qint64 t = FileTimeFromUnix(kBase, 0); // an even second
+    QTest::newRow("exact: 1 unit later is older") << t + 1 << t << qint64(1) << CopyDecision::Older;
+    QTest::newRow("FAT: copy stored 1.5 s earlier")
+        << t + 15000000 << t << qint64(20000000) << CopyDecision::Unchanged;
+    QTest::newRow("FAT: next 2 s step")
+        << t + 20000000 << t << qint64(20000000) << CopyDecision::Older;
+    QTest::newRow("FAT: target newer by a step")
+        << t << t + 20000000 << qint64(20000000) << CopyDecision::Newer;
+    QTest::newRow("exFAT: within 10 ms")
+        << t + 99999 << t << qint64(100000) << CopyDecision::Unchanged;
+    QTest::newRow("exFAT: 10 ms later") << t + 100000 << t << qint64(100000) << CopyDecision::Older;
+}
+
+void TestFolderMirror::decisionAtPrecision()
+{
+    QFETCH(qint64, source);
+    QFETCH(qint64, target);
+    QFETCH(qint64, precision);
+    QFETCH(CopyDecision, expected);
+    TargetState state;
+    state.kind = TargetState::File;
+    state.lastWriteTime = target;
+    QCOMPARE(CompareWithTarget(source, state, precision), expected);
+}
+
+void TestFolderMirror::exactLinesOfSmallRun()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString s1 = dir.filePath("src1"), s2 = dir.filePath("src2") + '/',
+                  dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(s1 + "/notwalked") && QDir().mkpath(s2 + "sub") && QDir().mkpath(dst));
+    WriteFile(s1 + "/a.txt", "one", kBase);
+    WriteFile(s1 + "/notwalked/x.txt", "xx", kBase);
+    WriteFile(s2 + "a.txt", "second", kBase + 10);
+    WriteFile(s2 + "sub/b.txt", "bee", kBase);
+    WriteFile(s2 + "sub/c.txt", "newer in target", kBase);
+    WriteFile(s2 + "skip.me", "12345", kBase);
+    QVERIFY(QDir().mkpath(dst + "/sub"));
+    WriteFile(dst + "/sub/c.txt", "kept", kBase + 50);
+    WriteFile(dst + "/only-in-target", "untouched", kBase);
+
+    Run run;
+    run.start(Job(dst, {{s1, false}, {s2, true}}),
+              [](const QByteArray& path, const EntryRecord&) { return path.endsWith(".me"); });
+
+    QStringList walk2;
+    for (const QString& name : KernelOrder(s2)) {
+        if (name == "a.txt")
+            walk2 << "[T] Mirroring: Overwrite the existing older file: " + s2 + "a.txt";
+        if (name != "sub")
+            continue;
+        for (const QString& inner : KernelOrder(s2 + "sub")) {
+            if (inner == "b.txt")
+                walk2 << "[T] Mirroring: Copy the new file: " + s2 + "sub/b.txt";
+            else
+                walk2 << "[T] Skipping: Keep the existing newer file: " + s2 + "sub/c.txt";
+        }
+    }
+    const QStringList expected =
+        QStringList{
+            "2026-12-09 09:05:00 synchronize started  [T]",
+            "[T] Mirroring: Copy the new file: " + s1 + "/a.txt",
+        } +
+        walk2 +
+        QStringList{
+            "<after walk 2026-12-09 09:05:00>",
+            "[T] Summary:",
+            "[T]          Total    : 1 folders, 5 files, 32 bytes.",
+            "[T]          Mirrored : 0 folders, 3 files, 12 bytes.",
+            "[T]          Skipped  : 1 newer files, 0 unchanged files.",
+            "[T]          Status   : Mirror Successed!!",
+            "2026-12-09 09:05:00 synchronize finished  [T]",
+        };
+    QStringList texts;
+    for (const Line& line : run.lines)
+        texts << line.second;
+    QCOMPARE(texts, expected);
+    QCOMPARE(run.lines.front().first, LogKind::StartFinish);
+    QCOMPARE(run.texts(LogKind::Copy).size(), 3);
+    QCOMPARE(run.texts(LogKind::Skip).size(), 1);
+    QCOMPARE(run.result.counters, Counters({1, 5, 32, 0, 3, 12, 1, 0, 0}));
+    // Both sources merged into the one target root; the second a.txt
+    // replaced the first's copy; the target-only file is untouched.
+    QCOMPARE(AllNames(dst),
+             (QStringList{"a.txt", "only-in-target", "sub", "sub/b.txt", "sub/c.txt"}));
+    QCOMPARE(ReadFile(dst + "/a.txt"), QByteArray("second"));
+    QCOMPARE(MTime(dst + "/a.txt"), kBase + 10);
+    QCOMPARE(ReadFile(dst + "/sub/c.txt"), QByteArray("kept"));
+
+    // A second run finds everything in place.
+    run.start(Job(dst, {{s1, false}, {s2, true}}),
+              [](const QByteArray& path, const EntryRecord&) { return path.endsWith(".me"); });
+    QCOMPARE(run.result.counters, Counters({1, 5, 32, 0, 0, 0, 2, 2, 0}));
+}
+
+void TestFolderMirror::copyFailures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("decisionText");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("read-only older target") << "readonly"
+                                            << "Mirroring: Overwrite the existing older file: "
+                                            << "Permission denied";
+    QTest::newRow("folder at the file's target path") << "folder"
+                                                      << "Mirroring: Copy the new file: "
+                                                      << "Is a directory";
+}
+
+void TestFolderMirror::copyFailures()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, decisionText);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    WriteFile(src + "/f", "new", kBase);
+    if (setup == "readonly") {
+        WriteFile(dst + "/f", "old", kBase - 10);
+        QCOMPARE(::chmod(QFile::encodeName(dst + "/f").constData(), 0444), 0);
+    } else {
+        QVERIFY(QDir().mkpath(dst + "/f"));
+    }
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.lines.at(1), Line(LogKind::Copy, "[T] " + decisionText + src + "/f"));
+    QCOMPARE(run.lines.at(2),
+             Line(LogKind::Error, "[T] Error: Copy file fail: " + src + "/f, " + reason + ". "));
+    QCOMPARE(run.result.counters, Counters({0, 1, 3, 0, 0, 0, 0, 0, 1}));
+    QCOMPARE(run.texts(LogKind::ErrorStatus),
+             QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
+    if (setup == "readonly")
+        QCOMPARE(ReadFile(dst + "/f"), QByteArray("old"));
+    QCOMPARE(AllNames(dst), QStringList{"f"});
+}
+
+void TestFolderMirror::targetSubfolders()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src + "/have/deeper") && QDir().mkpath(src + "/make") &&
+            QDir().mkpath(src + "/blocked") && QDir().mkpath(dst + "/have"));
+    WriteFile(src + "/have/deeper/f", "1", kBase);
+    WriteFile(src + "/blocked/g", "2", kBase);
+    WriteFile(dst + "/blocked", "a file holds the folder's name", kBase);
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    // Existing "have" is walked but not counted as made; "deeper" and "make"
+    // are made; "blocked" fails and its subtree is skipped.
+    QCOMPARE(run.result.counters, Counters({4, 1, 1, 2, 1, 1, 0, 0, 1}));
+    QCOMPARE(run.texts(LogKind::Error),
+             QStringList{"[T] Error: Copy file fail: " + src + "/blocked, File exists. "});
+    QCOMPARE(AllNames(dst),
+             (QStringList{"blocked", "have", "have/deeper", "have/deeper/f", "make"}));
+}
+
+void TestFolderMirror::missingTargetRoot()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("missing/dst");
+    QVERIFY(QDir().mkpath(src + "/sub"));
+    WriteFile(src + "/f", "abc", kBase);
+    WriteFile(src + "/sub/g", "x", kBase);
+
+    Run run;
+    run.start(Job(dst, {{src, true}, {dir.filePath("no-such-source"), true}}));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+    QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 0, 0, 0, 0, 2}));
+    QStringList errors = run.texts(LogKind::Error);
+    errors.sort();
+    QCOMPARE(
+        errors,
+        (QStringList{"[T] Error: Copy file fail: " + src + "/f, No such file or directory. ",
+                     "[T] Error: Copy file fail: " + src + "/sub, No such file or directory. "}));
+}
+
+void TestFolderMirror::stopMidWalk()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    for (int i = 0; i < 5; ++i)
+        WriteFile(src + QStringLiteral("/f%1").arg(i), "12", kBase);
+
+    Run run;
+    // The stop arrives while the first file is being decided on: that file
+    // is still copied, the rest are not looked at.
+    run.start(Job(dst, {{src, true}, {src, true}}), {}, [](Run& r, const Line& line) {
+        if (line.first == LogKind::Copy)
+            r.control.requestStop();
+    });
+    QCOMPARE(run.result.counters, Counters({0, 1, 2, 0, 1, 2, 0, 0, 0}));
+    QCOMPARE(AllNames(dst).size(), 1);
+    QCOMPARE(run.lines.size(), std::size_t(9)); // started, 1 file, after walk, 5 summary, finished
+    QCOMPARE(run.lines.at(7).second, QString("[T]          Status   : Mirror Successed!!"));
+    QVERIFY(run.lines.back().second.endsWith("synchronize finished  [T]"));
+}
+
+void TestFolderMirror::summaryCountsPast4GiB()
+{
+    const quint64 five = 5ull << 30;
+    std::vector<Line> lines;
+    EmitSummary("T", Counters({70000, 3000000000ull, five, 1, 2, five, 3, 4, 3000000000ull}),
+                [&lines](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
+    const std::vector<Line> expected{
+        {LogKind::StartFinish, "[T] Summary:"},
+        {LogKind::StartFinish,
+         "[T]          Total    : 70000 folders, 3000000000 files, 5368709120 bytes."},
+        {LogKind::StartFinish, "[T]          Mirrored : 1 folders, 2 files, 5368709120 bytes."},
+        {LogKind::StartFinish, "[T]          Skipped  : 3 newer files, 4 unchanged files."},
+        {LogKind::ErrorStatus, "[T]          Status   : Mirror Finished!! Find 3000000000 Errors."},
+    };
+    QCOMPARE(lines, expected);
+}
+
+void TestFolderMirror::sparseFiveGiBFileCounted()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dir.filePath("dst")));
+    QFile big(src + "/big");
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    if (!big.resize(5ll << 30))
+        QSKIP("no sparse 5 GiB file on this file system");
+    big.close();
+    WriteFile(src + "/small", "abc", kBase);
+
+    Run run;
+    // The big file is excluded, so only the arithmetic is at stake here.
+    run.start(Job(dir.filePath("dst"), {{src, true}}),
+              [](const QByteArray& path, const EntryRecord&) { return path.endsWith("/big"); });
+    QCOMPARE(run.result.counters.totalBytes, (5ull << 30) + 3);
+    QVERIFY(run.texts(LogKind::StartFinish)
+                .contains("[T]          Total    : 0 folders, 2 files, 5368709123 bytes."));
+}
+
+void TestFolderMirror::specialFileAndLinkLoop()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
+    QCOMPARE(::mkfifo(QFile::encodeName(src + "/sub/pipe").constData(), 0644), 0);
+    QVERIFY(QFile::link(src, src + "/sub/back-to-root"));
+    QVERIFY(QFile::link(src + "/sub", src + "/sub/self"));
+    WriteFile(src + "/sub/f", "x", kBase);
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Error), QStringList{"[T] Error: Copy file fail: " + src +
+                                                    "/sub/pipe, Operation not supported. "});
+    QCOMPARE(run.result.counters, Counters({1, 2, 1, 1, 1, 1, 0, 0, 1}));
+    QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/f"}));
+}
+
+void TestFolderMirror::targetInsideSource()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = src + "/mirror";
+    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
+    WriteFile(src + "/f", "x", kBase);
+    WriteFile(src + "/sub/g", "y", kBase);
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters, Counters({1, 2, 2, 1, 2, 2, 0, 0, 0}));
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters, Counters({1, 2, 2, 0, 0, 0, 0, 2, 0}));
+    QCOMPARE(AllNames(dst), (QStringList{"f", "sub", "sub/g"}));
+}
+
+void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    WriteFile(src + "/f", "first", kBase);
+
+    Run run;
+    // The exclusion test runs after the entry was read and before the copy:
+    // a write there stands for a writer racing the copy.
+    run.start(Job(dst, {{src, true}}), [&src](const QByteArray&, const EntryRecord&) {
+        WriteFile(src + "/f", "second", kBase + 5);
+        return false;
+    });
+    QCOMPARE(MTime(dst + "/f"), kBase);
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Copy),
+             QStringList{"[T] Mirroring: Overwrite the existing older file: " + src + "/f"});
+    QCOMPARE(ReadFile(dst + "/f"), QByteArray("second"));
+    QCOMPARE(MTime(dst + "/f"), kBase + 5);
+}
+
+void TestFolderMirror::nameNotUtf8()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    const QByteArray name("caf\xe9-\xc3\xa9.txt");
+    WriteFile(QFile::encodeName(src) + '/' + name, "bytes", kBase);
+
+    Run run;
+    QByteArray seen;
+    run.start(Job(dst, {{src, true}}), [&seen](const QByteArray& path, const EntryRecord& entry) {
+        seen = path;
+        Q_UNUSED(entry);
+        return false;
+    });
+    QCOMPARE(seen, QFile::encodeName(src) + '/' + name);
+    QCOMPARE(run.texts(LogKind::Copy), QStringList{"[T] Mirroring: Copy the new file: " + src +
+                                                   QString::fromUtf8("/caf\\xE9-\xc3\xa9.txt")});
+    struct stat st;
+    const QByteArray copied = QFile::encodeName(dst) + '/' + name;
+    QCOMPARE(::stat(copied.constData(), &st), 0);
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters.skippedUnchanged, quint64(1));
+    // QDir cannot remove what it cannot name.
+    QCOMPARE(::unlink(copied.constData()), 0);
+    QCOMPARE(::unlink(QByteArray(QFile::encodeName(src) + '/' + name).constData()), 0);
+}
+
+void TestFolderMirror::loadJobFromStore()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("Tarnwick.dat");
+    CreateTaskDatabase(path);
+    TaskDatabase db;
+    db.open(path);
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::InsertTask,
+                                      {QString("77"), QString("AllTask"), QString("it's mine"),
+                                       QString("/s0"), QString("/target"), qint64(0)}));
+    for (int i = 0; i < 12; ++i)
+        RunStatement(query, FillStatement(sql::InsertSource,
+                                          {QString("77"), QString("/s%1").arg(i), qint64(i % 2)}));
+
+    RunControl control;
+    const MirrorJob job = LoadMirrorJob(db, "77", control);
+    QCOMPARE(job.taskId, QString("77"));
+    QCOMPARE(job.taskName, QString("it's mine"));
+    QCOMPARE(job.targetDir, QString("/target"));
+    QCOMPARE(job.sources.size(), 12); // every row, not only the first ten
+    QCOMPARE(job.sources.at(11).sourceDir, QString("/s11"));
+    QCOMPARE(job.sources.at(11).includeSubDir, true);
+    QCOMPARE(job.sources.at(10).includeSubDir, false);
+
+    const MirrorJob missing = LoadMirrorJob(db, "78", control);
+    QVERIFY(missing.taskName.isEmpty() && missing.targetDir.isEmpty() && missing.sources.isEmpty());
+
+    control.requestStop();
+    QVERIFY(LoadMirrorJob(db, "77", control).sources.isEmpty());
+
+    // A run of a task without rows: empty brackets, nothing walked, success.
+    Run run;
+    run.control.requestStop();
+    run.result = RunMirror(
+        "78", [&db](const QString& id, RunControl& c) { return LoadMirrorJob(db, id, c); }, {},
+        run.control,
+        [&run](LogKind kind, const QString& text) { run.lines.emplace_back(kind, text); }, {},
+        FixedClock(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0))));
+    QCOMPARE(run.lines.front().second, QString("2026-12-09 synchronize started  []"));
+    QCOMPARE(run.lines.at(5).second, QString("[]          Status   : Mirror Successed!!"));
+}
+
+QTEST_GUILESS_MAIN(TestFolderMirror)
+#include "TestFolderMirror.moc"
