@@ -37,9 +37,10 @@ std::optional<quint32> ReadFileAttributes(const QByteArray& path)
     else
         bits |= kAttrSystem;
 
-    if (st.stx_attributes & STATX_ATTR_COMPRESSED)
+    // Only flags the file system says it supports are trusted.
+    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_COMPRESSED)
         bits |= kAttrCompressed;
-    if (st.stx_attributes & STATX_ATTR_ENCRYPTED)
+    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_ENCRYPTED)
         bits |= kAttrEncrypted;
     return bits;
 }
