@@ -153,6 +153,8 @@ void ChangeNotifier::setIgnoredSubtree(int tree, const QByteArray& folder)
         }
     }
 
+    if (ignored == t.ignored)
+        return;
     const bool narrowing = t.ignored.isEmpty();
     t.ignored = ignored;
     if (narrowing) {
@@ -390,17 +392,15 @@ void ChangeNotifier::handleEvent(int wd, quint32 mask, const QByteArray& name)
         dropWatch(wd);
 }
 
-bool ChangeNotifier::drain()
+void ChangeNotifier::drain()
 {
     bool overflow = false;
-    bool any = false;
     for (int round = 0; round < kMaxReadsPerDrain; ++round) {
         const ssize_t got = ::read(m_fd, m_buffer.data(), m_buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
-        any = true;
         for (ssize_t pos = 0; pos < got;) {
             inotify_event event;
             std::memcpy(&event, m_buffer.data() + pos, sizeof event);
@@ -425,7 +425,6 @@ bool ChangeNotifier::drain()
             rescan(i);
         }
     }
-    return any;
 }
 
 void ChangeNotifier::reportShortfall(const QByteArray& folder)

@@ -82,7 +82,7 @@ private:
     void rescan(int tree);
     bool isIgnored(const Tree& tree, const QByteArray& path) const;
     void handleEvent(int wd, quint32 mask, const QByteArray& name);
-    bool drain();
+    void drain();
     void reportShortfall(const QByteArray& folder);
     void warn(const QString& message);
 
