@@ -2,6 +2,7 @@
 // command by its name and turns what it throws into a message and a status.
 #include "cli/InitCommand.h"
 #include "cli/ListCommand.h"
+#include "cli/RunCommand.h"
 #include "store/StoreError.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@ std::vector<std::unique_ptr<CliCommand>> makeCommands()
     std::vector<std::unique_ptr<CliCommand>> commands;
     commands.push_back(std::make_unique<InitCommand>());
     commands.push_back(std::make_unique<ListCommand>());
+    commands.push_back(std::make_unique<RunCommand>());
     return commands;
 }
 
