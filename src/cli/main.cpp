@@ -1,5 +1,6 @@
 // tarnwick-cli: runs tasks and the scheduler without the window. Picks the
 // command by its name and turns what it throws into a message and a status.
+#include "cli/DaemonCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/RunCommand.h"
@@ -20,6 +21,7 @@ std::vector<std::unique_ptr<CliCommand>> makeCommands()
     commands.push_back(std::make_unique<InitCommand>());
     commands.push_back(std::make_unique<ListCommand>());
     commands.push_back(std::make_unique<RunCommand>());
+    commands.push_back(std::make_unique<DaemonCommand>());
     return commands;
 }
 

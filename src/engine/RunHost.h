@@ -1,0 +1,49 @@
+// What a run needs from the user-interface side that started it: the task
+// database of that thread, the running-task list, and the places its lines
+// and times are shown. The window implements it with its controls; the
+// daemon with the terminal and the log file. Every call arrives on the
+// user-interface thread.
+#pragma once
+
+#include "engine/MirrorTypes.h"
+
+#include <QList>
+#include <QString>
+
+namespace tarnwick {
+
+class RunningTaskList;
+class TaskDatabase;
+class TMyThread;
+
+// A line whose kind is switched on, with the colour of its kind (0x00BBGGRR).
+struct ShownLine
+{
+    LogKind kind;
+    QString text;
+    quint32 colour;
+};
+
+class RunHost
+{
+public:
+    virtual ~RunHost() = default;
+
+    virtual TaskDatabase& runDatabase() = 0;
+    virtual RunningTaskList& runningTasks() = 0;
+
+    // Run controls to their running state (a run has been created).
+    virtual void runCreated(TMyThread* run) = 0;
+    // Lines to show and append to the log file, in emission order.
+    virtual void appendLogLines(const QString& logFileName, const QList<ShownLine>& lines) = 0;
+    // The task's row gets its new last and next run texts.
+    virtual void taskTimesChanged(const QString& taskId, const QString& lastRunText,
+                                  const QString& nextRunText) = 0;
+    // The finish box ("\nSynchronize finished "); returns when it was closed.
+    virtual void showFinishedMessage() = 0;
+    // The run has left the running-task list; run controls to idle. `failure`
+    // is the error that cut the run short, empty when it ran to its end.
+    virtual void runEnded(TMyThread* run, const QString& failure) = 0;
+};
+
+} // namespace tarnwick

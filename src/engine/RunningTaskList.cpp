@@ -1,0 +1,77 @@
+// Running-task list.
+#include "engine/RunningTaskList.h"
+
+#include "platform/TThread.h"
+
+namespace tarnwick {
+
+bool RunningTaskList::IsRunning(const QString& taskId) const
+{
+    return FindFirst(taskId) != nullptr;
+}
+
+const RunningTaskList::Entry* RunningTaskList::FindFirst(const QString& taskId) const
+{
+    for (const Entry& entry : m_entries) {
+        if (entry.taskId == taskId)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void RunningTaskList::AddEntry(const QString& taskId, TThread* thread, bool startedByHand)
+{
+    m_entries.append({taskId, thread, startedByHand});
+    emit countChanged(count());
+}
+
+void RunningTaskList::removeAt(qsizetype index)
+{
+    emit countChanged(count());
+    m_entries.removeAt(index);
+}
+
+void RunningTaskList::RemoveFirst(const QString& taskId)
+{
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].taskId == taskId) {
+            removeAt(i);
+            return;
+        }
+    }
+}
+
+void RunningTaskList::RemoveThread(const TThread* thread)
+{
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].thread == thread) {
+            removeAt(i);
+            return;
+        }
+    }
+}
+
+void RunningTaskList::StopAll()
+{
+    // A suspended run that is only told to stop would never reach a stop
+    // check and never write its summary; Terminate releases the pause gate.
+    const QList<Entry> entries = m_entries;
+    m_entries.clear();
+    for (const Entry& entry : entries) {
+        if (entry.thread)
+            entry.thread->Terminate();
+    }
+    emit countChanged(0);
+}
+
+TThread* RunningTaskList::StartIfIdle(const QString& taskId, const std::function<TThread*()>& start)
+{
+    if (IsRunning(taskId))
+        return nullptr;
+    TThread* thread = start();
+    if (thread)
+        AddEntry(taskId, thread, false);
+    return thread;
+}
+
+} // namespace tarnwick

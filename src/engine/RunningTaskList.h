@@ -1,0 +1,62 @@
+// The one record of every run in progress, whoever started it. It lives on
+// the user-interface thread; background threads reach it only through
+// their hand-over to that thread, so it needs no lock.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace tarnwick {
+
+class TThread;
+
+class RunningTaskList : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Entry
+    {
+        QString taskId;
+        TThread* thread = nullptr;
+        bool startedByHand = false; // shows "running" as its status
+    };
+
+    using QObject::QObject;
+
+    bool IsRunning(const QString& taskId) const;
+    // The first entry of the task, or nullptr.
+    const Entry* FindFirst(const QString& taskId) const;
+    void AddEntry(const QString& taskId, TThread* thread, bool startedByHand);
+    // Removes the first entry of the task, if any.
+    void RemoveFirst(const QString& taskId);
+    // Removes the entry that holds this very run, if it is still listed. A
+    // run that ends removes its own entry, never a newer run's of the task.
+    void RemoveThread(const TThread* thread);
+    // Asks every run to stop (a paused run is released so it can finish its
+    // summary) and empties the list.
+    void StopAll();
+
+    // Tests and starts in one step: when the task has no entry, `start`
+    // makes its run (or returns nullptr when it cannot), which is added
+    // without the by-hand flag and returned.
+    TThread* StartIfIdle(const QString& taskId, const std::function<TThread*()>& start);
+
+    const QList<Entry>& entries() const { return m_entries; }
+    int count() const { return static_cast<int>(m_entries.size()); }
+
+signals:
+    // After an entry was added: the number of entries. Before one is
+    // removed: the number with that entry still counted.
+    void countChanged(int count);
+
+private:
+    void removeAt(qsizetype index);
+
+    QList<Entry> m_entries;
+};
+
+} // namespace tarnwick

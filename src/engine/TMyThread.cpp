@@ -1,0 +1,100 @@
+// Task runner. Lines of switched-off kinds never leave the worker; the
+// others travel in small batches, flushed when the batch is full, when it
+// has waited a moment, and before every step that changes what the user
+// sees, so the log never lags the run by more than kMaxPendingLines.
+#include "engine/TMyThread.h"
+
+#include "engine/ExcludeRules.h"
+#include "engine/FolderMirror.h"
+#include "engine/RunningTaskList.h"
+#include "platform/SoundPlayer.h"
+#include "schedule/ScheduleRules.h"
+
+namespace tarnwick {
+
+namespace {
+constexpr qint64 kMaxPendingMs = 200;
+} // namespace
+
+TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const Clock& clock)
+    : TThread(createSuspended), m_settings(ReadRunnerSettings()), m_gate(m_settings),
+      m_taskId(std::move(taskId)), m_host(host), m_clock(clock)
+{
+    SetFreeOnTerminate(true);
+    SetPriority(m_settings.priority);
+    m_host.runCreated(this);
+}
+
+void TMyThread::emitLine(LogKind kind, const QString& text)
+{
+    if (m_echo)
+        m_echo(kind, text, m_gate.colour(kind));
+    if (!m_gate.isOn(kind))
+        return;
+    if (m_pending.isEmpty())
+        m_pendingAge.start();
+    m_pending.append({kind, text, m_gate.colour(kind)});
+    if (m_pending.size() >= kMaxPendingLines || m_pendingAge.elapsed() >= kMaxPendingMs)
+        flushLines();
+}
+
+void TMyThread::flushLines()
+{
+    if (m_pending.isEmpty())
+        return;
+    const QList<ShownLine> lines = std::exchange(m_pending, {});
+    Synchronize([&] { m_host.appendLogLines(m_settings.logFileName, lines); });
+}
+
+void TMyThread::Execute()
+{
+    if (Terminated())
+        return;
+
+    const auto loader = [this](const QString& id, RunControl& control) {
+        MirrorJob job;
+        Synchronize([&] { job = LoadMirrorJob(m_host.runDatabase(), id, control); });
+        return job;
+    };
+
+    QList<ExcludeRule> rules;
+    Synchronize([&] { rules = LoadExcludeRules(m_host.runDatabase(), m_taskId, &control()); });
+    const ExcludeTest exclude =
+        rules.isEmpty() ? ExcludeTest() : MakeExcludeTest(rules, &control(), m_clock);
+
+    const auto afterWalk = [this](const MirrorJob&, const QString& startText) {
+        flushLines();
+        Synchronize([&] {
+            const QString next = UpdateAfterRun(m_host.runDatabase(), m_taskId, startText, m_clock);
+            m_host.taskTimesChanged(m_taskId, startText, next);
+        });
+    };
+
+    m_result = RunMirror(
+        m_taskId, loader, exclude, control(),
+        [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock);
+    flushLines();
+
+    if (m_settings.showDlg)
+        Synchronize([&] { m_host.showFinishedMessage(); });
+    // The sound plays on the run's own thread: the run waits for it, the
+    // user-interface thread does not.
+    if (m_settings.playSound)
+        SoundPlayer::playToEnd(m_settings.soundFile);
+}
+
+void TMyThread::AfterExecute()
+{
+    // Lines emitted before a failure still reach the log.
+    try {
+        flushLines();
+    } catch (...) {
+    }
+    const QString error = failure();
+    Synchronize([&] {
+        m_host.runningTasks().RemoveThread(this);
+        m_host.runEnded(this, error);
+    });
+}
+
+} // namespace tarnwick

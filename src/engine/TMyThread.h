@@ -1,0 +1,65 @@
+// The thread that carries one run of one task: it copies the settings at
+// its creation, runs the folder mirror on its own thread, hands the lines
+// of switched-on kinds to the user-interface thread in order, advances the
+// schedule after the walk, and finally leaves the running-task list.
+#pragma once
+
+#include "engine/LogGate.h"
+#include "engine/MirrorTypes.h"
+#include "engine/RunHost.h"
+#include "platform/Clock.h"
+#include "platform/TThread.h"
+#include "store/Settings.h"
+
+#include <QElapsedTimer>
+#include <QList>
+
+#include <functional>
+
+namespace tarnwick {
+
+class TMyThread : public TThread
+{
+    Q_OBJECT
+
+public:
+    // Reads the settings (on the calling, user-interface thread) and sets
+    // the priority. Throws what the settings read throws: the run is then
+    // not created. The host's run controls go to their running state.
+    TMyThread(bool createSuspended, QString taskId, RunHost& host,
+              const Clock& clock = Clock::system());
+
+    const QString& taskId() const { return m_taskId; }
+    const RunnerSettings& settings() const { return m_settings; }
+    const MirrorResult& result() const { return m_result; }
+
+    // Called on the run's own thread for every line, whatever the switches
+    // (the daemon prints them all). Set before the run starts.
+    void setEcho(std::function<void(LogKind, const QString&, quint32 colour)> echo)
+    {
+        m_echo = std::move(echo);
+    }
+
+    // Most lines a run may have emitted before they reach the user-interface thread.
+    static constexpr int kMaxPendingLines = 64;
+
+protected:
+    void Execute() override;
+    void AfterExecute() override;
+
+private:
+    void emitLine(LogKind kind, const QString& text);
+    void flushLines();
+
+    RunnerSettings m_settings;
+    LogGate m_gate;
+    QString m_taskId;
+    RunHost& m_host;
+    const Clock& m_clock;
+    std::function<void(LogKind, const QString&, quint32 colour)> m_echo;
+    QList<ShownLine> m_pending;
+    QElapsedTimer m_pendingAge;
+    MirrorResult m_result;
+};
+
+} // namespace tarnwick

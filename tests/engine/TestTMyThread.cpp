@@ -1,0 +1,284 @@
+// A run on its own thread: lines handed to the user-interface thread in
+// order and in bounded batches, switched-off kinds never handed over, the
+// schedule moved on after the walk, a stopped suspended run still writing
+// its summary, and a run that ends leaving only its own list entry.
+#include "TaskFixture.h"
+
+#include "engine/RunningTaskList.h"
+#include "engine/TMyThread.h"
+#include "platform/Registry.h"
+#include "store/Settings.h"
+#include "store/TaskList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <mutex>
+
+#include <utime.h>
+
+using namespace tarnwick;
+
+namespace {
+
+class FakeHost : public RunHost
+{
+public:
+    TaskDatabase db;
+    RunningTaskList list;
+    QList<ShownLine> shown;
+    int handOvers = 0;
+    QString lastRun, nextRun, failure;
+    int created = 0, ended = 0, boxes = 0;
+    std::atomic<int> appended{0};
+
+    TaskDatabase& runDatabase() override { return db; }
+    RunningTaskList& runningTasks() override { return list; }
+    void runCreated(TMyThread*) override { ++created; }
+    void appendLogLines(const QString&, const QList<ShownLine>& lines) override
+    {
+        ++handOvers;
+        shown += lines;
+        appended += int(lines.size());
+    }
+    void taskTimesChanged(const QString&, const QString& last, const QString& next) override
+    {
+        lastRun = last;
+        nextRun = next;
+    }
+    void showFinishedMessage() override { ++boxes; }
+    void runEnded(TMyThread*, const QString& error) override
+    {
+        ++ended;
+        failure = error;
+    }
+};
+
+// A thread that only stands in a list entry.
+class IdleThread : public TThread
+{
+public:
+    IdleThread() : TThread(true) {}
+
+protected:
+    void Execute() override {}
+};
+
+void makeFiles(const QString& folder, int count)
+{
+    QDir().mkpath(folder);
+    for (int i = 0; i < count; ++i) {
+        QFile file(QStringLiteral("%1/f%2.txt").arg(folder).arg(i, 4, 10, QLatin1Char('0')));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("data");
+    }
+}
+
+// Waits, serving the hand-overs, until the thread object is gone.
+bool waitGone(const QPointer<TMyThread>& run, int ms = 30000)
+{
+    return QTest::qWaitFor([&] { return run.isNull(); }, ms);
+}
+
+} // namespace
+
+class TestTMyThread : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_config;
+    std::unique_ptr<FakeHost> m_host;
+    int m_task = 0;
+
+    QString addTask(const QString& name, int files, qint64 mode = 0)
+    {
+        const QString id = QString::number(++m_task);
+        const QString src = m_home.filePath(QStringLiteral("src") + id);
+        makeFiles(src, files);
+        AddTask(m_host->db, id, name, {{src, true}}, m_home.filePath(QStringLiteral("dst") + id),
+                mode);
+        QDir().mkpath(m_home.filePath(QStringLiteral("dst") + id));
+        return id;
+    }
+
+    void writeOptions(bool copyMsg)
+    {
+        OptionSettings options;
+        options.copyMsg = copyMsg;
+        options.thrdPri = 3;
+        WriteOptionSettings(options);
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void runsAndHandsOverShownLinesInOrder();
+    void switchedOffKindsCostNoHandOver();
+    void logNeverLagsMoreThanABatch();
+    void stopOnSuspendedRunWritesSummary();
+    void endingRunRemovesOnlyItsOwnEntry();
+    void settingsReadFailureCreatesNoRun();
+};
+
+void TestTMyThread::initTestCase()
+{
+    qputenv("TARNWICK_HOME", m_home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    CreateTaskDatabase(m_home.filePath(QStringLiteral("Tarnwick.dat")));
+}
+
+void TestTMyThread::init()
+{
+    m_host = std::make_unique<FakeHost>();
+    m_host->db.open(m_home.filePath(QStringLiteral("Tarnwick.dat")));
+    QFile::remove(m_config.filePath(QStringLiteral("Tarnwick/user.reg")));
+}
+
+void TestTMyThread::cleanup()
+{
+    m_host.reset();
+}
+
+void TestTMyThread::runsAndHandsOverShownLinesInOrder()
+{
+    const QString id = addTask(QStringLiteral("Bob's run"), 3);
+    QStringList echoed;
+    std::mutex echoMutex;
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    run->setEcho([&](LogKind, const QString& line, quint32) {
+        std::lock_guard lock(echoMutex);
+        echoed << line;
+    });
+    m_host->list.AddEntry(id, run, false);
+    run->Start();
+    QVERIFY(waitGone(run));
+
+    QCOMPARE(m_host->created, 1);
+    QCOMPARE(m_host->ended, 1);
+    QCOMPARE(m_host->failure, QString());
+    QVERIFY(!m_host->list.IsRunning(id));
+
+    // Every line is echoed; with no options key only the start/finish kind
+    // is shown, in green, in the same order.
+    QCOMPARE(echoed.size(), 3 + 7);
+    QStringList shownTexts;
+    for (const ShownLine& line : std::as_const(m_host->shown)) {
+        QCOMPARE(line.kind, LogKind::StartFinish);
+        QCOMPARE(line.colour, quint32(0x008000));
+        shownTexts << line.text;
+    }
+    QStringList expected = echoed;
+    expected.erase(
+        std::remove_if(expected.begin(), expected.end(),
+                       [](const QString& l) { return l.contains(QStringLiteral("Mirroring:")); }),
+        expected.end());
+    QCOMPARE(shownTexts, expected);
+    QVERIFY(shownTexts.last().endsWith(QStringLiteral("synchronize finished  [Bob's run]")));
+
+    // The after-walk step moved the manual marker row on.
+    QVERIFY(shownTexts.first().startsWith(m_host->lastRun));
+    QCOMPARE(m_host->nextRun, QStringLiteral("Manually"));
+    QCOMPARE(LastRunCellText(m_host->db, id), m_host->lastRun);
+    QCOMPARE(m_host->boxes, 0);
+}
+
+void TestTMyThread::switchedOffKindsCostNoHandOver()
+{
+    const QString id = addTask(QStringLiteral("quiet"), 300);
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    run->Start();
+    QVERIFY(waitGone(run));
+    QCOMPARE(m_host->shown.size(), 7);
+    // The started line, the summary block: not one hand-over per file.
+    QVERIFY2(m_host->handOvers <= 3, qPrintable(QString::number(m_host->handOvers)));
+}
+
+void TestTMyThread::logNeverLagsMoreThanABatch()
+{
+    writeOptions(true);
+    const QString id = addTask(QStringLiteral("loud"), 400);
+    std::atomic<int> emitted{0};
+    std::atomic<int> worstLag{0};
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    QVERIFY(run->settings().copyMsg);
+    run->setEcho([&](LogKind, const QString&, quint32) {
+        const int lag = ++emitted - m_host->appended.load();
+        if (lag > worstLag)
+            worstLag = lag;
+    });
+    run->Start();
+    QVERIFY(waitGone(run));
+    QCOMPARE(m_host->shown.size(), 400 + 7);
+    QVERIFY2(worstLag <= TMyThread::kMaxPendingLines, qPrintable(QString::number(worstLag)));
+    QVERIFY(m_host->handOvers >= 400 / TMyThread::kMaxPendingLines);
+}
+
+void TestTMyThread::stopOnSuspendedRunWritesSummary()
+{
+    writeOptions(true);
+    const QString id = addTask(QStringLiteral("paused"), 200);
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    TMyThread* raw = run.data();
+    std::atomic<bool> suspended{false};
+    run->setEcho([&](LogKind kind, const QString&, quint32) {
+        if (kind == LogKind::Copy && !suspended.exchange(true))
+            raw->Suspend();
+    });
+    m_host->list.AddEntry(id, run, true);
+    run->Start();
+    QVERIFY(QTest::qWaitFor([&] { return suspended.load(); }, 10000));
+    QTest::qWait(200);
+    QVERIFY(run && run->Suspended() && run->isRunning());
+
+    m_host->list.StopAll();
+    QVERIFY(waitGone(run));
+    QVERIFY(m_host->shown.size() >= 7);
+    // The summary block and the finished line close the run.
+    const QList<ShownLine> tail = m_host->shown.mid(m_host->shown.size() - 6);
+    QVERIFY(tail.at(0).text.endsWith(QStringLiteral("Summary:")));
+    QVERIFY(tail.at(4).text.contains(QStringLiteral("Mirror Successed!!")));
+    QVERIFY(tail.at(5).text.contains(QStringLiteral("synchronize finished")));
+    // The stop came early: most files were never reached.
+    QVERIFY2(!tail.at(1).text.contains(QStringLiteral(" 200 files")), qPrintable(tail.at(1).text));
+}
+
+void TestTMyThread::endingRunRemovesOnlyItsOwnEntry()
+{
+    const QString id = addTask(QStringLiteral("twice"), 1);
+    // An older entry of the same task stands first in the list.
+    IdleThread older;
+    m_host->list.AddEntry(id, &older, true);
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    m_host->list.AddEntry(id, run, false);
+    run->Start();
+    QVERIFY(waitGone(run));
+    QCOMPARE(m_host->list.count(), 1);
+    QCOMPARE(m_host->list.FindFirst(id)->thread, &older);
+}
+
+void TestTMyThread::settingsReadFailureCreatesNoRun()
+{
+    Registry registry;
+    QVERIFY(registry.openKey(QString::fromLatin1(kOptionKeyPath), true));
+    registry.writeString(QStringLiteral("LogFileName"), QStringLiteral("x.log"));
+    registry.closeKey();
+    const QString id = addTask(QStringLiteral("never"), 1);
+    try {
+        new TMyThread(false, id, *m_host);
+        QFAIL("created");
+    } catch (const RegistryError& e) {
+        QCOMPARE(e.message(), QStringLiteral("Failed to get data for 'StartFilshMsg'"));
+    }
+    QCOMPARE(m_host->created, 0);
+}
+
+QTEST_GUILESS_MAIN(TestTMyThread)
+#include "TestTMyThread.moc"

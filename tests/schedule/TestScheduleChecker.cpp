@@ -1,0 +1,161 @@
+// The checker's due test: every second after its start looked at once,
+// however the passes fall, entries due by date once per date, and the six
+// date-time fields never confused.
+#include "schedule/ScheduleChecker.h"
+
+#include <QTest>
+
+using namespace tarnwick;
+
+namespace {
+
+const QDate kDay(2026, 12, 10);
+
+QDateTime at(int h, int m, int s, int ms = 0, QDate day = kDay)
+{
+    return QDateTime(day, QTime(h, m, s, ms));
+}
+
+CheckEntry timed(const char* task, const QDateTime& next, qint64 kind = 0)
+{
+    return {QString::fromLatin1(task), kind, next, QStringLiteral("09:00:00")};
+}
+
+CheckEntry byDate(const char* task, const QDate& day, qint64 kind = 2)
+{
+    return {QString::fromLatin1(task), kind, QDateTime(day, QTime(0, 0)), QStringLiteral("0")};
+}
+
+QStringList tasks(const QList<CheckEntry>& entries)
+{
+    QStringList ids;
+    for (const CheckEntry& e : entries)
+        ids << e.taskId;
+    return ids;
+}
+
+} // namespace
+
+class TestScheduleChecker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dueToTheSecond_data();
+    void dueToTheSecond();
+    void everySecondOnceWhateverThePasses();
+    void secondsBeforeStartAreNotCovered();
+    void dueByDateOncePerDate();
+    void dueByDateRetriedUntilStarted();
+    void whichEntriesAreDueByDate_data();
+    void whichEntriesAreDueByDate();
+};
+
+void TestScheduleChecker::dueToTheSecond_data()
+{
+    QTest::addColumn<QDateTime>("next");
+    QTest::addColumn<QDateTime>("pass");
+    QTest::addColumn<bool>("due");
+    QTest::newRow("that second") << at(10, 30, 0) << at(10, 30, 0, 700) << true;
+    QTest::newRow("a second early") << at(10, 30, 0) << at(10, 29, 59, 999) << false;
+    QTest::newRow("next run has milliseconds") << at(10, 30, 0, 400) << at(10, 30, 0, 100) << true;
+    // Digits that would run together alike: 10:01:55 and 10:15:05, and
+    // 1 November against 11 January.
+    QTest::newRow("10:01:55 vs 10:15:05") << at(10, 1, 55) << at(10, 15, 5) << false;
+    QTest::newRow("1 Nov vs 11 Jan")
+        << at(10, 0, 0, 0, QDate(2026, 11, 1)) << at(10, 0, 0, 0, QDate(2027, 1, 11)) << false;
+}
+
+void TestScheduleChecker::dueToTheSecond()
+{
+    QFETCH(QDateTime, next);
+    QFETCH(QDateTime, pass);
+    QFETCH(bool, due);
+    // The checker starts a few seconds before the pass, so only `pass`
+    // itself and the seconds just before it are looked at.
+    ScheduleChecker checker(pass.addSecs(-1));
+    QCOMPARE(checker.dueEntries({timed("1", next)}, pass).size(), due ? 1 : 0);
+}
+
+void TestScheduleChecker::everySecondOnceWhateverThePasses()
+{
+    // A slow pass jumps from 10:29:58 to 10:30:02: the entry of 10:30:00
+    // still comes, once; two entries of one task both come (the start step
+    // lets only one of them start a run).
+    ScheduleChecker checker(at(10, 29, 57));
+    const QList<CheckEntry> entries = {timed("1", at(10, 30, 0)), timed("1", at(10, 30, 0), 1),
+                                       timed("2", at(10, 30, 5))};
+    QCOMPARE(checker.dueEntries(entries, at(10, 29, 58, 10)).size(), 0);
+    QCOMPARE(tasks(checker.dueEntries(entries, at(10, 30, 2, 900))), QStringList({"1", "1"}));
+    QCOMPARE(checker.dueEntries(entries, at(10, 30, 2, 950)).size(), 0); // same second again
+    QCOMPARE(checker.dueEntries(entries, at(10, 30, 4)).size(), 0);
+    QCOMPARE(tasks(checker.dueEntries(entries, at(10, 30, 5))), QStringList({"2"}));
+    QCOMPARE(checker.dueEntries(entries, at(10, 30, 6)).size(), 0);
+}
+
+void TestScheduleChecker::secondsBeforeStartAreNotCovered()
+{
+    ScheduleChecker checker(at(10, 30, 1, 500));
+    QCOMPARE(checker.dueEntries({timed("1", at(10, 30, 0))}, at(10, 30, 1, 600)).size(), 0);
+    // The second the checker started in is covered.
+    ScheduleChecker sameSecond(at(10, 30, 0, 500));
+    QCOMPARE(sameSecond.dueEntries({timed("1", at(10, 30, 0))}, at(10, 30, 1)).size(), 1);
+}
+
+void TestScheduleChecker::dueByDateOncePerDate()
+{
+    ScheduleChecker checker(at(0, 0, 0));
+    const CheckEntry once = byDate("5", kDay, 5);
+    QCOMPARE(checker.dueEntries({once}, at(0, 0, 1)).size(), 1);
+    checker.started(once, kDay);
+    // The run ended and the entry still stands on today's date: not again.
+    QCOMPARE(checker.dueEntries({once}, at(9, 0, 0)).size(), 0);
+    QCOMPARE(checker.dueEntries({once}, at(23, 59, 59)).size(), 0);
+    // A different entry of the task on the same date is its own entry.
+    QCOMPARE(checker.dueEntries({byDate("5", kDay, 3)}, at(23, 59, 59, 500)).size(), 0);
+    QCOMPARE(checker.dueEntries({byDate("5", kDay, 3)}, at(23, 59, 59, 999)).size(), 0);
+    ScheduleChecker fresh(at(12, 0, 0));
+    QCOMPARE(fresh.dueEntries({byDate("5", kDay, 3)}, at(12, 0, 1)).size(), 1);
+}
+
+void TestScheduleChecker::dueByDateRetriedUntilStarted()
+{
+    // While the task is busy the entry is not started, so it stays due at
+    // every pass of the day until a start succeeds.
+    ScheduleChecker checker(at(8, 0, 0));
+    const CheckEntry daily = byDate("7", kDay);
+    QCOMPARE(checker.dueEntries({daily}, at(8, 0, 1)).size(), 1);
+    QCOMPARE(checker.dueEntries({daily}, at(8, 0, 2)).size(), 1);
+    checker.started(daily, kDay);
+    QCOMPARE(checker.dueEntries({daily}, at(8, 0, 3)).size(), 0);
+    // Not due on another day.
+    QCOMPARE(checker.dueEntries({byDate("8", kDay.addDays(1))}, at(8, 0, 4)).size(), 0);
+}
+
+void TestScheduleChecker::whichEntriesAreDueByDate_data()
+{
+    QTest::addColumn<qint64>("kind");
+    QTest::addColumn<QString>("startTime");
+    QTest::addColumn<bool>("byDate");
+    QTest::newRow("minutes") << qint64(0) << "0" << false;
+    QTest::newRow("hours") << qint64(1) << "0" << false;
+    QTest::newRow("days") << qint64(2) << "0" << true;
+    QTest::newRow("days at a time") << qint64(2) << "09:00:00" << false;
+    QTest::newRow("week") << qint64(3) << "0" << true;
+    QTest::newRow("month") << qint64(4) << "0" << true;
+    QTest::newRow("once") << qint64(5) << "0" << true;
+    QTest::newRow("once at a time") << qint64(5) << "07:30:00" << false;
+    QTest::newRow("kind 6") << qint64(6) << "0" << true;
+}
+
+void TestScheduleChecker::whichEntriesAreDueByDate()
+{
+    QFETCH(qint64, kind);
+    QFETCH(QString, startTime);
+    QFETCH(bool, byDate);
+    const CheckEntry entry{QStringLiteral("1"), kind, at(0, 0, 0), startTime};
+    QCOMPARE(entry.dueByDate(), byDate);
+}
+
+QTEST_GUILESS_MAIN(TestScheduleChecker)
+#include "TestScheduleChecker.moc"

@@ -1,0 +1,30 @@
+// A user-interface side for the checker and the monitor that records which
+// tasks they asked to start. A started task stays "running" until the test
+// says it ended, so a second start of it is refused as the real list would.
+#pragma once
+
+#include "schedule/WatcherHost.h"
+#include "store/TaskDatabase.h"
+
+#include <QSet>
+#include <QStringList>
+
+class FakeWatcherHost : public tarnwick::WatcherHost
+{
+public:
+    tarnwick::TaskDatabase db;
+    QStringList asked;   // every start request, in order
+    QStringList started; // the requests that started a run
+    QSet<QString> running;
+
+    tarnwick::TaskDatabase& watcherDatabase() override { return db; }
+    bool startTaskIfIdle(const QString& taskId) override
+    {
+        asked << taskId;
+        if (running.contains(taskId))
+            return false;
+        running.insert(taskId);
+        started << taskId;
+        return true;
+    }
+};
