@@ -1,0 +1,315 @@
+// tarnwick-cli run, as a user starts it: task lookup, settings failures,
+// the log file's share of the lines, and a run cut off from outside.
+#include "CliProcess.h"
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+
+namespace {
+
+constexpr qint64 kBase = 1622541600;
+
+void WriteFile(const QString& path, const QByteArray& content, qint64 seconds)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    const struct timespec times[2] = {{static_cast<time_t>(seconds), 0},
+                                      {static_cast<time_t>(seconds), 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+}
+
+QStringList Names(const QString& path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                QDir::NoDotAndDotDot);
+}
+
+// The options key with every value the runner reads; `drop` leaves one out.
+QByteArray OptionsKey(const QString& drop, bool start, bool copy, bool skip, bool error)
+{
+    const QList<std::pair<QString, QString>> values{
+        {"LogFileName", "\"run.log\""},
+        {"StartFilshMsg", start ? "dword:00000001" : "dword:00000000"},
+        {"CopyMsg", copy ? "dword:00000001" : "dword:00000000"},
+        {"SkipMsg", skip ? "dword:00000001" : "dword:00000000"},
+        {"ErrorMsg", error ? "dword:00000001" : "dword:00000000"},
+        {"StartFilshClr", "dword:00008000"},
+        {"CopyClr", "dword:00000000"},
+        {"SkipClr", "dword:00000000"},
+        {"ErrorClr", "dword:000000ff"},
+        {"ShowDlg", "dword:00000000"},
+        {"PlaySound", "dword:00000000"},
+        {"SoundFile", "\"\""},
+        {"ThrdPRI", "dword:00000003"},
+    };
+    QByteArray text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_"
+                      "USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickOption]\r\n";
+    for (const auto& [name, value] : values) {
+        if (name != drop)
+            text += '"' + name.toUtf8() + "\"=" + value.toUtf8() + "\r\n";
+    }
+    return text;
+}
+
+} // namespace
+
+class TestRunCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void taskLookup_data();
+    void taskLookup();
+    void settingsWithoutPriority();
+    void logFileTakesSwitchedOnKinds_data();
+    void logFileTakesSwitchedOnKinds();
+    void killedMidCopyLeavesNoPartialFile();
+    void terminateFinishesFileAndReports();
+
+private:
+    void addTask(const QString& id, const QString& name, const QString& source,
+                 const QString& target);
+    void writeOptions(const QByteArray& text);
+    CliResult run(const QString& task)
+    {
+        return RunCli({"run", task}, m_home->path(), m_config->path());
+    }
+    QProcess* start(const QString& task);
+
+    std::unique_ptr<QTemporaryDir> m_home, m_config, m_files;
+};
+
+void TestRunCommand::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<QTemporaryDir>();
+    m_files = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid() && m_config->isValid() && m_files->isValid());
+    QCOMPARE(RunCli({"init"}, m_home->path(), m_config->path()).exitCode, 0);
+    QVERIFY(QDir().mkpath(m_home->filePath("Log")));
+    QVERIFY(QDir().mkpath(m_files->filePath("src")) && QDir().mkpath(m_files->filePath("dst")));
+}
+
+void TestRunCommand::cleanup()
+{
+    m_home.reset(), m_config.reset(), m_files.reset();
+}
+
+void TestRunCommand::addTask(const QString& id, const QString& name, const QString& source,
+                             const QString& target)
+{
+    TaskDatabase db;
+    db.open(m_home->filePath("Tarnwick.dat"));
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::InsertTask,
+                                      {id, QString("AllTask"), name, source, target, qint64(0)}));
+    RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+}
+
+void TestRunCommand::writeOptions(const QByteArray& text)
+{
+    QVERIFY(QDir().mkpath(m_config->filePath("Tarnwick")));
+    QFile file(m_config->filePath("Tarnwick/user.reg"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QProcess* TestRunCommand::start(const QString& task)
+{
+    auto* process = new QProcess(this);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TARNWICK_HOME", m_home->path());
+    env.insert("XDG_CONFIG_HOME", m_config->path());
+    process->setProcessEnvironment(env);
+    process->start(qEnvironmentVariable("TARNWICK_CLI"), {"run", task});
+    return process;
+}
+
+void TestRunCommand::taskLookup_data()
+{
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorText");
+
+    QTest::newRow("by ID") << "101" << 0 << "";
+    QTest::newRow("by name") << "unique" << 0 << "";
+    QTest::newRow("ID wins over a name") << "twin" << 0 << "";
+    QTest::newRow("unknown") << "nothing" << 2 << "no task with the ID or name 'nothing'";
+    QTest::newRow("ambiguous name") << "same" << 2 << "ambiguous; task IDs: 102, 103";
+}
+
+void TestRunCommand::taskLookup()
+{
+    QFETCH(QString, task);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorText);
+
+    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    WriteFile(src + "/f", "x", kBase);
+    addTask("101", "unique", src, dst);
+    addTask("102", "same", src, dst);
+    addTask("103", "same", src, dst);
+    addTask("twin", "101", src, dst);
+    addTask("104", "twin", src, dst);
+
+    const CliResult result = run(task);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(errorText), qPrintable(result.err));
+    if (exitCode == 0) {
+        QVERIFY(result.out.contains("synchronize finished"));
+        QVERIFY(!result.out.contains('\x1b')); // no colour into a pipe
+    } else {
+        QVERIFY(result.out.isEmpty());
+        QVERIFY(Names(dst).isEmpty());
+    }
+}
+
+void TestRunCommand::settingsWithoutPriority()
+{
+    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    WriteFile(src + "/f", "x", kBase);
+    addTask("101", "t", src, dst);
+    writeOptions(OptionsKey("ThrdPRI", true, true, true, true));
+
+    const CliResult result = run("101");
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains("Failed to get data for 'ThrdPRI'"), qPrintable(result.err));
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(Names(dst).isEmpty());
+    QVERIFY(!QFile::exists(m_home->filePath("Log/run.log")));
+}
+
+void TestRunCommand::logFileTakesSwitchedOnKinds_data()
+{
+    QTest::addColumn<bool>("start");
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<bool>("skip");
+    QTest::addColumn<bool>("error");
+
+    QTest::newRow("start and error only") << true << false << false << true;
+    QTest::newRow("copy and skip only") << false << true << true << false;
+    QTest::newRow("copy and error") << false << true << false << true;
+    QTest::newRow("none") << false << false << false << false;
+}
+
+void TestRunCommand::logFileTakesSwitchedOnKinds()
+{
+    QFETCH(bool, start);
+    QFETCH(bool, copy);
+    QFETCH(bool, skip);
+    QFETCH(bool, error);
+
+    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    WriteFile(src + "/new", "n", kBase);
+    WriteFile(src + "/same", "s", kBase);
+    WriteFile(dst + "/same", "s", kBase);
+    WriteFile(src + "/blocked", "b", kBase);
+    QVERIFY(QDir().mkpath(dst + "/blocked"));
+    addTask("101", "t", src, dst);
+    writeOptions(OptionsKey(QString(), start, copy, skip, error));
+
+    const CliResult result = run("101");
+    QCOMPARE(result.exitCode, 1); // the blocked copy counts as an error
+    const QStringList printed = result.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(printed.size(), 11); // every line, whatever the switches
+
+    QStringList expected;
+    for (const QString& line : printed) {
+        const bool isCopy = line.contains("] Mirroring: ");
+        const bool isSkip = line.contains("] Skipping: ");
+        const bool isError = line.contains("] Error: ");
+        // The rest, the failure status line included, follow the start switch.
+        const bool isStart = !isCopy && !isSkip && !isError;
+        if ((isCopy && copy) || (isSkip && skip) || (isError && error) || (isStart && start))
+            expected << line;
+    }
+    QByteArray logged = ReadFile(m_home->filePath("Log/run.log"));
+    if (expected.isEmpty()) {
+        QCOMPARE(logged, QByteArray("<absent>"));
+    } else {
+        QCOMPARE(QString::fromUtf8(logged), expected.join("\r\n") + "\r\n");
+    }
+}
+
+void TestRunCommand::killedMidCopyLeavesNoPartialFile()
+{
+    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    {
+        QFile big(src + "/big");
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(3ll << 30)); // sparse: the copy still writes every byte
+    }
+    WriteFile(dst + "/big", "the old copy", kBase);
+    addTask("101", "t", src, dst);
+
+    QProcess* process = start("101");
+    QVERIFY(process->waitForStarted());
+    // Wait until the copy's unnamed file is open, then cut the run off.
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(process->processId());
+    bool copying = false;
+    for (int i = 0; i < 1000 && !copying; ++i) {
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files)) {
+            if (fd.symLinkTarget().startsWith(dst) && fd.symLinkTarget().contains("(deleted)"))
+                copying = true;
+        }
+        if (!copying)
+            QTest::qWait(5);
+    }
+    ::kill(pid_t(process->processId()), SIGKILL);
+    QVERIFY(process->waitForFinished());
+    if (!copying)
+        QSKIP("the copy ended before it could be cut off");
+    QCOMPARE(Names(dst), QStringList{"big"});
+    QCOMPARE(ReadFile(dst + "/big"), QByteArray("the old copy"));
+}
+
+void TestRunCommand::terminateFinishesFileAndReports()
+{
+    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    {
+        QFile big(src + "/big");
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(1ll << 30));
+    }
+    addTask("101", "t", src, dst);
+
+    QProcess* process = start("101");
+    QVERIFY(process->waitForStarted());
+    QTest::qWait(150);
+    process->terminate(); // SIGTERM
+    QVERIFY(process->waitForFinished(120000));
+    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process->exitCode(), 0);
+    const QString out = QString::fromUtf8(process->readAllStandardOutput());
+    QVERIFY2(out.contains("[t]          Status   : Mirror Successed!!"), qPrintable(out));
+    QVERIFY(out.contains("synchronize finished  [t]"));
+    // The file under way when the stop came was finished, not torn.
+    if (out.contains("Mirrored : 0 folders, 1 files"))
+        QCOMPARE(QFileInfo(dst + "/big").size(), 1ll << 30);
+    else
+        QCOMPARE(Names(dst), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestRunCommand)
+#include "TestRunCommand.moc"
