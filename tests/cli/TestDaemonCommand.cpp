@@ -1,0 +1,142 @@
+// tarnwick-cli daemon from the outside: a scheduled task and an on-change
+// task run on their own, their lines reach the log file, the schedule row
+// moves on, SIGHUP picks up a task added later, a second instance leaves
+// at once, and SIGTERM ends the daemon with status 0.
+#include "TaskFixture.h"
+
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace tarnwick;
+
+class TestDaemonCommand : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString folder(const QString& name) const
+    {
+        QDir().mkpath(path(name));
+        return path(name);
+    }
+    QString log() const
+    {
+        QFile file(path(QStringLiteral("home/Log/Tarnwick.log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    static void write(const QString& file)
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("content");
+    }
+    void start(QProcess& process)
+    {
+        process.setProcessEnvironment(m_env);
+        process.start(qEnvironmentVariable("TARNWICK_CLI"), {QStringLiteral("daemon")});
+        QVERIFY(process.waitForStarted());
+    }
+
+private slots:
+    void initTestCase();
+    void runsScheduledAndChangedTasks();
+};
+
+void TestDaemonCommand::initTestCase()
+{
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("TARNWICK_HOME"), folder(QStringLiteral("home")));
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder(QStringLiteral("config")));
+    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder(QStringLiteral("runtime")));
+    QDir().mkpath(path(QStringLiteral("home/Log")));
+    CreateTaskDatabase(path(QStringLiteral("home/Tarnwick.dat")));
+}
+
+void TestDaemonCommand::runsScheduledAndChangedTasks()
+{
+    const QString timedSource = folder(QStringLiteral("timed/src"));
+    write(timedSource + QStringLiteral("/a.txt"));
+    const QString watchedSource = folder(QStringLiteral("watched/src"));
+    const QString lateSource = folder(QStringLiteral("late/src"));
+    const QDateTime saved = QDateTime::currentDateTime();
+    const QString due = DateTimeText(saved.addSecs(4));
+    {
+        TaskDatabase db;
+        db.open(path(QStringLiteral("home/Tarnwick.dat")));
+        AddTask(db, QStringLiteral("10"), QStringLiteral("timed"), {{timedSource, true}},
+                folder(QStringLiteral("timed/dst")), 2);
+        AddTask(db, QStringLiteral("20"), QStringLiteral("watched"), {{watchedSource, false}},
+                folder(QStringLiteral("watched/dst")), 1);
+        TaskQuery q(db);
+        RunStatement(q, FillStatement(sql::InsertIntervalEntry,
+                                      {QStringLiteral("10"), qint64(0), qint64(1),
+                                       DateTimeText(saved), due, QStringLiteral("0")}));
+    }
+
+    QProcess daemon;
+    start(daemon);
+    QTest::qWait(2500); // the watchers start about a second after the daemon
+
+    // Another instance leaves at once, quietly.
+    QProcess second;
+    start(second);
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.readAll().isEmpty());
+
+    write(watchedSource + QStringLiteral("/new.txt"));
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     return log().contains(QStringLiteral("synchronize finished  [watched]")) &&
+                            log().contains(QStringLiteral("synchronize finished  [timed]"));
+                 },
+                 20000),
+             qPrintable(log()));
+    QVERIFY(QFile::exists(path(QStringLiteral("timed/dst/a.txt"))));
+    QVERIFY(QFile::exists(path(QStringLiteral("watched/dst/new.txt"))));
+    // Only the switched-on kinds reach the file: no per-file lines.
+    QVERIFY(!log().contains(QStringLiteral("Mirroring:")));
+
+    {
+        TaskDatabase db;
+        db.open(path(QStringLiteral("home/Tarnwick.dat")));
+        TaskQuery q(db);
+        RunQuery(q, FillStatement(sql::SelectSchedulesAfterRun, {QStringLiteral("10")}));
+        QVERIFY(q.dateTime("NextRunTime") > QDateTime::currentDateTime());
+        QVERIFY(q.dateTime("LastRunTime") >= DateTimeFromText(due));
+        // A task added while the daemon runs is picked up after SIGHUP.
+        AddTask(db, QStringLiteral("30"), QStringLiteral("late"), {{lateSource, true}},
+                folder(QStringLiteral("late/dst")), 1);
+    }
+    ::kill(static_cast<pid_t>(daemon.processId()), SIGHUP);
+    QTest::qWait(2000);
+    write(lateSource + QStringLiteral("/late.txt"));
+    QVERIFY2(
+        QTest::qWaitFor([&] { return log().contains(QStringLiteral("finished  [late]")); }, 10000),
+        qPrintable(log()));
+
+    ::kill(static_cast<pid_t>(daemon.processId()), SIGTERM);
+    QVERIFY(daemon.waitForFinished(15000));
+    QCOMPARE(daemon.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(daemon.exitCode(), 0);
+    // Standard output carries every line of the runs, per-file ones too.
+    const QString out = QString::fromUtf8(daemon.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("[timed] Mirroring: Copy the new file: ")),
+             qPrintable(out));
+    QVERIFY(out.contains(QStringLiteral("[late] Summary:")));
+}
+
+QTEST_GUILESS_MAIN(TestDaemonCommand)
+#include "TestDaemonCommand.moc"

@@ -1,0 +1,113 @@
+// The running-task list: lookups by exact task text in list order, removal
+// of the first entry or of one run's own entry, the joined test and start,
+// and the change notices that drive the running count.
+#include "engine/RunningTaskList.h"
+#include "platform/TThread.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tarnwick;
+
+namespace {
+
+class IdleThread : public TThread
+{
+public:
+    IdleThread() : TThread(true) {}
+
+protected:
+    void Execute() override {}
+};
+
+} // namespace
+
+class TestRunningTaskList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lookupsAndRemoval();
+    void ownEntryRemovedNotNewerOne();
+    void startIfIdleJoinsTestAndStart();
+    void stopAllRequestsStopAndReleasesPause();
+};
+
+void TestRunningTaskList::lookupsAndRemoval()
+{
+    RunningTaskList list;
+    QSignalSpy counts(&list, &RunningTaskList::countChanged);
+    IdleThread a, b, c;
+    list.AddEntry(QStringLiteral("12"), &a, true);
+    list.AddEntry(QStringLiteral("7"), &b, false);
+    list.AddEntry(QStringLiteral("12"), &c, false);
+    QVERIFY(list.IsRunning(QStringLiteral("7")));
+    QVERIFY(!list.IsRunning(QStringLiteral("1"))); // exact text, not a prefix
+    QVERIFY(!list.IsRunning(QStringLiteral("012")));
+    QCOMPARE(list.FindFirst(QStringLiteral("12"))->thread, &a);
+    QVERIFY(list.FindFirst(QStringLiteral("12"))->startedByHand);
+    QVERIFY(!list.FindFirst(QStringLiteral("7"))->startedByHand);
+
+    list.RemoveFirst(QStringLiteral("99")); // no entry: no change, no notice
+    QCOMPARE(list.count(), 3);
+    list.RemoveFirst(QStringLiteral("12"));
+    QCOMPARE(list.FindFirst(QStringLiteral("12"))->thread, &c);
+    // Added: 1, 2, 3; about to remove: 3 (the entry still counted).
+    QCOMPARE(counts.size(), 4);
+    QCOMPARE(counts.at(2).at(0).toInt(), 3);
+    QCOMPARE(counts.at(3).at(0).toInt(), 3);
+    QCOMPARE(list.count(), 2);
+}
+
+void TestRunningTaskList::ownEntryRemovedNotNewerOne()
+{
+    // A stopped run's entry is removed at once; the task is started again;
+    // when the stopped run ends it must not take the new run's entry.
+    RunningTaskList list;
+    IdleThread stopped, restarted;
+    list.AddEntry(QStringLiteral("5"), &stopped, true);
+    list.RemoveFirst(QStringLiteral("5"));
+    list.AddEntry(QStringLiteral("5"), &restarted, true);
+    list.RemoveThread(&stopped);
+    QVERIFY(list.IsRunning(QStringLiteral("5")));
+    QCOMPARE(list.FindFirst(QStringLiteral("5"))->thread, &restarted);
+    list.RemoveThread(&restarted);
+    QVERIFY(!list.IsRunning(QStringLiteral("5")));
+}
+
+void TestRunningTaskList::startIfIdleJoinsTestAndStart()
+{
+    RunningTaskList list;
+    IdleThread first;
+    int made = 0;
+    const auto make = [&]() -> TThread* {
+        ++made;
+        return &first;
+    };
+    QCOMPARE(list.StartIfIdle(QStringLiteral("3"), make), &first);
+    QCOMPARE(list.StartIfIdle(QStringLiteral("3"), make), nullptr);
+    QCOMPARE(made, 1);
+    QVERIFY(!list.FindFirst(QStringLiteral("3"))->startedByHand);
+    // A run that cannot be made adds nothing.
+    QCOMPARE(list.StartIfIdle(QStringLiteral("4"), [] { return static_cast<TThread*>(nullptr); }),
+             nullptr);
+    QVERIFY(!list.IsRunning(QStringLiteral("4")));
+}
+
+void TestRunningTaskList::stopAllRequestsStopAndReleasesPause()
+{
+    RunningTaskList list;
+    IdleThread running, paused;
+    paused.control().pause();
+    list.AddEntry(QStringLiteral("1"), &running, true);
+    list.AddEntry(QStringLiteral("2"), &paused, false);
+    list.StopAll();
+    QCOMPARE(list.count(), 0);
+    QVERIFY(running.Terminated());
+    QVERIFY(paused.Terminated());
+    // A paused run passes its next stop check instead of waiting for ever.
+    QVERIFY(paused.control().checkpoint());
+}
+
+QTEST_GUILESS_MAIN(TestRunningTaskList)
+#include "TestRunningTaskList.moc"
