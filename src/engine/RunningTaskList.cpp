@@ -74,4 +74,46 @@ TThread* RunningTaskList::StartIfIdle(const QString& taskId, const std::function
     return thread;
 }
 
+RunningTaskList::RunOutcome RunningTaskList::RunOrResume(const QString& taskId,
+                                                         const std::function<TThread*()>& make)
+{
+    for (const Entry& entry : std::as_const(m_entries)) {
+        if (entry.taskId == taskId && entry.thread && entry.thread->Suspended()) {
+            entry.thread->Resume();
+            emit countChanged(count());
+            return RunOutcome::Resumed;
+        }
+    }
+    if (IsRunning(taskId))
+        return RunOutcome::AlreadyRunning;
+    TThread* thread = make();
+    if (!thread)
+        return RunOutcome::NotCreated;
+    AddEntry(taskId, thread, true);
+    thread->Resume();
+    return RunOutcome::Started;
+}
+
+bool RunningTaskList::SuspendFirst(const QString& taskId)
+{
+    const Entry* entry = FindFirst(taskId);
+    if (!entry || !entry->thread || entry->thread->Suspended())
+        return false;
+    entry->thread->Suspend();
+    return true;
+}
+
+bool RunningTaskList::StopFirst(const QString& taskId)
+{
+    const Entry* entry = FindFirst(taskId);
+    if (!entry)
+        return false;
+    if (TThread* thread = entry->thread) {
+        thread->Resume();
+        thread->Terminate();
+    }
+    RemoveFirst(taskId);
+    return true;
+}
+
 } // namespace tarnwick

@@ -45,6 +45,25 @@ public:
     // without the by-hand flag and returned.
     TThread* StartIfIdle(const QString& taskId, const std::function<TThread*()>& start);
 
+    // The Run/Resume command: resumes the first suspended run of the task;
+    // else, when the task has no run in progress, makes one with `make`
+    // (created suspended), adds it as started by hand and resumes it. A run
+    // in progress that is not suspended is left alone: one run per task.
+    enum class RunOutcome
+    {
+        Resumed,
+        Started,
+        AlreadyRunning,
+        NotCreated
+    };
+    RunOutcome RunOrResume(const QString& taskId, const std::function<TThread*()>& make);
+    // The Suspend command: pauses the first run of the task. False when the
+    // task has no run or it is already suspended.
+    bool SuspendFirst(const QString& taskId);
+    // The Stop command: the first run of the task is released if paused,
+    // told to stop and its entry removed at once. False without a run.
+    bool StopFirst(const QString& taskId);
+
     const QList<Entry>& entries() const { return m_entries; }
     int count() const { return static_cast<int>(m_entries.size()); }
 

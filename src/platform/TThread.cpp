@@ -59,11 +59,9 @@ void TThread::Suspend()
 
 void TThread::Resume()
 {
-    if (m_createdSuspended && !m_started) {
-        Start();
-        return;
-    }
     m_control.resume();
+    if (m_createdSuspended && !m_started)
+        Start();
 }
 
 bool TThread::Suspended() const

@@ -15,6 +15,8 @@ class IdleThread : public TThread
 {
 public:
     IdleThread() : TThread(true) {}
+    // The body must not outlive the object that provides it.
+    ~IdleThread() override { wait(); }
 
 protected:
     void Execute() override {}
@@ -31,6 +33,8 @@ private slots:
     void ownEntryRemovedNotNewerOne();
     void startIfIdleJoinsTestAndStart();
     void stopAllRequestsStopAndReleasesPause();
+    void runCommandOneRunPerTask();
+    void suspendAndStopCommands();
 };
 
 void TestRunningTaskList::lookupsAndRemoval()
@@ -107,6 +111,56 @@ void TestRunningTaskList::stopAllRequestsStopAndReleasesPause()
     QVERIFY(paused.Terminated());
     // A paused run passes its next stop check instead of waiting for ever.
     QVERIFY(paused.control().checkpoint());
+}
+
+void TestRunningTaskList::runCommandOneRunPerTask()
+{
+    RunningTaskList list;
+    IdleThread made;
+    int calls = 0;
+    const auto make = [&]() -> TThread* {
+        ++calls;
+        return &made;
+    };
+    using Outcome = RunningTaskList::RunOutcome;
+    // The new run is added by hand and resumed; its thread then runs to
+    // its (empty) end.
+    QCOMPARE(list.RunOrResume(QStringLiteral("8"), make), Outcome::Started);
+    QVERIFY(list.FindFirst(QStringLiteral("8"))->startedByHand);
+    QVERIFY(made.wait(5000));
+    // Listed and not suspended: nothing new is started.
+    QCOMPARE(list.RunOrResume(QStringLiteral("8"), make), Outcome::AlreadyRunning);
+    QCOMPARE(calls, 1);
+    QCOMPARE(list.count(), 1);
+
+    // A suspended run of the task is resumed instead of a second one made.
+    IdleThread other;
+    other.control().pause();
+    list.AddEntry(QStringLiteral("9"), &other, false);
+    QCOMPARE(list.RunOrResume(QStringLiteral("9"), make), Outcome::Resumed);
+    QVERIFY(!other.control().paused());
+    QCOMPARE(calls, 1);
+
+    QCOMPARE(list.RunOrResume(QStringLiteral("10"), [] { return static_cast<TThread*>(nullptr); }),
+             Outcome::NotCreated);
+    QVERIFY(!list.IsRunning(QStringLiteral("10")));
+}
+
+void TestRunningTaskList::suspendAndStopCommands()
+{
+    RunningTaskList list;
+    IdleThread run;
+    run.Start(); // no longer waiting for its first Resume
+    list.AddEntry(QStringLiteral("4"), &run, true);
+    QVERIFY(!list.SuspendFirst(QStringLiteral("5")));
+    QVERIFY(list.SuspendFirst(QStringLiteral("4")));
+    QVERIFY(run.control().paused());
+    QVERIFY(!list.SuspendFirst(QStringLiteral("4"))); // already suspended
+    QVERIFY(!list.StopFirst(QStringLiteral("5")));
+    QVERIFY(list.StopFirst(QStringLiteral("4")));
+    QVERIFY(run.Terminated());
+    QVERIFY(!run.control().paused());
+    QVERIFY(!list.IsRunning(QStringLiteral("4")));
 }
 
 QTEST_GUILESS_MAIN(TestRunningTaskList)
