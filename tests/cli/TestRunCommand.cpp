@@ -96,6 +96,7 @@ private:
         return RunCli({"run", task}, m_home->path(), m_config->path());
     }
     QProcess* start(const QString& task);
+    bool waitForCopy(QProcess* process, const QString& dst);
 
     std::unique_ptr<QTemporaryDir> m_home, m_config, m_files;
 };
@@ -144,6 +145,22 @@ QProcess* TestRunCommand::start(const QString& task)
     process->setProcessEnvironment(env);
     process->start(qEnvironmentVariable("TARNWICK_CLI"), {"run", task});
     return process;
+}
+
+// Waits until the run has the copy's unnamed file open in `dst`.
+bool TestRunCommand::waitForCopy(QProcess* process, const QString& dst)
+{
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(process->processId());
+    for (int i = 0; i < 2000; ++i) {
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files)) {
+            if (fd.symLinkTarget().startsWith(dst) && fd.symLinkTarget().contains("(deleted)"))
+                return true;
+        }
+        if (process->state() != QProcess::Running)
+            return false;
+        QTest::qWait(5);
+    }
+    return false;
 }
 
 void TestRunCommand::taskLookup_data()
@@ -265,17 +282,7 @@ void TestRunCommand::killedMidCopyLeavesNoPartialFile()
 
     QProcess* process = start("101");
     QVERIFY(process->waitForStarted());
-    // Wait until the copy's unnamed file is open, then cut the run off.
-    const QString fds = QStringLiteral("/proc/%1/fd").arg(process->processId());
-    bool copying = false;
-    for (int i = 0; i < 1000 && !copying; ++i) {
-        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files)) {
-            if (fd.symLinkTarget().startsWith(dst) && fd.symLinkTarget().contains("(deleted)"))
-                copying = true;
-        }
-        if (!copying)
-            QTest::qWait(5);
-    }
+    const bool copying = waitForCopy(process, dst);
     ::kill(pid_t(process->processId()), SIGKILL);
     QVERIFY(process->waitForFinished());
     if (!copying)
@@ -296,7 +303,9 @@ void TestRunCommand::terminateFinishesFileAndReports()
 
     QProcess* process = start("101");
     QVERIFY(process->waitForStarted());
-    QTest::qWait(150);
+    // Once the copy is under way the stop handler is certainly in place.
+    if (!waitForCopy(process, dst))
+        QSKIP("the copy ended before the stop could be sent");
     process->terminate(); // SIGTERM
     QVERIFY(process->waitForFinished(120000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
