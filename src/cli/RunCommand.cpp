@@ -4,6 +4,8 @@
 // the file being copied is finished and the summary still comes.
 #include "cli/RunCommand.h"
 
+#include "cli/TerminalPrinter.h"
+
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
 #include "engine/LogFile.h"
@@ -17,11 +19,7 @@
 
 #include <csignal>
 #include <cstdio>
-#include <sched.h>
 #include <stdexcept>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace tarnwick::cli {
 
@@ -83,71 +81,6 @@ QString ResolveTask(TaskDatabase& db, const QString& wanted)
     return byName.first();
 }
 
-// The runner's priority for this process; refused raises are ignored.
-void ApplyPriority(ThreadPriority priority)
-{
-    int niceValue = 0;
-    switch (priority) {
-    case ThreadPriority::Idle: {
-        struct sched_param param = {};
-        ::sched_setscheduler(0, SCHED_IDLE, &param);
-        constexpr int kIoprioClassIdle = 3, kIoprioClassShift = 13, kIoprioWhoProcess = 1;
-        ::syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
-        return;
-    }
-    case ThreadPriority::Lowest:
-        niceValue = 10;
-        break;
-    case ThreadPriority::Lower:
-        niceValue = 5;
-        break;
-    case ThreadPriority::Normal:
-        niceValue = 0;
-        break;
-    case ThreadPriority::Higher:
-        niceValue = -5;
-        break;
-    case ThreadPriority::Highest:
-        niceValue = -10;
-        break;
-    case ThreadPriority::RealTime:
-        niceValue = -20;
-        break;
-    }
-    ::setpriority(PRIO_PROCESS, 0, niceValue);
-}
-
-// Lines to stdout through stdio's own buffer; ANSI 24-bit colour only on a
-// terminal.
-class LinePrinter
-{
-public:
-    LinePrinter() : m_colour(::isatty(STDOUT_FILENO))
-    {
-        // Fully buffered even on a terminal: a run may print a line per file.
-        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    }
-    void print(const QString& line, quint32 colour)
-    {
-        m_bytes = line.toUtf8();
-        if (m_colour) {
-            char prefix[32];
-            const int n = std::snprintf(prefix, sizeof prefix, "\x1b[38;2;%u;%u;%um", colour & 0xFF,
-                                        (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-            std::fwrite(prefix, 1, static_cast<std::size_t>(n), stdout);
-        }
-        std::fwrite(m_bytes.constData(), 1, static_cast<std::size_t>(m_bytes.size()), stdout);
-        if (m_colour)
-            std::fputs("\x1b[0m", stdout);
-        std::fputc('\n', stdout);
-    }
-    bool onTerminal() const { return m_colour; }
-
-private:
-    bool m_colour;
-    QByteArray m_bytes;
-};
-
 constexpr qsizetype kLogBatchBytes = 64 * 1024;
 
 } // namespace
@@ -189,7 +122,7 @@ int RunCommand::run(const QStringList& args)
         Print(stderr, QStringLiteral("tarnwick-cli run: %1\n").arg(QString::fromUtf8(e.what())));
         return kExitFailure;
     }
-    ApplyPriority(settings.priority);
+    ApplyThreadPriority(settings.priority);
 
     RunControl control;
     StopSignals stopSignals(control);
@@ -199,7 +132,7 @@ int RunCommand::run(const QStringList& args)
 
     const LogGate gate(settings);
     LogFile logFile(settings.logFileName);
-    LinePrinter printer;
+    TerminalPrinter printer(stdout, false);
     const LogSink sink = [&](LogKind kind, const QString& line) {
         printer.print(line, gate.colour(kind));
         if (!gate.isOn(kind))
@@ -212,11 +145,12 @@ int RunCommand::run(const QStringList& args)
         else if (logFile.pendingBytes() >= kLogBatchBytes)
             logFile.flush();
     };
-    const AfterWalkStep afterWalk = [&db, &clock](const MirrorJob& job, const QString& start) {
+    const AfterWalkStep afterWalk = [&db, &clock, &printer](const MirrorJob& job,
+                                                            const QString& start) {
         try {
             UpdateAfterRun(db, job.taskId, start, clock);
         } catch (const StoreError& e) {
-            std::fflush(stdout);
+            printer.flush();
             Print(stderr, QStringLiteral("tarnwick-cli run: %1\n").arg(e.message()));
         }
     };
@@ -228,11 +162,11 @@ int RunCommand::run(const QStringList& args)
             exclude, control, sink, afterWalk, clock);
     } catch (...) {
         logFile.flush();
-        std::fflush(stdout);
+        printer.flush();
         throw;
     }
     logFile.flush();
-    std::fflush(stdout);
+    printer.flush();
     return result.counters.errors == 0 ? kExitOk : kExitFailure;
 }
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "engine/RunControl.h"
-#include "store/Settings.h"
+#include "platform/ThreadPriority.h"
 
 #include <QThread>
 
@@ -58,7 +58,6 @@ protected:
 
 private:
     void run() final;
-    void applyPriority();
 
     RunControl m_control;
     bool m_createdSuspended;

@@ -5,6 +5,8 @@
 // an existing key raises RegistryError ("Failed to get data for '%s'").
 #pragma once
 
+#include "platform/ThreadPriority.h"
+
 #include <QString>
 
 namespace tarnwick {
@@ -13,18 +15,6 @@ inline constexpr char kOptionKeyPath[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickOption";
 inline constexpr char kLanguageKeyPath[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickLanguage";
-
-// Priority of a task runner, from ThrdPRI.
-enum class ThreadPriority
-{
-    Idle,
-    Lowest,
-    Lower,
-    Normal,
-    Higher,
-    Highest,
-    RealTime
-};
 
 // 0..5 map to the level of the same index; anything else is RealTime.
 ThreadPriority ThreadPriorityFromIndex(qint64 index);
