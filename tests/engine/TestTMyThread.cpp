@@ -3,6 +3,7 @@
 // schedule moved on after the walk, a stopped suspended run still writing
 // its summary, and a run that ends leaving only its own list entry.
 #include "TaskFixture.h"
+#include "WavFile.h"
 
 #include "engine/RunningTaskList.h"
 #include "engine/TMyThread.h"
@@ -11,6 +12,7 @@
 #include "store/TaskList.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
@@ -51,12 +53,20 @@ public:
         lastRun = last;
         nextRun = next;
     }
-    void showFinishedMessage() override { ++boxes; }
+    void showFinishedMessage() override
+    {
+        ++boxes;
+        sinceBox.start();
+    }
     void runEnded(TMyThread*, const QString& error) override
     {
         ++ended;
         failure = error;
+        if (sinceBox.isValid())
+            boxToEndMs = sinceBox.elapsed();
     }
+    QElapsedTimer sinceBox;
+    qint64 boxToEndMs = -1;
 };
 
 // A thread that only stands in a list entry.
@@ -126,6 +136,8 @@ private slots:
     void stopOnSuspendedRunWritesSummary();
     void endingRunRemovesOnlyItsOwnEntry();
     void settingsReadFailureCreatesNoRun();
+    void finishBoxThenSound_data();
+    void finishBoxThenSound();
 };
 
 void TestTMyThread::initTestCase()
@@ -278,6 +290,40 @@ void TestTMyThread::settingsReadFailureCreatesNoRun()
         QCOMPARE(e.message(), QStringLiteral("Failed to get data for 'StartFilshMsg'"));
     }
     QCOMPARE(m_host->created, 0);
+}
+
+void TestTMyThread::finishBoxThenSound_data()
+{
+    QTest::addColumn<bool>("playable");
+    QTest::newRow("sound plays to its end") << true;
+    QTest::newRow("missing sound file is passed over") << false;
+}
+
+void TestTMyThread::finishBoxThenSound()
+{
+    QFETCH(bool, playable);
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    const QString wav = m_home.filePath(QStringLiteral("done.wav"));
+    QFile::remove(wav);
+    if (playable)
+        QVERIFY(WriteSilentWav(wav, 400));
+    OptionSettings options;
+    options.showDlg = true;
+    options.playSound = true;
+    options.soundFile = wav;
+    WriteOptionSettings(options);
+
+    const QString id = addTask(QStringLiteral("noisy"), 1);
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    m_host->list.AddEntry(id, run, false);
+    run->Start();
+    QVERIFY(waitGone(run));
+    QCOMPARE(m_host->boxes, 1);
+    QCOMPARE(m_host->failure, QString());
+    // The entry stays until box and sound are both over.
+    QVERIFY(!m_host->list.IsRunning(id));
+    if (playable)
+        QVERIFY2(m_host->boxToEndMs >= 300, qPrintable(QString::number(m_host->boxToEndMs)));
 }
 
 QTEST_GUILESS_MAIN(TestTMyThread)
