@@ -40,7 +40,7 @@ private:
     {
         m_monitor = new TMonitorDirThread(*m_host);
         m_monitor->Start();
-        QTest::qWait(400); // the watches are set up
+        QTest::qWait(1000); // the watches are set up, even on a busy machine
     }
 
 private slots:
