@@ -5,6 +5,8 @@
 // files from the mirror that the user never meant to leave out.
 #include "engine/ExcludeRules.h"
 
+#include <algorithm>
+
 #include "engine/RunControl.h"
 #include "platform/Clock.h"
 #include "platform/FileAttributes.h"
@@ -299,9 +301,16 @@ bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const E
 
 ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control, const Clock& clock)
 {
-    return [rules = std::move(rules), control, &clock](const QByteArray& path,
-                                                       const EntryRecord& entry) {
-        return IsExcluded(rules, path, entry, clock.now(), control);
+    if (rules.isEmpty())
+        return ExcludeTest();
+    // Only date rules need the time, and asking the local time for every
+    // file would cost a time-zone look-up per file.
+    const bool needsNow = std::any_of(rules.cbegin(), rules.cend(), [](const ExcludeRule& rule) {
+        return rule.type == kRuleDate;
+    });
+    return [rules = std::move(rules), control, &clock, needsNow](const QByteArray& path,
+                                                                 const EntryRecord& entry) {
+        return IsExcluded(rules, path, entry, needsNow ? clock.now() : QDateTime(), control);
     };
 }
 

@@ -28,6 +28,10 @@ struct EntryRecord
     qint64 lastAccessTime = 0; // atime
     qint64 lastWriteTime = 0;  // mtime
     quint64 size = 0;
+    // The nanoseconds beyond the 100-ns counts, so a copy can carry the
+    // source's times exactly (other tools compare to the nanosecond).
+    quint8 lastAccessExtraNs = 0;
+    quint8 lastWriteExtraNs = 0;
 
     bool isDirectory() const { return attributes & kAttrDirectory; }
 };

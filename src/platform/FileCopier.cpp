@@ -197,8 +197,10 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         return fail(errno);
     // The time read before the content: a source written during the copy
     // then looks newer than its copy and is copied again next time.
-    const struct timespec times[2] = {TimespecFromFileTime(source.lastAccessTime),
-                                      TimespecFromFileTime(source.lastWriteTime)};
+    struct timespec times[2] = {TimespecFromFileTime(source.lastAccessTime),
+                                TimespecFromFileTime(source.lastWriteTime)};
+    times[0].tv_nsec += source.lastAccessExtraNs;
+    times[1].tv_nsec += source.lastWriteExtraNs;
     if (::futimens(out.get(), times) != 0)
         return fail(errno);
 

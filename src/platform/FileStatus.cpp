@@ -46,6 +46,8 @@ void FillRecord(const struct statx& st, const char* name, EntryRecord& record)
     record.creationTime = FileTimeOf((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
     record.lastAccessTime = FileTimeOf(st.stx_atime);
     record.lastWriteTime = FileTimeOf(st.stx_mtime);
+    record.lastAccessExtraNs = static_cast<quint8>(st.stx_atime.tv_nsec % 100);
+    record.lastWriteExtraNs = static_cast<quint8>(st.stx_mtime.tv_nsec % 100);
     record.size = st.stx_size;
 }
 
