@@ -26,23 +26,7 @@ qint64 FileTimeOf(const struct statx_timestamp& t)
 
 void FillRecord(const struct statx& st, const char* name, EntryRecord& record)
 {
-    const unsigned type = st.stx_mode & S_IFMT;
-    quint32 attributes = 0;
-    if (type == S_IFDIR)
-        attributes |= kAttrDirectory;
-    else if (type == S_IFREG)
-        attributes |= kAttrArchive;
-    else
-        attributes |= kAttrSystem;
-    if (!(st.stx_mode & S_IWUSR))
-        attributes |= kAttrReadOnly;
-    if (name[0] == '.')
-        attributes |= kAttrHidden;
-    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_COMPRESSED)
-        attributes |= kAttrCompressed;
-    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_ENCRYPTED)
-        attributes |= kAttrEncrypted;
-    record.attributes = attributes;
+    record.attributes = AttributesOf(st, name[0] == '.');
     record.creationTime = FileTimeOf((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
     record.lastAccessTime = FileTimeOf(st.stx_atime);
     record.lastWriteTime = FileTimeOf(st.stx_mtime);
@@ -150,6 +134,27 @@ QString SystemErrorText(int error)
 {
     char buffer[256];
     return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+}
+
+quint32 AttributesOf(const struct statx& st, bool hiddenName)
+{
+    quint32 attributes = 0;
+    if (S_ISDIR(st.stx_mode))
+        attributes |= kAttrDirectory;
+    else if (S_ISREG(st.stx_mode))
+        attributes |= kAttrArchive;
+    else
+        attributes |= kAttrSystem;
+    if (!(st.stx_mode & S_IWUSR))
+        attributes |= kAttrReadOnly;
+    if (hiddenName)
+        attributes |= kAttrHidden;
+    // Only flags the file system says it supports are trusted.
+    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_COMPRESSED)
+        attributes |= kAttrCompressed;
+    if (st.stx_attributes_mask & st.stx_attributes & STATX_ATTR_ENCRYPTED)
+        attributes |= kAttrEncrypted;
+    return attributes;
 }
 
 } // namespace tarnwick

@@ -11,6 +11,8 @@
 #include <sys/types.h>
 #include <vector>
 
+struct statx;
+
 namespace tarnwick {
 
 // Device and inode: tells whether two paths lead to the same folder.
@@ -25,6 +27,9 @@ struct FileIdentity
 // following a symbolic link; a link that leads nowhere is described as
 // itself. Returns 0 or the errno value.
 int StatEntry(int dirFd, const char* name, EntryRecord& record, FileIdentity* identity = nullptr);
+
+// The attribute bits of a statx result; `hiddenName` when the name begins with '.'.
+quint32 AttributesOf(const struct statx& st, bool hiddenName);
 
 // The identity of an open descriptor or of a path; false when unknown.
 bool IdentityOf(int fd, FileIdentity& identity);
