@@ -71,6 +71,14 @@ void TThread::Synchronize(const std::function<void()>& step)
         std::rethrow_exception(error);
 }
 
+bool TThread::SleepUnlessTerminated(int msecs)
+{
+    constexpr int kSliceMs = 50;
+    for (int slept = 0; slept < msecs && !Terminated(); slept += kSliceMs)
+        msleep(static_cast<unsigned long>(qMin(kSliceMs, msecs - slept)));
+    return !Terminated();
+}
+
 void TThread::run()
 {
     ApplyThreadPriority(m_priority);

@@ -53,6 +53,9 @@ public:
 protected:
     // The thread body.
     virtual void Execute() = 0;
+    // Sleeps up to `msecs`, waking early for a stop request. False when a
+    // stop has been requested.
+    bool SleepUnlessTerminated(int msecs);
     // Runs on the worker after Execute, even when Execute threw.
     virtual void AfterExecute() {}
 

@@ -8,10 +8,6 @@
 
 namespace tarnwick {
 
-namespace {
-constexpr int kSleepSliceMs = 50;
-} // namespace
-
 TCheckThread::TCheckThread(WatcherHost& host, const Clock& clock)
     : TThread(false), m_host(host), m_clock(clock)
 {
@@ -36,8 +32,7 @@ void TCheckThread::Execute()
         }
         // Sleep to just past the next whole second.
         const int msecs = 1000 - m_clock.now().time().msec() + 5;
-        for (int slept = 0; slept < msecs && !Terminated(); slept += kSleepSliceMs)
-            msleep(static_cast<unsigned long>(qMin(kSleepSliceMs, msecs - slept)));
+        SleepUnlessTerminated(msecs);
     }
 }
 

@@ -38,14 +38,6 @@ TMonitorDirThread::TMonitorDirThread(WatcherHost& host) : TThread(false), m_host
     SetPriority(ThreadPriority::Lowest);
 }
 
-bool TMonitorDirThread::sleepUnlessStopped(int msecs)
-{
-    constexpr int kSlice = 50;
-    for (int slept = 0; slept < msecs && !Terminated(); slept += kSlice)
-        msleep(static_cast<unsigned long>(qMin(kSlice, msecs - slept)));
-    return !Terminated();
-}
-
 void TMonitorDirThread::Execute()
 {
     QStringList tasks;
@@ -59,7 +51,7 @@ void TMonitorDirThread::Execute()
     };
     loadTasks();
     while (tasks.isEmpty()) {
-        if (!sleepUnlessStopped(1000))
+        if (!SleepUnlessTerminated(1000))
             return;
         loadTasks();
     }
@@ -101,7 +93,7 @@ void TMonitorDirThread::Execute()
                 break;
             started << taskId;
             Synchronize([&] { m_host.startTaskIfIdle(taskId); });
-            if (!sleepUnlessStopped(500))
+            if (!SleepUnlessTerminated(500))
                 break;
         }
     }

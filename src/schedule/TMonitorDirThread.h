@@ -23,8 +23,6 @@ protected:
     void Execute() override;
 
 private:
-    bool sleepUnlessStopped(int msecs);
-
     WatcherHost& m_host;
 };
 

@@ -1,6 +1,8 @@
 // The running-task list: lookups by exact task text in list order, removal
 // of the first entry or of one run's own entry, the joined test and start,
 // and the change notices that drive the running count.
+#include "IdleThread.h"
+
 #include "engine/RunningTaskList.h"
 #include "platform/TThread.h"
 
@@ -8,21 +10,6 @@
 #include <QTest>
 
 using namespace tarnwick;
-
-namespace {
-
-class IdleThread : public TThread
-{
-public:
-    IdleThread() : TThread(true) {}
-    // The body must not outlive the object that provides it.
-    ~IdleThread() override { wait(); }
-
-protected:
-    void Execute() override {}
-};
-
-} // namespace
 
 class TestRunningTaskList : public QObject
 {

@@ -5,6 +5,8 @@
 #include "TaskFixture.h"
 #include "WavFile.h"
 
+#include "IdleThread.h"
+
 #include "engine/RunningTaskList.h"
 #include "engine/TMyThread.h"
 #include "platform/Registry.h"
@@ -67,16 +69,6 @@ public:
     }
     QElapsedTimer sinceBox;
     qint64 boxToEndMs = -1;
-};
-
-// A thread that only stands in a list entry.
-class IdleThread : public TThread
-{
-public:
-    IdleThread() : TThread(true) {}
-
-protected:
-    void Execute() override {}
 };
 
 void makeFiles(const QString& folder, int count)

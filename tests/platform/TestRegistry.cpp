@@ -1,6 +1,8 @@
 // The registry file: reading each value form, writing without disturbing
 // what else the file holds, refusing to touch a file it cannot parse, and
 // writers in several objects and processes that keep each other's values.
+#include "RegistryErrorOf.h"
+
 #include "platform/Registry.h"
 
 #include <QCoreApplication>
@@ -58,16 +60,6 @@ mode_t ModeOf(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return 0;
     return st.st_mode & 07777;
-}
-
-QString ErrorOf(const std::function<void()>& operation)
-{
-    try {
-        operation();
-    } catch (const RegistryError& error) {
-        return error.message();
-    }
-    return QString();
 }
 
 int RunWriter(const QString& prefix)

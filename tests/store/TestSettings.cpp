@@ -1,6 +1,8 @@
 // The settings readers and writers: each reader's defaults when the key is
 // missing, errors (not defaults) for missing or mistyped numbers under an
 // existing key, empty strings for missing texts, and the options writer.
+#include "RegistryErrorOf.h"
+
 #include "platform/Registry.h"
 #include "store/Settings.h"
 
@@ -52,16 +54,6 @@ QByteArray OptionKeyWith(const QByteArray& name, const QByteArray& replacement =
         text += line + "\n";
     }
     return text + "\n";
-}
-
-QString ErrorOf(const std::function<void()>& operation)
-{
-    try {
-        operation();
-    } catch (const RegistryError& error) {
-        return error.message();
-    }
-    return QString();
 }
 
 QVariantList Fields(const OptionSettings& s)
