@@ -10,7 +10,7 @@
 #include "engine/FolderMirror.h"
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 #include "schedule/ScheduleRules.h"
 #include "store/Settings.h"
 #include "store/Statements.h"

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 #include "platform/Clock.h"
 #include "platform/FileAttributes.h"
 #include "store/Statements.h"

@@ -3,7 +3,7 @@
 // path per file, and nothing held in memory beyond the current folder chain.
 #include "engine/FolderMirror.h"
 
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
 #include "store/DateTexts.h"

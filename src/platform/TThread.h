@@ -5,7 +5,7 @@
 // database only through Synchronize.
 #pragma once
 
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 #include "platform/ThreadPriority.h"
 
 #include <QThread>

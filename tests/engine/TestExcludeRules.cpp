@@ -1,7 +1,7 @@
 // Exclude rules: each kind against its boundaries, the stop request, rules
 // read from a real task database, and attributes read from real files.
 #include "engine/ExcludeRules.h"
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 #include "platform/Clock.h"
 #include "platform/EntryRecord.h"
 #include "platform/FileAttributes.h"

@@ -1,7 +1,7 @@
 // The mirror walk: decisions, counters, the exact lines of a run, and the
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
 #include "engine/FolderMirror.h"
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 #include "platform/FileStatus.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"

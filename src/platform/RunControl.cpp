@@ -1,5 +1,5 @@
 // Stop request and pause gate.
-#include "engine/RunControl.h"
+#include "platform/RunControl.h"
 
 namespace tarnwick {
 
