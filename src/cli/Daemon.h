@@ -1,73 +1,44 @@
-// The scheduler without the window: the user-interface side of runs, the
-// schedule checker and the change monitor, serving them from the main
-// thread's event loop and printing every run's lines to the terminal.
+// The scheduler without the window: a terminal owner of the run
+// coordinator. Every run's lines go to the terminal as they are made; what
+// the window would show in its status bar (a run that could not be made, a
+// watcher that stopped, a run cut short) goes to standard error.
 #pragma once
 
-#include "engine/RunHost.h"
-#include "engine/RunningTaskList.h"
-#include "platform/Clock.h"
-#include "schedule/WatcherHost.h"
-#include "store/TaskDatabase.h"
+#include "schedule/RunCoordinator.h"
 
-#include <QList>
 #include <QObject>
-#include <QPointer>
 
 #include <functional>
 
 namespace tarnwick {
-class TCheckThread;
-class TMonitorDirThread;
-class TThread;
+class TaskDatabase;
 } // namespace tarnwick
 
 namespace tarnwick::cli {
 
-class Daemon : public QObject, public RunHost, public WatcherHost
+class Daemon : public QObject
 {
     Q_OBJECT
 
 public:
     // `echo` prints one line of a run; it is called from the runs' threads.
-    Daemon(TaskDatabase& db, std::function<void(LogKind, const QString&, quint32 colour)> echo,
-           const Clock& clock = Clock::system());
-    ~Daemon() override;
+    Daemon(TaskDatabase& db, RunCoordinator::Echo echo, const Clock& clock = Clock::system());
 
     // Moves passed schedule entries forward, then starts the checker and
     // the monitor about a second later.
     void start();
     // Replaces the checker and the monitor so they read the stored tasks anew.
-    void RestartWatchers();
-    // Stops the watchers and every run (a suspended run is resumed so it
-    // can write its summary), waits until they have ended or `timeoutMs`
-    // has passed, then calls `done`.
-    void shutdown(int timeoutMs, std::function<void()> done);
+    void RestartWatchers() { m_coordinator.RestartWatchers(); }
+    // Stops the watchers and every run and calls `done` once all have ended
+    // or the bound has passed (`allEnded` false then).
+    void shutdown(std::function<void(bool allEnded)> done);
 
-    // RunHost
-    TaskDatabase& runDatabase() override { return m_db; }
-    RunningTaskList& runningTasks() override { return m_running; }
-    void runCreated(TMyThread* run) override;
-    void appendLogLines(const QString& logFileName, const QList<ShownLine>& lines) override;
-    void taskTimesChanged(const QString&, const QString&, const QString&) override {}
-    void showFinishedMessage() override {}
-    void runEnded(TMyThread* run, const QString& failure) override;
-
-    // WatcherHost
-    TaskDatabase& watcherDatabase() override { return m_db; }
-    bool startTaskIfIdle(const QString& taskId) override;
+    RunCoordinator& coordinator() { return m_coordinator; }
 
 private:
-    void startWatchers();
-    void stopWatchers();
-
     TaskDatabase& m_db;
-    std::function<void(LogKind, const QString&, quint32 colour)> m_echo;
     const Clock& m_clock;
-    RunningTaskList m_running;
-    QPointer<TCheckThread> m_checker;
-    QPointer<TMonitorDirThread> m_monitor;
-    QList<QPointer<TThread>> m_threads; // every thread still alive
-    bool m_shuttingDown = false;
+    RunCoordinator m_coordinator;
 };
 
 } // namespace tarnwick::cli

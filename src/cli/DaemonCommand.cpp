@@ -3,6 +3,7 @@
 // once, quietly, so it can be started from a login script or a timer.
 #include "cli/DaemonCommand.h"
 
+#include "cli/CliCommand.h"
 #include "cli/Daemon.h"
 #include "cli/TerminalPrinter.h"
 #include "platform/InstanceLock.h"
@@ -12,12 +13,10 @@
 #include <QCoreApplication>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tarnwick::cli {
-
-namespace {
-constexpr int kShutdownWaitMs = 10000;
-} // namespace
 
 QString DaemonCommand::summary() const
 {
@@ -42,8 +41,15 @@ int DaemonCommand::run(const QStringList& args)
 {
     ExpectNoArguments(name(), args);
     InstanceLock lock;
-    if (!lock.tryAcquire())
+    switch (lock.tryAcquire()) {
+    case InstanceLock::Outcome::Acquired:
+        break;
+    case InstanceLock::Outcome::HeldElsewhere:
         return kExitOk;
+    case InstanceLock::Outcome::Failed:
+        Print(stderr, QStringLiteral("tarnwick-cli daemon: %1\n").arg(lock.error()));
+        return kExitFailure;
+    }
 
     TaskDatabase db;
     OpenTaskDatabase(db);
@@ -58,7 +64,17 @@ int DaemonCommand::run(const QStringList& args)
             daemon.RestartWatchers();
             return;
         }
-        daemon.shutdown(kShutdownWaitMs, [] { QCoreApplication::exit(kExitOk); });
+        daemon.shutdown([](bool allEnded) {
+            if (allEnded) {
+                QCoreApplication::exit(kExitOk);
+                return;
+            }
+            // A run still busy past the bound would touch what leaving
+            // destroys: leave without destructors.
+            std::fflush(stdout);
+            std::fflush(stderr);
+            std::_Exit(kExitOk);
+        });
     });
     daemon.start();
     return QCoreApplication::exec();

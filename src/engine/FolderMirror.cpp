@@ -64,14 +64,14 @@ private:
 
 } // namespace
 
-MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, RunControl& control)
+MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunControl& control)
 {
     MirrorJob job;
     job.taskId = taskId;
     TaskQuery query(db);
     RunQuery(query, FillStatement(sql::SelectSourcesForRun, {taskId}));
     for (; !query.eof(); query.next()) {
-        if (control.checkpoint())
+        if (control.stopRequested())
             break;
         job.sources.append({query.text("SourceDir"), query.yesNo("IncludeSubDir")});
     }

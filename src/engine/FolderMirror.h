@@ -22,8 +22,9 @@ class TaskDatabase;
 
 // Reads the task's source rows (all of them, stopping early when a stop is
 // requested), then its name and target. A task without a row has an empty
-// name and target.
-MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, RunControl& control);
+// name and target. It never waits at the pause gate: it runs on the thread
+// that owns the database, which a suspended run must not hold.
+MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunControl& control);
 
 // The whole run: start line, every source in list order, the after-walk
 // step, the summary and the finished line. A stopped run still reports.

@@ -39,8 +39,10 @@ public:
     // The task's row gets its new last and next run texts.
     virtual void taskTimesChanged(const QString& taskId, const QString& lastRunText,
                                   const QString& nextRunText) = 0;
-    // The finish box ("\nSynchronize finished "); returns when it was closed.
-    virtual void showFinishedMessage() = 0;
+    // The finish box ("\nSynchronize finished ") of the task's run. The host
+    // shows it without waiting for it to be closed: the run goes on to its
+    // end and leaves the running-task list at once.
+    virtual void showFinishedMessage(const QString& taskId) = 0;
     // The run has left the running-task list; run controls to idle. `failure`
     // is the error that cut the run short, empty when it ran to its end.
     virtual void runEnded(TMyThread* run, const QString& failure) = 0;

@@ -27,8 +27,8 @@ void RunningTaskList::AddEntry(const QString& taskId, TThread* thread, bool star
 
 void RunningTaskList::removeAt(qsizetype index)
 {
-    emit countChanged(count());
     m_entries.removeAt(index);
+    emit countChanged(count());
 }
 
 void RunningTaskList::RemoveFirst(const QString& taskId)
@@ -100,6 +100,7 @@ bool RunningTaskList::SuspendFirst(const QString& taskId)
     if (!entry || !entry->thread || entry->thread->Suspended())
         return false;
     entry->thread->Suspend();
+    emit countChanged(count());
     return true;
 }
 

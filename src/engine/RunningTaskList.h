@@ -68,8 +68,9 @@ public:
     int count() const { return static_cast<int>(m_entries.size()); }
 
 signals:
-    // After an entry was added: the number of entries. Before one is
-    // removed: the number with that entry still counted.
+    // After every change (an entry added or removed, a run suspended or
+    // resumed): the number of entries then, so a shown count reads 0 once
+    // the last run has gone and run controls can be recomputed.
     void countChanged(int count);
 
 private:

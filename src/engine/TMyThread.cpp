@@ -51,9 +51,12 @@ void TMyThread::Execute()
     if (Terminated())
         return;
 
+    // The rows are read on the user-interface thread, which must never wait
+    // at the pause gate; a suspended run waits here, on its own thread.
     const auto loader = [this](const QString& id, RunControl& control) {
         MirrorJob job;
         Synchronize([&] { job = LoadMirrorJob(m_host.runDatabase(), id, control); });
+        control.checkpoint();
         return job;
     };
 
@@ -76,7 +79,7 @@ void TMyThread::Execute()
     flushLines();
 
     if (m_settings.showDlg)
-        Synchronize([&] { m_host.showFinishedMessage(); });
+        Synchronize([&] { m_host.showFinishedMessage(m_taskId); });
     // The sound plays on the run's own thread: the run waits for it, the
     // user-interface thread does not.
     if (m_settings.playSound)

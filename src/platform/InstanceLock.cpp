@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -23,20 +25,30 @@ QString InstanceLock::lockFilePath()
     return QDir::temp().filePath(QStringLiteral("Tarnwick-%1.lock").arg(getuid()));
 }
 
-bool InstanceLock::tryAcquire()
+InstanceLock::Outcome InstanceLock::tryAcquire()
 {
     if (m_fd >= 0)
-        return true;
-    const QByteArray path = QFile::encodeName(lockFilePath());
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
+        return Outcome::Acquired;
+    m_error.clear();
+    const QString filePath = lockFilePath();
+    const int fd =
+        ::open(QFile::encodeName(filePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        m_error = QStringLiteral("Cannot make the lock file %1: %2")
+                      .arg(filePath, QString::fromLocal8Bit(strerror(errno)));
+        return Outcome::Failed;
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        if (error == EWOULDBLOCK)
+            return Outcome::HeldElsewhere;
+        m_error = QStringLiteral("Cannot lock %1: %2")
+                      .arg(filePath, QString::fromLocal8Bit(strerror(error)));
+        return Outcome::Failed;
     }
     m_fd = fd;
-    return true;
+    return Outcome::Acquired;
 }
 
 void InstanceLock::release()

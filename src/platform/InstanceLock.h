@@ -15,16 +15,28 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    // True when this process now holds the lock; false when another holds it
-    // (or the lock file cannot be made).
-    bool tryAcquire();
+    // "Another instance runs" is the normal case of a second start and
+    // leaves quietly; a lock file that cannot be made is a fault to report.
+    enum class Outcome
+    {
+        Acquired,
+        HeldElsewhere,
+        Failed
+    };
+
+    // Takes the lock for this process. On Failed, error() says why.
+    Outcome tryAcquire();
     void release();
+
+    // The system's reason when the lock file could not be made or locked.
+    const QString& error() const { return m_error; }
 
     // $XDG_RUNTIME_DIR/Tarnwick.lock, else /tmp/Tarnwick-<uid>.lock.
     static QString lockFilePath();
 
 private:
     int m_fd = -1;
+    QString m_error;
 };
 
 } // namespace tarnwick

@@ -13,6 +13,9 @@ TCheckThread::TCheckThread(WatcherHost& host, const Clock& clock)
 {
     SetFreeOnTerminate(true);
     SetPriority(ThreadPriority::Lowest);
+    // The thread carries this name, so a look at the process's threads
+    // shows how many watchers are alive.
+    setObjectName(QStringLiteral("TCheckThread"));
 }
 
 void TCheckThread::Execute()
@@ -34,6 +37,12 @@ void TCheckThread::Execute()
         const int msecs = 1000 - m_clock.now().time().msec() + 5;
         SleepUnlessTerminated(msecs);
     }
+}
+
+void TCheckThread::AfterExecute()
+{
+    const QString error = failure();
+    Synchronize([&] { m_host.watcherEnded(this, error); });
 }
 
 } // namespace tarnwick

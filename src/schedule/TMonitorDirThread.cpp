@@ -36,6 +36,9 @@ TMonitorDirThread::TMonitorDirThread(WatcherHost& host) : TThread(false), m_host
 {
     SetFreeOnTerminate(true);
     SetPriority(ThreadPriority::Lowest);
+    // The thread carries this name, so a look at the process's threads
+    // shows how many watchers are alive.
+    setObjectName(QStringLiteral("TMonitorDirThread"));
 }
 
 void TMonitorDirThread::Execute()
@@ -71,6 +74,8 @@ void TMonitorDirThread::Execute()
     });
 
     ChangeNotifier notifier;
+    notifier.setWarningHandler(
+        [this](const QString& text) { Synchronize([&] { m_host.watcherWarning(text); }); });
     QHash<int, QString> treeTask;
     for (const WatchPair& pair : pairs) {
         const int tree = notifier.addTree(QFile::encodeName(pair.folder));
@@ -97,6 +102,12 @@ void TMonitorDirThread::Execute()
                 break;
         }
     }
+}
+
+void TMonitorDirThread::AfterExecute()
+{
+    const QString error = failure();
+    Synchronize([&] { m_host.watcherEnded(this, error); });
 }
 
 } // namespace tarnwick

@@ -21,6 +21,7 @@ public:
 
 protected:
     void Execute() override;
+    void AfterExecute() override;
 
 private:
     WatcherHost& m_host;

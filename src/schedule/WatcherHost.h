@@ -8,6 +8,7 @@
 namespace tarnwick {
 
 class TaskDatabase;
+class TThread;
 
 class WatcherHost
 {
@@ -17,6 +18,12 @@ public:
     // Tests and starts in one step: starts a run of the task unless one is
     // listed as running. True when a run was started.
     virtual bool startTaskIfIdle(const QString& taskId) = 0;
+    // The watcher's body has returned; `failure` is the error that ended
+    // it, empty when it ended normally. Called once per watcher.
+    virtual void watcherEnded(TThread* watcher, const QString& failure) = 0;
+    // A warning of the change notifier (the system's watch limit reached,
+    // no watching possible at all).
+    virtual void watcherWarning(const QString& text) = 0;
 };
 
 } // namespace tarnwick

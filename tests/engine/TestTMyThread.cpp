@@ -55,7 +55,7 @@ public:
         lastRun = last;
         nextRun = next;
     }
-    void showFinishedMessage() override
+    void showFinishedMessage(const QString&) override
     {
         ++boxes;
         sinceBox.start();

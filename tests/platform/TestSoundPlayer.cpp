@@ -5,8 +5,11 @@
 #include "platform/SoundPlayer.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace tarnwick;
 
@@ -17,6 +20,7 @@ class TestSoundPlayer : public QObject
 private slots:
     void initTestCase() { qputenv("SDL_AUDIODRIVER", "dummy"); }
     void playsToTheEnd();
+    void playButtonActsWhileRunSoundPlays();
     void unplayableFiles_data();
     void unplayableFiles();
 };
@@ -35,6 +39,30 @@ void TestSoundPlayer::playsToTheEnd()
     QCOMPARE(SoundPlayer::start(wav), QString());
     SoundPlayer::stop();
     QVERIFY(timer.elapsed() < 300);
+}
+
+void TestSoundPlayer::playButtonActsWhileRunSoundPlays()
+{
+    // A run's end-of-run sound plays on the run's thread; the options
+    // dialog's Play and Stop on the user-interface thread must not wait for
+    // it, and the run's wait ends when its sound has been replaced.
+    QTemporaryDir dir;
+    const QString longWav = dir.filePath(QStringLiteral("long.wav"));
+    const QString shortWav = dir.filePath(QStringLiteral("short.wav"));
+    QVERIFY(WriteSilentWav(longWav, 5000));
+    QVERIFY(WriteSilentWav(shortWav, 200));
+    QElapsedTimer runWait;
+    runWait.start();
+    std::unique_ptr<QThread> run(QThread::create([&] { SoundPlayer::playToEnd(longWav); }));
+    run->start();
+    QTest::qWait(300); // the run's sound is under way
+    QElapsedTimer button;
+    button.start();
+    QCOMPARE(SoundPlayer::start(shortWav), QString());
+    SoundPlayer::stop();
+    QVERIFY2(button.elapsed() < 1000, qPrintable(QString::number(button.elapsed())));
+    QVERIFY(run->wait(2000));
+    QVERIFY(runWait.elapsed() < 4000);
 }
 
 void TestSoundPlayer::unplayableFiles_data()

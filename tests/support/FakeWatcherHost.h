@@ -27,4 +27,8 @@ public:
         started << taskId;
         return true;
     }
+    void watcherEnded(tarnwick::TThread*, const QString& failure) override { failures << failure; }
+    void watcherWarning(const QString& text) override { warnings << text; }
+    QStringList failures; // one per watcher that ended, empty when it ended normally
+    QStringList warnings;
 };

@@ -1,0 +1,236 @@
+// Run coordinator. Everything here runs on the owner's thread, one step at a
+// time; the worker threads wait for their steps. Threads free themselves,
+// so the coordinator holds them only through guarded pointers.
+#include "schedule/RunCoordinator.h"
+
+#include "engine/LogFile.h"
+#include "engine/TMyThread.h"
+#include "schedule/TCheckThread.h"
+#include "schedule/TMonitorDirThread.h"
+
+#include <QElapsedTimer>
+
+#include <exception>
+#include <memory>
+
+namespace tarnwick {
+
+namespace {
+constexpr int kShutdownPollMs = 20;
+} // namespace
+
+RunCoordinator::RunCoordinator(TaskDatabase& db, const Clock& clock, QObject* parent)
+    : QObject(parent), m_db(db), m_clock(clock)
+{
+    m_watcherTimer.setSingleShot(true);
+    connect(&m_watcherTimer, &QTimer::timeout, this, [this] {
+        if (!m_shuttingDown)
+            startWatchers();
+    });
+}
+
+RunCoordinator::~RunCoordinator()
+{
+    stopWatchers();
+}
+
+void RunCoordinator::start()
+{
+    if (m_shuttingDown || m_checker || m_monitor)
+        return;
+    m_watcherTimer.start(kWatcherStartDelayMs);
+}
+
+void RunCoordinator::RestartWatchers()
+{
+    if (m_shuttingDown)
+        return;
+    stopWatchers();
+    // One timer for the first start and every restart: a restart before the
+    // first start, or several within the pause, leave one pending start.
+    if (!m_watcherTimer.isActive() || m_watcherTimer.remainingTime() < kRestartPauseMs)
+        m_watcherTimer.start(kRestartPauseMs);
+}
+
+void RunCoordinator::startWatchers()
+{
+    stopWatchers();
+    auto* checker = new TCheckThread(*this, m_clock);
+    auto* monitor = new TMonitorDirThread(*this);
+    m_checker = checker;
+    m_monitor = monitor;
+    m_watchers << QPointer<TThread>(checker) << QPointer<TThread>(monitor);
+    checker->Start();
+    monitor->Start();
+}
+
+void RunCoordinator::stopWatchers()
+{
+    if (m_checker)
+        m_checker->Terminate();
+    if (m_monitor)
+        m_monitor->Terminate();
+    m_checker.clear();
+    m_monitor.clear();
+}
+
+int RunCoordinator::aliveWatcherCount() const
+{
+    int alive = 0;
+    for (const QPointer<TThread>& watcher : m_watchers)
+        alive += watcher && watcher->isRunning() ? 1 : 0;
+    return alive;
+}
+
+TMyThread* RunCoordinator::makeRun(const QString& taskId, bool suspended, QString* reason)
+{
+    if (m_shuttingDown) {
+        if (reason)
+            *reason = QStringLiteral("Shutting down: no new run of task %1 is started.").arg(taskId);
+        return nullptr;
+    }
+    try {
+        return new TMyThread(suspended, taskId, *this, m_clock);
+    } catch (const std::exception& e) {
+        // The settings could not be read: the run is not created.
+        if (reason)
+            *reason = QString::fromStdString(e.what());
+        return nullptr;
+    }
+}
+
+RunningTaskList::RunOutcome RunCoordinator::runByHand(const QString& taskId, QString* reason)
+{
+    return m_running.RunOrResume(taskId,
+                                 [&]() -> TThread* { return makeRun(taskId, true, reason); });
+}
+
+bool RunCoordinator::suspendByHand(const QString& taskId)
+{
+    return m_running.SuspendFirst(taskId);
+}
+
+bool RunCoordinator::stopByHand(const QString& taskId)
+{
+    return m_running.StopFirst(taskId);
+}
+
+bool RunCoordinator::startTaskIfIdle(const QString& taskId)
+{
+    if (m_shuttingDown)
+        return false;
+    QString reason;
+    TThread* started =
+        m_running.StartIfIdle(taskId, [&]() -> TThread* { return makeRun(taskId, false, &reason); });
+    if (!started) {
+        if (!reason.isEmpty())
+            emit problem(reason);
+        return false;
+    }
+    started->Start();
+    return true;
+}
+
+void RunCoordinator::runCreated(TMyThread* run)
+{
+    if (m_echo)
+        run->setEcho(m_echo);
+    pruneThreads();
+    m_runs << QPointer<TThread>(run);
+    emit runStarted(run->taskId());
+}
+
+void RunCoordinator::appendLogLines(const QString& logFileName, const QList<ShownLine>& lines)
+{
+    LogFile file(logFileName);
+    for (const ShownLine& line : lines)
+        file.add(line.text);
+    file.flush();
+    emit linesLogged(lines);
+}
+
+void RunCoordinator::taskTimesChanged(const QString& taskId, const QString& lastRunText,
+                                      const QString& nextRunText)
+{
+    emit taskTimesUpdated(taskId, lastRunText, nextRunText);
+}
+
+void RunCoordinator::showFinishedMessage(const QString& taskId)
+{
+    emit finishedMessageRequested(taskId);
+}
+
+void RunCoordinator::runEnded(TMyThread* run, const QString& failure)
+{
+    // The run has already taken its own entry off the running-task list.
+    m_runs.removeAll(QPointer<TThread>(run));
+    emit runFinished(run->taskId(), failure);
+}
+
+void RunCoordinator::watcherEnded(TThread* watcher, const QString& failure)
+{
+    // A watcher that was asked to stop ends quietly; one that ended on its
+    // own leaves its kind of start unserved until the next restart.
+    if (watcher->Terminated())
+        return;
+    const bool checker = watcher == m_checker;
+    if (checker)
+        m_checker.clear();
+    else if (watcher == m_monitor)
+        m_monitor.clear();
+    const QString what = checker ? QStringLiteral("The schedule checker stopped")
+                                 : QStringLiteral("The source change monitor stopped");
+    emit problem(failure.isEmpty() ? QString(what + u'.')
+                                   : QString(what + QStringLiteral(": ") + failure));
+}
+
+void RunCoordinator::watcherWarning(const QString& text)
+{
+    emit problem(text);
+}
+
+void RunCoordinator::pruneThreads()
+{
+    m_runs.removeAll(QPointer<TThread>());
+    m_watchers.removeAll(QPointer<TThread>());
+}
+
+bool RunCoordinator::anyThreadAlive() const
+{
+    const auto alive = [](const QList<QPointer<TThread>>& threads) {
+        for (const QPointer<TThread>& thread : threads) {
+            if (thread && thread->isRunning())
+                return true;
+        }
+        return false;
+    };
+    return alive(m_runs) || alive(m_watchers);
+}
+
+void RunCoordinator::shutdown(int timeoutMs)
+{
+    if (m_shuttingDown)
+        return;
+    m_shuttingDown = true;
+    m_watcherTimer.stop();
+    stopWatchers();
+    m_running.StopAll();
+
+    // Hand-overs of the ending threads are served by the event loop while
+    // this poll waits; nothing here blocks it.
+    auto* poll = new QTimer(this);
+    auto deadline = std::make_shared<QElapsedTimer>();
+    deadline->start();
+    connect(poll, &QTimer::timeout, this, [this, poll, deadline, timeoutMs] {
+        pruneThreads();
+        const bool alive = anyThreadAlive();
+        if (alive && deadline->elapsed() < timeoutMs)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        emit shutdownFinished(!alive);
+    });
+    poll->start(kShutdownPollMs);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,130 @@
+// The one owner of runs and watchers, whichever front end is in front: the
+// window and `tarnwick-cli daemon` both own a RunCoordinator and only show
+// what it reports. It serves every hand-over of the runs, the schedule
+// checker and the change monitor on the thread that owns it, writes the
+// switched-on lines to the log file, keeps one run per task, replaces the
+// watchers when the tasks change, and on shutdown keeps serving until every
+// run has written its summary or a bound has passed.
+#pragma once
+
+#include "engine/RunHost.h"
+#include "engine/RunningTaskList.h"
+#include "platform/Clock.h"
+#include "schedule/WatcherHost.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+namespace tarnwick {
+
+class TaskDatabase;
+class TThread;
+
+class RunCoordinator : public QObject, public RunHost, public WatcherHost
+{
+    Q_OBJECT
+
+public:
+    // Called on a run's own thread for every line, whatever the switches.
+    using Echo = std::function<void(LogKind kind, const QString& line, quint32 colour)>;
+
+    // The watchers start this long after start().
+    static constexpr int kWatcherStartDelayMs = 1000;
+    // A restart waits this long after asking the old watchers to stop.
+    static constexpr int kRestartPauseMs = 500;
+    // Shutdown waits at most this long for runs and watchers to end.
+    static constexpr int kShutdownWaitMs = 10000;
+
+    explicit RunCoordinator(TaskDatabase& db, const Clock& clock = Clock::system(),
+                            QObject* parent = nullptr);
+    ~RunCoordinator() override;
+
+    // Set before the first run starts.
+    void setEcho(Echo echo) { m_echo = std::move(echo); }
+
+    // Starts the schedule checker and the change monitor about a second from
+    // now. The owner moves passed schedule entries forward before.
+    void start();
+    // Asks the watchers to stop and makes new ones, which read the stored
+    // tasks anew, after the restart pause. Calls within the pause, or before
+    // the first start, coalesce: one checker and one monitor follow.
+    void RestartWatchers();
+
+    // The Run command: resumes the task's suspended run, or starts one.
+    // When no run could be made, `reason` (if given) says why.
+    RunningTaskList::RunOutcome runByHand(const QString& taskId, QString* reason = nullptr);
+    // The Suspend and Stop commands on the task's first run; false when
+    // there was nothing to do.
+    bool suspendByHand(const QString& taskId);
+    bool stopByHand(const QString& taskId);
+
+    // Stops the watchers and asks every run to stop (a suspended one is
+    // released so it can write its summary), then keeps serving hand-overs
+    // until all have ended or `timeoutMs` has passed, and emits
+    // shutdownFinished. Starts nothing new from then on.
+    void shutdown(int timeoutMs = kShutdownWaitMs);
+    bool isShuttingDown() const { return m_shuttingDown; }
+
+    // Watcher threads whose body has not returned yet (old ones included
+    // until they have seen their stop request).
+    int aliveWatcherCount() const;
+
+    // RunHost
+    TaskDatabase& runDatabase() override { return m_db; }
+    RunningTaskList& runningTasks() override { return m_running; }
+    void runCreated(TMyThread* run) override;
+    void appendLogLines(const QString& logFileName, const QList<ShownLine>& lines) override;
+    void taskTimesChanged(const QString& taskId, const QString& lastRunText,
+                          const QString& nextRunText) override;
+    void showFinishedMessage(const QString& taskId) override;
+    void runEnded(TMyThread* run, const QString& failure) override;
+
+    // WatcherHost
+    TaskDatabase& watcherDatabase() override { return m_db; }
+    bool startTaskIfIdle(const QString& taskId) override;
+    void watcherEnded(TThread* watcher, const QString& failure) override;
+    void watcherWarning(const QString& text) override;
+
+signals:
+    void runStarted(const QString& taskId);
+    // Lines of switched-on kinds, already appended to the log file.
+    void linesLogged(const QList<tarnwick::ShownLine>& lines);
+    void taskTimesUpdated(const QString& taskId, const QString& lastRunText,
+                          const QString& nextRunText);
+    // The owner shows the finish box without blocking; the run does not wait.
+    void finishedMessageRequested(const QString& taskId);
+    // The run has left the running-task list; `failure` is the error that
+    // cut it short, empty when it ran to its end.
+    void runFinished(const QString& taskId, const QString& failure);
+    // Something the user should know that no run line says: a run that
+    // could not be made, a watcher that ended without being asked, a
+    // warning of the change notifier.
+    void problem(const QString& text);
+    // Shutdown is over; `allEnded` is false when threads were still alive
+    // at the bound, so the owner must leave without destroying what they use.
+    void shutdownFinished(bool allEnded);
+
+private:
+    TMyThread* makeRun(const QString& taskId, bool suspended, QString* reason);
+    void startWatchers();
+    void stopWatchers();
+    void pruneThreads();
+    bool anyThreadAlive() const;
+
+    TaskDatabase& m_db;
+    const Clock& m_clock;
+    Echo m_echo;
+    RunningTaskList m_running;
+    QTimer m_watcherTimer;
+    QPointer<TThread> m_checker;
+    QPointer<TThread> m_monitor;
+    QList<QPointer<TThread>> m_watchers; // every watcher whose body may still run
+    QList<QPointer<TThread>> m_runs;     // every run whose body may still run
+    bool m_shuttingDown = false;
+};
+
+} // namespace tarnwick
