@@ -1,7 +1,8 @@
 // tarnwick-cli daemon from the outside: a scheduled task and an on-change
 // task run on their own, their lines reach the log file, the schedule row
-// moves on, SIGHUP picks up a task added later, a second instance leaves
-// at once, and SIGTERM ends the daemon with status 0.
+// moves on, SIGHUP picks up a task added later (two in a row leave one
+// checker and one monitor), a second instance leaves at once, and SIGTERM
+// ends the daemon with status 0.
 #include "TaskFixture.h"
 
 #include "store/DateTexts.h"
@@ -41,6 +42,18 @@ private:
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("content");
+    }
+    // The names of the process's threads, as the kernel keeps them.
+    static QStringList threadNames(qint64 pid)
+    {
+        QStringList names;
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+            if (comm.open(QIODevice::ReadOnly))
+                names << QString::fromUtf8(comm.readAll()).trimmed();
+        }
+        return names;
     }
     void start(QProcess& process)
     {
@@ -132,7 +145,14 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
         AddTask(db, QStringLiteral("30"), QStringLiteral("late"), {{lateSource, true}},
                 folder(QStringLiteral("late/dst")), 1);
     }
+    // Two SIGHUPs in a row: after the old watchers have ended, exactly one
+    // checker and one monitor are alive (threads carry their class names).
     ::kill(static_cast<pid_t>(daemon.processId()), SIGHUP);
+    ::kill(static_cast<pid_t>(daemon.processId()), SIGHUP);
+    QTest::qWait(3000);
+    const QStringList threads = threadNames(daemon.processId());
+    QCOMPARE(threads.count(QStringLiteral("TCheckThread")), 1);
+    QCOMPARE(threads.count(QStringLiteral("TMonitorDirThre")), 1); // names are cut at 15 bytes
     QVERIFY2(seenAfterChanges(lateSource, QStringLiteral("synchronize finished  [late]")),
              qPrintable(log()));
 

@@ -1,0 +1,280 @@
+// The run coordinator with real runs and watchers on a real task database:
+// one run per task whoever starts it, restarts that leave exactly one
+// checker and one monitor, a suspended run that never holds the
+// user-interface thread, shutdown that keeps a suspended run's summary, a
+// watcher failure reported once, and a finish box that does not hold the run.
+#include "TaskFixture.h"
+
+#include "platform/Registry.h"
+#include "schedule/RunCoordinator.h"
+#include "store/Settings.h"
+#include "store/TaskDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tarnwick;
+
+namespace {
+
+// What the coordinator told its owner, in order.
+struct Reports
+{
+    QStringList started, finished, failures, boxes, problems, lines;
+    QList<bool> shutdowns;
+    QStringList order; // "box:ID" and "end:ID" in arrival order
+
+    void watch(RunCoordinator& c)
+    {
+        QObject::connect(&c, &RunCoordinator::runStarted, &c,
+                         [this](const QString& id) { started << id; });
+        QObject::connect(&c, &RunCoordinator::runFinished, &c,
+                         [this](const QString& id, const QString& failure) {
+                             finished << id;
+                             failures << failure;
+                             order << QStringLiteral("end:") + id;
+                         });
+        QObject::connect(&c, &RunCoordinator::finishedMessageRequested, &c,
+                         [this](const QString& id) {
+                             boxes << id;
+                             order << QStringLiteral("box:") + id;
+                         });
+        QObject::connect(&c, &RunCoordinator::problem, &c,
+                         [this](const QString& text) { problems << text; });
+        QObject::connect(&c, &RunCoordinator::linesLogged, &c,
+                         [this](const QList<ShownLine>& shown) {
+                             for (const ShownLine& line : shown)
+                                 lines << line.text;
+                         });
+        QObject::connect(&c, &RunCoordinator::shutdownFinished, &c,
+                         [this](bool allEnded) { shutdowns << allEnded; });
+    }
+};
+
+} // namespace
+
+class TestRunCoordinator : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_config;
+    TaskDatabase m_db;
+    std::unique_ptr<RunCoordinator> m_coordinator;
+    Reports m_reports;
+    int m_task = 0;
+
+    QString addTask(int files, qint64 mode = 0)
+    {
+        const QString id = QString::number(++m_task);
+        const QString src = m_home.filePath(QStringLiteral("src") + id);
+        QDir().mkpath(src);
+        for (int i = 0; i < files; ++i) {
+            QFile file(src + QStringLiteral("/f%1.txt").arg(i));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("data");
+        }
+        const QString dst = m_home.filePath(QStringLiteral("dst") + id);
+        QDir().mkpath(dst);
+        AddTask(m_db, id, QStringLiteral("task ") + id, {{src, true}}, dst, mode);
+        return id;
+    }
+    QString logFile() const
+    {
+        QFile file(m_home.filePath(QStringLiteral("Log/Tarnwick.log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    bool waitFinished(int count, int ms = 20000)
+    {
+        return QTest::qWaitFor([&] { return m_reports.finished.size() >= count; }, ms);
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void oneRunPerTaskWhoeverStartsIt();
+    void restartsLeaveOneCheckerAndOneMonitor_data();
+    void restartsLeaveOneCheckerAndOneMonitor();
+    void suspendedRunNeverHoldsTheUserInterface();
+    void shutdownKeepsSuspendedRunSummary();
+    void watcherFailureReportedOnce();
+    void finishBoxDoesNotHoldTheRun();
+    void runThatCannotBeMadeSaysWhy();
+};
+
+void TestRunCoordinator::initTestCase()
+{
+    qputenv("TARNWICK_HOME", m_home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    QDir().mkpath(m_home.filePath(QStringLiteral("Log")));
+    CreateTaskDatabase(m_home.filePath(QStringLiteral("Tarnwick.dat")));
+    m_db.open(m_home.filePath(QStringLiteral("Tarnwick.dat")));
+}
+
+void TestRunCoordinator::init()
+{
+    QFile::remove(m_config.filePath(QStringLiteral("Tarnwick/user.reg")));
+    m_reports = Reports();
+    m_coordinator = std::make_unique<RunCoordinator>(m_db);
+    m_reports.watch(*m_coordinator);
+}
+
+void TestRunCoordinator::cleanup()
+{
+    // Leave no thread behind that could reach a destroyed coordinator.
+    m_coordinator->shutdown();
+    QVERIFY(QTest::qWaitFor([&] { return !m_reports.shutdowns.isEmpty(); }, 15000));
+    QCOMPARE(m_reports.shutdowns.last(), true);
+    m_coordinator.reset();
+}
+
+void TestRunCoordinator::oneRunPerTaskWhoeverStartsIt()
+{
+    const QString id = addTask(3);
+    // The checker and the monitor asking in the same turn: one run.
+    QVERIFY(m_coordinator->startTaskIfIdle(id));
+    QVERIFY(!m_coordinator->startTaskIfIdle(id));
+    QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::AlreadyRunning);
+    QVERIFY(waitFinished(1));
+    QCOMPARE(m_reports.started, QStringList{id});
+    QCOMPARE(m_reports.failures, QStringList{QString()});
+    QCOMPARE(m_coordinator->runningTasks().count(), 0);
+    // The coordinator wrote the shown lines to the log file before handing
+    // them on, and the task may run again once its run has ended.
+    QVERIFY(m_reports.lines.last().endsWith(QStringLiteral("synchronize finished  [task ") + id +
+                                            u']'));
+    QVERIFY(logFile().contains(m_reports.lines.last() + QStringLiteral("\r\n")));
+    QVERIFY(m_coordinator->startTaskIfIdle(id));
+    QVERIFY(waitFinished(2));
+}
+
+void TestRunCoordinator::restartsLeaveOneCheckerAndOneMonitor_data()
+{
+    QTest::addColumn<int>("waitBeforeMs"); // after start(), before the restarts
+    QTest::addColumn<int>("restarts");
+    QTest::newRow("one restart before the first start") << 0 << 1;
+    QTest::newRow("three restarts within the pause") << 1500 << 3;
+}
+
+void TestRunCoordinator::restartsLeaveOneCheckerAndOneMonitor()
+{
+    QFETCH(int, waitBeforeMs);
+    QFETCH(int, restarts);
+    m_coordinator->start();
+    QTest::qWait(waitBeforeMs);
+    for (int i = 0; i < restarts; ++i)
+        m_coordinator->RestartWatchers();
+    // Old watchers end within a pass once asked; the new pair lives on.
+    QTest::qWait(3000);
+    QCOMPARE(m_coordinator->aliveWatcherCount(), 2);
+    QCOMPARE(m_reports.problems, QStringList());
+}
+
+void TestRunCoordinator::suspendedRunNeverHoldsTheUserInterface()
+{
+    const QString id = addTask(20);
+    // Suspend right after Run: the run has not loaded its rows yet.
+    QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
+    QVERIFY(m_coordinator->suspendByHand(id));
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+    timer.start(10);
+    QTest::qWait(500);
+    QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+    QVERIFY(m_reports.finished.isEmpty());
+    QVERIFY(m_coordinator->runningTasks().IsRunning(id));
+
+    QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Resumed);
+    QVERIFY(waitFinished(1));
+    QCOMPARE(m_reports.failures, QStringList{QString()});
+    QVERIFY(m_reports.lines.last().contains(QStringLiteral("synchronize finished")));
+}
+
+void TestRunCoordinator::shutdownKeepsSuspendedRunSummary()
+{
+    const QString id = addTask(20);
+    QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
+    QVERIFY(m_coordinator->suspendByHand(id));
+    QTest::qWait(200);
+    m_coordinator->shutdown();
+    QVERIFY(QTest::qWaitFor([&] { return !m_reports.shutdowns.isEmpty(); }, 15000));
+    QCOMPARE(m_reports.shutdowns, QList<bool>{true});
+    QCOMPARE(m_reports.finished, QStringList{id});
+    const QString summary = QStringLiteral("[task ") + id + QStringLiteral("] Summary:");
+    QVERIFY2(m_reports.lines.contains(summary), qPrintable(m_reports.lines.join(u'\n')));
+    QVERIFY(logFile().contains(summary));
+    // Nothing new starts once shutting down.
+    QVERIFY(!m_coordinator->startTaskIfIdle(id));
+    QString reason;
+    QCOMPARE(m_coordinator->runByHand(id, &reason), RunningTaskList::RunOutcome::NotCreated);
+    QVERIFY(!reason.isEmpty());
+}
+
+void TestRunCoordinator::watcherFailureReportedOnce()
+{
+    // The checker's scan fails on a database without its schedule table.
+    QTemporaryDir other;
+    const QString path = other.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    TaskDatabase broken;
+    broken.open(path);
+    broken.execute(QStringLiteral("DROP TABLE TaskSchedule"));
+    Reports reports;
+    {
+        RunCoordinator coordinator(broken);
+        reports.watch(coordinator);
+        coordinator.start();
+        QVERIFY(QTest::qWaitFor([&] { return !reports.problems.isEmpty(); }, 5000));
+        QTest::qWait(2500); // no second report, and the checker is not restarted by itself
+        coordinator.shutdown();
+        QVERIFY(QTest::qWaitFor([&] { return !reports.shutdowns.isEmpty(); }, 15000));
+    }
+    QCOMPARE(reports.problems.size(), 1);
+    QVERIFY2(reports.problems.first().startsWith(QStringLiteral("The schedule checker stopped: ")),
+             qPrintable(reports.problems.first()));
+    QVERIFY(reports.problems.first().contains(QStringLiteral("TaskSchedule")));
+}
+
+void TestRunCoordinator::finishBoxDoesNotHoldTheRun()
+{
+    OptionSettings options;
+    options.showDlg = true;
+    WriteOptionSettings(options);
+    const QString id = addTask(1);
+    QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
+    // Nobody closes the box: the run still ends and leaves the list.
+    QVERIFY(waitFinished(1));
+    QCOMPARE(m_reports.order, QStringList({QStringLiteral("box:") + id, QStringLiteral("end:") + id}));
+    QCOMPARE(m_coordinator->runningTasks().count(), 0);
+}
+
+void TestRunCoordinator::runThatCannotBeMadeSaysWhy()
+{
+    // An options key without its switches: no run, and the reason is told
+    // to the user whether the Run command or a watcher asked.
+    Registry registry;
+    QVERIFY(registry.openKey(QString::fromLatin1(kOptionKeyPath), true));
+    registry.writeString(QStringLiteral("LogFileName"), QStringLiteral("x.log"));
+    registry.closeKey();
+    const QString id = addTask(1);
+    const QString why = QStringLiteral("Failed to get data for 'StartFilshMsg'");
+    QString reason;
+    QCOMPARE(m_coordinator->runByHand(id, &reason), RunningTaskList::RunOutcome::NotCreated);
+    QCOMPARE(reason, why);
+    QVERIFY(!m_coordinator->startTaskIfIdle(id));
+    QCOMPARE(m_reports.problems, QStringList{why});
+    QVERIFY(m_reports.started.isEmpty());
+    QCOMPARE(m_coordinator->runningTasks().count(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestRunCoordinator)
+#include "TestRunCoordinator.moc"
