@@ -1,6 +1,7 @@
 // Due test of the schedule checker.
 #include "schedule/ScheduleChecker.h"
 
+#include "schedule/ScheduleRules.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
@@ -24,7 +25,7 @@ QString dateKey(const CheckEntry& entry, const QDate& on)
 
 bool CheckEntry::dueByDate() const
 {
-    return kind >= 2 && startTime == QLatin1String("0");
+    return IsDueByDate(kind, startTime);
 }
 
 QList<CheckEntry> LoadCheckEntries(TaskDatabase& db)

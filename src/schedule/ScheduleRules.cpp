@@ -50,8 +50,23 @@ qint64 Interval(const ScheduleEntry& entry)
 QString WithStartTime(const QDate& date, const QString& startTime)
 {
     const QString text = DateText(date) + u' ' + startTime;
-    DateTimeFromText(text);
+    const QDateTime at = DateTimeFromText(text);
+    // A local time that the clock skips (the spring change of daylight
+    // saving time) would never come: the entry is due at the first moment
+    // after the gap instead, and that moment is what is stored.
+    if (at.time() != DateTimeFromText(startTime).time() || at.date() != date)
+        return DateTimeText(at);
     return text;
+}
+
+// The first moment at the start time from `now` on: today's when it is still
+// ahead, else tomorrow's.
+QString StartTimeFrom(const QDateTime& now, const QString& startTime)
+{
+    const QString today = WithStartTime(now.date(), startTime);
+    if (DateTimeFromText(today) > now)
+        return today;
+    return WithStartTime(now.date().addDays(1), startTime);
 }
 
 bool IsMarker(ScheduleKind kind)
@@ -92,6 +107,12 @@ bool HasStartTime(const QString& startTime)
 {
     const QString trimmed = startTime.trimmed();
     return !trimmed.isEmpty() && trimmed != QLatin1String(kNoStartTime);
+}
+
+bool IsDueByDate(qint64 kind, const QString& startTime)
+{
+    return kind >= qint64(ScheduleKind::EveryDays) && kind < qint64(ScheduleKind::ManualRow) &&
+           !HasStartTime(startTime);
 }
 
 std::optional<QDate> WeekdayScan(const QString& weekMask, const QDate& today)
@@ -152,6 +173,11 @@ QString NextRunAtSave(const ScheduleEntry& entry, const Clock& clock)
     switch (entry.kind) {
     case ScheduleKind::EveryMinutes:
     case ScheduleKind::EveryHours:
+        // The start time places the first run: today's when it is still
+        // ahead, else tomorrow's, whatever the date of now + N.
+        if (hasStart)
+            return StartTimeFrom(now, entry.startTime);
+        return DateTimeText(base);
     case ScheduleKind::EveryDays: {
         if (!hasStart)
             return DateTimeText(base);
@@ -177,6 +203,12 @@ std::optional<QString> RecomputeNextRun(const ScheduleEntry& entry, const QDateT
 {
     if (!(storedNextRun < now.addMSecs(-1)))
         return std::nullopt;
+    // A date entry dated today reads as today's midnight, yet it is due all
+    // day: at start-up it has not passed, and it runs today.
+    if (moment == RecomputeMoment::Startup &&
+        IsDueByDate(static_cast<qint64>(entry.kind), entry.startTime) &&
+        storedNextRun.date() == now.date())
+        return std::nullopt;
     if (IsMarker(entry.kind))
         return DateText(ZeroDateTime().date());
 
@@ -198,15 +230,19 @@ std::optional<QString> RecomputeNextRun(const ScheduleEntry& entry, const QDateT
 
     const bool toTheSecond =
         entry.kind == ScheduleKind::EveryMinutes || entry.kind == ScheduleKind::EveryHours;
-    if (hasStart) {
-        const QString text = WithStartTime(base.date(), entry.startTime);
-        const QDateTime at = DateTimeFromText(text);
-        // The start time places the first run; once it has passed the entry
-        // keeps its own interval.
-        if (toTheSecond && at <= now)
-            return DateTimeText(base);
-        return text;
+    if (hasStart && toTheSecond) {
+        // The start time places the first run only: at start-up today's start
+        // time when it is still ahead; otherwise, and after every run, the
+        // entry keeps its own interval, across midnight too.
+        if (moment == RecomputeMoment::Startup) {
+            const QString today = WithStartTime(now.date(), entry.startTime);
+            if (DateTimeFromText(today) > now)
+                return today;
+        }
+        return DateTimeText(base);
     }
+    if (hasStart)
+        return WithStartTime(base.date(), entry.startTime);
     if (toTheSecond)
         return DateTimeText(base);
     return DateText(base.date());

@@ -44,6 +44,10 @@ struct ScheduleEntry
 // True when `startTime` names a time of day rather than "0" or nothing.
 bool HasStartTime(const QString& startTime);
 
+// Entries of kinds 2 to 6 without a start time are due for a whole date
+// rather than to the second.
+bool IsDueByDate(qint64 kind, const QString& startTime);
+
 // The chosen day of the week mask (Monday first): the first chosen day after
 // today up to Sunday, else the first from Monday up to and including today.
 // Gives the date of that day within today .. today + 6, so today only when

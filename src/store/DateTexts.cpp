@@ -36,6 +36,30 @@ bool IsZeroDateTime(const QDateTime& at)
     return at == ZeroDateTime();
 }
 
+namespace {
+
+// The local moment of a date and time of day. A time the clock skips (the
+// spring change of daylight saving time) is taken as the first moment after
+// the gap, so a stored next run time there still comes. In the repeated
+// autumn hour the zone's rule picks one of the two moments, always the same.
+QDateTime LocalMoment(const QDate& date, const QTime& time)
+{
+    QDateTime at(date, time);
+    if (at.isValid())
+        return at;
+    // Gaps are whole minutes long and shorter than two days.
+    const int firstMinute = time.hour() * 60 + time.minute();
+    for (int minute = firstMinute + 1; minute <= firstMinute + 2 * 24 * 60; ++minute) {
+        const QDateTime candidate(date.addDays(minute / (24 * 60)),
+                                  QTime((minute / 60) % 24, minute % 60));
+        if (candidate.isValid())
+            return candidate;
+    }
+    return at;
+}
+
+} // namespace
+
 std::optional<QDateTime> ParseDateTimeText(const QString& text)
 {
     // Three shapes, matched strictly: "yyyy-MM-dd", "HH:mm:ss", both with one blank.
@@ -56,13 +80,13 @@ std::optional<QDateTime> ParseDateTimeText(const QString& text)
         const QDate date = makeDate(m);
         const QTime time = makeTime(m, 4);
         if (date.isValid() && time.isValid())
-            return QDateTime(date, time);
+            return LocalMoment(date, time);
         return std::nullopt;
     }
     if (auto m = dateOnly.match(text); m.hasMatch()) {
         const QDate date = makeDate(m);
         if (date.isValid())
-            return QDateTime(date, QTime(0, 0));
+            return LocalMoment(date, QTime(0, 0));
         return std::nullopt;
     }
     if (auto m = timeOnly.match(text); m.hasMatch()) {

@@ -8,8 +8,11 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <ctime>
 
 using namespace tarnwick;
 
@@ -110,6 +113,7 @@ private slots:
     void afterRunRecordsLastRunOfMarkerRows();
     void afterRunUpdatesEveryRowOfTheTask();
     void badStartTimeStopsAtThatRow();
+    void skippedLocalTimesMoveToTheEndOfTheGap();
     void nextRunCellText();
     void describeStoredEntry_data();
     void describeStoredEntry();
@@ -257,6 +261,12 @@ void TestScheduleRules::nextRunAtSave_data()
     QTest::newRow("month 15 on the 10th")
         << At("2026-11-10 10:00:00") << 4 << 15 << "" << noDate << "0"
         << "2026-11-15";
+    QTest::newRow("minutes 30 start 23:55 saved at 23:50: today, not the date of now + N")
+        << At("2026-12-09 23:50:00") << 0 << 30 << "" << noDate << "23:55:00"
+        << "2026-12-09 23:55:00";
+    QTest::newRow("hours 2 start 23:00 saved at 23:30: tomorrow's start time")
+        << At("2026-12-09 23:30:00") << 1 << 2 << "" << noDate << "23:00:00"
+        << "2026-12-10 23:00:00";
     QTest::newRow("once without start")
         << At("2026-12-09 10:00:00") << 5 << 0 << "" << QDate(2026, 12, 24) << "0"
         << "2026-12-24";
@@ -296,11 +306,27 @@ void TestScheduleRules::recompute_data()
     const QDateTime wed10 = At("2026-12-09 10:00:00");
 
     // At start-up.
+    // A date entry dated today has not passed: it runs today.
     QTest::newRow("startup: daily by date, stored today, later that day")
         << startup << wed10 << 2 << 1 << ""
         << "0"
         << "2026-12-09"
-        << "2026-12-10";
+        << "2026-12-09";
+    QTest::newRow("startup: week by date, stored today") << startup << wed10 << 3 << 0
+                                                         << "1010000"
+                                                         << "0"
+                                                         << "2026-12-09"
+                                                         << "2026-12-09";
+    QTest::newRow("startup: once by date, empty start time, stored today")
+        << startup << wed10 << 5 << 0 << ""
+        << ""
+        << "2026-12-09"
+        << "2026-12-09";
+    QTest::newRow("startup: minutes 30 from 23:55 at 23:50: today's start time")
+        << startup << At("2026-12-09 23:50:00") << 0 << 30 << ""
+        << "23:55:00"
+        << "2026-12-08 23:55:00"
+        << "2026-12-09 23:55:00";
     QTest::newRow("startup: every 3 days by date") << startup << wed10 << 2 << 3 << ""
                                                    << "0"
                                                    << "2026-11-20"
@@ -364,6 +390,22 @@ void TestScheduleRules::recompute_data()
         << "09:00:00"
         << "2026-12-09 09:00:00"
         << "2026-12-09 10:00:04";
+    // After a run every N means every N, across midnight too.
+    QTest::newRow("after run: hours 2 from 23:00, the 23:00 run")
+        << afterRun << At("2026-12-09 23:00:00", 500) << 1 << 2 << ""
+        << "23:00:00"
+        << "2026-12-09 23:00:00"
+        << "2026-12-10 01:00:00";
+    QTest::newRow("after run: minutes 30 from 09:00, a 23:45 run")
+        << afterRun << At("2026-12-09 23:45:00", 500) << 0 << 30 << ""
+        << "09:00:00"
+        << "2026-12-09 23:45:00"
+        << "2026-12-10 00:15:00";
+    QTest::newRow("after run: minutes 30 from 09:00, the 00:15 run")
+        << afterRun << At("2026-12-10 00:15:00", 500) << 0 << 30 << ""
+        << "09:00:00"
+        << "2026-12-10 00:15:00"
+        << "2026-12-10 00:45:00";
     QTest::newRow("after run: minutes 30 without start") << afterRun << wed10 << 0 << 30 << ""
                                                          << "0"
                                                          << "2026-12-09 09:59:00"
@@ -562,6 +604,36 @@ void TestScheduleRules::badStartTimeStopsAtThatRow()
     QCOMPARE(times[0].next, QStringLiteral("2026-12-10"));
     QCOMPARE(times[1].next, QStringLiteral("2026-12-08"));
     QCOMPARE(times[2].next, QStringLiteral("2026-12-08"));
+}
+
+void TestScheduleRules::skippedLocalTimesMoveToTheEndOfTheGap()
+{
+    // Berlin's clocks skip from 02:00 to 03:00 on 29 March 2026: a daily
+    // 02:30 entry must not wait for a moment that never comes.
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const auto restore = qScopeGuard([&] {
+        if (oldZone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", oldZone);
+        tzset();
+    });
+
+    QCOMPARE(DateTimeText(DateTimeFromText(QStringLiteral("2026-03-29 02:30:00"))),
+             QStringLiteral("2026-03-29 03:00:00"));
+    const ScheduleEntry daily{ScheduleKind::EveryDays, 1, QString(), QDate(),
+                              QStringLiteral("02:30:00")};
+    QCOMPARE(NextRunAtSave(daily, FixedClock(At("2026-03-28 10:00:00"))),
+             QStringLiteral("2026-03-29 03:00:00"));
+    QCOMPARE(RecomputeNextRun(daily, At("2026-03-28 02:30:00"), RecomputeMoment::AfterRun,
+                              At("2026-03-28 02:30:05")),
+             std::optional<QString>(QStringLiteral("2026-03-29 03:00:00")));
+    // The moment after the gap is a real one: it comes once, an hour after 02:00 UTC+1.
+    QCOMPARE(DateTimeFromText(QStringLiteral("2026-03-29 03:00:00")).toSecsSinceEpoch() -
+                 DateTimeFromText(QStringLiteral("2026-03-29 01:59:00")).toSecsSinceEpoch(),
+             60);
 }
 
 void TestScheduleRules::nextRunCellText()
