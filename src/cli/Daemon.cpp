@@ -24,7 +24,10 @@ Daemon::Daemon(TaskDatabase& db, RunCoordinator::Echo echo, const Clock& clock)
 
 void Daemon::start()
 {
-    RecomputeOnStartup(m_db, m_clock);
+    QStringList unreadable;
+    RecomputeOnStartup(m_db, m_clock, &unreadable);
+    for (const QString& text : std::as_const(unreadable))
+        m_coordinator.watcherWarning(text); // told once, also when the checker meets it
     m_coordinator.start();
 }
 

@@ -115,20 +115,25 @@ bool RunCoordinator::stopByHand(const QString& taskId)
     return m_running.StopFirst(taskId);
 }
 
-bool RunCoordinator::startTaskIfIdle(const QString& taskId)
+WatcherHost::StartResult RunCoordinator::startTaskIfIdle(const QString& taskId)
 {
-    if (m_shuttingDown)
-        return false;
+    if (m_shuttingDown || m_running.IsRunning(taskId))
+        return StartResult::AlreadyRunning;
     QString reason;
     TThread* started =
         m_running.StartIfIdle(taskId, [&]() -> TThread* { return makeRun(taskId, false, &reason); });
     if (!started) {
-        if (!reason.isEmpty())
+        // The checker tries again at its next passes; the same failure of
+        // the same task is told once, until it changes or a run starts.
+        if (m_refusals.value(taskId) != reason) {
+            m_refusals.insert(taskId, reason);
             emit problem(reason);
-        return false;
+        }
+        return StartResult::Refused;
     }
+    m_refusals.remove(taskId);
     started->Start();
-    return true;
+    return StartResult::Started;
 }
 
 void RunCoordinator::runCreated(TMyThread* run)
@@ -186,6 +191,10 @@ void RunCoordinator::watcherEnded(TThread* watcher, const QString& failure)
 
 void RunCoordinator::watcherWarning(const QString& text)
 {
+    // A new checker or monitor meets the same stored rows and limits again.
+    if (m_warnings.contains(text))
+        return;
+    m_warnings.insert(text);
     emit problem(text);
 }
 

@@ -12,7 +12,9 @@
 #include "platform/Clock.h"
 #include "schedule/WatcherHost.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -85,7 +87,8 @@ public:
 
     // WatcherHost
     TaskDatabase& watcherDatabase() override { return m_db; }
-    bool startTaskIfIdle(const QString& taskId) override;
+    StartResult startTaskIfIdle(const QString& taskId) override;
+    QSet<QString>& startedByDate() override { return m_startedByDate; }
     void watcherEnded(TThread* watcher, const QString& failure) override;
     void watcherWarning(const QString& text) override;
 
@@ -125,6 +128,9 @@ private:
     QList<QPointer<TThread>> m_watchers; // every watcher whose body may still run
     QList<QPointer<TThread>> m_runs;     // every run whose body may still run
     bool m_shuttingDown = false;
+    QSet<QString> m_startedByDate;
+    QHash<QString, QString> m_refusals; // task -> the reason last reported for it
+    QSet<QString> m_warnings;          // watcher warnings already reported
 };
 
 } // namespace tarnwick

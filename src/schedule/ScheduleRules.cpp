@@ -248,7 +248,7 @@ std::optional<QString> RecomputeNextRun(const ScheduleEntry& entry, const QDateT
     return DateText(base.date());
 }
 
-int RecomputeOnStartup(TaskDatabase& db, const Clock& clock)
+int RecomputeOnStartup(TaskDatabase& db, const Clock& clock, QStringList* unreadable)
 {
     const QDateTime now = clock.now();
     TaskQuery rows(db);
@@ -256,8 +256,17 @@ int RecomputeOnStartup(TaskDatabase& db, const Clock& clock)
     TaskQuery update(db);
     int written = 0;
     for (; !rows.eof(); rows.next()) {
-        const auto next = RecomputeNextRun(EntryFromRow(rows), StoredNextRun(rows),
-                                           RecomputeMoment::Startup, now);
+        std::optional<QString> next;
+        try {
+            next = RecomputeNextRun(EntryFromRow(rows), StoredNextRun(rows),
+                                    RecomputeMoment::Startup, now);
+        } catch (const StoreError& e) {
+            if (unreadable)
+                *unreadable << QStringLiteral("A schedule entry of task %1 cannot be read and is "
+                                              "passed over: %2")
+                                   .arg(rows.text("TaskID"), e.message());
+            continue;
+        }
         if (!next)
             continue;
         RunStatement(update,

@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -83,9 +84,11 @@ std::optional<QString> RecomputeNextRun(const ScheduleEntry& entry, const QDateT
                                         RecomputeMoment moment, const QDateTime& now);
 
 // Moves every passed next run time of kinds 0 to 6, of all tasks, forward.
-// LastRunTime stays as it is. Returns the number of rows written. A store
-// error stops at that row; rows already written stay written.
-int RecomputeOnStartup(TaskDatabase& db, const Clock& clock);
+// LastRunTime stays as it is. Returns the number of rows written. A row
+// whose times cannot be read is passed over, with a message for it in
+// `unreadable`, so one bad row never stops the program's start; a failing
+// write stops at that row, and rows already written stay written.
+int RecomputeOnStartup(TaskDatabase& db, const Clock& clock, QStringList* unreadable = nullptr);
 
 // After a run of `taskId` that began at `startText` (a DateTimeText): moves
 // every passed row of the task forward, markers included, and records the

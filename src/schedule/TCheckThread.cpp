@@ -20,18 +20,35 @@ TCheckThread::TCheckThread(WatcherHost& host, const Clock& clock)
 
 void TCheckThread::Execute()
 {
-    ScheduleChecker checker(m_clock.now());
+    // The checker's memory of date entries is the host's and lives on the
+    // user-interface thread: every look at it happens inside a hand-over.
+    QSet<QString>* startedByDate = nullptr;
+    Synchronize([&] { startedByDate = &m_host.startedByDate(); });
+    ScheduleChecker checker(m_clock.now(), startedByDate);
     while (!Terminated()) {
-        QList<CheckEntry> entries;
-        Synchronize([&] { entries = LoadCheckEntries(m_host.watcherDatabase()); });
         const QDateTime now = m_clock.now();
-        for (const CheckEntry& entry : checker.dueEntries(entries, now)) {
+        QList<CheckEntry> due;
+        Synchronize([&] {
+            QStringList unreadable;
+            due = checker.dueEntries(LoadCheckEntries(m_host.watcherDatabase(), &unreadable), now);
+            for (const QString& text : std::as_const(unreadable))
+                m_host.watcherWarning(text);
+        });
+        for (const CheckEntry& entry : std::as_const(due)) {
             if (Terminated())
                 break;
-            bool started = false;
-            Synchronize([&] { started = m_host.startTaskIfIdle(entry.taskId); });
-            if (started)
-                checker.started(entry, now.date());
+            Synchronize([&] {
+                switch (m_host.startTaskIfIdle(entry.taskId)) {
+                case WatcherHost::StartResult::Started:
+                    checker.started(entry, now.date());
+                    break;
+                case WatcherHost::StartResult::Refused:
+                    checker.refused(entry);
+                    break;
+                case WatcherHost::StartResult::AlreadyRunning:
+                    break;
+                }
+            });
         }
         // Sleep to just past the next whole second.
         const int msecs = 1000 - m_clock.now().time().msec() + 5;

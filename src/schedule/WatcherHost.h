@@ -3,6 +3,7 @@
 // task's run. Both calls arrive on the user-interface thread.
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 namespace tarnwick {
@@ -15,9 +16,20 @@ class WatcherHost
 public:
     virtual ~WatcherHost() = default;
     virtual TaskDatabase& watcherDatabase() = 0;
+
+    enum class StartResult
+    {
+        Started,
+        AlreadyRunning,
+        Refused // no run could be made (the settings could not be read)
+    };
     // Tests and starts in one step: starts a run of the task unless one is
-    // listed as running. True when a run was started.
-    virtual bool startTaskIfIdle(const QString& taskId) = 0;
+    // listed as running.
+    virtual StartResult startTaskIfIdle(const QString& taskId) = 0;
+    // Which entries due by date have started their task on which date. It
+    // outlives every checker, so replacing the checker never runs such an
+    // entry twice on one date.
+    virtual QSet<QString>& startedByDate() = 0;
     // The watcher's body has returned; `failure` is the error that ended
     // it, empty when it ended normally. Called once per watcher.
     virtual void watcherEnded(TThread* watcher, const QString& failure) = 0;

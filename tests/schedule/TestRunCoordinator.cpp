@@ -140,8 +140,9 @@ void TestRunCoordinator::oneRunPerTaskWhoeverStartsIt()
 {
     const QString id = addTask(3);
     // The checker and the monitor asking in the same turn: one run.
-    QVERIFY(m_coordinator->startTaskIfIdle(id));
-    QVERIFY(!m_coordinator->startTaskIfIdle(id));
+    using Start = WatcherHost::StartResult;
+    QCOMPARE(m_coordinator->startTaskIfIdle(id), Start::Started);
+    QCOMPARE(m_coordinator->startTaskIfIdle(id), Start::AlreadyRunning);
     QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::AlreadyRunning);
     QVERIFY(waitFinished(1));
     QCOMPARE(m_reports.started, QStringList{id});
@@ -152,7 +153,7 @@ void TestRunCoordinator::oneRunPerTaskWhoeverStartsIt()
     QVERIFY(m_reports.lines.last().endsWith(QStringLiteral("synchronize finished  [task ") + id +
                                             u']'));
     QVERIFY(logFile().contains(m_reports.lines.last() + QStringLiteral("\r\n")));
-    QVERIFY(m_coordinator->startTaskIfIdle(id));
+    QCOMPARE(m_coordinator->startTaskIfIdle(id), Start::Started);
     QVERIFY(waitFinished(2));
 }
 
@@ -213,7 +214,7 @@ void TestRunCoordinator::shutdownKeepsSuspendedRunSummary()
     QVERIFY2(m_reports.lines.contains(summary), qPrintable(m_reports.lines.join(u'\n')));
     QVERIFY(logFile().contains(summary));
     // Nothing new starts once shutting down.
-    QVERIFY(!m_coordinator->startTaskIfIdle(id));
+    QVERIFY(m_coordinator->startTaskIfIdle(id) != WatcherHost::StartResult::Started);
     QString reason;
     QCOMPARE(m_coordinator->runByHand(id, &reason), RunningTaskList::RunOutcome::NotCreated);
     QVERIFY(!reason.isEmpty());
@@ -270,7 +271,9 @@ void TestRunCoordinator::runThatCannotBeMadeSaysWhy()
     QString reason;
     QCOMPARE(m_coordinator->runByHand(id, &reason), RunningTaskList::RunOutcome::NotCreated);
     QCOMPARE(reason, why);
-    QVERIFY(!m_coordinator->startTaskIfIdle(id));
+    // A watcher asking every second hears the same refusal, told once.
+    for (int pass = 0; pass < 3; ++pass)
+        QCOMPARE(m_coordinator->startTaskIfIdle(id), WatcherHost::StartResult::Refused);
     QCOMPARE(m_reports.problems, QStringList{why});
     QVERIFY(m_reports.started.isEmpty());
     QCOMPARE(m_coordinator->runningTasks().count(), 0);

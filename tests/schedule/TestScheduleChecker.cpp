@@ -1,9 +1,16 @@
 // The checker's due test: every second after its start looked at once,
-// however the passes fall, entries due by date once per date, and the six
-// date-time fields never confused.
+// however the passes fall, entries due by date once per date (whichever
+// checker finds them), refused starts tried again, unreadable rows passed
+// over, and the six date-time fields never confused.
 #include "schedule/ScheduleChecker.h"
+#include "store/DateTexts.h"
+#include "store/TaskDatabase.h"
 
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <ctime>
 
 using namespace tarnwick;
 
@@ -49,6 +56,10 @@ private slots:
     void dueByDateRetriedUntilStarted();
     void whichEntriesAreDueByDate_data();
     void whichEntriesAreDueByDate();
+    void refusedStartStaysDueUntilItStarts();
+    void dateMemoryOutlivesTheChecker();
+    void unreadableRowsArePassedOver();
+    void repeatedAutumnHourDueOnce();
 };
 
 void TestScheduleChecker::dueToTheSecond_data()
@@ -146,6 +157,10 @@ void TestScheduleChecker::whichEntriesAreDueByDate_data()
     QTest::newRow("once") << qint64(5) << "0" << true;
     QTest::newRow("once at a time") << qint64(5) << "07:30:00" << false;
     QTest::newRow("kind 6") << qint64(6) << "0" << true;
+    // An empty or blank start time is no start time, as the rules read it.
+    QTest::newRow("days, empty start time") << qint64(2) << "" << true;
+    QTest::newRow("once, blank start time") << qint64(5) << " " << true;
+    QTest::newRow("minutes, empty start time") << qint64(0) << "" << false;
 }
 
 void TestScheduleChecker::whichEntriesAreDueByDate()
@@ -155,6 +170,98 @@ void TestScheduleChecker::whichEntriesAreDueByDate()
     QFETCH(bool, byDate);
     const CheckEntry entry{QStringLiteral("1"), kind, at(0, 0, 0), startTime};
     QCOMPARE(entry.dueByDate(), byDate);
+}
+
+void TestScheduleChecker::refusedStartStaysDueUntilItStarts()
+{
+    // The task's run could not be made at its second (settings unreadable):
+    // later passes try again until a run starts, then it is done.
+    ScheduleChecker checker(at(10, 29, 0));
+    const CheckEntry entry = timed("7", at(10, 30, 0));
+    const CheckEntry other = timed("8", at(10, 30, 2));
+    const QList<CheckEntry> stored{entry, other};
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 0, 400))), QStringList{"7"});
+    checker.refused(entry);
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 1, 10))), QStringList{"7"});
+    checker.refused(entry);
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 2, 10))), QStringList({"8", "7"}));
+    checker.started(entry, kDay);
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 3, 10))), QStringList());
+
+    // A refused entry whose row changed meanwhile (edited, moved on) is
+    // due by its new time only.
+    checker.refused(other);
+    const QList<CheckEntry> edited{entry, timed("8", at(11, 0, 0))};
+    QCOMPARE(tasks(checker.dueEntries(edited, at(10, 30, 4, 10))), QStringList());
+}
+
+void TestScheduleChecker::dateMemoryOutlivesTheChecker()
+{
+    // The tasks changed and the checker was replaced: an entry due by date
+    // that ran today must not run again.
+    QSet<QString> memory;
+    const QList<CheckEntry> stored{byDate("5", kDay, 5)};
+    {
+        ScheduleChecker first(at(8, 0, 0), &memory);
+        QCOMPARE(tasks(first.dueEntries(stored, at(8, 0, 1))), QStringList{"5"});
+        first.started(stored.first(), kDay);
+    }
+    ScheduleChecker second(at(9, 0, 0), &memory);
+    QCOMPARE(tasks(second.dueEntries(stored, at(9, 0, 1))), QStringList());
+    // Without the shared memory a new checker would start it again.
+    ScheduleChecker forgetful(at(9, 0, 0));
+    QCOMPARE(tasks(forgetful.dueEntries(stored, at(9, 0, 1))), QStringList{"5"});
+}
+
+void TestScheduleChecker::unreadableRowsArePassedOver()
+{
+    // A file made before the store refused such texts may hold a next run
+    // time the program cannot read: that row is named and skipped, and
+    // every other entry is still served.
+    QTemporaryDir dir;
+    TaskDatabase db;
+    CreateTaskDatabase(dir.filePath(QStringLiteral("Tarnwick.dat")));
+    db.open(dir.filePath(QStringLiteral("Tarnwick.dat")));
+    db.execute(QStringLiteral("DROP TABLE TaskSchedule"));
+    db.execute(QStringLiteral("CREATE TABLE TaskSchedule (TaskSchID INTEGER PRIMARY KEY, "
+                              "TaskID TEXT, ScheduleType INTEGER, value INTEGER, withweek TEXT, "
+                              "StartTime TEXT, LastRunTime TEXT, NextRunTime TEXT)"));
+    db.execute(QStringLiteral("INSERT INTO TaskSchedule (TaskID, ScheduleType, value, StartTime, "
+                              "NextRunTime) VALUES ('1', 0, 5, '0', '2030-01-01 09:00'),"
+                              " ('2', 0, 5, '0', '2030-01-01 09:00:00')"));
+    QStringList unreadable;
+    const QList<CheckEntry> entries = LoadCheckEntries(db, &unreadable);
+    QCOMPARE(tasks(entries), QStringList{"2"});
+    QCOMPARE(unreadable.size(), 1);
+    QVERIFY2(unreadable.first().startsWith(QStringLiteral("A schedule entry of task 1 cannot be "
+                                                          "read and is passed over: ")),
+             qPrintable(unreadable.first()));
+}
+
+void TestScheduleChecker::repeatedAutumnHourDueOnce()
+{
+    // Berlin repeats 02:00-03:00 on 25 October 2026. A checker passing
+    // every second through that night finds a 02:30 entry due once.
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const auto restore = qScopeGuard([&] {
+        if (oldZone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", oldZone);
+        tzset();
+    });
+    const QDate night(2026, 10, 25);
+    const QList<CheckEntry> stored{
+        {QStringLiteral("1"), 2, DateTimeFromText(QStringLiteral("2026-10-25 02:30:00")),
+         QStringLiteral("02:30:00")}};
+    const QDateTime from(night, QTime(1, 0));
+    ScheduleChecker checker(from);
+    int due = 0;
+    for (qint64 second = 1; second <= 4 * 3600; ++second)
+        due += int(checker.dueEntries(stored, from.addSecs(second)).size());
+    QCOMPARE(due, 1);
 }
 
 QTEST_GUILESS_MAIN(TestScheduleChecker)

@@ -18,15 +18,21 @@ public:
     QSet<QString> running;
 
     tarnwick::TaskDatabase& watcherDatabase() override { return db; }
-    bool startTaskIfIdle(const QString& taskId) override
+    QSet<QString> refused; // tasks whose runs cannot be made
+    QSet<QString> dateMemory;
+
+    StartResult startTaskIfIdle(const QString& taskId) override
     {
         asked << taskId;
         if (running.contains(taskId))
-            return false;
+            return StartResult::AlreadyRunning;
+        if (refused.contains(taskId))
+            return StartResult::Refused;
         running.insert(taskId);
         started << taskId;
-        return true;
+        return StartResult::Started;
     }
+    QSet<QString>& startedByDate() override { return dateMemory; }
     void watcherEnded(tarnwick::TThread*, const QString& failure) override { failures << failure; }
     void watcherWarning(const QString& text) override { warnings << text; }
     QStringList failures; // one per watcher that ended, empty when it ended normally
