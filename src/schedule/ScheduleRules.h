@@ -4,6 +4,8 @@
 // task editor and the schedule editor show for an entry.
 #pragma once
 
+#include "store/ScheduleEntry.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -14,32 +16,6 @@ namespace tarnwick {
 
 class Clock;
 class TaskDatabase;
-
-// TaskSchedule.ScheduleType.
-enum class ScheduleKind
-{
-    EveryMinutes = 0,
-    EveryHours = 1,
-    EveryDays = 2,
-    WithinWeek = 3,
-    WithinMonth = 4,
-    Once = 5,
-    ManualRow = 19,
-    OnChangeRow = 20,
-};
-
-// The StartTime text of an entry that has no start time.
-inline constexpr char kNoStartTime[] = "0";
-
-// One schedule entry as the editors hold it and as a stored row reads.
-struct ScheduleEntry
-{
-    ScheduleKind kind = ScheduleKind::EveryMinutes;
-    qint64 value = 0;                 // N (kinds 0 to 2) or the day of the month (kind 4)
-    QString weekMask;                 // kind 3: seven "0"/"1", Monday first
-    QDate onceDate;                   // kind 5, when the entry is saved
-    QString startTime = kNoStartTime; // TimeText, or "0" (or empty) for none
-};
 
 // True when `startTime` names a time of day rather than "0" or nothing.
 bool HasStartTime(const QString& startTime);
