@@ -29,10 +29,10 @@ inline constexpr char kNoStartTime[] = "0";
 struct ScheduleEntry
 {
     ScheduleKind kind = ScheduleKind::EveryMinutes;
-    qint64 value = 0;                 // N (kinds 0 to 2) or the day of the month (kind 4)
-    QString weekMask;                 // kind 3: seven "0"/"1", Monday first
-    QDate onceDate;                   // kind 5, when the entry is saved
-    QString startTime = kNoStartTime; // TimeText, or "0" (or empty) for none
+    qint64 value = 0; // N (kinds 0 to 2) or the day of the month (kind 4)
+    QString weekMask; // kind 3: seven "0"/"1", Monday first
+    QDate onceDate;   // kind 5, when the entry is saved
+    QString startTime = QString::fromLatin1(kNoStartTime); // TimeText, or "0" (or empty) for none
 };
 
 } // namespace tarnwick
