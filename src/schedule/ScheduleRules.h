@@ -4,43 +4,20 @@
 // task editor and the schedule editor show for an entry.
 #pragma once
 
+#include "store/ScheduleEntry.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tarnwick {
 
 class Clock;
 class TaskDatabase;
-
-// TaskSchedule.ScheduleType.
-enum class ScheduleKind
-{
-    EveryMinutes = 0,
-    EveryHours = 1,
-    EveryDays = 2,
-    WithinWeek = 3,
-    WithinMonth = 4,
-    Once = 5,
-    ManualRow = 19,
-    OnChangeRow = 20,
-};
-
-// The StartTime text of an entry that has no start time.
-inline constexpr char kNoStartTime[] = "0";
-
-// One schedule entry as the editors hold it and as a stored row reads.
-struct ScheduleEntry
-{
-    ScheduleKind kind = ScheduleKind::EveryMinutes;
-    qint64 value = 0;                 // N (kinds 0 to 2) or the day of the month (kind 4)
-    QString weekMask;                 // kind 3: seven "0"/"1", Monday first
-    QDate onceDate;                   // kind 5, when the entry is saved
-    QString startTime = kNoStartTime; // TimeText, or "0" (or empty) for none
-};
 
 // True when `startTime` names a time of day rather than "0" or nothing.
 bool HasStartTime(const QString& startTime);
@@ -68,6 +45,13 @@ QDateTime BaseNextRun(const ScheduleEntry& entry, const QDateTime& current, cons
 
 // The NextRunTime text to insert for an entry being saved now.
 QString NextRunAtSave(const ScheduleEntry& entry, const Clock& clock);
+
+// NextRunAtSave on `clock`, in the form the task save takes (SaveTask in
+// store/TaskWriter.h). `clock` must outlive the function.
+inline std::function<QString(const ScheduleEntry&)> nextRunAtSaveFor(const Clock& clock)
+{
+    return [&clock](const ScheduleEntry& entry) { return NextRunAtSave(entry, clock); };
+}
 
 // When a stored row is recomputed: at program start or after a run of its task.
 enum class RecomputeMoment

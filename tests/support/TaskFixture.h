@@ -5,6 +5,7 @@
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskWriter.h"
 
 #include <QDateTime>
 #include <QList>
@@ -18,13 +19,11 @@ inline void AddTask(tarnwick::TaskDatabase& db, const QString& id, const QString
 {
     using namespace tarnwick;
     TaskQuery query(db);
-    QString shown = sources.size() == 1 ? sources.first().first : QString();
-    if (sources.size() > 1) {
-        for (const auto& source : sources)
-            shown += QStringLiteral(" !>") + source.first;
-    }
-    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"), name, shown,
-                                                        target, runMode}));
+    QList<TaskSource> list;
+    for (const auto& source : sources)
+        list.append({source.first, source.second});
+    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"), name,
+                                                        sourceListText(list), target, runMode}));
     for (const auto& source : sources)
         RunStatement(query, FillStatement(sql::InsertSource,
                                           {id, source.first, qint64(source.second ? 1 : 0)}));

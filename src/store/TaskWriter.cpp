@@ -1,0 +1,293 @@
+// Whole tasks through the catalogue's editor statements. Reads follow the
+// editor's load exactly; every write is one transaction, so neither a store
+// error nor a refused value can leave a task half written or half deleted.
+#include "store/TaskWriter.h"
+
+#include "platform/Clock.h"
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+#include "store/StoreError.h"
+#include "store/TaskDatabase.h"
+
+namespace tarnwick {
+
+namespace {
+
+// A stored rule row of this type stands for "include all files"; rows after
+// it are not the task's rules.
+constexpr qint64 kIncludeAllRow = -1;
+// Rule kinds with their own insert statement, and the date window that
+// carries an end date.
+constexpr qint64 kRuleExtensions = 0;
+constexpr qint64 kRuleSingleFile = 1;
+constexpr qint64 kRuleSize = 2;
+constexpr qint64 kRuleDate = 3;
+constexpr qint64 kRuleAttributes = 4;
+constexpr qint64 kWindowBetween = 2;
+
+TaskRunMode runModeFromText(const QString& text)
+{
+    if (text == u"0")
+        return TaskRunMode::Manual;
+    if (text == u"1")
+        return TaskRunMode::OnSourceChange;
+    return TaskRunMode::Scheduled;
+}
+
+// An empty NextRunTime reads as the zero date-time, as NULL does.
+QDateTime storedNextRun(const TaskQuery& row)
+{
+    if (row.isNull("NextRunTime") || row.text("NextRunTime").trimmed().isEmpty())
+        return ZeroDateTime();
+    return row.dateTime("NextRunTime");
+}
+
+void readSources(TaskDatabase& db, const QString& taskId, TaskRecord& task)
+{
+    TaskQuery rows(db);
+    RunQuery(rows, FillStatement(sql::SelectSourcesForEditor, {taskId}));
+    for (; !rows.eof(); rows.next())
+        task.sources.append({rows.text("SourceDir"), rows.yesNo("IncludeSubDir")});
+}
+
+void readRules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
+{
+    TaskQuery rows(db);
+    RunQuery(rows, FillStatement(sql::SelectRulesForEditor, {taskId}));
+    for (; !rows.eof(); rows.next()) {
+        TaskExcludeRule rule;
+        rule.excludeId = rows.integer("ExcludeID");
+        rule.type = rows.integer("type");
+        rule.stype = rows.integer("stype");
+        rule.sstype = rows.integer("sstype");
+        rule.value = rows.text("value");
+        if (rule.type == kIncludeAllRow) {
+            task.excludeMode = false;
+            return;
+        }
+        task.excludeMode = true;
+        if (rule.type == kRuleDate && rule.sstype == kWindowBetween)
+            rule.endDate = rows.text("EndDate");
+        task.rules.append(rule);
+    }
+}
+
+void readSchedules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
+{
+    TaskQuery rows(db);
+    RunQuery(rows, FillStatement(sql::SelectSchedulesForEditor, {taskId}));
+    for (; !rows.eof(); rows.next()) {
+        TaskScheduleItem item;
+        item.entry.kind = static_cast<ScheduleKind>(rows.integer("ScheduleType"));
+        item.entry.value = rows.integer("value");
+        item.taskSchId = rows.integer("TaskSchID");
+        item.entry.startTime = rows.text("StartTime");
+        if (item.entry.kind == ScheduleKind::WithinWeek)
+            item.entry.weekMask = rows.text("withweek");
+        if (item.entry.kind == ScheduleKind::Once) {
+            // The stored time is the date plus the start time; the start
+            // time has its own column, so only the date is the entry's.
+            const QDateTime next = storedNextRun(rows);
+            item.entry.onceDate = next.date();
+            item.nextRunText = DateTimeText(next);
+        }
+        task.schedules.append(item);
+    }
+}
+
+// The four deletes, in the order every deleter of a task keeps.
+void deleteTaskRows(TaskQuery& query, const QString& taskId)
+{
+    RunStatement(query, FillStatement(sql::DeleteSources, {taskId}));
+    RunStatement(query, FillStatement(sql::DeleteSchedules, {taskId}));
+    RunStatement(query, FillStatement(sql::DeleteRules, {taskId}));
+    RunStatement(query, FillStatement(sql::DeleteTask, {taskId}));
+}
+
+void insertRule(TaskQuery& query, const QString& taskId, const TaskExcludeRule& rule)
+{
+    const QString value = rule.value.trimmed();
+    switch (rule.type) {
+    case kRuleExtensions:
+    case kRuleSingleFile:
+    case kRuleAttributes:
+        RunStatement(query, FillStatement(sql::InsertRule, {taskId, rule.type, value}));
+        break;
+    case kRuleSize:
+        RunStatement(query, FillStatement(sql::InsertSizeRule,
+                                          {taskId, rule.type, rule.stype, rule.sstype, value}));
+        break;
+    case kRuleDate:
+        RunStatement(query,
+                     FillStatement(sql::InsertDateRule, {taskId, rule.type, rule.stype, rule.sstype,
+                                                         value, rule.endDate.trimmed()}));
+        break;
+    default:
+        break;
+    }
+}
+
+void insertScheduleEntry(TaskQuery& query, const QString& taskId, const ScheduleEntry& given,
+                         const QString& lastRun, const NextRunAtSaveFunction& nextRunAtSave)
+{
+    switch (given.kind) {
+    case ScheduleKind::EveryMinutes:
+    case ScheduleKind::EveryHours:
+    case ScheduleKind::EveryDays:
+    case ScheduleKind::WithinWeek:
+    case ScheduleKind::WithinMonth:
+    case ScheduleKind::Once:
+        break;
+    default:
+        return;
+    }
+    ScheduleEntry entry = given;
+    entry.weekMask = entry.weekMask.trimmed();
+    entry.startTime = entry.startTime.trimmed();
+    const QString next = nextRunAtSave(entry);
+    const qint64 kind = static_cast<qint64>(entry.kind);
+
+    switch (entry.kind) {
+    case ScheduleKind::WithinWeek:
+        RunStatement(query, FillStatement(sql::InsertWeekEntry, {taskId, kind, entry.weekMask,
+                                                                 entry.startTime, lastRun, next}));
+        break;
+    case ScheduleKind::WithinMonth:
+        RunStatement(
+            query, FillStatement(sql::InsertMonthEntry, {taskId, kind, QString::number(entry.value),
+                                                         entry.startTime, lastRun, next}));
+        break;
+    case ScheduleKind::Once:
+        RunStatement(query, FillStatement(sql::InsertOnceEntry,
+                                          {taskId, kind, entry.startTime, lastRun, next}));
+        break;
+    default:
+        RunStatement(query,
+                     FillStatement(sql::InsertIntervalEntry,
+                                   {taskId, kind, entry.value, lastRun, next, entry.startTime}));
+        break;
+    }
+}
+
+} // namespace
+
+QString sourceListText(const QList<TaskSource>& sources)
+{
+    if (sources.size() == 1)
+        return sources.first().path.trimmed();
+    QString text;
+    for (const TaskSource& source : sources)
+        text += QStringLiteral(" !>") + source.path.trimmed();
+    return text;
+}
+
+TaskRecord LoadTask(TaskDatabase& db, const QString& taskId)
+{
+    TaskRecord task;
+    {
+        TaskQuery row(db);
+        RunQuery(row, FillStatement(sql::SelectTaskForEditor, {taskId}));
+        if (row.eof())
+            throw StoreError(
+                QStringLiteral("There is no task with the identifier '%1'").arg(taskId));
+        task.taskId = taskId;
+        task.groupId = row.text("TaskGroupID");
+        task.name = row.text("TaskName");
+        task.targetDir = row.text("TargetDir");
+        task.runMode = runModeFromText(row.text("ScheduleType"));
+    }
+    readSources(db, taskId, task);
+    readRules(db, taskId, task);
+    if (task.runMode == TaskRunMode::Scheduled)
+        readSchedules(db, taskId, task);
+    return task;
+}
+
+std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
+{
+    if (task.name.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Task name is empty!"), std::nullopt};
+    if (task.sources.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Source is empty!"), 0};
+    if (task.targetDir.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Target is empty!"), 1};
+    if (task.excludeMode && task.rules.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
+    if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Please add a schedule!"), 3};
+    return std::nullopt;
+}
+
+TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode,
+                     const Clock& clock, const NextRunAtSaveFunction& nextRunAtSave)
+{
+    TaskListRow row;
+    row.taskId = task.taskId.trimmed();
+    row.taskName = task.name.trimmed();
+    row.runMode = static_cast<qint64>(task.runMode);
+    row.lastRunText = DateTimeText(clock.now());
+    row.sourceText = sourceListText(task.sources);
+    row.targetDir = task.targetDir.trimmed();
+    const QString& taskId = row.taskId;
+
+    StoreTransaction transaction(db);
+    TaskQuery query(db);
+    if (mode == TaskSaveMode::Edit)
+        deleteTaskRows(query, taskId);
+    RunStatement(query,
+                 FillStatement(sql::InsertTask, {taskId, task.groupId.trimmed(), row.taskName,
+                                                 row.sourceText, row.targetDir, row.runMode}));
+    for (const TaskSource& source : task.sources)
+        RunStatement(
+            query, FillStatement(sql::InsertSource,
+                                 {taskId, source.path, qint64(source.includeSubfolders ? 1 : 0)}));
+    if (task.excludeMode) {
+        for (const TaskExcludeRule& rule : task.rules)
+            insertRule(query, taskId, rule);
+    }
+    switch (task.runMode) {
+    case TaskRunMode::Manual:
+        RunStatement(query, FillStatement(sql::InsertManualRow, {taskId, row.lastRunText}));
+        break;
+    case TaskRunMode::OnSourceChange:
+        RunStatement(query, FillStatement(sql::InsertOnChangeRow, {taskId, row.lastRunText}));
+        break;
+    case TaskRunMode::Scheduled:
+        for (const TaskScheduleItem& item : task.schedules)
+            insertScheduleEntry(query, taskId, item.entry, row.lastRunText, nextRunAtSave);
+        break;
+    }
+    // Read inside the transaction, so the row shows what was just written
+    // and a failure here undoes the save as well.
+    row.nextRunText = NextRunCellTextFor(db, taskId, row.runMode, sql::SelectNextRunTimeAfterSave);
+    transaction.commit();
+    return row;
+}
+
+void deleteTask(TaskDatabase& db, const QString& taskId)
+{
+    StoreTransaction transaction(db);
+    TaskQuery query(db);
+    deleteTaskRows(query, taskId);
+    transaction.commit();
+}
+
+void addTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name)
+{
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::InsertGroup, {groupId.trimmed(), name}));
+}
+
+void renameTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name)
+{
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::RenameGroup, {name, groupId.trimmed()}));
+}
+
+void deleteTaskGroup(TaskDatabase& db, const QString& groupId)
+{
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::DeleteGroup, {groupId.trimmed()}));
+}
+
+} // namespace tarnwick
