@@ -1,6 +1,5 @@
 // Appends with O_APPEND so that lines of runs in other processes never
-// overwrite each other. Lines end with CR LF, as the log has always been
-// written.
+// overwrite each other.
 #include "engine/LogFile.h"
 
 #include "platform/ProgramFolder.h"
@@ -13,23 +12,26 @@
 
 namespace tarnwick {
 
-namespace {
+LogFile::LogFile(const QString& fileName)
+    : m_path(isPlainFileName(fileName) ? LogFolder() + fileName : QString())
+{
+}
 
-constexpr char kLineEnd[] = "\r\n";
-
-} // namespace
-
-LogFile::LogFile(const QString& fileName) : m_path(LogFolder() + fileName) {}
+bool LogFile::isPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(QChar(0));
+}
 
 bool LogFile::append(const QString& line)
 {
-    return write(line.toUtf8() + kLineEnd);
+    return write(line.toUtf8() + kLogLineEnd);
 }
 
 void LogFile::add(const QString& line)
 {
     m_pending += line.toUtf8();
-    m_pending += kLineEnd;
+    m_pending += kLogLineEnd;
 }
 
 bool LogFile::flush()
@@ -43,6 +45,8 @@ bool LogFile::flush()
 
 bool LogFile::write(const QByteArray& bytes)
 {
+    if (m_path.isEmpty())
+        return false;
     const int fd = ::open(QFile::encodeName(m_path).constData(),
                           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0)

@@ -464,7 +464,11 @@ Document LoadDocument(const QString& path)
 bool SaveDocument(const QString& path, const Document& doc)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write (a full disk, a file size limit)
+    // shows in write()'s count: buffered, the shortfall surfaces only in the
+    // flush inside commit(), which then replaces the file with the cut-off
+    // text all the same.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     // Applies to the new file before it replaces the old one.
     if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
@@ -527,6 +531,29 @@ bool Registry::openKey(const QString& path, bool create)
             if (!SaveDocument(filePath, doc))
                 return false;
         }
+    }
+    m_state = std::make_unique<State>();
+    m_state->filePath = filePath;
+    m_state->givenPath = path;
+    m_state->keyPath = keyPath;
+    m_state->doc = std::move(doc);
+    return true;
+}
+
+bool Registry::openKeyForWrite(const QString& path)
+{
+    closeKey();
+    const QString filePath = RegistryFilePath();
+    const QString keyPath = NormalKeyPath(path);
+
+    // Read now so that a file that does not parse is reported at the open,
+    // as openKey does.
+    Document doc = LoadDocument(filePath);
+    if (!FindKey(doc, keyPath)) {
+        if (IsLineBreakOrNul(keyPath))
+            return false;
+        if (!EnsureFolder(QFileInfo(filePath).absolutePath()))
+            return false;
     }
     m_state = std::make_unique<State>();
     m_state->filePath = filePath;
@@ -610,38 +637,54 @@ void Registry::writeBool(const QString& name, bool value)
 
 void Registry::writeInteger(const QString& name, qint32 value)
 {
-    writeValue(name,
-               kDwordPrefix + QStringLiteral("%1").arg(quint32(value), 8, 16, QLatin1Char('0')));
+    writeValues({RegistryValue{name, value}});
 }
 
 void Registry::writeString(const QString& name, const QString& value)
 {
-    // A line break would end the value line and leave a file that no longer
-    // parses, so such a text is refused rather than written.
-    if (IsLineBreakOrNul(value))
-        throw RegistryError(SetFailedText(name));
-    writeValue(name, Quoted(value));
+    writeValues({RegistryValue{name, value}});
 }
 
-void Registry::writeValue(const QString& name, const QString& data)
+void Registry::writeValues(const std::vector<RegistryValue>& values)
 {
-    if (!m_state || IsLineBreakOrNul(name))
-        throw RegistryError(SetFailedText(name));
+    if (values.empty())
+        return;
+    // Everything that can be refused is refused before the lock is taken:
+    // a line break would end the value line and leave a file that no longer
+    // parses, so such a text is never written, and none of its companions
+    // either.
+    std::vector<QString> data;
+    data.reserve(values.size());
+    for (const RegistryValue& value : values) {
+        if (!m_state || IsLineBreakOrNul(value.name))
+            throw RegistryError(SetFailedText(value.name));
+        if (const auto* text = std::get_if<QString>(&value.data)) {
+            if (IsLineBreakOrNul(*text))
+                throw RegistryError(SetFailedText(value.name));
+            data.push_back(Quoted(*text));
+        } else {
+            const auto number = static_cast<quint32>(std::get<qint32>(value.data));
+            data.push_back(QString(kDwordPrefix) +
+                           QStringLiteral("%1").arg(number, 8, 16, QLatin1Char('0')));
+        }
+    }
+    const QString& firstName = values.front().name;
     const QString& filePath = m_state->filePath;
     if (!EnsureFolder(QFileInfo(filePath).absolutePath()))
-        throw RegistryError(SetFailedText(name));
+        throw RegistryError(SetFailedText(firstName));
     QLockFile lock(LockFilePath(filePath));
     if (!lock.tryLock(kLockTimeoutMs))
-        throw RegistryError(SetFailedText(name));
+        throw RegistryError(SetFailedText(firstName));
     // Another process may have written since this key was opened: start
     // from what the file holds now, not from what was read at open.
     Document doc = LoadDocument(filePath);
     Key* key = FindKey(doc, m_state->keyPath);
     if (!key)
         key = &AddKey(doc, m_state->keyPath);
-    SetValue(doc, *key, m_state->keyPath, name, data);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        SetValue(doc, *key, m_state->keyPath, values[i].name, data[i]);
     if (!SaveDocument(filePath, doc))
-        throw RegistryError(SetFailedText(name));
+        throw RegistryError(SetFailedText(firstName));
     m_state->doc = std::move(doc);
 }
 

@@ -6,37 +6,67 @@
 
 #include "platform/Registry.h"
 
+#include <cstddef>
+#include <iterator>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
 namespace tarnwick {
 
 namespace {
 
-// Names of the options key's values, in the order the options dialog writes them.
-const QString kMinimized = QStringLiteral("Minimized");
-const QString kHideTray = QStringLiteral("HideTray");
-const QString kDisplaySplash = QStringLiteral("DisplaySplash");
-const QString kWhenClose = QStringLiteral("WhenClose");
-const QString kLogFileName = QStringLiteral("LogFileName");
-const QString kMaxLogFileSize = QStringLiteral("MaxLogFileSize");
-const QString kStartFilshMsg = QStringLiteral("StartFilshMsg");
-const QString kCopyMsg = QStringLiteral("CopyMsg");
-const QString kSkipMsg = QStringLiteral("SkipMsg");
-const QString kErrorMsg = QStringLiteral("ErrorMsg");
-const QString kStartFilshClr = QStringLiteral("StartFilshClr");
-const QString kCopyClr = QStringLiteral("CopyClr");
-const QString kSkipClr = QStringLiteral("SkipClr");
-const QString kErrorClr = QStringLiteral("ErrorClr");
-const QString kShowDlg = QStringLiteral("ShowDlg");
-const QString kShowBullons = QStringLiteral("ShowBullons");
-const QString kPlaySound = QStringLiteral("PlaySound");
-const QString kSoundFile = QStringLiteral("SoundFile");
-const QString kThrdPri = QStringLiteral("ThrdPRI");
-
 const QString kLanguage = QStringLiteral("Language");
 
-quint32 ReadColour(const Registry& registry, const QString& name)
+// The options key opened for reading. Each read takes its value's name and
+// kind from the table, so a reader cannot read a value as the wrong kind.
+class OptionReader
 {
-    return static_cast<quint32>(registry.readInteger(name));
+public:
+    // False when the key is missing: the reader keeps its defaults.
+    bool open() { return m_registry.openKey(QString::fromLatin1(kOptionKeyPath), false); }
+
+    template <OptionId id> auto read() const
+    {
+        constexpr const OptionValue& value = Option(id);
+        const QString name = value.name.toString();
+        if constexpr (value.kind == OptionKind::Bool)
+            return m_registry.readBool(name);
+        else if constexpr (value.kind == OptionKind::Integer)
+            return m_registry.readInteger(name);
+        else
+            return m_registry.readString(name);
+    }
+
+private:
+    Registry m_registry;
+};
+
+// Where each value of the table lives in OptionSettings, in table order; the
+// alternative's index is the value's OptionKind.
+using OptionField =
+    std::variant<bool OptionSettings::*, qint32 OptionSettings::*, QString OptionSettings::*>;
+constexpr OptionField kOptionFields[] = {
+    &OptionSettings::minimized,     &OptionSettings::hideTray,      &OptionSettings::displaySplash,
+    &OptionSettings::whenClose,     &OptionSettings::logFileName,   &OptionSettings::maxLogFileSize,
+    &OptionSettings::startFilshMsg, &OptionSettings::copyMsg,       &OptionSettings::skipMsg,
+    &OptionSettings::errorMsg,      &OptionSettings::startFilshClr, &OptionSettings::copyClr,
+    &OptionSettings::skipClr,       &OptionSettings::errorClr,      &OptionSettings::showDlg,
+    &OptionSettings::showBullons,   &OptionSettings::playSound,     &OptionSettings::soundFile,
+    &OptionSettings::thrdPri,
+};
+
+constexpr bool OptionFieldsMatchKinds()
+{
+    if (std::size(kOptionFields) != std::size(kOptionValues))
+        return false;
+    for (std::size_t i = 0; i < std::size(kOptionFields); ++i) {
+        if (kOptionFields[i].index() != static_cast<std::size_t>(kOptionValues[i].kind))
+            return false;
+    }
+    return true;
 }
+static_assert(OptionFieldsMatchKinds(), "kOptionFields must follow kOptionValues");
 
 } // namespace
 
@@ -62,59 +92,53 @@ ThreadPriority ThreadPriorityFromIndex(qint64 index)
 
 bool ReadDisplaySplash()
 {
-    bool displaySplash = true;
-    Registry registry;
-    if (registry.openKey(QString::fromLatin1(kOptionKeyPath), false)) {
-        displaySplash = registry.readBool(kDisplaySplash);
-        registry.closeKey();
-    }
+    bool displaySplash = ReaderDefault(OptionId::DisplaySplash).flag();
+    OptionReader key;
+    if (key.open())
+        displaySplash = key.read<OptionId::DisplaySplash>();
     return displaySplash;
 }
 
 MainWindowSettings ReadMainWindowSettings()
 {
     MainWindowSettings settings;
-    Registry registry;
-    if (registry.openKey(QString::fromLatin1(kOptionKeyPath), false)) {
-        settings.minimized = registry.readBool(kMinimized);
-        settings.hideTray = registry.readBool(kHideTray);
-        settings.logFileName = registry.readString(kLogFileName);
-        settings.maxLogFileSize = registry.readInteger(kMaxLogFileSize);
-        registry.closeKey();
+    OptionReader key;
+    if (key.open()) {
+        settings.minimized = key.read<OptionId::Minimized>();
+        settings.hideTray = key.read<OptionId::HideTray>();
+        settings.logFileName = key.read<OptionId::LogFileName>();
+        settings.maxLogFileSize = key.read<OptionId::MaxLogFileSize>();
     }
     return settings;
 }
 
 qint32 ReadWhenClose()
 {
-    qint32 whenClose = 0;
-    Registry registry;
-    if (registry.openKey(QString::fromLatin1(kOptionKeyPath), false)) {
-        whenClose = registry.readInteger(kWhenClose);
-        registry.closeKey();
-    }
+    qint32 whenClose = ReaderDefault(OptionId::WhenClose).number;
+    OptionReader key;
+    if (key.open())
+        whenClose = key.read<OptionId::WhenClose>();
     return whenClose;
 }
 
 RunnerSettings ReadRunnerSettings()
 {
     RunnerSettings settings;
-    Registry registry;
-    if (registry.openKey(QString::fromLatin1(kOptionKeyPath), false)) {
-        settings.logFileName = registry.readString(kLogFileName);
-        settings.startFilshMsg = registry.readBool(kStartFilshMsg);
-        settings.copyMsg = registry.readBool(kCopyMsg);
-        settings.skipMsg = registry.readBool(kSkipMsg);
-        settings.errorMsg = registry.readBool(kErrorMsg);
-        settings.startFilshClr = ReadColour(registry, kStartFilshClr);
-        settings.copyClr = ReadColour(registry, kCopyClr);
-        settings.skipClr = ReadColour(registry, kSkipClr);
-        settings.errorClr = ReadColour(registry, kErrorClr);
-        settings.showDlg = registry.readBool(kShowDlg);
-        settings.playSound = registry.readBool(kPlaySound);
-        settings.soundFile = registry.readString(kSoundFile);
-        settings.priority = ThreadPriorityFromIndex(registry.readInteger(kThrdPri));
-        registry.closeKey();
+    OptionReader key;
+    if (key.open()) {
+        settings.logFileName = key.read<OptionId::LogFileName>();
+        settings.startFilshMsg = key.read<OptionId::StartFilshMsg>();
+        settings.copyMsg = key.read<OptionId::CopyMsg>();
+        settings.skipMsg = key.read<OptionId::SkipMsg>();
+        settings.errorMsg = key.read<OptionId::ErrorMsg>();
+        settings.startFilshClr = static_cast<quint32>(key.read<OptionId::StartFilshClr>());
+        settings.copyClr = static_cast<quint32>(key.read<OptionId::CopyClr>());
+        settings.skipClr = static_cast<quint32>(key.read<OptionId::SkipClr>());
+        settings.errorClr = static_cast<quint32>(key.read<OptionId::ErrorClr>());
+        settings.showDlg = key.read<OptionId::ShowDlg>();
+        settings.playSound = key.read<OptionId::PlaySound>();
+        settings.soundFile = key.read<OptionId::SoundFile>();
+        settings.priority = ThreadPriorityFromIndex(key.read<OptionId::ThrdPRI>());
     }
     return settings;
 }
@@ -123,56 +147,50 @@ OptionSettings ReadOptionSettings()
 {
     OptionSettings settings;
     Registry registry;
-    if (registry.openKey(QString::fromLatin1(kOptionKeyPath), false)) {
-        settings.minimized = registry.readBool(kMinimized);
-        settings.hideTray = registry.readBool(kHideTray);
-        settings.displaySplash = registry.readBool(kDisplaySplash);
-        settings.whenClose = registry.readInteger(kWhenClose);
-        settings.logFileName = registry.readString(kLogFileName);
-        settings.maxLogFileSize = registry.readInteger(kMaxLogFileSize);
-        settings.startFilshMsg = registry.readBool(kStartFilshMsg);
-        settings.copyMsg = registry.readBool(kCopyMsg);
-        settings.skipMsg = registry.readBool(kSkipMsg);
-        settings.errorMsg = registry.readBool(kErrorMsg);
-        settings.startFilshClr = registry.readInteger(kStartFilshClr);
-        settings.copyClr = registry.readInteger(kCopyClr);
-        settings.skipClr = registry.readInteger(kSkipClr);
-        settings.errorClr = registry.readInteger(kErrorClr);
-        settings.showDlg = registry.readBool(kShowDlg);
-        settings.showBullons = registry.readBool(kShowBullons);
-        settings.playSound = registry.readBool(kPlaySound);
-        settings.soundFile = registry.readString(kSoundFile);
-        settings.thrdPri = registry.readInteger(kThrdPri);
-        registry.closeKey();
+    if (!registry.openKey(QString::fromLatin1(kOptionKeyPath), false))
+        return settings;
+    for (std::size_t i = 0; i < std::size(kOptionValues); ++i) {
+        const QString name = kOptionValues[i].name.toString();
+        std::visit(
+            [&](auto field) {
+                using Field = std::remove_reference_t<decltype(settings.*field)>;
+                if constexpr (std::is_same_v<Field, bool>)
+                    settings.*field = registry.readBool(name);
+                else if constexpr (std::is_same_v<Field, qint32>)
+                    settings.*field = registry.readInteger(name);
+                else
+                    settings.*field = registry.readString(name);
+            },
+            kOptionFields[i]);
     }
     return settings;
 }
 
 void WriteOptionSettings(const OptionSettings& settings)
 {
+    std::vector<RegistryValue> values;
+    values.reserve(std::size(kOptionValues));
+    for (std::size_t i = 0; i < std::size(kOptionValues); ++i) {
+        RegistryValue value{kOptionValues[i].name.toString(), {}};
+        std::visit(
+            [&](auto field) {
+                const auto& stored = settings.*field;
+                if constexpr (std::is_same_v<std::decay_t<decltype(stored)>, bool>)
+                    value.data = qint32(stored ? 1 : 0);
+                else
+                    value.data = stored;
+            },
+            kOptionFields[i]);
+        values.push_back(std::move(value));
+    }
+    const QString keyPath = QString::fromLatin1(kOptionKeyPath);
     Registry registry;
-    if (!registry.openKey(QString::fromLatin1(kOptionKeyPath), true))
-        return;
-    registry.writeBool(kMinimized, settings.minimized);
-    registry.writeBool(kHideTray, settings.hideTray);
-    registry.writeBool(kDisplaySplash, settings.displaySplash);
-    registry.writeInteger(kWhenClose, settings.whenClose);
-    registry.writeString(kLogFileName, settings.logFileName);
-    registry.writeInteger(kMaxLogFileSize, settings.maxLogFileSize);
-    registry.writeBool(kStartFilshMsg, settings.startFilshMsg);
-    registry.writeBool(kCopyMsg, settings.copyMsg);
-    registry.writeBool(kSkipMsg, settings.skipMsg);
-    registry.writeBool(kErrorMsg, settings.errorMsg);
-    registry.writeInteger(kStartFilshClr, settings.startFilshClr);
-    registry.writeInteger(kCopyClr, settings.copyClr);
-    registry.writeInteger(kSkipClr, settings.skipClr);
-    registry.writeInteger(kErrorClr, settings.errorClr);
-    registry.writeBool(kShowDlg, settings.showDlg);
-    registry.writeBool(kShowBullons, settings.showBullons);
-    registry.writeBool(kPlaySound, settings.playSound);
-    registry.writeString(kSoundFile, settings.soundFile);
-    registry.writeInteger(kThrdPri, settings.thrdPri);
-    registry.closeKey();
+    if (!registry.openKeyForWrite(keyPath)) {
+        throw RegistryError(QStringLiteral("Cannot open or create the key '%1' in the registry "
+                                           "file '%2'")
+                                .arg(keyPath, RegistryFilePath()));
+    }
+    registry.writeValues(values);
 }
 
 QString ReadLanguage(bool createKey)

@@ -1,7 +1,10 @@
 // The registry file: reading each value form, writing without disturbing
 // what else the file holds, refusing to touch a file it cannot parse, and
-// writers in several objects and processes that keep each other's values.
+// writers in several objects and processes that keep each other's values,
+// and several values written in one rewrite, all or nothing.
+#include "FileSizeLimit.h"
 #include "RegistryErrorOf.h"
+#include "RewriteCounter.h"
 
 #include "platform/Registry.h"
 
@@ -97,6 +100,10 @@ private slots:
     void malformedFileIsReportedAndKept_data();
     void malformedFileIsReportedAndKept();
     void lineBreakInTextIsRefused();
+    void writeValuesInOneRewrite();
+    void writeValuesAllOrNothing_data();
+    void writeValuesAllOrNothing();
+    void openKeyForWriteAddsKeyWithFirstWrite();
     void interleavedObjectsKeepEachOthersWrites();
     void twoProcessesKeepEachOthersWrites();
 
@@ -431,13 +438,21 @@ void TestRegistry::malformedFileIsReportedAndKept()
     WriteAll(m_file, content);
     const QString where = QStringLiteral("'%1' cannot be read at line %2:").arg(m_file).arg(line);
     Registry registry;
-    for (const bool create : {false, true}) {
-        const QString message = ErrorOf([&] { registry.openKey(kKey, create); });
+    for (const auto& open : std::initializer_list<std::function<void()>>{
+             [&] { registry.openKey(kKey, false); }, [&] { registry.openKey(kKey, true); },
+             [&] { registry.openKeyForWrite(kKey); }}) {
+        const QString message = ErrorOf(open);
         QVERIFY2(message.contains(where), qPrintable(message));
         QVERIFY(!registry.hasOpenKey());
     }
-    const QString message = ErrorOf([&] { early.writeInteger(QStringLiteral("V"), 2); });
-    QVERIFY2(message.contains(where), qPrintable(message));
+    for (const auto& write : std::initializer_list<std::function<void()>>{
+             [&] { early.writeInteger(QStringLiteral("V"), 2); },
+             [&] {
+                 early.writeValues({{QStringLiteral("V"), 2}, {QStringLiteral("W"), QString()}});
+             }}) {
+        const QString message = ErrorOf(write);
+        QVERIFY2(message.contains(where), qPrintable(message));
+    }
     QCOMPARE(ReadAll(m_file), content);
 }
 
@@ -457,6 +472,136 @@ void TestRegistry::lineBreakInTextIsRefused()
     QCOMPARE(ReadAll(m_file), before);
     QVERIFY(registry.openKey(kKey, false));
     QCOMPARE(registry.readString(QStringLiteral("Keep")), QStringLiteral("x"));
+}
+
+void TestRegistry::writeValuesInOneRewrite()
+{
+    WriteAll(m_file, RegFile("\"Old\"=dword:00000001\n; a note\n\"Keep\"=\"k\""));
+    Registry registry;
+    QVERIFY(registry.openKey(kKey, false));
+    RewriteCounter rewrites(m_file);
+    QVERIFY(rewrites.isWatching());
+    registry.writeValues({{QStringLiteral("New"), 1},
+                          {QStringLiteral("old"), -2}, // replaced where it stands
+                          {QStringLiteral("Text"), QStringLiteral("a \"q\" \\")},
+                          {QStringLiteral("Empty"), QString()}});
+    QCOMPARE(rewrites.take(), 1);
+    QCOMPARE(ReadAll(m_file), RegFile("\"Old\"=dword:fffffffe\n; a note\n\"Keep\"=\"k\"\n"
+                                      "\"New\"=dword:00000001\n"
+                                      "\"Text\"=\"a \\\"q\\\" \\\\\"\n"
+                                      "\"Empty\"=\"\""));
+    // Visible through the same open key at once.
+    QCOMPARE(registry.readInteger(QStringLiteral("Old")), -2);
+    QCOMPARE(registry.readString(QStringLiteral("Text")), QStringLiteral("a \"q\" \\"));
+    registry.writeValues({});
+    QCOMPARE(rewrites.take(), 0);
+}
+
+void TestRegistry::writeValuesAllOrNothing_data()
+{
+    QTest::addColumn<QString>("badName");
+    QTest::addColumn<QString>("badText");
+    QTest::addColumn<bool>("openKey");
+    QTest::addColumn<bool>("fileSizeLimit");
+    QTest::addColumn<QString>("error");
+
+    const QString nul = QStringLiteral("x") + QChar(0) + QStringLiteral("y");
+    QTest::newRow("line break in a text after good values")
+        << QString() << QStringLiteral("a\nb") << true << false
+        << QStringLiteral("Failed to set data for 'Bad'");
+    QTest::newRow("NUL in a text")
+        << QString() << nul << true << false << QStringLiteral("Failed to set data for 'Bad'");
+    QTest::newRow("line break in a name") << QStringLiteral("B\rad") << QString() << true << false
+                                          << QStringLiteral("Failed to set data for 'B\rad'");
+    QTest::newRow("no open key") << QString() << QString() << false << false
+                                 << QStringLiteral("Failed to set data for 'First'");
+    // The new text is longer than the file: the rewrite stops short.
+    QTest::newRow("file cannot be replaced") << QString() << QString(400, u'z') << true << true
+                                             << QStringLiteral("Failed to set data for 'First'");
+}
+
+void TestRegistry::writeValuesAllOrNothing()
+{
+    QFETCH(QString, badName);
+    QFETCH(QString, badText);
+    QFETCH(bool, openKey);
+    QFETCH(bool, fileSizeLimit);
+    QFETCH(QString, error);
+
+    const QByteArray before = RegFile("\"First\"=dword:00000001\n; " + QByteArray(200, 'c'));
+    WriteAll(m_file, before);
+    Registry registry;
+    if (openKey)
+        QVERIFY(registry.openKey(kKey, false));
+    RewriteCounter rewrites(m_file);
+    QVERIFY(rewrites.isWatching());
+    const std::vector<RegistryValue> values{
+        {QStringLiteral("First"), 2},
+        {QStringLiteral("Second"), QStringLiteral("fine")},
+        {badName.isEmpty() ? QStringLiteral("Bad") : badName, badText},
+        {QStringLiteral("Last"), 4},
+    };
+    QString message;
+    {
+        FileSizeLimit limit(fileSizeLimit ? rlim_t(before.size()) : RLIM_INFINITY);
+        QVERIFY(limit.isActive());
+        message = ErrorOf([&] { registry.writeValues(values); });
+    }
+    QCOMPARE(message, error);
+    QCOMPARE(rewrites.take(), 0);
+    QCOMPARE(ReadAll(m_file), before);
+    QVERIFY(!QFileInfo::exists(m_file + QStringLiteral(".lock")));
+    if (openKey) // what the object holds is still the file as it is
+        QCOMPARE(registry.readInteger(QStringLiteral("First")), 1);
+}
+
+void TestRegistry::openKeyForWriteAddsKeyWithFirstWrite()
+{
+    QDir(m_config.path()).rmdir(QStringLiteral("Tarnwick"));
+    Registry registry;
+    QVERIFY(registry.openKeyForWrite(kKey));
+    QVERIFY(registry.hasOpenKey());
+    QVERIFY(!QFileInfo::exists(m_file)); // nothing written yet
+    QCOMPARE(ModeOf(QFileInfo(m_file).absolutePath()), mode_t(0700));
+    QVERIFY(!registry.valueExists(QStringLiteral("A")));
+    QCOMPARE(ErrorOf([&] { registry.readInteger(QStringLiteral("A")); }),
+             QStringLiteral("Failed to get data for 'A'"));
+
+    // A refused write leaves no empty key behind.
+    QCOMPARE(ErrorOf([&] {
+                 registry.writeValues(
+                     {{QStringLiteral("A"), 1}, {QStringLiteral("B"), QStringLiteral("\n")}});
+             }),
+             QStringLiteral("Failed to set data for 'B'"));
+    QVERIFY(!QFileInfo::exists(m_file));
+
+    RewriteCounter rewrites(m_file);
+    QVERIFY(rewrites.isWatching());
+    registry.writeValues({{QStringLiteral("A"), 1}, {QStringLiteral("B"), QStringLiteral("b")}});
+    QCOMPARE(rewrites.take(), 1);
+    QCOMPARE(ReadAll(m_file), RegFile("\"A\"=dword:00000001\n\"B\"=\"b\"\n"));
+    QCOMPARE(ModeOf(m_file), mode_t(0600));
+
+    // An existing key opens as it stands, without a rewrite.
+    QVERIFY(registry.openKeyForWrite(kKey));
+    QCOMPARE(registry.readString(QStringLiteral("B")), QStringLiteral("b"));
+    QCOMPARE(rewrites.take(), 0);
+
+    // A key path that cannot be stored, and a plain file where the folder
+    // must be: the key can be neither opened nor added.
+    QVERIFY(!registry.openKeyForWrite(QStringLiteral("SOFTWARE\\a\nb")));
+    QVERIFY(!registry.hasOpenKey());
+    QTemporaryDir blocked;
+    QVERIFY(blocked.isValid());
+    QFile obstacle(blocked.path() + QStringLiteral("/Tarnwick"));
+    QVERIFY(obstacle.open(QIODevice::WriteOnly));
+    obstacle.close();
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocked.path()));
+    const bool opened = registry.openKeyForWrite(kKey);
+    qputenv("XDG_CONFIG_HOME", saved);
+    QVERIFY(!opened);
+    QCOMPARE(QFileInfo(obstacle.fileName()).size(), qint64(0));
 }
 
 void TestRegistry::interleavedObjectsKeepEachOthersWrites()

@@ -1,7 +1,10 @@
 // The settings readers and writers: each reader's defaults when the key is
 // missing, errors (not defaults) for missing or mistyped numbers under an
-// existing key, empty strings for missing texts, and the options writer.
+// existing key, empty strings for missing texts, the order in which each
+// reader reads, and the options writer: one rewrite, all or nothing.
+#include "FileSizeLimit.h"
 #include "RegistryErrorOf.h"
+#include "RewriteCounter.h"
 
 #include "platform/Registry.h"
 #include "store/Settings.h"
@@ -56,6 +59,37 @@ QByteArray OptionKeyWith(const QByteArray& name, const QByteArray& replacement =
     return text + "\n";
 }
 
+// The stored line of `line`'s value with the other kind: a number as a text,
+// a text as a number. Every reader fails on it with "Invalid data type".
+QByteArray MistypedLine(const QByteArray& line)
+{
+    const QByteArray name = line.left(line.indexOf("\"=") + 2);
+    if (line.contains("=dword:"))
+        return name + "\"x\"";
+    return name + "dword:00000000";
+}
+
+// The value name of a stored line.
+QByteArray NameOf(const QByteArray& line)
+{
+    return line.mid(1, line.indexOf("\"=") - 1);
+}
+
+// Runs one reader by its name in the test tables.
+void RunReader(const QString& reader)
+{
+    if (reader == QLatin1String("runner"))
+        ReadRunnerSettings();
+    else if (reader == QLatin1String("splash"))
+        ReadDisplaySplash();
+    else if (reader == QLatin1String("close"))
+        ReadWhenClose();
+    else if (reader == QLatin1String("main"))
+        ReadMainWindowSettings();
+    else
+        ReadOptionSettings();
+}
+
 QVariantList Fields(const OptionSettings& s)
 {
     return {s.minimized,      s.hideTray,      s.displaySplash, s.whenClose, s.logFileName,
@@ -89,6 +123,8 @@ private slots:
     void missingKeyGivesEachReadersDefaults();
     void missingNumberUnderKeyRaises_data();
     void missingNumberUnderKeyRaises();
+    void eachReaderReadsItsValuesInItsOrder_data();
+    void eachReaderReadsItsValuesInItsOrder();
     void mistypedNumberRaises();
     void missingStringReadsEmpty();
     void anyNonZeroDwordIsTrue();
@@ -96,7 +132,11 @@ private slots:
     void threadPriorityFromStoredIndex();
     void optionsWriteReadsBack();
     void optionsWriteKeepsOtherValuesAndKeys();
-    void optionsWriteWithoutKeyWritesNothing();
+    void optionsWriteIsOneRewriteInTableOrder_data();
+    void optionsWriteIsOneRewriteInTableOrder();
+    void failedOptionsWriteLeavesFileAsItWas_data();
+    void failedOptionsWriteLeavesFileAsItWas();
+    void optionsWriteWithoutKeyRaises();
     void malformedFileIsNotDefaultsAndNotOverwritten();
     void languageKey();
 
@@ -161,6 +201,14 @@ void TestSettings::missingKeyGivesEachReadersDefaults()
     QCOMPARE(options.thrdPri, 1);
     // Reading never makes the key.
     QCOMPARE(registryText(), "REGEDIT4\n\n" + kLanguageKeyLine + "\n\n");
+
+    // FullOptionLines holds the start-up defaults as stored: read back, each
+    // reader gets its defaults again.
+    writeRegistry(OptionKeyWith(QByteArray()));
+    QCOMPARE(ReadDisplaySplash(), true);
+    QCOMPARE(ReadWhenClose(), 0);
+    QCOMPARE(Fields(ReadMainWindowSettings()), Fields(MainWindowSettings{}));
+    QCOMPARE(Fields(ReadRunnerSettings()), Fields(RunnerSettings{}));
 }
 
 void TestSettings::missingNumberUnderKeyRaises_data()
@@ -182,19 +230,55 @@ void TestSettings::missingNumberUnderKeyRaises()
     QFETCH(QString, reader);
 
     writeRegistry(OptionKeyWith(missing));
-    const QString message = ErrorOf([&] {
-        if (reader == QLatin1String("runner"))
-            ReadRunnerSettings();
-        else if (reader == QLatin1String("splash"))
-            ReadDisplaySplash();
-        else if (reader == QLatin1String("close"))
-            ReadWhenClose();
-        else if (reader == QLatin1String("main"))
-            ReadMainWindowSettings();
-        else
-            ReadOptionSettings();
-    });
+    const QString message = ErrorOf([&] { RunReader(reader); });
     QCOMPARE(message, QStringLiteral("Failed to get data for '%1'").arg(QLatin1String(missing)));
+}
+
+void TestSettings::eachReaderReadsItsValuesInItsOrder_data()
+{
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QList<QByteArray>>("order");
+
+    QTest::newRow("splash") << "splash" << QList<QByteArray>{"DisplaySplash"};
+    QTest::newRow("main") << "main"
+                          << QList<QByteArray>{"Minimized", "HideTray", "LogFileName",
+                                               "MaxLogFileSize"};
+    QTest::newRow("close") << "close" << QList<QByteArray>{"WhenClose"};
+    QTest::newRow("runner") << "runner"
+                            << QList<QByteArray>{"LogFileName", "StartFilshMsg", "CopyMsg",
+                                                 "SkipMsg",     "ErrorMsg",      "StartFilshClr",
+                                                 "CopyClr",     "SkipClr",       "ErrorClr",
+                                                 "ShowDlg",     "PlaySound",     "SoundFile",
+                                                 "ThrdPRI"};
+    QList<QByteArray> all;
+    for (const QByteArray& line : FullOptionLines())
+        all += NameOf(line);
+    QTest::newRow("options") << "options" << all;
+}
+
+void TestSettings::eachReaderReadsItsValuesInItsOrder()
+{
+    QFETCH(QString, reader);
+    QFETCH(QList<QByteArray>, order);
+
+    // Every value stored with the wrong kind; the reader stumbles over the
+    // first one it reads. Mending them one at a time in the expected order
+    // walks the reader through its order, and the values it never reads stay
+    // broken to the end.
+    QList<QByteArray> mended;
+    for (qsizetype step = 0; step <= order.size(); ++step) {
+        QByteArray text = "REGEDIT4\n\n" + kOptionKeyLine + "\n";
+        for (const QByteArray& line : FullOptionLines())
+            text += (mended.contains(NameOf(line)) ? line : MistypedLine(line)) + "\n";
+        writeRegistry(text + "\n");
+        const QString expected =
+            step < order.size()
+                ? QStringLiteral("Invalid data type for '%1'").arg(QLatin1String(order.at(step)))
+                : QString();
+        QCOMPARE(ErrorOf([&] { RunReader(reader); }), expected);
+        if (step < order.size())
+            mended += order.at(step);
+    }
 }
 
 void TestSettings::mistypedNumberRaises()
@@ -338,7 +422,95 @@ void TestSettings::optionsWriteKeepsOtherValuesAndKeys()
     QVERIFY(registryText().contains("\"Extra\"=hex:01,02\n"));
 }
 
-void TestSettings::optionsWriteWithoutKeyWritesNothing()
+void TestSettings::optionsWriteIsOneRewriteInTableOrder_data()
+{
+    QTest::addColumn<QByteArray>("before");
+
+    QTest::newRow("no options key yet") << "REGEDIT4\n\n" + kLanguageKeyLine + "\n\n";
+    QTest::newRow("every value stored") << "REGEDIT4\n\n" + kLanguageKeyLine + "\n\n" +
+                                               OptionKeyWith("MaxLogFileSize", "dword:00000400")
+                                                   .mid(QByteArray("REGEDIT4\n\n").size());
+}
+
+void TestSettings::optionsWriteIsOneRewriteInTableOrder()
+{
+    QFETCH(QByteArray, before);
+
+    writeRegistry(before);
+    RewriteCounter rewrites(m_file);
+    QVERIFY(rewrites.isWatching());
+    WriteOptionSettings(OptionSettings{});
+    QCOMPARE(rewrites.take(), 1);
+    // The dialog's defaults: the stored start-up defaults but DisplaySplash 0.
+    QCOMPARE(registryText(), "REGEDIT4\n\n" + kLanguageKeyLine + "\n\n" +
+                                 OptionKeyWith("DisplaySplash", "dword:00000000")
+                                     .mid(QByteArray("REGEDIT4\n\n").size()));
+}
+
+void TestSettings::failedOptionsWriteLeavesFileAsItWas_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("soundFile");
+    QTest::addColumn<QString>("logFileName");
+    QTest::addColumn<bool>("fileSizeLimit");
+    QTest::addColumn<QString>("error");
+
+    // Long enough that the rewrite is larger than the file and the lock file.
+    const QString longPath =
+        QStringLiteral("/sounds/") + QString(300, u'x') + QStringLiteral(".wav");
+    const QByteArray noKey = "REGEDIT4\n; " + QByteArray(300, 'n') + "\n\n" + kLanguageKeyLine +
+                             "\n\"Language\"=\"Deutsch\"\n\n";
+    const QByteArray fullKey = OptionKeyWith("WhenClose", "dword:00000002");
+    const QString soundFailed = QStringLiteral("Failed to set data for 'SoundFile'");
+
+    QTest::newRow("line break in the 18th value, key stored")
+        << fullKey << QStringLiteral("a\nb.wav") << QStringLiteral("Tarnwick.log") << false
+        << soundFailed;
+    // The key must not be added on its own either: an empty key would make
+    // every reader fail.
+    QTest::newRow("line break in the 18th value, no key yet")
+        << noKey << QStringLiteral("a\rb.wav") << QStringLiteral("Tarnwick.log") << false
+        << soundFailed;
+    QTest::newRow("NUL in the log file name")
+        << fullKey << QString() << QString(QStringLiteral("x") + QChar(0) + QStringLiteral(".log"))
+        << false << QStringLiteral("Failed to set data for 'LogFileName'");
+    QTest::newRow("file cannot be replaced, key stored")
+        << fullKey << longPath << QStringLiteral("Tarnwick.log") << true
+        << QStringLiteral("Failed to set data for 'Minimized'");
+    QTest::newRow("file cannot be replaced, no key yet")
+        << noKey << longPath << QStringLiteral("Tarnwick.log") << true
+        << QStringLiteral("Failed to set data for 'Minimized'");
+}
+
+void TestSettings::failedOptionsWriteLeavesFileAsItWas()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, soundFile);
+    QFETCH(QString, logFileName);
+    QFETCH(bool, fileSizeLimit);
+    QFETCH(QString, error);
+
+    writeRegistry(before);
+    OptionSettings settings;
+    settings.whenClose = 1;
+    settings.playSound = true;
+    settings.soundFile = soundFile;
+    settings.logFileName = logFileName;
+    RewriteCounter rewrites(m_file);
+    QVERIFY(rewrites.isWatching());
+    QString message;
+    {
+        FileSizeLimit limit(fileSizeLimit ? rlim_t(before.size()) : RLIM_INFINITY);
+        QVERIFY(limit.isActive());
+        message = ErrorOf([&] { WriteOptionSettings(settings); });
+    }
+    QCOMPARE(message, error);
+    QCOMPARE(rewrites.take(), 0);
+    QCOMPARE(registryText(), before);
+    QVERIFY(!QFileInfo::exists(m_file + QStringLiteral(".lock")));
+}
+
+void TestSettings::optionsWriteWithoutKeyRaises()
 {
     // A plain file where the settings folder should be: the key can be
     // neither opened nor created.
@@ -349,15 +521,20 @@ void TestSettings::optionsWriteWithoutKeyWritesNothing()
     obstacle.close();
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocked.path()));
-    const QString message = ErrorOf([] {
-        WriteOptionSettings(OptionSettings{});
-        WriteLanguage(QStringLiteral("Deutsch"));
-    });
+    const QString optionsMessage = ErrorOf([] { WriteOptionSettings(OptionSettings{}); });
+    const QString languageMessage = ErrorOf([] { WriteLanguage(QStringLiteral("Deutsch")); });
     const QString language = ReadLanguage(true);
     const bool splash = ReadDisplaySplash();
     qputenv("XDG_CONFIG_HOME", saved);
 
-    QCOMPARE(message, QString());
+    // The options dialog is told its values were not stored.
+    QCOMPARE(optionsMessage,
+             QStringLiteral("Cannot open or create the key "
+                            "'SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickOption' "
+                            "in the registry file '%1/Tarnwick/user.reg'")
+                 .arg(blocked.path()));
+    // The language menu's write stays silent, as it always was.
+    QCOMPARE(languageMessage, QString());
     QCOMPARE(language, QStringLiteral("English"));
     QCOMPARE(splash, true);
     QCOMPARE(QFileInfo(obstacle.fileName()).size(), qint64(0));
