@@ -103,13 +103,29 @@ MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
     return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
 }
 
-MirrorCounters Counters(std::initializer_list<quint64> v)
+} // namespace
+
+namespace tarnwick {
+
+// A failed comparison names each counter.
+char* toString(const MirrorCounters& c)
 {
-    const std::vector<quint64> c(v);
-    return MirrorCounters{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]};
+    return QTest::toString(
+        QStringLiteral("{totalFolders %1, totalFiles %2, totalBytes %3, mirroredFolders %4, "
+                       "mirroredFiles %5, mirroredBytes %6, skippedNewer %7, "
+                       "skippedUnchanged %8, errors %9}")
+            .arg(c.totalFolders)
+            .arg(c.totalFiles)
+            .arg(c.totalBytes)
+            .arg(c.mirroredFolders)
+            .arg(c.mirroredFiles)
+            .arg(c.mirroredBytes)
+            .arg(c.skippedNewer)
+            .arg(c.skippedUnchanged)
+            .arg(c.errors));
 }
 
-} // namespace
+} // namespace tarnwick
 
 Q_DECLARE_METATYPE(TargetState)
 
@@ -265,7 +281,13 @@ void TestFolderMirror::exactLinesOfSmallRun()
     QCOMPARE(run.lines.front().first, LogKind::StartFinish);
     QCOMPARE(run.texts(LogKind::Copy).size(), 3);
     QCOMPARE(run.texts(LogKind::Skip).size(), 1);
-    QCOMPARE(run.result.counters, Counters({1, 5, 32, 0, 3, 12, 1, 0, 0}));
+    // Counters left unnamed are expected to be zero.
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 5,
+                                                  .totalBytes = 32,
+                                                  .mirroredFiles = 3,
+                                                  .mirroredBytes = 12,
+                                                  .skippedNewer = 1}));
     // Both sources merged into the one target root; the second a.txt
     // replaced the first's copy; the target-only file is untouched.
     QCOMPARE(AllNames(dst),
@@ -277,7 +299,11 @@ void TestFolderMirror::exactLinesOfSmallRun()
     // A second run finds everything in place.
     run.start(Job(dst, {{s1, false}, {s2, true}}),
               [](const QByteArray& path, const EntryRecord&) { return path.endsWith(".me"); });
-    QCOMPARE(run.result.counters, Counters({1, 5, 32, 0, 0, 0, 2, 2, 0}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 5,
+                                                  .totalBytes = 32,
+                                                  .skippedNewer = 2,
+                                                  .skippedUnchanged = 2}));
 }
 
 void TestFolderMirror::copyFailures_data()
@@ -317,7 +343,7 @@ void TestFolderMirror::copyFailures()
     QCOMPARE(run.lines.at(1), Line(LogKind::Copy, "[T] " + decisionText + src + "/f"));
     QCOMPARE(run.lines.at(2),
              Line(LogKind::Error, "[T] Error: Copy file fail: " + src + "/f, " + reason + ". "));
-    QCOMPARE(run.result.counters, Counters({0, 1, 3, 0, 0, 0, 0, 0, 1}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFiles = 1, .totalBytes = 3, .errors = 1}));
     QCOMPARE(run.texts(LogKind::ErrorStatus),
              QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
     if (setup == "readonly")
@@ -340,7 +366,13 @@ void TestFolderMirror::targetSubfolders()
     run.start(Job(dst, {{src, true}}));
     // Existing "have" is walked but not counted as made; "deeper" and "make"
     // are made; "blocked" fails and its subtree is skipped.
-    QCOMPARE(run.result.counters, Counters({4, 1, 1, 2, 1, 1, 0, 0, 1}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 4,
+                                                  .totalFiles = 1,
+                                                  .totalBytes = 1,
+                                                  .mirroredFolders = 2,
+                                                  .mirroredFiles = 1,
+                                                  .mirroredBytes = 1,
+                                                  .errors = 1}));
     QCOMPARE(run.texts(LogKind::Error),
              QStringList{"[T] Error: Copy file fail: " + src + "/blocked, File exists. "});
     QCOMPARE(AllNames(dst),
@@ -359,7 +391,8 @@ void TestFolderMirror::missingTargetRoot()
     Run run;
     run.start(Job(dst, {{src, true}, {dir.filePath("no-such-source"), true}}));
     QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
-    QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 0, 0, 0, 0, 2}));
+    QCOMPARE(run.result.counters,
+             (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .errors = 2}));
     QStringList errors = run.texts(LogKind::Error);
     errors.sort();
     QCOMPARE(
@@ -384,7 +417,9 @@ void TestFolderMirror::stopMidWalk()
         if (line.first == LogKind::Copy)
             r.control.requestStop();
     });
-    QCOMPARE(run.result.counters, Counters({0, 1, 2, 0, 1, 2, 0, 0, 0}));
+    QCOMPARE(
+        run.result.counters,
+        (MirrorCounters{.totalFiles = 1, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 2}));
     QCOMPARE(AllNames(dst).size(), 1);
     QCOMPARE(run.lines.size(), std::size_t(9)); // started, 1 file, after walk, 5 summary, finished
     QCOMPARE(run.lines.at(7).second, QString("[T]          Status   : Mirror Successed!!"));
@@ -395,7 +430,16 @@ void TestFolderMirror::summaryCountsPast4GiB()
 {
     const quint64 five = 5ull << 30;
     std::vector<Line> lines;
-    EmitSummary("T", Counters({70000, 3000000000ull, five, 1, 2, five, 3, 4, 3000000000ull}),
+    EmitSummary("T",
+                MirrorCounters{.totalFolders = 70000,
+                               .totalFiles = 3000000000ull,
+                               .totalBytes = five,
+                               .mirroredFolders = 1,
+                               .mirroredFiles = 2,
+                               .mirroredBytes = five,
+                               .skippedNewer = 3,
+                               .skippedUnchanged = 4,
+                               .errors = 3000000000ull},
                 [&lines](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
     const std::vector<Line> expected{
         {LogKind::StartFinish, "[T] Summary:"},
@@ -445,7 +489,13 @@ void TestFolderMirror::specialFileAndLinkLoop()
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.texts(LogKind::Error), QStringList{"[T] Error: Copy file fail: " + src +
                                                     "/sub/pipe, Operation not supported. "});
-    QCOMPARE(run.result.counters, Counters({1, 2, 1, 1, 1, 1, 0, 0, 1}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 2,
+                                                  .totalBytes = 1,
+                                                  .mirroredFolders = 1,
+                                                  .mirroredFiles = 1,
+                                                  .mirroredBytes = 1,
+                                                  .errors = 1}));
     QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/f"}));
 }
 
@@ -460,9 +510,16 @@ void TestFolderMirror::targetInsideSource()
 
     Run run;
     run.start(Job(dst, {{src, true}}));
-    QCOMPARE(run.result.counters, Counters({1, 2, 2, 1, 2, 2, 0, 0, 0}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 2,
+                                                  .totalBytes = 2,
+                                                  .mirroredFolders = 1,
+                                                  .mirroredFiles = 2,
+                                                  .mirroredBytes = 2}));
     run.start(Job(dst, {{src, true}}));
-    QCOMPARE(run.result.counters, Counters({1, 2, 2, 0, 0, 0, 0, 2, 0}));
+    QCOMPARE(run.result.counters,
+             (MirrorCounters{
+                 .totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .skippedUnchanged = 2}));
     QCOMPARE(AllNames(dst), (QStringList{"f", "sub", "sub/g"}));
 }
 
