@@ -35,8 +35,8 @@ QList<CheckEntry> LoadCheckEntries(TaskDatabase& db, QStringList* unreadable = n
 class ScheduleChecker
 {
 public:
-    // Seconds up to and including `startedAt` (cut to the second) are not
-    // looked at: they passed before the checker existed. `startedByDate`,
+    // Seconds before the one of `startedAt` are not looked at: they passed
+    // before the checker existed. `startedByDate`,
     // when given, is the memory of date entries already started, kept by
     // the owner across checkers; else the checker keeps its own.
     explicit ScheduleChecker(const QDateTime& startedAt, QSet<QString>* startedByDate = nullptr);

@@ -4,6 +4,7 @@
 // checker and one monitor), a second instance leaves at once, and SIGTERM
 // ends the daemon with status 0.
 #include "TaskFixture.h"
+#include "TestDir.h"
 
 #include "store/DateTexts.h"
 #include "store/Statements.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -23,25 +23,14 @@ class TestDaemonCommand : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    TestDir m_dir;
     QProcessEnvironment m_env;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
-    QString folder(const QString& name) const
-    {
-        QDir().mkpath(path(name));
-        return path(name);
-    }
     QString log() const
     {
         QFile file(path(QStringLiteral("home/Log/Tarnwick.log")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    static void write(const QString& file)
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("content");
     }
     // The names of the process's threads, as the kernel keeps them.
     static QStringList threadNames(qint64 pid)
@@ -70,28 +59,28 @@ private slots:
 void TestDaemonCommand::initTestCase()
 {
     m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("TARNWICK_HOME"), folder(QStringLiteral("home")));
-    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder(QStringLiteral("config")));
-    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder(QStringLiteral("runtime")));
-    QDir().mkpath(path(QStringLiteral("home/Log")));
+    m_env.insert(QStringLiteral("TARNWICK_HOME"), m_dir.makeDir(QStringLiteral("home")));
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.makeDir(QStringLiteral("config")));
+    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.makeDir(QStringLiteral("runtime")));
+    m_dir.makeDir(QStringLiteral("home/Log"));
     CreateTaskDatabase(path(QStringLiteral("home/Tarnwick.dat")));
 }
 
 void TestDaemonCommand::runsScheduledAndChangedTasks()
 {
-    const QString timedSource = folder(QStringLiteral("timed/src"));
-    write(timedSource + QStringLiteral("/a.txt"));
-    const QString watchedSource = folder(QStringLiteral("watched/src"));
-    const QString lateSource = folder(QStringLiteral("late/src"));
+    const QString timedSource = m_dir.makeDir(QStringLiteral("timed/src"));
+    m_dir.writeFile(timedSource + QStringLiteral("/a.txt"), "content");
+    const QString watchedSource = m_dir.makeDir(QStringLiteral("watched/src"));
+    const QString lateSource = m_dir.makeDir(QStringLiteral("late/src"));
     const QDateTime saved = QDateTime::currentDateTime();
     const QString due = DateTimeText(saved.addSecs(6));
     {
         TaskDatabase db;
         db.open(path(QStringLiteral("home/Tarnwick.dat")));
         AddTask(db, QStringLiteral("10"), QStringLiteral("timed"), {{timedSource, true}},
-                folder(QStringLiteral("timed/dst")), 2);
+                m_dir.makeDir(QStringLiteral("timed/dst")), 2);
         AddTask(db, QStringLiteral("20"), QStringLiteral("watched"), {{watchedSource, false}},
-                folder(QStringLiteral("watched/dst")), 1);
+                m_dir.makeDir(QStringLiteral("watched/dst")), 1);
         TaskQuery q(db);
         RunStatement(q, FillStatement(sql::InsertIntervalEntry,
                                       {QStringLiteral("10"), qint64(0), qint64(1),
@@ -117,7 +106,7 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
             [&] {
                 if (log().contains(line))
                     return true;
-                write(source + QStringLiteral("/new%1.txt").arg(++changes));
+                m_dir.writeFile(source + QStringLiteral("/new%1.txt").arg(++changes), "content");
                 QTest::qWait(1500);
                 return log().contains(line);
             },
@@ -143,7 +132,7 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
         QVERIFY(q.dateTime("LastRunTime") >= DateTimeFromText(due));
         // A task added while the daemon runs is picked up after SIGHUP.
         AddTask(db, QStringLiteral("30"), QStringLiteral("late"), {{lateSource, true}},
-                folder(QStringLiteral("late/dst")), 1);
+                m_dir.makeDir(QStringLiteral("late/dst")), 1);
     }
     // Two SIGHUPs in a row: after the old watchers have ended, exactly one
     // checker and one monitor are alive (threads carry their class names).

@@ -1,11 +1,11 @@
 // tarnwick-cli list: groups with their tasks, the task list's cell rules,
 // and a database that cannot be opened.
 #include "CliProcess.h"
+#include "TestDir.h"
 
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,12 +82,10 @@ void TestListCommand::unopenableDatabase()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
-    QTemporaryDir home, config;
-    if (!content.isEmpty()) {
-        QFile file(home.filePath(QStringLiteral("Tarnwick.dat")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    TestDir home;
+    QTemporaryDir config;
+    if (!content.isEmpty())
+        home.writeFile(QStringLiteral("Tarnwick.dat"), content);
     const CliResult result = RunCli({QStringLiteral("list")}, home.path(), config.path());
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));

@@ -1,6 +1,7 @@
 // tarnwick-cli run, as a user starts it: task lookup, settings failures,
 // the log file's share of the lines, and a run cut off from outside.
 #include "CliProcess.h"
+#include "TestDir.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
@@ -19,17 +20,6 @@ using namespace tarnwick;
 namespace {
 
 constexpr qint64 kBase = 1622541600;
-
-void WriteFile(const QString& path, const QByteArray& content, qint64 seconds)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-    file.close();
-    const struct timespec times[2] = {{static_cast<time_t>(seconds), 0},
-                                      {static_cast<time_t>(seconds), 0}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-}
 
 QByteArray ReadFile(const QString& path)
 {
@@ -98,14 +88,15 @@ private:
     QProcess* start(const QString& task);
     bool waitForCopy(QProcess* process, const QString& dst);
 
-    std::unique_ptr<QTemporaryDir> m_home, m_config, m_files;
+    std::unique_ptr<QTemporaryDir> m_home, m_config;
+    std::unique_ptr<TestDir> m_files;
 };
 
 void TestRunCommand::init()
 {
     m_home = std::make_unique<QTemporaryDir>();
     m_config = std::make_unique<QTemporaryDir>();
-    m_files = std::make_unique<QTemporaryDir>();
+    m_files = std::make_unique<TestDir>();
     QVERIFY(m_home->isValid() && m_config->isValid() && m_files->isValid());
     QCOMPARE(RunCli({"init"}, m_home->path(), m_config->path()).exitCode, 0);
     QVERIFY(QDir().mkpath(m_home->filePath("Log")));
@@ -183,7 +174,7 @@ void TestRunCommand::taskLookup()
     QFETCH(QString, errorText);
 
     const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    WriteFile(src + "/f", "x", kBase);
+    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
     addTask("101", "unique", src, dst);
     addTask("102", "same", src, dst);
     addTask("103", "same", src, dst);
@@ -205,7 +196,7 @@ void TestRunCommand::taskLookup()
 void TestRunCommand::settingsWithoutPriority()
 {
     const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    WriteFile(src + "/f", "x", kBase);
+    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
     addTask("101", "t", src, dst);
     writeOptions(OptionsKey("ThrdPRI", true, true, true, true));
 
@@ -238,10 +229,10 @@ void TestRunCommand::logFileTakesSwitchedOnKinds()
     QFETCH(bool, error);
 
     const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    WriteFile(src + "/new", "n", kBase);
-    WriteFile(src + "/same", "s", kBase);
-    WriteFile(dst + "/same", "s", kBase);
-    WriteFile(src + "/blocked", "b", kBase);
+    m_files->writeFile(QStringLiteral("src/new"), "n", kBase);
+    m_files->writeFile(QStringLiteral("src/same"), "s", kBase);
+    m_files->writeFile(QStringLiteral("dst/same"), "s", kBase);
+    m_files->writeFile(QStringLiteral("src/blocked"), "b", kBase);
     QVERIFY(QDir().mkpath(dst + "/blocked"));
     addTask("101", "t", src, dst);
     writeOptions(OptionsKey(QString(), start, copy, skip, error));
@@ -277,7 +268,7 @@ void TestRunCommand::killedMidCopyLeavesNoPartialFile()
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(3ll << 30)); // sparse: the copy still writes every byte
     }
-    WriteFile(dst + "/big", "the old copy", kBase);
+    m_files->writeFile(QStringLiteral("dst/big"), "the old copy", kBase);
     addTask("101", "t", src, dst);
 
     QProcess* process = start("101");

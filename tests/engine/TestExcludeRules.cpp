@@ -8,6 +8,8 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include "TestDir.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,20 +62,15 @@ class TestExcludeRules : public QObject
 
 private:
     QTemporaryDir m_home;
-    QTemporaryDir m_files;
+    TestDir m_files;
     int m_databaseNumber = 0;
 
-    QByteArray filePath(const QByteArray& name) const
-    {
-        return QFile::encodeName(m_files.path()) + '/' + name;
-    }
+    QByteArray filePath(const QByteArray& name) const { return m_files.nativePath(name); }
     // Byte names throughout: some are not UTF-8.
     QByteArray makeFile(const QByteArray& name, mode_t mode)
     {
-        const QByteArray path = filePath(name);
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, "content", 7) != 7 || ::close(fd) != 0 ||
-            ::chmod(path.constData(), mode) != 0)
+        const QByteArray path = m_files.writeFile(name, "content");
+        if (::chmod(path.constData(), mode) != 0)
             qFatal("cannot create %s", path.constData());
         return path;
     }

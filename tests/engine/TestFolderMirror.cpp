@@ -6,9 +6,10 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include "TestDir.h"
+
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <dirent.h>
@@ -23,23 +24,6 @@ namespace {
 constexpr qint64 kBase = 1622541600; // 2021-06-01 10:00:00 UTC
 
 using Line = std::pair<LogKind, QString>;
-
-void WriteFile(const QByteArray& path, const QByteArray& content, qint64 seconds, long nanos = 0)
-{
-    // POSIX calls on the bytes: the name need not be valid UTF-8.
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    QVERIFY2(fd >= 0, path.constData());
-    QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
-    ::close(fd);
-    const struct timespec times[2] = {{static_cast<time_t>(seconds), nanos},
-                                      {static_cast<time_t>(seconds), nanos}};
-    QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
-}
-
-void WriteFile(const QString& path, const QByteArray& content, qint64 seconds, long nanos = 0)
-{
-    WriteFile(QFile::encodeName(path), content, seconds, nanos);
-}
 
 QByteArray ReadFile(const QString& path)
 {
@@ -119,13 +103,29 @@ MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
     return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
 }
 
-MirrorCounters Counters(std::initializer_list<quint64> v)
+} // namespace
+
+namespace tarnwick {
+
+// A failed comparison names each counter.
+char* toString(const MirrorCounters& c)
 {
-    const std::vector<quint64> c(v);
-    return MirrorCounters{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]};
+    return QTest::toString(
+        QStringLiteral("{totalFolders %1, totalFiles %2, totalBytes %3, mirroredFolders %4, "
+                       "mirroredFiles %5, mirroredBytes %6, skippedNewer %7, "
+                       "skippedUnchanged %8, errors %9}")
+            .arg(c.totalFolders)
+            .arg(c.totalFiles)
+            .arg(c.totalBytes)
+            .arg(c.mirroredFolders)
+            .arg(c.mirroredFiles)
+            .arg(c.mirroredBytes)
+            .arg(c.skippedNewer)
+            .arg(c.skippedUnchanged)
+            .arg(c.errors));
 }
 
-} // namespace
+} // namespace tarnwick
 
 Q_DECLARE_METATYPE(TargetState)
 
@@ -175,14 +175,14 @@ void TestFolderMirror::decisionAgainstPath()
     QFETCH(int, mode);
     QFETCH(CopyDecision, expected);
 
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("t");
     if (target == "folder")
         QVERIFY(QDir().mkpath(path));
     if (target == "file") {
         // One 100-ns unit decides: the comparison is exact.
-        WriteFile(path, "x", kBase, 1000000 + targetTime * 100);
+        dir.writeFile(QStringLiteral("t"), "x", kBase, 1000000 + targetTime * 100);
         QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
     }
     // Judged for a user that owns nothing here, so the permission bits count.
@@ -227,20 +227,20 @@ void TestFolderMirror::decisionAtPrecision()
 
 void TestFolderMirror::exactLinesOfSmallRun()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString s1 = dir.filePath("src1"), s2 = dir.filePath("src2") + '/',
                   dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(s1 + "/notwalked") && QDir().mkpath(s2 + "sub") && QDir().mkpath(dst));
-    WriteFile(s1 + "/a.txt", "one", kBase);
-    WriteFile(s1 + "/notwalked/x.txt", "xx", kBase);
-    WriteFile(s2 + "a.txt", "second", kBase + 10);
-    WriteFile(s2 + "sub/b.txt", "bee", kBase);
-    WriteFile(s2 + "sub/c.txt", "newer in target", kBase);
-    WriteFile(s2 + "skip.me", "12345", kBase);
+    dir.writeFile(QStringLiteral("src1/a.txt"), "one", kBase);
+    dir.writeFile(QStringLiteral("src1/notwalked/x.txt"), "xx", kBase);
+    dir.writeFile(QStringLiteral("src2/a.txt"), "second", kBase + 10);
+    dir.writeFile(QStringLiteral("src2/sub/b.txt"), "bee", kBase);
+    dir.writeFile(QStringLiteral("src2/sub/c.txt"), "newer in target", kBase);
+    dir.writeFile(QStringLiteral("src2/skip.me"), "12345", kBase);
     QVERIFY(QDir().mkpath(dst + "/sub"));
-    WriteFile(dst + "/sub/c.txt", "kept", kBase + 50);
-    WriteFile(dst + "/only-in-target", "untouched", kBase);
+    dir.writeFile(QStringLiteral("dst/sub/c.txt"), "kept", kBase + 50);
+    dir.writeFile(QStringLiteral("dst/only-in-target"), "untouched", kBase);
 
     Run run;
     run.start(Job(dst, {{s1, false}, {s2, true}}),
@@ -281,7 +281,13 @@ void TestFolderMirror::exactLinesOfSmallRun()
     QCOMPARE(run.lines.front().first, LogKind::StartFinish);
     QCOMPARE(run.texts(LogKind::Copy).size(), 3);
     QCOMPARE(run.texts(LogKind::Skip).size(), 1);
-    QCOMPARE(run.result.counters, Counters({1, 5, 32, 0, 3, 12, 1, 0, 0}));
+    // Counters left unnamed are expected to be zero.
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 5,
+                                                  .totalBytes = 32,
+                                                  .mirroredFiles = 3,
+                                                  .mirroredBytes = 12,
+                                                  .skippedNewer = 1}));
     // Both sources merged into the one target root; the second a.txt
     // replaced the first's copy; the target-only file is untouched.
     QCOMPARE(AllNames(dst),
@@ -293,7 +299,11 @@ void TestFolderMirror::exactLinesOfSmallRun()
     // A second run finds everything in place.
     run.start(Job(dst, {{s1, false}, {s2, true}}),
               [](const QByteArray& path, const EntryRecord&) { return path.endsWith(".me"); });
-    QCOMPARE(run.result.counters, Counters({1, 5, 32, 0, 0, 0, 2, 2, 0}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 5,
+                                                  .totalBytes = 32,
+                                                  .skippedNewer = 2,
+                                                  .skippedUnchanged = 2}));
 }
 
 void TestFolderMirror::copyFailures_data()
@@ -316,13 +326,13 @@ void TestFolderMirror::copyFailures()
     QFETCH(QString, decisionText);
     QFETCH(QString, reason);
 
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
-    WriteFile(src + "/f", "new", kBase);
+    dir.writeFile(QStringLiteral("src/f"), "new", kBase);
     if (setup == "readonly") {
-        WriteFile(dst + "/f", "old", kBase - 10);
+        dir.writeFile(QStringLiteral("dst/f"), "old", kBase - 10);
         QCOMPARE(::chmod(QFile::encodeName(dst + "/f").constData(), 0444), 0);
     } else {
         QVERIFY(QDir().mkpath(dst + "/f"));
@@ -333,7 +343,7 @@ void TestFolderMirror::copyFailures()
     QCOMPARE(run.lines.at(1), Line(LogKind::Copy, "[T] " + decisionText + src + "/f"));
     QCOMPARE(run.lines.at(2),
              Line(LogKind::Error, "[T] Error: Copy file fail: " + src + "/f, " + reason + ". "));
-    QCOMPARE(run.result.counters, Counters({0, 1, 3, 0, 0, 0, 0, 0, 1}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFiles = 1, .totalBytes = 3, .errors = 1}));
     QCOMPARE(run.texts(LogKind::ErrorStatus),
              QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
     if (setup == "readonly")
@@ -343,20 +353,26 @@ void TestFolderMirror::copyFailures()
 
 void TestFolderMirror::targetSubfolders()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src + "/have/deeper") && QDir().mkpath(src + "/make") &&
             QDir().mkpath(src + "/blocked") && QDir().mkpath(dst + "/have"));
-    WriteFile(src + "/have/deeper/f", "1", kBase);
-    WriteFile(src + "/blocked/g", "2", kBase);
-    WriteFile(dst + "/blocked", "a file holds the folder's name", kBase);
+    dir.writeFile(QStringLiteral("src/have/deeper/f"), "1", kBase);
+    dir.writeFile(QStringLiteral("src/blocked/g"), "2", kBase);
+    dir.writeFile(QStringLiteral("dst/blocked"), "a file holds the folder's name", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
     // Existing "have" is walked but not counted as made; "deeper" and "make"
     // are made; "blocked" fails and its subtree is skipped.
-    QCOMPARE(run.result.counters, Counters({4, 1, 1, 2, 1, 1, 0, 0, 1}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 4,
+                                                  .totalFiles = 1,
+                                                  .totalBytes = 1,
+                                                  .mirroredFolders = 2,
+                                                  .mirroredFiles = 1,
+                                                  .mirroredBytes = 1,
+                                                  .errors = 1}));
     QCOMPARE(run.texts(LogKind::Error),
              QStringList{"[T] Error: Copy file fail: " + src + "/blocked, File exists. "});
     QCOMPARE(AllNames(dst),
@@ -365,17 +381,18 @@ void TestFolderMirror::targetSubfolders()
 
 void TestFolderMirror::missingTargetRoot()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("missing/dst");
     QVERIFY(QDir().mkpath(src + "/sub"));
-    WriteFile(src + "/f", "abc", kBase);
-    WriteFile(src + "/sub/g", "x", kBase);
+    dir.writeFile(QStringLiteral("src/f"), "abc", kBase);
+    dir.writeFile(QStringLiteral("src/sub/g"), "x", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}, {dir.filePath("no-such-source"), true}}));
     QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
-    QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 0, 0, 0, 0, 2}));
+    QCOMPARE(run.result.counters,
+             (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .errors = 2}));
     QStringList errors = run.texts(LogKind::Error);
     errors.sort();
     QCOMPARE(
@@ -386,12 +403,12 @@ void TestFolderMirror::missingTargetRoot()
 
 void TestFolderMirror::stopMidWalk()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     for (int i = 0; i < 5; ++i)
-        WriteFile(src + QStringLiteral("/f%1").arg(i), "12", kBase);
+        dir.writeFile(QStringLiteral("src/f%1").arg(i), "12", kBase);
 
     Run run;
     // The stop arrives while the first file is being decided on: that file
@@ -400,7 +417,9 @@ void TestFolderMirror::stopMidWalk()
         if (line.first == LogKind::Copy)
             r.control.requestStop();
     });
-    QCOMPARE(run.result.counters, Counters({0, 1, 2, 0, 1, 2, 0, 0, 0}));
+    QCOMPARE(
+        run.result.counters,
+        (MirrorCounters{.totalFiles = 1, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 2}));
     QCOMPARE(AllNames(dst).size(), 1);
     QCOMPARE(run.lines.size(), std::size_t(9)); // started, 1 file, after walk, 5 summary, finished
     QCOMPARE(run.lines.at(7).second, QString("[T]          Status   : Mirror Successed!!"));
@@ -411,7 +430,16 @@ void TestFolderMirror::summaryCountsPast4GiB()
 {
     const quint64 five = 5ull << 30;
     std::vector<Line> lines;
-    EmitSummary("T", Counters({70000, 3000000000ull, five, 1, 2, five, 3, 4, 3000000000ull}),
+    EmitSummary("T",
+                MirrorCounters{.totalFolders = 70000,
+                               .totalFiles = 3000000000ull,
+                               .totalBytes = five,
+                               .mirroredFolders = 1,
+                               .mirroredFiles = 2,
+                               .mirroredBytes = five,
+                               .skippedNewer = 3,
+                               .skippedUnchanged = 4,
+                               .errors = 3000000000ull},
                 [&lines](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
     const std::vector<Line> expected{
         {LogKind::StartFinish, "[T] Summary:"},
@@ -426,7 +454,7 @@ void TestFolderMirror::summaryCountsPast4GiB()
 
 void TestFolderMirror::sparseFiveGiBFileCounted()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src");
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dir.filePath("dst")));
@@ -435,7 +463,7 @@ void TestFolderMirror::sparseFiveGiBFileCounted()
     if (!big.resize(5ll << 30))
         QSKIP("no sparse 5 GiB file on this file system");
     big.close();
-    WriteFile(src + "/small", "abc", kBase);
+    dir.writeFile(QStringLiteral("src/small"), "abc", kBase);
 
     Run run;
     // The big file is excluded, so only the arithmetic is at stake here.
@@ -448,53 +476,66 @@ void TestFolderMirror::sparseFiveGiBFileCounted()
 
 void TestFolderMirror::specialFileAndLinkLoop()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
     QCOMPARE(::mkfifo(QFile::encodeName(src + "/sub/pipe").constData(), 0644), 0);
     QVERIFY(QFile::link(src, src + "/sub/back-to-root"));
     QVERIFY(QFile::link(src + "/sub", src + "/sub/self"));
-    WriteFile(src + "/sub/f", "x", kBase);
+    dir.writeFile(QStringLiteral("src/sub/f"), "x", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.texts(LogKind::Error), QStringList{"[T] Error: Copy file fail: " + src +
                                                     "/sub/pipe, Operation not supported. "});
-    QCOMPARE(run.result.counters, Counters({1, 2, 1, 1, 1, 1, 0, 0, 1}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 2,
+                                                  .totalBytes = 1,
+                                                  .mirroredFolders = 1,
+                                                  .mirroredFiles = 1,
+                                                  .mirroredBytes = 1,
+                                                  .errors = 1}));
     QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/f"}));
 }
 
 void TestFolderMirror::targetInsideSource()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = src + "/mirror";
     QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
-    WriteFile(src + "/f", "x", kBase);
-    WriteFile(src + "/sub/g", "y", kBase);
+    dir.writeFile(QStringLiteral("src/f"), "x", kBase);
+    dir.writeFile(QStringLiteral("src/sub/g"), "y", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
-    QCOMPARE(run.result.counters, Counters({1, 2, 2, 1, 2, 2, 0, 0, 0}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
+                                                  .totalFiles = 2,
+                                                  .totalBytes = 2,
+                                                  .mirroredFolders = 1,
+                                                  .mirroredFiles = 2,
+                                                  .mirroredBytes = 2}));
     run.start(Job(dst, {{src, true}}));
-    QCOMPARE(run.result.counters, Counters({1, 2, 2, 0, 0, 0, 0, 2, 0}));
+    QCOMPARE(run.result.counters,
+             (MirrorCounters{
+                 .totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .skippedUnchanged = 2}));
     QCOMPARE(AllNames(dst), (QStringList{"f", "sub", "sub/g"}));
 }
 
 void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
-    WriteFile(src + "/f", "first", kBase);
+    dir.writeFile(QStringLiteral("src/f"), "first", kBase);
 
     Run run;
     // The exclusion test runs after the entry was read and before the copy:
     // a write there stands for a writer racing the copy.
-    run.start(Job(dst, {{src, true}}), [&src](const QByteArray&, const EntryRecord&) {
-        WriteFile(src + "/f", "second", kBase + 5);
+    run.start(Job(dst, {{src, true}}), [&dir](const QByteArray&, const EntryRecord&) {
+        dir.writeFile(QStringLiteral("src/f"), "second", kBase + 5);
         return false;
     });
     QCOMPARE(MTime(dst + "/f"), kBase);
@@ -507,12 +548,12 @@ void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
 
 void TestFolderMirror::nameNotUtf8()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     const QByteArray name("caf\xe9-\xc3\xa9.txt");
-    WriteFile(QFile::encodeName(src) + '/' + name, "bytes", kBase);
+    dir.writeFile("src/" + name, "bytes", kBase);
 
     Run run;
     QByteArray seen;
@@ -536,7 +577,7 @@ void TestFolderMirror::nameNotUtf8()
 
 void TestFolderMirror::loadJobFromStore()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("Tarnwick.dat");
     CreateTaskDatabase(path);

@@ -6,6 +6,7 @@
 #include "WavFile.h"
 
 #include "IdleThread.h"
+#include "TestDir.h"
 
 #include "engine/RunningTaskList.h"
 #include "engine/TMyThread.h"
@@ -71,16 +72,6 @@ public:
     qint64 boxToEndMs = -1;
 };
 
-void makeFiles(const QString& folder, int count)
-{
-    QDir().mkpath(folder);
-    for (int i = 0; i < count; ++i) {
-        QFile file(QStringLiteral("%1/f%2.txt").arg(folder).arg(i, 4, 10, QLatin1Char('0')));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("data");
-    }
-}
-
 // Waits, serving the hand-overs, until the thread object is gone.
 bool waitGone(const QPointer<TMyThread>& run, int ms = 30000)
 {
@@ -94,7 +85,7 @@ class TestTMyThread : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
+    TestDir m_home;
     QTemporaryDir m_config;
     std::unique_ptr<FakeHost> m_host;
     int m_task = 0;
@@ -102,11 +93,13 @@ private:
     QString addTask(const QString& name, int files, qint64 mode = 0)
     {
         const QString id = QString::number(++m_task);
-        const QString src = m_home.filePath(QStringLiteral("src") + id);
-        makeFiles(src, files);
+        const QString src = m_home.makeDir(QStringLiteral("src") + id);
+        for (int i = 0; i < files; ++i)
+            m_home.writeFile(QStringLiteral("%1/f%2.txt").arg(src).arg(i, 4, 10, QLatin1Char('0')),
+                             "data");
         AddTask(m_host->db, id, name, {{src, true}}, m_home.filePath(QStringLiteral("dst") + id),
                 mode);
-        QDir().mkpath(m_home.filePath(QStringLiteral("dst") + id));
+        m_home.makeDir(QStringLiteral("dst") + id);
         return id;
     }
 

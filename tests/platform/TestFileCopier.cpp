@@ -3,9 +3,10 @@
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
 
+#include "TestDir.h"
+
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -19,17 +20,6 @@ namespace {
 // 2021-06-01 10:00:00.123456789 UTC
 constexpr qint64 kSeconds = 1622541600;
 constexpr qint64 kNanos = 123456789;
-
-void WriteFile(const QString& path, const QByteArray& content, qint64 seconds, qint64 nanos = 0)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-    file.close();
-    const struct timespec times[2] = {{static_cast<time_t>(seconds), static_cast<long>(nanos)},
-                                      {static_cast<time_t>(seconds), static_cast<long>(nanos)}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-}
 
 QByteArray ReadFile(const QString& path)
 {
@@ -87,15 +77,15 @@ void TestFileCopier::refusals()
     QFETCH(QString, targetSetup);
     QFETCH(int, expectedError);
 
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath("src"), dst = dir.filePath("dst");
     QVERIFY(QDir().mkpath(src));
-    WriteFile(src + "/a.txt", "new content", kSeconds, kNanos);
+    dir.writeFile(QStringLiteral("src/a.txt"), "new content", kSeconds, kNanos);
     if (targetSetup != "nofolder")
         QVERIFY(QDir().mkpath(dst));
     if (targetSetup == "file" || targetSetup == "readonly")
-        WriteFile(dst + "/a.txt", "old", kSeconds - 100);
+        dir.writeFile(QStringLiteral("dst/a.txt"), "old", kSeconds - 100);
     if (targetSetup == "readonly")
         QVERIFY(QFile::setPermissions(dst + "/a.txt", QFile::ReadOwner | QFile::ReadGroup));
     if (targetSetup == "folder")
@@ -124,9 +114,9 @@ void TestFileCopier::refusals()
 
 void TestFileCopier::copyCarriesTimeAndMode()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
-    WriteFile(dir.filePath("a"), "abc", kSeconds, kNanos);
+    dir.writeFile(QStringLiteral("a"), "abc", kSeconds, kNanos);
     QVERIFY(QDir().mkpath(dir.filePath("out")));
     QCOMPARE(::chmod(QFile::encodeName(dir.filePath("a")).constData(), 0640), 0);
 
@@ -135,7 +125,7 @@ void TestFileCopier::copyCarriesTimeAndMode()
     QCOMPARE(StatEntry(folder.fd(), "a", record), 0);
     // The source changes after its record was read: the copy keeps the time
     // of the record, so the next run sees the source as newer.
-    WriteFile(dir.filePath("a"), "abc", kSeconds + 60);
+    dir.writeFile(QStringLiteral("a"), "abc", kSeconds + 60);
 
     FileCopier copier;
     QCOMPARE(copier.copy(folder.fd(), "a", record, out.fd(), "a"), 0);
@@ -152,9 +142,9 @@ void TestFileCopier::copyCarriesTimeAndMode()
 
 void TestFileCopier::symlinkFollowed()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
-    WriteFile(dir.filePath("real"), "linked content", kSeconds);
+    dir.writeFile(QStringLiteral("real"), "linked content", kSeconds);
     QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("link")));
     QVERIFY(QDir().mkpath(dir.filePath("out")));
     Folder folder(dir.path()), out(dir.filePath("out"));
@@ -170,7 +160,7 @@ void TestFileCopier::symlinkFollowed()
 
 void TestFileCopier::specialFileNeverOpened()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0644), 0);
     QVERIFY(QDir().mkpath(dir.filePath("out")));
@@ -191,12 +181,12 @@ void TestFileCopier::specialFileNeverOpened()
 
 void TestFileCopier::gatePassedBetweenChunks()
 {
-    QTemporaryDir dir;
+    TestDir dir;
     QVERIFY(dir.isValid());
     QByteArray content(40 * 1024 * 1024, '\0');
     for (qsizetype i = 0; i < content.size(); i += 4096)
         content[i] = char(i / 4096);
-    WriteFile(dir.filePath("big"), content, kSeconds);
+    dir.writeFile(QStringLiteral("big"), content, kSeconds);
     QVERIFY(QDir().mkpath(dir.filePath("out")));
     Folder folder(dir.path()), out(dir.filePath("out"));
     EntryRecord record;

@@ -1,5 +1,6 @@
 // The end-of-run sound plays to its end before returning; a file that
 // cannot be played gives the reason instead of hanging or crashing.
+#include "TestDir.h"
 #include "WavFile.h"
 
 #include "platform/SoundPlayer.h"
@@ -75,13 +76,10 @@ void TestSoundPlayer::unplayableFiles_data()
 void TestSoundPlayer::unplayableFiles()
 {
     QFETCH(QByteArray, content);
-    QTemporaryDir dir;
+    TestDir dir;
     const QString path = dir.filePath(QStringLiteral("bad.wav"));
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    if (!content.isEmpty())
+        dir.writeFile(path, content);
     QVERIFY(!SoundPlayer::playToEnd(path).isEmpty());
 }
 

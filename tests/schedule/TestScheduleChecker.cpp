@@ -115,18 +115,42 @@ void TestScheduleChecker::secondsBeforeStartAreNotCovered()
 
 void TestScheduleChecker::dueByDateOncePerDate()
 {
+    // Every pass is at a later second than the one before, so each "not
+    // again" below comes from the once-per-date memory, not from the checker
+    // passing over a second it has already looked at.
     ScheduleChecker checker(at(0, 0, 0));
     const CheckEntry once = byDate("5", kDay, 5);
     QCOMPARE(checker.dueEntries({once}, at(0, 0, 1)).size(), 1);
     checker.started(once, kDay);
-    // The run ended and the entry still stands on today's date: not again.
+    // The run ended and the entry still stands on today's date: not again,
+    // neither the next second nor late in the day.
+    QCOMPARE(checker.dueEntries({once}, at(0, 0, 2)).size(), 0);
     QCOMPARE(checker.dueEntries({once}, at(9, 0, 0)).size(), 0);
-    QCOMPARE(checker.dueEntries({once}, at(23, 59, 59)).size(), 0);
-    // A different entry of the task on the same date is its own entry.
-    QCOMPARE(checker.dueEntries({byDate("5", kDay, 3)}, at(23, 59, 59, 500)).size(), 0);
-    QCOMPARE(checker.dueEntries({byDate("5", kDay, 3)}, at(23, 59, 59, 999)).size(), 0);
+    QCOMPARE(checker.dueEntries({once}, at(23, 59, 58)).size(), 0);
+    // A different entry of the task on the same date is its own entry: due
+    // beside the started one, and then once only as well.
+    const CheckEntry weekly = byDate("5", kDay, 3);
+    const QList<CheckEntry> dueOn10th = checker.dueEntries({once, weekly}, at(23, 59, 59));
+    QCOMPARE(dueOn10th.size(), 1);
+    QCOMPARE(dueOn10th.first().kind, qint64(3));
+    checker.started(weekly, kDay);
+
+    // The next date: entries still dated the day before are not due; an
+    // entry dated the new day is, once.
+    const QDate nextDay = kDay.addDays(1);
+    QCOMPARE(checker.dueEntries({once, weekly}, at(0, 0, 0, 0, nextDay)).size(), 0);
+    const CheckEntry daily = byDate("5", nextDay);
+    const QList<CheckEntry> dueOn11th =
+        checker.dueEntries({once, weekly, daily}, at(0, 0, 1, 0, nextDay));
+    QCOMPARE(dueOn11th.size(), 1);
+    QCOMPARE(dueOn11th.first().kind, qint64(2));
+    checker.started(daily, nextDay);
+    QCOMPARE(checker.dueEntries({once, weekly, daily}, at(12, 0, 0, 0, nextDay)).size(), 0);
+
+    // The memory lasts as long as the checker: a new one, as after a
+    // restart of the program, starts the entry again on its date.
     ScheduleChecker fresh(at(12, 0, 0));
-    QCOMPARE(fresh.dueEntries({byDate("5", kDay, 3)}, at(12, 0, 1)).size(), 1);
+    QCOMPARE(fresh.dueEntries({once}, at(12, 0, 1)).size(), 1);
 }
 
 void TestScheduleChecker::dueByDateRetriedUntilStarted()

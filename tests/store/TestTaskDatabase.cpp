@@ -4,9 +4,10 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include "TestDir.h"
+
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tarnwick;
@@ -16,7 +17,7 @@ class TestTaskDatabase : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    TestDir m_dir;
     int m_fileNumber = 0;
 
     QString freshDatabase()
@@ -245,11 +246,8 @@ void TestTaskDatabase::openFailures()
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
     const QString path = m_dir.filePath(QStringLiteral("bad%1.dat").arg(++m_fileNumber));
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    if (!content.isEmpty())
+        m_dir.writeFile(path, content);
     TaskDatabase db;
     try {
         db.open(path);
