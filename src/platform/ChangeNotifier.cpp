@@ -85,6 +85,31 @@ QByteArray RealPath(const QByteArray& path)
     return result;
 }
 
+// Where `folder` lies in the tree rooted at `root`, spelled from the root:
+// the nearest ancestor of its real path that is the root folder itself (the
+// same device and inode) gives the place. Empty when it is not in the tree.
+QByteArray PlaceInTree(const QByteArray& root, const QByteArray& folder)
+{
+    struct stat rootStat;
+    const QByteArray real = RealPath(folder);
+    if (real.isEmpty() || ::stat(root.constData(), &rootStat) != 0)
+        return {};
+    QByteArray ancestor = real;
+    for (;;) {
+        struct stat st;
+        if (::stat(ancestor.constData(), &st) == 0 && st.st_dev == rootStat.st_dev &&
+            st.st_ino == rootStat.st_ino) {
+            if (ancestor.size() == real.size())
+                return root;
+            return JoinName(root, real.mid(ancestor == "/" ? 1 : ancestor.size() + 1));
+        }
+        if (ancestor == "/")
+            return {};
+        const qsizetype slash = ancestor.lastIndexOf('/');
+        ancestor = slash <= 0 ? QByteArray("/") : ancestor.left(slash);
+    }
+}
+
 } // namespace
 
 ChangeNotifier::ChangeNotifier() : m_buffer(kBufferSize)
@@ -138,19 +163,12 @@ void ChangeNotifier::setIgnoredSubtree(int tree, const QByteArray& folder)
     if (!folder.isEmpty()) {
         const QByteArray clean = CleanFolder(folder);
         ignored.append(clean);
-        // The folder may be spelled through a link or differently from the
-        // root; its place below the real root names it as the tree sees it.
-        const QByteArray realFolder = RealPath(clean);
-        const QByteArray realRoot = RealPath(t.root);
-        if (!realFolder.isEmpty() && !realRoot.isEmpty() && IsAtOrBelow(realFolder, realRoot)) {
-            QByteArray mapped = t.root;
-            if (realFolder.size() > realRoot.size()) {
-                const QByteArray rest = realFolder.mid(realRoot == "/" ? 1 : realRoot.size() + 1);
-                mapped = JoinName(t.root, rest);
-            }
-            if (mapped != clean)
-                ignored.append(mapped);
-        }
+        // The folder may be spelled through a link, or reached through a
+        // bind mount: its place in the tree is found by the folders
+        // themselves and named as the tree spells it.
+        const QByteArray mapped = PlaceInTree(t.root, clean);
+        if (!mapped.isEmpty() && mapped != clean)
+            ignored.append(mapped);
     }
 
     if (ignored == t.ignored)

@@ -9,7 +9,7 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
-#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 namespace tarnwick {
@@ -21,14 +21,6 @@ struct WatchPair
     QString taskId;
     QString folder;
 };
-
-// `inner` at or below `outer`, both as absolute clean paths.
-bool isAtOrBelow(const QString& inner, const QString& outer)
-{
-    const QString a = QDir::cleanPath(inner);
-    const QString b = QDir::cleanPath(outer);
-    return a == b || a.startsWith(b.endsWith(u'/') ? b : b + u'/');
-}
 
 } // namespace
 
@@ -82,25 +74,44 @@ void TMonitorDirThread::Execute()
         if (tree < 0)
             continue;
         treeTask.insert(tree, pair.taskId);
+        // The notifier finds the target below the source by the folders
+        // themselves, however either is spelled (links, bind mounts).
         const QString target = targets.value(pair.taskId);
-        if (!target.isEmpty() && isAtOrBelow(target, pair.folder))
-            notifier.setIgnoredSubtree(tree, QFile::encodeName(QDir::cleanPath(target)));
+        if (!target.isEmpty())
+            notifier.setIgnoredSubtree(tree, QFile::encodeName(target));
     }
 
+    // Tasks with a change not yet served by a run that started after it.
+    QStringList pending;
     while (!Terminated()) {
-        const QList<int> changed = notifier.wait(kPassMs);
-        QStringList started;
-        for (int tree : changed) {
-            const QString taskId = treeTask.value(tree);
-            if (taskId.isEmpty() || started.contains(taskId))
-                continue;
-            if (Terminated())
-                break;
-            started << taskId;
-            Synchronize([&] { m_host.startTaskIfIdle(taskId); });
-            if (!SleepUnlessTerminated(500))
-                break;
+        QList<int> changed = notifier.wait(kPassMs);
+        if (!changed.isEmpty()) {
+            // One change is often several events (create, write, close):
+            // gather the rest of them for a pass before starting anything,
+            // so they start one run, not two.
+            QElapsedTimer gathering;
+            gathering.start();
+            for (qint64 left = kPassMs; left > 0 && !Terminated();
+                 left = kPassMs - gathering.elapsed())
+                changed += notifier.wait(static_cast<int>(left));
         }
+        for (int tree : std::as_const(changed)) {
+            const QString taskId = treeTask.value(tree);
+            if (!taskId.isEmpty() && !pending.contains(taskId))
+                pending << taskId;
+        }
+        // A task that is running when its change comes runs once more after
+        // that run has ended: its walk may have passed the change already.
+        QStringList waiting;
+        for (const QString& taskId : std::as_const(pending)) {
+            if (Terminated())
+                return;
+            WatcherHost::StartResult result = WatcherHost::StartResult::Refused;
+            Synchronize([&] { result = m_host.startTaskIfIdle(taskId); });
+            if (result != WatcherHost::StartResult::Started)
+                waiting << taskId;
+        }
+        pending = waiting;
     }
 }
 

@@ -1,7 +1,9 @@
 // The change monitor: a new file deep below a watched source starts its
 // task even with subfolders off, reading starts nothing while a write in the
-// same folder does, changes in two folders of one task start one run, and a
-// target inside the source does not start its task again.
+// same folder does, changes in two folders of one task start one run, one
+// write starts one run, a change during a run starts one more after it, and
+// a target inside the source (however it is spelled) does not start its
+// task again.
 #include "FakeWatcherHost.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
@@ -37,6 +39,9 @@ private slots:
     void deepNewFileStartsRun();
     void readingStartsNothing();
     void twoFoldersOfOneTaskStartOneRun();
+    void oneWriteStartsOneRun();
+    void changeDuringRunStartsOneMoreAfterIt();
+    void ownWritesIntoTargetInsideSourceIgnored_data();
     void ownWritesIntoTargetInsideSourceIgnored();
     void noWatchedTaskStopsPromptly();
 };
@@ -109,10 +114,64 @@ void TestTMonitorDirThread::twoFoldersOfOneTaskStartOneRun()
     QCOMPARE(m_host->started, QStringList({"1"}));
 }
 
+void TestTMonitorDirThread::oneWriteStartsOneRun()
+{
+    // Create, write and close within a millisecond are several events of
+    // one change; each such change must start exactly one run.
+    const QString src = m_dir.makeDir(QStringLiteral("burst/src"));
+    AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("burst"), {{src, true}},
+            m_dir.makeDir(QStringLiteral("burst/dst")), 1);
+    m_host->runsEndAtOnce = true;
+    startMonitor();
+    for (int write = 1; write <= 4; ++write) {
+        QFile file(src + QStringLiteral("/file%1.txt").arg(write));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("content");
+        file.close();
+        QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() >= write; }, 3000));
+        QTest::qWait(1500);
+        QCOMPARE(m_host->started.size(), write);
+    }
+}
+
+void TestTMonitorDirThread::changeDuringRunStartsOneMoreAfterIt()
+{
+    const QString src = m_dir.makeDir(QStringLiteral("during/src"));
+    AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("during"), {{src, true}},
+            m_dir.makeDir(QStringLiteral("during/dst")), 1);
+    startMonitor();
+    m_dir.writeFile(src + QStringLiteral("/first.txt"));
+    QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 1; }, 3000));
+    // The run is still going when the next change comes: it may have walked
+    // past it, so the task runs once more when that run has ended.
+    m_dir.writeFile(src + QStringLiteral("/second.txt"));
+    QTest::qWait(1500);
+    QCOMPARE(m_host->started.size(), 1);
+    m_host->running.clear();
+    QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 2; }, 3000));
+    m_host->running.clear();
+    QTest::qWait(1500);
+    QCOMPARE(m_host->started, QStringList({"1", "1"}));
+}
+
+void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("target spelled inside the source") << false;
+    QTest::newRow("target spelled through a link outside the source") << true;
+}
+
 void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored()
 {
-    const QString src = m_dir.makeDir(QStringLiteral("inside/src"));
-    const QString target = m_dir.makeDir(QStringLiteral("inside/src/mirror"));
+    QFETCH(bool, throughLink);
+    const QString base = throughLink ? QStringLiteral("linked") : QStringLiteral("inside");
+    const QString src = m_dir.makeDir(base + QStringLiteral("/src"));
+    QString target = m_dir.makeDir(base + QStringLiteral("/src/mirror"));
+    if (throughLink) {
+        const QString link = m_dir.filePath(base + QStringLiteral("/mirror-link"));
+        QVERIFY(QFile::link(target, link));
+        target = link;
+    }
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("inside"), {{src, true}}, target, 1);
     startMonitor();
     m_dir.writeFile(target + QStringLiteral("/copied.txt"));

@@ -19,6 +19,7 @@ public:
 
     tarnwick::TaskDatabase& watcherDatabase() override { return db; }
     QSet<QString> refused; // tasks whose runs cannot be made
+    bool runsEndAtOnce = false; // a started task is not left running
     QSet<QString> dateMemory;
 
     StartResult startTaskIfIdle(const QString& taskId) override
@@ -28,7 +29,8 @@ public:
             return StartResult::AlreadyRunning;
         if (refused.contains(taskId))
             return StartResult::Refused;
-        running.insert(taskId);
+        if (!runsEndAtOnce)
+            running.insert(taskId);
         started << taskId;
         return StartResult::Started;
     }
