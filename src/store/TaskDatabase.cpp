@@ -8,6 +8,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -22,41 +23,55 @@ QString engineMessage(sqlite3* db)
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
+// An engine failure on the file at `path`: the message names the file and
+// keeps the engine's own text, so a person can tell which file is meant.
+StoreError engineFailure(const QString& path, const QString& engineText)
+{
+    return StoreError(QStringLiteral("%1: %2").arg(path, engineText));
+}
+
 // Runs one or more statements that give no rows.
-void exec(sqlite3* db, const QByteArray& sql)
+void exec(sqlite3* db, const QString& path, const QByteArray& sql)
 {
     char* error = nullptr;
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        QString message = error ? QString::fromUtf8(error) : engineMessage(db);
+        const QString message = error ? QString::fromUtf8(error) : engineMessage(db);
         sqlite3_free(error);
-        throw StoreError(message);
+        throw engineFailure(path, message);
     }
 }
 
-// Opens and keys a connection. With `create` a missing file is made.
-sqlite3* openKeyed(const QString& path, bool create)
+// Why opening the file at `path` failed, told in words that name the file.
+StoreError openFailure(const QString& path, const QString& engineText)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return StoreError(QStringLiteral("no task database at %1 (%2)").arg(path, engineText),
+                          StoreError::Kind::NoDatabaseFile);
+    return StoreError(
+        QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
+}
+
+// Opens and keys a connection with `flags`. On failure returns nullptr and
+// the engine's own text in `engineText`.
+sqlite3* openKeyed(const QString& path, int flags, QString& engineText)
 {
     sqlite3* db = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
-    if (create)
-        flags |= SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        QString message = engineMessage(db);
-        sqlite3_close(db);
-        throw StoreError(message);
-    }
-    try {
-        exec(db, QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';");
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) == SQLITE_OK) {
+        const QByteArray key = QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';";
         // Reading the schema is what proves the key: a wrong key or a file
         // that is no database fails here with the engine's own message.
-        exec(db, "SELECT count(*) FROM sqlite_master;");
-    } catch (...) {
-        sqlite3_close(db);
-        throw;
+        if (sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) ==
+                SQLITE_OK) {
+            sqlite3_busy_timeout(db, kBusyTimeoutMs);
+            return db;
+        }
     }
-    return db;
+    engineText = engineMessage(db);
+    sqlite3_close(db);
+    return nullptr;
 }
 
 QVariant columnValue(sqlite3_stmt* stmt, int i)
@@ -85,12 +100,15 @@ TaskDatabase::~TaskDatabase()
 void TaskDatabase::open(const QString& path)
 {
     close();
-    m_db = openKeyed(path, false);
+    QString engineText;
+    m_db = openKeyed(path, SQLITE_OPEN_READWRITE, engineText);
+    if (!m_db)
+        throw openFailure(path, engineText);
     m_path = path;
     // WAL lets the window and a command-line run share the file. A file
     // that cannot switch (read-only medium) still works in its own mode.
     try {
-        exec(m_db, "PRAGMA journal_mode = WAL;");
+        exec(m_db, m_path, "PRAGMA journal_mode = WAL;");
     } catch (const StoreError&) {
     }
 }
@@ -108,19 +126,25 @@ void TaskDatabase::execute(const QString& statement)
 {
     if (!m_db)
         throw StoreError(QStringLiteral("The task database is not open"));
-    exec(m_db, statement.toUtf8());
+    exec(m_db, m_path, statement.toUtf8());
 }
 
 void CreateTaskDatabase(const QString& path)
 {
     if (QFile::exists(path))
         throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
-    sqlite3* db = openKeyed(path, true);
+    QString engineText;
+    sqlite3* db = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, engineText);
+    if (!db) {
+        QFile::remove(path);
+        throw StoreError(
+            QStringLiteral("cannot make the task database %1: %2").arg(path, engineText));
+    }
     try {
-        exec(db, "BEGIN;");
-        exec(db, sql::CreateSchema);
-        exec(db, "COMMIT;");
-        exec(db, "PRAGMA journal_mode = WAL;");
+        exec(db, path, "BEGIN;");
+        exec(db, path, sql::CreateSchema);
+        exec(db, path, "COMMIT;");
+        exec(db, path, "PRAGMA journal_mode = WAL;");
     } catch (...) {
         sqlite3_close(db);
         QFile::remove(path);
@@ -217,9 +241,10 @@ void RunQuery(TaskQuery& query, const QString& statement)
         throw StoreError(QStringLiteral("The task database is not open"));
     const QByteArray sql = statement.toUtf8();
     sqlite3_stmt* stmt = nullptr;
+    const QString& path = query.database().path();
     if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr) !=
         SQLITE_OK)
-        throw StoreError(engineMessage(db));
+        throw engineFailure(path, engineMessage(db));
     const int columns = sqlite3_column_count(stmt);
     for (int i = 0; i < columns; ++i)
         query.m_columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
@@ -232,10 +257,10 @@ void RunQuery(TaskQuery& query, const QString& statement)
         query.m_rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        QString message = engineMessage(db);
+        const QString message = engineMessage(db);
         sqlite3_finalize(stmt);
         query.close();
-        throw StoreError(message);
+        throw engineFailure(path, message);
     }
     sqlite3_finalize(stmt);
 }

@@ -28,16 +28,17 @@ public:
     TaskDatabase& operator=(const TaskDatabase&) = delete;
 
     // Closes the connection if open, then opens the existing file at `path`
-    // with the key, WAL and a busy timeout. Raises StoreError with the
-    // engine's message when the file is missing, the key is wrong or the
-    // file is not a database.
+    // with the key, WAL and a busy timeout. Raises StoreError naming the
+    // file, with the engine's message, when the file is missing (kind
+    // NoDatabaseFile), the key is wrong or the file is not a database.
     void open(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     const QString& path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
 
-    // Runs statements that give no rows; raises StoreError on failure.
+    // Runs statements that give no rows; raises StoreError on failure, its
+    // message the file's path and the engine's text.
     void execute(const QString& statement);
 
 private:

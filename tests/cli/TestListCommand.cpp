@@ -71,11 +71,15 @@ void TestListCommand::showsGroupsTasksAndCells()
 
 void TestListCommand::unopenableDatabase_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << QByteArray() << "unable to open database file";
+    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<QString>("message");    // %1: the database's path
+    QTest::newRow("missing") << QByteArray()
+                             << "tarnwick-cli list: no task database at %1 (unable to open "
+                                "database file); 'tarnwick-cli init' makes one\n";
     QTest::newRow("not a database")
-        << QByteArray(2048, 'z') << "file is encrypted or is not a database";
+        << QByteArray(2048, 'z')
+        << "tarnwick-cli list: cannot open the task database %1: file is encrypted or is not a "
+           "database\n";
 }
 
 void TestListCommand::unopenableDatabase()
@@ -83,14 +87,16 @@ void TestListCommand::unopenableDatabase()
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
     QTemporaryDir home, config;
+    const QString path = home.filePath(QStringLiteral("Tarnwick.dat"));
     if (!content.isEmpty()) {
-        QFile file(home.filePath(QStringLiteral("Tarnwick.dat")));
+        QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
     const CliResult result = RunCli({QStringLiteral("list")}, home.path(), config.path());
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QCOMPARE(result.err, message.arg(path));
+    QVERIFY(result.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestListCommand)

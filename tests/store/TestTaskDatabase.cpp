@@ -234,16 +234,22 @@ void TestTaskDatabase::refusesTextThatIsNoDateTime()
 void TestTaskDatabase::openFailures_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: no file at all
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << QByteArray() << QStringLiteral("unable to open database file");
+    QTest::addColumn<QString>("message");    // %1: the file's path
+    QTest::addColumn<StoreError::Kind>("kind");
+    QTest::newRow("missing") << QByteArray()
+                             << QStringLiteral("no task database at %1 (unable to open database file)")
+                             << StoreError::Kind::NoDatabaseFile;
     QTest::newRow("not a database")
-        << QByteArray(4096, 'x') << QStringLiteral("file is encrypted or is not a database");
+        << QByteArray(4096, 'x')
+        << QStringLiteral("cannot open the task database %1: file is encrypted or is not a database")
+        << StoreError::Kind::Other;
 }
 
 void TestTaskDatabase::openFailures()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
+    QFETCH(StoreError::Kind, kind);
     const QString path = m_dir.filePath(QStringLiteral("bad%1.dat").arg(++m_fileNumber));
     if (!content.isEmpty()) {
         QFile file(path);
@@ -255,7 +261,8 @@ void TestTaskDatabase::openFailures()
         db.open(path);
         QFAIL("opened");
     } catch (const StoreError& e) {
-        QCOMPARE(e.message(), message);
+        QCOMPARE(e.message(), message.arg(path));
+        QCOMPARE(e.kind(), kind);
     }
     QVERIFY(!db.isOpen());
     QCOMPARE(QFile::exists(path), !content.isEmpty());
@@ -340,8 +347,13 @@ void TestTaskDatabase::unknownColumnIsAnError()
     TaskQuery query(db);
     RunQuery(query, FillStatement(sql::SelectLastRunTime, {QStringLiteral("1")}));
     QVERIFY_THROWS_EXCEPTION(StoreError, query.text("NoSuchColumn"));
-    QVERIFY_THROWS_EXCEPTION(StoreError,
-                             RunQuery(query, QStringLiteral("select Nothing from Task")));
+    // The engine's failures name the file they are about.
+    try {
+        RunQuery(query, QStringLiteral("select Nothing from Task"));
+        QFAIL("ran");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.message(), db.path() + QStringLiteral(": no such column: Nothing"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTaskDatabase)
