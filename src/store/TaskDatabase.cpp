@@ -41,20 +41,31 @@ void exec(sqlite3* db, const QString& path, const QByteArray& sql)
     }
 }
 
+// Refuses a file that is there but holds no task database. Nothing was
+// written to it, and the message says so.
+StoreError notATaskDatabase(const QString& path, const QString& why)
+{
+    return StoreError(QStringLiteral("%1 is not a task database (%2); it was left as it is")
+                          .arg(path, why),
+                      StoreError::Kind::NotATaskDatabase);
+}
+
 // Why opening the file at `path` failed, told in words that name the file.
-StoreError openFailure(const QString& path, const QString& engineText)
+StoreError openFailure(const QString& path, int engineCode, const QString& engineText)
 {
     const QFileInfo info(path);
     if (!info.exists())
         return StoreError(QStringLiteral("no task database at %1 (%2)").arg(path, engineText),
                           StoreError::Kind::NoDatabaseFile);
+    if (engineCode == SQLITE_NOTADB)
+        return notATaskDatabase(path, engineText);
     return StoreError(
         QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
 }
 
 // Opens and keys a connection with `flags`. On failure returns nullptr and
-// the engine's own text in `engineText`.
-sqlite3* openKeyed(const QString& path, int flags, QString& engineText)
+// the engine's own code and text.
+sqlite3* openKeyed(const QString& path, int flags, int& engineCode, QString& engineText)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_FULLMUTEX,
@@ -69,9 +80,31 @@ sqlite3* openKeyed(const QString& path, int flags, QString& engineText)
             return db;
         }
     }
+    engineCode = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
     engineText = engineMessage(db);
     sqlite3_close(db);
     return nullptr;
+}
+
+// The first of the five tables that the keyed database `db` lacks, or an
+// empty text when all are there. Only reads.
+QString missingTable(sqlite3* db)
+{
+    static const char* const tables[] = {"TaskGroup", "Task", "SourceDir", "Exclude",
+                                         "TaskSchedule"};
+    for (const char* table : tables) {
+        const QByteArray sql =
+            QByteArray("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + table +
+            "';";
+        sqlite3_stmt* stmt = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+            found = sqlite3_step(stmt) == SQLITE_ROW;
+        sqlite3_finalize(stmt);
+        if (!found)
+            return QString::fromLatin1(table);
+    }
+    return QString();
 }
 
 QVariant columnValue(sqlite3_stmt* stmt, int i)
@@ -100,10 +133,25 @@ TaskDatabase::~TaskDatabase()
 void TaskDatabase::open(const QString& path)
 {
     close();
+    // The engine takes an empty file for an empty database and would write
+    // a header into it; what the user put there is not ours to change.
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() == 0)
+        throw notATaskDatabase(path, QStringLiteral("the file is empty"));
+
+    int engineCode = SQLITE_OK;
     QString engineText;
-    m_db = openKeyed(path, SQLITE_OPEN_READWRITE, engineText);
-    if (!m_db)
-        throw openFailure(path, engineText);
+    sqlite3* db = openKeyed(path, SQLITE_OPEN_READWRITE, engineCode, engineText);
+    if (!db)
+        throw openFailure(path, engineCode, engineText);
+    // Checked before anything below may write: a database of some other
+    // program keyed the same way is left as it is.
+    const QString missing = missingTable(db);
+    if (!missing.isEmpty()) {
+        sqlite3_close(db);
+        throw notATaskDatabase(path, QStringLiteral("it has no table %1").arg(missing));
+    }
+    m_db = db;
     m_path = path;
     // WAL lets the window and a command-line run share the file. A file
     // that cannot switch (read-only medium) still works in its own mode.
@@ -133,8 +181,10 @@ void CreateTaskDatabase(const QString& path)
 {
     if (QFile::exists(path))
         throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
+    int engineCode = SQLITE_OK;
     QString engineText;
-    sqlite3* db = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, engineText);
+    sqlite3* db =
+        openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, engineCode, engineText);
     if (!db) {
         QFile::remove(path);
         throw StoreError(

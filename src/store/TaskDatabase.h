@@ -30,7 +30,10 @@ public:
     // Closes the connection if open, then opens the existing file at `path`
     // with the key, WAL and a busy timeout. Raises StoreError naming the
     // file, with the engine's message, when the file is missing (kind
-    // NoDatabaseFile), the key is wrong or the file is not a database.
+    // NoDatabaseFile) or cannot be opened. A file that is not a task
+    // database (empty, another format, another key, without the five
+    // tables) is refused as NotATaskDatabase before anything is written:
+    // opening never changes a file that is not already a task database.
     void open(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }

@@ -5,7 +5,9 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,32 +73,49 @@ void TestListCommand::showsGroupsTasksAndCells()
 
 void TestListCommand::unopenableDatabase_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<bool>("present");       // false: no file at all
+    QTest::addColumn<QByteArray>("content"); // the file's bytes
     QTest::addColumn<QString>("message");    // %1: the database's path
-    QTest::newRow("missing") << QByteArray()
+    QTest::newRow("missing") << false << QByteArray()
                              << "tarnwick-cli list: no task database at %1 (unable to open "
                                 "database file); 'tarnwick-cli init' makes one\n";
+    QTest::newRow("empty file") << true << QByteArray()
+                                << "tarnwick-cli list: %1 is not a task database (the file is "
+                                   "empty); it was left as it is\n";
     QTest::newRow("not a database")
-        << QByteArray(2048, 'z')
-        << "tarnwick-cli list: cannot open the task database %1: file is encrypted or is not a "
-           "database\n";
+        << true << QByteArray(2048, 'z')
+        << "tarnwick-cli list: %1 is not a task database (file is encrypted or is not a "
+           "database); it was left as it is\n";
 }
 
 void TestListCommand::unopenableDatabase()
 {
+    QFETCH(bool, present);
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
     QTemporaryDir home, config;
     const QString path = home.filePath(QStringLiteral("Tarnwick.dat"));
-    if (!content.isEmpty()) {
+    const QDateTime stamp(QDate(2020, 1, 2), QTime(3, 4, 5));
+    if (present) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
     }
     const CliResult result = RunCli({QStringLiteral("list")}, home.path(), config.path());
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err, message.arg(path));
     QVERIFY(result.out.isEmpty());
+
+    // The file is as it was, and nothing was made beside it.
+    QCOMPARE(QFile::exists(path), present);
+    if (present) {
+        QCOMPARE(QFileInfo(path).size(), content.size());
+        QCOMPARE(QFileInfo(path).lastModified(), stamp);
+    }
+    QCOMPARE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             present ? QStringList{QStringLiteral("Tarnwick.dat")} : QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestListCommand)

@@ -5,6 +5,8 @@
 #include "store/TaskDatabase.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -233,29 +235,68 @@ void TestTaskDatabase::refusesTextThatIsNoDateTime()
 
 void TestTaskDatabase::openFailures_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<bool>("present");       // false: no file at all
+    QTest::addColumn<QByteArray>("content"); // the file's bytes, or
+    QTest::addColumn<QByteArray>("script");  // what the sqlcipher shell makes it with
     QTest::addColumn<QString>("message");    // %1: the file's path
     QTest::addColumn<StoreError::Kind>("kind");
-    QTest::newRow("missing") << QByteArray()
+    const QString notOne =
+        QStringLiteral("%1 is not a task database (%2); it was left as it is");
+    QTest::newRow("missing") << false << QByteArray() << QByteArray()
                              << QStringLiteral("no task database at %1 (unable to open database file)")
                              << StoreError::Kind::NoDatabaseFile;
+    QTest::newRow("empty file") << true << QByteArray() << QByteArray()
+                                << notOne.arg(QStringLiteral("%1"),
+                                              QStringLiteral("the file is empty"))
+                                << StoreError::Kind::NotATaskDatabase;
     QTest::newRow("not a database")
-        << QByteArray(4096, 'x')
-        << QStringLiteral("cannot open the task database %1: file is encrypted or is not a database")
-        << StoreError::Kind::Other;
+        << true << QByteArray(4096, 'x') << QByteArray()
+        << notOne.arg(QStringLiteral("%1"), QStringLiteral("file is encrypted or is not a database"))
+        << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("other key")
+        << true << QByteArray() << QByteArray("PRAGMA key = 'other'; CREATE TABLE Task (x);")
+        << notOne.arg(QStringLiteral("%1"), QStringLiteral("file is encrypted or is not a database"))
+        << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("no key") << true << QByteArray() << QByteArray("CREATE TABLE Task (x);")
+                            << notOne.arg(QStringLiteral("%1"),
+                                          QStringLiteral("file is encrypted or is not a database"))
+                            << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("other tables")
+        << true << QByteArray()
+        << QByteArray("PRAGMA key = '27190436'; CREATE TABLE TaskGroup (x); CREATE TABLE Task (x);")
+        << notOne.arg(QStringLiteral("%1"), QStringLiteral("it has no table SourceDir"))
+        << StoreError::Kind::NotATaskDatabase;
 }
 
 void TestTaskDatabase::openFailures()
 {
+    QFETCH(bool, present);
     QFETCH(QByteArray, content);
+    QFETCH(QByteArray, script);
     QFETCH(QString, message);
     QFETCH(StoreError::Kind, kind);
     const QString path = m_dir.filePath(QStringLiteral("bad%1.dat").arg(++m_fileNumber));
-    if (!content.isEmpty()) {
+    if (!script.isEmpty()) {
+        QProcess shell;
+        shell.start(QStringLiteral("sqlcipher"), {path});
+        shell.write(script);
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished());
+        QCOMPARE(shell.exitCode(), 0);
+    } else if (present) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
+    QByteArray before;
+    const QDateTime stamp(QDate(2020, 1, 2), QTime(3, 4, 5));
+    if (present) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        before = file.readAll();
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+
     TaskDatabase db;
     try {
         db.open(path);
@@ -265,7 +306,18 @@ void TestTaskDatabase::openFailures()
         QCOMPARE(e.kind(), kind);
     }
     QVERIFY(!db.isOpen());
-    QCOMPARE(QFile::exists(path), !content.isEmpty());
+
+    // Opening made nothing and changed nothing: same bytes, same time, no
+    // journal beside it.
+    QCOMPARE(QFile::exists(path), present);
+    if (present) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(QFileInfo(path).lastModified(), stamp);
+    }
+    for (const char* side : {"-wal", "-shm", "-journal"})
+        QVERIFY2(!QFile::exists(path + QLatin1String(side)), side);
 }
 
 void TestTaskDatabase::createRefusesExistingFile()
