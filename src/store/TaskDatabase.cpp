@@ -12,6 +12,9 @@
 
 #include <stdexcept>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarnwick {
 
 namespace {
@@ -63,13 +66,13 @@ StoreError openFailure(const QString& path, int engineCode, const QString& engin
         QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
 }
 
-// Opens and keys a connection with `flags`. On failure returns nullptr and
-// the engine's own code and text.
-sqlite3* openKeyed(const QString& path, int flags, int& engineCode, QString& engineText)
+// Opens and keys a connection on `name` (a file name, or a URI when `flags`
+// say so). On failure returns nullptr and the engine's own code and text.
+sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& engineText)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) ==
+        SQLITE_OK) {
         const QByteArray key = QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';";
         // Reading the schema is what proves the key: a wrong key or a file
         // that is no database fails here with the engine's own message.
@@ -123,6 +126,38 @@ QVariant columnValue(sqlite3_stmt* stmt, int i)
     }
 }
 
+// Why the database at `path` cannot be changed, or an empty text when it
+// can. A file without its owner's write bit counts as read-only even for
+// root, who could write it anyway: the bit is the user's way of saying
+// "do not change this". The folder must take the engine's side files, and
+// side files left by someone else must be writable too.
+QString readOnlyReason(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    struct stat status = {};
+    if (::stat(file.constData(), &status) != 0)
+        return QString();
+    if (::access(file.constData(), W_OK) != 0 || (status.st_mode & S_IWUSR) == 0)
+        return QStringLiteral("the file has no write permission");
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("its folder is not writable");
+    for (const QLatin1StringView suffix : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
+        const QByteArray side = file + QByteArray(suffix.data(), suffix.size());
+        if (::access(side.constData(), F_OK) == 0 && ::access(side.constData(), W_OK) != 0)
+            return QStringLiteral("%1 beside it is not writable").arg(path + suffix);
+    }
+    return QString();
+}
+
+// The URI that opens `path` for reading only, as an immutable file: no
+// locks, no -wal or -shm made beside it. The engine of this generation
+// cannot read a WAL database read-only any other way without making them.
+QByteArray immutableUri(const QString& path)
+{
+    return "file:" + QFile::encodeName(path).toPercentEncoding("/") + "?immutable=1";
+}
+
 } // namespace
 
 TaskDatabase::~TaskDatabase()
@@ -130,7 +165,7 @@ TaskDatabase::~TaskDatabase()
     close();
 }
 
-void TaskDatabase::open(const QString& path)
+void TaskDatabase::open(const QString& path, OpenFor purpose)
 {
     close();
     // The engine takes an empty file for an empty database and would write
@@ -139,9 +174,34 @@ void TaskDatabase::open(const QString& path)
     if (info.isFile() && info.size() == 0)
         throw notATaskDatabase(path, QStringLiteral("the file is empty"));
 
+    // Opened read-write, a file that cannot be written would still get -wal
+    // and -shm files beside it, with its own read-only mode, and they would
+    // then keep every later open from working. So a read-only database is
+    // refused for changes and read as an immutable file otherwise.
+    const QString readOnly = info.isFile() ? readOnlyReason(path) : QString();
+    if (!readOnly.isEmpty()) {
+        if (purpose == OpenFor::Changes)
+            throw StoreError(QStringLiteral("%1 is read-only (%2); it can be read but not changed")
+                                 .arg(path, readOnly),
+                             StoreError::Kind::ReadOnly);
+        // Read that way, changes still waiting in the -wal file would be
+        // missed: say so rather than show stale tasks.
+        const QString wal = path + QStringLiteral("-wal");
+        if (QFileInfo(wal).size() > 0)
+            throw StoreError(QStringLiteral("%1 is read-only (%2), and changes not yet written "
+                                            "into it wait in %3; it can be read once it is "
+                                            "writable")
+                                 .arg(path, readOnly, wal),
+                             StoreError::Kind::ReadOnly);
+    }
+
     int engineCode = SQLITE_OK;
     QString engineText;
-    sqlite3* db = openKeyed(path, SQLITE_OPEN_READWRITE, engineCode, engineText);
+    sqlite3* db =
+        readOnly.isEmpty()
+            ? openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE, engineCode, engineText)
+            : openKeyed(immutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, engineCode,
+                        engineText);
     if (!db)
         throw openFailure(path, engineCode, engineText);
     // Checked before anything below may write: a database of some other
@@ -153,6 +213,9 @@ void TaskDatabase::open(const QString& path)
     }
     m_db = db;
     m_path = path;
+    m_readOnly = !readOnly.isEmpty();
+    if (m_readOnly)
+        return;
     // WAL lets the window and a command-line run share the file. A file
     // that cannot switch (read-only medium) still works in its own mode.
     try {
@@ -168,6 +231,7 @@ void TaskDatabase::close()
         m_db = nullptr;
     }
     m_path.clear();
+    m_readOnly = false;
 }
 
 void TaskDatabase::execute(const QString& statement)
@@ -183,8 +247,8 @@ void CreateTaskDatabase(const QString& path)
         throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
     int engineCode = SQLITE_OK;
     QString engineText;
-    sqlite3* db =
-        openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, engineCode, engineText);
+    sqlite3* db = openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            engineCode, engineText);
     if (!db) {
         QFile::remove(path);
         throw StoreError(
@@ -203,9 +267,9 @@ void CreateTaskDatabase(const QString& path)
     sqlite3_close(db);
 }
 
-void OpenTaskDatabase(TaskDatabase& db)
+void OpenTaskDatabase(TaskDatabase& db, TaskDatabase::OpenFor purpose)
 {
-    db.open(TaskDatabasePath());
+    db.open(TaskDatabasePath(), purpose);
 }
 
 void TaskQuery::close()

@@ -4,12 +4,16 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace tarnwick;
 
@@ -37,6 +41,8 @@ private slots:
     void refusesTextThatIsNoDateTime();
     void openFailures_data();
     void openFailures();
+    void readOnlyDatabase();
+    void readOnlyWithChangesInWal();
     void createRefusesExistingFile();
     void duplicateTaskIdFails();
     void transactionRollsBackOnFailure();
@@ -318,6 +324,105 @@ void TestTaskDatabase::openFailures()
     }
     for (const char* side : {"-wal", "-shm", "-journal"})
         QVERIFY2(!QFile::exists(path + QLatin1String(side)), side);
+}
+
+// What a file and its folder hold, to show that opening changed nothing.
+static QString FolderState(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unreadable");
+    const QFileInfo info(path);
+    return QString::fromLatin1(
+               QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()) +
+           u' ' + info.lastModified().toString(Qt::ISODateWithMs) + u' ' +
+           QDir(info.absolutePath()).entryList(QDir::Files | QDir::Hidden).join(u',');
+}
+
+void TestTaskDatabase::readOnlyDatabase()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    {
+        TaskDatabase db;
+        db.open(path);
+        TaskQuery query(db);
+        RunStatement(
+            query, FillStatement(sql::InsertGroup, {QStringLiteral("5"), QStringLiteral("kept")}));
+    }
+    // Without the owner's write bit the file is read-only, for root too.
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString before = FolderState(path);
+
+    TaskDatabase db;
+    try {
+        db.open(path);
+        QFAIL("opened for changes");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.message(), QStringLiteral("%1 is read-only (the file has no write permission); "
+                                             "it can be read but not changed")
+                                  .arg(path));
+        QCOMPARE(e.kind(), StoreError::Kind::ReadOnly);
+    }
+    QVERIFY(!db.isOpen());
+
+    db.open(path, TaskDatabase::OpenFor::Reading);
+    QVERIFY(db.isReadOnly());
+    TaskQuery query(db);
+    RunQuery(query, QString::fromLatin1(sql::SelectGroups));
+    QCOMPARE(query.text("Name"), QStringLiteral("kept"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, RunStatement(query, FillStatement(sql::DeleteGroup,
+                                                                           {QStringLiteral("5")})));
+    db.close();
+    QCOMPARE(FolderState(path), before);
+
+    // Writable again, it opens for changes as before.
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::ReadOther));
+    db.open(path, TaskDatabase::OpenFor::Reading);
+    QVERIFY(!db.isReadOnly());
+    db.open(path);
+    RunStatement(query, FillStatement(sql::DeleteGroup, {QStringLiteral("5")}));
+    RunQuery(query, QString::fromLatin1(sql::SelectGroups));
+    QVERIFY(query.eof());
+}
+
+void TestTaskDatabase::readOnlyWithChangesInWal()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    // A writer still open keeps its change in the -wal file.
+    auto writer = std::make_unique<TaskDatabase>();
+    writer->open(path);
+    TaskQuery writes(*writer);
+    RunStatement(writes,
+                 FillStatement(sql::InsertGroup, {QStringLiteral("6"), QStringLiteral("new")}));
+    QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    TaskDatabase reader;
+    try {
+        reader.open(path, TaskDatabase::OpenFor::Reading);
+        QFAIL("read without the waiting change");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.message(),
+                 QStringLiteral("%1 is read-only (the file has no write permission), and changes "
+                                "not yet written into it wait in %1-wal; it can be read once it "
+                                "is writable")
+                     .arg(path));
+        QCOMPARE(e.kind(), StoreError::Kind::ReadOnly);
+    }
+
+    // The writer's close folds the change in; then the reader sees it.
+    writer.reset();
+    QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+    reader.open(path, TaskDatabase::OpenFor::Reading);
+    QVERIFY(reader.isReadOnly());
+    TaskQuery reads(reader);
+    RunQuery(reads, QString::fromLatin1(sql::SelectGroups));
+    QCOMPARE(reads.text("Name"), QStringLiteral("new"));
 }
 
 void TestTaskDatabase::createRefusesExistingFile()
