@@ -14,7 +14,8 @@ class StoreError : public std::runtime_error
 public:
     // Why a task database could not be opened, for callers that add advice
     // of their own (the command line tells how to make a missing one).
-    enum class Kind {
+    enum class Kind
+    {
         Other,
         NoDatabaseFile,   // nothing at the path
         NotATaskDatabase, // a file, but not a task database (or a wrong key)

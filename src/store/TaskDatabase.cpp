@@ -48,9 +48,9 @@ void exec(sqlite3* db, const QString& path, const QByteArray& sql)
 // written to it, and the message says so.
 StoreError notATaskDatabase(const QString& path, const QString& why)
 {
-    return StoreError(QStringLiteral("%1 is not a task database (%2); it was left as it is")
-                          .arg(path, why),
-                      StoreError::Kind::NotATaskDatabase);
+    return StoreError(
+        QStringLiteral("%1 is not a task database (%2); it was left as it is").arg(path, why),
+        StoreError::Kind::NotATaskDatabase);
 }
 
 // Why opening the file at `path` failed, told in words that name the file.
@@ -62,8 +62,7 @@ StoreError openFailure(const QString& path, int engineCode, const QString& engin
                           StoreError::Kind::NoDatabaseFile);
     if (engineCode == SQLITE_NOTADB)
         return notATaskDatabase(path, engineText);
-    return StoreError(
-        QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
+    return StoreError(QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
 }
 
 // Opens and keys a connection on `name` (a file name, or a URI when `flags`

@@ -24,7 +24,11 @@ class TaskDatabase
 public:
     // What a connection is for. One that only reads takes a read-only
     // database read-only; one that may change rows refuses it.
-    enum class OpenFor { Changes, Reading };
+    enum class OpenFor
+    {
+        Changes,
+        Reading
+    };
 
     TaskDatabase() = default;
     ~TaskDatabase();

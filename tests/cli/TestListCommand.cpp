@@ -165,9 +165,9 @@ void TestListCommand::readOnlyDatabase()
         TaskDatabase db;
         db.open(path);
         TaskQuery q(db);
-        RunStatement(q, FillStatement(sql::InsertTask,
-                                      {QStringLiteral("1"), QStringLiteral("AllTask"),
-                                       QStringLiteral("mirror"), src, dst, qint64(0)}));
+        RunStatement(
+            q, FillStatement(sql::InsertTask, {QStringLiteral("1"), QStringLiteral("AllTask"),
+                                               QStringLiteral("mirror"), src, dst, qint64(0)}));
         RunStatement(q, FillStatement(sql::InsertSource, {QStringLiteral("1"), src, qint64(1)}));
         RunStatement(q, FillStatement(sql::InsertManualRow,
                                       {QStringLiteral("1"), QStringLiteral("2020-01-01")}));

@@ -15,8 +15,8 @@ struct CliResult
 };
 
 // Runs `program` with `args` as tarnwick-cli would be run.
-inline CliResult RunCliProgram(const QString& program, const QStringList& args,
-                               const QString& home, const QString& configHome, int timeoutMs)
+inline CliResult RunCliProgram(const QString& program, const QStringList& args, const QString& home,
+                               const QString& configHome, int timeoutMs)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -48,11 +48,10 @@ inline CliResult RunCli(const QStringList& args, const QString& home, const QStr
 inline CliResult RunCliAsNobody(const QStringList& args, const QString& home,
                                 const QString& configHome, int timeoutMs = 60000)
 {
-    return RunCliProgram(QStringLiteral("setpriv"),
-                         QStringList{QStringLiteral("--reuid=nobody"),
-                                     QStringLiteral("--regid=nogroup"),
-                                     QStringLiteral("--clear-groups"),
-                                     qEnvironmentVariable("TARNWICK_CLI")} +
-                             args,
-                         home, configHome, timeoutMs);
+    return RunCliProgram(
+        QStringLiteral("setpriv"),
+        QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                    QStringLiteral("--clear-groups"), qEnvironmentVariable("TARNWICK_CLI")} +
+            args,
+        home, configHome, timeoutMs);
 }
