@@ -59,14 +59,17 @@ QString ListCommand::help() const
     return QStringLiteral("Usage: tarnwick-cli list\n"
                           "\n"
                           "Shows every task group with its tasks, then the tasks in no group:\n"
-                          "ID, name, start mode, last run, next run, source and target.\n");
+                          "ID, name, start mode, last run, next run, source and target.\n"
+                          "A Tarnwick.dat without write permission is read as it is; nothing\n"
+                          "is made beside it.\n");
 }
 
 int ListCommand::run(const QStringList& args)
 {
     ExpectNoArguments(name(), args);
     TaskDatabase db;
-    OpenTaskDatabase(db);
+    // Listing only reads, so a read-only database is shown all the same.
+    OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
 
     const QList<TaskGroupRow> groups = ReadTaskGroups(db);
     QSet<QString> grouped;

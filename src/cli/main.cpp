@@ -66,7 +66,10 @@ int main(int argc, char* argv[])
                   QStringLiteral("tarnwick-cli: %1\n").arg(QString::fromStdString(e.what())));
             return kExitUsage;
         } catch (const tarnwick::StoreError& e) {
-            Print(stderr, QStringLiteral("tarnwick-cli %1: %2\n").arg(name, e.message()));
+            QString message = e.message();
+            if (e.kind() == tarnwick::StoreError::Kind::NoDatabaseFile)
+                message += QStringLiteral("; 'tarnwick-cli init' makes one");
+            Print(stderr, QStringLiteral("tarnwick-cli %1: %2\n").arg(name, message));
             return kExitFailure;
         }
     }

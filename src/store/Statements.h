@@ -11,7 +11,15 @@ inline constexpr char DatabaseKey[] = "27190436";
 
 // The schema of an empty task database. UNIQUE identifiers make a clash fail
 // loudly instead of merging two tasks' rows; the CHECKs refuse a text that
-// is not a date-time, as a date-time column would.
+// is not a date-time, as a date-time column would. They take exactly the
+// three stored forms that DateTimeFromText reads back (yyyy-MM-dd,
+// yyyy-MM-dd HH:mm:ss, HH:mm:ss) and NULL: datetime() alone would also let
+// in "now", "2030-01-01 09:00", a 'T', a Julian day number, February 30 and
+// 24:00:00, which the program then cannot read. GLOB fixes the shape; the
+// '+0' modifier makes the engine normalise the value, so a day or time that
+// does not exist comes back different (or NULL, hence IS: a CHECK that
+// comes out NULL passes) and is refused. Year 0 exists for the engine but
+// not for the program. A file made before keeps its schema.
 inline constexpr char CreateSchema[] =
     "CREATE TABLE TaskGroup (TaskGroupID TEXT UNIQUE, Name TEXT);"
     "CREATE TABLE Task (TaskID TEXT UNIQUE, TaskGroupID TEXT, TaskName TEXT,"
@@ -21,8 +29,22 @@ inline constexpr char CreateSchema[] =
     " type INTEGER, stype INTEGER, sstype INTEGER, value TEXT, EndDate TEXT);"
     "CREATE TABLE TaskSchedule (TaskSchID INTEGER PRIMARY KEY AUTOINCREMENT,"
     " TaskID TEXT, ScheduleType INTEGER, value INTEGER, withweek TEXT, StartTime TEXT,"
-    " LastRunTime TEXT CHECK (LastRunTime IS NULL OR datetime(LastRunTime) IS NOT NULL),"
-    " NextRunTime TEXT CHECK (NextRunTime IS NULL OR datetime(NextRunTime) IS NOT NULL));"
+    " LastRunTime TEXT CHECK (LastRunTime IS NULL"
+    "  OR (LastRunTime GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]'"
+    "      AND LastRunTime NOT GLOB '0000*' AND date(LastRunTime, '+0 days') IS LastRunTime)"
+    "  OR (LastRunTime GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
+    "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'"
+    "      AND LastRunTime NOT GLOB '0000*' AND datetime(LastRunTime, '+0 seconds') IS LastRunTime)"
+    "  OR (LastRunTime GLOB '[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'"
+    "      AND time(LastRunTime, '+0 seconds') IS LastRunTime)),"
+    " NextRunTime TEXT CHECK (NextRunTime IS NULL"
+    "  OR (NextRunTime GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]'"
+    "      AND NextRunTime NOT GLOB '0000*' AND date(NextRunTime, '+0 days') IS NextRunTime)"
+    "  OR (NextRunTime GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
+    "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'"
+    "      AND NextRunTime NOT GLOB '0000*' AND datetime(NextRunTime, '+0 seconds') IS NextRunTime)"
+    "  OR (NextRunTime GLOB '[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'"
+    "      AND time(NextRunTime, '+0 seconds') IS NextRunTime)));"
     "CREATE INDEX SourceDirTask ON SourceDir(TaskID);"
     "CREATE INDEX ExcludeTask ON Exclude(TaskID);"
     "CREATE INDEX TaskScheduleTask ON TaskSchedule(TaskID);";

@@ -12,14 +12,26 @@ namespace tarnwick {
 class StoreError : public std::runtime_error
 {
 public:
-    explicit StoreError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    // Why a task database could not be opened, for callers that add advice
+    // of their own (the command line tells how to make a missing one).
+    enum class Kind
+    {
+        Other,
+        NoDatabaseFile,   // nothing at the path
+        NotATaskDatabase, // a file, but not a task database (or a wrong key)
+        ReadOnly,         // a task database that cannot be changed
+    };
+
+    explicit StoreError(const QString& message, Kind kind = Kind::Other)
+        : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind)
     {
     }
     const QString& message() const { return m_message; }
+    Kind kind() const { return m_kind; }
 
 private:
     QString m_message;
+    Kind m_kind;
 };
 
 } // namespace tarnwick

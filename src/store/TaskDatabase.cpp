@@ -8,8 +8,12 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -22,41 +26,87 @@ QString engineMessage(sqlite3* db)
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
+// An engine failure on the file at `path`: the message names the file and
+// keeps the engine's own text, so a person can tell which file is meant.
+StoreError engineFailure(const QString& path, const QString& engineText)
+{
+    return StoreError(QStringLiteral("%1: %2").arg(path, engineText));
+}
+
 // Runs one or more statements that give no rows.
-void exec(sqlite3* db, const QByteArray& sql)
+void exec(sqlite3* db, const QString& path, const QByteArray& sql)
 {
     char* error = nullptr;
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        QString message = error ? QString::fromUtf8(error) : engineMessage(db);
+        const QString message = error ? QString::fromUtf8(error) : engineMessage(db);
         sqlite3_free(error);
-        throw StoreError(message);
+        throw engineFailure(path, message);
     }
 }
 
-// Opens and keys a connection. With `create` a missing file is made.
-sqlite3* openKeyed(const QString& path, bool create)
+// Refuses a file that is there but holds no task database. Nothing was
+// written to it, and the message says so.
+StoreError notATaskDatabase(const QString& path, const QString& why)
+{
+    return StoreError(
+        QStringLiteral("%1 is not a task database (%2); it was left as it is").arg(path, why),
+        StoreError::Kind::NotATaskDatabase);
+}
+
+// Why opening the file at `path` failed, told in words that name the file.
+StoreError openFailure(const QString& path, int engineCode, const QString& engineText)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return StoreError(QStringLiteral("no task database at %1 (%2)").arg(path, engineText),
+                          StoreError::Kind::NoDatabaseFile);
+    if (engineCode == SQLITE_NOTADB)
+        return notATaskDatabase(path, engineText);
+    return StoreError(QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
+}
+
+// Opens and keys a connection on `name` (a file name, or a URI when `flags`
+// say so). On failure returns nullptr and the engine's own code and text.
+sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& engineText)
 {
     sqlite3* db = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
-    if (create)
-        flags |= SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        QString message = engineMessage(db);
-        sqlite3_close(db);
-        throw StoreError(message);
-    }
-    try {
-        exec(db, QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';");
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    if (sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) ==
+        SQLITE_OK) {
+        const QByteArray key = QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';";
         // Reading the schema is what proves the key: a wrong key or a file
         // that is no database fails here with the engine's own message.
-        exec(db, "SELECT count(*) FROM sqlite_master;");
-    } catch (...) {
-        sqlite3_close(db);
-        throw;
+        if (sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) ==
+                SQLITE_OK) {
+            sqlite3_busy_timeout(db, kBusyTimeoutMs);
+            return db;
+        }
     }
-    return db;
+    engineCode = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
+    engineText = engineMessage(db);
+    sqlite3_close(db);
+    return nullptr;
+}
+
+// The first of the five tables that the keyed database `db` lacks, or an
+// empty text when all are there. Only reads.
+QString missingTable(sqlite3* db)
+{
+    static const char* const tables[] = {"TaskGroup", "Task", "SourceDir", "Exclude",
+                                         "TaskSchedule"};
+    for (const char* table : tables) {
+        const QByteArray sql =
+            QByteArray("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + table +
+            "';";
+        sqlite3_stmt* stmt = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+            found = sqlite3_step(stmt) == SQLITE_ROW;
+        sqlite3_finalize(stmt);
+        if (!found)
+            return QString::fromLatin1(table);
+    }
+    return QString();
 }
 
 QVariant columnValue(sqlite3_stmt* stmt, int i)
@@ -75,6 +125,38 @@ QVariant columnValue(sqlite3_stmt* stmt, int i)
     }
 }
 
+// Why the database at `path` cannot be changed, or an empty text when it
+// can. A file without its owner's write bit counts as read-only even for
+// root, who could write it anyway: the bit is the user's way of saying
+// "do not change this". The folder must take the engine's side files, and
+// side files left by someone else must be writable too.
+QString readOnlyReason(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    struct stat status = {};
+    if (::stat(file.constData(), &status) != 0)
+        return QString();
+    if (::access(file.constData(), W_OK) != 0 || (status.st_mode & S_IWUSR) == 0)
+        return QStringLiteral("the file has no write permission");
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("its folder is not writable");
+    for (const QLatin1StringView suffix : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
+        const QByteArray side = file + QByteArray(suffix.data(), suffix.size());
+        if (::access(side.constData(), F_OK) == 0 && ::access(side.constData(), W_OK) != 0)
+            return QStringLiteral("%1 beside it is not writable").arg(path + suffix);
+    }
+    return QString();
+}
+
+// The URI that opens `path` for reading only, as an immutable file: no
+// locks, no -wal or -shm made beside it. The engine of this generation
+// cannot read a WAL database read-only any other way without making them.
+QByteArray immutableUri(const QString& path)
+{
+    return "file:" + QFile::encodeName(path).toPercentEncoding("/") + "?immutable=1";
+}
+
 } // namespace
 
 TaskDatabase::~TaskDatabase()
@@ -82,15 +164,61 @@ TaskDatabase::~TaskDatabase()
     close();
 }
 
-void TaskDatabase::open(const QString& path)
+void TaskDatabase::open(const QString& path, OpenFor purpose)
 {
     close();
-    m_db = openKeyed(path, false);
+    // The engine takes an empty file for an empty database and would write
+    // a header into it; what the user put there is not ours to change.
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() == 0)
+        throw notATaskDatabase(path, QStringLiteral("the file is empty"));
+
+    // Opened read-write, a file that cannot be written would still get -wal
+    // and -shm files beside it, with its own read-only mode, and they would
+    // then keep every later open from working. So a read-only database is
+    // refused for changes and read as an immutable file otherwise.
+    const QString readOnly = info.isFile() ? readOnlyReason(path) : QString();
+    if (!readOnly.isEmpty()) {
+        if (purpose == OpenFor::Changes)
+            throw StoreError(QStringLiteral("%1 is read-only (%2); it can be read but not changed")
+                                 .arg(path, readOnly),
+                             StoreError::Kind::ReadOnly);
+        // Read that way, changes still waiting in the -wal file would be
+        // missed: say so rather than show stale tasks.
+        const QString wal = path + QStringLiteral("-wal");
+        if (QFileInfo(wal).size() > 0)
+            throw StoreError(QStringLiteral("%1 is read-only (%2), and changes not yet written "
+                                            "into it wait in %3; it can be read once it is "
+                                            "writable")
+                                 .arg(path, readOnly, wal),
+                             StoreError::Kind::ReadOnly);
+    }
+
+    int engineCode = SQLITE_OK;
+    QString engineText;
+    sqlite3* db =
+        readOnly.isEmpty()
+            ? openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE, engineCode, engineText)
+            : openKeyed(immutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, engineCode,
+                        engineText);
+    if (!db)
+        throw openFailure(path, engineCode, engineText);
+    // Checked before anything below may write: a database of some other
+    // program keyed the same way is left as it is.
+    const QString missing = missingTable(db);
+    if (!missing.isEmpty()) {
+        sqlite3_close(db);
+        throw notATaskDatabase(path, QStringLiteral("it has no table %1").arg(missing));
+    }
+    m_db = db;
     m_path = path;
+    m_readOnly = !readOnly.isEmpty();
+    if (m_readOnly)
+        return;
     // WAL lets the window and a command-line run share the file. A file
     // that cannot switch (read-only medium) still works in its own mode.
     try {
-        exec(m_db, "PRAGMA journal_mode = WAL;");
+        exec(m_db, m_path, "PRAGMA journal_mode = WAL;");
     } catch (const StoreError&) {
     }
 }
@@ -102,25 +230,34 @@ void TaskDatabase::close()
         m_db = nullptr;
     }
     m_path.clear();
+    m_readOnly = false;
 }
 
 void TaskDatabase::execute(const QString& statement)
 {
     if (!m_db)
         throw StoreError(QStringLiteral("The task database is not open"));
-    exec(m_db, statement.toUtf8());
+    exec(m_db, m_path, statement.toUtf8());
 }
 
 void CreateTaskDatabase(const QString& path)
 {
     if (QFile::exists(path))
         throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
-    sqlite3* db = openKeyed(path, true);
+    int engineCode = SQLITE_OK;
+    QString engineText;
+    sqlite3* db = openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            engineCode, engineText);
+    if (!db) {
+        QFile::remove(path);
+        throw StoreError(
+            QStringLiteral("cannot make the task database %1: %2").arg(path, engineText));
+    }
     try {
-        exec(db, "BEGIN;");
-        exec(db, sql::CreateSchema);
-        exec(db, "COMMIT;");
-        exec(db, "PRAGMA journal_mode = WAL;");
+        exec(db, path, "BEGIN;");
+        exec(db, path, sql::CreateSchema);
+        exec(db, path, "COMMIT;");
+        exec(db, path, "PRAGMA journal_mode = WAL;");
     } catch (...) {
         sqlite3_close(db);
         QFile::remove(path);
@@ -129,9 +266,9 @@ void CreateTaskDatabase(const QString& path)
     sqlite3_close(db);
 }
 
-void OpenTaskDatabase(TaskDatabase& db)
+void OpenTaskDatabase(TaskDatabase& db, TaskDatabase::OpenFor purpose)
 {
-    db.open(TaskDatabasePath());
+    db.open(TaskDatabasePath(), purpose);
 }
 
 void TaskQuery::close()
@@ -217,9 +354,10 @@ void RunQuery(TaskQuery& query, const QString& statement)
         throw StoreError(QStringLiteral("The task database is not open"));
     const QByteArray sql = statement.toUtf8();
     sqlite3_stmt* stmt = nullptr;
+    const QString& path = query.database().path();
     if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr) !=
         SQLITE_OK)
-        throw StoreError(engineMessage(db));
+        throw engineFailure(path, engineMessage(db));
     const int columns = sqlite3_column_count(stmt);
     for (int i = 0; i < columns; ++i)
         query.m_columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
@@ -232,10 +370,10 @@ void RunQuery(TaskQuery& query, const QString& statement)
         query.m_rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        QString message = engineMessage(db);
+        const QString message = engineMessage(db);
         sqlite3_finalize(stmt);
         query.close();
-        throw StoreError(message);
+        throw engineFailure(path, message);
     }
     sqlite3_finalize(stmt);
 }

@@ -22,27 +22,45 @@ namespace tarnwick {
 class TaskDatabase
 {
 public:
+    // What a connection is for. One that only reads takes a read-only
+    // database read-only; one that may change rows refuses it.
+    enum class OpenFor
+    {
+        Changes,
+        Reading
+    };
+
     TaskDatabase() = default;
     ~TaskDatabase();
     TaskDatabase(const TaskDatabase&) = delete;
     TaskDatabase& operator=(const TaskDatabase&) = delete;
 
     // Closes the connection if open, then opens the existing file at `path`
-    // with the key, WAL and a busy timeout. Raises StoreError with the
-    // engine's message when the file is missing, the key is wrong or the
-    // file is not a database.
-    void open(const QString& path);
+    // with the key, WAL and a busy timeout. Raises StoreError naming the
+    // file, with the engine's message, when the file is missing (kind
+    // NoDatabaseFile) or cannot be opened. A file that is not a task
+    // database (empty, another format, another key, without the five
+    // tables) is refused as NotATaskDatabase before anything is written:
+    // opening never changes a file that is not already a task database.
+    // A database that cannot be written (no owner write bit, no write
+    // permission, a folder that cannot take the engine's side files) is
+    // refused as ReadOnly for Changes, and for Reading opened read-only,
+    // making nothing beside it.
+    void open(const QString& path, OpenFor purpose = OpenFor::Changes);
     void close();
     bool isOpen() const { return m_db != nullptr; }
+    bool isReadOnly() const { return m_readOnly; }
     const QString& path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
 
-    // Runs statements that give no rows; raises StoreError on failure.
+    // Runs statements that give no rows; raises StoreError on failure, its
+    // message the file's path and the engine's text.
     void execute(const QString& statement);
 
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    bool m_readOnly = false;
 };
 
 // Makes a new database file at `path` with the empty schema. Raises
@@ -50,7 +68,8 @@ private:
 void CreateTaskDatabase(const QString& path);
 
 // Opens `db` on the program folder's Tarnwick.dat.
-void OpenTaskDatabase(TaskDatabase& db);
+void OpenTaskDatabase(TaskDatabase& db,
+                      TaskDatabase::OpenFor purpose = TaskDatabase::OpenFor::Changes);
 
 // A result of RunQuery: rows read first to last, columns by name.
 class TaskQuery

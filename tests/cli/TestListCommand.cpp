@@ -1,13 +1,19 @@
 // tarnwick-cli list: groups with their tasks, the task list's cell rules,
-// and a database that cannot be opened.
+// a database that cannot be opened, and one that can only be read.
 #include "CliProcess.h"
 #include "TestDir.h"
 
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace tarnwick;
 
@@ -19,6 +25,8 @@ private slots:
     void showsGroupsTasksAndCells();
     void unopenableDatabase_data();
     void unopenableDatabase();
+    void readOnlyDatabase_data();
+    void readOnlyDatabase();
 };
 
 void TestListCommand::showsGroupsTasksAndCells()
@@ -71,24 +79,160 @@ void TestListCommand::showsGroupsTasksAndCells()
 
 void TestListCommand::unopenableDatabase_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << QByteArray() << "unable to open database file";
+    QTest::addColumn<bool>("present");       // false: no file at all
+    QTest::addColumn<QByteArray>("content"); // the file's bytes
+    QTest::addColumn<QString>("message");    // %1: the database's path
+    QTest::newRow("missing") << false << QByteArray()
+                             << "tarnwick-cli list: no task database at %1 (unable to open "
+                                "database file); 'tarnwick-cli init' makes one\n";
+    QTest::newRow("empty file") << true << QByteArray()
+                                << "tarnwick-cli list: %1 is not a task database (the file is "
+                                   "empty); it was left as it is\n";
     QTest::newRow("not a database")
-        << QByteArray(2048, 'z') << "file is encrypted or is not a database";
+        << true << QByteArray(2048, 'z')
+        << "tarnwick-cli list: %1 is not a task database (file is encrypted or is not a "
+           "database); it was left as it is\n";
 }
 
 void TestListCommand::unopenableDatabase()
 {
+    QFETCH(bool, present);
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
-    TestDir home;
-    QTemporaryDir config;
-    if (!content.isEmpty())
-        home.writeFile(QStringLiteral("Tarnwick.dat"), content);
+    QTemporaryDir home, config;
+    const QString path = home.filePath(QStringLiteral("Tarnwick.dat"));
+    const QDateTime stamp(QDate(2020, 1, 2), QTime(3, 4, 5));
+    if (present) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
     const CliResult result = RunCli({QStringLiteral("list")}, home.path(), config.path());
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QCOMPARE(result.err, message.arg(path));
+    QVERIFY(result.out.isEmpty());
+
+    // The file is as it was, and nothing was made beside it.
+    QCOMPARE(QFile::exists(path), present);
+    if (present) {
+        QCOMPARE(QFileInfo(path).size(), content.size());
+        QCOMPARE(QFileInfo(path).lastModified(), stamp);
+    }
+    QCOMPARE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             present ? QStringList{QStringLiteral("Tarnwick.dat")} : QStringList());
+}
+
+void TestListCommand::readOnlyDatabase_data()
+{
+    QTest::addColumn<bool>("asNobody");  // run the commands as the user nobody
+    QTest::addColumn<bool>("ownFolder"); // nobody owns the program folder
+    // Why run still refuses once the file is writable again; empty: it works.
+    QTest::addColumn<QString>("stillReadOnly");
+    QTest::newRow("this user") << false << true << QString();
+    QTest::newRow("nobody, own folder") << true << true << QString();
+    QTest::newRow("nobody, another's folder")
+        << true << false << QStringLiteral("its folder is not writable");
+}
+
+// A task database without write permission: list shows it and leaves
+// nothing beside it, run refuses it with one message, and once the file is
+// writable everything works as before.
+void TestListCommand::readOnlyDatabase()
+{
+    QFETCH(bool, asNobody);
+    QFETCH(bool, ownFolder);
+    QFETCH(QString, stillReadOnly);
+    if (asNobody && ::geteuid() != 0)
+        QSKIP("only root can run the commands as nobody");
+
+    QTemporaryDir base;
+    QVERIFY(QFile::setPermissions(base.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadOther |
+                                                   QFile::ExeOther));
+    const QString home = base.filePath(QStringLiteral("home"));
+    const QString config = base.filePath(QStringLiteral("config"));
+    const QString src = base.filePath(QStringLiteral("src"));
+    const QString dst = base.filePath(QStringLiteral("dst"));
+    QVERIFY(QDir().mkpath(home) && QDir().mkpath(config) && QDir().mkpath(src) &&
+            QDir().mkpath(dst));
+    QCOMPARE(RunCli({QStringLiteral("init")}, home, config).exitCode, 0);
+    const QString path = home + QStringLiteral("/Tarnwick.dat");
+    {
+        QFile file(src + QStringLiteral("/f"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("content");
+        TaskDatabase db;
+        db.open(path);
+        TaskQuery q(db);
+        RunStatement(
+            q, FillStatement(sql::InsertTask, {QStringLiteral("1"), QStringLiteral("AllTask"),
+                                               QStringLiteral("mirror"), src, dst, qint64(0)}));
+        RunStatement(q, FillStatement(sql::InsertSource, {QStringLiteral("1"), src, qint64(1)}));
+        RunStatement(q, FillStatement(sql::InsertManualRow,
+                                      {QStringLiteral("1"), QStringLiteral("2020-01-01")}));
+    }
+    if (asNobody) {
+        const QStringList owned =
+            ownFolder ? QStringList{base.path()} : QStringList{path, config, src, dst};
+        QProcess chown;
+        chown.start(QStringLiteral("chown"),
+                    QStringList{QStringLiteral("-R"), QStringLiteral("nobody:nogroup")} + owned);
+        QVERIFY(chown.waitForFinished());
+        QCOMPARE(chown.exitCode(), 0);
+    }
+    const auto cli = [&](const QStringList& args) {
+        return asNobody ? RunCliAsNobody(args, home, config) : RunCli(args, home, config);
+    };
+    const auto setMode = [&](QFile::Permissions owner) {
+        QVERIFY(QFile::setPermissions(path, owner | QFile::ReadGroup | QFile::ReadOther));
+    };
+    const QString readOnlyMessage =
+        QStringLiteral("tarnwick-cli run: %1 is read-only (%2); it can be read but not changed\n");
+
+    setMode(QFile::ReadOwner);
+    const QFileInfo before(path);
+    CliResult result = cli({QStringLiteral("list")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("[1] mirror")), qPrintable(result.err));
+    QVERIFY(result.out.contains(QStringLiteral("last run: 2020-01-01")));
+    QCOMPARE(result.err, QString());
+
+    result = cli({QStringLiteral("run"), QStringLiteral("1")});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err,
+             readOnlyMessage.arg(path, QStringLiteral("the file has no write permission")));
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!QFile::exists(dst + QStringLiteral("/f")));
+
+    // Nothing was made beside the file, and the file is as it was.
+    QCOMPARE(QDir(home).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             (QStringList{QStringLiteral("Log"), QStringLiteral("Tarnwick.dat")}));
+    const QFileInfo after(path);
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.lastModified(), before.lastModified());
+
+    setMode(QFile::ReadOwner | QFile::WriteOwner);
+    result = cli({QStringLiteral("list")});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains(QStringLiteral("[1] mirror")), qPrintable(result.err));
+    result = cli({QStringLiteral("run"), QStringLiteral("1")});
+    if (stillReadOnly.isEmpty()) {
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.out.contains(QStringLiteral("synchronize finished")),
+                 qPrintable(result.err));
+        QVERIFY(QFile::exists(dst + QStringLiteral("/f")));
+        // The run wrote its start into the store.
+        result = cli({QStringLiteral("list")});
+        QVERIFY2(!result.out.contains(QStringLiteral("last run: 2020-01-01")),
+                 qPrintable(result.out));
+    } else {
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, readOnlyMessage.arg(path, stillReadOnly));
+    }
+    QCOMPARE(QDir(home).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             (QStringList{QStringLiteral("Log"), QStringLiteral("Tarnwick.dat")}));
 }
 
 QTEST_GUILESS_MAIN(TestListCommand)

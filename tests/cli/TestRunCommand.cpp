@@ -76,6 +76,7 @@ private slots:
     void logFileTakesSwitchedOnKinds();
     void killedMidCopyLeavesNoPartialFile();
     void terminateFinishesFileAndReports();
+    void missingDatabase();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -309,6 +310,19 @@ void TestRunCommand::terminateFinishesFileAndReports()
         QCOMPARE(QFileInfo(dst + "/big").size(), 1ll << 30);
     else
         QCOMPARE(Names(dst), QStringList());
+}
+
+void TestRunCommand::missingDatabase()
+{
+    const QString path = m_home->filePath("Tarnwick.dat");
+    QVERIFY(QFile::remove(path));
+    const CliResult result = run("101");
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, QStringLiteral("tarnwick-cli run: no task database at %1 (unable to open "
+                                        "database file); 'tarnwick-cli init' makes one\n")
+                             .arg(path));
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!QFile::exists(path));
 }
 
 QTEST_GUILESS_MAIN(TestRunCommand)

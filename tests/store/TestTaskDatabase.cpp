@@ -1,14 +1,20 @@
 // The task database helpers against real SQLCipher files: the schema takes
 // every catalogue statement, values round-trip, NULL reads and open errors.
+#include "TestDir.h"
+
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
-#include "TestDir.h"
-
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <memory>
 
 using namespace tarnwick;
 
@@ -36,6 +42,9 @@ private slots:
     void refusesTextThatIsNoDateTime();
     void openFailures_data();
     void openFailures();
+    void olderSchemaIsKept();
+    void readOnlyDatabase();
+    void readOnlyWithChangesInWal();
     void createRefusesExistingFile();
     void duplicateTaskIdFails();
     void transactionRollsBackOnFailure();
@@ -205,58 +214,304 @@ void TestTaskDatabase::refusesTextThatIsNoDateTime_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("accepted");
+    // The three stored forms.
     QTest::newRow("date time") << QStringLiteral("2026-12-09 09:05:00") << true;
     QTest::newRow("date only") << QStringLiteral("2026-12-09") << true;
     QTest::newRow("time only") << QStringLiteral("09:05:00") << true;
+    QTest::newRow("midnight spelled out") << QStringLiteral("2030-01-01 00:00:00") << true;
+    QTest::newRow("leap day") << QStringLiteral("2028-02-29 23:59:59") << true;
+    QTest::newRow("zero date-time") << QStringLiteral("1899-12-30") << true;
+    QTest::newRow("first year") << QStringLiteral("0001-01-01") << true;
+    QTest::newRow("last day") << QStringLiteral("9999-12-31 23:59:59") << true;
+    // What the engine's datetime() takes but the program cannot read.
+    QTest::newRow("no seconds") << QStringLiteral("2030-01-01 09:00") << false;
+    QTest::newRow("T between") << QStringLiteral("2030-01-01T09:00:00") << false;
+    QTest::newRow("now") << QStringLiteral("now") << false;
+    QTest::newRow("julian day") << QStringLiteral("2459000") << false;
+    QTest::newRow("february 30") << QStringLiteral("2030-02-30") << false;
+    QTest::newRow("no leap day") << QStringLiteral("2030-02-29 10:00:00") << false;
+    QTest::newRow("hour 24") << QStringLiteral("24:00:00") << false;
+    QTest::newRow("hour 24 with date") << QStringLiteral("2030-01-01 24:00:00") << false;
+    QTest::newRow("fraction") << QStringLiteral("2030-01-01 09:00:00.5") << false;
+    QTest::newRow("zone") << QStringLiteral("2030-01-01 09:00:00Z") << false;
+    QTest::newRow("two blanks") << QStringLiteral("2030-01-01  09:00:00") << false;
+    QTest::newRow("leading blank") << QStringLiteral(" 2030-01-01") << false;
+    QTest::newRow("trailing blank") << QStringLiteral("2030-01-01 ") << false;
+    QTest::newRow("year 0") << QStringLiteral("0000-01-01") << false;
+    // What neither takes.
     QTest::newRow("empty") << QString() << false;
     QTest::newRow("words") << QStringLiteral("next tuesday") << false;
     QTest::newRow("month 13") << QStringLiteral("2026-13-01") << false;
+    QTest::newRow("day 0") << QStringLiteral("2026-01-00") << false;
+    QTest::newRow("minute 60") << QStringLiteral("12:60:00") << false;
+    QTest::newRow("one-digit month") << QStringLiteral("2030-1-01") << false;
+    QTest::newRow("one-digit hour") << QStringLiteral("2030-01-01 9:00:00") << false;
+    QTest::newRow("other digits") << QStringLiteral("\u0662\u0660\u0663\u0660-01-01") << false;
 }
 
+// Both date-time columns take exactly what the program reads back, so no
+// stored row is one the program then fails on.
 void TestTaskDatabase::refusesTextThatIsNoDateTime()
 {
     QFETCH(QString, text);
     QFETCH(bool, accepted);
+    QCOMPARE(ParseDateTimeText(text).has_value(), accepted);
+
     TaskDatabase db;
     db.open(freshDatabase());
     TaskQuery query(db);
-    RunStatement(query, FillStatement(sql::InsertManualRow,
-                                      {QStringLiteral("1"), QStringLiteral("2026-01-01")}));
-    bool stored = true;
+    const QString good = QStringLiteral("2026-01-01 10:00:00");
+    const auto stores = [&](const QString& last, const QString& next) {
+        try {
+            RunStatement(query, FillStatement(sql::InsertIntervalEntry,
+                                              {QStringLiteral("1"), qint64(0), qint64(5), last,
+                                               next, QStringLiteral("0")}));
+            return true;
+        } catch (const StoreError& e) {
+            if (!e.message().contains(QStringLiteral("CHECK constraint failed")))
+                qWarning("%s", qPrintable(e.message()));
+            return false;
+        }
+    };
+    QCOMPARE(stores(text, good), accepted);
+    QCOMPARE(stores(good, text), accepted);
+
+    // An update is held to the same forms.
+    RunStatement(query, FillStatement(sql::InsertManualRow, {QStringLiteral("2"), good}));
+    RunQuery(query, FillStatement(sql::SelectSchedulesAfterRun, {QStringLiteral("2")}));
+    const qint64 row = query.integer("TaskSchID");
+    bool updated = true;
     try {
-        RunStatement(query, FillStatement(sql::UpdateNextRunTime, {text, qint64(1)}));
-    } catch (const StoreError& e) {
-        stored = false;
-        QVERIFY(e.message().contains(QStringLiteral("constraint"), Qt::CaseInsensitive));
+        RunStatement(query, FillStatement(sql::UpdateRunTimes, {text, text, row}));
+    } catch (const StoreError&) {
+        updated = false;
     }
-    QCOMPARE(stored, accepted);
+    QCOMPARE(updated, accepted);
+    if (accepted) {
+        RunQuery(query, FillStatement(sql::SelectSchedulesAfterRun, {QStringLiteral("2")}));
+        QCOMPARE(query.dateTime("NextRunTime"), *ParseDateTimeText(text));
+    }
 }
 
 void TestTaskDatabase::openFailures_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << QByteArray() << QStringLiteral("unable to open database file");
+    QTest::addColumn<bool>("present");       // false: no file at all
+    QTest::addColumn<QByteArray>("content"); // the file's bytes, or
+    QTest::addColumn<QByteArray>("script");  // what the sqlcipher shell makes it with
+    QTest::addColumn<QString>("message");    // %1: the file's path
+    QTest::addColumn<StoreError::Kind>("kind");
+    const QString notOne = QStringLiteral("%1 is not a task database (%2); it was left as it is");
+    QTest::newRow("missing") << false << QByteArray() << QByteArray()
+                             << QStringLiteral(
+                                    "no task database at %1 (unable to open database file)")
+                             << StoreError::Kind::NoDatabaseFile;
+    QTest::newRow("empty file") << true << QByteArray() << QByteArray()
+                                << notOne.arg(QStringLiteral("%1"),
+                                              QStringLiteral("the file is empty"))
+                                << StoreError::Kind::NotATaskDatabase;
     QTest::newRow("not a database")
-        << QByteArray(4096, 'x') << QStringLiteral("file is encrypted or is not a database");
+        << true << QByteArray(4096, 'x') << QByteArray()
+        << notOne.arg(QStringLiteral("%1"),
+                      QStringLiteral("file is encrypted or is not a database"))
+        << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("other key") << true << QByteArray()
+                               << QByteArray("PRAGMA key = 'other'; CREATE TABLE Task (x);")
+                               << notOne.arg(
+                                      QStringLiteral("%1"),
+                                      QStringLiteral("file is encrypted or is not a database"))
+                               << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("no key") << true << QByteArray() << QByteArray("CREATE TABLE Task (x);")
+                            << notOne.arg(QStringLiteral("%1"),
+                                          QStringLiteral("file is encrypted or is not a database"))
+                            << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("other tables")
+        << true << QByteArray()
+        << QByteArray("PRAGMA key = '27190436'; CREATE TABLE TaskGroup (x); CREATE TABLE Task (x);")
+        << notOne.arg(QStringLiteral("%1"), QStringLiteral("it has no table SourceDir"))
+        << StoreError::Kind::NotATaskDatabase;
 }
 
 void TestTaskDatabase::openFailures()
 {
+    QFETCH(bool, present);
     QFETCH(QByteArray, content);
+    QFETCH(QByteArray, script);
     QFETCH(QString, message);
+    QFETCH(StoreError::Kind, kind);
     const QString path = m_dir.filePath(QStringLiteral("bad%1.dat").arg(++m_fileNumber));
-    if (!content.isEmpty())
-        m_dir.writeFile(path, content);
+    if (!script.isEmpty()) {
+        QProcess shell;
+        shell.start(QStringLiteral("sqlcipher"), {path});
+        shell.write(script);
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished());
+        QCOMPARE(shell.exitCode(), 0);
+    } else if (present) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QByteArray before;
+    const QDateTime stamp(QDate(2020, 1, 2), QTime(3, 4, 5));
+    if (present) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        before = file.readAll();
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+
     TaskDatabase db;
     try {
         db.open(path);
         QFAIL("opened");
     } catch (const StoreError& e) {
-        QCOMPARE(e.message(), message);
+        QCOMPARE(e.message(), message.arg(path));
+        QCOMPARE(e.kind(), kind);
     }
     QVERIFY(!db.isOpen());
-    QCOMPARE(QFile::exists(path), !content.isEmpty());
+
+    // Opening made nothing and changed nothing: same bytes, same time, no
+    // journal beside it.
+    QCOMPARE(QFile::exists(path), present);
+    if (present) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(QFileInfo(path).lastModified(), stamp);
+    }
+    for (const char* side : {"-wal", "-shm", "-journal"})
+        QVERIFY2(!QFile::exists(path + QLatin1String(side)), side);
+}
+
+// A file made before the date-time checks were strict opens as it is: its
+// schema is not rewritten.
+void TestTaskDatabase::olderSchemaIsKept()
+{
+    const QString path = m_dir.filePath(QStringLiteral("older%1.dat").arg(++m_fileNumber));
+    QProcess shell;
+    shell.start(QStringLiteral("sqlcipher"), {path});
+    shell.write(
+        "PRAGMA key = '27190436';"
+        "CREATE TABLE TaskGroup (TaskGroupID TEXT UNIQUE, Name TEXT);"
+        "CREATE TABLE Task (TaskID TEXT UNIQUE, TaskGroupID TEXT, TaskName TEXT,"
+        " SourceDir TEXT, TargetDir TEXT, ScheduleType INTEGER);"
+        "CREATE TABLE SourceDir (TaskID TEXT, SourceDir TEXT, IncludeSubDir INTEGER);"
+        "CREATE TABLE Exclude (ExcludeID INTEGER PRIMARY KEY AUTOINCREMENT, TaskID TEXT,"
+        " type INTEGER, stype INTEGER, sstype INTEGER, value TEXT, EndDate TEXT);"
+        "CREATE TABLE TaskSchedule (TaskSchID INTEGER PRIMARY KEY AUTOINCREMENT,"
+        " TaskID TEXT, ScheduleType INTEGER, value INTEGER, withweek TEXT, StartTime TEXT,"
+        " LastRunTime TEXT CHECK (LastRunTime IS NULL OR datetime(LastRunTime) IS NOT NULL),"
+        " NextRunTime TEXT CHECK (NextRunTime IS NULL OR datetime(NextRunTime) IS NOT NULL));");
+    shell.closeWriteChannel();
+    QVERIFY(shell.waitForFinished());
+    QCOMPARE(shell.exitCode(), 0);
+
+    TaskDatabase db;
+    db.open(path);
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::InsertManualRow,
+                                      {QStringLiteral("1"), QStringLiteral("2026-01-01")}));
+    RunQuery(query, QStringLiteral("select sql from sqlite_master where name = 'TaskSchedule'"));
+    QVERIFY(query.text("sql").contains(QStringLiteral("datetime(LastRunTime) IS NOT NULL")));
+}
+
+// What a file and its folder hold, to show that opening changed nothing.
+static QString FolderState(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unreadable");
+    const QFileInfo info(path);
+    return QString::fromLatin1(
+               QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()) +
+           u' ' + info.lastModified().toString(Qt::ISODateWithMs) + u' ' +
+           QDir(info.absolutePath()).entryList(QDir::Files | QDir::Hidden).join(u',');
+}
+
+void TestTaskDatabase::readOnlyDatabase()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    {
+        TaskDatabase db;
+        db.open(path);
+        TaskQuery query(db);
+        RunStatement(
+            query, FillStatement(sql::InsertGroup, {QStringLiteral("5"), QStringLiteral("kept")}));
+    }
+    // Without the owner's write bit the file is read-only, for root too.
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString before = FolderState(path);
+
+    TaskDatabase db;
+    try {
+        db.open(path);
+        QFAIL("opened for changes");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.message(), QStringLiteral("%1 is read-only (the file has no write permission); "
+                                             "it can be read but not changed")
+                                  .arg(path));
+        QCOMPARE(e.kind(), StoreError::Kind::ReadOnly);
+    }
+    QVERIFY(!db.isOpen());
+
+    db.open(path, TaskDatabase::OpenFor::Reading);
+    QVERIFY(db.isReadOnly());
+    TaskQuery query(db);
+    RunQuery(query, QString::fromLatin1(sql::SelectGroups));
+    QCOMPARE(query.text("Name"), QStringLiteral("kept"));
+    QVERIFY_THROWS_EXCEPTION(
+        StoreError, RunStatement(query, FillStatement(sql::DeleteGroup, {QStringLiteral("5")})));
+    db.close();
+    QCOMPARE(FolderState(path), before);
+
+    // Writable again, it opens for changes as before.
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::ReadOther));
+    db.open(path, TaskDatabase::OpenFor::Reading);
+    QVERIFY(!db.isReadOnly());
+    db.open(path);
+    RunStatement(query, FillStatement(sql::DeleteGroup, {QStringLiteral("5")}));
+    RunQuery(query, QString::fromLatin1(sql::SelectGroups));
+    QVERIFY(query.eof());
+}
+
+void TestTaskDatabase::readOnlyWithChangesInWal()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    // A writer still open keeps its change in the -wal file.
+    auto writer = std::make_unique<TaskDatabase>();
+    writer->open(path);
+    TaskQuery writes(*writer);
+    RunStatement(writes,
+                 FillStatement(sql::InsertGroup, {QStringLiteral("6"), QStringLiteral("new")}));
+    QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    TaskDatabase reader;
+    try {
+        reader.open(path, TaskDatabase::OpenFor::Reading);
+        QFAIL("read without the waiting change");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.message(),
+                 QStringLiteral("%1 is read-only (the file has no write permission), and changes "
+                                "not yet written into it wait in %1-wal; it can be read once it "
+                                "is writable")
+                     .arg(path));
+        QCOMPARE(e.kind(), StoreError::Kind::ReadOnly);
+    }
+
+    // The writer's close folds the change in; then the reader sees it.
+    writer.reset();
+    QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+    reader.open(path, TaskDatabase::OpenFor::Reading);
+    QVERIFY(reader.isReadOnly());
+    TaskQuery reads(reader);
+    RunQuery(reads, QString::fromLatin1(sql::SelectGroups));
+    QCOMPARE(reads.text("Name"), QStringLiteral("new"));
 }
 
 void TestTaskDatabase::createRefusesExistingFile()
@@ -338,8 +593,13 @@ void TestTaskDatabase::unknownColumnIsAnError()
     TaskQuery query(db);
     RunQuery(query, FillStatement(sql::SelectLastRunTime, {QStringLiteral("1")}));
     QVERIFY_THROWS_EXCEPTION(StoreError, query.text("NoSuchColumn"));
-    QVERIFY_THROWS_EXCEPTION(StoreError,
-                             RunQuery(query, QStringLiteral("select Nothing from Task")));
+    // The engine's failures name the file they are about.
+    try {
+        RunQuery(query, QStringLiteral("select Nothing from Task"));
+        QFAIL("ran");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.message(), db.path() + QStringLiteral(": no such column: Nothing"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTaskDatabase)
