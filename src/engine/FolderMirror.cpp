@@ -217,8 +217,13 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
 {
     m_path = QFile::encodeName(sourceDir);
     FolderReader source;
-    if (m_path.isEmpty() || source.open(AT_FDCWD, m_path.constData()) != 0)
+    // A source that cannot be read is an unmounted drive or a folder closed
+    // to us, never an empty folder: a run that copied nothing must not report
+    // success.
+    if (const int error = m_path.isEmpty() ? ENOENT : source.open(AT_FDCWD, m_path.constData())) {
+        emitError(SystemErrorText(error));
         return;
+    }
 
     const QByteArray targetPath = QFile::encodeName(targetDir);
     int targetError = ENOENT;
@@ -282,6 +287,9 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
         }
         m_path.truncate(base);
     }
+    // A listing cut short left entries unseen: say so for the folder.
+    if (source.error() != 0 && !m_control.stopRequested())
+        emitError(SystemErrorText(source.error()));
 }
 
 void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size_t length,
@@ -296,6 +304,14 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 
     ++m_counters.totalFolders;
     AppendName(m_path, name, length);
+
+    // The source first: a subfolder that cannot be read is reported, and no
+    // empty target folder is made for it.
+    FolderReader sub;
+    if (const int error = sub.open(parent.fd(), name)) {
+        emitError(SystemErrorText(error));
+        return;
+    }
 
     int subTargetError = 0;
     int subTarget = -1;
@@ -327,9 +343,6 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     }
     ScopedFd subTargetFd(subTarget);
 
-    FolderReader sub;
-    if (sub.open(parent.fd(), name) != 0)
-        return;
     if (known)
         m_walkPath.push_back(identity);
     walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
@@ -347,6 +360,11 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int 
         return;
 
     const TargetState target = LookAtTarget(targetFd, name, m_credentials);
+    if (target.lookError != 0) {
+        // Whether a copy is there is unknown: neither copied nor kept.
+        emitError(SystemErrorText(target.lookError));
+        return;
+    }
     const CopyDecision decision = CompareWithTarget(m_entry.lastWriteTime, target, precision);
     m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));
 

@@ -59,7 +59,8 @@ public:
                  Credentials credentials = Credentials::ofProcess());
 
     // Walks `sourceDir` (and its subfolders when `includeSubDir`) onto
-    // `targetDir`. A source that cannot be read counts as empty; a missing
+    // `targetDir`. A source or source subfolder that cannot be read is an
+    // error line, as is a target file that cannot be looked at; a missing
     // target root is not created.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
 

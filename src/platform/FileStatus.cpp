@@ -99,11 +99,17 @@ TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credent
     struct statx st;
     if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT,
                 STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_MTIME, &st) != 0) {
-        // Something is there that cannot be looked at: a file whose times
-        // cannot be read, not a free place.
-        if (errno != ENOENT && errno != ENOTDIR) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return state;
+        // Only a name that is there is a file whose times cannot be read;
+        // when the folder cannot be searched nothing is known about it.
+        if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, STATX_TYPE, &st) ==
+            0) {
             state.kind = TargetState::File;
             state.readable = false;
+        } else {
+            state.lookError = error;
         }
         return state;
     }

@@ -57,6 +57,9 @@ struct TargetState
         File
     };
     Kind kind = Absent;
+    // Not 0 when the path could not be looked at, so whether anything is
+    // there is unknown (a folder that cannot be searched): the errno value.
+    int lookError = 0;
     bool readable = true;
     bool readOnly = false; // the owner's write bit is clear
     qint64 lastWriteTime = 0;
@@ -64,6 +67,9 @@ struct TargetState
 
 // One statx of `name` in the folder `dirFd` (a symbolic link followed). A
 // `dirFd` below 0 means the folder could not be opened: the path is absent.
+// A name that is there but cannot be followed (a link into a folder closed
+// to us) is an unreadable file; a name that cannot even be looked up sets
+// lookError.
 TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credentials);
 
 // The step, in 100-ns units, at which the file system holding the open

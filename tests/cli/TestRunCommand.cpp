@@ -86,6 +86,8 @@ private slots:
     void logFileTakesSwitchedOnKinds();
     void killedMidCopyLeavesNoPartialFile();
     void terminateFinishesFileAndReports();
+    void failedRunExitsOne_data();
+    void failedRunExitsOne();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -318,6 +320,31 @@ void TestRunCommand::terminateFinishesFileAndReports()
         QCOMPARE(QFileInfo(dst + "/big").size(), 1ll << 30);
     else
         QCOMPARE(Names(dst), QStringList());
+}
+
+void TestRunCommand::failedRunExitsOne_data()
+{
+    QTest::addColumn<QString>("source"); // "%f" stands for the files folder
+    QTest::addColumn<QString>("errorLine");
+
+    QTest::newRow("source root missing (a drive not mounted)")
+        << "%f/unmounted" << "[t] Error: Copy file fail: %f/unmounted, No such file or directory. ";
+}
+
+void TestRunCommand::failedRunExitsOne()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, errorLine);
+    source.replace("%f", m_files->path());
+    errorLine.replace("%f", m_files->path());
+    addTask("101", "t", source, m_files->filePath("dst"));
+
+    const CliResult result = run("101");
+    QCOMPARE(result.exitCode, 1);
+    const QStringList printed = result.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.contains(errorLine), qPrintable(result.out));
+    QVERIFY2(printed.contains("[t]          Status   : Mirror Finished!! Find 1 Errors."),
+             qPrintable(result.out));
 }
 
 QTEST_GUILESS_MAIN(TestRunCommand)

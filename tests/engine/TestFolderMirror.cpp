@@ -13,7 +13,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -114,6 +116,94 @@ struct Run
     }
 };
 
+// The unprivileged user the permission cases run as: root reads and
+// searches every folder whatever its mode.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+// Hands `tree` to the unprivileged user and runs `job` in a child process
+// that has become that user; the child's lines and counters come back
+// through a pipe. Returns why it could not be done, or an empty text.
+QString RunAsOtherUser(const QString& tree, const QByteArray& mustBeUnreadable, Run& run,
+                       const MirrorJob& job)
+{
+    QDirIterator it(tree, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QStringList paths{tree};
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : paths) {
+        if (::lchown(QFile::encodeName(path).constData(), kNobody, kNogroup) != 0)
+            return QStringLiteral("cannot hand the files to another user");
+    }
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t child = ::fork();
+    if (child < 0)
+        return QStringLiteral("no fork");
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        QByteArray out;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0 ||
+            ::geteuid() == 0 ||
+            (!mustBeUnreadable.isEmpty() && ::access(mustBeUnreadable.constData(), R_OK) == 0)) {
+            out = "SKIP\n";
+        } else {
+            run.start(job);
+            for (const Line& line : run.lines)
+                out += QByteArray::number(int(line.first)) + '\t' + line.second.toUtf8() + '\n';
+            const MirrorCounters& c = run.result.counters;
+            for (quint64 v : {c.totalFolders, c.totalFiles, c.totalBytes, c.mirroredFolders,
+                              c.mirroredFiles, c.mirroredBytes, c.skippedNewer, c.skippedUnchanged,
+                              c.errors})
+                out += QByteArray::number(v) + ' ';
+            out += '\n';
+        }
+        const char* data = out.constData();
+        qsizetype left = out.size();
+        while (left > 0) {
+            const ssize_t wrote = ::write(pipeFds[1], data, size_t(left));
+            if (wrote <= 0)
+                break;
+            data += wrote;
+            left -= wrote;
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    QByteArray in;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        in.append(buffer, got);
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (in == "SKIP\n")
+        return QStringLiteral("cannot run as an unprivileged user here");
+    QList<QByteArray> rows = in.split('\n');
+    if (!WIFEXITED(status) || rows.size() < 2)
+        return QStringLiteral("the child run failed");
+    rows.removeLast(); // after the last newline
+    const QList<QByteArray> numbers = rows.takeLast().trimmed().split(' ');
+    run.lines.clear();
+    for (const QByteArray& row : rows) {
+        const qsizetype tab = row.indexOf('\t');
+        run.lines.emplace_back(LogKind(row.left(tab).toInt()), QString::fromUtf8(row.mid(tab + 1)));
+    }
+    std::vector<quint64> v;
+    for (const QByteArray& number : numbers)
+        v.push_back(number.toULongLong());
+    v.resize(9);
+    run.result.counters = MirrorCounters{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]};
+    return QString();
+}
+
 MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
 {
     return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
@@ -128,6 +218,7 @@ MirrorCounters Counters(std::initializer_list<quint64> v)
 } // namespace
 
 Q_DECLARE_METATYPE(TargetState)
+Q_DECLARE_METATYPE(MirrorCounters)
 
 class TestFolderMirror : public QObject
 {
@@ -151,6 +242,8 @@ private slots:
     void sourceWrittenDuringCopyIsCopiedAgain();
     void nameNotUtf8();
     void loadJobFromStore();
+    void unreadablePlacesAreErrors_data();
+    void unreadablePlacesAreErrors();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -375,13 +468,15 @@ void TestFolderMirror::missingTargetRoot()
     Run run;
     run.start(Job(dst, {{src, true}, {dir.filePath("no-such-source"), true}}));
     QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
-    QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 0, 0, 0, 0, 2}));
+    QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 0, 0, 0, 0, 3}));
     QStringList errors = run.texts(LogKind::Error);
     errors.sort();
-    QCOMPARE(
-        errors,
-        (QStringList{"[T] Error: Copy file fail: " + src + "/f, No such file or directory. ",
-                     "[T] Error: Copy file fail: " + src + "/sub, No such file or directory. "}));
+    QCOMPARE(errors, (QStringList{"[T] Error: Copy file fail: " + dir.filePath("no-such-source") +
+                                      ", No such file or directory. ",
+                                  "[T] Error: Copy file fail: " + src +
+                                      "/f, No such file or directory. ",
+                                  "[T] Error: Copy file fail: " + src +
+                                      "/sub, No such file or directory. "}));
 }
 
 void TestFolderMirror::stopMidWalk()
@@ -576,6 +671,89 @@ void TestFolderMirror::loadJobFromStore()
         FixedClock(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0))));
     QCOMPARE(run.lines.front().second, QString("2026-12-09 synchronize started  []"));
     QCOMPARE(run.lines.at(5).second, QString("[]          Status   : Mirror Successed!!"));
+}
+
+void TestFolderMirror::unreadablePlacesAreErrors_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("otherUser");
+    QTest::addColumn<QStringList>("expectedLines"); // "%s" stands for the source root
+    QTest::addColumn<MirrorCounters>("expected");
+    QTest::addColumn<QStringList>("targetNames");
+
+    QTest::newRow("missing source root")
+        << "missing root" << false
+        << QStringList{"[T] Error: Copy file fail: %s, No such file or directory. "}
+        << Counters({0, 0, 0, 0, 0, 0, 0, 0, 1}) << QStringList();
+    QTest::newRow("source root closed (mode 000)")
+        << "closed root" << true
+        << QStringList{"[T] Error: Copy file fail: %s, Permission denied. "}
+        << Counters({0, 0, 0, 0, 0, 0, 0, 0, 1}) << QStringList();
+    QTest::newRow("source subfolder closed (mode 000)")
+        << "closed subfolder" << true
+        << QStringList{"[T] Mirroring: Copy the new file: %s/f",
+                       "[T] Error: Copy file fail: %s/closed, Permission denied. "}
+        << Counters({1, 1, 1, 0, 1, 1, 0, 0, 1}) << QStringList{"f"};
+    // The target folder can be listed but not searched: nothing can be
+    // known about the files in it, so none is "kept as newer".
+    QTest::newRow("target subfolder not searchable (mode 0600)")
+        << "unsearchable target" << true
+        << QStringList{"[T] Error: Copy file fail: %s/sub/f, Permission denied. "}
+        << Counters({1, 1, 1, 0, 0, 0, 0, 0, 1}) << QStringList{"sub"};
+}
+
+void TestFolderMirror::unreadablePlacesAreErrors()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, otherUser);
+    QFETCH(QStringList, expectedLines);
+    QFETCH(MirrorCounters, expected);
+    QFETCH(QStringList, targetNames);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(dst));
+    QByteArray unreadable;
+    if (setup == "closed root") {
+        QVERIFY(QDir().mkpath(src));
+        WriteFile(src + "/f", "1", kBase);
+        unreadable = QFile::encodeName(src);
+    } else if (setup == "closed subfolder") {
+        QVERIFY(QDir().mkpath(src + "/closed"));
+        WriteFile(src + "/f", "1", kBase);
+        WriteFile(src + "/closed/g", "2", kBase);
+        unreadable = QFile::encodeName(src + "/closed");
+    } else if (setup == "unsearchable target") {
+        QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
+        WriteFile(src + "/sub/f", "1", kBase);
+    }
+
+    Run run;
+    const MirrorJob job = Job(dst, {{src, true}});
+    if (otherUser) {
+        if (!unreadable.isEmpty())
+            QCOMPARE(::chmod(unreadable.constData(), 0), 0);
+        else
+            QCOMPARE(::chmod(QFile::encodeName(dst + "/sub").constData(), 0600), 0);
+        const QString why = RunAsOtherUser(dir.path(), unreadable, run, job);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    } else {
+        run.start(job);
+    }
+
+    QStringList perFile;
+    for (const Line& line : run.lines) {
+        if (line.first == LogKind::Copy || line.first == LogKind::Skip ||
+            line.first == LogKind::Error)
+            perFile << line.second;
+    }
+    QCOMPARE(perFile, expectedLines.replaceInStrings("%s", src));
+    QCOMPARE(run.result.counters, expected);
+    QCOMPARE(run.texts(LogKind::ErrorStatus),
+             QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
+    QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), targetNames);
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
