@@ -45,6 +45,22 @@ void RecordFromListing(unsigned char type, EntryRecord& record)
     record.size = 0;
 }
 
+// The file-name bytes of a stored path text, or why the text names no
+// file: it is empty, it holds a NUL (the system would read only the part
+// before it, a different folder), or it holds characters that have no
+// file-name bytes. Returns 0 or the errno value.
+int PathBytes(const QString& text, QByteArray& bytes)
+{
+    bytes = QFile::encodeName(text);
+    if (text.isEmpty())
+        return ENOENT;
+    if (bytes.contains('\0'))
+        return EINVAL;
+    if (QFile::decodeName(bytes) != text)
+        return EILSEQ;
+    return 0;
+}
+
 class ScopedFd
 {
 public:
@@ -215,22 +231,24 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
 void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
                                 const QString& targetDir)
 {
-    m_path = QFile::encodeName(sourceDir);
     FolderReader source;
     // A source that cannot be read is an unmounted drive or a folder closed
     // to us, never an empty folder: a run that copied nothing must not report
     // success.
-    if (const int error = m_path.isEmpty() ? ENOENT : source.open(AT_FDCWD, m_path.constData())) {
-        emitError(SystemErrorText(error));
+    int sourceError = PathBytes(sourceDir, m_path);
+    if (sourceError == 0)
+        sourceError = source.open(AT_FDCWD, m_path.constData());
+    if (sourceError != 0) {
+        emitError(SystemErrorText(sourceError));
         return;
     }
 
-    const QByteArray targetPath = QFile::encodeName(targetDir);
-    int targetError = ENOENT;
-    ScopedFd target(targetPath.isEmpty()
+    QByteArray targetPath;
+    int targetError = PathBytes(targetDir, targetPath);
+    ScopedFd target(targetError != 0
                         ? -1
                         : ::open(targetPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (target.get() < 0 && !targetPath.isEmpty())
+    if (target.get() < 0 && targetError == 0)
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
 

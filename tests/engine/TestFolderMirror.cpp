@@ -700,6 +700,16 @@ void TestFolderMirror::unreadablePlacesAreErrors_data()
         << "unsearchable target" << true
         << QStringList{"[T] Error: Copy file fail: %s/sub/f, Permission denied. "}
         << Counters({1, 1, 1, 0, 0, 0, 0, 0, 1}) << QStringList{"sub"};
+    // Stored paths that name no file: the system would read the NUL as the
+    // end and walk the folder before it.
+    QTest::newRow("empty source path")
+        << "empty path" << false
+        << QStringList{"[T] Error: Copy file fail: , No such file or directory. "}
+        << Counters({0, 0, 0, 0, 0, 0, 0, 0, 1}) << QStringList();
+    QTest::newRow("source path holding a NUL")
+        << "NUL in path" << false
+        << QStringList{"[T] Error: Copy file fail: %s\\x00/elsewhere, Invalid argument. "}
+        << Counters({0, 0, 0, 0, 0, 0, 0, 0, 1}) << QStringList();
 }
 
 void TestFolderMirror::unreadablePlacesAreErrors()
@@ -727,10 +737,18 @@ void TestFolderMirror::unreadablePlacesAreErrors()
     } else if (setup == "unsearchable target") {
         QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
         WriteFile(src + "/sub/f", "1", kBase);
+    } else if (setup != "missing root") {
+        QVERIFY(QDir().mkpath(src));
+        WriteFile(src + "/f", "1", kBase);
     }
+    QString source = src;
+    if (setup == "empty path")
+        source.clear();
+    if (setup == "NUL in path")
+        source += QChar(u'\0') + QStringLiteral("/elsewhere");
 
     Run run;
-    const MirrorJob job = Job(dst, {{src, true}});
+    const MirrorJob job = Job(dst, {{source, true}});
     if (otherUser) {
         if (!unreadable.isEmpty())
             QCOMPARE(::chmod(unreadable.constData(), 0), 0);
