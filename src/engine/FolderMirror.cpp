@@ -331,32 +331,37 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         return;
     }
 
-    int subTargetError = 0;
-    int subTarget = -1;
     if (targetFd < 0) {
         emitError(SystemErrorText(targetError));
         return;
     }
-    subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (subTarget < 0) {
-        const int error = errno;
-        if (error == ENOENT) {
-            if (::mkdirat(targetFd, name, 0777) != 0) {
-                emitError(SystemErrorText(errno));
+    // Made first and opened after, so a folder that appears in between (a
+    // second run of the same task making it too) is simply used: whoever
+    // made it, it is there as a folder.
+    int subTargetError = 0;
+    int subTarget = -1;
+    if (::mkdirat(targetFd, name, 0777) == 0) {
+        ++m_counters.mirroredFolders;
+        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subTarget < 0)
+            subTargetError = errno;
+    } else {
+        const int makeError = errno;
+        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subTarget < 0) {
+            const int openError = errno;
+            if (makeError != EEXIST || openError == ENOENT) {
+                emitError(SystemErrorText(makeError == EEXIST ? openError : makeError));
                 return;
             }
-            ++m_counters.mirroredFolders;
-            subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (subTarget < 0)
-                subTargetError = errno;
-        } else if (error == ENOTDIR) {
-            // A file holds the name: the folder cannot be made.
-            emitError(SystemErrorText(EEXIST));
-            return;
-        } else {
+            if (openError == ENOTDIR) {
+                // A file holds the name: the folder cannot be made.
+                emitError(SystemErrorText(EEXIST));
+                return;
+            }
             // The folder is there but cannot be opened: the walk goes on and
             // each copy into it reports why.
-            subTargetError = error;
+            subTargetError = openError;
         }
     }
     ScopedFd subTargetFd(subTarget);

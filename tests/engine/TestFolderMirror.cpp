@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -244,6 +247,7 @@ private slots:
     void loadJobFromStore();
     void unreadablePlacesAreErrors_data();
     void unreadablePlacesAreErrors();
+    void twoRunsOfOneTaskAtOnce();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -772,6 +776,46 @@ void TestFolderMirror::unreadablePlacesAreErrors()
     QCOMPARE(run.texts(LogKind::ErrorStatus),
              QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
     QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), targetNames);
+}
+
+void TestFolderMirror::twoRunsOfOneTaskAtOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src");
+    constexpr int kFolders = 40;
+    for (int i = 0; i < kFolders; ++i) {
+        const QString folder = src + QStringLiteral("/d%1/inner").arg(i);
+        QVERIFY(QDir().mkpath(folder));
+        WriteFile(folder + "/f", "x", kBase);
+    }
+
+    // Both runs make the same folders at the same moments; whichever makes
+    // one first, the other walks into it. Several rounds, as the overlap
+    // is up to the scheduler.
+    for (int round = 0; round < 6; ++round) {
+        const QString dst = dir.filePath(QStringLiteral("dst%1").arg(round));
+        QVERIFY(QDir().mkpath(dst));
+        const MirrorJob job = Job(dst, {{src, true}});
+        Run first, second;
+        std::atomic<int> ready{0};
+        auto go = [&ready, &job](Run& run) {
+            ++ready;
+            while (ready.load() < 2)
+                std::this_thread::yield();
+            run.start(job);
+        };
+        std::thread a(go, std::ref(first)), b(go, std::ref(second));
+        a.join();
+        b.join();
+        QCOMPARE(first.texts(LogKind::Error), QStringList());
+        QCOMPARE(second.texts(LogKind::Error), QStringList());
+        QCOMPARE(first.result.counters.errors + second.result.counters.errors, quint64(0));
+        // Each folder was made once, by one of the two.
+        QCOMPARE(first.result.counters.mirroredFolders + second.result.counters.mirroredFolders,
+                 quint64(2 * kFolders));
+        QCOMPARE(AllNames(dst).size(), 3 * kFolders);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
