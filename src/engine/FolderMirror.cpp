@@ -242,6 +242,8 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
         emitError(SystemErrorText(sourceError));
         return;
     }
+    if (leadsIntoKernel(source.fd()))
+        return;
 
     QByteArray targetPath;
     int targetError = PathBytes(targetDir, targetPath);
@@ -269,6 +271,18 @@ bool FolderMirror::onWalkPath(const FileIdentity& identity) const
     return false;
 }
 
+bool FolderMirror::leadsIntoKernel(int fd)
+{
+    const QLatin1StringView kind = m_pseudo.kindOf(fd);
+    if (kind.isEmpty())
+        return false;
+    if (!m_kernelPathsReported.contains(m_path)) {
+        m_kernelPathsReported.insert(m_path);
+        emitError(QStringLiteral("Not mirrored, it lies on the kernel's %1 file system").arg(kind));
+    }
+    return true;
+}
+
 void FolderMirror::emitError(const QString& reason)
 {
     ++m_counters.errors;
@@ -279,6 +293,10 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
 {
     const qint64 precision = FileTimePrecision(targetFd);
     const qsizetype base = m_path.size();
+    // Where this folder lies; an entry elsewhere came through a link or a
+    // mount and may lead into a kernel file system.
+    const bool deviceKnown = !m_walkPath.empty();
+    const quint64 device = deviceKnown ? m_walkPath.back().device : 0;
     const char* name;
     std::size_t length;
     unsigned char type;
@@ -301,7 +319,8 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
             AppendName(m_path, name, length);
-            mirrorFile(source.fd(), name, targetFd, targetError, precision);
+            mirrorFile(source.fd(), name, targetFd, targetError, precision,
+                       !deviceKnown || identity.inode == 0 || identity.device != device);
         }
         m_path.truncate(base);
     }
@@ -330,6 +349,10 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         emitError(SystemErrorText(error));
         return;
     }
+    const bool sameDevice =
+        known && !m_walkPath.empty() && identity.device == m_walkPath.back().device;
+    if (!sameDevice && leadsIntoKernel(sub.fd()))
+        return;
 
     if (targetFd < 0) {
         emitError(SystemErrorText(targetError));
@@ -374,13 +397,19 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 }
 
 void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
-                              qint64 precision)
+                              qint64 precision, bool otherDevice)
 {
     const quint64 size = m_entry.size;
     ++m_counters.totalFiles;
     m_counters.totalBytes += size;
     if (m_exclude && m_exclude(m_path, m_entry))
         return;
+    if (otherDevice) {
+        // A link to /proc/kcore or a file under /sys: kernel state, not a file.
+        ScopedFd at(::openat(sourceFd, name, O_PATH | O_CLOEXEC));
+        if (at.get() >= 0 && leadsIntoKernel(at.get()))
+            return;
+    }
 
     const TargetState target = LookAtTarget(targetFd, name, m_credentials);
     if (target.lookError != 0) {

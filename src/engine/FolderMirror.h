@@ -8,8 +8,10 @@
 #include "platform/Clock.h"
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
+#include "platform/PseudoFileSystems.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -72,9 +74,12 @@ private:
                      const FileIdentity& identity, int targetFd, int targetError,
                      bool includeSubDir);
     void mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
-                    qint64 precision);
+                    qint64 precision, bool otherDevice);
     void emitError(const QString& reason);
     bool onWalkPath(const FileIdentity& identity) const;
+    // True when `fd` (at m_path) lies on a kernel file system; reports it,
+    // once per path and run.
+    bool leadsIntoKernel(int fd);
 
     QString m_taskName;
     ExcludeTest m_exclude;
@@ -87,6 +92,8 @@ private:
     QByteArray m_path;                    // the source path being looked at
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
+    PseudoFileSystems m_pseudo;
+    QSet<QByteArray> m_kernelPathsReported;
     FileIdentity m_targetRoot;
     bool m_haveTargetRoot = false;
 };

@@ -248,6 +248,8 @@ private slots:
     void unreadablePlacesAreErrors_data();
     void unreadablePlacesAreErrors();
     void twoRunsOfOneTaskAtOnce();
+    void kernelFileSystemsNotWalked_data();
+    void kernelFileSystemsNotWalked();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -816,6 +818,62 @@ void TestFolderMirror::twoRunsOfOneTaskAtOnce()
                  quint64(2 * kFolders));
         QCOMPARE(AllNames(dst).size(), 3 * kFolders);
     }
+}
+
+void TestFolderMirror::kernelFileSystemsNotWalked_data()
+{
+    QTest::addColumn<QString>("linkTo");
+    QTest::addColumn<QString>("kind"); // empty: a file system with files, walked as usual
+    QTest::addColumn<MirrorCounters>("expected"); // of a run with the source listed twice
+
+    QTest::newRow("link to /proc") << "/proc" << "proc" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    // /dev/fd leads on to /proc/self/fd, which holds the run's own folders.
+    QTest::newRow("link to /dev/fd") << "/dev/fd" << "proc" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to /dev") << "/dev" << "devtmpfs" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to /sys") << "/sys" << "sysfs" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to a file in /proc")
+        << "/proc/self/status" << "proc" << Counters({0, 4, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to a tmpfs folder")
+        << "tmpfs" << "" << Counters({2, 4, 4, 1, 2, 2, 0, 2, 0});
+}
+
+void TestFolderMirror::kernelFileSystemsNotWalked()
+{
+    QFETCH(QString, linkTo);
+    QFETCH(QString, kind);
+    QFETCH(MirrorCounters, expected);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    WriteFile(src + "/f", "1", kBase);
+    std::unique_ptr<QTemporaryDir> shm;
+    if (linkTo == "tmpfs") {
+        // tmpfs holds real files, even when it lies under /dev.
+        shm = std::make_unique<QTemporaryDir>("/dev/shm/tarnwick-test-XXXXXX");
+        if (!shm->isValid())
+            QSKIP("no /dev/shm here");
+        linkTo = shm->path();
+        WriteFile(linkTo + "/g", "2", kBase);
+    }
+    if (!QFileInfo::exists(linkTo))
+        QSKIP("nothing to link to here");
+    const QString link = src + "/link";
+    QVERIFY(QFile::link(linkTo, link));
+
+    Run run;
+    run.start(Job(dst, {{src, true}, {src, true}}));
+    // The second source is the first again: still one line for the link.
+    const QStringList errors = kind.isEmpty()
+                                   ? QStringList()
+                                   : QStringList{"[T] Error: Copy file fail: " + link +
+                                                 ", Not mirrored, it lies on the kernel's " + kind +
+                                                 " file system. "};
+    QCOMPARE(run.texts(LogKind::Error), errors);
+    QCOMPARE(run.result.counters, expected);
+    QCOMPARE(AllNames(dst), kind.isEmpty() ? (QStringList{"f", "link", "link/g"})
+                                           : QStringList{"f"});
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
