@@ -1,6 +1,8 @@
-// copy_file_range into an O_TMPFILE, then linkat or rename into place.
+// copy_file_range of the source's data extents into an O_TMPFILE, then
+// linkat or rename into place.
 #include "platform/FileCopier.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -61,16 +63,17 @@ private:
     int m_fd;
 };
 
-bool WriteAll(int fd, const char* data, std::size_t size)
+bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
 {
     while (size > 0) {
-        const ssize_t wrote = ::write(fd, data, size);
+        const ssize_t wrote = ::pwrite(fd, data, size, at);
         if (wrote < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
         data += wrote;
+        at += wrote;
         size -= static_cast<std::size_t>(wrote);
     }
     return true;
@@ -84,43 +87,88 @@ FileCopier::~FileCopier() = default;
 
 int FileCopier::copyContent(int in, int out)
 {
+    // Only the source's data is copied, at its own offsets: the holes of a
+    // sparse file stay holes in the copy, as cp makes them. Where the file
+    // system cannot tell data from holes the whole file is data.
+    bool holesKnown = true;
     bool kernelCopy = true;
-    for (bool first = true;; first = false) {
-        if (!first && m_gate)
-            m_gate();
-        if (kernelCopy) {
-            const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, kChunkSize, 0);
-            if (got > 0)
-                continue;
-            if (got == 0)
-                return 0;
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                errno != EBADF && errno != EPERM)
-                return errno;
-            // Not offered between these two files: carry on from where the
-            // kernel stopped with plain reads and writes.
-            kernelCopy = false;
+    bool first = true;
+    off_t pos = 0;
+    for (;;) {
+        off_t dataEnd = -1; // below 0: up to the end of the file
+        if (holesKnown) {
+            const off_t data = ::lseek(in, pos, SEEK_DATA);
+            if (data < 0) {
+                if (errno == ENXIO)
+                    break; // nothing but a hole up to the end
+                holesKnown = false;
+            } else {
+                pos = data;
+                const off_t hole = ::lseek(in, data, SEEK_HOLE);
+                if (hole > data)
+                    dataEnd = hole;
+            }
         }
-        if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(kBufferSize);
-        // One buffer's worth of chunks between two passes of the gate.
-        std::size_t moved = 0;
-        while (moved < kChunkSize) {
-            const ssize_t got = ::read(in, m_buffer.get(), kBufferSize);
-            if (got < 0) {
+        bool atEnd = false;
+        while (!atEnd && (dataEnd < 0 || pos < dataEnd)) {
+            if (!first && m_gate)
+                m_gate();
+            first = false;
+            std::size_t want = kChunkSize;
+            if (dataEnd >= 0)
+                want = std::min(want, static_cast<std::size_t>(dataEnd - pos));
+            if (kernelCopy) {
+                off_t inPos = pos, outPos = pos;
+                const ssize_t got = ::copy_file_range(in, &inPos, out, &outPos, want, 0);
+                if (got > 0) {
+                    pos += got;
+                    continue;
+                }
+                if (got == 0) {
+                    atEnd = true;
+                    continue;
+                }
                 if (errno == EINTR)
                     continue;
-                return errno;
+                if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+                    errno != EBADF && errno != EPERM)
+                    return errno;
+                // Not offered between these two files: carry on from where the
+                // kernel stopped with plain reads and writes.
+                kernelCopy = false;
             }
-            if (got == 0)
-                return 0;
-            if (!WriteAll(out, m_buffer.get(), static_cast<std::size_t>(got)))
-                return errno;
-            moved += static_cast<std::size_t>(got);
+            if (!m_buffer)
+                m_buffer = std::make_unique<char[]>(kBufferSize);
+            // One chunk's worth of buffers between two passes of the gate.
+            std::size_t moved = 0;
+            while (moved < want) {
+                const ssize_t got =
+                    ::pread(in, m_buffer.get(), std::min(kBufferSize, want - moved), pos);
+                if (got < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return errno;
+                }
+                if (got == 0) {
+                    atEnd = true;
+                    break;
+                }
+                if (!WriteAllAt(out, m_buffer.get(), static_cast<std::size_t>(got), pos))
+                    return errno;
+                pos += got;
+                moved += static_cast<std::size_t>(got);
+            }
         }
+        if (atEnd || !holesKnown)
+            break;
     }
+    // A hole at the end has no data to write: the length says where it ends.
+    struct stat st;
+    if (::fstat(in, &st) != 0)
+        return errno;
+    if (st.st_size > pos && ::ftruncate(out, st.st_size) != 0)
+        return errno;
+    return 0;
 }
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
