@@ -6,6 +6,7 @@
 #include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
+#include "platform/TemporaryFiles.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
@@ -208,7 +209,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     const MirrorJob& job = result.job;
     sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
 
-    FolderMirror mirror(job.taskName, exclude, control, sink);
+    FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
     for (const SourceEntry& source : job.sources)
         mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
     result.counters = mirror.counters();
@@ -221,9 +222,9 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 }
 
 FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
-                           Credentials credentials)
+                           Credentials credentials, const Clock& clock)
     : m_taskName(std::move(taskName)), m_exclude(std::move(exclude)), m_control(control),
-      m_sink(std::move(sink)), m_credentials(std::move(credentials)),
+      m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
       m_copier([&control] { control.checkpoint(); })
 {
 }
@@ -291,7 +292,7 @@ void FolderMirror::emitError(const QString& reason)
 
 void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
 {
-    const qint64 precision = FileTimePrecision(targetFd);
+    TargetFolder target{targetFd, targetError, FileTimePrecision(targetFd)};
     const qsizetype base = m_path.size();
     // Where this folder lies; an entry elsewhere came through a link or a
     // mount and may lead into a kernel file system.
@@ -315,11 +316,14 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
         if (m_entry.isDirectory()) {
             if (includeSubDir)
                 enterFolder(source, name, length, identity, targetFd, targetError, includeSubDir);
+        } else if (IsTemporaryName(name)) {
+            // A copy in the making of a run whose target is this source:
+            // neither a file of the source nor ours to copy onward.
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
             AppendName(m_path, name, length);
-            mirrorFile(source.fd(), name, targetFd, targetError, precision,
+            mirrorFile(source.fd(), name, target,
                        !deviceKnown || identity.inode == 0 || identity.device != device);
         }
         m_path.truncate(base);
@@ -396,8 +400,8 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         m_walkPath.pop_back();
 }
 
-void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
-                              qint64 precision, bool otherDevice)
+void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& target,
+                              bool otherDevice)
 {
     const quint64 size = m_entry.size;
     ++m_counters.totalFiles;
@@ -411,13 +415,14 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int 
             return;
     }
 
-    const TargetState target = LookAtTarget(targetFd, name, m_credentials);
-    if (target.lookError != 0) {
+    const TargetState existing = LookAtTarget(target.fd, name, m_credentials);
+    if (existing.lookError != 0) {
         // Whether a copy is there is unknown: neither copied nor kept.
-        emitError(SystemErrorText(target.lookError));
+        emitError(SystemErrorText(existing.lookError));
         return;
     }
-    const CopyDecision decision = CompareWithTarget(m_entry.lastWriteTime, target, precision);
+    const CopyDecision decision =
+        CompareWithTarget(m_entry.lastWriteTime, existing, target.precision);
     m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));
 
     switch (decision) {
@@ -431,9 +436,16 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int 
     case CopyDecision::Older:
         break;
     }
-    const int error = targetFd < 0
-                          ? targetError
-                          : m_copier.copy(sourceFd, name, m_entry, targetFd, name, &target);
+    if (target.fd >= 0 && !target.swept) {
+        // A run killed while copying left its temporary file where that
+        // copy was going; the copy is due again now, so this is the place
+        // to look, once per folder, without listing every target folder.
+        RemoveStaleTemporaryFiles(target.fd, m_clock);
+        target.swept = true;
+    }
+    const int error = target.fd < 0
+                          ? target.error
+                          : m_copier.copy(sourceFd, name, m_entry, target.fd, name, &existing);
     if (error != 0) {
         emitError(SystemErrorText(error));
         return;

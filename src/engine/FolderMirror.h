@@ -58,7 +58,8 @@ class FolderMirror
 {
 public:
     FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
-                 Credentials credentials = Credentials::ofProcess());
+                 Credentials credentials = Credentials::ofProcess(),
+                 const Clock& clock = Clock::system());
 
     // Walks `sourceDir` (and its subfolders when `includeSubDir`) onto
     // `targetDir`. A source or source subfolder that cannot be read is an
@@ -69,12 +70,20 @@ public:
     const MirrorCounters& counters() const { return m_counters; }
 
 private:
+    // The target folder of the source folder being walked.
+    struct TargetFolder
+    {
+        int fd = -1;       // below 0: it could not be opened
+        int error = 0;     // why not
+        qint64 precision = 1; // of its last-write times, 100-ns units
+        bool swept = false;   // its stale temporary files removed
+    };
+
     void walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir);
     void enterFolder(FolderReader& parent, const char* name, std::size_t length,
                      const FileIdentity& identity, int targetFd, int targetError,
                      bool includeSubDir);
-    void mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
-                    qint64 precision, bool otherDevice);
+    void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
     void emitError(const QString& reason);
     bool onWalkPath(const FileIdentity& identity) const;
     // True when `fd` (at m_path) lies on a kernel file system; reports it,
@@ -86,6 +95,7 @@ private:
     RunControl& m_control;
     LogSink m_sink;
     Credentials m_credentials;
+    const Clock& m_clock;
     FileCopier m_copier;
     MirrorCounters m_counters;
 

@@ -2,11 +2,13 @@
 // linkat or rename into place.
 #include "platform/FileCopier.h"
 
+#include "platform/TemporaryFiles.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,8 +18,6 @@ namespace {
 
 constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-std::atomic<unsigned> g_tempCounter{0};
 
 struct timespec TimespecFromFileTime(qint64 fileTime)
 {
@@ -32,12 +32,6 @@ struct timespec TimespecFromFileTime(qint64 fileTime)
     ts.tv_sec = static_cast<time_t>(seconds);
     ts.tv_nsec = static_cast<long>(rest * 100);
     return ts;
-}
-
-void TempName(char* out, std::size_t size)
-{
-    std::snprintf(out, size, ".tarnwick-%d-%u.tmp", static_cast<int>(::getpid()),
-                  g_tempCounter.fetch_add(1, std::memory_order_relaxed));
 }
 
 class Fd
@@ -214,28 +208,26 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         return ENOTSUP;
 
     // The new content lives in a file without a name until it is complete.
+    // It is locked while it is written, so that a clean-up after a killed
+    // run never takes it for a leftover once it has a name.
     bool named = false;
-    char tempName[64];
+    QByteArray tempName;
     Fd out(::openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (out.get() < 0) {
+    if (out.get() >= 0) {
+        ::flock(out.get(), LOCK_EX);
+    } else {
         if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
             return errno;
         // File systems without O_TMPFILE: a named temporary, removed on failure.
-        for (int attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
-            TempName(tempName, sizeof tempName);
-            out.reset(
-                ::openat(targetDirFd, tempName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (out.get() < 0 && errno != EEXIST)
-                return errno;
-        }
+        out.reset(CreateTemporaryFile(targetDirFd, tempName));
         if (out.get() < 0)
-            return EEXIST;
+            return errno;
         named = true;
     }
 
     auto fail = [&](int error) {
         if (named)
-            ::unlinkat(targetDirFd, tempName, 0);
+            ::unlinkat(targetDirFd, tempName.constData(), 0);
         return error;
     };
 
@@ -253,7 +245,7 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         return fail(errno);
 
     if (named) {
-        if (::renameat(targetDirFd, tempName, targetDirFd, targetName) != 0)
+        if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
             return fail(errno);
         return 0;
     }
@@ -270,14 +262,14 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     // linkat cannot replace: give the finished file a temporary name, then
     // rename it over the target in one step.
     for (int attempt = 0;; ++attempt) {
-        TempName(tempName, sizeof tempName);
-        if (::linkat(AT_FDCWD, procPath, targetDirFd, tempName, AT_SYMLINK_FOLLOW) == 0)
+        tempName = TemporaryName();
+        if (::linkat(AT_FDCWD, procPath, targetDirFd, tempName.constData(), AT_SYMLINK_FOLLOW) == 0)
             break;
         if (errno != EEXIST || attempt >= 100)
             return errno;
     }
     named = true;
-    if (::renameat(targetDirFd, tempName, targetDirFd, targetName) != 0)
+    if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
         return fail(errno);
     return 0;
 }

@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -250,6 +251,7 @@ private slots:
     void twoRunsOfOneTaskAtOnce();
     void kernelFileSystemsNotWalked_data();
     void kernelFileSystemsNotWalked();
+    void temporaryFilesOfKilledRuns();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -874,6 +876,43 @@ void TestFolderMirror::kernelFileSystemsNotWalked()
     QCOMPARE(run.result.counters, expected);
     QCOMPARE(AllNames(dst), kind.isEmpty() ? (QStringList{"f", "link", "link/g"})
                                            : QStringList{"f"});
+}
+
+void TestFolderMirror::temporaryFilesOfKilledRuns()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
+    WriteFile(src + "/sub/f", "new", kBase);
+
+    // What a run killed on a file system without unnamed files leaves: a
+    // partial copy under a temporary name, its process gone.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const QString stale = dst + QStringLiteral("/sub/.tarnwick-%1-3.tmp").arg(child);
+    WriteFile(stale, "part of f", kBase);
+    // One a live writer (another run) still holds.
+    const QString live = dst + QStringLiteral("/sub/.tarnwick-%1-4.tmp").arg(child);
+    WriteFile(live, "being written", kBase);
+    QFile held(live);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(held.handle(), LOCK_EX), 0);
+    // A source that is another task's target holds such files too.
+    WriteFile(src + QStringLiteral("/sub/.tarnwick-%1-5.tmp").arg(child), "partial", kBase);
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 1, 3, 0, 0, 0}));
+    QCOMPARE(run.texts(LogKind::Copy),
+             QStringList{"[T] Mirroring: Copy the new file: " + src + "/sub/f"});
+    QCOMPARE(run.texts(LogKind::Skip) + run.texts(LogKind::Error), QStringList());
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(QFile::exists(live));
+    QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/" + QFileInfo(live).fileName(), "sub/f"}));
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
