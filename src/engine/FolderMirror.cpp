@@ -284,6 +284,24 @@ bool FolderMirror::leadsIntoKernel(int fd)
     return true;
 }
 
+qint64 FolderMirror::timePrecision(int targetFd)
+{
+    FileIdentity folder;
+    if (targetFd < 0 || !IdentityOf(targetFd, folder))
+        return 1;
+    for (const auto& [device, precision] : m_timePrecisions) {
+        if (device == folder.device)
+            return precision;
+    }
+    // Learnt once per file system and run, from what it keeps; where no file
+    // can be made (a folder closed to writing) the kind's guess serves, and
+    // the next folder tries again.
+    qint64 precision = FileTimePrecision(targetFd);
+    if (MeasureTimePrecision(targetFd, precision) == 0)
+        m_timePrecisions.emplace_back(folder.device, precision);
+    return precision;
+}
+
 void FolderMirror::emitError(const QString& reason)
 {
     ++m_counters.errors;
@@ -292,7 +310,7 @@ void FolderMirror::emitError(const QString& reason)
 
 void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
 {
-    TargetFolder target{targetFd, targetError, FileTimePrecision(targetFd)};
+    TargetFolder target{targetFd, targetError};
     const qsizetype base = m_path.size();
     // Where this folder lies; an entry elsewhere came through a link or a
     // mount and may lead into a kernel file system.
@@ -421,6 +439,8 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         emitError(SystemErrorText(existing.lookError));
         return;
     }
+    if (target.precision == 0)
+        target.precision = timePrecision(target.fd);
     const CopyDecision decision =
         CompareWithTarget(m_entry.lastWriteTime, existing, target.precision);
     m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));

@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -75,7 +76,7 @@ private:
     {
         int fd = -1;       // below 0: it could not be opened
         int error = 0;     // why not
-        qint64 precision = 1; // of its last-write times, 100-ns units
+        qint64 precision = 0; // of its last-write times, 100-ns units; 0 until needed
         bool swept = false;   // its stale temporary files removed
     };
 
@@ -85,6 +86,9 @@ private:
                      bool includeSubDir);
     void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
     void emitError(const QString& reason);
+    // The step at which the target file system holding `targetFd` keeps
+    // last-write times.
+    qint64 timePrecision(int targetFd);
     bool onWalkPath(const FileIdentity& identity) const;
     // True when `fd` (at m_path) lies on a kernel file system; reports it,
     // once per path and run.
@@ -103,6 +107,7 @@ private:
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
     PseudoFileSystems m_pseudo;
+    std::vector<std::pair<quint64, qint64>> m_timePrecisions; // device, step
     QSet<QByteArray> m_kernelPathsReported;
     FileIdentity m_targetRoot;
     bool m_haveTargetRoot = false;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -252,6 +254,7 @@ private slots:
     void kernelFileSystemsNotWalked_data();
     void kernelFileSystemsNotWalked();
     void temporaryFilesOfKilledRuns();
+    void coarseTargetTimes();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -312,6 +315,11 @@ void TestFolderMirror::decisionAtPrecision_data()
     QTest::newRow("exFAT: within 10 ms")
         << t + 99999 << t << qint64(100000) << CopyDecision::Unchanged;
     QTest::newRow("exFAT: 10 ms later") << t + 100000 << t << qint64(100000) << CopyDecision::Older;
+    // ext4 made with 128-byte inodes keeps whole seconds.
+    QTest::newRow("1 s: copy stored without its fraction")
+        << t + 9999999 << t << qint64(10000000) << CopyDecision::Unchanged;
+    QTest::newRow("1 s: next second") << t + 10000000 << t << qint64(10000000)
+                                      << CopyDecision::Older;
 }
 
 void TestFolderMirror::decisionAtPrecision()
@@ -913,6 +921,70 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
     QVERIFY(!QFile::exists(stale));
     QVERIFY(QFile::exists(live));
     QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/" + QFileInfo(live).fileName(), "sub/f"}));
+}
+
+void TestFolderMirror::coarseTargetTimes()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString image = dir.filePath("seconds.img"), mount = dir.filePath("mnt");
+    QVERIFY(QDir().mkpath(mount));
+    {
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(8 << 20));
+    }
+    // An ext4 whose inodes have no room for the fractions of a second.
+    QProcess mkfs;
+    mkfs.start("mkfs.ext4", {"-q", "-F", "-I", "128", image});
+    if (!mkfs.waitForFinished(60000) || mkfs.exitStatus() != QProcess::NormalExit ||
+        mkfs.exitCode() != 0)
+        QSKIP("mkfs.ext4 is not at hand");
+    QProcess mounter;
+    mounter.start("mount", {"-o", "loop", image, mount});
+    if (!mounter.waitForFinished(60000) || mounter.exitStatus() != QProcess::NormalExit ||
+        mounter.exitCode() != 0)
+        QSKIP("no loop mount here (not root, or no loop devices)");
+    struct Unmount
+    {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mount)};
+
+    const QString src = dir.filePath("src"), dst = mount + "/dst";
+    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
+    WriteFile(src + "/a", "a", kBase, 123456789);
+    WriteFile(src + "/sub/b", "b", kBase + 1, 999999999);
+
+    const int folder = ::open(QFile::encodeName(dst).constData(), O_RDONLY | O_DIRECTORY);
+    qint64 precision = 0;
+    QCOMPARE(MeasureTimePrecision(folder, precision), 0);
+    ::close(folder);
+    QCOMPARE(precision, qint64(10000000));
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters, Counters({1, 2, 2, 1, 2, 2, 0, 0, 0}));
+    QCOMPARE(MTime(dst + "/sub/b"), kBase + 1);
+    // The copies keep whole seconds only; at that precision they are the
+    // sources' times, and nothing is copied again.
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Copy), QStringList());
+    QCOMPARE(run.result.counters, Counters({1, 2, 2, 0, 0, 0, 0, 2, 0}));
+    // A source written a second later is still seen.
+    WriteFile(src + "/a", "a2", kBase + 1, 0);
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Copy),
+             QStringList{"[T] Mirroring: Overwrite the existing older file: " + src + "/a"});
+
+    // Where the file system keeps nanoseconds, the step is the 100-ns unit.
+    const int here = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    precision = 0;
+    QCOMPARE(MeasureTimePrecision(here, precision), 0);
+    ::close(here);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(src + "/sub/b").constData(), &st), 0);
+    if (st.st_mtim.tv_nsec == 999999999)
+        QCOMPARE(precision, qint64(1));
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
