@@ -248,9 +248,8 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
 
     QByteArray targetPath;
     int targetError = PathBytes(targetDir, targetPath);
-    ScopedFd target(targetError != 0
-                        ? -1
-                        : ::open(targetPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ScopedFd target(
+        targetError != 0 ? -1 : ::open(targetPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (target.get() < 0 && targetError == 0)
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);

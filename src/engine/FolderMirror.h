@@ -74,8 +74,8 @@ private:
     // The target folder of the source folder being walked.
     struct TargetFolder
     {
-        int fd = -1;       // below 0: it could not be opened
-        int error = 0;     // why not
+        int fd = -1;          // below 0: it could not be opened
+        int error = 0;        // why not
         qint64 precision = 0; // of its last-write times, 100-ns units; 0 until needed
         bool swept = false;   // its stale temporary files removed
     };

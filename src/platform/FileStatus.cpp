@@ -167,8 +167,8 @@ int MeasureTimePrecision(int dirFd, qint64& precision)
 
     const qint64 given = FileTimeFromUnix(kSeconds, kNanoseconds);
     const qint64 kept = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-    for (const qint64 step : {1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL,
-                              20000000LL}) {
+    for (const qint64 step :
+         {1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 20000000LL}) {
         if (TimeAtPrecision(given, step) == kept) {
             precision = step;
             return 0;

@@ -25,6 +25,7 @@ struct KernelFileSystem
 
 // Numbers as in <linux/magic.h>; written out so an older header lacking one
 // of them still builds.
+// clang-format off
 constexpr KernelFileSystem kKernelFileSystems[] = {
     {0x9fa0, "proc"},
     {0x62656572, "sysfs"},
@@ -50,6 +51,7 @@ constexpr KernelFileSystem kKernelFileSystems[] = {
     {0x6e667364, "nfsd"},
     {0x9fa2, "usbdevfs"},
 };
+// clang-format on
 
 constexpr quint32 kTmpfsMagic = 0x01021994;
 constexpr quint32 kRamfsMagic = 0x858458f6;

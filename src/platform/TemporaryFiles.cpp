@@ -115,13 +115,13 @@ int RemoveStaleTemporaryFiles(int dirFd, const Clock& clock)
             continue;
         struct stat st;
         struct stat named;
-        const bool stale =
-            ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            (!WriterRuns(writer) ||
-             clock.secondsSinceEpoch() - st.st_ctim.tv_sec > kStartingWriterSeconds) &&
-            // Still the file that was judged under that name.
-            ::fstatat(folder.fd(), name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            named.st_ino == st.st_ino && named.st_dev == st.st_dev;
+        const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                           ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                           (!WriterRuns(writer) || clock.secondsSinceEpoch() - st.st_ctim.tv_sec >
+                                                       kStartingWriterSeconds) &&
+                           // Still the file that was judged under that name.
+                           ::fstatat(folder.fd(), name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           named.st_ino == st.st_ino && named.st_dev == st.st_dev;
         if (stale && ::unlinkat(folder.fd(), name, 0) == 0)
             ++removed;
         ::close(fd);

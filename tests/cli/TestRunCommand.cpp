@@ -334,9 +334,11 @@ void TestRunCommand::failedRunExitsOne_data()
     QTest::addColumn<QString>("errorLine");
 
     QTest::newRow("source root missing (a drive not mounted)")
-        << "%f/unmounted" << "[t] Error: Copy file fail: %f/unmounted, No such file or directory. ";
+        << "%f/unmounted"
+        << "[t] Error: Copy file fail: %f/unmounted, No such file or directory. ";
     QTest::newRow("empty source path in the stored row")
-        << "" << "[t] Error: Copy file fail: , No such file or directory. ";
+        << ""
+        << "[t] Error: Copy file fail: , No such file or directory. ";
 }
 
 void TestRunCommand::failedRunExitsOne()

@@ -160,9 +160,9 @@ QString RunAsOtherUser(const QString& tree, const QByteArray& mustBeUnreadable, 
             for (const Line& line : run.lines)
                 out += QByteArray::number(int(line.first)) + '\t' + line.second.toUtf8() + '\n';
             const MirrorCounters& c = run.result.counters;
-            for (quint64 v : {c.totalFolders, c.totalFiles, c.totalBytes, c.mirroredFolders,
-                              c.mirroredFiles, c.mirroredBytes, c.skippedNewer, c.skippedUnchanged,
-                              c.errors})
+            for (quint64 v :
+                 {c.totalFolders, c.totalFiles, c.totalBytes, c.mirroredFolders, c.mirroredFiles,
+                  c.mirroredBytes, c.skippedNewer, c.skippedUnchanged, c.errors})
                 out += QByteArray::number(v) + ' ';
             out += '\n';
         }
@@ -318,8 +318,8 @@ void TestFolderMirror::decisionAtPrecision_data()
     // ext4 made with 128-byte inodes keeps whole seconds.
     QTest::newRow("1 s: copy stored without its fraction")
         << t + 9999999 << t << qint64(10000000) << CopyDecision::Unchanged;
-    QTest::newRow("1 s: next second") << t + 10000000 << t << qint64(10000000)
-                                      << CopyDecision::Older;
+    QTest::newRow("1 s: next second")
+        << t + 10000000 << t << qint64(10000000) << CopyDecision::Older;
 }
 
 void TestFolderMirror::decisionAtPrecision()
@@ -487,12 +487,12 @@ void TestFolderMirror::missingTargetRoot()
     QCOMPARE(run.result.counters, Counters({1, 1, 3, 0, 0, 0, 0, 0, 3}));
     QStringList errors = run.texts(LogKind::Error);
     errors.sort();
-    QCOMPARE(errors, (QStringList{"[T] Error: Copy file fail: " + dir.filePath("no-such-source") +
-                                      ", No such file or directory. ",
-                                  "[T] Error: Copy file fail: " + src +
-                                      "/f, No such file or directory. ",
-                                  "[T] Error: Copy file fail: " + src +
-                                      "/sub, No such file or directory. "}));
+    QCOMPARE(
+        errors,
+        (QStringList{"[T] Error: Copy file fail: " + dir.filePath("no-such-source") +
+                         ", No such file or directory. ",
+                     "[T] Error: Copy file fail: " + src + "/f, No such file or directory. ",
+                     "[T] Error: Copy file fail: " + src + "/sub, No such file or directory. "}));
 }
 
 void TestFolderMirror::stopMidWalk()
@@ -836,15 +836,19 @@ void TestFolderMirror::kernelFileSystemsNotWalked_data()
     QTest::addColumn<QString>("kind"); // empty: a file system with files, walked as usual
     QTest::addColumn<MirrorCounters>("expected"); // of a run with the source listed twice
 
-    QTest::newRow("link to /proc") << "/proc" << "proc" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to /proc") << "/proc"
+                                   << "proc" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
     // /dev/fd leads on to /proc/self/fd, which holds the run's own folders.
-    QTest::newRow("link to /dev/fd") << "/dev/fd" << "proc" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
-    QTest::newRow("link to /dev") << "/dev" << "devtmpfs" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
-    QTest::newRow("link to /sys") << "/sys" << "sysfs" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
-    QTest::newRow("link to a file in /proc")
-        << "/proc/self/status" << "proc" << Counters({0, 4, 2, 0, 1, 1, 0, 1, 1});
-    QTest::newRow("link to a tmpfs folder")
-        << "tmpfs" << "" << Counters({2, 4, 4, 1, 2, 2, 0, 2, 0});
+    QTest::newRow("link to /dev/fd") << "/dev/fd"
+                                     << "proc" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to /dev") << "/dev"
+                                  << "devtmpfs" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to /sys") << "/sys"
+                                  << "sysfs" << Counters({2, 2, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to a file in /proc") << "/proc/self/status"
+                                             << "proc" << Counters({0, 4, 2, 0, 1, 1, 0, 1, 1});
+    QTest::newRow("link to a tmpfs folder") << "tmpfs"
+                                            << "" << Counters({2, 4, 4, 1, 2, 2, 0, 2, 0});
 }
 
 void TestFolderMirror::kernelFileSystemsNotWalked()
@@ -875,15 +879,15 @@ void TestFolderMirror::kernelFileSystemsNotWalked()
     Run run;
     run.start(Job(dst, {{src, true}, {src, true}}));
     // The second source is the first again: still one line for the link.
-    const QStringList errors = kind.isEmpty()
-                                   ? QStringList()
-                                   : QStringList{"[T] Error: Copy file fail: " + link +
-                                                 ", Not mirrored, it lies on the kernel's " + kind +
-                                                 " file system. "};
+    const QStringList errors =
+        kind.isEmpty()
+            ? QStringList()
+            : QStringList{"[T] Error: Copy file fail: " + link +
+                          ", Not mirrored, it lies on the kernel's " + kind + " file system. "};
     QCOMPARE(run.texts(LogKind::Error), errors);
     QCOMPARE(run.result.counters, expected);
-    QCOMPARE(AllNames(dst), kind.isEmpty() ? (QStringList{"f", "link", "link/g"})
-                                           : QStringList{"f"});
+    QCOMPARE(AllNames(dst),
+             kind.isEmpty() ? (QStringList{"f", "link", "link/g"}) : QStringList{"f"});
 }
 
 void TestFolderMirror::temporaryFilesOfKilledRuns()

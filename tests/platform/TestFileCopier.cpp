@@ -285,7 +285,8 @@ void TestFileCopier::sparseFileStaysSparse()
             block[i] = char('a' + i % 26);
         bool wrote = true;
         for (qint64 at : dataAt)
-            wrote = wrote && ::pwrite(fd, block.constData(), size_t(block.size()), at) == block.size();
+            wrote =
+                wrote && ::pwrite(fd, block.constData(), size_t(block.size()), at) == block.size();
         ::close(fd);
         QVERIFY(sized && wrote);
     }
