@@ -6,6 +6,7 @@
 #include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
+#include "platform/TemporaryFiles.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
@@ -43,6 +44,22 @@ void RecordFromListing(unsigned char type, EntryRecord& record)
                                          : kAttrSystem;
     record.creationTime = record.lastAccessTime = record.lastWriteTime = 0;
     record.size = 0;
+}
+
+// The file-name bytes of a stored path text, or why the text names no
+// file: it is empty, it holds a NUL (the system would read only the part
+// before it, a different folder), or it holds characters that have no
+// file-name bytes. Returns 0 or the errno value.
+int PathBytes(const QString& text, QByteArray& bytes)
+{
+    bytes = QFile::encodeName(text);
+    if (text.isEmpty())
+        return ENOENT;
+    if (bytes.contains('\0'))
+        return EINVAL;
+    if (QFile::decodeName(bytes) != text)
+        return EILSEQ;
+    return 0;
 }
 
 class ScopedFd
@@ -192,7 +209,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     const MirrorJob& job = result.job;
     sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
 
-    FolderMirror mirror(job.taskName, exclude, control, sink);
+    FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
     for (const SourceEntry& source : job.sources)
         mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
     result.counters = mirror.counters();
@@ -205,9 +222,9 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 }
 
 FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
-                           Credentials credentials)
+                           Credentials credentials, const Clock& clock)
     : m_taskName(std::move(taskName)), m_exclude(std::move(exclude)), m_control(control),
-      m_sink(std::move(sink)), m_credentials(std::move(credentials)),
+      m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
       m_copier([&control] { control.checkpoint(); })
 {
 }
@@ -215,17 +232,25 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
 void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
                                 const QString& targetDir)
 {
-    m_path = QFile::encodeName(sourceDir);
     FolderReader source;
-    if (m_path.isEmpty() || source.open(AT_FDCWD, m_path.constData()) != 0)
+    // A source that cannot be read is an unmounted drive or a folder closed
+    // to us, never an empty folder: a run that copied nothing must not report
+    // success.
+    int sourceError = PathBytes(sourceDir, m_path);
+    if (sourceError == 0)
+        sourceError = source.open(AT_FDCWD, m_path.constData());
+    if (sourceError != 0) {
+        emitError(SystemErrorText(sourceError));
+        return;
+    }
+    if (leadsIntoKernel(source.fd()))
         return;
 
-    const QByteArray targetPath = QFile::encodeName(targetDir);
-    int targetError = ENOENT;
-    ScopedFd target(targetPath.isEmpty()
-                        ? -1
-                        : ::open(targetPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (target.get() < 0 && !targetPath.isEmpty())
+    QByteArray targetPath;
+    int targetError = PathBytes(targetDir, targetPath);
+    ScopedFd target(
+        targetError != 0 ? -1 : ::open(targetPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (target.get() < 0 && targetError == 0)
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
 
@@ -246,6 +271,36 @@ bool FolderMirror::onWalkPath(const FileIdentity& identity) const
     return false;
 }
 
+bool FolderMirror::leadsIntoKernel(int fd)
+{
+    const QLatin1StringView kind = m_pseudo.kindOf(fd);
+    if (kind.isEmpty())
+        return false;
+    if (!m_kernelPathsReported.contains(m_path)) {
+        m_kernelPathsReported.insert(m_path);
+        emitError(QStringLiteral("Not mirrored, it lies on the kernel's %1 file system").arg(kind));
+    }
+    return true;
+}
+
+qint64 FolderMirror::timePrecision(int targetFd)
+{
+    FileIdentity folder;
+    if (targetFd < 0 || !IdentityOf(targetFd, folder))
+        return 1;
+    for (const auto& [device, precision] : m_timePrecisions) {
+        if (device == folder.device)
+            return precision;
+    }
+    // Learnt once per file system and run, from what it keeps; where no file
+    // can be made (a folder closed to writing) the kind's guess serves, and
+    // the next folder tries again.
+    qint64 precision = FileTimePrecision(targetFd);
+    if (MeasureTimePrecision(targetFd, precision) == 0)
+        m_timePrecisions.emplace_back(folder.device, precision);
+    return precision;
+}
+
 void FolderMirror::emitError(const QString& reason)
 {
     ++m_counters.errors;
@@ -254,8 +309,12 @@ void FolderMirror::emitError(const QString& reason)
 
 void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
 {
-    const qint64 precision = FileTimePrecision(targetFd);
+    TargetFolder target{targetFd, targetError};
     const qsizetype base = m_path.size();
+    // Where this folder lies; an entry elsewhere came through a link or a
+    // mount and may lead into a kernel file system.
+    const bool deviceKnown = !m_walkPath.empty();
+    const quint64 device = deviceKnown ? m_walkPath.back().device : 0;
     const char* name;
     std::size_t length;
     unsigned char type;
@@ -274,14 +333,21 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
         if (m_entry.isDirectory()) {
             if (includeSubDir)
                 enterFolder(source, name, length, identity, targetFd, targetError, includeSubDir);
+        } else if (IsTemporaryName(name)) {
+            // A copy in the making of a run whose target is this source:
+            // neither a file of the source nor ours to copy onward.
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
             AppendName(m_path, name, length);
-            mirrorFile(source.fd(), name, targetFd, targetError, precision);
+            mirrorFile(source.fd(), name, target,
+                       !deviceKnown || identity.inode == 0 || identity.device != device);
         }
         m_path.truncate(base);
     }
+    // A listing cut short left entries unseen: say so for the folder.
+    if (source.error() != 0 && !m_control.stopRequested())
+        emitError(SystemErrorText(source.error()));
 }
 
 void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size_t length,
@@ -297,39 +363,53 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     ++m_counters.totalFolders;
     AppendName(m_path, name, length);
 
-    int subTargetError = 0;
-    int subTarget = -1;
+    // The source first: a subfolder that cannot be read is reported, and no
+    // empty target folder is made for it.
+    FolderReader sub;
+    if (const int error = sub.open(parent.fd(), name)) {
+        emitError(SystemErrorText(error));
+        return;
+    }
+    const bool sameDevice =
+        known && !m_walkPath.empty() && identity.device == m_walkPath.back().device;
+    if (!sameDevice && leadsIntoKernel(sub.fd()))
+        return;
+
     if (targetFd < 0) {
         emitError(SystemErrorText(targetError));
         return;
     }
-    subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (subTarget < 0) {
-        const int error = errno;
-        if (error == ENOENT) {
-            if (::mkdirat(targetFd, name, 0777) != 0) {
-                emitError(SystemErrorText(errno));
+    // Made first and opened after, so a folder that appears in between (a
+    // second run of the same task making it too) is simply used: whoever
+    // made it, it is there as a folder.
+    int subTargetError = 0;
+    int subTarget = -1;
+    if (::mkdirat(targetFd, name, 0777) == 0) {
+        ++m_counters.mirroredFolders;
+        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subTarget < 0)
+            subTargetError = errno;
+    } else {
+        const int makeError = errno;
+        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subTarget < 0) {
+            const int openError = errno;
+            if (makeError != EEXIST || openError == ENOENT) {
+                emitError(SystemErrorText(makeError == EEXIST ? openError : makeError));
                 return;
             }
-            ++m_counters.mirroredFolders;
-            subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (subTarget < 0)
-                subTargetError = errno;
-        } else if (error == ENOTDIR) {
-            // A file holds the name: the folder cannot be made.
-            emitError(SystemErrorText(EEXIST));
-            return;
-        } else {
+            if (openError == ENOTDIR) {
+                // A file holds the name: the folder cannot be made.
+                emitError(SystemErrorText(EEXIST));
+                return;
+            }
             // The folder is there but cannot be opened: the walk goes on and
             // each copy into it reports why.
-            subTargetError = error;
+            subTargetError = openError;
         }
     }
     ScopedFd subTargetFd(subTarget);
 
-    FolderReader sub;
-    if (sub.open(parent.fd(), name) != 0)
-        return;
     if (known)
         m_walkPath.push_back(identity);
     walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
@@ -337,17 +417,31 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         m_walkPath.pop_back();
 }
 
-void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
-                              qint64 precision)
+void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& target,
+                              bool otherDevice)
 {
     const quint64 size = m_entry.size;
     ++m_counters.totalFiles;
     m_counters.totalBytes += size;
     if (m_exclude && m_exclude(m_path, m_entry))
         return;
+    if (otherDevice) {
+        // A link to /proc/kcore or a file under /sys: kernel state, not a file.
+        ScopedFd at(::openat(sourceFd, name, O_PATH | O_CLOEXEC));
+        if (at.get() >= 0 && leadsIntoKernel(at.get()))
+            return;
+    }
 
-    const TargetState target = LookAtTarget(targetFd, name, m_credentials);
-    const CopyDecision decision = CompareWithTarget(m_entry.lastWriteTime, target, precision);
+    const TargetState existing = LookAtTarget(target.fd, name, m_credentials);
+    if (existing.lookError != 0) {
+        // Whether a copy is there is unknown: neither copied nor kept.
+        emitError(SystemErrorText(existing.lookError));
+        return;
+    }
+    if (target.precision == 0)
+        target.precision = timePrecision(target.fd);
+    const CopyDecision decision =
+        CompareWithTarget(m_entry.lastWriteTime, existing, target.precision);
     m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));
 
     switch (decision) {
@@ -361,9 +455,16 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, int targetFd, int 
     case CopyDecision::Older:
         break;
     }
-    const int error = targetFd < 0
-                          ? targetError
-                          : m_copier.copy(sourceFd, name, m_entry, targetFd, name, &target);
+    if (target.fd >= 0 && !target.swept) {
+        // A run killed while copying left its temporary file where that
+        // copy was going; the copy is due again now, so this is the place
+        // to look, once per folder, without listing every target folder.
+        RemoveStaleTemporaryFiles(target.fd, m_clock);
+        target.swept = true;
+    }
+    const int error = target.fd < 0
+                          ? target.error
+                          : m_copier.copy(sourceFd, name, m_entry, target.fd, name, &existing);
     if (error != 0) {
         emitError(SystemErrorText(error));
         return;

@@ -8,10 +8,13 @@
 #include "platform/Clock.h"
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
+#include "platform/PseudoFileSystems.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -56,36 +59,56 @@ class FolderMirror
 {
 public:
     FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
-                 Credentials credentials = Credentials::ofProcess());
+                 Credentials credentials = Credentials::ofProcess(),
+                 const Clock& clock = Clock::system());
 
     // Walks `sourceDir` (and its subfolders when `includeSubDir`) onto
-    // `targetDir`. A source that cannot be read counts as empty; a missing
+    // `targetDir`. A source or source subfolder that cannot be read is an
+    // error line, as is a target file that cannot be looked at; a missing
     // target root is not created.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
 
     const MirrorCounters& counters() const { return m_counters; }
 
 private:
+    // The target folder of the source folder being walked.
+    struct TargetFolder
+    {
+        int fd = -1;          // below 0: it could not be opened
+        int error = 0;        // why not
+        qint64 precision = 0; // of its last-write times, 100-ns units; 0 until needed
+        bool swept = false;   // its stale temporary files removed
+    };
+
     void walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir);
     void enterFolder(FolderReader& parent, const char* name, std::size_t length,
                      const FileIdentity& identity, int targetFd, int targetError,
                      bool includeSubDir);
-    void mirrorFile(int sourceFd, const char* name, int targetFd, int targetError,
-                    qint64 precision);
+    void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
     void emitError(const QString& reason);
+    // The step at which the target file system holding `targetFd` keeps
+    // last-write times.
+    qint64 timePrecision(int targetFd);
     bool onWalkPath(const FileIdentity& identity) const;
+    // True when `fd` (at m_path) lies on a kernel file system; reports it,
+    // once per path and run.
+    bool leadsIntoKernel(int fd);
 
     QString m_taskName;
     ExcludeTest m_exclude;
     RunControl& m_control;
     LogSink m_sink;
     Credentials m_credentials;
+    const Clock& m_clock;
     FileCopier m_copier;
     MirrorCounters m_counters;
 
     QByteArray m_path;                    // the source path being looked at
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
+    PseudoFileSystems m_pseudo;
+    std::vector<std::pair<quint64, qint64>> m_timePrecisions; // device, step
+    QSet<QByteArray> m_kernelPathsReported;
     FileIdentity m_targetRoot;
     bool m_haveTargetRoot = false;
 };

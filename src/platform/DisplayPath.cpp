@@ -12,6 +12,10 @@ int SequenceLength(const unsigned char* p, const unsigned char* end)
     int length;
     unsigned min;
     unsigned code;
+    // A NUL is shown escaped: it never comes from a file name, only from a
+    // stored path text that cannot name a file, and must stay visible.
+    if (c == 0)
+        return 0;
     if (c < 0x80)
         return 1;
     if (c >= 0xC2 && c <= 0xDF) {
@@ -50,7 +54,7 @@ QString DisplayPath(const char* data, qsizetype size)
     const auto* p = begin;
     // The common case: plain ASCII or valid UTF-8 throughout.
     while (p < end) {
-        if (*p < 0x80) {
+        if (*p != 0 && *p < 0x80) {
             ++p;
             continue;
         }

@@ -1,5 +1,5 @@
 // Byte paths made into text for lines and messages: valid UTF-8 stays as it
-// is, each byte that is not part of valid UTF-8 is shown as "\xNN".
+// is, each byte that is not part of valid UTF-8 (and a NUL) is shown as "\xNN".
 #pragma once
 
 #include <QByteArray>

@@ -1,10 +1,14 @@
-// copy_file_range into an O_TMPFILE, then linkat or rename into place.
+// copy_file_range of the source's data extents into an O_TMPFILE, then
+// linkat or rename into place.
 #include "platform/FileCopier.h"
 
-#include <atomic>
+#include "platform/TemporaryFiles.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,8 +18,6 @@ namespace {
 
 constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-std::atomic<unsigned> g_tempCounter{0};
 
 struct timespec TimespecFromFileTime(qint64 fileTime)
 {
@@ -30,12 +32,6 @@ struct timespec TimespecFromFileTime(qint64 fileTime)
     ts.tv_sec = static_cast<time_t>(seconds);
     ts.tv_nsec = static_cast<long>(rest * 100);
     return ts;
-}
-
-void TempName(char* out, std::size_t size)
-{
-    std::snprintf(out, size, ".tarnwick-%d-%u.tmp", static_cast<int>(::getpid()),
-                  g_tempCounter.fetch_add(1, std::memory_order_relaxed));
 }
 
 class Fd
@@ -61,16 +57,17 @@ private:
     int m_fd;
 };
 
-bool WriteAll(int fd, const char* data, std::size_t size)
+bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
 {
     while (size > 0) {
-        const ssize_t wrote = ::write(fd, data, size);
+        const ssize_t wrote = ::pwrite(fd, data, size, at);
         if (wrote < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
         data += wrote;
+        at += wrote;
         size -= static_cast<std::size_t>(wrote);
     }
     return true;
@@ -84,43 +81,88 @@ FileCopier::~FileCopier() = default;
 
 int FileCopier::copyContent(int in, int out)
 {
+    // Only the source's data is copied, at its own offsets: the holes of a
+    // sparse file stay holes in the copy, as cp makes them. Where the file
+    // system cannot tell data from holes the whole file is data.
+    bool holesKnown = true;
     bool kernelCopy = true;
-    for (bool first = true;; first = false) {
-        if (!first && m_gate)
-            m_gate();
-        if (kernelCopy) {
-            const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, kChunkSize, 0);
-            if (got > 0)
-                continue;
-            if (got == 0)
-                return 0;
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                errno != EBADF && errno != EPERM)
-                return errno;
-            // Not offered between these two files: carry on from where the
-            // kernel stopped with plain reads and writes.
-            kernelCopy = false;
+    bool first = true;
+    off_t pos = 0;
+    for (;;) {
+        off_t dataEnd = -1; // below 0: up to the end of the file
+        if (holesKnown) {
+            const off_t data = ::lseek(in, pos, SEEK_DATA);
+            if (data < 0) {
+                if (errno == ENXIO)
+                    break; // nothing but a hole up to the end
+                holesKnown = false;
+            } else {
+                pos = data;
+                const off_t hole = ::lseek(in, data, SEEK_HOLE);
+                if (hole > data)
+                    dataEnd = hole;
+            }
         }
-        if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(kBufferSize);
-        // One buffer's worth of chunks between two passes of the gate.
-        std::size_t moved = 0;
-        while (moved < kChunkSize) {
-            const ssize_t got = ::read(in, m_buffer.get(), kBufferSize);
-            if (got < 0) {
+        bool atEnd = false;
+        while (!atEnd && (dataEnd < 0 || pos < dataEnd)) {
+            if (!first && m_gate)
+                m_gate();
+            first = false;
+            std::size_t want = kChunkSize;
+            if (dataEnd >= 0)
+                want = std::min(want, static_cast<std::size_t>(dataEnd - pos));
+            if (kernelCopy) {
+                off_t inPos = pos, outPos = pos;
+                const ssize_t got = ::copy_file_range(in, &inPos, out, &outPos, want, 0);
+                if (got > 0) {
+                    pos += got;
+                    continue;
+                }
+                if (got == 0) {
+                    atEnd = true;
+                    continue;
+                }
                 if (errno == EINTR)
                     continue;
-                return errno;
+                if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+                    errno != EBADF && errno != EPERM)
+                    return errno;
+                // Not offered between these two files: carry on from where the
+                // kernel stopped with plain reads and writes.
+                kernelCopy = false;
             }
-            if (got == 0)
-                return 0;
-            if (!WriteAll(out, m_buffer.get(), static_cast<std::size_t>(got)))
-                return errno;
-            moved += static_cast<std::size_t>(got);
+            if (!m_buffer)
+                m_buffer = std::make_unique<char[]>(kBufferSize);
+            // One chunk's worth of buffers between two passes of the gate.
+            std::size_t moved = 0;
+            while (moved < want) {
+                const ssize_t got =
+                    ::pread(in, m_buffer.get(), std::min(kBufferSize, want - moved), pos);
+                if (got < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return errno;
+                }
+                if (got == 0) {
+                    atEnd = true;
+                    break;
+                }
+                if (!WriteAllAt(out, m_buffer.get(), static_cast<std::size_t>(got), pos))
+                    return errno;
+                pos += got;
+                moved += static_cast<std::size_t>(got);
+            }
         }
+        if (atEnd || !holesKnown)
+            break;
     }
+    // A hole at the end has no data to write: the length says where it ends.
+    struct stat st;
+    if (::fstat(in, &st) != 0)
+        return errno;
+    if (st.st_size > pos && ::ftruncate(out, st.st_size) != 0)
+        return errno;
+    return 0;
 }
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
@@ -166,28 +208,26 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         return ENOTSUP;
 
     // The new content lives in a file without a name until it is complete.
+    // It is locked while it is written, so that a clean-up after a killed
+    // run never takes it for a leftover once it has a name.
     bool named = false;
-    char tempName[64];
+    QByteArray tempName;
     Fd out(::openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (out.get() < 0) {
+    if (out.get() >= 0) {
+        ::flock(out.get(), LOCK_EX);
+    } else {
         if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
             return errno;
         // File systems without O_TMPFILE: a named temporary, removed on failure.
-        for (int attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
-            TempName(tempName, sizeof tempName);
-            out.reset(
-                ::openat(targetDirFd, tempName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (out.get() < 0 && errno != EEXIST)
-                return errno;
-        }
+        out.reset(CreateTemporaryFile(targetDirFd, tempName));
         if (out.get() < 0)
-            return EEXIST;
+            return errno;
         named = true;
     }
 
     auto fail = [&](int error) {
         if (named)
-            ::unlinkat(targetDirFd, tempName, 0);
+            ::unlinkat(targetDirFd, tempName.constData(), 0);
         return error;
     };
 
@@ -205,7 +245,7 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         return fail(errno);
 
     if (named) {
-        if (::renameat(targetDirFd, tempName, targetDirFd, targetName) != 0)
+        if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
             return fail(errno);
         return 0;
     }
@@ -222,14 +262,14 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     // linkat cannot replace: give the finished file a temporary name, then
     // rename it over the target in one step.
     for (int attempt = 0;; ++attempt) {
-        TempName(tempName, sizeof tempName);
-        if (::linkat(AT_FDCWD, procPath, targetDirFd, tempName, AT_SYMLINK_FOLLOW) == 0)
+        tempName = TemporaryName();
+        if (::linkat(AT_FDCWD, procPath, targetDirFd, tempName.constData(), AT_SYMLINK_FOLLOW) == 0)
             break;
         if (errno != EEXIST || attempt >= 100)
             return errno;
     }
     named = true;
-    if (::renameat(targetDirFd, tempName, targetDirFd, targetName) != 0)
+    if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
         return fail(errno);
     return 0;
 }

@@ -2,7 +2,8 @@
 // file that has no name until it is complete, carries the source's
 // permission bits and last-write time, and only then takes the target's
 // name: whatever cuts a copy off, the target path holds the old file or
-// nothing, never part of the new one.
+// nothing, never part of the new one. A sparse source stays sparse: only its
+// data is written, its holes stay holes.
 #pragma once
 
 #include "platform/EntryRecord.h"

@@ -1,6 +1,8 @@
 // statx and statfs behind the walk's view of files.
 #include "platform/FileStatus.h"
 
+#include "platform/TemporaryFiles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -99,11 +101,17 @@ TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credent
     struct statx st;
     if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT,
                 STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_MTIME, &st) != 0) {
-        // Something is there that cannot be looked at: a file whose times
-        // cannot be read, not a free place.
-        if (errno != ENOENT && errno != ENOTDIR) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return state;
+        // Only a name that is there is a file whose times cannot be read;
+        // when the folder cannot be searched nothing is known about it.
+        if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, STATX_TYPE, &st) ==
+            0) {
             state.kind = TargetState::File;
             state.readable = false;
+        } else {
+            state.lookError = error;
         }
         return state;
     }
@@ -128,6 +136,45 @@ qint64 FileTimePrecision(int fd)
     if (static_cast<long>(fs.f_type) == kExfatMagic)
         return 100000;
     return 1;
+}
+
+int MeasureTimePrecision(int dirFd, qint64& precision)
+{
+    QByteArray name;
+    int fd = ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
+            return errno;
+        fd = CreateTemporaryFile(dirFd, name);
+        if (fd < 0)
+            return errno;
+    }
+    // An odd second and its last 100-ns step: whatever coarser step the file
+    // system keeps, it shows. 2021 lies within every file system's range.
+    constexpr qint64 kSeconds = 1622541601;
+    constexpr long kNanoseconds = 999999900;
+    const struct timespec times[2] = {{static_cast<time_t>(kSeconds), kNanoseconds},
+                                      {static_cast<time_t>(kSeconds), kNanoseconds}};
+    int error = 0;
+    struct stat st;
+    if (::futimens(fd, times) != 0 || ::fstat(fd, &st) != 0)
+        error = errno;
+    if (!name.isEmpty())
+        ::unlinkat(dirFd, name.constData(), 0);
+    ::close(fd);
+    if (error != 0)
+        return error;
+
+    const qint64 given = FileTimeFromUnix(kSeconds, kNanoseconds);
+    const qint64 kept = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    for (const qint64 step :
+         {1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 20000000LL}) {
+        if (TimeAtPrecision(given, step) == kept) {
+            precision = step;
+            return 0;
+        }
+    }
+    return ERANGE;
 }
 
 QString SystemErrorText(int error)

@@ -57,6 +57,9 @@ struct TargetState
         File
     };
     Kind kind = Absent;
+    // Not 0 when the path could not be looked at, so whether anything is
+    // there is unknown (a folder that cannot be searched): the errno value.
+    int lookError = 0;
     bool readable = true;
     bool readOnly = false; // the owner's write bit is clear
     qint64 lastWriteTime = 0;
@@ -64,12 +67,25 @@ struct TargetState
 
 // One statx of `name` in the folder `dirFd` (a symbolic link followed). A
 // `dirFd` below 0 means the folder could not be opened: the path is absent.
+// A name that is there but cannot be followed (a link into a folder closed
+// to us) is an unreadable file; a name that cannot even be looked up sets
+// lookError.
 TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credentials);
 
-// The step, in 100-ns units, at which the file system holding the open
-// folder `fd` stores last-write times: 20000000 on FAT (2 s), 100000 on
-// exFAT (10 ms), 1 elsewhere.
+// A guess, from the file system's kind alone, at the step in 100-ns units at
+// which the file system holding the open folder `fd` stores last-write
+// times: 20000000 on FAT (2 s), 100000 on exFAT (10 ms), 1 elsewhere. For
+// when MeasureTimePrecision cannot make its file.
 qint64 FileTimePrecision(int fd);
+
+// The step, in 100-ns units, at which the file system holding the open
+// folder `dirFd` stores last-write times, learnt from what it keeps of a
+// time given to a short-lived file made there (unnamed where the file system
+// offers that): 1 for nanosecond times, 10000000 for an ext4 made with
+// 128-byte inodes, 20000000 for FAT. Returns 0, or the errno value when no
+// file can be made there or the time kept fits no step; `precision` is then
+// left as it was.
+int MeasureTimePrecision(int dirFd, qint64& precision);
 
 // A time taken down to a multiple of `precision`.
 inline qint64 TimeAtPrecision(qint64 time, qint64 precision)

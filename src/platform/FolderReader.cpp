@@ -47,6 +47,7 @@ void FolderReader::close()
     m_fd = -1;
     m_filled = 0;
     m_pos = 0;
+    m_error = 0;
 }
 
 bool FolderReader::next(const char*& name, std::size_t& length, unsigned char& type)
@@ -57,13 +58,17 @@ bool FolderReader::next(const char*& name, std::size_t& length, unsigned char& t
         // The buffer is taken on first use so an unreadable folder costs nothing.
         if (!m_buffer) {
             m_buffer = static_cast<char*>(std::malloc(kBufferSize));
-            if (!m_buffer)
+            if (!m_buffer) {
+                m_error = ENOMEM;
                 return false;
+            }
         }
         long got;
         do {
             got = ::syscall(SYS_getdents64, m_fd, m_buffer, kBufferSize);
         } while (got < 0 && errno == EINTR);
+        if (got < 0)
+            m_error = errno;
         if (got <= 0)
             return false;
         m_filled = got;

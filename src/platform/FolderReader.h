@@ -26,6 +26,9 @@ public:
     // The next entry's name (NUL-terminated, valid until the next call) and
     // its d_type; false at the end or on a read error.
     bool next(const char*& name, std::size_t& length, unsigned char& type);
+    // After next() has returned false: 0 at the true end, else the errno
+    // value that cut the listing short (a failing disk, a vanished share).
+    int error() const { return m_error; }
 
 private:
     static constexpr std::size_t kBufferSize = 32 * 1024;
@@ -33,6 +36,7 @@ private:
     char* m_buffer = nullptr;
     long m_filled = 0;
     long m_pos = 0;
+    int m_error = 0;
 };
 
 } // namespace tarnwick

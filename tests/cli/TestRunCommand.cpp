@@ -21,6 +21,20 @@ namespace {
 
 constexpr qint64 kBase = 1622541600;
 
+// A file of real data, so that its copy takes a while: a sparse file's
+// holes are not copied and would be done at once.
+void WriteDataFile(const QString& path, qint64 size)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QByteArray chunk(4 << 20, '\0');
+    for (qsizetype i = 0; i < chunk.size(); ++i)
+        chunk[i] = char(i % 251 + 1);
+    for (qint64 left = size; left > 0; left -= chunk.size())
+        QCOMPARE(file.write(chunk.constData(), std::min<qint64>(left, chunk.size())),
+                 std::min<qint64>(left, chunk.size()));
+}
+
 QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
@@ -77,6 +91,8 @@ private slots:
     void killedMidCopyLeavesNoPartialFile();
     void terminateFinishesFileAndReports();
     void missingDatabase();
+    void failedRunExitsOne_data();
+    void failedRunExitsOne();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -264,11 +280,7 @@ void TestRunCommand::logFileTakesSwitchedOnKinds()
 void TestRunCommand::killedMidCopyLeavesNoPartialFile()
 {
     const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    {
-        QFile big(src + "/big");
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        QVERIFY(big.resize(3ll << 30)); // sparse: the copy still writes every byte
-    }
+    WriteDataFile(src + "/big", 1ll << 30);
     m_files->writeFile(QStringLiteral("dst/big"), "the old copy", kBase);
     addTask("101", "t", src, dst);
 
@@ -286,11 +298,7 @@ void TestRunCommand::killedMidCopyLeavesNoPartialFile()
 void TestRunCommand::terminateFinishesFileAndReports()
 {
     const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    {
-        QFile big(src + "/big");
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        QVERIFY(big.resize(1ll << 30));
-    }
+    WriteDataFile(src + "/big", 512ll << 20);
     addTask("101", "t", src, dst);
 
     QProcess* process = start("101");
@@ -307,7 +315,7 @@ void TestRunCommand::terminateFinishesFileAndReports()
     QVERIFY(out.contains("synchronize finished  [t]"));
     // The file under way when the stop came was finished, not torn.
     if (out.contains("Mirrored : 0 folders, 1 files"))
-        QCOMPARE(QFileInfo(dst + "/big").size(), 1ll << 30);
+        QCOMPARE(QFileInfo(dst + "/big").size(), 512ll << 20);
     else
         QCOMPARE(Names(dst), QStringList());
 }
@@ -323,6 +331,35 @@ void TestRunCommand::missingDatabase()
                              .arg(path));
     QVERIFY(result.out.isEmpty());
     QVERIFY(!QFile::exists(path));
+}
+
+void TestRunCommand::failedRunExitsOne_data()
+{
+    QTest::addColumn<QString>("source"); // "%f" stands for the files folder
+    QTest::addColumn<QString>("errorLine");
+
+    QTest::newRow("source root missing (a drive not mounted)")
+        << "%f/unmounted"
+        << "[t] Error: Copy file fail: %f/unmounted, No such file or directory. ";
+    QTest::newRow("empty source path in the stored row")
+        << ""
+        << "[t] Error: Copy file fail: , No such file or directory. ";
+}
+
+void TestRunCommand::failedRunExitsOne()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, errorLine);
+    source.replace("%f", m_files->path());
+    errorLine.replace("%f", m_files->path());
+    addTask("101", "t", source, m_files->filePath("dst"));
+
+    const CliResult result = run("101");
+    QCOMPARE(result.exitCode, 1);
+    const QStringList printed = result.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.contains(errorLine), qPrintable(result.out));
+    QVERIFY2(printed.contains("[t]          Status   : Mirror Finished!! Find 1 Errors."),
+             qPrintable(result.out));
 }
 
 QTEST_GUILESS_MAIN(TestRunCommand)

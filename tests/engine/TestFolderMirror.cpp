@@ -10,11 +10,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -98,6 +107,94 @@ struct Run
     }
 };
 
+// The unprivileged user the permission cases run as: root reads and
+// searches every folder whatever its mode.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+// Hands `tree` to the unprivileged user and runs `job` in a child process
+// that has become that user; the child's lines and counters come back
+// through a pipe. Returns why it could not be done, or an empty text.
+QString RunAsOtherUser(const QString& tree, const QByteArray& mustBeUnreadable, Run& run,
+                       const MirrorJob& job)
+{
+    QDirIterator it(tree, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QStringList paths{tree};
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : paths) {
+        if (::lchown(QFile::encodeName(path).constData(), kNobody, kNogroup) != 0)
+            return QStringLiteral("cannot hand the files to another user");
+    }
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t child = ::fork();
+    if (child < 0)
+        return QStringLiteral("no fork");
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        QByteArray out;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0 ||
+            ::geteuid() == 0 ||
+            (!mustBeUnreadable.isEmpty() && ::access(mustBeUnreadable.constData(), R_OK) == 0)) {
+            out = "SKIP\n";
+        } else {
+            run.start(job);
+            for (const Line& line : run.lines)
+                out += QByteArray::number(int(line.first)) + '\t' + line.second.toUtf8() + '\n';
+            const MirrorCounters& c = run.result.counters;
+            for (quint64 v :
+                 {c.totalFolders, c.totalFiles, c.totalBytes, c.mirroredFolders, c.mirroredFiles,
+                  c.mirroredBytes, c.skippedNewer, c.skippedUnchanged, c.errors})
+                out += QByteArray::number(v) + ' ';
+            out += '\n';
+        }
+        const char* data = out.constData();
+        qsizetype left = out.size();
+        while (left > 0) {
+            const ssize_t wrote = ::write(pipeFds[1], data, size_t(left));
+            if (wrote <= 0)
+                break;
+            data += wrote;
+            left -= wrote;
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    QByteArray in;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        in.append(buffer, got);
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (in == "SKIP\n")
+        return QStringLiteral("cannot run as an unprivileged user here");
+    QList<QByteArray> rows = in.split('\n');
+    if (!WIFEXITED(status) || rows.size() < 2)
+        return QStringLiteral("the child run failed");
+    rows.removeLast(); // after the last newline
+    const QList<QByteArray> numbers = rows.takeLast().trimmed().split(' ');
+    run.lines.clear();
+    for (const QByteArray& row : rows) {
+        const qsizetype tab = row.indexOf('\t');
+        run.lines.emplace_back(LogKind(row.left(tab).toInt()), QString::fromUtf8(row.mid(tab + 1)));
+    }
+    std::vector<quint64> v;
+    for (const QByteArray& number : numbers)
+        v.push_back(number.toULongLong());
+    v.resize(9);
+    run.result.counters = MirrorCounters{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]};
+    return QString();
+}
+
 MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
 {
     return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
@@ -128,6 +225,7 @@ char* toString(const MirrorCounters& c)
 } // namespace tarnwick
 
 Q_DECLARE_METATYPE(TargetState)
+Q_DECLARE_METATYPE(MirrorCounters)
 
 class TestFolderMirror : public QObject
 {
@@ -151,6 +249,13 @@ private slots:
     void sourceWrittenDuringCopyIsCopiedAgain();
     void nameNotUtf8();
     void loadJobFromStore();
+    void unreadablePlacesAreErrors_data();
+    void unreadablePlacesAreErrors();
+    void twoRunsOfOneTaskAtOnce();
+    void kernelFileSystemsNotWalked_data();
+    void kernelFileSystemsNotWalked();
+    void temporaryFilesOfKilledRuns();
+    void coarseTargetTimes();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -211,6 +316,11 @@ void TestFolderMirror::decisionAtPrecision_data()
     QTest::newRow("exFAT: within 10 ms")
         << t + 99999 << t << qint64(100000) << CopyDecision::Unchanged;
     QTest::newRow("exFAT: 10 ms later") << t + 100000 << t << qint64(100000) << CopyDecision::Older;
+    // ext4 made with 128-byte inodes keeps whole seconds.
+    QTest::newRow("1 s: copy stored without its fraction")
+        << t + 9999999 << t << qint64(10000000) << CopyDecision::Unchanged;
+    QTest::newRow("1 s: next second")
+        << t + 10000000 << t << qint64(10000000) << CopyDecision::Older;
 }
 
 void TestFolderMirror::decisionAtPrecision()
@@ -392,12 +502,14 @@ void TestFolderMirror::missingTargetRoot()
     run.start(Job(dst, {{src, true}, {dir.filePath("no-such-source"), true}}));
     QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
     QCOMPARE(run.result.counters,
-             (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .errors = 2}));
+             (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .errors = 3}));
     QStringList errors = run.texts(LogKind::Error);
     errors.sort();
     QCOMPARE(
         errors,
-        (QStringList{"[T] Error: Copy file fail: " + src + "/f, No such file or directory. ",
+        (QStringList{"[T] Error: Copy file fail: " + dir.filePath("no-such-source") +
+                         ", No such file or directory. ",
+                     "[T] Error: Copy file fail: " + src + "/f, No such file or directory. ",
                      "[T] Error: Copy file fail: " + src + "/sub, No such file or directory. "}));
 }
 
@@ -617,6 +729,308 @@ void TestFolderMirror::loadJobFromStore()
         FixedClock(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0))));
     QCOMPARE(run.lines.front().second, QString("2026-12-09 synchronize started  []"));
     QCOMPARE(run.lines.at(5).second, QString("[]          Status   : Mirror Successed!!"));
+}
+
+void TestFolderMirror::unreadablePlacesAreErrors_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("otherUser");
+    QTest::addColumn<QStringList>("expectedLines"); // "%s" stands for the source root
+    QTest::addColumn<MirrorCounters>("expected");
+    QTest::addColumn<QStringList>("targetNames");
+
+    QTest::newRow("missing source root")
+        << "missing root" << false
+        << QStringList{"[T] Error: Copy file fail: %s, No such file or directory. "}
+        << (MirrorCounters{.errors = 1}) << QStringList();
+    QTest::newRow("source root closed (mode 000)")
+        << "closed root" << true
+        << QStringList{"[T] Error: Copy file fail: %s, Permission denied. "}
+        << (MirrorCounters{.errors = 1}) << QStringList();
+    QTest::newRow("source subfolder closed (mode 000)")
+        << "closed subfolder" << true
+        << QStringList{"[T] Mirroring: Copy the new file: %s/f",
+                       "[T] Error: Copy file fail: %s/closed, Permission denied. "}
+        << (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 1, .mirroredFiles = 1, .mirroredBytes = 1, .errors = 1}) << QStringList{"f"};
+    // The target folder can be listed but not searched: nothing can be
+    // known about the files in it, so none is "kept as newer".
+    QTest::newRow("target subfolder not searchable (mode 0600)")
+        << "unsearchable target" << true
+        << QStringList{"[T] Error: Copy file fail: %s/sub/f, Permission denied. "}
+        << (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 1, .errors = 1}) << QStringList{"sub"};
+    // Stored paths that name no file: the system would read the NUL as the
+    // end and walk the folder before it.
+    QTest::newRow("empty source path")
+        << "empty path" << false
+        << QStringList{"[T] Error: Copy file fail: , No such file or directory. "}
+        << (MirrorCounters{.errors = 1}) << QStringList();
+    QTest::newRow("source path holding a NUL")
+        << "NUL in path" << false
+        << QStringList{"[T] Error: Copy file fail: %s\\x00/elsewhere, Invalid argument. "}
+        << (MirrorCounters{.errors = 1}) << QStringList();
+}
+
+void TestFolderMirror::unreadablePlacesAreErrors()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, otherUser);
+    QFETCH(QStringList, expectedLines);
+    QFETCH(MirrorCounters, expected);
+    QFETCH(QStringList, targetNames);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(dst));
+    QByteArray unreadable;
+    if (setup == "closed root") {
+        QVERIFY(QDir().mkpath(src));
+        TestDir::writeFileAt(src + "/f", "1", kBase);
+        unreadable = QFile::encodeName(src);
+    } else if (setup == "closed subfolder") {
+        QVERIFY(QDir().mkpath(src + "/closed"));
+        TestDir::writeFileAt(src + "/f", "1", kBase);
+        TestDir::writeFileAt(src + "/closed/g", "2", kBase);
+        unreadable = QFile::encodeName(src + "/closed");
+    } else if (setup == "unsearchable target") {
+        QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
+        TestDir::writeFileAt(src + "/sub/f", "1", kBase);
+    } else if (setup != "missing root") {
+        QVERIFY(QDir().mkpath(src));
+        TestDir::writeFileAt(src + "/f", "1", kBase);
+    }
+    QString source = src;
+    if (setup == "empty path")
+        source.clear();
+    if (setup == "NUL in path")
+        source += QChar(u'\0') + QStringLiteral("/elsewhere");
+
+    Run run;
+    const MirrorJob job = Job(dst, {{source, true}});
+    if (otherUser) {
+        if (!unreadable.isEmpty())
+            QCOMPARE(::chmod(unreadable.constData(), 0), 0);
+        else
+            QCOMPARE(::chmod(QFile::encodeName(dst + "/sub").constData(), 0600), 0);
+        const QString why = RunAsOtherUser(dir.path(), unreadable, run, job);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    } else {
+        run.start(job);
+    }
+
+    QStringList perFile;
+    for (const Line& line : run.lines) {
+        if (line.first == LogKind::Copy || line.first == LogKind::Skip ||
+            line.first == LogKind::Error)
+            perFile << line.second;
+    }
+    QCOMPARE(perFile, expectedLines.replaceInStrings("%s", src));
+    QCOMPARE(run.result.counters, expected);
+    QCOMPARE(run.texts(LogKind::ErrorStatus),
+             QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
+    QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), targetNames);
+}
+
+void TestFolderMirror::twoRunsOfOneTaskAtOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src");
+    constexpr int kFolders = 40;
+    for (int i = 0; i < kFolders; ++i) {
+        const QString folder = src + QStringLiteral("/d%1/inner").arg(i);
+        QVERIFY(QDir().mkpath(folder));
+        TestDir::writeFileAt(folder + "/f", "x", kBase);
+    }
+
+    // Both runs make the same folders at the same moments; whichever makes
+    // one first, the other walks into it. Several rounds, as the overlap
+    // is up to the scheduler.
+    for (int round = 0; round < 6; ++round) {
+        const QString dst = dir.filePath(QStringLiteral("dst%1").arg(round));
+        QVERIFY(QDir().mkpath(dst));
+        const MirrorJob job = Job(dst, {{src, true}});
+        Run first, second;
+        std::atomic<int> ready{0};
+        auto go = [&ready, &job](Run& run) {
+            ++ready;
+            while (ready.load() < 2)
+                std::this_thread::yield();
+            run.start(job);
+        };
+        std::thread a(go, std::ref(first)), b(go, std::ref(second));
+        a.join();
+        b.join();
+        QCOMPARE(first.texts(LogKind::Error), QStringList());
+        QCOMPARE(second.texts(LogKind::Error), QStringList());
+        QCOMPARE(first.result.counters.errors + second.result.counters.errors, quint64(0));
+        // Each folder was made once, by one of the two.
+        QCOMPARE(first.result.counters.mirroredFolders + second.result.counters.mirroredFolders,
+                 quint64(2 * kFolders));
+        QCOMPARE(AllNames(dst).size(), 3 * kFolders);
+    }
+}
+
+void TestFolderMirror::kernelFileSystemsNotWalked_data()
+{
+    QTest::addColumn<QString>("linkTo");
+    QTest::addColumn<QString>("kind"); // empty: a file system with files, walked as usual
+    QTest::addColumn<MirrorCounters>("expected"); // of a run with the source listed twice
+
+    QTest::newRow("link to /proc") << "/proc"
+                                   << "proc" << (MirrorCounters{.totalFolders = 2, .totalFiles = 2, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 1, .skippedUnchanged = 1, .errors = 1});
+    // /dev/fd leads on to /proc/self/fd, which holds the run's own folders.
+    QTest::newRow("link to /dev/fd") << "/dev/fd"
+                                     << "proc" << (MirrorCounters{.totalFolders = 2, .totalFiles = 2, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 1, .skippedUnchanged = 1, .errors = 1});
+    QTest::newRow("link to /dev") << "/dev"
+                                  << "devtmpfs" << (MirrorCounters{.totalFolders = 2, .totalFiles = 2, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 1, .skippedUnchanged = 1, .errors = 1});
+    QTest::newRow("link to /sys") << "/sys"
+                                  << "sysfs" << (MirrorCounters{.totalFolders = 2, .totalFiles = 2, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 1, .skippedUnchanged = 1, .errors = 1});
+    QTest::newRow("link to a file in /proc") << "/proc/self/status"
+                                             << "proc" << (MirrorCounters{.totalFiles = 4, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 1, .skippedUnchanged = 1, .errors = 1});
+    QTest::newRow("link to a tmpfs folder") << "tmpfs"
+                                            << "" << (MirrorCounters{.totalFolders = 2, .totalFiles = 4, .totalBytes = 4, .mirroredFolders = 1, .mirroredFiles = 2, .mirroredBytes = 2, .skippedUnchanged = 2});
+}
+
+void TestFolderMirror::kernelFileSystemsNotWalked()
+{
+    QFETCH(QString, linkTo);
+    QFETCH(QString, kind);
+    QFETCH(MirrorCounters, expected);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    TestDir::writeFileAt(src + "/f", "1", kBase);
+    std::unique_ptr<QTemporaryDir> shm;
+    if (linkTo == "tmpfs") {
+        // tmpfs holds real files, even when it lies under /dev.
+        shm = std::make_unique<QTemporaryDir>("/dev/shm/tarnwick-test-XXXXXX");
+        if (!shm->isValid())
+            QSKIP("no /dev/shm here");
+        linkTo = shm->path();
+        TestDir::writeFileAt(linkTo + "/g", "2", kBase);
+    }
+    if (!QFileInfo::exists(linkTo))
+        QSKIP("nothing to link to here");
+    const QString link = src + "/link";
+    QVERIFY(QFile::link(linkTo, link));
+
+    Run run;
+    run.start(Job(dst, {{src, true}, {src, true}}));
+    // The second source is the first again: still one line for the link.
+    const QStringList errors =
+        kind.isEmpty()
+            ? QStringList()
+            : QStringList{"[T] Error: Copy file fail: " + link +
+                          ", Not mirrored, it lies on the kernel's " + kind + " file system. "};
+    QCOMPARE(run.texts(LogKind::Error), errors);
+    QCOMPARE(run.result.counters, expected);
+    QCOMPARE(AllNames(dst),
+             kind.isEmpty() ? (QStringList{"f", "link", "link/g"}) : QStringList{"f"});
+}
+
+void TestFolderMirror::temporaryFilesOfKilledRuns()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
+    TestDir::writeFileAt(src + "/sub/f", "new", kBase);
+
+    // What a run killed on a file system without unnamed files leaves: a
+    // partial copy under a temporary name, its process gone.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const QString stale = dst + QStringLiteral("/sub/.tarnwick-%1-3.tmp").arg(child);
+    TestDir::writeFileAt(stale, "part of f", kBase);
+    // One a live writer (another run) still holds.
+    const QString live = dst + QStringLiteral("/sub/.tarnwick-%1-4.tmp").arg(child);
+    TestDir::writeFileAt(live, "being written", kBase);
+    QFile held(live);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(held.handle(), LOCK_EX), 0);
+    // A source that is another task's target holds such files too.
+    TestDir::writeFileAt(src + QStringLiteral("/sub/.tarnwick-%1-5.tmp").arg(child), "partial", kBase);
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .mirroredFiles = 1, .mirroredBytes = 3}));
+    QCOMPARE(run.texts(LogKind::Copy),
+             QStringList{"[T] Mirroring: Copy the new file: " + src + "/sub/f"});
+    QCOMPARE(run.texts(LogKind::Skip) + run.texts(LogKind::Error), QStringList());
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(QFile::exists(live));
+    QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/" + QFileInfo(live).fileName(), "sub/f"}));
+}
+
+void TestFolderMirror::coarseTargetTimes()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString image = dir.filePath("seconds.img"), mount = dir.filePath("mnt");
+    QVERIFY(QDir().mkpath(mount));
+    {
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(8 << 20));
+    }
+    // An ext4 whose inodes have no room for the fractions of a second.
+    QProcess mkfs;
+    mkfs.start("mkfs.ext4", {"-q", "-F", "-I", "128", image});
+    if (!mkfs.waitForFinished(60000) || mkfs.exitStatus() != QProcess::NormalExit ||
+        mkfs.exitCode() != 0)
+        QSKIP("mkfs.ext4 is not at hand");
+    QProcess mounter;
+    mounter.start("mount", {"-o", "loop", image, mount});
+    if (!mounter.waitForFinished(60000) || mounter.exitStatus() != QProcess::NormalExit ||
+        mounter.exitCode() != 0)
+        QSKIP("no loop mount here (not root, or no loop devices)");
+    struct Unmount
+    {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mount)};
+
+    const QString src = dir.filePath("src"), dst = mount + "/dst";
+    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
+    TestDir::writeFileAt(src + "/a", "a", kBase, 123456789);
+    TestDir::writeFileAt(src + "/sub/b", "b", kBase + 1, 999999999);
+
+    const int folder = ::open(QFile::encodeName(dst).constData(), O_RDONLY | O_DIRECTORY);
+    qint64 precision = 0;
+    QCOMPARE(MeasureTimePrecision(folder, precision), 0);
+    ::close(folder);
+    QCOMPARE(precision, qint64(10000000));
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .mirroredFolders = 1, .mirroredFiles = 2, .mirroredBytes = 2}));
+    QCOMPARE(MTime(dst + "/sub/b"), kBase + 1);
+    // The copies keep whole seconds only; at that precision they are the
+    // sources' times, and nothing is copied again.
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Copy), QStringList());
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .skippedUnchanged = 2}));
+    // A source written a second later is still seen.
+    TestDir::writeFileAt(src + "/a", "a2", kBase + 1, 0);
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Copy),
+             QStringList{"[T] Mirroring: Overwrite the existing older file: " + src + "/a"});
+
+    // Where the file system keeps nanoseconds, the step is the 100-ns unit.
+    const int here = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    precision = 0;
+    QCOMPARE(MeasureTimePrecision(here, precision), 0);
+    ::close(here);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(src + "/sub/b").constData(), &st), 0);
+    if (st.st_mtim.tv_nsec == 999999999)
+        QCOMPARE(precision, qint64(1));
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QtTest>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +46,49 @@ private:
     int m_fd;
 };
 
+// The data ranges of a file, as SEEK_DATA and SEEK_HOLE report them.
+QList<std::pair<off_t, off_t>> DataRanges(int fd)
+{
+    QList<std::pair<off_t, off_t>> ranges;
+    for (off_t pos = 0;;) {
+        const off_t data = ::lseek(fd, pos, SEEK_DATA);
+        if (data < 0)
+            break;
+        const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+        ranges.append({data, hole});
+        pos = hole;
+    }
+    return ranges;
+}
+
+// Whether two files hold the same bytes. Outside the data ranges of both
+// files both read as zeros, so only those ranges are read.
+bool SameContent(const QByteArray& first, const QByteArray& second)
+{
+    const int a = ::open(first.constData(), O_RDONLY | O_CLOEXEC);
+    const int b = ::open(second.constData(), O_RDONLY | O_CLOEXEC);
+    bool same = a >= 0 && b >= 0;
+    struct stat sa, sb;
+    same = same && ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_size == sb.st_size;
+    if (same) {
+        const auto ranges = DataRanges(a) + DataRanges(b);
+        QByteArray x(1 << 20, '\0'), y(1 << 20, '\0');
+        for (const auto& [from, to] : ranges) {
+            for (off_t pos = from; same && pos < to; pos += x.size()) {
+                const size_t n = size_t(std::min<off_t>(x.size(), to - pos));
+                same = ::pread(a, x.data(), n, pos) == ssize_t(n) &&
+                       ::pread(b, y.data(), n, pos) == ssize_t(n) &&
+                       std::memcmp(x.constData(), y.constData(), n) == 0;
+            }
+        }
+    }
+    if (a >= 0)
+        ::close(a);
+    if (b >= 0)
+        ::close(b);
+    return same;
+}
+
 } // namespace
 
 class TestFileCopier : public QObject
@@ -58,6 +102,8 @@ private slots:
     void symlinkFollowed();
     void specialFileNeverOpened();
     void gatePassedBetweenChunks();
+    void sparseFileStaysSparse_data();
+    void sparseFileStaysSparse();
 };
 
 void TestFileCopier::refusals_data()
@@ -197,6 +243,65 @@ void TestFileCopier::gatePassedBetweenChunks()
     QCOMPARE(copier.copy(folder.fd(), "big", record, out.fd(), "big"), 0);
     QVERIFY(passes >= 2);
     QVERIFY(ReadFile(dir.filePath("out/big")) == content);
+}
+
+void TestFileCopier::sparseFileStaysSparse_data()
+{
+    QTest::addColumn<QList<qint64>>("dataAt"); // offsets of 64 KiB data blocks
+    QTest::addColumn<qint64>("size");
+
+    const qint64 gib = 1ll << 30, mib = 1ll << 20;
+    QTest::newRow("holes between and after the data")
+        << QList<qint64>{0, 300 * mib + 4096, 700 * mib} << gib;
+    QTest::newRow("ends in data") << QList<qint64>{512 * mib, gib - 64 * 1024} << gib;
+    QTest::newRow("all hole") << QList<qint64>{} << gib;
+}
+
+void TestFileCopier::sparseFileStaysSparse()
+{
+    QFETCH(QList<qint64>, dataAt);
+    QFETCH(qint64, size);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    const QByteArray source = QFile::encodeName(dir.filePath("sparse"));
+    {
+        const int fd = ::open(source.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        const bool sized = ::ftruncate(fd, size) == 0;
+        QByteArray block(64 * 1024, '\0');
+        for (int i = 0; i < block.size(); ++i)
+            block[i] = char('a' + i % 26);
+        bool wrote = true;
+        for (qint64 at : dataAt)
+            wrote =
+                wrote && ::pwrite(fd, block.constData(), size_t(block.size()), at) == block.size();
+        ::close(fd);
+        QVERIFY(sized && wrote);
+    }
+    struct stat src;
+    QCOMPARE(::stat(source.constData(), &src), 0);
+    if (src.st_blocks * 512 > 16 * 1024 * 1024)
+        QSKIP("this file system stores no holes");
+
+    Folder folder(dir.path()), out(dir.filePath("out"));
+    EntryRecord record;
+    QCOMPARE(StatEntry(folder.fd(), "sparse", record), 0);
+    FileCopier copier;
+    QCOMPARE(copier.copy(folder.fd(), "sparse", record, out.fd(), "sparse"), 0);
+
+    struct stat dst;
+    const QByteArray copied = QFile::encodeName(dir.filePath("out/sparse"));
+    QCOMPARE(::stat(copied.constData(), &dst), 0);
+    QCOMPARE(qint64(dst.st_size), size);
+    // About the source's blocks: the data and a little allocation slack, not a gibibyte.
+    QVERIFY2(dst.st_blocks <= src.st_blocks + 2048,
+             qPrintable(QStringLiteral("%1 blocks in the copy, %2 in the source")
+                            .arg(dst.st_blocks)
+                            .arg(src.st_blocks)));
+
+    QVERIFY(SameContent(source, copied));
 }
 
 QTEST_GUILESS_MAIN(TestFileCopier)

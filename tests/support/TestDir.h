@@ -80,6 +80,15 @@ public:
         return path;
     }
 
+    // A file anywhere, by its full path, with the times as above.
+    static void writeFileAt(const QString& path, const QByteArray& content, qint64 seconds,
+                            long nanos = 0)
+    {
+        const struct timespec time = {static_cast<time_t>(seconds), nanos};
+        const struct timespec times[2] = {time, time};
+        put(QFile::encodeName(path), content, times);
+    }
+
 private:
     QTemporaryDir m_dir;
 

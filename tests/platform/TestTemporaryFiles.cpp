@@ -1,0 +1,161 @@
+// The copy's visible temporary files: which of them a later run removes as
+// left behind by a killed run, and which it must leave to a live writer.
+#include "platform/TemporaryFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+
+namespace {
+
+// The ID of a process that has ended.
+pid_t EndedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+class Folder
+{
+public:
+    explicit Folder(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    ~Folder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+class TestTemporaryFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namesOfOurOwn_data();
+    void namesOfOurOwn();
+    void staleOnesRemoved_data();
+    void staleOnesRemoved();
+    void createdFileIsHeldUntilClosed();
+};
+
+void TestTemporaryFiles::namesOfOurOwn_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("ours");
+    QTest::addColumn<int>("writer");
+
+    QTest::newRow("ours") << QByteArray(".tarnwick-4242-17.tmp") << true << 4242;
+    QTest::newRow("made here") << TemporaryName() << true << int(::getpid());
+    QTest::newRow("no dot") << QByteArray("tarnwick-4242-17.tmp") << false << 0;
+    QTest::newRow("no counter") << QByteArray(".tarnwick-4242-.tmp") << false << 0;
+    QTest::newRow("letters") << QByteArray(".tarnwick-42a-1.tmp") << false << 0;
+    QTest::newRow("more after") << QByteArray(".tarnwick-4242-17.tmp.bak") << false << 0;
+    QTest::newRow("pid 0") << QByteArray(".tarnwick-0-1.tmp") << false << 0;
+}
+
+void TestTemporaryFiles::namesOfOurOwn()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, ours);
+    QFETCH(int, writer);
+    pid_t found = 0;
+    QCOMPARE(IsTemporaryName(name.constData(), &found), ours);
+    QCOMPARE(int(found), writer);
+}
+
+void TestTemporaryFiles::staleOnesRemoved_data()
+{
+    QTest::addColumn<QString>("writer"); // "ended", "this" (a process that runs)
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<int>("ageSeconds"); // how long ago the file last changed, by the clock
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("writer ended") << "ended" << false << 0 << true;
+    QTest::newRow("writer ended, file held by another") << "ended" << true << 0 << false;
+    QTest::newRow("writer writing") << "this" << true << 3600 << false;
+    // A writer between making its file and locking it.
+    QTest::newRow("writer just started") << "this" << false << 2 << false;
+    // The writer's ID now names another process.
+    QTest::newRow("unchanged for long, nobody holds it") << "this" << false << 3600 << true;
+}
+
+void TestTemporaryFiles::staleOnesRemoved()
+{
+    QFETCH(QString, writer);
+    QFETCH(bool, locked);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, removed);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const pid_t pid = writer == "ended" ? EndedProcess() : ::getpid();
+    const QString name = QStringLiteral(".tarnwick-%1-7.tmp").arg(pid);
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("part of a copy");
+    file.flush();
+    if (locked)
+        QCOMPARE(::flock(file.handle(), LOCK_EX), 0);
+    // Things that are not temporary files of ours stay whatever happens.
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral(".tarnwick-%1-8.tmp").arg(pid))));
+    QFile other(dir.filePath("tarnwick-1-1.tmp"));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.close();
+
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(file.fileName()).constData(), &st), 0);
+    FixedClock clock(QDateTime::fromSecsSinceEpoch(st.st_ctim.tv_sec + ageSeconds));
+    Folder folder(dir.path());
+    QCOMPARE(RemoveStaleTemporaryFiles(folder.fd(), clock), removed ? 1 : 0);
+    QCOMPARE(QFile::exists(file.fileName()), !removed);
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral(".tarnwick-%1-8.tmp").arg(pid))).isDir());
+    QVERIFY(QFile::exists(other.fileName()));
+}
+
+void TestTemporaryFiles::createdFileIsHeldUntilClosed()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Folder folder(dir.path());
+    QByteArray name;
+    const int fd = CreateTemporaryFile(folder.fd(), name);
+    QVERIFY(fd >= 0);
+    pid_t writer = 0;
+    QVERIFY(IsTemporaryName(name.constData(), &writer));
+    QCOMPARE(writer, ::getpid());
+    struct stat st;
+    QCOMPARE(::fstat(fd, &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0600u);
+
+    // Even judged an hour on, a file its writer holds stays.
+    FixedClock later(QDateTime::fromSecsSinceEpoch(st.st_ctim.tv_sec + 3600));
+    QCOMPARE(RemoveStaleTemporaryFiles(folder.fd(), later), 0);
+    ::close(fd);
+    QCOMPARE(RemoveStaleTemporaryFiles(folder.fd(), later), 1);
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+QTEST_GUILESS_MAIN(TestTemporaryFiles)
+#include "TestTemporaryFiles.moc"
