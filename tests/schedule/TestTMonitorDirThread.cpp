@@ -70,7 +70,7 @@ void TestTMonitorDirThread::deepNewFileStartsRun()
     startMonitor();
     m_dir.writeFile(src + QStringLiteral("/a/b/new.txt"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QCOMPARE(m_host->started, QStringList({"1"}));
+    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::readingStartsNothing()
@@ -106,7 +106,7 @@ void TestTMonitorDirThread::twoFoldersOfOneTaskStartOneRun()
     m_dir.writeFile(two + QStringLiteral("/y"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
     QTest::qWait(1200);
-    QCOMPARE(m_host->started, QStringList({"1"}));
+    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored()
@@ -122,7 +122,7 @@ void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored()
     QVERIFY(m_host->asked.isEmpty());
     m_dir.writeFile(src + QStringLiteral("/real-change.txt"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QCOMPARE(m_host->started, QStringList({"1"}));
+    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::noWatchedTaskStopsPromptly()
