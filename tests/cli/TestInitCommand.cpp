@@ -42,7 +42,9 @@ void TestInitCommand::makesProgramFolderFiles()
     for (; !query.eof(); query.next())
         tables << query.text("name");
     tables.removeAll(QStringLiteral("sqlite_sequence"));
-    QCOMPARE(tables, QStringList({"Exclude", "SourceDir", "Task", "TaskGroup", "TaskSchedule"}));
+    QCOMPARE(tables, QStringList({QStringLiteral("Exclude"), QStringLiteral("SourceDir"),
+                                  QStringLiteral("Task"), QStringLiteral("TaskGroup"),
+                                  QStringLiteral("TaskSchedule")}));
 }
 
 void TestInitCommand::leavesExistingDatabaseAlone()
@@ -75,11 +77,14 @@ void TestInitCommand::badInput_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command 'frobnicate'";
+    QTest::newRow("unknown command")
+        << QStringList{QStringLiteral("frobnicate")} << "unknown command 'frobnicate'";
     QTest::newRow("init with argument")
-        << QStringList{"init", "extra"} << "unexpected argument 'extra'";
+        << QStringList{QStringLiteral("init"), QStringLiteral("extra")}
+        << "unexpected argument 'extra'";
     QTest::newRow("list with option")
-        << QStringList{"list", "--all"} << "unexpected argument '--all'";
+        << QStringList{QStringLiteral("list"), QStringLiteral("--all")}
+        << "unexpected argument '--all'";
 }
 
 void TestInitCommand::badInput()
@@ -99,9 +104,11 @@ void TestInitCommand::helpTexts_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("expected");
     QTest::newRow("no arguments") << QStringList{} << "Commands:";
-    QTest::newRow("--help") << QStringList{"--help"} << "list";
-    QTest::newRow("init --help") << QStringList{"init", "--help"} << "Usage: tarnwick-cli init";
-    QTest::newRow("list --help") << QStringList{"list", "--help"} << "Usage: tarnwick-cli list";
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << "list";
+    QTest::newRow("init --help") << QStringList{QStringLiteral("init"), QStringLiteral("--help")}
+                                 << "Usage: tarnwick-cli init";
+    QTest::newRow("list --help") << QStringList{QStringLiteral("list"), QStringLiteral("--help")}
+                                 << "Usage: tarnwick-cli list";
 }
 
 void TestInitCommand::helpTexts()

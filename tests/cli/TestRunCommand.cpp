@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 using namespace tarnwick;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -51,19 +52,19 @@ QStringList Names(const QString& path)
 QByteArray OptionsKey(const QString& drop, bool start, bool copy, bool skip, bool error)
 {
     const QList<std::pair<QString, QString>> values{
-        {"LogFileName", "\"run.log\""},
-        {"StartFilshMsg", start ? "dword:00000001" : "dword:00000000"},
-        {"CopyMsg", copy ? "dword:00000001" : "dword:00000000"},
-        {"SkipMsg", skip ? "dword:00000001" : "dword:00000000"},
-        {"ErrorMsg", error ? "dword:00000001" : "dword:00000000"},
-        {"StartFilshClr", "dword:00008000"},
-        {"CopyClr", "dword:00000000"},
-        {"SkipClr", "dword:00000000"},
-        {"ErrorClr", "dword:000000ff"},
-        {"ShowDlg", "dword:00000000"},
-        {"PlaySound", "dword:00000000"},
-        {"SoundFile", "\"\""},
-        {"ThrdPRI", "dword:00000003"},
+        {u"LogFileName"_s, u"\"run.log\""_s},
+        {u"StartFilshMsg"_s, start ? u"dword:00000001"_s : u"dword:00000000"_s},
+        {u"CopyMsg"_s, copy ? u"dword:00000001"_s : u"dword:00000000"_s},
+        {u"SkipMsg"_s, skip ? u"dword:00000001"_s : u"dword:00000000"_s},
+        {u"ErrorMsg"_s, error ? u"dword:00000001"_s : u"dword:00000000"_s},
+        {u"StartFilshClr"_s, u"dword:00008000"_s},
+        {u"CopyClr"_s, u"dword:00000000"_s},
+        {u"SkipClr"_s, u"dword:00000000"_s},
+        {u"ErrorClr"_s, u"dword:000000ff"_s},
+        {u"ShowDlg"_s, u"dword:00000000"_s},
+        {u"PlaySound"_s, u"dword:00000000"_s},
+        {u"SoundFile"_s, u"\"\""_s},
+        {u"ThrdPRI"_s, u"dword:00000003"_s},
     };
     QByteArray text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_"
                       "USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickOption]\r\n";
@@ -100,7 +101,7 @@ private:
     void writeOptions(const QByteArray& text);
     CliResult run(const QString& task)
     {
-        return RunCli({"run", task}, m_home->path(), m_config->path());
+        return RunCli({u"run"_s, task}, m_home->path(), m_config->path());
     }
     QProcess* start(const QString& task);
     bool waitForCopy(QProcess* process, const QString& dst);
@@ -115,9 +116,10 @@ void TestRunCommand::init()
     m_config = std::make_unique<QTemporaryDir>();
     m_files = std::make_unique<TestDir>();
     QVERIFY(m_home->isValid() && m_config->isValid() && m_files->isValid());
-    QCOMPARE(RunCli({"init"}, m_home->path(), m_config->path()).exitCode, 0);
-    QVERIFY(QDir().mkpath(m_home->filePath("Log")));
-    QVERIFY(QDir().mkpath(m_files->filePath("src")) && QDir().mkpath(m_files->filePath("dst")));
+    QCOMPARE(RunCli({u"init"_s}, m_home->path(), m_config->path()).exitCode, 0);
+    QVERIFY(QDir().mkpath(m_home->filePath(u"Log"_s)));
+    QVERIFY(QDir().mkpath(m_files->filePath(u"src"_s)) &&
+            QDir().mkpath(m_files->filePath(u"dst"_s)));
 }
 
 void TestRunCommand::cleanup()
@@ -129,17 +131,17 @@ void TestRunCommand::addTask(const QString& id, const QString& name, const QStri
                              const QString& target)
 {
     TaskDatabase db;
-    db.open(m_home->filePath("Tarnwick.dat"));
+    db.open(m_home->filePath(u"Tarnwick.dat"_s));
     TaskQuery query(db);
-    RunStatement(query, FillStatement(sql::InsertTask,
-                                      {id, QString("AllTask"), name, source, target, qint64(0)}));
+    RunStatement(
+        query, FillStatement(sql::InsertTask, {id, u"AllTask"_s, name, source, target, qint64(0)}));
     RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
 }
 
 void TestRunCommand::writeOptions(const QByteArray& text)
 {
-    QVERIFY(QDir().mkpath(m_config->filePath("Tarnwick")));
-    QFile file(m_config->filePath("Tarnwick/user.reg"));
+    QVERIFY(QDir().mkpath(m_config->filePath(u"Tarnwick"_s)));
+    QFile file(m_config->filePath(u"Tarnwick/user.reg"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
 }
@@ -148,10 +150,10 @@ QProcess* TestRunCommand::start(const QString& task)
 {
     auto* process = new QProcess(this);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TARNWICK_HOME", m_home->path());
-    env.insert("XDG_CONFIG_HOME", m_config->path());
+    env.insert(u"TARNWICK_HOME"_s, m_home->path());
+    env.insert(u"XDG_CONFIG_HOME"_s, m_config->path());
     process->setProcessEnvironment(env);
-    process->start(qEnvironmentVariable("TARNWICK_CLI"), {"run", task});
+    process->start(qEnvironmentVariable("TARNWICK_CLI"), {u"run"_s, task});
     return process;
 }
 
@@ -161,7 +163,7 @@ bool TestRunCommand::waitForCopy(QProcess* process, const QString& dst)
     const QString fds = QStringLiteral("/proc/%1/fd").arg(process->processId());
     for (int i = 0; i < 2000; ++i) {
         for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files)) {
-            if (fd.symLinkTarget().startsWith(dst) && fd.symLinkTarget().contains("(deleted)"))
+            if (fd.symLinkTarget().startsWith(dst) && fd.symLinkTarget().contains(u"(deleted)"_s))
                 return true;
         }
         if (process->state() != QProcess::Running)
@@ -190,20 +192,20 @@ void TestRunCommand::taskLookup()
     QFETCH(int, exitCode);
     QFETCH(QString, errorText);
 
-    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
     m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
-    addTask("101", "unique", src, dst);
-    addTask("102", "same", src, dst);
-    addTask("103", "same", src, dst);
-    addTask("twin", "101", src, dst);
-    addTask("104", "twin", src, dst);
+    addTask(u"101"_s, u"unique"_s, src, dst);
+    addTask(u"102"_s, u"same"_s, src, dst);
+    addTask(u"103"_s, u"same"_s, src, dst);
+    addTask(u"twin"_s, u"101"_s, src, dst);
+    addTask(u"104"_s, u"twin"_s, src, dst);
 
     const CliResult result = run(task);
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.err.contains(errorText), qPrintable(result.err));
     if (exitCode == 0) {
-        QVERIFY(result.out.contains("synchronize finished"));
-        QVERIFY(!result.out.contains('\x1b')); // no colour into a pipe
+        QVERIFY(result.out.contains(u"synchronize finished"_s));
+        QVERIFY(!result.out.contains(u'\x1b')); // no colour into a pipe
     } else {
         QVERIFY(result.out.isEmpty());
         QVERIFY(Names(dst).isEmpty());
@@ -212,17 +214,17 @@ void TestRunCommand::taskLookup()
 
 void TestRunCommand::settingsWithoutPriority()
 {
-    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
     m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
-    addTask("101", "t", src, dst);
-    writeOptions(OptionsKey("ThrdPRI", true, true, true, true));
+    addTask(u"101"_s, u"t"_s, src, dst);
+    writeOptions(OptionsKey(u"ThrdPRI"_s, true, true, true, true));
 
-    const CliResult result = run("101");
+    const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains("Failed to get data for 'ThrdPRI'"), qPrintable(result.err));
+    QVERIFY2(result.err.contains(u"Failed to get data for 'ThrdPRI'"_s), qPrintable(result.err));
     QVERIFY(result.out.isEmpty());
     QVERIFY(Names(dst).isEmpty());
-    QVERIFY(!QFile::exists(m_home->filePath("Log/run.log")));
+    QVERIFY(!QFile::exists(m_home->filePath(u"Log/run.log"_s)));
 }
 
 void TestRunCommand::logFileTakesSwitchedOnKinds_data()
@@ -245,63 +247,63 @@ void TestRunCommand::logFileTakesSwitchedOnKinds()
     QFETCH(bool, skip);
     QFETCH(bool, error);
 
-    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
     m_files->writeFile(QStringLiteral("src/new"), "n", kBase);
     m_files->writeFile(QStringLiteral("src/same"), "s", kBase);
     m_files->writeFile(QStringLiteral("dst/same"), "s", kBase);
     m_files->writeFile(QStringLiteral("src/blocked"), "b", kBase);
-    QVERIFY(QDir().mkpath(dst + "/blocked"));
-    addTask("101", "t", src, dst);
+    QVERIFY(QDir().mkpath(dst + u"/blocked"_s));
+    addTask(u"101"_s, u"t"_s, src, dst);
     writeOptions(OptionsKey(QString(), start, copy, skip, error));
 
-    const CliResult result = run("101");
+    const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1); // the blocked copy counts as an error
-    const QStringList printed = result.out.split('\n', Qt::SkipEmptyParts);
+    const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(printed.size(), 11); // every line, whatever the switches
 
     QStringList expected;
     for (const QString& line : printed) {
-        const bool isCopy = line.contains("] Mirroring: ");
-        const bool isSkip = line.contains("] Skipping: ");
-        const bool isError = line.contains("] Error: ");
+        const bool isCopy = line.contains(u"] Mirroring: "_s);
+        const bool isSkip = line.contains(u"] Skipping: "_s);
+        const bool isError = line.contains(u"] Error: "_s);
         // The rest, the failure status line included, follow the start switch.
         const bool isStart = !isCopy && !isSkip && !isError;
         if ((isCopy && copy) || (isSkip && skip) || (isError && error) || (isStart && start))
             expected << line;
     }
-    QByteArray logged = ReadFile(m_home->filePath("Log/run.log"));
+    QByteArray logged = ReadFile(m_home->filePath(u"Log/run.log"_s));
     if (expected.isEmpty()) {
         QCOMPARE(logged, QByteArray("<absent>"));
     } else {
-        QCOMPARE(QString::fromUtf8(logged), expected.join("\r\n") + "\r\n");
+        QCOMPARE(QString::fromUtf8(logged), expected.join(u"\r\n"_s) + u"\r\n"_s);
     }
 }
 
 void TestRunCommand::killedMidCopyLeavesNoPartialFile()
 {
-    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    WriteDataFile(src + "/big", 1ll << 30);
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    WriteDataFile(src + u"/big"_s, 1ll << 30);
     m_files->writeFile(QStringLiteral("dst/big"), "the old copy", kBase);
-    addTask("101", "t", src, dst);
+    addTask(u"101"_s, u"t"_s, src, dst);
 
-    QProcess* process = start("101");
+    QProcess* process = start(u"101"_s);
     QVERIFY(process->waitForStarted());
     const bool copying = waitForCopy(process, dst);
     ::kill(pid_t(process->processId()), SIGKILL);
     QVERIFY(process->waitForFinished());
     if (!copying)
         QSKIP("the copy ended before it could be cut off");
-    QCOMPARE(Names(dst), QStringList{"big"});
-    QCOMPARE(ReadFile(dst + "/big"), QByteArray("the old copy"));
+    QCOMPARE(Names(dst), QStringList{u"big"_s});
+    QCOMPARE(ReadFile(dst + u"/big"_s), QByteArray("the old copy"));
 }
 
 void TestRunCommand::terminateFinishesFileAndReports()
 {
-    const QString src = m_files->filePath("src"), dst = m_files->filePath("dst");
-    WriteDataFile(src + "/big", 512ll << 20);
-    addTask("101", "t", src, dst);
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    WriteDataFile(src + u"/big"_s, 512ll << 20);
+    addTask(u"101"_s, u"t"_s, src, dst);
 
-    QProcess* process = start("101");
+    QProcess* process = start(u"101"_s);
     QVERIFY(process->waitForStarted());
     // Once the copy is under way the stop handler is certainly in place.
     if (!waitForCopy(process, dst))
@@ -311,20 +313,20 @@ void TestRunCommand::terminateFinishesFileAndReports()
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
     QCOMPARE(process->exitCode(), 0);
     const QString out = QString::fromUtf8(process->readAllStandardOutput());
-    QVERIFY2(out.contains("[t]          Status   : Mirror Successed!!"), qPrintable(out));
-    QVERIFY(out.contains("synchronize finished  [t]"));
+    QVERIFY2(out.contains(u"[t]          Status   : Mirror Successed!!"_s), qPrintable(out));
+    QVERIFY(out.contains(u"synchronize finished  [t]"_s));
     // The file under way when the stop came was finished, not torn.
-    if (out.contains("Mirrored : 0 folders, 1 files"))
-        QCOMPARE(QFileInfo(dst + "/big").size(), 512ll << 20);
+    if (out.contains(u"Mirrored : 0 folders, 1 files"_s))
+        QCOMPARE(QFileInfo(dst + u"/big"_s).size(), 512ll << 20);
     else
         QCOMPARE(Names(dst), QStringList());
 }
 
 void TestRunCommand::missingDatabase()
 {
-    const QString path = m_home->filePath("Tarnwick.dat");
+    const QString path = m_home->filePath(u"Tarnwick.dat"_s);
     QVERIFY(QFile::remove(path));
-    const CliResult result = run("101");
+    const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err, QStringLiteral("tarnwick-cli run: no task database at %1 (unable to open "
                                         "database file); 'tarnwick-cli init' makes one\n")
@@ -350,15 +352,15 @@ void TestRunCommand::failedRunExitsOne()
 {
     QFETCH(QString, source);
     QFETCH(QString, errorLine);
-    source.replace("%f", m_files->path());
-    errorLine.replace("%f", m_files->path());
-    addTask("101", "t", source, m_files->filePath("dst"));
+    source.replace(u"%f"_s, m_files->path());
+    errorLine.replace(u"%f"_s, m_files->path());
+    addTask(u"101"_s, u"t"_s, source, m_files->filePath(u"dst"_s));
 
-    const CliResult result = run("101");
+    const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1);
-    const QStringList printed = result.out.split('\n', Qt::SkipEmptyParts);
+    const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
     QVERIFY2(printed.contains(errorLine), qPrintable(result.out));
-    QVERIFY2(printed.contains("[t]          Status   : Mirror Finished!! Find 1 Errors."),
+    QVERIFY2(printed.contains(u"[t]          Status   : Mirror Finished!! Find 1 Errors."_s),
              qPrintable(result.out));
 }
 

@@ -431,7 +431,8 @@ void TestExcludeRules::ruleOrderAndUnknownKinds()
     QFETCH(bool, excluded);
     QList<ExcludeRule> rules;
     for (qint64 type : types)
-        rules.append(Rule(type, type == kRuleSingleFile ? "/src/a.doc" : "doc,"));
+        rules.append(Rule(type, type == kRuleSingleFile ? QStringLiteral("/src/a.doc")
+                                                        : QStringLiteral("doc,")));
     QCOMPARE(IsExcluded(rules, "/src/a.doc", FileEntry("a.doc"), kNow, nullptr), excluded);
 }
 
@@ -439,7 +440,7 @@ void TestExcludeRules::stopDuringTestExcludesSilently()
 {
     RunControl control;
     const FixedClock clock(kNow);
-    const QList<ExcludeRule> rules{Rule(kRuleExtensions, "txt,")};
+    const QList<ExcludeRule> rules{Rule(kRuleExtensions, QStringLiteral("txt,"))};
     const ExcludeTest test = MakeExcludeTest(rules, &control, clock);
     QVERIFY(!test("/src/a.doc", FileEntry("a.doc")));
     control.requestStop();
@@ -453,8 +454,8 @@ void TestExcludeRules::testTakesNowFromClockAtEachCall()
     FixedClock clock(kNow);
     EntryRecord entry = FileEntry("f.txt");
     entry.lastWriteTime = FileTime(kNow.addDays(-6));
-    const ExcludeTest test =
-        MakeExcludeTest({Rule(kRuleDate, "7", kDateLastWrite, kWindowLastDays)}, nullptr, clock);
+    const ExcludeTest test = MakeExcludeTest(
+        {Rule(kRuleDate, QStringLiteral("7"), kDateLastWrite, kWindowLastDays)}, nullptr, clock);
     QVERIFY(test("/src/f.txt", entry));
     clock.set(kNow.addDays(2));
     QVERIFY(!test("/src/f.txt", entry));

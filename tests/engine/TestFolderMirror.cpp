@@ -27,6 +27,7 @@
 #include <unistd.h>
 
 using namespace tarnwick;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -282,10 +283,10 @@ void TestFolderMirror::decisionAgainstPath()
 
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString path = dir.filePath("t");
-    if (target == "folder")
+    const QString path = dir.filePath(u"t"_s);
+    if (target == u"folder"_s)
         QVERIFY(QDir().mkpath(path));
-    if (target == "file") {
+    if (target == u"file"_s) {
         // One 100-ns unit decides: the comparison is exact.
         dir.writeFile(QStringLiteral("t"), "x", kBase, 1000000 + targetTime * 100);
         QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
@@ -339,16 +340,17 @@ void TestFolderMirror::exactLinesOfSmallRun()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString s1 = dir.filePath("src1"), s2 = dir.filePath("src2") + '/',
-                  dst = dir.filePath("dst");
-    QVERIFY(QDir().mkpath(s1 + "/notwalked") && QDir().mkpath(s2 + "sub") && QDir().mkpath(dst));
+    const QString s1 = dir.filePath(u"src1"_s), s2 = dir.filePath(u"src2"_s) + u'/',
+                  dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(s1 + u"/notwalked"_s) && QDir().mkpath(s2 + u"sub"_s) &&
+            QDir().mkpath(dst));
     dir.writeFile(QStringLiteral("src1/a.txt"), "one", kBase);
     dir.writeFile(QStringLiteral("src1/notwalked/x.txt"), "xx", kBase);
     dir.writeFile(QStringLiteral("src2/a.txt"), "second", kBase + 10);
     dir.writeFile(QStringLiteral("src2/sub/b.txt"), "bee", kBase);
     dir.writeFile(QStringLiteral("src2/sub/c.txt"), "newer in target", kBase);
     dir.writeFile(QStringLiteral("src2/skip.me"), "12345", kBase);
-    QVERIFY(QDir().mkpath(dst + "/sub"));
+    QVERIFY(QDir().mkpath(dst + u"/sub"_s));
     dir.writeFile(QStringLiteral("dst/sub/c.txt"), "kept", kBase + 50);
     dir.writeFile(QStringLiteral("dst/only-in-target"), "untouched", kBase);
 
@@ -358,31 +360,31 @@ void TestFolderMirror::exactLinesOfSmallRun()
 
     QStringList walk2;
     for (const QString& name : KernelOrder(s2)) {
-        if (name == "a.txt")
-            walk2 << "[T] Mirroring: Overwrite the existing older file: " + s2 + "a.txt";
-        if (name != "sub")
+        if (name == u"a.txt"_s)
+            walk2 << u"[T] Mirroring: Overwrite the existing older file: "_s + s2 + u"a.txt"_s;
+        if (name != u"sub"_s)
             continue;
-        for (const QString& inner : KernelOrder(s2 + "sub")) {
-            if (inner == "b.txt")
-                walk2 << "[T] Mirroring: Copy the new file: " + s2 + "sub/b.txt";
+        for (const QString& inner : KernelOrder(s2 + u"sub"_s)) {
+            if (inner == u"b.txt"_s)
+                walk2 << u"[T] Mirroring: Copy the new file: "_s + s2 + u"sub/b.txt"_s;
             else
-                walk2 << "[T] Skipping: Keep the existing newer file: " + s2 + "sub/c.txt";
+                walk2 << u"[T] Skipping: Keep the existing newer file: "_s + s2 + u"sub/c.txt"_s;
         }
     }
     const QStringList expected =
         QStringList{
-            "2026-12-09 09:05:00 synchronize started  [T]",
-            "[T] Mirroring: Copy the new file: " + s1 + "/a.txt",
+            u"2026-12-09 09:05:00 synchronize started  [T]"_s,
+            u"[T] Mirroring: Copy the new file: "_s + s1 + u"/a.txt"_s,
         } +
         walk2 +
         QStringList{
-            "<after walk 2026-12-09 09:05:00>",
-            "[T] Summary:",
-            "[T]          Total    : 1 folders, 5 files, 32 bytes.",
-            "[T]          Mirrored : 0 folders, 3 files, 12 bytes.",
-            "[T]          Skipped  : 1 newer files, 0 unchanged files.",
-            "[T]          Status   : Mirror Successed!!",
-            "2026-12-09 09:05:00 synchronize finished  [T]",
+            u"<after walk 2026-12-09 09:05:00>"_s,
+            u"[T] Summary:"_s,
+            u"[T]          Total    : 1 folders, 5 files, 32 bytes."_s,
+            u"[T]          Mirrored : 0 folders, 3 files, 12 bytes."_s,
+            u"[T]          Skipped  : 1 newer files, 0 unchanged files."_s,
+            u"[T]          Status   : Mirror Successed!!"_s,
+            u"2026-12-09 09:05:00 synchronize finished  [T]"_s,
         };
     QStringList texts;
     for (const Line& line : run.lines)
@@ -400,11 +402,11 @@ void TestFolderMirror::exactLinesOfSmallRun()
                                                   .skippedNewer = 1}));
     // Both sources merged into the one target root; the second a.txt
     // replaced the first's copy; the target-only file is untouched.
-    QCOMPARE(AllNames(dst),
-             (QStringList{"a.txt", "only-in-target", "sub", "sub/b.txt", "sub/c.txt"}));
-    QCOMPARE(ReadFile(dst + "/a.txt"), QByteArray("second"));
-    QCOMPARE(MTime(dst + "/a.txt"), kBase + 10);
-    QCOMPARE(ReadFile(dst + "/sub/c.txt"), QByteArray("kept"));
+    QCOMPARE(AllNames(dst), (QStringList{u"a.txt"_s, u"only-in-target"_s, u"sub"_s, u"sub/b.txt"_s,
+                                         u"sub/c.txt"_s}));
+    QCOMPARE(ReadFile(dst + u"/a.txt"_s), QByteArray("second"));
+    QCOMPARE(MTime(dst + u"/a.txt"_s), kBase + 10);
+    QCOMPARE(ReadFile(dst + u"/sub/c.txt"_s), QByteArray("kept"));
 
     // A second run finds everything in place.
     run.start(Job(dst, {{s1, false}, {s2, true}}),
@@ -438,36 +440,36 @@ void TestFolderMirror::copyFailures()
 
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     dir.writeFile(QStringLiteral("src/f"), "new", kBase);
-    if (setup == "readonly") {
+    if (setup == u"readonly"_s) {
         dir.writeFile(QStringLiteral("dst/f"), "old", kBase - 10);
-        QCOMPARE(::chmod(QFile::encodeName(dst + "/f").constData(), 0444), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dst + u"/f"_s).constData(), 0444), 0);
     } else {
-        QVERIFY(QDir().mkpath(dst + "/f"));
+        QVERIFY(QDir().mkpath(dst + u"/f"_s));
     }
 
     Run run;
     run.start(Job(dst, {{src, true}}));
-    QCOMPARE(run.lines.at(1), Line(LogKind::Copy, "[T] " + decisionText + src + "/f"));
-    QCOMPARE(run.lines.at(2),
-             Line(LogKind::Error, "[T] Error: Copy file fail: " + src + "/f, " + reason + ". "));
+    QCOMPARE(run.lines.at(1), Line(LogKind::Copy, u"[T] "_s + decisionText + src + u"/f"_s));
+    QCOMPARE(run.lines.at(2), Line(LogKind::Error, u"[T] Error: Copy file fail: "_s + src +
+                                                       u"/f, "_s + reason + u". "_s));
     QCOMPARE(run.result.counters, (MirrorCounters{.totalFiles = 1, .totalBytes = 3, .errors = 1}));
     QCOMPARE(run.texts(LogKind::ErrorStatus),
-             QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
-    if (setup == "readonly")
-        QCOMPARE(ReadFile(dst + "/f"), QByteArray("old"));
-    QCOMPARE(AllNames(dst), QStringList{"f"});
+             QStringList{u"[T]          Status   : Mirror Finished!! Find 1 Errors."_s});
+    if (setup == u"readonly"_s)
+        QCOMPARE(ReadFile(dst + u"/f"_s), QByteArray("old"));
+    QCOMPARE(AllNames(dst), QStringList{u"f"_s});
 }
 
 void TestFolderMirror::targetSubfolders()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
-    QVERIFY(QDir().mkpath(src + "/have/deeper") && QDir().mkpath(src + "/make") &&
-            QDir().mkpath(src + "/blocked") && QDir().mkpath(dst + "/have"));
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src + u"/have/deeper"_s) && QDir().mkpath(src + u"/make"_s) &&
+            QDir().mkpath(src + u"/blocked"_s) && QDir().mkpath(dst + u"/have"_s));
     dir.writeFile(QStringLiteral("src/have/deeper/f"), "1", kBase);
     dir.writeFile(QStringLiteral("src/blocked/g"), "2", kBase);
     dir.writeFile(QStringLiteral("dst/blocked"), "a file holds the folder's name", kBase);
@@ -484,40 +486,40 @@ void TestFolderMirror::targetSubfolders()
                                                   .mirroredBytes = 1,
                                                   .errors = 1}));
     QCOMPARE(run.texts(LogKind::Error),
-             QStringList{"[T] Error: Copy file fail: " + src + "/blocked, File exists. "});
-    QCOMPARE(AllNames(dst),
-             (QStringList{"blocked", "have", "have/deeper", "have/deeper/f", "make"}));
+             QStringList{u"[T] Error: Copy file fail: "_s + src + u"/blocked, File exists. "_s});
+    QCOMPARE(AllNames(dst), (QStringList{u"blocked"_s, u"have"_s, u"have/deeper"_s,
+                                         u"have/deeper/f"_s, u"make"_s}));
 }
 
 void TestFolderMirror::missingTargetRoot()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("missing/dst");
-    QVERIFY(QDir().mkpath(src + "/sub"));
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"missing/dst"_s);
+    QVERIFY(QDir().mkpath(src + u"/sub"_s));
     dir.writeFile(QStringLiteral("src/f"), "abc", kBase);
     dir.writeFile(QStringLiteral("src/sub/g"), "x", kBase);
 
     Run run;
-    run.start(Job(dst, {{src, true}, {dir.filePath("no-such-source"), true}}));
-    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+    run.start(Job(dst, {{src, true}, {dir.filePath(u"no-such-source"_s), true}}));
+    QVERIFY(!QFileInfo::exists(dir.filePath(u"missing"_s)));
     QCOMPARE(run.result.counters,
              (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .errors = 3}));
     QStringList errors = run.texts(LogKind::Error);
     errors.sort();
-    QCOMPARE(
-        errors,
-        (QStringList{"[T] Error: Copy file fail: " + dir.filePath("no-such-source") +
-                         ", No such file or directory. ",
-                     "[T] Error: Copy file fail: " + src + "/f, No such file or directory. ",
-                     "[T] Error: Copy file fail: " + src + "/sub, No such file or directory. "}));
+    QCOMPARE(errors,
+             (QStringList{
+                 u"[T] Error: Copy file fail: "_s + dir.filePath(u"no-such-source"_s) +
+                     u", No such file or directory. "_s,
+                 u"[T] Error: Copy file fail: "_s + src + u"/f, No such file or directory. "_s,
+                 u"[T] Error: Copy file fail: "_s + src + u"/sub, No such file or directory. "_s}));
 }
 
 void TestFolderMirror::stopMidWalk()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     for (int i = 0; i < 5; ++i)
         dir.writeFile(QStringLiteral("src/f%1").arg(i), "12", kBase);
@@ -534,15 +536,15 @@ void TestFolderMirror::stopMidWalk()
         (MirrorCounters{.totalFiles = 1, .totalBytes = 2, .mirroredFiles = 1, .mirroredBytes = 2}));
     QCOMPARE(AllNames(dst).size(), 1);
     QCOMPARE(run.lines.size(), std::size_t(9)); // started, 1 file, after walk, 5 summary, finished
-    QCOMPARE(run.lines.at(7).second, QString("[T]          Status   : Mirror Successed!!"));
-    QVERIFY(run.lines.back().second.endsWith("synchronize finished  [T]"));
+    QCOMPARE(run.lines.at(7).second, u"[T]          Status   : Mirror Successed!!"_s);
+    QVERIFY(run.lines.back().second.endsWith(u"synchronize finished  [T]"_s));
 }
 
 void TestFolderMirror::summaryCountsPast4GiB()
 {
     const quint64 five = 5ull << 30;
     std::vector<Line> lines;
-    EmitSummary("T",
+    EmitSummary(u"T"_s,
                 MirrorCounters{.totalFolders = 70000,
                                .totalFiles = 3000000000ull,
                                .totalBytes = five,
@@ -554,12 +556,13 @@ void TestFolderMirror::summaryCountsPast4GiB()
                                .errors = 3000000000ull},
                 [&lines](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
     const std::vector<Line> expected{
-        {LogKind::StartFinish, "[T] Summary:"},
+        {LogKind::StartFinish, u"[T] Summary:"_s},
         {LogKind::StartFinish,
-         "[T]          Total    : 70000 folders, 3000000000 files, 5368709120 bytes."},
-        {LogKind::StartFinish, "[T]          Mirrored : 1 folders, 2 files, 5368709120 bytes."},
-        {LogKind::StartFinish, "[T]          Skipped  : 3 newer files, 4 unchanged files."},
-        {LogKind::ErrorStatus, "[T]          Status   : Mirror Finished!! Find 3000000000 Errors."},
+         u"[T]          Total    : 70000 folders, 3000000000 files, 5368709120 bytes."_s},
+        {LogKind::StartFinish, u"[T]          Mirrored : 1 folders, 2 files, 5368709120 bytes."_s},
+        {LogKind::StartFinish, u"[T]          Skipped  : 3 newer files, 4 unchanged files."_s},
+        {LogKind::ErrorStatus,
+         u"[T]          Status   : Mirror Finished!! Find 3000000000 Errors."_s},
     };
     QCOMPARE(lines, expected);
 }
@@ -568,9 +571,9 @@ void TestFolderMirror::sparseFiveGiBFileCounted()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src");
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dir.filePath("dst")));
-    QFile big(src + "/big");
+    const QString src = dir.filePath(u"src"_s);
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dir.filePath(u"dst"_s)));
+    QFile big(src + u"/big"_s);
     QVERIFY(big.open(QIODevice::WriteOnly));
     if (!big.resize(5ll << 30))
         QSKIP("no sparse 5 GiB file on this file system");
@@ -579,28 +582,28 @@ void TestFolderMirror::sparseFiveGiBFileCounted()
 
     Run run;
     // The big file is excluded, so only the arithmetic is at stake here.
-    run.start(Job(dir.filePath("dst"), {{src, true}}),
+    run.start(Job(dir.filePath(u"dst"_s), {{src, true}}),
               [](const QByteArray& path, const EntryRecord&) { return path.endsWith("/big"); });
     QCOMPARE(run.result.counters.totalBytes, (5ull << 30) + 3);
     QVERIFY(run.texts(LogKind::StartFinish)
-                .contains("[T]          Total    : 0 folders, 2 files, 5368709123 bytes."));
+                .contains(u"[T]          Total    : 0 folders, 2 files, 5368709123 bytes."_s));
 }
 
 void TestFolderMirror::specialFileAndLinkLoop()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
-    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
-    QCOMPARE(::mkfifo(QFile::encodeName(src + "/sub/pipe").constData(), 0644), 0);
-    QVERIFY(QFile::link(src, src + "/sub/back-to-root"));
-    QVERIFY(QFile::link(src + "/sub", src + "/sub/self"));
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst));
+    QCOMPARE(::mkfifo(QFile::encodeName(src + u"/sub/pipe"_s).constData(), 0644), 0);
+    QVERIFY(QFile::link(src, src + u"/sub/back-to-root"_s));
+    QVERIFY(QFile::link(src + u"/sub"_s, src + u"/sub/self"_s));
     dir.writeFile(QStringLiteral("src/sub/f"), "x", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
-    QCOMPARE(run.texts(LogKind::Error), QStringList{"[T] Error: Copy file fail: " + src +
-                                                    "/sub/pipe, Operation not supported. "});
+    QCOMPARE(run.texts(LogKind::Error), QStringList{u"[T] Error: Copy file fail: "_s + src +
+                                                    u"/sub/pipe, Operation not supported. "_s});
     QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1,
                                                   .totalFiles = 2,
                                                   .totalBytes = 1,
@@ -608,15 +611,15 @@ void TestFolderMirror::specialFileAndLinkLoop()
                                                   .mirroredFiles = 1,
                                                   .mirroredBytes = 1,
                                                   .errors = 1}));
-    QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/f"}));
+    QCOMPARE(AllNames(dst), (QStringList{u"sub"_s, u"sub/f"_s}));
 }
 
 void TestFolderMirror::targetInsideSource()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = src + "/mirror";
-    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
+    const QString src = dir.filePath(u"src"_s), dst = src + u"/mirror"_s;
+    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst));
     dir.writeFile(QStringLiteral("src/f"), "x", kBase);
     dir.writeFile(QStringLiteral("src/sub/g"), "y", kBase);
 
@@ -632,14 +635,14 @@ void TestFolderMirror::targetInsideSource()
     QCOMPARE(run.result.counters,
              (MirrorCounters{
                  .totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .skippedUnchanged = 2}));
-    QCOMPARE(AllNames(dst), (QStringList{"f", "sub", "sub/g"}));
+    QCOMPARE(AllNames(dst), (QStringList{u"f"_s, u"sub"_s, u"sub/g"_s}));
 }
 
 void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     dir.writeFile(QStringLiteral("src/f"), "first", kBase);
 
@@ -650,19 +653,19 @@ void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
         dir.writeFile(QStringLiteral("src/f"), "second", kBase + 5);
         return false;
     });
-    QCOMPARE(MTime(dst + "/f"), kBase);
+    QCOMPARE(MTime(dst + u"/f"_s), kBase);
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.texts(LogKind::Copy),
-             QStringList{"[T] Mirroring: Overwrite the existing older file: " + src + "/f"});
-    QCOMPARE(ReadFile(dst + "/f"), QByteArray("second"));
-    QCOMPARE(MTime(dst + "/f"), kBase + 5);
+             QStringList{u"[T] Mirroring: Overwrite the existing older file: "_s + src + u"/f"_s});
+    QCOMPARE(ReadFile(dst + u"/f"_s), QByteArray("second"));
+    QCOMPARE(MTime(dst + u"/f"_s), kBase + 5);
 }
 
 void TestFolderMirror::nameNotUtf8()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     const QByteArray name("caf\xe9-\xc3\xa9.txt");
     dir.writeFile("src/" + name, "bytes", kBase);
@@ -675,7 +678,7 @@ void TestFolderMirror::nameNotUtf8()
         return false;
     });
     QCOMPARE(seen, QFile::encodeName(src) + '/' + name);
-    QCOMPARE(run.texts(LogKind::Copy), QStringList{"[T] Mirroring: Copy the new file: " + src +
+    QCOMPARE(run.texts(LogKind::Copy), QStringList{u"[T] Mirroring: Copy the new file: "_s + src +
                                                    QString::fromUtf8("/caf\\xE9-\xc3\xa9.txt")});
     struct stat st;
     const QByteArray copied = QFile::encodeName(dst) + '/' + name;
@@ -691,44 +694,43 @@ void TestFolderMirror::loadJobFromStore()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString path = dir.filePath("Tarnwick.dat");
+    const QString path = dir.filePath(u"Tarnwick.dat"_s);
     CreateTaskDatabase(path);
     TaskDatabase db;
     db.open(path);
     TaskQuery query(db);
-    RunStatement(query, FillStatement(sql::InsertTask,
-                                      {QString("77"), QString("AllTask"), QString("it's mine"),
-                                       QString("/s0"), QString("/target"), qint64(0)}));
+    RunStatement(query, FillStatement(sql::InsertTask, {u"77"_s, u"AllTask"_s, u"it's mine"_s,
+                                                        u"/s0"_s, u"/target"_s, qint64(0)}));
     for (int i = 0; i < 12; ++i)
-        RunStatement(query, FillStatement(sql::InsertSource,
-                                          {QString("77"), QString("/s%1").arg(i), qint64(i % 2)}));
+        RunStatement(query,
+                     FillStatement(sql::InsertSource, {u"77"_s, u"/s%1"_s.arg(i), qint64(i % 2)}));
 
     RunControl control;
-    const MirrorJob job = LoadMirrorJob(db, "77", control);
-    QCOMPARE(job.taskId, QString("77"));
-    QCOMPARE(job.taskName, QString("it's mine"));
-    QCOMPARE(job.targetDir, QString("/target"));
+    const MirrorJob job = LoadMirrorJob(db, u"77"_s, control);
+    QCOMPARE(job.taskId, u"77"_s);
+    QCOMPARE(job.taskName, u"it's mine"_s);
+    QCOMPARE(job.targetDir, u"/target"_s);
     QCOMPARE(job.sources.size(), 12); // every row, not only the first ten
-    QCOMPARE(job.sources.at(11).sourceDir, QString("/s11"));
+    QCOMPARE(job.sources.at(11).sourceDir, u"/s11"_s);
     QCOMPARE(job.sources.at(11).includeSubDir, true);
     QCOMPARE(job.sources.at(10).includeSubDir, false);
 
-    const MirrorJob missing = LoadMirrorJob(db, "78", control);
+    const MirrorJob missing = LoadMirrorJob(db, u"78"_s, control);
     QVERIFY(missing.taskName.isEmpty() && missing.targetDir.isEmpty() && missing.sources.isEmpty());
 
     control.requestStop();
-    QVERIFY(LoadMirrorJob(db, "77", control).sources.isEmpty());
+    QVERIFY(LoadMirrorJob(db, u"77"_s, control).sources.isEmpty());
 
     // A run of a task without rows: empty brackets, nothing walked, success.
     Run run;
     run.control.requestStop();
     run.result = RunMirror(
-        "78", [&db](const QString& id, RunControl& c) { return LoadMirrorJob(db, id, c); }, {},
+        u"78"_s, [&db](const QString& id, RunControl& c) { return LoadMirrorJob(db, id, c); }, {},
         run.control,
         [&run](LogKind kind, const QString& text) { run.lines.emplace_back(kind, text); }, {},
         FixedClock(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0))));
-    QCOMPARE(run.lines.front().second, QString("2026-12-09 synchronize started  []"));
-    QCOMPARE(run.lines.at(5).second, QString("[]          Status   : Mirror Successed!!"));
+    QCOMPARE(run.lines.front().second, u"2026-12-09 synchronize started  []"_s);
+    QCOMPARE(run.lines.at(5).second, u"[]          Status   : Mirror Successed!!"_s);
 }
 
 void TestFolderMirror::unreadablePlacesAreErrors_data()
@@ -741,32 +743,39 @@ void TestFolderMirror::unreadablePlacesAreErrors_data()
 
     QTest::newRow("missing source root")
         << "missing root" << false
-        << QStringList{"[T] Error: Copy file fail: %s, No such file or directory. "}
+        << QStringList{u"[T] Error: Copy file fail: %s, No such file or directory. "_s}
         << (MirrorCounters{.errors = 1}) << QStringList();
     QTest::newRow("source root closed (mode 000)")
         << "closed root" << true
-        << QStringList{"[T] Error: Copy file fail: %s, Permission denied. "}
+        << QStringList{u"[T] Error: Copy file fail: %s, Permission denied. "_s}
         << (MirrorCounters{.errors = 1}) << QStringList();
     QTest::newRow("source subfolder closed (mode 000)")
         << "closed subfolder" << true
-        << QStringList{"[T] Mirroring: Copy the new file: %s/f",
-                       "[T] Error: Copy file fail: %s/closed, Permission denied. "}
-        << (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 1, .mirroredFiles = 1, .mirroredBytes = 1, .errors = 1}) << QStringList{"f"};
+        << QStringList{u"[T] Mirroring: Copy the new file: %s/f"_s,
+                       u"[T] Error: Copy file fail: %s/closed, Permission denied. "_s}
+        << (MirrorCounters{.totalFolders = 1,
+                           .totalFiles = 1,
+                           .totalBytes = 1,
+                           .mirroredFiles = 1,
+                           .mirroredBytes = 1,
+                           .errors = 1})
+        << QStringList{u"f"_s};
     // The target folder can be listed but not searched: nothing can be
     // known about the files in it, so none is "kept as newer".
     QTest::newRow("target subfolder not searchable (mode 0600)")
         << "unsearchable target" << true
-        << QStringList{"[T] Error: Copy file fail: %s/sub/f, Permission denied. "}
-        << (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 1, .errors = 1}) << QStringList{"sub"};
+        << QStringList{u"[T] Error: Copy file fail: %s/sub/f, Permission denied. "_s}
+        << (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 1, .errors = 1})
+        << QStringList{u"sub"_s};
     // Stored paths that name no file: the system would read the NUL as the
     // end and walk the folder before it.
     QTest::newRow("empty source path")
         << "empty path" << false
-        << QStringList{"[T] Error: Copy file fail: , No such file or directory. "}
+        << QStringList{u"[T] Error: Copy file fail: , No such file or directory. "_s}
         << (MirrorCounters{.errors = 1}) << QStringList();
     QTest::newRow("source path holding a NUL")
         << "NUL in path" << false
-        << QStringList{"[T] Error: Copy file fail: %s\\x00/elsewhere, Invalid argument. "}
+        << QStringList{u"[T] Error: Copy file fail: %s\\x00/elsewhere, Invalid argument. "_s}
         << (MirrorCounters{.errors = 1}) << QStringList();
 }
 
@@ -780,29 +789,29 @@ void TestFolderMirror::unreadablePlacesAreErrors()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(dst));
     QByteArray unreadable;
-    if (setup == "closed root") {
+    if (setup == u"closed root"_s) {
         QVERIFY(QDir().mkpath(src));
-        TestDir::writeFileAt(src + "/f", "1", kBase);
+        TestDir::writeFileAt(src + u"/f"_s, "1", kBase);
         unreadable = QFile::encodeName(src);
-    } else if (setup == "closed subfolder") {
-        QVERIFY(QDir().mkpath(src + "/closed"));
-        TestDir::writeFileAt(src + "/f", "1", kBase);
-        TestDir::writeFileAt(src + "/closed/g", "2", kBase);
-        unreadable = QFile::encodeName(src + "/closed");
-    } else if (setup == "unsearchable target") {
-        QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
-        TestDir::writeFileAt(src + "/sub/f", "1", kBase);
-    } else if (setup != "missing root") {
+    } else if (setup == u"closed subfolder"_s) {
+        QVERIFY(QDir().mkpath(src + u"/closed"_s));
+        TestDir::writeFileAt(src + u"/f"_s, "1", kBase);
+        TestDir::writeFileAt(src + u"/closed/g"_s, "2", kBase);
+        unreadable = QFile::encodeName(src + u"/closed"_s);
+    } else if (setup == u"unsearchable target"_s) {
+        QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst + u"/sub"_s));
+        TestDir::writeFileAt(src + u"/sub/f"_s, "1", kBase);
+    } else if (setup != u"missing root"_s) {
         QVERIFY(QDir().mkpath(src));
-        TestDir::writeFileAt(src + "/f", "1", kBase);
+        TestDir::writeFileAt(src + u"/f"_s, "1", kBase);
     }
     QString source = src;
-    if (setup == "empty path")
+    if (setup == u"empty path"_s)
         source.clear();
-    if (setup == "NUL in path")
+    if (setup == u"NUL in path"_s)
         source += QChar(u'\0') + QStringLiteral("/elsewhere");
 
     Run run;
@@ -811,7 +820,7 @@ void TestFolderMirror::unreadablePlacesAreErrors()
         if (!unreadable.isEmpty())
             QCOMPARE(::chmod(unreadable.constData(), 0), 0);
         else
-            QCOMPARE(::chmod(QFile::encodeName(dst + "/sub").constData(), 0600), 0);
+            QCOMPARE(::chmod(QFile::encodeName(dst + u"/sub"_s).constData(), 0600), 0);
         const QString why = RunAsOtherUser(dir.path(), unreadable, run, job);
         if (!why.isEmpty())
             QSKIP(qPrintable(why));
@@ -825,10 +834,10 @@ void TestFolderMirror::unreadablePlacesAreErrors()
             line.first == LogKind::Error)
             perFile << line.second;
     }
-    QCOMPARE(perFile, expectedLines.replaceInStrings("%s", src));
+    QCOMPARE(perFile, expectedLines.replaceInStrings(u"%s"_s, src));
     QCOMPARE(run.result.counters, expected);
     QCOMPARE(run.texts(LogKind::ErrorStatus),
-             QStringList{"[T]          Status   : Mirror Finished!! Find 1 Errors."});
+             QStringList{u"[T]          Status   : Mirror Finished!! Find 1 Errors."_s});
     QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), targetNames);
 }
 
@@ -836,12 +845,12 @@ void TestFolderMirror::twoRunsOfOneTaskAtOnce()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src");
+    const QString src = dir.filePath(u"src"_s);
     constexpr int kFolders = 40;
     for (int i = 0; i < kFolders; ++i) {
         const QString folder = src + QStringLiteral("/d%1/inner").arg(i);
         QVERIFY(QDir().mkpath(folder));
-        TestDir::writeFileAt(folder + "/f", "x", kBase);
+        TestDir::writeFileAt(folder + u"/f"_s, "x", kBase);
     }
 
     // Both runs make the same folders at the same moments; whichever makes
@@ -901,44 +910,44 @@ void TestFolderMirror::kernelFileSystemsNotWalked()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
-    TestDir::writeFileAt(src + "/f", "1", kBase);
+    TestDir::writeFileAt(src + u"/f"_s, "1", kBase);
     std::unique_ptr<QTemporaryDir> shm;
-    if (linkTo == "tmpfs") {
+    if (linkTo == u"tmpfs"_s) {
         // tmpfs holds real files, even when it lies under /dev.
-        shm = std::make_unique<QTemporaryDir>("/dev/shm/tarnwick-test-XXXXXX");
+        shm = std::make_unique<QTemporaryDir>(u"/dev/shm/tarnwick-test-XXXXXX"_s);
         if (!shm->isValid())
             QSKIP("no /dev/shm here");
         linkTo = shm->path();
-        TestDir::writeFileAt(linkTo + "/g", "2", kBase);
+        TestDir::writeFileAt(linkTo + u"/g"_s, "2", kBase);
     }
     if (!QFileInfo::exists(linkTo))
         QSKIP("nothing to link to here");
-    const QString link = src + "/link";
+    const QString link = src + u"/link"_s;
     QVERIFY(QFile::link(linkTo, link));
 
     Run run;
     run.start(Job(dst, {{src, true}, {src, true}}));
     // The second source is the first again: still one line for the link.
-    const QStringList errors =
-        kind.isEmpty()
-            ? QStringList()
-            : QStringList{"[T] Error: Copy file fail: " + link +
-                          ", Not mirrored, it lies on the kernel's " + kind + " file system. "};
+    const QStringList errors = kind.isEmpty()
+                                   ? QStringList()
+                                   : QStringList{u"[T] Error: Copy file fail: "_s + link +
+                                                 u", Not mirrored, it lies on the kernel's "_s +
+                                                 kind + u" file system. "_s};
     QCOMPARE(run.texts(LogKind::Error), errors);
     QCOMPARE(run.result.counters, expected);
     QCOMPARE(AllNames(dst),
-             kind.isEmpty() ? (QStringList{"f", "link", "link/g"}) : QStringList{"f"});
+             kind.isEmpty() ? (QStringList{u"f"_s, u"link"_s, u"link/g"_s}) : QStringList{u"f"_s});
 }
 
 void TestFolderMirror::temporaryFilesOfKilledRuns()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
-    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst + "/sub"));
-    TestDir::writeFileAt(src + "/sub/f", "new", kBase);
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst + u"/sub"_s));
+    TestDir::writeFileAt(src + u"/sub/f"_s, "new", kBase);
 
     // What a run killed on a file system without unnamed files leaves: a
     // partial copy under a temporary name, its process gone.
@@ -962,18 +971,19 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1, .totalFiles = 1, .totalBytes = 3, .mirroredFiles = 1, .mirroredBytes = 3}));
     QCOMPARE(run.texts(LogKind::Copy),
-             QStringList{"[T] Mirroring: Copy the new file: " + src + "/sub/f"});
+             QStringList{u"[T] Mirroring: Copy the new file: "_s + src + u"/sub/f"_s});
     QCOMPARE(run.texts(LogKind::Skip) + run.texts(LogKind::Error), QStringList());
     QVERIFY(!QFile::exists(stale));
     QVERIFY(QFile::exists(live));
-    QCOMPARE(AllNames(dst), (QStringList{"sub", "sub/" + QFileInfo(live).fileName(), "sub/f"}));
+    QCOMPARE(AllNames(dst),
+             (QStringList{u"sub"_s, u"sub/"_s + QFileInfo(live).fileName(), u"sub/f"_s}));
 }
 
 void TestFolderMirror::coarseTargetTimes()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString image = dir.filePath("seconds.img"), mount = dir.filePath("mnt");
+    const QString image = dir.filePath(u"seconds.img"_s), mount = dir.filePath(u"mnt"_s);
     QVERIFY(QDir().mkpath(mount));
     {
         QFile file(image);
@@ -981,12 +991,12 @@ void TestFolderMirror::coarseTargetTimes()
     }
     // An ext4 whose inodes have no room for the fractions of a second.
     QProcess mkfs;
-    mkfs.start("mkfs.ext4", {"-q", "-F", "-I", "128", image});
+    mkfs.start(u"mkfs.ext4"_s, {u"-q"_s, u"-F"_s, u"-I"_s, u"128"_s, image});
     if (!mkfs.waitForFinished(60000) || mkfs.exitStatus() != QProcess::NormalExit ||
         mkfs.exitCode() != 0)
         QSKIP("mkfs.ext4 is not at hand");
     QProcess mounter;
-    mounter.start("mount", {"-o", "loop", image, mount});
+    mounter.start(u"mount"_s, {u"-o"_s, u"loop"_s, image, mount});
     if (!mounter.waitForFinished(60000) || mounter.exitStatus() != QProcess::NormalExit ||
         mounter.exitCode() != 0)
         QSKIP("no loop mount here (not root, or no loop devices)");
@@ -996,10 +1006,10 @@ void TestFolderMirror::coarseTargetTimes()
         ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
     } unmount{QFile::encodeName(mount)};
 
-    const QString src = dir.filePath("src"), dst = mount + "/dst";
-    QVERIFY(QDir().mkpath(src + "/sub") && QDir().mkpath(dst));
-    TestDir::writeFileAt(src + "/a", "a", kBase, 123456789);
-    TestDir::writeFileAt(src + "/sub/b", "b", kBase + 1, 999999999);
+    const QString src = dir.filePath(u"src"_s), dst = mount + u"/dst"_s;
+    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst));
+    TestDir::writeFileAt(src + u"/a"_s, "a", kBase, 123456789);
+    TestDir::writeFileAt(src + u"/sub/b"_s, "b", kBase + 1, 999999999);
 
     const int folder = ::open(QFile::encodeName(dst).constData(), O_RDONLY | O_DIRECTORY);
     qint64 precision = 0;
@@ -1010,17 +1020,17 @@ void TestFolderMirror::coarseTargetTimes()
     Run run;
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .mirroredFolders = 1, .mirroredFiles = 2, .mirroredBytes = 2}));
-    QCOMPARE(MTime(dst + "/sub/b"), kBase + 1);
+    QCOMPARE(MTime(dst + u"/sub/b"_s), kBase + 1);
     // The copies keep whole seconds only; at that precision they are the
     // sources' times, and nothing is copied again.
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.texts(LogKind::Copy), QStringList());
     QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 1, .totalFiles = 2, .totalBytes = 2, .skippedUnchanged = 2}));
     // A source written a second later is still seen.
-    TestDir::writeFileAt(src + "/a", "a2", kBase + 1, 0);
+    TestDir::writeFileAt(src + u"/a"_s, "a2", kBase + 1, 0);
     run.start(Job(dst, {{src, true}}));
     QCOMPARE(run.texts(LogKind::Copy),
-             QStringList{"[T] Mirroring: Overwrite the existing older file: " + src + "/a"});
+             QStringList{u"[T] Mirroring: Overwrite the existing older file: "_s + src + u"/a"_s});
 
     // Where the file system keeps nanoseconds, the step is the 100-ns unit.
     const int here = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
@@ -1028,7 +1038,7 @@ void TestFolderMirror::coarseTargetTimes()
     QCOMPARE(MeasureTimePrecision(here, precision), 0);
     ::close(here);
     struct stat st;
-    QCOMPARE(::stat(QFile::encodeName(src + "/sub/b").constData(), &st), 0);
+    QCOMPARE(::stat(QFile::encodeName(src + u"/sub/b"_s).constData(), &st), 0);
     if (st.st_mtim.tv_nsec == 999999999)
         QCOMPARE(precision, qint64(1));
 }

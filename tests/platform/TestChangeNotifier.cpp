@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 using namespace tarnwick;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -136,36 +137,36 @@ void TestChangeNotifier::changeKinds()
     QCOMPARE(tree, 0);
     QCOMPARE(notifier.watchedFolderCount(tree), 4);
 
-    if (action == "create") {
+    if (action == u"create"_s) {
         QVERIFY(WriteFile(inner + "/new"));
-    } else if (action == "create-bytes") {
+    } else if (action == u"create-bytes"_s) {
         QVERIFY(WriteFile(oddFile));
-    } else if (action == "write") {
+    } else if (action == u"write"_s) {
         QVERIFY(WriteFile(file, "more"));
-    } else if (action == "chmod") {
+    } else if (action == u"chmod"_s) {
         QCOMPARE(::chmod(file.constData(), 0600), 0);
-    } else if (action == "utime") {
+    } else if (action == u"utime"_s) {
         const struct timespec times[2] = {{1000, 0}, {1000, 0}};
         QCOMPARE(::utimensat(AT_FDCWD, file.constData(), times, 0), 0);
-    } else if (action == "delete") {
+    } else if (action == u"delete"_s) {
         QCOMPARE(::unlink(file.constData()), 0);
-    } else if (action == "rename") {
+    } else if (action == u"rename"_s) {
         QCOMPARE(::rename(file.constData(), QByteArray(inner + "/renamed").constData()), 0);
-    } else if (action == "mkdir") {
+    } else if (action == u"mkdir"_s) {
         QCOMPARE(::mkdir(QByteArray(inner + "/c").constData(), 0755), 0);
-    } else if (action == "read") {
+    } else if (action == u"read"_s) {
         QFile f(QFile::decodeName(file));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("content"));
         f.close();
-    } else if (action == "list") {
+    } else if (action == u"list"_s) {
         QCOMPARE(QDir(QFile::decodeName(inner)).entryList(QDir::AllEntries).size(), 3);
-    } else if (action == "stat") {
+    } else if (action == u"stat"_s) {
         struct stat st;
         QCOMPARE(::stat(file.constData(), &st), 0);
-    } else if (action == "outside") {
+    } else if (action == u"outside"_s) {
         QVERIFY(WriteFile(base + "/beside"));
-    } else if (action == "linked") {
+    } else if (action == u"linked"_s) {
         QVERIFY(WriteFile(base + "/elsewhere/file"));
     }
 
@@ -202,9 +203,9 @@ void TestChangeNotifier::folderArrivingLater()
     QVERIFY(tree >= 0);
 
     const QByteArray arrived = root + "/a/new";
-    if (how == "mkdir")
+    if (how == u"mkdir"_s)
         QCOMPARE(::mkdir(arrived.constData(), 0755), 0);
-    else if (how == "mkdir-deep")
+    else if (how == u"mkdir-deep"_s)
         QVERIFY(MakeFolders(arrived + "/x/y"));
     else
         QCOMPARE(::rename(outside.constData(), arrived.constData()), 0);

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 using namespace tarnwick;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -125,18 +126,18 @@ void TestFileCopier::refusals()
 
     TestDir dir;
     QVERIFY(dir.isValid());
-    const QString src = dir.filePath("src"), dst = dir.filePath("dst");
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src));
     dir.writeFile(QStringLiteral("src/a.txt"), "new content", kSeconds, kNanos);
-    if (targetSetup != "nofolder")
+    if (targetSetup != u"nofolder"_s)
         QVERIFY(QDir().mkpath(dst));
-    if (targetSetup == "file" || targetSetup == "readonly")
+    if (targetSetup == u"file"_s || targetSetup == u"readonly"_s)
         dir.writeFile(QStringLiteral("dst/a.txt"), "old", kSeconds - 100);
-    if (targetSetup == "readonly")
-        QVERIFY(QFile::setPermissions(dst + "/a.txt", QFile::ReadOwner | QFile::ReadGroup));
-    if (targetSetup == "folder")
-        QVERIFY(QDir().mkpath(dst + "/a.txt"));
-    const QByteArray before = ReadFile(dst + "/a.txt");
+    if (targetSetup == u"readonly"_s)
+        QVERIFY(QFile::setPermissions(dst + u"/a.txt"_s, QFile::ReadOwner | QFile::ReadGroup));
+    if (targetSetup == u"folder"_s)
+        QVERIFY(QDir().mkpath(dst + u"/a.txt"_s));
+    const QByteArray before = ReadFile(dst + u"/a.txt"_s);
 
     Folder srcFolder(src), dstFolder(dst);
     EntryRecord record;
@@ -146,15 +147,15 @@ void TestFileCopier::refusals()
     QCOMPARE(copier.copy(srcFolder.fd(), "a.txt", record, dstFolder.fd(), "a.txt"), expectedError);
 
     if (expectedError == 0)
-        QCOMPARE(ReadFile(dst + "/a.txt"), QByteArray("new content"));
+        QCOMPARE(ReadFile(dst + u"/a.txt"_s), QByteArray("new content"));
     else
-        QCOMPARE(ReadFile(dst + "/a.txt"), before);
-    if (targetSetup != "nofolder") {
+        QCOMPARE(ReadFile(dst + u"/a.txt"_s), before);
+    if (targetSetup != u"nofolder"_s) {
         // Nothing but the target name itself is left in the target folder.
         const QStringList names = QDir(dst).entryList(QDir::AllEntries | QDir::Hidden |
                                                       QDir::System | QDir::NoDotAndDotDot);
-        QCOMPARE(names, targetSetup == "none" && expectedError != 0 ? QStringList()
-                                                                    : QStringList{"a.txt"});
+        QCOMPARE(names, targetSetup == u"none"_s && expectedError != 0 ? QStringList()
+                                                                       : QStringList{u"a.txt"_s});
     }
 }
 
@@ -163,10 +164,10 @@ void TestFileCopier::copyCarriesTimeAndMode()
     TestDir dir;
     QVERIFY(dir.isValid());
     dir.writeFile(QStringLiteral("a"), "abc", kSeconds, kNanos);
-    QVERIFY(QDir().mkpath(dir.filePath("out")));
-    QCOMPARE(::chmod(QFile::encodeName(dir.filePath("a")).constData(), 0640), 0);
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    QCOMPARE(::chmod(QFile::encodeName(dir.filePath(u"a"_s)).constData(), 0640), 0);
 
-    Folder folder(dir.path()), out(dir.filePath("out"));
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
     EntryRecord record;
     QCOMPARE(StatEntry(folder.fd(), "a", record), 0);
     // The source changes after its record was read: the copy keeps the time
@@ -176,7 +177,7 @@ void TestFileCopier::copyCarriesTimeAndMode()
     FileCopier copier;
     QCOMPARE(copier.copy(folder.fd(), "a", record, out.fd(), "a"), 0);
     struct stat st;
-    QCOMPARE(::stat(QFile::encodeName(dir.filePath("out/a")).constData(), &st), 0);
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath(u"out/a"_s)).constData(), &st), 0);
     QCOMPARE(qint64(st.st_mtim.tv_sec), kSeconds);
     // To the nanosecond: tools that compare nanoseconds see the pair in step.
     QCOMPARE(qint64(st.st_mtim.tv_nsec), kNanos);
@@ -191,26 +192,26 @@ void TestFileCopier::symlinkFollowed()
     TestDir dir;
     QVERIFY(dir.isValid());
     dir.writeFile(QStringLiteral("real"), "linked content", kSeconds);
-    QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("link")));
-    QVERIFY(QDir().mkpath(dir.filePath("out")));
-    Folder folder(dir.path()), out(dir.filePath("out"));
+    QVERIFY(QFile::link(dir.filePath(u"real"_s), dir.filePath(u"link"_s)));
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
     EntryRecord record;
     QCOMPARE(StatEntry(folder.fd(), "link", record), 0);
     QVERIFY(record.attributes & kAttrArchive);
 
     FileCopier copier;
     QCOMPARE(copier.copy(folder.fd(), "link", record, out.fd(), "link"), 0);
-    QVERIFY(!QFileInfo(dir.filePath("out/link")).isSymLink());
-    QCOMPARE(ReadFile(dir.filePath("out/link")), QByteArray("linked content"));
+    QVERIFY(!QFileInfo(dir.filePath(u"out/link"_s)).isSymLink());
+    QCOMPARE(ReadFile(dir.filePath(u"out/link"_s)), QByteArray("linked content"));
 }
 
 void TestFileCopier::specialFileNeverOpened()
 {
     TestDir dir;
     QVERIFY(dir.isValid());
-    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0644), 0);
-    QVERIFY(QDir().mkpath(dir.filePath("out")));
-    Folder folder(dir.path()), out(dir.filePath("out"));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(u"pipe"_s)).constData(), 0644), 0);
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
     EntryRecord record;
     QCOMPARE(StatEntry(folder.fd(), "pipe", record), 0);
     QVERIFY(record.attributes & kAttrSystem);
@@ -221,7 +222,7 @@ void TestFileCopier::specialFileNeverOpened()
     QCOMPARE(copier.copy(folder.fd(), "pipe", record, out.fd(), "pipe"), int(ENOTSUP));
     record.attributes = kAttrArchive;
     QCOMPARE(copier.copy(folder.fd(), "pipe", record, out.fd(), "pipe"), int(ENOTSUP));
-    QVERIFY(QDir(dir.filePath("out"))
+    QVERIFY(QDir(dir.filePath(u"out"_s))
                 .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
 }
 
@@ -233,8 +234,8 @@ void TestFileCopier::gatePassedBetweenChunks()
     for (qsizetype i = 0; i < content.size(); i += 4096)
         content[i] = char(i / 4096);
     dir.writeFile(QStringLiteral("big"), content, kSeconds);
-    QVERIFY(QDir().mkpath(dir.filePath("out")));
-    Folder folder(dir.path()), out(dir.filePath("out"));
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
     EntryRecord record;
     QCOMPARE(StatEntry(folder.fd(), "big", record), 0);
 
@@ -242,7 +243,7 @@ void TestFileCopier::gatePassedBetweenChunks()
     FileCopier copier([&passes] { ++passes; });
     QCOMPARE(copier.copy(folder.fd(), "big", record, out.fd(), "big"), 0);
     QVERIFY(passes >= 2);
-    QVERIFY(ReadFile(dir.filePath("out/big")) == content);
+    QVERIFY(ReadFile(dir.filePath(u"out/big"_s)) == content);
 }
 
 void TestFileCopier::sparseFileStaysSparse_data()
@@ -264,8 +265,8 @@ void TestFileCopier::sparseFileStaysSparse()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(QDir().mkpath(dir.filePath("out")));
-    const QByteArray source = QFile::encodeName(dir.filePath("sparse"));
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    const QByteArray source = QFile::encodeName(dir.filePath(u"sparse"_s));
     {
         const int fd = ::open(source.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         QVERIFY(fd >= 0);
@@ -285,14 +286,14 @@ void TestFileCopier::sparseFileStaysSparse()
     if (src.st_blocks * 512 > 16 * 1024 * 1024)
         QSKIP("this file system stores no holes");
 
-    Folder folder(dir.path()), out(dir.filePath("out"));
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
     EntryRecord record;
     QCOMPARE(StatEntry(folder.fd(), "sparse", record), 0);
     FileCopier copier;
     QCOMPARE(copier.copy(folder.fd(), "sparse", record, out.fd(), "sparse"), 0);
 
     struct stat dst;
-    const QByteArray copied = QFile::encodeName(dir.filePath("out/sparse"));
+    const QByteArray copied = QFile::encodeName(dir.filePath(u"out/sparse"_s));
     QCOMPARE(::stat(copied.constData(), &dst), 0);
     QCOMPARE(qint64(dst.st_size), size);
     // About the source's blocks: the data and a little allocation slack, not a gibibyte.

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace tarnwick;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -110,7 +111,7 @@ void TestTemporaryFiles::staleOnesRemoved()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const pid_t pid = writer == "ended" ? EndedProcess() : ::getpid();
+    const pid_t pid = writer == u"ended"_s ? EndedProcess() : ::getpid();
     const QString name = QStringLiteral(".tarnwick-%1-7.tmp").arg(pid);
     QFile file(dir.filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -120,7 +121,7 @@ void TestTemporaryFiles::staleOnesRemoved()
         QCOMPARE(::flock(file.handle(), LOCK_EX), 0);
     // Things that are not temporary files of ours stay whatever happens.
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral(".tarnwick-%1-8.tmp").arg(pid))));
-    QFile other(dir.filePath("tarnwick-1-1.tmp"));
+    QFile other(dir.filePath(u"tarnwick-1-1.tmp"_s));
     QVERIFY(other.open(QIODevice::WriteOnly));
     other.close();
 

@@ -97,10 +97,11 @@ void TestScheduleChecker::everySecondOnceWhateverThePasses()
     const QList<CheckEntry> entries = {timed("1", at(10, 30, 0)), timed("1", at(10, 30, 0), 1),
                                        timed("2", at(10, 30, 5))};
     QCOMPARE(checker.dueEntries(entries, at(10, 29, 58, 10)).size(), 0);
-    QCOMPARE(tasks(checker.dueEntries(entries, at(10, 30, 2, 900))), QStringList({"1", "1"}));
+    QCOMPARE(tasks(checker.dueEntries(entries, at(10, 30, 2, 900))),
+             QStringList({QStringLiteral("1"), QStringLiteral("1")}));
     QCOMPARE(checker.dueEntries(entries, at(10, 30, 2, 950)).size(), 0); // same second again
     QCOMPARE(checker.dueEntries(entries, at(10, 30, 4)).size(), 0);
-    QCOMPARE(tasks(checker.dueEntries(entries, at(10, 30, 5))), QStringList({"2"}));
+    QCOMPARE(tasks(checker.dueEntries(entries, at(10, 30, 5))), QStringList({QStringLiteral("2")}));
     QCOMPARE(checker.dueEntries(entries, at(10, 30, 6)).size(), 0);
 }
 
@@ -204,11 +205,14 @@ void TestScheduleChecker::refusedStartStaysDueUntilItStarts()
     const CheckEntry entry = timed("7", at(10, 30, 0));
     const CheckEntry other = timed("8", at(10, 30, 2));
     const QList<CheckEntry> stored{entry, other};
-    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 0, 400))), QStringList{"7"});
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 0, 400))),
+             QStringList{QStringLiteral("7")});
     checker.refused(entry);
-    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 1, 10))), QStringList{"7"});
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 1, 10))),
+             QStringList{QStringLiteral("7")});
     checker.refused(entry);
-    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 2, 10))), QStringList({"8", "7"}));
+    QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 2, 10))),
+             QStringList({QStringLiteral("8"), QStringLiteral("7")}));
     checker.started(entry, kDay);
     QCOMPARE(tasks(checker.dueEntries(stored, at(10, 30, 3, 10))), QStringList());
 
@@ -227,14 +231,14 @@ void TestScheduleChecker::dateMemoryOutlivesTheChecker()
     const QList<CheckEntry> stored{byDate("5", kDay, 5)};
     {
         ScheduleChecker first(at(8, 0, 0), &memory);
-        QCOMPARE(tasks(first.dueEntries(stored, at(8, 0, 1))), QStringList{"5"});
+        QCOMPARE(tasks(first.dueEntries(stored, at(8, 0, 1))), QStringList{QStringLiteral("5")});
         first.started(stored.first(), kDay);
     }
     ScheduleChecker second(at(9, 0, 0), &memory);
     QCOMPARE(tasks(second.dueEntries(stored, at(9, 0, 1))), QStringList());
     // Without the shared memory a new checker would start it again.
     ScheduleChecker forgetful(at(9, 0, 0));
-    QCOMPARE(tasks(forgetful.dueEntries(stored, at(9, 0, 1))), QStringList{"5"});
+    QCOMPARE(tasks(forgetful.dueEntries(stored, at(9, 0, 1))), QStringList{QStringLiteral("5")});
 }
 
 void TestScheduleChecker::unreadableRowsArePassedOver()
@@ -255,7 +259,7 @@ void TestScheduleChecker::unreadableRowsArePassedOver()
                               " ('2', 0, 5, '0', '2030-01-01 09:00:00')"));
     QStringList unreadable;
     const QList<CheckEntry> entries = LoadCheckEntries(db, &unreadable);
-    QCOMPARE(tasks(entries), QStringList{"2"});
+    QCOMPARE(tasks(entries), QStringList{QStringLiteral("2")});
     QCOMPARE(unreadable.size(), 1);
     QVERIFY2(unreadable.first().startsWith(QStringLiteral("A schedule entry of task 1 cannot be "
                                                           "read and is passed over: ")),

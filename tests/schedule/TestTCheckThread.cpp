@@ -53,8 +53,8 @@ void TestTCheckThread::startsDueEntriesOnce()
     checker->Terminate();
     QVERIFY(QTest::qWaitFor([&] { return checker.isNull(); }, 3000));
 
-    QCOMPARE(host.started, QStringList({"1"}));
-    QCOMPARE(host.asked, QStringList({"1", "1"}));
+    QCOMPARE(host.started, QStringList({QStringLiteral("1")}));
+    QCOMPARE(host.asked, QStringList({QStringLiteral("1"), QStringLiteral("1")}));
 }
 
 void TestTCheckThread::noEntriesOnlySleepsAndStops()

@@ -16,6 +16,7 @@
 #include <QTest>
 
 using namespace tarnwick;
+using namespace Qt::StringLiterals;
 
 class TestTMonitorDirThread : public QObject
 {
@@ -75,7 +76,7 @@ void TestTMonitorDirThread::deepNewFileStartsRun()
     startMonitor();
     m_dir.writeFile(src + QStringLiteral("/a/b/new.txt"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QCOMPARE(m_host->started, QStringList({"1"}));
+    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::readingStartsNothing()
@@ -111,7 +112,7 @@ void TestTMonitorDirThread::twoFoldersOfOneTaskStartOneRun()
     m_dir.writeFile(two + QStringLiteral("/y"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
     QTest::qWait(1200);
-    QCOMPARE(m_host->started, QStringList({"1"}));
+    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::oneWriteStartsOneRun()
@@ -151,7 +152,7 @@ void TestTMonitorDirThread::changeDuringRunStartsOneMoreAfterIt()
     QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 2; }, 3000));
     m_host->running.clear();
     QTest::qWait(1500);
-    QCOMPARE(m_host->started, QStringList({"1", "1"}));
+    QCOMPARE(m_host->started, QStringList({u"1"_s, u"1"_s}));
 }
 
 void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored_data()
@@ -181,7 +182,7 @@ void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored()
     QVERIFY(m_host->asked.isEmpty());
     m_dir.writeFile(src + QStringLiteral("/real-change.txt"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QCOMPARE(m_host->started, QStringList({"1"}));
+    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::noWatchedTaskStopsPromptly()

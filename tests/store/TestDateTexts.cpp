@@ -80,7 +80,7 @@ void TestDateTexts::roundTripSortsInTimeOrder()
         const QDateTime at = start.addSecs(hour * 3600 + 17);
         const QString text = DateTimeText(at);
         QCOMPARE(DateTimeFromText(text), at);
-        QVERIFY2(previous < text, qPrintable(previous + " !< " + text));
+        QVERIFY2(previous < text, qPrintable(previous + QStringLiteral(" !< ") + text));
         previous = text;
     }
 }
