@@ -54,6 +54,7 @@ private:
 private slots:
     void initTestCase();
     void runsScheduledAndChangedTasks();
+    void lockFileThatCannotBeMadeIsAnError();
 };
 
 void TestDaemonCommand::initTestCase()
@@ -154,6 +155,24 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
     QVERIFY2(out.contains(QStringLiteral("[timed] Mirroring: Copy the new file: ")),
              qPrintable(out));
     QVERIFY(out.contains(QStringLiteral("[late] Summary:")));
+}
+
+void TestDaemonCommand::lockFileThatCannotBeMadeIsAnError()
+{
+    // Unlike another instance holding the lock, this is a fault to report.
+    QProcessEnvironment env = m_env;
+    const QString runtime = m_dir.makeDir(QStringLiteral("blocked-runtime"));
+    QVERIFY(QDir(runtime).mkdir(QStringLiteral("Tarnwick.lock")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    QProcess daemon;
+    daemon.setProcessEnvironment(env);
+    daemon.start(qEnvironmentVariable("TARNWICK_CLI"), {QStringLiteral("daemon")});
+    QVERIFY(daemon.waitForFinished(10000));
+    QCOMPARE(daemon.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(daemon.readAllStandardError()),
+             QStringLiteral("tarnwick-cli daemon: Cannot make the lock file %1/Tarnwick.lock: Is a "
+                            "directory\n")
+                 .arg(runtime));
 }
 
 QTEST_GUILESS_MAIN(TestDaemonCommand)
