@@ -145,14 +145,10 @@ int RunCommand::run(const QStringList& args)
         else if (logFile.pendingBytes() >= kLogBatchBytes)
             logFile.flush();
     };
-    const AfterWalkStep afterWalk = [&db, &clock, &printer](const MirrorJob& job,
-                                                            const QString& start) {
-        try {
-            UpdateAfterRun(db, job.taskId, start, clock);
-        } catch (const StoreError& e) {
-            printer.flush();
-            Print(stderr, QStringLiteral("tarnwick-cli run: %1\n").arg(e.message()));
-        }
+    // A schedule that cannot be moved on would run the task again at once:
+    // the run fails there, without a summary, as a run on a thread does.
+    const AfterWalkStep afterWalk = [&db, &clock](const MirrorJob& job, const QString& start) {
+        UpdateAfterRun(db, job.taskId, start, clock);
     };
 
     MirrorResult result;

@@ -94,6 +94,7 @@ private slots:
     void missingDatabase();
     void failedRunExitsOne_data();
     void failedRunExitsOne();
+    void scheduleUpdateFailureExitsOne();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -333,6 +334,30 @@ void TestRunCommand::missingDatabase()
                              .arg(path));
     QVERIFY(result.out.isEmpty());
     QVERIFY(!QFile::exists(path));
+}
+
+void TestRunCommand::scheduleUpdateFailureExitsOne()
+{
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
+    addTask(u"101"_s, u"t"_s, src, dst);
+    {
+        // The after-walk update of the task's marker row is refused.
+        TaskDatabase db;
+        db.open(m_home->filePath(u"Tarnwick.dat"_s));
+        TaskQuery query(db);
+        RunStatement(query, FillStatement(sql::InsertManualRow, {u"101"_s, u"2026-12-01"_s}));
+        db.execute(u"CREATE TRIGGER refuse BEFORE UPDATE ON TaskSchedule "
+                   "BEGIN SELECT RAISE(ABORT, 'update refused'); END"_s);
+    }
+    const CliResult result = run(u"101"_s);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.startsWith(u"tarnwick-cli run: "_s) &&
+                 result.err.contains(u"update refused"_s),
+             qPrintable(result.err));
+    // The copy was made, but the run did not end as a success.
+    QCOMPARE(Names(dst), QStringList{u"f"_s});
+    QVERIFY2(!result.out.contains(u"Mirror Successed!!"_s), qPrintable(result.out));
 }
 
 void TestRunCommand::failedRunExitsOne_data()
