@@ -11,6 +11,7 @@
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"
 #include "platform/RunControl.h"
+#include "platform/Ticker.h"
 #include "schedule/ScheduleRules.h"
 #include "store/Settings.h"
 #include "store/Statements.h"
@@ -18,6 +19,7 @@
 #include "store/TaskDatabase.h"
 
 #include <csignal>
+#include <mutex>
 #include <cstdio>
 #include <stdexcept>
 
@@ -82,6 +84,8 @@ QString ResolveTask(TaskDatabase& db, const QString& wanted)
 }
 
 constexpr qsizetype kLogBatchBytes = 64 * 1024;
+// How long a made line may wait for its batch.
+constexpr int kLogFlushMs = 100;
 
 } // namespace
 
@@ -133,7 +137,18 @@ int RunCommand::run(const QStringList& args)
     const LogGate gate(settings);
     LogFile logFile(settings.logFileName);
     TerminalPrinter printer(stdout, false);
+    // Lines are written in batches, and at the latest a moment after they
+    // were made, even while the run spends minutes on one copy: a line that
+    // announces a copy is out before the copy is far along, and a killed run
+    // leaves the lines of the files it did copy.
+    std::mutex output;
+    const auto flushOutput = [&] {
+        std::lock_guard lock(output);
+        logFile.flush();
+        printer.flush();
+    };
     const LogSink sink = [&](LogKind kind, const QString& line) {
+        std::lock_guard lock(output);
         printer.print(line, gate.colour(kind));
         if (!gate.isOn(kind))
             return;
@@ -145,6 +160,7 @@ int RunCommand::run(const QStringList& args)
         else if (logFile.pendingBytes() >= kLogBatchBytes)
             logFile.flush();
     };
+    const Ticker flushInTime(kLogFlushMs, flushOutput);
     // A schedule that cannot be moved on would run the task again at once:
     // the run fails there, without a summary, as a run on a thread does.
     const AfterWalkStep afterWalk = [&db, &clock](const MirrorJob& job, const QString& start) {
@@ -157,12 +173,10 @@ int RunCommand::run(const QStringList& args)
             taskId, [&db](const QString& id, RunControl& c) { return LoadMirrorJob(db, id, c); },
             exclude, control, sink, afterWalk, clock);
     } catch (...) {
-        logFile.flush();
-        printer.flush();
+        flushOutput();
         throw;
     }
-    logFile.flush();
-    printer.flush();
+    flushOutput();
     return result.counters.errors == 0 ? kExitOk : kExitFailure;
 }
 

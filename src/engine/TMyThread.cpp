@@ -1,7 +1,8 @@
 // Task runner. Lines of switched-off kinds never leave the worker; the
-// others travel in small batches, flushed when the batch is full, when it
-// has waited a moment, and before every step that changes what the user
-// sees, so the log never lags the run by more than kMaxPendingLines.
+// others are queued and delivered by the user-interface thread as soon as it
+// gets to them, in batches of whatever has gathered, and before every step
+// that changes what the user sees, so the log never lags the run by more
+// than kMaxPendingLines nor by more than a moment.
 #include "engine/TMyThread.h"
 
 #include "engine/ExcludeRules.h"
@@ -11,10 +12,6 @@
 #include "schedule/ScheduleRules.h"
 
 namespace tarnwick {
-
-namespace {
-constexpr qint64 kMaxPendingMs = 200;
-} // namespace
 
 TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const Clock& clock)
     : TThread(createSuspended), m_settings(ReadRunnerSettings()), m_gate(m_settings),
@@ -27,23 +24,51 @@ TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const 
 
 void TMyThread::emitLine(LogKind kind, const QString& text)
 {
+    const bool shown = m_gate.isOn(kind);
+    std::unique_lock lock(m_linesMutex, std::defer_lock);
+    if (shown) {
+        lock.lock();
+        m_linesRoom.wait(lock, [this] { return m_inFlight < kMaxPendingLines; });
+    }
     if (m_echo)
         m_echo(kind, text, m_gate.colour(kind));
-    if (!m_gate.isOn(kind))
+    if (!shown)
         return;
-    if (m_pending.isEmpty())
-        m_pendingAge.start();
     m_pending.append({kind, text, m_gate.colour(kind)});
-    if (m_pending.size() >= kMaxPendingLines || m_pendingAge.elapsed() >= kMaxPendingMs)
-        flushLines();
+    ++m_inFlight;
+    if (!m_deliveryAsked) {
+        m_deliveryAsked = true;
+        QMetaObject::invokeMethod(this, &TMyThread::deliverLines, Qt::QueuedConnection);
+    }
+}
+
+void TMyThread::deliverLines()
+{
+    QList<ShownLine> lines;
+    {
+        std::lock_guard lock(m_linesMutex);
+        lines = std::exchange(m_pending, {});
+        m_deliveryAsked = false;
+    }
+    if (!lines.isEmpty())
+        m_host.appendLogLines(m_settings.logFileName, lines);
+    {
+        std::lock_guard lock(m_linesMutex);
+        m_inFlight -= static_cast<int>(lines.size());
+    }
+    m_linesRoom.notify_all();
 }
 
 void TMyThread::flushLines()
 {
-    if (m_pending.isEmpty())
-        return;
-    const QList<ShownLine> lines = std::exchange(m_pending, {});
-    Synchronize([&] { m_host.appendLogLines(m_settings.logFileName, lines); });
+    {
+        std::lock_guard lock(m_linesMutex);
+        if (m_inFlight == 0)
+            return;
+    }
+    // Delivered in order: what an earlier delivery has taken is handed over
+    // before this step runs on the same thread.
+    Synchronize([this] { deliverLines(); });
 }
 
 void TMyThread::Execute()

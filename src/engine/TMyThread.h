@@ -11,10 +11,11 @@
 #include "platform/TThread.h"
 #include "store/Settings.h"
 
-#include <QElapsedTimer>
 #include <QList>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 namespace tarnwick {
 
@@ -40,7 +41,8 @@ public:
         m_echo = std::move(echo);
     }
 
-    // Most lines a run may have emitted before they reach the user-interface thread.
+    // Most lines a run may have emitted before they reach the user-interface
+    // thread; a run that gets further ahead waits for it.
     static constexpr int kMaxPendingLines = 64;
 
 protected:
@@ -49,6 +51,10 @@ protected:
 
 private:
     void emitLine(LogKind kind, const QString& text);
+    // On the user-interface thread: hands the waiting lines to the host.
+    void deliverLines();
+    // On the run's thread: returns once every line emitted so far has
+    // reached the host.
     void flushLines();
 
     RunnerSettings m_settings;
@@ -57,8 +63,15 @@ private:
     RunHost& m_host;
     const Clock& m_clock;
     std::function<void(LogKind, const QString&, quint32 colour)> m_echo;
+    // Lines on their way to the host. The run adds them and asks the
+    // user-interface thread to deliver them without waiting for it, so a
+    // line is shown and logged at once even when the run then spends
+    // minutes on one copy or stays paused.
+    std::mutex m_linesMutex;
+    std::condition_variable m_linesRoom;
     QList<ShownLine> m_pending;
-    QElapsedTimer m_pendingAge;
+    int m_inFlight = 0; // added and not yet delivered
+    bool m_deliveryAsked = false;
     MirrorResult m_result;
 };
 

@@ -286,13 +286,21 @@ void TestRunCommand::killedMidCopyLeavesNoPartialFile()
     WriteDataFile(src + u"/big"_s, 1ll << 30);
     m_files->writeFile(QStringLiteral("dst/big"), "the old copy", kBase);
     addTask(u"101"_s, u"t"_s, src, dst);
+    writeOptions(OptionsKey(QString(), true, true, true, true));
 
     QProcess* process = start(u"101"_s);
     QVERIFY(process->waitForStarted());
     const bool copying = waitForCopy(process, dst);
+    // The line announcing the copy is in the log file while it goes on.
+    const QByteArray announced = "[t] Mirroring: Overwrite the existing older file: " +
+                                 QFile::encodeName(src) + "/big\r\n";
+    const bool logged = QTest::qWaitFor(
+        [&] { return ReadFile(m_home->filePath(u"Log/run.log"_s)).contains(announced); }, 1000);
+    const bool stillRunning = process->state() == QProcess::Running;
     ::kill(pid_t(process->processId()), SIGKILL);
     QVERIFY(process->waitForFinished());
-    if (!copying)
+    QVERIFY2(logged, ReadFile(m_home->filePath(u"Log/run.log"_s)).constData());
+    if (!copying || !stillRunning)
         QSKIP("the copy ended before it could be cut off");
     QCOMPARE(Names(dst), QStringList{u"big"_s});
     QCOMPARE(ReadFile(dst + u"/big"_s), QByteArray("the old copy"));

@@ -118,6 +118,7 @@ private slots:
     void runsAndHandsOverShownLinesInOrder();
     void switchedOffKindsCostNoHandOver();
     void logNeverLagsMoreThanABatch();
+    void lineReachesHostWhileRunWaits();
     void stopOnSuspendedRunWritesSummary();
     void endingRunRemovesOnlyItsOwnEntry();
     void settingsReadFailureCreatesNoRun();
@@ -216,6 +217,35 @@ void TestTMyThread::logNeverLagsMoreThanABatch()
     QCOMPARE(m_host->shown.size(), 400 + 7);
     QVERIFY2(worstLag <= TMyThread::kMaxPendingLines, qPrintable(QString::number(worstLag)));
     QVERIFY(m_host->handOvers >= 400 / TMyThread::kMaxPendingLines);
+}
+
+void TestTMyThread::lineReachesHostWhileRunWaits()
+{
+    // The run stops right after announcing a copy (as during a long copy,
+    // or a pause): the announcement must not wait for a next line.
+    writeOptions(true);
+    const QString id = addTask(QStringLiteral("waiting"), 3);
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    TMyThread* raw = run.data();
+    std::atomic<bool> suspended{false};
+    QString announced;
+    run->setEcho([&](LogKind kind, const QString& line, quint32) {
+        if (kind == LogKind::Copy && !suspended.exchange(true)) {
+            announced = line;
+            raw->Suspend();
+        }
+    });
+    m_host->list.AddEntry(id, run, true);
+    run->Start();
+    QVERIFY(QTest::qWaitFor([&] { return suspended.load(); }, 10000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return !m_host->shown.isEmpty() && m_host->shown.last().text == announced;
+        },
+        1000));
+    QVERIFY(run && run->Suspended());
+    m_host->list.StopAll();
+    QVERIFY(waitGone(run));
 }
 
 void TestTMyThread::stopOnSuspendedRunWritesSummary()
