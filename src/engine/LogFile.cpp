@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -47,10 +48,18 @@ bool LogFile::write(const QByteArray& bytes)
 {
     if (m_path.isEmpty())
         return false;
+    // Non-blocking open: a fifo named as the log must not hold a run until
+    // someone reads it. Only a regular file is a log file.
     const int fd = ::open(QFile::encodeName(m_path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const off_t start = ::lseek(fd, 0, SEEK_END);
     const char* data = bytes.constData();
     std::size_t left = static_cast<std::size_t>(bytes.size());
     bool ok = true;
@@ -64,6 +73,17 @@ bool LogFile::write(const QByteArray& bytes)
         }
         data += wrote;
         left -= static_cast<std::size_t>(wrote);
+    }
+    if (!ok && start >= 0) {
+        // A full disk cut the last line short: take the piece back, so the
+        // file holds whole lines only and the next line starts on its own.
+        const qsizetype written = bytes.size() - static_cast<qsizetype>(left);
+        constexpr qsizetype endLength = static_cast<qsizetype>(sizeof(kLogLineEnd) - 1);
+        const qsizetype whole =
+            written >= endLength ? bytes.lastIndexOf(kLogLineEnd, written - endLength) : -1;
+        const qsizetype keep = whole < 0 ? 0 : whole + endLength;
+        if (::ftruncate(fd, start + keep) != 0)
+            ok = false;
     }
     if (::close(fd) != 0)
         ok = false;

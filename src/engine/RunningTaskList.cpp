@@ -110,8 +110,10 @@ bool RunningTaskList::StopFirst(const QString& taskId)
     if (!entry)
         return false;
     if (TThread* thread = entry->thread) {
-        thread->Resume();
+        // The stop request comes first: a run not started yet then starts
+        // only to end at once, and a paused one is released into its stop.
         thread->Terminate();
+        thread->Resume();
     }
     RemoveFirst(taskId);
     return true;

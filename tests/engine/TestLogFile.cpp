@@ -1,5 +1,8 @@
 // The log writer: lines with CR LF appended to the file in the Log folder,
-// and names that would write anywhere else refused.
+// names that would write anywhere else refused, only whole lines left on a
+// full disk, and a fifo in the log's place never waited on.
+#include "FileSizeLimit.h"
+
 #include "engine/LogFile.h"
 
 #include <QDir>
@@ -7,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace tarnwick;
 
@@ -33,6 +38,9 @@ private slots:
     void appendsLinesWithCrLf();
     void refusesNamesOutsideLogFolder_data();
     void refusesNamesOutsideLogFolder();
+    void fullDiskLeavesWholeLines_data();
+    void fullDiskLeavesWholeLines();
+    void fifoIsNotWaitedOn();
 
 private:
     QTemporaryDir m_home;
@@ -113,6 +121,51 @@ void TestLogFile::refusesNamesOutsideLogFolder()
     QVERIFY(!QFileInfo::exists(m_logFolder + QStringLiteral("a/b")));
     QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/tarnwick-refused.log")));
     QCOMPARE(QDir(m_logFolder).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestLogFile::fullDiskLeavesWholeLines_data()
+{
+    QTest::addColumn<int>("room");            // bytes the disk takes past the existing line
+    QTest::addColumn<QByteArray>("expected"); // what follows the existing line
+    // "first line\r\n" is 12 bytes, "second line\r\n" 13.
+    QTest::newRow("cut inside the first line") << 5 << QByteArray();
+    QTest::newRow("cut between CR and LF") << 11 << QByteArray();
+    QTest::newRow("cut inside the second line") << 17 << QByteArray("first line\r\n");
+    QTest::newRow("room for both") << 25 << QByteArray("first line\r\nsecond line\r\n");
+}
+
+void TestLogFile::fullDiskLeavesWholeLines()
+{
+    QFETCH(int, room);
+    QFETCH(QByteArray, expected);
+    const QString path = m_logFolder + QStringLiteral("run.log");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("earlier\r\n");
+    }
+    LogFile log(QStringLiteral("run.log"));
+    log.add(QStringLiteral("first line"));
+    log.add(QStringLiteral("second line"));
+    bool written = false;
+    {
+        FileSizeLimit full(static_cast<rlim_t>(9 + room));
+        QVERIFY(full.isActive());
+        written = log.flush();
+    }
+    QCOMPARE(written, room >= 25);
+    QCOMPARE(ReadAll(path), QByteArray("earlier\r\n") + expected);
+    // The next run's line starts on a line of its own.
+    QVERIFY(log.append(QStringLiteral("next run")));
+    QCOMPARE(ReadAll(path), QByteArray("earlier\r\n") + expected + "next run\r\n");
+}
+
+void TestLogFile::fifoIsNotWaitedOn()
+{
+    const QString path = m_logFolder + QStringLiteral("run.log");
+    QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0644) == 0);
+    // Nobody reads the fifo: the line is dropped rather than the run held.
+    QVERIFY(!LogFile(QStringLiteral("run.log")).append(QStringLiteral("line")));
 }
 
 QTEST_GUILESS_MAIN(TestLogFile)

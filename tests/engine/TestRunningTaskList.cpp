@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+
 using namespace tarnwick;
 
 class TestRunningTaskList : public QObject
@@ -22,6 +24,7 @@ private slots:
     void stopAllRequestsStopAndReleasesPause();
     void runCommandOneRunPerTask();
     void suspendAndStopCommands();
+    void stopBeforeStartRunsNothing();
 };
 
 void TestRunningTaskList::lookupsAndRemoval()
@@ -154,6 +157,32 @@ void TestRunningTaskList::suspendAndStopCommands()
     QVERIFY(!run.control().paused());
     QVERIFY(!list.IsRunning(QStringLiteral("4")));
     QCOMPARE(notices.last().at(0).toInt(), 0);
+}
+
+void TestRunningTaskList::stopBeforeStartRunsNothing()
+{
+    // A run created suspended and stopped before its first Resume: its
+    // body must find the stop request already set, never do any work.
+    class Recorder : public TThread
+    {
+    public:
+        Recorder() : TThread(true) {}
+        ~Recorder() override { wait(); }
+        std::atomic<int> worked{0};
+
+    protected:
+        void Execute() override
+        {
+            if (!Terminated())
+                ++worked;
+        }
+    };
+    RunningTaskList list;
+    Recorder run;
+    list.AddEntry(QStringLiteral("6"), &run, true);
+    QVERIFY(list.StopFirst(QStringLiteral("6")));
+    QVERIFY(run.wait(5000));
+    QCOMPARE(run.worked.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestRunningTaskList)
