@@ -1,0 +1,63 @@
+// The real desktop behind the windows.
+#include "ui/Desktop.h"
+
+#include "platform/Clock.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tarnwick::ui {
+
+namespace {
+
+// Titles stay empty: the application's name is the window title of a box
+// without one, and no display name is appended to dialog titles.
+class StandardDesktop final : public Desktop
+{
+public:
+    void information(QWidget* parent, const QString& text) override
+    {
+        QMessageBox::information(parent, QStringLiteral("Tarnwick"), text);
+    }
+    void error(QWidget* parent, const QString& text) override
+    {
+        QMessageBox::critical(parent, QStringLiteral("Tarnwick"), text);
+    }
+    bool confirm(QWidget* parent, const QString& text) override
+    {
+        return QMessageBox::question(parent, QStringLiteral("Tarnwick"), text,
+                                     QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+    QString saveFileName(QWidget* parent, const QString& filter,
+                         const QString& defaultSuffix) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(filter);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    }
+    bool open(const QString& pathOrAddress) override
+    {
+        const QUrl url = QFileInfo::exists(pathOrAddress) ? QUrl::fromLocalFile(pathOrAddress)
+                                                          : QUrl::fromUserInput(pathOrAddress);
+        return QDesktopServices::openUrl(url);
+    }
+    const Clock& clock() const override { return Clock::system(); }
+};
+
+} // namespace
+
+Desktop& Desktop::standard()
+{
+    static StandardDesktop desktop;
+    return desktop;
+}
+
+} // namespace tarnwick::ui

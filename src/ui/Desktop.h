@@ -1,0 +1,42 @@
+// What the windows ask of the desktop: message boxes, the save dialog, the
+// shell's opening of folders and addresses, and the clock. The windows reach
+// them only through here, so tests replace them with answers of their own
+// instead of waiting for a person to click.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tarnwick {
+
+class Clock;
+
+namespace ui {
+
+class Desktop
+{
+public:
+    virtual ~Desktop() = default;
+
+    // A plain message box with an OK button; returns when it was closed.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // An error box with the error's own text.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // A confirmation with OK and Cancel: true for OK.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // The save dialog; empty when cancelled. `filter` in Qt's form.
+    virtual QString saveFileName(QWidget* parent, const QString& filter,
+                                 const QString& defaultSuffix) = 0;
+    // Hands a folder, file or address to the desktop to open with its
+    // default handler. False when nothing could take it.
+    virtual bool open(const QString& pathOrAddress) = 0;
+    virtual const Clock& clock() const = 0;
+
+    // The real desktop: Qt's boxes and dialogs, QDesktopServices, the
+    // system clock.
+    static Desktop& standard();
+};
+
+} // namespace ui
+} // namespace tarnwick

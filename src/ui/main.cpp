@@ -1,0 +1,10 @@
+// tarnwick: the window. Everything it does is in tarnwick_ui; this only
+// starts it.
+#include "ui/Startup.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    return tarnwick::ui::runProgram(argc, argv);
+}
