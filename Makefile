@@ -18,7 +18,7 @@ build: configure
 	cmake --build $(BUILD_DIR)
 
 run: build
-	$(BUILD_DIR)/bin/tarnwick-cli list
+	$(BUILD_DIR)/bin/tarnwick
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \

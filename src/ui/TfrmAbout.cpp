@@ -1,0 +1,58 @@
+// About box.
+#include "ui/TfrmAbout.h"
+
+#include "ui/Desktop.h"
+#include "ui/Icons.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tarnwick::ui {
+
+QString VersionText()
+{
+    return QStringLiteral("Version %1").arg(QCoreApplication::applicationVersion().isEmpty()
+                                                ? QStringLiteral("0.1.0")
+                                                : QCoreApplication::applicationVersion());
+}
+
+QWidget* MakeAddressLabels(Desktop& desktop, QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const auto link = [&](const QString& shown, const QString& target, const char* name) {
+        auto* label = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>").arg(target, shown), box);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                       Qt::LinksAccessibleByKeyboard);
+        QObject::connect(label, &QLabel::linkActivated, label,
+                         [&desktop](const QString& address) { desktop.open(address); });
+        layout->addWidget(label);
+    };
+    link(QString::fromLatin1(kHomePage), QString::fromLatin1(kHomePage), "lblHomePage");
+    link(QString::fromLatin1(kSupportMail),
+         QStringLiteral("mailto:") + QString::fromLatin1(kSupportMail), "lblMail");
+    return box;
+}
+
+TfrmAbout::TfrmAbout(Desktop& desktop, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About Tarnwick"));
+    auto* layout = new QVBoxLayout(this);
+    auto* picture = new QLabel(this);
+    picture->setPixmap(ThemeIcon("tarnwick").pixmap(48, 48));
+    layout->addWidget(picture, 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(QStringLiteral("Tarnwick"), this), 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(VersionText(), this), 0, Qt::AlignHCenter);
+    layout->addWidget(MakeAddressLabels(desktop, this), 0, Qt::AlignHCenter);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(310, 229)));
+}
+
+} // namespace tarnwick::ui

@@ -1,0 +1,26 @@
+// The About box: the product picture, the version, and the home page and
+// support addresses as links the desktop opens.
+#pragma once
+
+#include <QDialog>
+
+namespace tarnwick::ui {
+
+class Desktop;
+
+class TfrmAbout : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmAbout(Desktop& desktop, QWidget* parent = nullptr);
+};
+
+// The two address labels, shared with the splash: underlined, blue, and
+// opened by the desktop when clicked.
+QWidget* MakeAddressLabels(Desktop& desktop, QWidget* parent);
+
+// "Version 0.1.0 (build N)".
+QString VersionText();
+
+} // namespace tarnwick::ui

@@ -1,0 +1,899 @@
+// Main window. Every slot that reaches the store or the settings catches and
+// shows the error itself: an exception must never cross the event loop.
+#include "ui/TfrmMain.h"
+
+#include "engine/LogSizeLimit.h"
+#include "platform/ProgramFolder.h"
+#include "schedule/ScheduleRules.h"
+#include "store/Settings.h"
+#include "store/TaskList.h"
+#include "ui/Desktop.h"
+#include "ui/Icons.h"
+#include "ui/TLogPane.h"
+#include "ui/TfrmAbout.h"
+
+#include "platform/TThread.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace tarnwick::ui {
+
+namespace {
+
+constexpr char kAllTasksCaption[] = "All Tasks";
+constexpr int kTaskIdRole = Qt::UserRole;
+constexpr int kGroupIdRole = Qt::UserRole;
+constexpr quint32 kDefaultErrorColour = 0x0000FF;
+
+// The part of a hint before the bar is the tooltip; the part after it goes
+// to the status bar (the whole hint when it has no bar).
+QString shortHint(const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(u'|');
+    return bar < 0 ? hint : hint.left(bar);
+}
+
+QString longHint(const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(u'|');
+    return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+QString errorText(const std::exception& e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_desktop(desktop)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tarnwick"));
+    setWindowIcon(ThemeIcon("tarnwick"));
+    resize(658, 427);
+    m_coordinator = std::make_unique<RunCoordinator>(m_db, desktop.clock());
+    buildActions();
+    buildToolBar();
+    buildMenus();
+    buildPanes();
+    buildStatusBar();
+    buildTray();
+    connectCoordinator();
+    setRunControls(RunState::Idle);
+    updateGroupCommands();
+    updateTaskCommands();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+// ---------------------------------------------------------------- building
+
+void TfrmMain::buildActions()
+{
+    struct Item
+    {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        const char* icon;
+    };
+    static const Item kItems[] = {
+        {"mnuTaskNew", "New Task", "Create | Creat a new task", "document-new"},
+        {"mnuTaskEdit", "Edit Task", "Edit | Display the proparies of the selected task",
+         "document-properties"},
+        {"mnuTaskDel", "Delete Task", "Delete | Delete selected task", "edit-delete"},
+        {"mnuGroupNew", "Add Task Group", "Add | Add a task group", "list-add"},
+        {"mnuGroupRen", "Rename Task Group", "Rename | Rename  task group", "edit-rename"},
+        {"mnuGroupDel", "Remove Task Group", "Remove | Remove selected task group", "list-remove"},
+        {"mnuExit", "Exit", "Close the current window", nullptr},
+        {"mnuToolBax", "Tool Bax", "", nullptr},
+        {"mnuTaskGroup", "Task Group", "Show/hide the Task Groups list tool window  ", nullptr},
+        {"mnuLog", "Log", "", nullptr},
+        {"mnuStatusBar", "StatusBar", "Show/hide the Status Bar ", nullptr},
+        {"mnuLargeIcon", "Large Icon", "Display items by Large icons ", nullptr},
+        {"mnuSmallIcon", "Small Icon", "Display items by Small icons ", nullptr},
+        {"mnuList", "List", "Display items in a list ", nullptr},
+        {"mnuDetailed", "Detailed", "Display information about each item in window   ", nullptr},
+        {"mnuRun", "&Run/Resume", "Execute/Resume selected synchronize task",
+         "media-playback-start"},
+        {"mnuSuspend", "&Suspend", "Suspend synchronize ", "media-playback-pause"},
+        {"mnuStop", "&Stop", " Stop  synchronize ", "media-playback-stop"},
+        {"mnuOption", "Option...", "Display program options", "preferences-system"},
+        {"mnuContent", "Content", "Help | Open help contents window ", "help-contents"},
+        {"mnuHomepage", "Home page", "Tarnwick Homepage", "go-home"},
+        {"mnuAbout", "About...", "About | Tarnwick's version and addresses", "help-about"},
+        // Pop-up menus of the tree, the list and the tray.
+        {"pmuGroupAdd", "&Add Task Group", "", nullptr},
+        {"pmuGroupRen", "&Rename Task Group", "", nullptr},
+        {"pmuGroupDel", "Delete Task Group", "", nullptr},
+        {"pmuHideGroup", "Hide Task &Group List", "", nullptr},
+        {"pmuTaskNew", "&New Task", "", nullptr},
+        {"pmuTaskEdit", "&Edit Task", "", nullptr},
+        {"pmuTaskDel", "&Delete Task", "", nullptr},
+        {"pmuLargleIcon", "&Large Icon", "", nullptr},
+        {"pmuSmallIcon", "Small &Icon", "", nullptr},
+        {"pmuList", "&List", "", nullptr},
+        {"pmuDetailed", "&Detailed", "", nullptr},
+        {"pmuRun", "&Run/Resume", "", nullptr},
+        {"pmuSuspend", "&Suspend", "", nullptr},
+        {"pmuStop", "&Stop", "", nullptr},
+        {"pmuOpenSourceDir", "&Browse Source Folder", "", nullptr},
+        {"pmuOpenTargetDir", "&Browse Target Folder", "", nullptr},
+        {"pmuAbout", "&About...", "", nullptr},
+        {"pmuShowForm", "&Show", "", nullptr},
+        {"pmuHideForm", "&Hide", "", nullptr},
+        {"pmuExit", "&Exit", "", nullptr},
+    };
+    for (const Item& item : kItems) {
+        auto* action = new QAction(QString::fromLatin1(item.caption), this);
+        const QString name = QString::fromLatin1(item.name);
+        action->setObjectName(name);
+        const QString hint = QString::fromLatin1(item.hint);
+        if (!hint.isEmpty()) {
+            action->setToolTip(shortHint(hint));
+            action->setStatusTip(longHint(hint));
+        }
+        if (item.icon)
+            action->setIcon(ThemeIcon(item.icon));
+        m_actions.insert(name, action);
+    }
+    const auto shortcut = [this](const char* name, const QList<QKeySequence>& keys) {
+        m_actions.value(QString::fromLatin1(name))->setShortcuts(keys);
+    };
+    shortcut("mnuTaskNew", {QKeySequence(Qt::Key_Insert)});
+    shortcut("mnuTaskEdit", {QKeySequence(Qt::CTRL | Qt::Key_E)});
+    shortcut("mnuTaskDel", {QKeySequence(Qt::Key_Delete)});
+    shortcut("mnuRun", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    shortcut("mnuSuspend", {QKeySequence(Qt::CTRL | Qt::Key_P)});
+    shortcut("mnuStop", {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    shortcut("mnuContent", {QKeySequence(Qt::Key_F1)});
+
+    for (const char* toggle : {"mnuToolBax", "mnuTaskGroup", "mnuLog", "mnuStatusBar"}) {
+        QAction* action = m_actions.value(QString::fromLatin1(toggle));
+        action->setCheckable(true);
+        action->setChecked(true);
+    }
+    auto* styles = new QActionGroup(this);
+    auto* popupStyles = new QActionGroup(this);
+    for (const char* style : {"mnuLargeIcon", "mnuSmallIcon", "mnuList", "mnuDetailed"}) {
+        QAction* action = m_actions.value(QString::fromLatin1(style));
+        action->setCheckable(true);
+        styles->addAction(action);
+    }
+    for (const char* style : {"pmuLargleIcon", "pmuSmallIcon", "pmuList", "pmuDetailed"}) {
+        QAction* action = m_actions.value(QString::fromLatin1(style));
+        action->setCheckable(true);
+        popupStyles->addAction(action);
+    }
+    m_actions.value(QStringLiteral("mnuDetailed"))->setChecked(true);
+    m_actions.value(QStringLiteral("pmuDetailed"))->setChecked(true);
+
+    // Commands shared by toolbar, menu and pop-up items.
+    const auto on = [this](const char* name, auto slot) {
+        connect(m_actions.value(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+    };
+    for (const char* name : {"mnuRun", "pmuRun"})
+        on(name, [this] { spbtnRunClick(); });
+    for (const char* name : {"mnuSuspend", "pmuSuspend"})
+        on(name, [this] { spbtnSuspendClick(); });
+    for (const char* name : {"mnuStop", "pmuStop"})
+        on(name, [this] { spbtnStopClick(); });
+    for (const char* name : {"mnuExit", "pmuExit"})
+        on(name, [this] {
+            if (!modalDialogOpen())
+                closeRequested();
+        });
+    for (const char* name : {"mnuAbout", "pmuAbout"})
+        on(name, [this] {
+            TfrmAbout about(m_desktop, this);
+            about.exec();
+        });
+    on("mnuContent", [this] {
+        QApplication::processEvents();
+        m_desktop.open(ProgramFolder() + QStringLiteral("Help/index.html"));
+    });
+    on("mnuHomepage", [this] { m_desktop.open(QString::fromLatin1(kHomePage)); });
+    on("pmuShowForm", [this] {
+        if (!modalDialogOpen()) {
+            m_hiddenByUser = false;
+            showMainWindow();
+        }
+    });
+    on("pmuHideForm", [this] {
+        if (!modalDialogOpen()) {
+            m_hiddenByUser = true;
+            hide();
+        }
+    });
+    on("pmuOpenSourceDir", [this] {
+        if (QTreeWidgetItem* row = m_list->currentItem())
+            m_desktop.open(row->text(3));
+    });
+    on("pmuOpenTargetDir", [this] {
+        if (QTreeWidgetItem* row = m_list->currentItem())
+            m_desktop.open(row->text(4));
+    });
+}
+
+void TfrmMain::buildToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("PanelToolBax"));
+    m_toolBar->setAccessibleName(QStringLiteral("Toolbar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(22, 22));
+    m_toolBar->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    struct Button
+    {
+        const char* name;
+        const char* hint;
+        const char* icon;
+        const char* action; // the menu item whose command it shares
+    };
+    static const Button kButtons[] = {
+        {"spbtnGroupAdd", "Add | Add a task group", "list-add", "mnuGroupNew"},
+        {"spbtnGroupRen", "Rename | Rename  task group", "edit-rename", "mnuGroupRen"},
+        {"spbtnGroupDel", "Remove | Remove the selected task group", "list-remove", "mnuGroupDel"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"spbtnRun", "Execute/Resume | Execute/Resume selected synchronize task",
+         "media-playback-start", nullptr},
+        {"spbtnSuspend", "Suspend | Suspend  synchronize", "media-playback-pause", nullptr},
+        {"spbtnStop", "Stop | Stop  synchronize", "media-playback-stop", nullptr},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"spbtnTaskAdd", "Create | Creat a new task", "document-new", "mnuTaskNew"},
+        {"spbtnTaskEdit", "Edit | Display the proparies of the selected task",
+         "document-properties", "mnuTaskEdit"},
+        {"spbtnTaskDel", "Delete | Delete selected task", "edit-delete", "mnuTaskDel"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"spbtnOption", "Options | Display program options", "preferences-system", "mnuOption"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"spbtnHelp", "Help | Open help contents window ", "help-contents", "mnuContent"},
+        {"spbtnAbout", "About | Tarnwick's version and addresses", "help-about", "mnuAbout"},
+        {"spbtnHomepage", "Tarnwick Homepage", "go-home", "mnuHomepage"},
+    };
+    for (const Button& spec : kButtons) {
+        if (!spec.name) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        auto* button = new QToolButton(m_toolBar);
+        const QString name = QString::fromLatin1(spec.name);
+        const QString hint = QString::fromLatin1(spec.hint);
+        button->setObjectName(name);
+        button->setIcon(ThemeIcon(spec.icon));
+        // The text is not drawn, but names the button for screen readers.
+        button->setText(shortHint(hint).trimmed());
+        button->setToolTip(shortHint(hint));
+        button->setStatusTip(longHint(hint));
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        m_toolBar->addWidget(button);
+        m_buttons.insert(name, button);
+        if (spec.action) {
+            QAction* action = m_actions.value(QString::fromLatin1(spec.action));
+            connect(button, &QToolButton::clicked, action, &QAction::trigger);
+        }
+    }
+    connect(m_buttons.value(QStringLiteral("spbtnRun")), &QToolButton::clicked, this,
+            &TfrmMain::spbtnRunClick);
+    connect(m_buttons.value(QStringLiteral("spbtnSuspend")), &QToolButton::clicked, this,
+            &TfrmMain::spbtnSuspendClick);
+    connect(m_buttons.value(QStringLiteral("spbtnStop")), &QToolButton::clicked, this,
+            &TfrmMain::spbtnStopClick);
+}
+
+void TfrmMain::buildMenus()
+{
+    const auto add = [this](QMenu* menu, const char* name) {
+        menu->addAction(m_actions.value(QString::fromLatin1(name)));
+    };
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMnu"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    file->setStatusTip(QStringLiteral("offter commands for working with task"));
+    for (const char* name : {"mnuTaskNew", "mnuTaskEdit", "mnuTaskDel"})
+        add(file, name);
+    file->addSeparator();
+    for (const char* name : {"mnuGroupNew", "mnuGroupRen", "mnuGroupDel"})
+        add(file, name);
+    file->addSeparator();
+    add(file, "mnuExit");
+    connect(file, &QMenu::aboutToShow, this, &TfrmMain::updateGroupCommands);
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    for (const char* name : {"mnuToolBax", "mnuTaskGroup", "mnuLog", "mnuStatusBar"})
+        add(view, name);
+    view->addSeparator();
+    for (const char* name : {"mnuLargeIcon", "mnuSmallIcon", "mnuList", "mnuDetailed"})
+        add(view, name);
+
+    m_languageMenu = bar->addMenu(QStringLiteral("&Language"));
+    m_languageMenu->setObjectName(QStringLiteral("mnuLanguage"));
+
+    QMenu* action = bar->addMenu(QStringLiteral("&Action"));
+    action->setObjectName(QStringLiteral("mnuAction"));
+    action->setStatusTip(QStringLiteral("offter commands for working with task"));
+    for (const char* name : {"mnuRun", "mnuSuspend", "mnuStop"})
+        add(action, name);
+    connect(action, &QMenu::aboutToShow, this, &TfrmMain::updateTaskCommands);
+
+    QMenu* option = bar->addMenu(QStringLiteral("Option"));
+    option->setObjectName(QStringLiteral("mnuOption1"));
+    option->setStatusTip(QStringLiteral("Display program options"));
+    add(option, "mnuOption");
+
+    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    add(help, "mnuContent");
+    add(help, "mnuHomepage");
+    help->addSeparator();
+    add(help, "mnuAbout");
+
+    m_taskGroupMenu = new QMenu(this);
+    m_taskGroupMenu->setObjectName(QStringLiteral("pmuTaskGroup"));
+    for (const char* name : {"pmuGroupAdd", "pmuGroupRen", "pmuGroupDel"})
+        add(m_taskGroupMenu, name);
+    m_taskGroupMenu->addSeparator();
+    add(m_taskGroupMenu, "pmuHideGroup");
+
+    m_taskMenu = new QMenu(this);
+    m_taskMenu->setObjectName(QStringLiteral("pmuTask"));
+    for (const char* name : {"pmuTaskNew", "pmuTaskEdit", "pmuTaskDel"})
+        add(m_taskMenu, name);
+    m_taskMenu->addSeparator();
+    QMenu* styles = m_taskMenu->addMenu(QStringLiteral("View"));
+    styles->setObjectName(QStringLiteral("pmuView"));
+    for (const char* name : {"pmuLargleIcon", "pmuSmallIcon", "pmuList", "pmuDetailed"})
+        add(styles, name);
+    m_taskMenu->addSeparator();
+    for (const char* name : {"pmuRun", "pmuSuspend", "pmuStop"})
+        add(m_taskMenu, name);
+    m_taskMenu->addSeparator();
+    for (const char* name : {"pmuOpenSourceDir", "pmuOpenTargetDir"})
+        add(m_taskMenu, name);
+    connect(m_taskMenu, &QMenu::aboutToShow, this, &TfrmMain::updateTaskCommands);
+
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(QStringLiteral("pmuTary"));
+    add(m_trayMenu, "pmuAbout");
+    m_trayMenu->addSeparator();
+    add(m_trayMenu, "pmuShowForm");
+    add(m_trayMenu, "pmuHideForm");
+    m_trayMenu->addSeparator();
+    add(m_trayMenu, "pmuExit");
+}
+
+void TfrmMain::buildPanes()
+{
+    m_tree = new QTreeWidget;
+    m_tree->setObjectName(QStringLiteral("treTaskGroup"));
+    m_tree->setAccessibleName(QStringLiteral("Task groups"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setIndentation(19);
+    m_tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        updateGroupCommands();
+        m_taskGroupMenu->popup(m_tree->viewport()->mapToGlobal(at));
+    });
+    // A click and a keyboard move both show the tasks of the node reached.
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        updateGroupCommands();
+        if (current)
+            fillTaskList(current->data(0, kGroupIdRole).toString());
+    });
+    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        fillTaskList(item->data(0, kGroupIdRole).toString());
+    });
+
+    m_treePanel = new QWidget;
+    m_treePanel->setObjectName(QStringLiteral("PanelTreeView"));
+    auto* treeLayout = new QVBoxLayout(m_treePanel);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    treeLayout->addWidget(m_tree);
+    m_treePanel->setMinimumWidth(10);
+
+    m_list = new QTreeWidget;
+    m_list->setObjectName(QStringLiteral("lvwTask"));
+    m_list->setAccessibleName(QStringLiteral("Tasks"));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setHeaderLabels({QStringLiteral("Task Name"), QStringLiteral("Last Run Time"),
+                             QStringLiteral("Next Run Time"), QStringLiteral("Source"),
+                             QStringLiteral("Target")});
+    const int widths[] = {100, 110, 110, 80, 200};
+    for (int column = 0; column < 5; ++column)
+        m_list->setColumnWidth(column, widths[column]);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        updateTaskCommands();
+        m_taskMenu->popup(m_list->viewport()->mapToGlobal(at));
+    });
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
+        updateTaskCommands();
+        recomputeRunControls();
+    });
+
+    m_logPane = new TLogPane(m_desktop);
+    connect(m_logPane, &TLogPane::hideRequested, this,
+            [this] { m_actions.value(QStringLiteral("mnuLog"))->trigger(); });
+
+    m_upperSplitter = new QSplitter(Qt::Horizontal);
+    m_upperSplitter->setObjectName(QStringLiteral("SplitterTree"));
+    m_upperSplitter->addWidget(m_treePanel);
+    m_upperSplitter->addWidget(m_list);
+    m_upperSplitter->setStretchFactor(1, 1);
+    m_upperSplitter->setSizes({137, 521});
+
+    m_workSplitter = new QSplitter(Qt::Vertical);
+    m_workSplitter->setObjectName(QStringLiteral("SplitterLog"));
+    m_workSplitter->addWidget(m_upperSplitter);
+    m_workSplitter->addWidget(m_logPane);
+    m_workSplitter->setStretchFactor(0, 1);
+    m_workSplitter->setSizes({250, 177});
+    setCentralWidget(m_workSplitter);
+
+    const auto toggle = [this](const char* name, QWidget* pane) {
+        QAction* action = m_actions.value(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [this, action, pane] { toggleView(action, pane); });
+    };
+    toggle("mnuToolBax", m_toolBar);
+    toggle("mnuTaskGroup", m_treePanel);
+    toggle("mnuLog", m_logPane);
+    connect(m_actions.value(QStringLiteral("pmuHideGroup")), &QAction::triggered,
+            m_actions.value(QStringLiteral("mnuTaskGroup")), &QAction::trigger);
+}
+
+void TfrmMain::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    const int widths[] = {100, 150, 50};
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(bar);
+        m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_panels[i]->setMinimumWidth(widths[i]);
+        bar->addWidget(m_panels[i], i == 2 ? 1 : 0);
+    }
+    QAction* toggle = m_actions.value(QStringLiteral("mnuStatusBar"));
+    connect(toggle, &QAction::triggered, this, [this, toggle] { toggleView(toggle, statusBar()); });
+}
+
+void TfrmMain::buildTray()
+{
+    m_tray = new QSystemTrayIcon(ThemeIcon("folder-sync"), this);
+    m_tray->setContextMenu(m_trayMenu);
+    // Many desktops send only the single activation: it counts as the
+    // double click that restores a minimised window.
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason != QSystemTrayIcon::Trigger &&
+                    reason != QSystemTrayIcon::DoubleClick)
+                    return;
+                if (!m_hiddenByUser && !modalDialogOpen())
+                    showMainWindow();
+            });
+}
+
+void TfrmMain::connectCoordinator()
+{
+    RunCoordinator& c = *m_coordinator;
+    connect(&c, &RunCoordinator::linesLogged, this, [this](const QList<ShownLine>& lines) {
+        for (const ShownLine& line : lines)
+            m_logPane->appendLine(line.text, line.colour);
+    });
+    connect(&c, &RunCoordinator::taskTimesUpdated, this,
+            [this](const QString& taskId, const QString& last, const QString& next) {
+                if (QTreeWidgetItem* row = taskRow(taskId)) {
+                    row->setText(1, last);
+                    row->setText(2, next);
+                }
+            });
+    connect(&c, &RunCoordinator::finishedMessageRequested, this, &TfrmMain::showFinishBox);
+    connect(&c, &RunCoordinator::problem, this, &TfrmMain::showProblem);
+    connect(&c, &RunCoordinator::runFinished, this,
+            [this](const QString& taskId, const QString& failure) {
+                if (!failure.isEmpty())
+                    showProblem(QStringLiteral("The run of task %1 stopped: %2").arg(taskId, failure));
+                recomputeRunControls();
+            });
+    connect(&c, &RunCoordinator::runStarted, this, [this] { recomputeRunControls(); });
+    connect(&c.runningTasks(), &RunningTaskList::countChanged, this, [this](int count) {
+        m_panels[1]->setText(QStringLiteral(" %1 Running Task(s)").arg(count));
+        recomputeRunControls();
+    });
+    connect(&c, &RunCoordinator::shutdownFinished, this, [this](bool allEnded) {
+        m_tree->clear();
+        m_list->clear();
+        m_tray->hide();
+        m_closeAllowed = true;
+        emit shutdownFinished(allEnded);
+    });
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TfrmMain::openDatabase()
+{
+    OpenTaskDatabase(m_db);
+}
+
+bool TfrmMain::guarded(const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        m_desktop.error(this, errorText(e));
+        return false;
+    }
+}
+
+void TfrmMain::runCreationSteps()
+{
+    guarded([this] { readStartupSettings(); });
+    guarded([this] { fillLanguageMenu(); });
+    guarded([this] { fillGroupTree(); });
+    guarded([this] { recomputeOnStartup(); });
+    guarded([this] { fillTaskList(QString::fromLatin1(kAllTaskGroupID)); });
+    // Hints go to status panel 2 through event(); nothing to set up here.
+}
+
+void TfrmMain::readStartupSettings()
+{
+    const MainWindowSettings settings = ReadMainWindowSettings();
+    m_startMinimized = settings.minimized;
+    m_hideTray = settings.hideTray;
+    if (!m_hideTray && QSystemTrayIcon::isSystemTrayAvailable())
+        m_tray->show();
+    else
+        m_tray->hide();
+    const LogSizeLimitResult limit =
+        ApplyLogSizeLimit(settings.logFileName, settings.maxLogFileSize, m_desktop.clock());
+    if (limit.outcome == LogSizeLimitResult::Outcome::Failed ||
+        limit.outcome == LogSizeLimitResult::Outcome::RefusedName)
+        m_desktop.error(this, limit.message);
+}
+
+void TfrmMain::fillLanguageMenu()
+{
+    m_languageMenu->clear();
+    auto* group = new QActionGroup(m_languageMenu);
+    const QDir folder(ProgramFolder() + QStringLiteral("Language"));
+    for (const QString& file : folder.entryList({QStringLiteral("*.ini")}, QDir::Files, QDir::Name)) {
+        QAction* language = m_languageMenu->addAction(file.left(file.size() - 4));
+        language->setCheckable(true);
+        group->addAction(language);
+    }
+}
+
+void TfrmMain::fillGroupTree()
+{
+    m_tree->clear();
+    auto* root = new QTreeWidgetItem(m_tree, {QString::fromLatin1(kAllTasksCaption)});
+    root->setData(0, kGroupIdRole, QString::fromLatin1(kAllTaskGroupID));
+    root->setIcon(0, ThemeIcon("folder-sync"));
+    for (const TaskGroupRow& group : ReadTaskGroups(m_db)) {
+        auto* node = new QTreeWidgetItem(root, {group.name});
+        node->setData(0, kGroupIdRole, group.groupId);
+        node->setIcon(0, ThemeIcon("folder"));
+    }
+    root->setExpanded(true);
+    const QSignalBlocker quiet(m_tree);
+    m_tree->setCurrentItem(root);
+    updateGroupCommands();
+}
+
+void TfrmMain::recomputeOnStartup()
+{
+    QStringList unreadable;
+    RecomputeOnStartup(m_db, m_desktop.clock(), &unreadable);
+    for (const QString& text : std::as_const(unreadable))
+        m_coordinator->watcherWarning(text);
+}
+
+void TfrmMain::fillTaskList(const QString& groupId)
+{
+    if (m_shuttingDown)
+        return;
+    guarded([&] {
+        const QList<TaskListRow> rows = ReadTaskList(m_db, groupId);
+        const QSignalBlocker quiet(m_list);
+        m_list->clear();
+        for (const TaskListRow& row : rows) {
+            auto* item = new QTreeWidgetItem(m_list, {row.taskName, row.lastRunText,
+                                                      row.nextRunText, row.sourceText,
+                                                      row.targetDir});
+            item->setData(0, kTaskIdRole, row.taskId);
+            item->setIcon(0, ThemeIcon("folder-sync"));
+        }
+    });
+    updateTaskCount();
+    updateTaskCommands();
+    recomputeRunControls();
+}
+
+void TfrmMain::startWatchers()
+{
+    m_coordinator->start();
+}
+
+void TfrmMain::RestartWatchers()
+{
+    m_coordinator->RestartWatchers();
+}
+
+void TfrmMain::reloadTasks()
+{
+    if (m_shuttingDown)
+        return;
+    QTreeWidgetItem* current = m_tree->currentItem();
+    const QString groupId = current ? current->data(0, kGroupIdRole).toString()
+                                    : QString::fromLatin1(kAllTaskGroupID);
+    guarded([this] { fillGroupTree(); });
+    // Back to the node that was selected, when it is still there.
+    for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
+        if ((*it)->data(0, kGroupIdRole).toString() == groupId) {
+            const QSignalBlocker quiet(m_tree);
+            m_tree->setCurrentItem(*it);
+        }
+    }
+    fillTaskList(groupId);
+    RestartWatchers();
+}
+
+// ---------------------------------------------------------------- state
+
+QString TfrmMain::selectedTaskId() const
+{
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    return selected.isEmpty() ? QStringLiteral("0")
+                              : selected.first()->data(0, kTaskIdRole).toString();
+}
+
+QTreeWidgetItem* TfrmMain::taskRow(const QString& taskId) const
+{
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = m_list->topLevelItem(i);
+        if (row->data(0, kTaskIdRole).toString() == taskId)
+            return row;
+    }
+    return nullptr;
+}
+
+void TfrmMain::updateTaskCount()
+{
+    m_panels[0]->setText(QStringLiteral(" %1 Task(s)").arg(m_list->topLevelItemCount()));
+}
+
+void TfrmMain::updateGroupCommands()
+{
+    QTreeWidgetItem* current = m_tree->currentItem();
+    const bool group = current && current->parent() != nullptr;
+    for (const char* name : {"mnuGroupRen", "mnuGroupDel", "pmuGroupRen", "pmuGroupDel"})
+        m_actions.value(QString::fromLatin1(name))->setEnabled(group);
+    for (const char* name : {"spbtnGroupRen", "spbtnGroupDel"})
+        m_buttons.value(QString::fromLatin1(name))->setEnabled(group);
+}
+
+void TfrmMain::updateTaskCommands()
+{
+    const bool selected = !m_list->selectedItems().isEmpty();
+    for (const char* name : {"mnuTaskEdit", "mnuTaskDel", "pmuTaskEdit", "pmuTaskDel",
+                             "pmuOpenSourceDir", "pmuOpenTargetDir"})
+        m_actions.value(QString::fromLatin1(name))->setEnabled(selected);
+    for (const char* name : {"spbtnTaskEdit", "spbtnTaskDel"})
+        m_buttons.value(QString::fromLatin1(name))->setEnabled(selected);
+}
+
+// The controls always show the selected task's state as the running-task
+// list has it now; without a selection they are idle.
+void TfrmMain::recomputeRunControls()
+{
+    const RunningTaskList::Entry* entry =
+        m_list->selectedItems().isEmpty()
+            ? nullptr
+            : m_coordinator->runningTasks().FindFirst(selectedTaskId());
+    if (!entry || !entry->thread)
+        setRunControls(RunState::Idle);
+    else
+        setRunControls(entry->thread->Suspended() ? RunState::Suspended : RunState::Running);
+}
+
+void TfrmMain::setRunControls(RunState state)
+{
+    m_runState = state;
+    const bool run = state != RunState::Running;
+    const bool suspend = state == RunState::Running;
+    const bool stop = state != RunState::Idle;
+    m_buttons.value(QStringLiteral("spbtnRun"))->setEnabled(run);
+    m_actions.value(QStringLiteral("mnuRun"))->setEnabled(run);
+    m_actions.value(QStringLiteral("pmuRun"))->setEnabled(run);
+    m_buttons.value(QStringLiteral("spbtnSuspend"))->setEnabled(suspend);
+    m_actions.value(QStringLiteral("mnuSuspend"))->setEnabled(suspend);
+    m_actions.value(QStringLiteral("pmuSuspend"))->setEnabled(suspend);
+    m_buttons.value(QStringLiteral("spbtnStop"))->setEnabled(stop);
+    m_actions.value(QStringLiteral("mnuStop"))->setEnabled(stop);
+    m_actions.value(QStringLiteral("pmuStop"))->setEnabled(stop);
+}
+
+// ---------------------------------------------------------------- commands
+
+void TfrmMain::spbtnRunClick()
+{
+    if (m_shuttingDown)
+        return;
+    if (m_list->selectedItems().isEmpty()) {
+        m_desktop.information(this, QStringLiteral("Please select a task."));
+        return;
+    }
+    QString reason;
+    if (m_coordinator->runByHand(selectedTaskId(), &reason) ==
+        RunningTaskList::RunOutcome::NotCreated) {
+        showProblem(reason);
+        m_desktop.error(this, reason);
+    }
+    recomputeRunControls();
+}
+
+void TfrmMain::spbtnSuspendClick()
+{
+    if (!m_list->selectedItems().isEmpty())
+        m_coordinator->suspendByHand(selectedTaskId());
+    recomputeRunControls();
+}
+
+void TfrmMain::spbtnStopClick()
+{
+    if (!m_list->selectedItems().isEmpty())
+        m_coordinator->stopByHand(selectedTaskId());
+    recomputeRunControls();
+}
+
+void TfrmMain::showProblem(const QString& text)
+{
+    quint32 colour = kDefaultErrorColour;
+    try {
+        colour = ReadRunnerSettings().errorClr;
+    } catch (const std::exception&) {
+        // The problem is shown in red all the same.
+    }
+    m_logPane->appendLine(text, colour);
+    m_panels[2]->setText(text);
+}
+
+void TfrmMain::showFinishBox(const QString& taskId)
+{
+    // One box per task; a later finish raises it again. The run never
+    // waits for it to be closed.
+    QPointer<QMessageBox>& box = m_finishBoxes[taskId];
+    if (!box) {
+        box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnwick"),
+                              QStringLiteral("\nSynchronize finished "), QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("finishBox"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+    }
+    box->show();
+    box->raise();
+}
+
+void TfrmMain::toggleView(QAction* toggle, QWidget* pane)
+{
+    // The check mark decides, not the pane's own visibility.
+    pane->setVisible(toggle->isChecked());
+}
+
+void TfrmMain::showMainWindow()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+bool TfrmMain::modalDialogOpen() const
+{
+    return QApplication::activeModalWidget() != nullptr;
+}
+
+// ---------------------------------------------------------------- closing
+
+void TfrmMain::closeRequested()
+{
+    if (m_shuttingDown)
+        return;
+    qint32 whenClose = 1;
+    try {
+        whenClose = ReadWhenClose();
+    } catch (const std::exception& e) {
+        // The program can always be closed: show why, then ask.
+        m_desktop.error(this, errorText(e));
+    }
+    if (whenClose != 0 && whenClose != 1) {
+        showMinimized();
+        return;
+    }
+    if (whenClose == 1 &&
+        !m_desktop.confirm(this, QStringLiteral("If you exit it will not run any scheduled.\n"
+                                                "Are you sure you want to exit?")))
+        return;
+    shutdown();
+}
+
+void TfrmMain::shutdown()
+{
+    if (m_shuttingDown)
+        return;
+    m_shuttingDown = true;
+    m_panels[2]->setText(QStringLiteral("Shutting Down..."));
+    m_coordinator->shutdown();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    if (m_closeAllowed) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    // Deciding needs boxes; never inside the close event itself.
+    QTimer::singleShot(0, this, [this] { closeRequested(); });
+}
+
+bool TfrmMain::event(QEvent* event)
+{
+    // Long hints go to panel 2 only, so the other panels stay in view.
+    if (event->type() == QEvent::StatusTip) {
+        if (!m_shuttingDown)
+            m_panels[2]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TfrmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // With the tray icon shown, a minimised window leaves the taskbar and is
+    // reached through the icon.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray->isVisible())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
+}
+
+} // namespace tarnwick::ui

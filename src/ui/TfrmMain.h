@@ -1,0 +1,150 @@
+// The main window: toolbar, menus, the group tree and task list, the log
+// pane, the status bar and the tray icon, over one run coordinator that owns
+// every run and watcher. The window only shows what the coordinator reports
+// and hands it the user's Run, Suspend and Stop; it never waits for a
+// background thread.
+#pragma once
+
+#include "schedule/RunCoordinator.h"
+#include "store/TaskDatabase.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMessageBox;
+class QSplitter;
+class QSystemTrayIcon;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tarnwick::ui {
+
+class Desktop;
+class TLogPane;
+
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum class RunState
+    {
+        Idle,
+        Running,
+        Suspended
+    };
+
+    explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Opens the task database; raises StoreError when it cannot be opened.
+    void openDatabase();
+    // The creation work in its fixed order: start-up settings and the log
+    // size limit, the Language menu, the group tree, the start-up recompute,
+    // the task list, the hints. A step that fails reports its error once and
+    // the next one runs.
+    void runCreationSteps();
+    // Whether the settings asked to start minimized (read by the first step).
+    bool startMinimized() const { return m_startMinimized; }
+    // The watchers start about a second after this is called; call it once
+    // the event loop is about to run.
+    void startWatchers();
+
+    // Replaces the watchers so they read the stored tasks anew.
+    void RestartWatchers();
+    // Reads the groups and tasks anew (another program changed them).
+    void reloadTasks();
+
+    // Shuts down without asking: watchers stopped, every run asked to stop,
+    // hand-overs served until all have ended or the bound has passed, then
+    // shutdownFinished. Used by the close request, the tray's Exit, SIGTERM
+    // and the end of the desktop session.
+    void shutdown();
+    bool isShuttingDown() const { return m_shuttingDown; }
+
+    RunCoordinator& coordinator() { return *m_coordinator; }
+    TaskDatabase& database() { return m_db; }
+    RunState runState() const { return m_runState; }
+    // The selected row's task ID, "0" when no row is selected.
+    QString selectedTaskId() const;
+
+signals:
+    void shutdownFinished(bool allEnded);
+
+public slots:
+    void spbtnRunClick();
+    void spbtnSuspendClick();
+    void spbtnStopClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildActions();
+    void buildToolBar();
+    void buildMenus();
+    void buildPanes();
+    void buildStatusBar();
+    void buildTray();
+    void connectCoordinator();
+
+    void readStartupSettings();
+    void fillLanguageMenu();
+    void fillGroupTree();
+    void recomputeOnStartup();
+    void fillTaskList(const QString& groupId);
+    void updateTaskCount();
+    void updateGroupCommands();
+    void updateTaskCommands();
+    void recomputeRunControls();
+    void setRunControls(RunState state);
+    void showProblem(const QString& text);
+    void showFinishBox(const QString& taskId);
+    QTreeWidgetItem* taskRow(const QString& taskId) const;
+    void toggleView(QAction* toggle, QWidget* pane);
+    void showMainWindow();
+    void openLogFolder();
+    bool modalDialogOpen() const;
+    void closeRequested();
+    // Runs `step`, showing its error once; true when it ran through.
+    bool guarded(const std::function<void()>& step);
+
+    Desktop& m_desktop;
+    TaskDatabase m_db;
+    std::unique_ptr<RunCoordinator> m_coordinator;
+    bool m_startMinimized = false;
+    bool m_hideTray = false;
+    bool m_shuttingDown = false;
+    bool m_closeAllowed = false;
+    bool m_hiddenByUser = false;
+    RunState m_runState = RunState::Idle;
+
+    QHash<QString, QAction*> m_actions;       // menu and pop-up items by name
+    QHash<QString, QToolButton*> m_buttons;   // toolbar buttons by name
+    QToolBar* m_toolBar = nullptr;
+    QSplitter* m_workSplitter = nullptr;
+    QSplitter* m_upperSplitter = nullptr;
+    QWidget* m_treePanel = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QTreeWidget* m_list = nullptr;
+    TLogPane* m_logPane = nullptr;
+    QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
+    QMenu* m_languageMenu = nullptr;
+    QMenu* m_taskGroupMenu = nullptr;
+    QMenu* m_taskMenu = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    QHash<QString, QPointer<QMessageBox>> m_finishBoxes;
+};
+
+} // namespace tarnwick::ui
