@@ -1,24 +1,325 @@
-// Stand-in log pane.
+// The log view is a QPlainTextEdit rather than a rich-text edit: its layout
+// works line by line and only for what is shown, so a run of many thousand
+// lines stays cheap, and it still draws each line in its own colour.
 #include "ui/TLogPane.h"
 
+#include "platform/ProgramFolder.h"
+#include "ui/Desktop.h"
+#include "ui/TFindDialog.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QHBoxLayout>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tarnwick::ui {
 
-TLogPane::TLogPane(Desktop&, QWidget* parent) : QWidget(parent), m_view(new QPlainTextEdit(this))
+namespace {
+
+// Line ends of a saved log, the same as in the log file, so a saved view and
+// the file read alike.
+constexpr QLatin1StringView kSavedLineEnd("\r\n");
+
+// A hint is "short | long": the short part is the tooltip, the long part the
+// status bar text; a hint without a bar is both.
+QString shortHint(const QString& hint)
 {
-    setObjectName(QStringLiteral("PanelLog"));
-    m_view->setObjectName(QStringLiteral("rtfLog"));
-    m_view->setAccessibleName(QStringLiteral("Log"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
+    const qsizetype bar = hint.indexOf(u'|');
+    return bar < 0 ? hint : hint.left(bar);
 }
 
-void TLogPane::appendLine(const QString& text, quint32)
+QString longHint(const QString& hint)
 {
-    m_view->appendPlainText(text);
+    const qsizetype bar = hint.indexOf(u'|');
+    return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+QToolButton* makeToolButton(QWidget* parent, QLayout* layout, const QString& name,
+                            const QString& caption, const QString& hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setAutoRaise(true);
+    button->setToolTip(shortHint(hint));
+    button->setStatusTip(longHint(hint));
+    layout->addWidget(button);
+    return button;
+}
+
+QAction* makeMenuItem(QMenu* menu, const QString& name, const QString& caption,
+                      const QString& hint = QString())
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    if (!hint.isEmpty()) {
+        action->setToolTip(shortHint(hint));
+        action->setStatusTip(longHint(hint));
+    }
+    return action;
+}
+
+// Moves the view so that `line` (counted in shown lines, as the scroll bar
+// counts) is the top one. The scroll bar's value can already read `line`
+// while the view shows other lines, after lines were taken away above;
+// moving it away and back makes the view take the position in every case.
+void scrollToLine(QScrollBar* bar, int line)
+{
+    if (bar->value() == line)
+        bar->setValue(line > bar->minimum() ? line - 1 : line + 1);
+    bar->setValue(line);
+}
+
+// Writes every byte or fails with the file's error. Unbuffered, each
+// short write shows: Qt takes a write the disk cut short for a whole one
+// and would commit the truncated file as saved; the write after it fails
+// with the reason (file too large, disk full).
+bool writeAll(QSaveFile& file, const QByteArray& bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 wrote = file.write(bytes.constData() + done, bytes.size() - done);
+        if (wrote <= 0)
+            return false;
+        done += wrote;
+    }
+    return true;
+}
+
+} // namespace
+
+TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_desktop(desktop)
+{
+    setObjectName(QStringLiteral("PanelLog"));
+
+    auto* toolBar = new QWidget(this);
+    toolBar->setObjectName(QStringLiteral("PanelLogToolBar"));
+    auto* tools = new QHBoxLayout(toolBar);
+    tools->setContentsMargins(0, 0, 0, 0);
+    tools->setSpacing(0);
+    // "Fi&nd" and "Log F&older": Alt+F and Alt+L belong to the main
+    // window's File and Language menus, and a button sharing a menu's
+    // mnemonic would make the key do neither.
+    QToolButton* spbtnSave =
+        makeToolButton(toolBar, tools, QStringLiteral("spbtnSave"), QStringLiteral("&Save As"),
+                       QStringLiteral("Save current log to file"));
+    QToolButton* spbtnClear =
+        makeToolButton(toolBar, tools, QStringLiteral("spbtnClear"), QStringLiteral("&Clear"),
+                       QStringLiteral("Clear the Log contents window "));
+    QToolButton* spbtnFind =
+        makeToolButton(toolBar, tools, QStringLiteral("spbtnFind"), QStringLiteral("Fi&nd"),
+                       QStringLiteral("Display the find dialog"));
+    QToolButton* spbtnBrowseLog = makeToolButton(
+        toolBar, tools, QStringLiteral("spbtnBrowseLog"), QStringLiteral("Log F&older"),
+        QStringLiteral("Browse Log Folder |  Browse log Folder"));
+    tools->addStretch(1);
+
+    m_view = new QPlainTextEdit(this);
+    m_view->setObjectName(QStringLiteral("rtfLog"));
+    m_view->setAccessibleName(QStringLiteral("Log"));
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The document drops its oldest lines past the limit by itself, also
+    // when the user pastes; this also turns undo off, which would otherwise
+    // keep a second copy of every line and let Ctrl+Z take log lines away.
+    m_view->setMaximumBlockCount(kMaxLines);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_pmuLog = new QMenu(this);
+    m_pmuLog->setObjectName(QStringLiteral("pmuLog"));
+    QAction* pmuSaveAs =
+        makeMenuItem(m_pmuLog, QStringLiteral("pmuSaveAs"), QStringLiteral("&Save As..."));
+    QAction* pmuClear =
+        makeMenuItem(m_pmuLog, QStringLiteral("pmuClear"), QStringLiteral("&Clear"));
+    QAction* pmuFind = makeMenuItem(m_pmuLog, QStringLiteral("pmuFind"), QStringLiteral("&Find"));
+    QAction* pmuBrowseLog =
+        makeMenuItem(m_pmuLog, QStringLiteral("pmuBrowseLog"), QStringLiteral("&Browse Log Folder"),
+                     QStringLiteral("Browse Log Folder(s) |  Browse log folder(s) "));
+    m_pmuLog->addSeparator();
+    QAction* pmuHideLog =
+        makeMenuItem(m_pmuLog, QStringLiteral("pmuHideLog"), QStringLiteral("&Hide Log"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_view, 1);
+
+    connect(spbtnSave, &QToolButton::clicked, this, &TLogPane::saveAs);
+    connect(spbtnClear, &QToolButton::clicked, this, &TLogPane::clear);
+    connect(spbtnFind, &QToolButton::clicked, this, &TLogPane::find);
+    connect(spbtnBrowseLog, &QToolButton::clicked, this, &TLogPane::browseLogFolder);
+    connect(pmuSaveAs, &QAction::triggered, this, &TLogPane::saveAs);
+    connect(pmuClear, &QAction::triggered, this, &TLogPane::clear);
+    connect(pmuFind, &QAction::triggered, this, &TLogPane::find);
+    connect(pmuBrowseLog, &QAction::triggered, this, &TLogPane::browseLogFolder);
+    connect(pmuHideLog, &QAction::triggered, this, &TLogPane::hideRequested);
+    connect(m_view, &QPlainTextEdit::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_pmuLog->popup(m_view->viewport()->mapToGlobal(at)); });
+}
+
+QColor TLogPane::toColor(quint32 colour)
+{
+    return QColor(static_cast<int>(colour & 0xFFu), static_cast<int>((colour >> 8) & 0xFFu),
+                  static_cast<int>((colour >> 16) & 0xFFu));
+}
+
+void TLogPane::appendLine(const QString& text, quint32 colour)
+{
+    const QList<QString> one{text};
+    appendBatch(
+        one, [](const QString& line) -> const QString& { return line; },
+        [colour](const QString&) { return colour; });
+}
+
+void TLogPane::appendLines(const QList<ShownLine>& lines)
+{
+    if (lines.isEmpty())
+        return;
+    appendBatch(
+        lines, [](const ShownLine& line) -> const QString& { return line.text; },
+        [](const ShownLine& line) { return line.colour; });
+}
+
+template <typename Lines, typename TextOf, typename ColourOf>
+void TLogPane::appendBatch(const Lines& lines, TextOf textOf, ColourOf colourOf)
+{
+    QTextDocument* document = m_view->document();
+    QScrollBar* bar = m_view->verticalScrollBar();
+
+    // Where the user is: the selection, and the top line of the view unless
+    // the view sits at the end and is to follow the new lines.
+    const QTextCursor before = m_view->textCursor();
+    const int anchor = before.anchor();
+    const int position = before.position();
+    const bool follow = bar->value() >= bar->maximum();
+    const QTextBlock top = document->findBlockByLineNumber(bar->value());
+    const int topBlock = top.blockNumber();
+    const int lineInTopBlock = top.isValid() ? bar->value() - top.firstLineNumber() : 0;
+
+    QTextCursor end(document);
+    end.beginEditBlock();
+    end.movePosition(QTextCursor::End);
+    // An empty view has one empty line, which the first new line fills.
+    bool fillFirst = document->isEmpty();
+    QTextCharFormat format;
+    for (const auto& line : lines) {
+        format.setForeground(toColor(colourOf(line)));
+        if (!fillFirst)
+            end.insertBlock(QTextBlockFormat(), format);
+        fillFirst = false;
+        end.insertText(textOf(line), format);
+    }
+    const int blocksBeforeTrim = document->blockCount();
+    const int charactersBeforeTrim = document->characterCount();
+    // Closing the edit drops the lines past the limit from the top.
+    end.endEditBlock();
+    const int droppedBlocks = blocksBeforeTrim - document->blockCount();
+    const int droppedCharacters = charactersBeforeTrim - document->characterCount();
+
+    // Text inserted where the caret or a selection ends carries them along;
+    // put them back, shifted only by what was dropped above them.
+    const int keptAnchor = qMax(0, anchor - droppedCharacters);
+    const int keptPosition = qMax(0, position - droppedCharacters);
+    const QTextCursor after = m_view->textCursor();
+    if (after.anchor() != keptAnchor || after.position() != keptPosition) {
+        QTextCursor kept(document);
+        kept.setPosition(keptAnchor);
+        kept.setPosition(keptPosition, QTextCursor::KeepAnchor);
+        m_view->setTextCursor(kept);
+    }
+
+    if (follow) {
+        bar->setValue(bar->maximum());
+    } else if (droppedBlocks > 0 || after.anchor() != keptAnchor ||
+               after.position() != keptPosition) {
+        // Keep the same lines in sight; if they were dropped, the oldest
+        // line left is the top one.
+        const int newTopBlock = topBlock - droppedBlocks;
+        const QTextBlock newTop = document->findBlockByNumber(qMax(0, newTopBlock));
+        scrollToLine(bar, newTop.firstLineNumber() + (newTopBlock >= 0 ? lineInTopBlock : 0));
+    }
+}
+
+bool TLogPane::isEmpty() const
+{
+    return m_view->document()->isEmpty();
+}
+
+void TLogPane::saveAs()
+{
+    if (isEmpty())
+        return;
+    const QString path = m_desktop.saveFileName(
+        this, QStringLiteral("Text file(*.txt);;All file(*.*)"), QStringLiteral("txt"));
+    if (path.isEmpty())
+        return;
+
+    QString text;
+    for (QTextBlock block = m_view->document()->begin(); block.isValid(); block = block.next()) {
+        text += block.text();
+        text += kSavedLineEnd;
+    }
+    // Written beside the old file and put in its place only when complete,
+    // so a full disk or a failed write leaves the old file as it was.
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                       writeAll(file, text.toUtf8()) && file.commit();
+    if (!saved) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        m_desktop.error(this,
+                        QStringLiteral("The log cannot be saved to \"%1\": %2").arg(path, reason));
+    }
+}
+
+void TLogPane::clear()
+{
+    m_view->clear();
+}
+
+void TLogPane::find()
+{
+    if (isEmpty())
+        return;
+    if (!m_findDialog) {
+        m_findDialog = new TFindDialog(this);
+        connect(m_findDialog, &TFindDialog::findNextRequested, this,
+                [this](const QString& text) { findNext(text); });
+    }
+    m_findDialog->present();
+}
+
+bool TLogPane::findNext(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    QTextDocument* document = m_view->document();
+    const QTextCursor current = m_view->textCursor();
+    const int from = current.hasSelection() ? current.selectionEnd() : 0;
+    const QTextCursor match = document->find(text, from, QTextDocument::FindCaseSensitively);
+    if (match.isNull())
+        return false;
+    m_view->activateWindow();
+    m_view->setFocus(Qt::OtherFocusReason);
+    m_view->setTextCursor(match);
+    m_view->ensureCursorVisible();
+    return true;
+}
+
+void TLogPane::browseLogFolder()
+{
+    m_desktop.open(LogFolder());
 }
 
 } // namespace tarnwick::ui

@@ -511,10 +511,7 @@ void TfrmMain::buildTray()
 void TfrmMain::connectCoordinator()
 {
     RunCoordinator& c = *m_coordinator;
-    connect(&c, &RunCoordinator::linesLogged, this, [this](const QList<ShownLine>& lines) {
-        for (const ShownLine& line : lines)
-            m_logPane->appendLine(line.text, line.colour);
-    });
+    connect(&c, &RunCoordinator::linesLogged, m_logPane, &TLogPane::appendLines);
     connect(&c, &RunCoordinator::taskTimesUpdated, this,
             [this](const QString& taskId, const QString& last, const QString& next) {
                 if (QTreeWidgetItem* row = taskRow(taskId)) {

@@ -8,6 +8,7 @@
 #include "TestDir.h"
 
 #include "platform/Registry.h"
+#include "platform/TThread.h"
 #include "store/DateTexts.h"
 #include "store/Settings.h"
 #include "store/Statements.h"
@@ -50,11 +51,28 @@ private:
                 m_home->makeDir(QStringLiteral("dst") + id), 0);
         return id;
     }
-    void writeOption(const QString& name, qint32 value)
+    // The options key with every value, as the options dialog writes it.
+    void writeOptions(qint32 whenClose, bool showDlg = false)
     {
-        Registry registry;
-        QVERIFY(registry.openKey(QString::fromLatin1(kOptionKeyPath), true));
-        registry.writeInteger(name, value);
+        OptionSettings options;
+        options.whenClose = whenClose;
+        options.showDlg = showDlg;
+        WriteOptionSettings(options);
+    }
+    // The options key without one of its values.
+    void dropOption(const QString& name)
+    {
+        QFile file(m_config->filePath(QStringLiteral("Tarnwick/user.reg")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray text;
+        const QByteArray valueLine = '"' + name.toUtf8() + "\"=";
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.startsWith(valueLine))
+                text += line + '\n';
+        }
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.left(text.size() - 1));
     }
     void openWindow()
     {
@@ -182,10 +200,10 @@ void TestTfrmMain::closeBehaviour()
     QFETCH(int, questions);
     QFETCH(QString, outcome);
     QFETCH(int, errors);
-    if (whenClose >= 0)
-        writeOption(QStringLiteral("WhenClose"), whenClose);
-    else if (whenClose == -2)
-        writeOption(QStringLiteral("ThrdPRI"), 1);
+    if (whenClose != -1)
+        writeOptions(qMax(whenClose, 0));
+    if (whenClose == -2)
+        dropOption(QStringLiteral("WhenClose"));
     openWindow();
     m_desktop->confirmAnswer = answer;
     m_window->close();
@@ -229,12 +247,17 @@ void TestTfrmMain::runSuspendResumeStop()
     // Stop on a suspended run: released into its stop, summary written.
     m_window->spbtnRunClick();
     m_window->spbtnSuspendClick();
+    QTest::qWait(200); // the run has reached its pause
     m_window->spbtnStopClick();
     QCOMPARE(m_window->runState(), State::Idle);
     QVERIFY(waitIdle());
-    QVERIFY(QTest::qWaitFor(
-        [&] { return logText().count(QStringLiteral("synchronize finished  [task 1]")) == 2; },
-        10000));
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     return logText().count(QStringLiteral("synchronize finished  [task 1]")) ==
+                            2;
+                 },
+                 10000),
+             qPrintable(logText()));
 }
 
 void TestTfrmMain::controlsFollowTheSelection()
@@ -296,7 +319,8 @@ void TestTfrmMain::failingCreationStepDoesNotStopTheOthers()
 {
     // An options key without Minimized: the first step fails; the tree, the
     // start-up recompute and the list still run.
-    writeOption(QStringLiteral("ThrdPRI"), 1);
+    writeOptions(0);
+    dropOption(QStringLiteral("Minimized"));
     addTask(QStringLiteral("1"), 1);
     openWindow();
     QCOMPARE(m_desktop->errors, QStringList{QStringLiteral("Failed to get data for 'Minimized'")});
@@ -326,10 +350,7 @@ void TestTfrmMain::shutdownKeepsTheSummaryOfASuspendedRun()
 
 void TestTfrmMain::finishBoxDoesNotHoldTheRun()
 {
-    writeOption(QStringLiteral("ThrdPRI"), 1);
-    OptionSettings options;
-    options.showDlg = true;
-    WriteOptionSettings(options);
+    writeOptions(0, true);
     const QString id = addTask(QStringLiteral("1"), 1);
     openWindow();
     select(id);
