@@ -55,8 +55,7 @@ QString ArgumentReader::value()
 void ArgumentReader::noValue() const
 {
     if (m_hasInlineValue)
-        throw UsageError(
-            QStringLiteral("%1: option '%2' takes no value").arg(m_command, m_option));
+        throw UsageError(QStringLiteral("%1: option '%2' takes no value").arg(m_command, m_option));
 }
 
 void ArgumentReader::refuse() const

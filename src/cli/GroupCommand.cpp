@@ -42,8 +42,8 @@ void expectWords(const QString& command, const QStringList& words, qsizetype cou
                  const QString& what)
 {
     if (words.size() != count)
-        throw UsageError(QStringLiteral("%1: expected %2 (see tarnwick-cli group --help)")
-                             .arg(command, what));
+        throw UsageError(
+            QStringLiteral("%1: expected %2 (see tarnwick-cli group --help)").arg(command, what));
 }
 
 } // namespace

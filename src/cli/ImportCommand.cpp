@@ -41,7 +41,8 @@ int ImportCommand::run(const QStringList& args)
         words << reader.word();
     }
     if (words.size() != 1)
-        throw UsageError(QStringLiteral("import: expected one file (see tarnwick-cli import --help)"));
+        throw UsageError(
+            QStringLiteral("import: expected one file (see tarnwick-cli import --help)"));
     const QString path = words.first();
 
     QFile file;

@@ -20,9 +20,9 @@ QString byteText(quint64 bytes)
         value /= 1024.0;
         ++unit;
     }
-    return unit == 0 ? QStringLiteral("%1 B").arg(bytes)
-                     : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(
-                           QLatin1StringView(kUnits[unit]));
+    return unit == 0
+               ? QStringLiteral("%1 B").arg(bytes)
+               : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1StringView(kUnits[unit]));
 }
 
 int terminalWidth(std::FILE* stream)

@@ -20,8 +20,8 @@ namespace {
 QString oneWord(const QStringList& words, const QString& command, const QString& what)
 {
     if (words.size() != 1)
-        throw UsageError(QStringLiteral("%1: expected %2 (see tarnwick-cli task --help)")
-                             .arg(command, what));
+        throw UsageError(
+            QStringLiteral("%1: expected %2 (see tarnwick-cli task --help)").arg(command, what));
     return words.first();
 }
 
@@ -182,10 +182,12 @@ int TaskCommand::show(const QStringList& args)
     printList(QStringLiteral("  filter:   "), rules);
     const QString lastRun = LastRunCellText(db, taskId);
     const QString nextRun = NextRunCellText(db, taskId);
-    Print(stdout, QStringLiteral("  last run: %1\n")
-                      .arg(lastRun.isEmpty() ? QStringLiteral("-") : lastRun));
-    Print(stdout, QStringLiteral("  next run: %1\n")
-                      .arg(nextRun.isEmpty() ? QStringLiteral("-") : nextRun));
+    Print(
+        stdout,
+        QStringLiteral("  last run: %1\n").arg(lastRun.isEmpty() ? QStringLiteral("-") : lastRun));
+    Print(
+        stdout,
+        QStringLiteral("  next run: %1\n").arg(nextRun.isEmpty() ? QStringLiteral("-") : nextRun));
     return kExitOk;
 }
 

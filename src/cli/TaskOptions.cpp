@@ -110,8 +110,8 @@ QDate dateValue(const ArgumentReader& reader, const QString& text, const QString
 {
     const QDate date = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
     if (!date.isValid())
-        fail(reader, QStringLiteral("bad date '%1' for %2: write it as YYYY-MM-DD")
-                         .arg(text, option));
+        fail(reader,
+             QStringLiteral("bad date '%1' for %2: write it as YYYY-MM-DD").arg(text, option));
     return date;
 }
 
@@ -121,8 +121,8 @@ QString timeValue(const ArgumentReader& reader, const QString& text)
     if (!time.isValid())
         time = QTime::fromString(text.trimmed(), QStringLiteral("H:mm"));
     if (!time.isValid())
-        fail(reader, QStringLiteral("bad time '%1' for --at: write it as HH:MM or HH:MM:SS")
-                         .arg(text));
+        fail(reader,
+             QStringLiteral("bad time '%1' for --at: write it as HH:MM or HH:MM:SS").arg(text));
     return TimeText(time);
 }
 
@@ -174,8 +174,8 @@ TaskExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
     rule.sstype = unit.startsWith(u'm')   ? kSizeMegabytes
                   : unit.startsWith(u'k') ? kSizeKilobytes
                                           : kSizeBytes;
-    rule.value = QString::number(
-        number(reader, match.captured(2), 0, kMaxSize, QStringLiteral("the size")));
+    rule.value =
+        QString::number(number(reader, match.captured(2), 0, kMaxSize, QStringLiteral("the size")));
     return rule;
 }
 
@@ -228,8 +228,8 @@ TaskExcludeRule attributeRule(const ArgumentReader& reader, const QString& text)
 {
     // In the order of the stored flags.
     static const std::array<QLatin1StringView, 6> kNames{
-        QLatin1StringView("readonly"), QLatin1StringView("archive"),
-        QLatin1StringView("hidden"),   QLatin1StringView("system"),
+        QLatin1StringView("readonly"),   QLatin1StringView("archive"),
+        QLatin1StringView("hidden"),     QLatin1StringView("system"),
         QLatin1StringView("compressed"), QLatin1StringView("encrypted")};
     QString flags(6, u'0');
     for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
@@ -321,8 +321,8 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         if (option == u"--name" && allowName) {
             const QString name = reader.value();
             if (name.size() > kMaxTaskName)
-                fail(reader, QStringLiteral("a task name has at most %1 characters")
-                                 .arg(kMaxTaskName));
+                fail(reader,
+                     QStringLiteral("a task name has at most %1 characters").arg(kMaxTaskName));
             changes.name = name;
         } else if (option == u"--target") {
             changes.target = absolutePath(reader.value());

@@ -28,7 +28,7 @@ struct TaskChanges
     std::optional<QString> group; // an ID or a name, resolved by the command
     std::optional<QList<TaskSource>> sources;
     std::optional<TaskRunMode> runMode;
-    QList<TaskScheduleItem> schedules; // with runMode Scheduled
+    QList<TaskScheduleItem> schedules;           // with runMode Scheduled
     std::optional<QList<TaskExcludeRule>> rules; // empty: include all files
 
     // Writes the given parts into `task` (the group as given).

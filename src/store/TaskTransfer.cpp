@@ -121,8 +121,8 @@ public:
     {
         const QJsonValue value = field(object, key);
         const double number = value.toDouble();
-        if (!value.isDouble() || std::floor(number) != number || number < static_cast<double>(low) ||
-            number > static_cast<double>(high))
+        if (!value.isDouble() || std::floor(number) != number ||
+            number < static_cast<double>(low) || number > static_cast<double>(high))
             fail(QStringLiteral("'%1' must be a whole number from %2 to %3")
                      .arg(QLatin1StringView(key))
                      .arg(low)
@@ -150,8 +150,7 @@ private:
 
 bool isDateText(const QString& text)
 {
-    return QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid() &&
-           text.size() == 10;
+    return QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid() && text.size() == 10;
 }
 
 bool isFlags(const QString& text, qsizetype length)
@@ -258,7 +257,8 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index)
     const QJsonArray schedules = reader.array(object, "schedules");
     for (qsizetype i = 0; i < schedules.size(); ++i) {
         TaskScheduleItem item;
-        item.entry = readSchedule(reader, reader.objectAt(schedules, i, QStringLiteral("schedule")));
+        item.entry =
+            readSchedule(reader, reader.objectAt(schedules, i, QStringLiteral("schedule")));
         task.schedules.append(item);
     }
     if (task.runMode != TaskRunMode::Scheduled && !task.schedules.isEmpty())
