@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <stdexcept>
 
+namespace tarnwick {
+class TaskDatabase;
+} // namespace tarnwick
+
 namespace tarnwick::cli {
 
 // Exit statuses shared by every command.
@@ -20,6 +24,14 @@ class UsageError : public std::runtime_error
 {
 public:
     explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// A request that is understood but cannot be carried out now: a message on
+// stderr and exit status 1.
+class RefusedError : public std::runtime_error
+{
+public:
+    explicit RefusedError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
 class CliCommand
@@ -42,5 +54,20 @@ void Print(std::FILE* stream, const QString& text);
 
 // Refuses any argument: for commands that take none.
 void ExpectNoArguments(const QString& command, const QStringList& args);
+
+// The task ID for an ID or, when no ID matches, a unique task name. Raises
+// UsageError for no match or a name several tasks carry.
+QString ResolveTaskId(TaskDatabase& db, const QString& wanted, const QString& command);
+// The group ID for an ID or, when no ID matches, a unique group name;
+// "AllTask" (no group) stays itself.
+QString ResolveGroupId(TaskDatabase& db, const QString& wanted, const QString& command);
+
+// Raises RefusedError when the running instance (window or daemon) lists
+// the task as running: a running task is neither edited nor removed.
+void RefuseWhileRunning(const QString& taskId, const QString& taskName, const QString& command);
+
+// After a change to tasks or groups: asks the running instance, if it has
+// announced itself, to read the tasks anew (SIGHUP).
+void NotifyRunningInstance();
 
 } // namespace tarnwick::cli

@@ -32,7 +32,8 @@ QString DaemonCommand::help() const
                           "to the log file. When another Tarnwick already runs, exits at once\n"
                           "with status 0.\n"
                           "\n"
-                          "Signals: SIGHUP reads the stored tasks anew; SIGINT and SIGTERM stop\n"
+                          "Signals: SIGHUP reads the stored tasks anew (the task, group and\n"
+                          "import commands send it after a change); SIGINT and SIGTERM stop\n"
                           "the watchers and every run (each finishes its current file and writes\n"
                           "its summary, waiting at most 10 seconds), then exit with status 0.\n");
 }
@@ -59,6 +60,18 @@ int DaemonCommand::run(const QStringList& args)
         printer.print(line, colour);
     });
     SignalNotifier signalNotifier({SIGHUP, SIGINT, SIGTERM});
+    // Only now that SIGHUP reads the tasks anew may the command line find
+    // this process and send it; the running tasks listed beside it keep
+    // `task edit` and `task remove` off them.
+    RunningTaskList& running = daemon.coordinator().runningTasks();
+    const auto announce = [&lock, &running] {
+        QStringList ids;
+        for (const RunningTaskList::Entry& entry : running.entries())
+            ids << entry.taskId;
+        lock.announce(ids);
+    };
+    QObject::connect(&running, &RunningTaskList::countChanged, &daemon, announce);
+    announce();
     QObject::connect(&signalNotifier, &SignalNotifier::received, &daemon, [&daemon](int number) {
         if (number == SIGHUP) {
             daemon.RestartWatchers();

@@ -1,9 +1,13 @@
 // Resolves the task, reads the runner's settings and rules, runs the mirror
 // and routes each line: every line to stdout (coloured on a terminal), the
 // switched-on kinds to the log file. SIGINT and SIGTERM ask the run to stop;
-// the file being copied is finished and the summary still comes.
+// the file being copied is finished and the summary still comes. A dry run
+// is the same walk told not to write: the same lines and counts, no copy,
+// no folder, no schedule row, no log file lines.
 #include "cli/RunCommand.h"
 
+#include "cli/ArgumentReader.h"
+#include "cli/ProgressLine.h"
 #include "cli/TerminalPrinter.h"
 
 #include "engine/ExcludeRules.h"
@@ -62,27 +66,6 @@ private:
     struct sigaction m_oldTerm = {};
 };
 
-// The task ID for an ID or, when no ID matches, a name.
-QString ResolveTask(TaskDatabase& db, const QString& wanted)
-{
-    TaskQuery query(db);
-    RunQuery(query, QString::fromLatin1(sql::SelectAllTaskRows));
-    QStringList byName;
-    for (; !query.eof(); query.next()) {
-        const QString id = query.text("TaskID");
-        if (id == wanted)
-            return id;
-        if (query.text("TaskName") == wanted)
-            byName << id;
-    }
-    if (byName.isEmpty())
-        throw UsageError(QStringLiteral("run: no task with the ID or name '%1'").arg(wanted));
-    if (byName.size() > 1)
-        throw UsageError(QStringLiteral("run: the name '%1' is ambiguous; task IDs: %2")
-                             .arg(wanted, byName.join(QStringLiteral(", "))));
-    return byName.first();
-}
-
 constexpr qsizetype kLogBatchBytes = 64 * 1024;
 // How long a made line may wait for its batch.
 constexpr int kLogFlushMs = 100;
@@ -97,7 +80,7 @@ QString RunCommand::summary() const
 QString RunCommand::help() const
 {
     return QStringLiteral(
-        "Usage: tarnwick-cli run TASK\n"
+        "Usage: tarnwick-cli run [--dry-run] [--quiet] [--progress] TASK\n"
         "\n"
         "Runs the mirror task TASK (a task ID, or a task name when no ID matches)\n"
         "on this terminal: every line of the run is printed, coloured by kind on a\n"
@@ -105,19 +88,51 @@ QString RunCommand::help() const
         "file. Ctrl+C stops the run after the file being copied; the summary still\n"
         "follows.\n"
         "\n"
+        "  -n, --dry-run   decide every file and print the lines and the summary a\n"
+        "                  real run would, copying nothing, making no folder and\n"
+        "                  changing no schedule or log file\n"
+        "  -q, --quiet     print only errors and the summary (the log file still\n"
+        "                  gets what the options switch on)\n"
+        "  --progress      on a terminal, keep one line on standard error with the\n"
+        "                  files and bytes copied of those to copy, the rate and the\n"
+        "                  file being copied; nothing when standard error is no\n"
+        "                  terminal\n"
+        "\n"
         "Exit status: 0 when the run counted no error, 1 when it did or the\n"
         "settings cannot be read, 2 for a bad argument or an unknown task.\n");
 }
 
 int RunCommand::run(const QStringList& args)
 {
-    if (args.size() != 1)
+    ArgumentReader reader(name(), args);
+    QStringList words;
+    bool dryRun = false;
+    bool quiet = false;
+    bool progress = false;
+    while (reader.next()) {
+        if (!reader.isOption()) {
+            words << reader.word();
+            continue;
+        }
+        const QString option = reader.option();
+        if (option == u"--dry-run" || option == u"-n")
+            dryRun = true;
+        else if (option == u"--quiet" || option == u"-q")
+            quiet = true;
+        else if (option == u"--progress")
+            progress = true;
+        else
+            reader.refuse();
+        reader.noValue();
+    }
+    if (words.size() != 1)
         throw UsageError(
             QStringLiteral("run: expected one task ID or name (see tarnwick-cli run --help)"));
 
     TaskDatabase db;
-    OpenTaskDatabase(db);
-    const QString taskId = ResolveTask(db, args.first());
+    // A dry run changes nothing, so a read-only database does for it.
+    OpenTaskDatabase(db, dryRun ? TaskDatabase::OpenFor::Reading : TaskDatabase::OpenFor::Changes);
+    const QString taskId = ResolveTaskId(db, words.first(), name());
 
     RunnerSettings settings;
     try {
@@ -133,6 +148,23 @@ int RunCommand::run(const QStringList& args)
     const Clock& clock = Clock::system();
     const ExcludeTest exclude =
         MakeExcludeTest(LoadExcludeRules(db, taskId, &control), &control, clock);
+    const MirrorJobLoader loader = [&db](const QString& id, RunControl& c) {
+        return LoadMirrorJob(db, id, c);
+    };
+
+    ProgressLine progressLine(stderr);
+    MirrorOptions options;
+    options.mode = dryRun ? MirrorMode::DryRun : MirrorMode::Copy;
+    const bool showProgress = progress && !dryRun && progressLine.shown();
+    if (showProgress) {
+        // What there is to copy is learnt from a dry walk first.
+        MirrorOptions count;
+        count.mode = MirrorMode::DryRun;
+        const MirrorResult planned =
+            RunMirror(taskId, loader, exclude, control, [](LogKind, const QString&) {}, {}, clock,
+                      count);
+        progressLine.setTotals(planned.counters.mirroredFiles, planned.counters.mirroredBytes);
+    }
 
     const LogGate gate(settings);
     LogFile logFile(settings.logFileName);
@@ -146,11 +178,17 @@ int RunCommand::run(const QStringList& args)
         std::lock_guard lock(output);
         logFile.flush();
         printer.flush();
+        if (showProgress)
+            progressLine.draw();
     };
     const LogSink sink = [&](LogKind kind, const QString& line) {
         std::lock_guard lock(output);
-        printer.print(line, gate.colour(kind));
-        if (!gate.isOn(kind))
+        if (!quiet || (kind != LogKind::Copy && kind != LogKind::Skip)) {
+            if (showProgress)
+                progressLine.clear();
+            printer.print(line, gate.colour(kind));
+        }
+        if (dryRun || !gate.isOn(kind))
             return;
         logFile.add(line);
         // The few start, finish and error lines go out at once; per-file
@@ -160,23 +198,37 @@ int RunCommand::run(const QStringList& args)
         else if (logFile.pendingBytes() >= kLogBatchBytes)
             logFile.flush();
     };
+    if (showProgress) {
+        options.progress = [&](const QString& path, quint64 size, bool done, bool) {
+            std::lock_guard lock(output);
+            if (done)
+                progressLine.copyEnded(size);
+            else
+                progressLine.copyStarted(path);
+        };
+    }
     const Ticker flushInTime(kLogFlushMs, flushOutput);
     // A schedule that cannot be moved on would run the task again at once:
     // the run fails there, without a summary, as a run on a thread does.
-    const AfterWalkStep afterWalk = [&db, &clock](const MirrorJob& job, const QString& start) {
+    AfterWalkStep afterWalk = [&db, &clock](const MirrorJob& job, const QString& start) {
         UpdateAfterRun(db, job.taskId, start, clock);
     };
+    if (dryRun)
+        afterWalk = nullptr;
 
     MirrorResult result;
-    try {
-        result = RunMirror(
-            taskId, [&db](const QString& id, RunControl& c) { return LoadMirrorJob(db, id, c); },
-            exclude, control, sink, afterWalk, clock);
-    } catch (...) {
+    const auto finishOutput = [&] {
         flushOutput();
+        std::lock_guard lock(output);
+        progressLine.clear();
+    };
+    try {
+        result = RunMirror(taskId, loader, exclude, control, sink, afterWalk, clock, options);
+    } catch (...) {
+        finishOutput();
         throw;
     }
-    flushOutput();
+    finishOutput();
     return result.counters.errors == 0 ? kExitOk : kExitFailure;
 }
 

@@ -1,9 +1,13 @@
 // tarnwick-cli: runs tasks and the scheduler without the window. Picks the
 // command by its name and turns what it throws into a message and a status.
 #include "cli/DaemonCommand.h"
+#include "cli/ExportCommand.h"
+#include "cli/GroupCommand.h"
+#include "cli/ImportCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/RunCommand.h"
+#include "cli/TaskCommand.h"
 #include "store/StoreError.h"
 
 #include <QCoreApplication>
@@ -20,15 +24,20 @@ std::vector<std::unique_ptr<CliCommand>> makeCommands()
     std::vector<std::unique_ptr<CliCommand>> commands;
     commands.push_back(std::make_unique<InitCommand>());
     commands.push_back(std::make_unique<ListCommand>());
+    commands.push_back(std::make_unique<TaskCommand>());
+    commands.push_back(std::make_unique<GroupCommand>());
     commands.push_back(std::make_unique<RunCommand>());
     commands.push_back(std::make_unique<DaemonCommand>());
+    commands.push_back(std::make_unique<ExportCommand>());
+    commands.push_back(std::make_unique<ImportCommand>());
     return commands;
 }
 
 QString overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
 {
     QString text = QStringLiteral("Usage: tarnwick-cli COMMAND [ARGUMENTS]\n\n"
-                                  "Runs Tarnwick's mirror tasks without the window.\n\n"
+                                  "Sets up, shows, runs and schedules Tarnwick's mirror tasks without the\n"
+                                  "window.\n\n"
                                   "Commands:\n");
     for (const auto& command : commands)
         text +=
@@ -65,6 +74,10 @@ int main(int argc, char* argv[])
             Print(stderr,
                   QStringLiteral("tarnwick-cli: %1\n").arg(QString::fromStdString(e.what())));
             return kExitUsage;
+        } catch (const RefusedError& e) {
+            Print(stderr,
+                  QStringLiteral("tarnwick-cli: %1\n").arg(QString::fromStdString(e.what())));
+            return kExitFailure;
         } catch (const tarnwick::StoreError& e) {
             QString message = e.message();
             if (e.kind() == tarnwick::StoreError::Kind::NoDatabaseFile)

@@ -314,4 +314,71 @@ ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control,
     };
 }
 
+QString DescribeStoredRule(const ExcludeRule& rule)
+{
+    const auto timeName = [&rule]() -> QString {
+        switch (rule.stype) {
+        case kDateLastWrite:
+            return QStringLiteral("Modified");
+        case kDateCreation:
+            return QStringLiteral("Created");
+        case kDateLastAccess:
+            return QStringLiteral("Last Accessed");
+        default:
+            return QString();
+        }
+    };
+    switch (rule.type) {
+    case kRuleExtensions:
+        return QStringLiteral("Excluder files watching the wildcard: %1").arg(rule.value);
+    case kRuleSingleFile:
+        return QStringLiteral("Excluder file: %1").arg(rule.value);
+    case kRuleSize: {
+        const QString comparison = rule.stype == 0   ? QStringLiteral("<")
+                                   : rule.stype == 1 ? QStringLiteral("=")
+                                   : rule.stype == 2 ? QStringLiteral(">")
+                                                     : QString();
+        const QString unit = rule.sstype == kSizeMegabytes   ? QStringLiteral("MBytes")
+                             : rule.sstype == kSizeKilobytes ? QStringLiteral("KBytes")
+                             : rule.sstype == kSizeBytes     ? QStringLiteral("Bytes")
+                                                             : QString();
+        return QStringLiteral("Excluder if file size %1 %2 %3")
+            .arg(comparison)
+            .arg(ReadNumber(rule.value).value_or(0))
+            .arg(unit);
+    }
+    case kRuleDate:
+        switch (rule.sstype) {
+        case kWindowLastMonths:
+            return QStringLiteral("Excluder if file %1 in the last %2  months")
+                .arg(timeName(), rule.value);
+        case kWindowLastDays:
+            return QStringLiteral("Excluder if file %1 in the last %2  days")
+                .arg(timeName(), rule.value);
+        case kWindowBetween:
+            return QStringLiteral("Excluder if file %1 between %2 and %3")
+                .arg(timeName(), rule.value, rule.endDate);
+        default:
+            return QString();
+        }
+    case kRuleAttributes: {
+        static const std::array<QLatin1StringView, 6> kParts{
+            QLatin1StringView("Read Only"),      QLatin1StringView(" or Archive"),
+            QLatin1StringView(" or Hidden"),     QLatin1StringView(" or System"),
+            QLatin1StringView(" or Compressed"), QLatin1StringView(" or Encrypted")};
+        QString text = QStringLiteral("Excluder if file attribute(s) set:");
+        for (std::size_t i = 0; i < kParts.size(); ++i) {
+            const qsizetype at = static_cast<qsizetype>(i);
+            if (at < rule.value.size() && rule.value[at] == u'1')
+                text += kParts[i];
+            else
+                text += u' ';
+        }
+        return text + u'.';
+    }
+    default:
+        return QString();
+    }
+}
+
 } // namespace tarnwick

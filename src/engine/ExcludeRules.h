@@ -71,4 +71,9 @@ bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const E
 ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control,
                             const Clock& clock);
 
+// The text a front end shows for a stored rule: the task editor's list and
+// `tarnwick-cli task show` describe the same row in the same words. Empty
+// for a kind the store does not know.
+QString DescribeStoredRule(const ExcludeRule& rule);
+
 } // namespace tarnwick

@@ -23,6 +23,10 @@ namespace tarnwick {
 
 namespace {
 
+// The error slot of a target folder that is not there and that a real run
+// would make: a dry run counts it as made and walks into it as if empty.
+constexpr int kFolderToMake = -1;
+
 bool IsDotOrDotDot(const char* name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -201,7 +205,8 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetP
 
 MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
                        const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
-                       const AfterWalkStep& afterWalk, const Clock& clock)
+                       const AfterWalkStep& afterWalk, const Clock& clock,
+                       const MirrorOptions& options)
 {
     MirrorResult result;
     result.startTimeText = DateTimeText(clock.now());
@@ -210,6 +215,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
 
     FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
+    mirror.setOptions(options);
     for (const SourceEntry& source : job.sources)
         mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
     result.counters = mirror.counters();
@@ -375,8 +381,12 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     if (!sameDevice && leadsIntoKernel(sub.fd()))
         return;
 
-    if (targetFd < 0) {
+    if (targetFd < 0 && targetError != kFolderToMake) {
         emitError(SystemErrorText(targetError));
+        return;
+    }
+    if (dryRun()) {
+        enterFolderDry(sub, name, identity, known, targetFd, includeSubDir);
         return;
     }
     // Made first and opened after, so a folder that appears in between (a
@@ -438,8 +448,13 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         emitError(SystemErrorText(existing.lookError));
         return;
     }
-    if (target.precision == 0)
-        target.precision = timePrecision(target.fd);
+    if (target.precision == 0) {
+        // Learning the precision makes a short-lived file; a dry run leaves
+        // the target as it is and takes the file system kind's guess.
+        target.precision = !dryRun()         ? timePrecision(target.fd)
+                           : target.fd < 0 ? 1
+                                             : FileTimePrecision(target.fd);
+    }
     const CopyDecision decision =
         CompareWithTarget(m_entry.lastWriteTime, existing, target.precision);
     m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));
@@ -455,6 +470,22 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     case CopyDecision::Older:
         break;
     }
+    if (dryRun()) {
+        // What the copy would refuse before writing anything is reported as
+        // the real run reports it; everything else counts as copied.
+        int refused = target.fd < 0 && target.error != kFolderToMake
+                          ? target.error
+                          : FileCopier::targetRefusal(existing);
+        if (refused == 0)
+            refused = FileCopier::sourceRefusal(sourceFd, name, m_entry);
+        if (refused != 0) {
+            emitError(SystemErrorText(refused));
+            return;
+        }
+        ++m_counters.mirroredFiles;
+        m_counters.mirroredBytes += size;
+        return;
+    }
     if (target.fd >= 0 && !target.swept) {
         // A run killed while copying left its temporary file where that
         // copy was going; the copy is due again now, so this is the place
@@ -462,15 +493,58 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         RemoveStaleTemporaryFiles(target.fd, m_clock);
         target.swept = true;
     }
+    const QString shown = m_options.progress ? DisplayPath(m_path) : QString();
+    if (m_options.progress)
+        m_options.progress(shown, size, false, false);
     const int error = target.fd < 0
                           ? target.error
                           : m_copier.copy(sourceFd, name, m_entry, target.fd, name, &existing);
+    if (m_options.progress)
+        m_options.progress(shown, size, true, error == 0);
     if (error != 0) {
         emitError(SystemErrorText(error));
         return;
     }
     ++m_counters.mirroredFiles;
     m_counters.mirroredBytes += size;
+}
+
+void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
+                                  bool known, int targetFd, bool includeSubDir)
+{
+    int subTarget = -1;
+    int subTargetError = kFolderToMake;
+    if (targetFd >= 0) {
+        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subTarget < 0) {
+            const int openError = errno;
+            struct stat st;
+            const bool nameTaken = ::fstatat(targetFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            if (!nameTaken && openError == ENOENT) {
+                subTargetError = kFolderToMake;
+            } else if (openError == ENOTDIR) {
+                // A file holds the name: the folder cannot be made.
+                emitError(SystemErrorText(EEXIST));
+                return;
+            } else if (openError == ENOENT) {
+                // A link that leads nowhere holds the name.
+                emitError(SystemErrorText(ENOENT));
+                return;
+            } else {
+                // There but closed to us: each copy into it reports why.
+                subTargetError = openError;
+            }
+        }
+    }
+    if (subTarget < 0 && subTargetError == kFolderToMake)
+        ++m_counters.mirroredFolders;
+    ScopedFd subTargetFd(subTarget);
+
+    if (known)
+        m_walkPath.push_back(identity);
+    walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
+    if (known)
+        m_walkPath.pop_back();
 }
 
 } // namespace tarnwick

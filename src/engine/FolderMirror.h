@@ -31,9 +31,12 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
 
 // The whole run: start line, every source in list order, the after-walk
 // step, the summary and the finished line. A stopped run still reports.
+// A dry run (options.mode) copies nothing and makes no folder; pass no
+// after-walk step for it, so that no schedule row changes either.
 MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
                        const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
-                       const AfterWalkStep& afterWalk, const Clock& clock = Clock::system());
+                       const AfterWalkStep& afterWalk, const Clock& clock = Clock::system(),
+                       const MirrorOptions& options = {});
 
 // The decision for a source file whose last-write time is `sourceLastWrite`
 // against what a look at its target path found. Times are compared at the
@@ -70,6 +73,9 @@ public:
 
     const MirrorCounters& counters() const { return m_counters; }
 
+    // Set before the first mirrorFolder.
+    void setOptions(MirrorOptions options) { m_options = std::move(options); }
+
 private:
     // The target folder of the source folder being walked.
     struct TargetFolder
@@ -85,6 +91,11 @@ private:
                      const FileIdentity& identity, int targetFd, int targetError,
                      bool includeSubDir);
     void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
+    // enterFolder's target side in a dry run: the folder is looked at, and
+    // one a real run would make is counted and walked as if empty.
+    void enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
+                        bool known, int targetFd, bool includeSubDir);
+    bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
     // The step at which the target file system holding `targetFd` keeps
     // last-write times.
@@ -102,6 +113,7 @@ private:
     const Clock& m_clock;
     FileCopier m_copier;
     MirrorCounters m_counters;
+    MirrorOptions m_options;
 
     QByteArray m_path;                    // the source path being looked at
     EntryRecord m_entry;                  // the entry being looked at

@@ -68,6 +68,26 @@ using AfterWalkStep = std::function<void(const MirrorJob& job, const QString& st
 // Loads the job of a task; may carry the loading onto another thread.
 using MirrorJobLoader = std::function<MirrorJob(const QString& taskId, RunControl& control)>;
 
+// A real run copies; a dry run walks, decides and reports the same lines
+// and counts, and writes nothing into the target.
+enum class MirrorMode
+{
+    Copy,
+    DryRun
+};
+
+// Told on the walk's thread when the copy of a file starts (`done` false)
+// and when it has ended (`done` true, `copied` whether it succeeded), with
+// the file's path as shown and its size.
+using CopyProgress =
+    std::function<void(const QString& path, quint64 size, bool done, bool copied)>;
+
+struct MirrorOptions
+{
+    MirrorMode mode = MirrorMode::Copy;
+    CopyProgress progress; // may be empty
+};
+
 struct MirrorResult
 {
     MirrorJob job;

@@ -73,6 +73,24 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
     return true;
 }
 
+// The refusals by the kind of the source entry. A FIFO, device or socket
+// is never opened: reading one could wait for ever.
+int sourceTypeRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
+{
+    if (source.attributes & kAttrDirectory)
+        return EISDIR;
+    if (source.attributes & kAttrSystem) {
+        struct stat st;
+        if (::fstatat(sourceDirFd, sourceName, &st, 0) != 0)
+            return errno; // a link that leads nowhere
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
+        if (!S_ISREG(st.st_mode))
+            return ENOTSUP;
+    }
+    return 0;
+}
+
 } // namespace
 
 FileCopier::FileCopier(ChunkGate gate) : m_gate(std::move(gate)) {}
@@ -165,6 +183,32 @@ int FileCopier::copyContent(int in, int out)
     return 0;
 }
 
+int FileCopier::targetRefusal(const TargetState& target)
+{
+    if (target.kind == TargetState::Folder)
+        return EISDIR;
+    if (target.kind == TargetState::File && target.readOnly)
+        return EACCES;
+    return 0;
+}
+
+int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
+{
+    if (const int refused = sourceTypeRefusal(sourceDirFd, sourceName, source))
+        return refused;
+    Fd in(::openat(sourceDirFd, sourceName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (in.get() < 0)
+        return errno;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return ENOTSUP;
+    return 0;
+}
+
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
                      int targetDirFd, const char* targetName, const TargetState* target)
 {
@@ -176,23 +220,10 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         looked = LookAtTarget(targetDirFd, targetName, Credentials());
         target = &looked;
     }
-    if (target->kind == TargetState::Folder)
-        return EISDIR;
-    if (target->kind == TargetState::File && target->readOnly)
-        return EACCES;
-
-    // A FIFO, device or socket is never opened: reading one could wait for ever.
-    if (source.attributes & kAttrDirectory)
-        return EISDIR;
-    if (source.attributes & kAttrSystem) {
-        struct stat st;
-        if (::fstatat(sourceDirFd, sourceName, &st, 0) != 0)
-            return errno; // a link that leads nowhere
-        if (S_ISDIR(st.st_mode))
-            return EISDIR;
-        if (!S_ISREG(st.st_mode))
-            return ENOTSUP;
-    }
+    if (const int refused = targetRefusal(*target))
+        return refused;
+    if (const int refused = sourceTypeRefusal(sourceDirFd, sourceName, source))
+        return refused;
 
     // O_NONBLOCK: should the entry have become a FIFO since it was looked
     // at, the open still does not wait; fstat then refuses it.

@@ -36,6 +36,15 @@ public:
     int copy(int sourceDirFd, const char* sourceName, const EntryRecord& source, int targetDirFd,
              const char* targetName, const TargetState* target = nullptr);
 
+    // Why copy() would refuse before writing anything, or 0; it writes
+    // nothing itself, so a dry run reports what a real run would. The target
+    // side, from a look at the target path: a folder there (EISDIR) or a
+    // read-only file (EACCES).
+    static int targetRefusal(const TargetState& target);
+    // The source side: a folder, a FIFO, device or socket, a link that
+    // leads nowhere, or a file that cannot be opened for reading.
+    static int sourceRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source);
+
 private:
     int copyContent(int in, int out);
 

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace tarnwick {
 
@@ -33,6 +36,23 @@ public:
 
     // $XDG_RUNTIME_DIR/Tarnwick.lock, else /tmp/Tarnwick-<uid>.lock.
     static QString lockFilePath();
+
+    // Writes this process's id and the tasks it is running into the held
+    // lock file, for the command line to find: it signals SIGHUP to that
+    // process after changing tasks and refuses to remove a task listed as
+    // running. An owner announces itself only once it reads the tasks anew
+    // on SIGHUP (the default action of SIGHUP would end it). False when
+    // the lock is not held or the file cannot be written.
+    bool announce(const QStringList& runningTaskIds = {});
+
+    // The instance holding the lock, as its last announcement describes it.
+    struct Holder
+    {
+        qint64 pid = 0; // 0: it holds the lock but has not announced itself
+        QStringList runningTaskIds;
+    };
+    // Nothing when no process holds the lock (or it cannot be looked at).
+    static std::optional<Holder> holder();
 
 private:
     int m_fd = -1;

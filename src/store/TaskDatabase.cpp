@@ -436,14 +436,21 @@ QString FillStatement(const char* statementTemplate, const std::vector<Statement
 
 StoreTransaction::StoreTransaction(TaskDatabase& db) : m_db(db)
 {
-    m_db.execute(QStringLiteral("BEGIN IMMEDIATE;"));
+    // Inside a transaction already (an import saves many tasks at once),
+    // this one becomes a savepoint of it: it still undoes only its own
+    // statements, and the outer one decides whether anything stays.
+    m_nested = m_db.handle() != nullptr && sqlite3_get_autocommit(m_db.handle()) == 0;
+    m_db.execute(m_nested ? QStringLiteral("SAVEPOINT tarnwick_nested;")
+                          : QStringLiteral("BEGIN IMMEDIATE;"));
 }
 
 StoreTransaction::~StoreTransaction()
 {
     if (m_open) {
         try {
-            m_db.execute(QStringLiteral("ROLLBACK;"));
+            m_db.execute(m_nested ? QStringLiteral("ROLLBACK TO tarnwick_nested; "
+                                                   "RELEASE tarnwick_nested;")
+                                  : QStringLiteral("ROLLBACK;"));
         } catch (const StoreError&) {
         }
     }
@@ -451,7 +458,7 @@ StoreTransaction::~StoreTransaction()
 
 void StoreTransaction::commit()
 {
-    m_db.execute(QStringLiteral("COMMIT;"));
+    m_db.execute(m_nested ? QStringLiteral("RELEASE tarnwick_nested;") : QStringLiteral("COMMIT;"));
     m_open = false;
 }
 

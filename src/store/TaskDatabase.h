@@ -122,7 +122,8 @@ QString FillStatement(const char* statementTemplate, std::initializer_list<State
 QString FillStatement(const char* statementTemplate, const std::vector<StatementArg>& args);
 
 // One transaction on a connection: rolled back unless committed, so a
-// failure part-way leaves the rows as they were.
+// failure part-way leaves the rows as they were. Opened inside another one
+// it is a savepoint of it, so whole-task saves can be gathered into one.
 class StoreTransaction
 {
 public:
@@ -135,6 +136,7 @@ public:
 private:
     TaskDatabase& m_db;
     bool m_open = true;
+    bool m_nested = false;
 };
 
 } // namespace tarnwick

@@ -55,6 +55,7 @@ private slots:
     void initTestCase();
     void runsScheduledAndChangedTasks();
     void lockFileThatCannotBeMadeIsAnError();
+    void picksUpATaskAddedByTheCommandLine();
 };
 
 void TestDaemonCommand::initTestCase()
@@ -173,6 +174,49 @@ void TestDaemonCommand::lockFileThatCannotBeMadeIsAnError()
              QStringLiteral("tarnwick-cli daemon: Cannot make the lock file %1/Tarnwick.lock: Is a "
                             "directory\n")
                  .arg(runtime));
+}
+
+void TestDaemonCommand::picksUpATaskAddedByTheCommandLine()
+{
+    QProcess daemon;
+    start(daemon);
+    // The daemon names itself in the lock file once SIGHUP is in place.
+    const QString lockFile = path(QStringLiteral("runtime/Tarnwick.lock"));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QFile file(lockFile);
+            return file.open(QIODevice::ReadOnly) &&
+                   file.readLine().trimmed().toLongLong() == daemon.processId();
+        },
+        10000));
+    QTest::qWait(1500); // the first watchers are up
+
+    const QString source = m_dir.makeDir(QStringLiteral("added/src"));
+    QProcess add;
+    add.setProcessEnvironment(m_env);
+    add.start(qEnvironmentVariable("TARNWICK_CLI"),
+              {QStringLiteral("task"), QStringLiteral("add"), QStringLiteral("added"),
+               QStringLiteral("--source"), source, QStringLiteral("--target"),
+               m_dir.makeDir(QStringLiteral("added/dst")), QStringLiteral("--on-change")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 0);
+    QCOMPARE(add.readAllStandardError(), QByteArray());
+
+    // No signal from the test: the command told the daemon itself.
+    int changes = 0;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     m_dir.writeFile(source + QStringLiteral("/n%1.txt").arg(++changes), "x");
+                     QTest::qWait(1500);
+                     return log().contains(QStringLiteral("synchronize finished  [added]"));
+                 },
+                 30000),
+             qPrintable(log()));
+    QVERIFY(QFile::exists(path(QStringLiteral("added/dst/n1.txt"))));
+
+    ::kill(static_cast<pid_t>(daemon.processId()), SIGTERM);
+    QVERIFY(daemon.waitForFinished(15000));
+    QCOMPARE(daemon.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDaemonCommand)

@@ -6,6 +6,7 @@
 #include "store/TaskDatabase.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -95,6 +96,8 @@ private slots:
     void failedRunExitsOne_data();
     void failedRunExitsOne();
     void scheduleUpdateFailureExitsOne();
+    void dryRunDecidesAsTheRealRun();
+    void quietAndProgressOnAPipe();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -395,6 +398,102 @@ void TestRunCommand::failedRunExitsOne()
     QVERIFY2(printed.contains(errorLine), qPrintable(result.out));
     QVERIFY2(printed.contains(u"[t]          Status   : Mirror Finished!! Find 1 Errors."_s),
              qPrintable(result.out));
+}
+
+// Paths, sizes and times of everything below `root`, the root's own times
+// included: what a run that writes nothing leaves exactly as it was.
+static QStringList Snapshot(const QString& root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        entries << u"%1 %2 %3"_s.arg(info.filePath())
+                       .arg(info.size())
+                       .arg(info.lastModified().toMSecsSinceEpoch());
+    }
+    entries.sort();
+    entries << u"root %1"_s.arg(QFileInfo(root).lastModified().toMSecsSinceEpoch());
+    return entries;
+}
+
+// The lines a run prints about its files and its summary; not the start and
+// finish lines, which carry the time.
+static QStringList Decisions(const QString& out)
+{
+    QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    lines.removeIf([](const QString& line) { return !line.startsWith(u"[tree]"_s); });
+    return lines;
+}
+
+void TestRunCommand::dryRunDecidesAsTheRealRun()
+{
+    const QString src = m_files->filePath(u"src"_s);
+    const QString dst = m_files->filePath(u"dst"_s);
+    for (const QString& folder : {u"src/made/deeper"_s, u"src/there"_s, u"src/blocked"_s})
+        QVERIFY(QDir().mkpath(m_files->filePath(folder)));
+    m_files->writeFile(u"src/new.txt"_s, "new", kBase);
+    m_files->writeFile(u"src/older.txt"_s, "source", kBase + 100);
+    m_files->writeFile(u"dst/older.txt"_s, "target", kBase);
+    m_files->writeFile(u"src/newer.txt"_s, "source", kBase);
+    m_files->writeFile(u"dst/newer.txt"_s, "target", kBase + 100);
+    m_files->writeFile(u"src/same.txt"_s, "same", kBase);
+    m_files->writeFile(u"dst/same.txt"_s, "same", kBase);
+    m_files->writeFile(u"src/made/deeper/a.txt"_s, "a", kBase);
+    m_files->writeFile(u"src/made/b.txt"_s, "bb", kBase);
+    m_files->writeFile(u"src/there/c.txt"_s, "ccc", kBase);
+    QVERIFY(QDir().mkpath(m_files->filePath(u"dst/there"_s)));
+    // A file holds the name of a source folder: an error in both runs.
+    m_files->writeFile(u"src/blocked/d.txt"_s, "d", kBase);
+    m_files->writeFile(u"dst/blocked"_s, "file", kBase);
+    addTask(u"101"_s, u"tree"_s, src, dst);
+    {
+        TaskDatabase db;
+        db.open(m_home->filePath(u"Tarnwick.dat"_s));
+        TaskQuery query(db);
+        RunStatement(query, FillStatement(sql::InsertManualRow, {u"101"_s, u"2001-01-01"_s}));
+    }
+    const QStringList before = Snapshot(dst);
+
+    const CliResult dry = RunCli({u"run"_s, u"--dry-run"_s, u"tree"_s}, m_home->path(),
+                                 m_config->path());
+    QCOMPARE(dry.exitCode, 1); // the blocked folder
+    QCOMPARE(Snapshot(dst), before);
+    {
+        TaskDatabase db;
+        db.open(m_home->filePath(u"Tarnwick.dat"_s));
+        TaskQuery query(db);
+        RunQuery(query, u"select LastRunTime from TaskSchedule"_s);
+        QCOMPARE(query.text("LastRunTime"), u"2001-01-01"_s);
+    }
+    QVERIFY2(dry.out.contains(u"Mirrored : 2 folders, 5 files, 15 bytes."_s), qPrintable(dry.out));
+
+    const CliResult real = run(u"tree"_s);
+    QCOMPARE(real.exitCode, 1);
+    QCOMPARE(Decisions(dry.out), Decisions(real.out));
+    QVERIFY(Snapshot(dst) != before);
+    QCOMPARE(ReadFile(m_files->filePath(u"dst/made/deeper/a.txt"_s)), QByteArray("a"));
+}
+
+void TestRunCommand::quietAndProgressOnAPipe()
+{
+    m_files->writeFile(u"src/a.txt"_s, "a", kBase);
+    addTask(u"101"_s, u"tree"_s, m_files->filePath(u"src"_s), m_files->filePath(u"dst"_s));
+    // Standard error is a pipe here: no progress line, nothing at all.
+    const CliResult result = RunCli({u"run"_s, u"--progress"_s, u"--quiet"_s, u"101"_s},
+                                    m_home->path(), m_config->path());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QString());
+    QVERIFY(!result.out.contains(u"Mirroring:"_s));
+    QVERIFY2(result.out.contains(u"[tree]          Mirrored : 0 folders, 1 files, 1 bytes."_s),
+             qPrintable(result.out));
+    QCOMPARE(ReadFile(m_files->filePath(u"dst/a.txt"_s)), QByteArray("a"));
+    const CliResult bad = RunCli({u"run"_s, u"--fast"_s, u"101"_s}, m_home->path(),
+                                 m_config->path());
+    QCOMPARE(bad.exitCode, 2);
+    QVERIFY(bad.err.contains(u"unknown option '--fast'"_s));
 }
 
 QTEST_GUILESS_MAIN(TestRunCommand)

@@ -106,6 +106,9 @@ private slots:
     void loadKeepsEveryRowInStoredOrder();
     void loadStopsWhenStopRequested();
     void loadDisablesRowsWithUnreadableNumbers();
+
+    void storedRuleDescriptions_data();
+    void storedRuleDescriptions();
 };
 
 void TestExcludeRules::initTestCase()
@@ -544,6 +547,61 @@ void TestExcludeRules::loadDisablesRowsWithUnreadableNumbers()
     QCOMPARE(rules[0].type, -1);
     QCOMPARE(rules[1].type, -1);
     QVERIFY(!IsExcluded(rules, "/src/a.doc", FileEntry("a.doc", 0), kNow, nullptr));
+}
+
+void TestExcludeRules::storedRuleDescriptions_data()
+{
+    QTest::addColumn<qint64>("type");
+    QTest::addColumn<qint64>("stype");
+    QTest::addColumn<qint64>("sstype");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("endDate");
+    QTest::addColumn<QString>("text");
+    const QString none;
+    QTest::newRow("extensions") << qint64(0) << qint64(0) << qint64(0) << QStringLiteral("doc,")
+                                << none
+                                << QStringLiteral("Excluder files watching the wildcard: doc,");
+    QTest::newRow("file") << qint64(1) << qint64(0) << qint64(0) << QStringLiteral("/a/b's")
+                          << none << QStringLiteral("Excluder file: /a/b's");
+    QTest::newRow("size greater, MBytes")
+        << qint64(2) << qint64(2) << qint64(0) << QStringLiteral(" 10") << none
+        << QStringLiteral("Excluder if file size > 10 MBytes");
+    QTest::newRow("size less, KBytes") << qint64(2) << qint64(0) << qint64(1)
+                                       << QStringLiteral("5") << none
+                                       << QStringLiteral("Excluder if file size < 5 KBytes");
+    QTest::newRow("size equal, Bytes") << qint64(2) << qint64(1) << qint64(2)
+                                       << QStringLiteral("0") << none
+                                       << QStringLiteral("Excluder if file size = 0 Bytes");
+    QTest::newRow("modified, months")
+        << qint64(3) << qint64(0) << qint64(0) << QStringLiteral("1") << none
+        << QStringLiteral("Excluder if file Modified in the last 1  months");
+    QTest::newRow("created, days") << qint64(3) << qint64(1) << qint64(1) << QStringLiteral("7")
+                                   << none
+                                   << QStringLiteral("Excluder if file Created in the last 7  days");
+    QTest::newRow("accessed, between")
+        << qint64(3) << qint64(2) << qint64(2) << QStringLiteral("2004-01-10")
+        << QStringLiteral("2004-01-20")
+        << QStringLiteral("Excluder if file Last Accessed between 2004-01-10 and 2004-01-20");
+    QTest::newRow("attributes, first and last")
+        << qint64(4) << qint64(0) << qint64(0) << QStringLiteral("100001") << none
+        << QStringLiteral("Excluder if file attribute(s) set:Read Only     or Encrypted.");
+    QTest::newRow("attributes, short value") << qint64(4) << qint64(0) << qint64(0)
+                                             << QStringLiteral("01") << none
+                                             << QStringLiteral("Excluder if file attribute(s) "
+                                                               "set: or Archive    .");
+    QTest::newRow("unknown kind") << qint64(-1) << qint64(0) << qint64(0) << QStringLiteral("x")
+                                  << none << QString();
+}
+
+void TestExcludeRules::storedRuleDescriptions()
+{
+    QFETCH(qint64, type);
+    QFETCH(qint64, stype);
+    QFETCH(qint64, sstype);
+    QFETCH(QString, value);
+    QFETCH(QString, endDate);
+    QFETCH(QString, text);
+    QCOMPARE(DescribeStoredRule(ExcludeRule{type, stype, sstype, value, endDate}), text);
 }
 
 QTEST_GUILESS_MAIN(TestExcludeRules)

@@ -1,0 +1,93 @@
+// Drawing the progress line: cut to the terminal's width so it never wraps
+// (a wrapped line could not be taken back with one carriage return).
+#include "cli/ProgressLine.h"
+
+#include "cli/CliCommand.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace tarnwick::cli {
+
+namespace {
+
+QString byteText(quint64 bytes)
+{
+    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024.0 && unit < 4) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return unit == 0
+               ? QStringLiteral("%1 B").arg(bytes)
+               : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1StringView(kUnits[unit]));
+}
+
+int terminalWidth(std::FILE* stream)
+{
+    struct winsize size = {};
+    if (::ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+} // namespace
+
+ProgressLine::ProgressLine(std::FILE* stream)
+    : m_stream(stream), m_shown(::isatty(fileno(stream)) == 1)
+{
+    m_elapsed.start();
+}
+
+void ProgressLine::setTotals(quint64 files, quint64 bytes)
+{
+    m_totalFiles = files;
+    m_totalBytes = bytes;
+    m_elapsed.restart();
+}
+
+void ProgressLine::copyStarted(const QString& path)
+{
+    m_current = path;
+}
+
+void ProgressLine::copyEnded(quint64 size)
+{
+    ++m_doneFiles;
+    m_doneBytes += size;
+    m_current.clear();
+}
+
+void ProgressLine::draw()
+{
+    if (!m_shown)
+        return;
+    const double seconds = static_cast<double>(m_elapsed.elapsed()) / 1000.0;
+    const quint64 rate =
+        seconds > 0.0 ? static_cast<quint64>(static_cast<double>(m_doneBytes) / seconds) : 0;
+    QString text = QStringLiteral("%1/%2 files, %3 of %4, %5/s")
+                       .arg(m_doneFiles)
+                       .arg(m_totalFiles)
+                       .arg(byteText(m_doneBytes), byteText(m_totalBytes), byteText(rate));
+    if (!m_current.isEmpty())
+        text += QStringLiteral("  ") + m_current;
+    const int width = terminalWidth(m_stream) - 1;
+    if (text.size() > width)
+        text = text.left(width);
+    Print(m_stream, QStringLiteral("\r\x1b[K") + text);
+    std::fflush(m_stream);
+    m_onScreen = true;
+}
+
+void ProgressLine::clear()
+{
+    if (!m_shown || !m_onScreen)
+        return;
+    Print(m_stream, QStringLiteral("\r\x1b[K"));
+    std::fflush(m_stream);
+    m_onScreen = false;
+}
+
+} // namespace tarnwick::cli

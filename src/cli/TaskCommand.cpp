@@ -1,0 +1,238 @@
+// The task subcommands. Every change is checked with ValidateTask and
+// written with SaveTask or deleteTask in one transaction, and the running
+// instance is then told to read the tasks anew.
+#include "cli/TaskCommand.h"
+
+#include "cli/ArgumentReader.h"
+#include "cli/TaskOptions.h"
+#include "engine/ExcludeRules.h"
+#include "schedule/ScheduleRules.h"
+#include "store/Identifiers.h"
+#include "store/TaskDatabase.h"
+#include "store/TaskList.h"
+#include "store/TaskWriter.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+// The one plain word a subcommand takes (the name or the task).
+QString oneWord(const QStringList& words, const QString& command, const QString& what)
+{
+    if (words.size() != 1)
+        throw UsageError(
+            QStringLiteral("%1: expected %2 (see tarnwick-cli task --help)").arg(command, what));
+    return words.first();
+}
+
+QString runModeText(TaskRunMode mode)
+{
+    switch (mode) {
+    case TaskRunMode::Manual:
+        return QStringLiteral("manual");
+    case TaskRunMode::OnSourceChange:
+        return QStringLiteral("on change");
+    case TaskRunMode::Scheduled:
+        return QStringLiteral("scheduled");
+    }
+    return QString();
+}
+
+QString groupText(TaskDatabase& db, const QString& groupId)
+{
+    if (groupId == QLatin1StringView(kAllTaskGroupID))
+        return QStringLiteral("none");
+    for (const TaskGroupRow& group : ReadTaskGroups(db)) {
+        if (group.groupId == groupId)
+            return QStringLiteral("%1 [%2]").arg(group.name, groupId);
+    }
+    return QStringLiteral("[%1] (deleted; shown under All Tasks)").arg(groupId);
+}
+
+// Lines after the first are indented under a label.
+void printList(const QString& label, const QStringList& lines)
+{
+    const QString pad = QString(label.size(), u' ');
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        Print(stdout, (i == 0 ? label : pad) + lines.at(i) + u'\n');
+}
+
+ExcludeRule storedRule(const TaskExcludeRule& rule)
+{
+    return ExcludeRule{rule.type, rule.stype, rule.sstype, rule.value, rule.endDate};
+}
+
+} // namespace
+
+QString TaskCommand::summary() const
+{
+    return QStringLiteral("add, show, edit or remove a task");
+}
+
+QString TaskCommand::help() const
+{
+    return QStringLiteral(
+               "Usage: tarnwick-cli task add NAME --target DIR --source DIR [OPTIONS]\n"
+               "       tarnwick-cli task show TASK\n"
+               "       tarnwick-cli task edit TASK [--name NAME] [OPTIONS]\n"
+               "       tarnwick-cli task remove TASK\n"
+               "\n"
+               "TASK is a task ID, or a task name when no ID matches. 'add' prints the new\n"
+               "task's ID. 'edit' replaces what its options give: any --source or\n"
+               "--no-subfolders gives the whole source list, any start mode option the whole\n"
+               "start mode, any exclude option the whole rule list. 'edit' and 'remove'\n"
+               "refuse a task that is running in the Tarnwick window or daemon. After a change\n"
+               "the running window or daemon reads the tasks anew.\n"
+               "\n") +
+           TaskOptionsHelp() +
+           QStringLiteral("\n"
+                          "Exit status: 0 done, 1 refused or the database failed, 2 bad input\n"
+                          "(with the task editor's message, like \"Target is empty!\").\n");
+}
+
+int TaskCommand::run(const QStringList& args)
+{
+    if (args.isEmpty())
+        throw UsageError(QStringLiteral(
+            "task: expected add, show, edit or remove (see tarnwick-cli task --help)"));
+    const QString sub = args.first();
+    const QStringList rest = args.mid(1);
+    if (sub == u"add")
+        return add(rest);
+    if (sub == u"show")
+        return show(rest);
+    if (sub == u"edit")
+        return edit(rest);
+    if (sub == u"remove")
+        return remove(rest);
+    throw UsageError(
+        QStringLiteral("task: unknown subcommand '%1' (see tarnwick-cli task --help)").arg(sub));
+}
+
+int TaskCommand::add(const QStringList& args)
+{
+    const QString command = QStringLiteral("task add");
+    ArgumentReader reader(command, args);
+    QStringList words;
+    const TaskChanges changes = ReadTaskOptions(reader, false, m_clock, words);
+    const QString name = oneWord(words, command, QStringLiteral("one task name"));
+    if (name.size() > 100)
+        throw UsageError(QStringLiteral("%1: a task name has at most 100 characters").arg(command));
+
+    TaskRecord task;
+    changes.applyTo(task);
+    task.name = name;
+    // Checked before the database is opened: bad input is told as such
+    // even where no database is.
+    if (const auto failure = ValidateTask(task))
+        throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
+
+    TaskDatabase db;
+    OpenTaskDatabase(db);
+    if (changes.group)
+        task.groupId = ResolveGroupId(db, *changes.group, command);
+    task.taskId = NewTaskID(db, m_clock);
+    SaveTask(db, task, TaskSaveMode::New, m_clock, nextRunAtSaveFor(m_clock));
+    Print(stdout, task.taskId + u'\n');
+    NotifyRunningInstance();
+    return kExitOk;
+}
+
+int TaskCommand::show(const QStringList& args)
+{
+    const QString command = QStringLiteral("task show");
+    ArgumentReader reader(command, args);
+    QStringList words;
+    while (reader.next()) {
+        if (reader.isOption())
+            reader.refuse();
+        words << reader.word();
+    }
+    const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
+
+    TaskDatabase db;
+    OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
+    const QString taskId = ResolveTaskId(db, wanted, command);
+    const TaskRecord task = LoadTask(db, taskId);
+
+    Print(stdout, QStringLiteral("Task %1 [%2]\n").arg(task.name, task.taskId));
+    Print(stdout, QStringLiteral("  group:    %1\n").arg(groupText(db, task.groupId)));
+    Print(stdout, QStringLiteral("  target:   %1\n").arg(task.targetDir));
+    QStringList sources;
+    for (const TaskSource& source : task.sources)
+        sources << source.path + (source.includeSubfolders ? QStringLiteral("  (with subfolders)")
+                                                           : QStringLiteral("  (no subfolders)"));
+    if (sources.isEmpty())
+        sources << QStringLiteral("-");
+    printList(QStringLiteral("  sources:  "), sources);
+    Print(stdout, QStringLiteral("  start:    %1\n").arg(runModeText(task.runMode)));
+    if (task.runMode == TaskRunMode::Scheduled) {
+        QStringList entries;
+        for (const TaskScheduleItem& item : task.schedules)
+            entries << DescribeStoredEntry(item.entry, item.nextRunText);
+        if (entries.isEmpty())
+            entries << QStringLiteral("-");
+        printList(QStringLiteral("  schedule: "), entries);
+    }
+    QStringList rules;
+    for (const TaskExcludeRule& rule : task.rules)
+        rules << DescribeStoredRule(storedRule(rule));
+    if (!task.excludeMode || rules.isEmpty())
+        rules = QStringList{QStringLiteral("Include all files")};
+    printList(QStringLiteral("  filter:   "), rules);
+    const QString lastRun = LastRunCellText(db, taskId);
+    const QString nextRun = NextRunCellText(db, taskId);
+    Print(
+        stdout,
+        QStringLiteral("  last run: %1\n").arg(lastRun.isEmpty() ? QStringLiteral("-") : lastRun));
+    Print(
+        stdout,
+        QStringLiteral("  next run: %1\n").arg(nextRun.isEmpty() ? QStringLiteral("-") : nextRun));
+    return kExitOk;
+}
+
+int TaskCommand::edit(const QStringList& args)
+{
+    const QString command = QStringLiteral("task edit");
+    ArgumentReader reader(command, args);
+    QStringList words;
+    const TaskChanges changes = ReadTaskOptions(reader, true, m_clock, words);
+    const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
+
+    TaskDatabase db;
+    OpenTaskDatabase(db);
+    const QString taskId = ResolveTaskId(db, wanted, command);
+    TaskRecord task = LoadTask(db, taskId);
+    RefuseWhileRunning(taskId, task.name, command);
+    changes.applyTo(task);
+    if (changes.group)
+        task.groupId = ResolveGroupId(db, *changes.group, command);
+    if (const auto failure = ValidateTask(task))
+        throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
+    SaveTask(db, task, TaskSaveMode::Edit, m_clock, nextRunAtSaveFor(m_clock));
+    NotifyRunningInstance();
+    return kExitOk;
+}
+
+int TaskCommand::remove(const QStringList& args)
+{
+    const QString command = QStringLiteral("task remove");
+    ArgumentReader reader(command, args);
+    QStringList words;
+    while (reader.next()) {
+        if (reader.isOption())
+            reader.refuse();
+        words << reader.word();
+    }
+    const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
+
+    TaskDatabase db;
+    OpenTaskDatabase(db);
+    const QString taskId = ResolveTaskId(db, wanted, command);
+    RefuseWhileRunning(taskId, LoadTask(db, taskId).name, command);
+    deleteTask(db, taskId);
+    NotifyRunningInstance();
+    return kExitOk;
+}
+
+} // namespace tarnwick::cli

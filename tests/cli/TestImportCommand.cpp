@@ -1,0 +1,206 @@
+// tarnwick-cli export and import: a document read into an empty program
+// folder and written again is the same document; a damaged or foreign file
+// changes nothing; identifiers already taken are replaced and reported.
+#include "CliProcess.h"
+#include "TestDir.h"
+
+#include "store/TaskDatabase.h"
+#include "store/TaskWriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+using namespace tarnwick;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every row of every table, in stored order.
+QStringList Rows(const QString& path)
+{
+    TaskDatabase db;
+    db.open(path);
+    QStringList rows;
+    for (const char* table : {"TaskGroup", "Task", "SourceDir", "Exclude", "TaskSchedule"}) {
+        TaskQuery query(db);
+        RunQuery(query, u"select count(*) as N, group_concat(quote(rowid)) as R from %1"_s.arg(
+                            QLatin1StringView(table)));
+        rows << QLatin1StringView(table) + u':' + query.text("N") + u':' + query.text("R");
+    }
+    TaskQuery query(db);
+    RunQuery(query, u"select TaskID, TaskName, TargetDir from Task order by rowid"_s);
+    for (; !query.eof(); query.next())
+        rows << query.text("TaskID") + u'|' + query.text("TaskName") + u'|' +
+                    query.text("TargetDir");
+    return rows;
+}
+
+} // namespace
+
+class TestImportCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void roundTripGivesTheSameDocument();
+    void unreadableFileChangesNothing_data();
+    void unreadableFileChangesNothing();
+    void takenIdentifiersAreReplaced();
+
+private:
+    CliResult cli(const QStringList& args, const QString& home = u"home"_s)
+    {
+        return RunCli(args, m_dir->filePath(home), m_dir->filePath(u"config"_s));
+    }
+    void addTasks();
+
+    std::unique_ptr<TestDir> m_dir;
+};
+
+void TestImportCommand::init()
+{
+    m_dir = std::make_unique<TestDir>();
+    for (const QString& home : {u"home"_s, u"empty"_s}) {
+        m_dir->makeDir(home);
+        CreateTaskDatabase(m_dir->filePath(home + u"/Tarnwick.dat"_s));
+    }
+    m_dir->makeDir(u"config"_s);
+}
+
+void TestImportCommand::addTasks()
+{
+    QCOMPARE(cli({u"group"_s, u"add"_s, u"Work"_s}).exitCode, 0);
+    const QStringList base{u"task"_s, u"add"_s, u"--source"_s, u"/s"_s, u"--target"_s, u"/t"_s};
+    QCOMPARE(cli(base + QStringList{u"Plain"_s}).exitCode, 0);
+    QCOMPARE(cli(base + QStringList{u"Rich's"_s,
+                                    u"--group"_s,
+                                    u"Work"_s,
+                                    u"--no-subfolders"_s,
+                                    u"/s2"_s,
+                                    u"--every"_s,
+                                    u"2h"_s,
+                                    u"--at"_s,
+                                    u"07:00"_s,
+                                    u"--weekly"_s,
+                                    u"sat"_s,
+                                    u"--monthly"_s,
+                                    u"28"_s,
+                                    u"--once"_s,
+                                    u"2099-12-31"_s,
+                                    u"--exclude-ext"_s,
+                                    u"doc"_s,
+                                    u"--exclude-size"_s,
+                                    u">1M"_s,
+                                    u"--exclude-date"_s,
+                                    u"2004-01-10..2004-01-20"_s,
+                                    u"--exclude-attr"_s,
+                                    u"system"_s,
+                                    u"--exclude-file"_s,
+                                    u"/s/x"_s})
+                 .exitCode,
+             0);
+    QCOMPARE(cli(base + QStringList{u"Watched"_s, u"--on-change"_s}).exitCode, 0);
+}
+
+void TestImportCommand::roundTripGivesTheSameDocument()
+{
+    addTasks();
+    const CliResult exported = cli({u"export"_s});
+    QCOMPARE(exported.exitCode, 0);
+    const QString file = m_dir->filePath(u"tasks.json"_s);
+    QCOMPARE(cli({u"export"_s, file}).exitCode, 0);
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(written.readAll()), exported.out);
+
+    const CliResult imported = cli({u"import"_s, file}, u"empty"_s);
+    QCOMPARE(imported.exitCode, 0);
+    QVERIFY2(imported.out.contains(u"Imported 1 groups and 3 tasks"_s), qPrintable(imported.out));
+    QCOMPARE(cli({u"export"_s}, u"empty"_s).out, exported.out);
+    const QJsonObject root = QJsonDocument::fromJson(exported.out.toUtf8()).object();
+    QCOMPARE(root.value(u"version"_s).toInt(), 1);
+}
+
+void TestImportCommand::unreadableFileChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("damage");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("cut short") << QByteArray("cut") << u"not JSON"_s;
+    QTest::newRow("other format") << QByteArray("format") << u"no Tarnwick task document"_s;
+    QTest::newRow("newer version") << QByteArray("version") << u"version 2"_s;
+    // The last task is broken: the ones before it must not stay either.
+    QTest::newRow("bad last task") << QByteArray("interval") << u"task 3: 'value'"_s;
+    QTest::newRow("task the editor refuses") << QByteArray("target") << u"Target is empty!"_s;
+}
+
+void TestImportCommand::unreadableFileChangesNothing()
+{
+    QFETCH(QByteArray, damage);
+    QFETCH(QString, message);
+    addTasks();
+    QString document = cli({u"export"_s}).out;
+    if (damage == "cut") {
+        document.chop(document.size() / 3);
+    } else {
+        QJsonObject root = QJsonDocument::fromJson(document.toUtf8()).object();
+        QJsonArray tasks = root.value(u"tasks"_s).toArray();
+        QJsonObject last = tasks.last().toObject();
+        if (damage == "format")
+            root.insert(u"format"_s, u"other-tool"_s);
+        else if (damage == "version")
+            root.insert(u"version"_s, 2);
+        else if (damage == "interval")
+            last.insert(
+                u"schedules"_s,
+                QJsonArray{QJsonObject{{u"kind"_s, 0}, {u"value"_s, 1}, {u"startTime"_s, u"0"_s}}});
+        else if (damage == "target")
+            last.insert(u"target"_s, u""_s);
+        last.insert(u"start"_s, u"scheduled"_s);
+        tasks.replace(tasks.size() - 1, last);
+        root.insert(u"tasks"_s, tasks);
+        document = QString::fromUtf8(QJsonDocument(root).toJson());
+    }
+    QVERIFY(document != cli({u"export"_s}).out);
+    const QString file = m_dir->filePath(u"damaged.json"_s);
+    m_dir->writeFile(file, document.toUtf8());
+
+    for (const QString& home : {u"home"_s, u"empty"_s}) {
+        const QStringList before = Rows(m_dir->filePath(home + u"/Tarnwick.dat"_s));
+        const CliResult imported = cli({u"import"_s, file}, home);
+        QCOMPARE(imported.exitCode, 1);
+        QVERIFY2(imported.err.contains(message), qPrintable(imported.err));
+        QVERIFY(imported.err.contains(u"nothing was imported"_s));
+        QCOMPARE(Rows(m_dir->filePath(home + u"/Tarnwick.dat"_s)), before);
+    }
+}
+
+void TestImportCommand::takenIdentifiersAreReplaced()
+{
+    addTasks();
+    const QString file = m_dir->filePath(u"tasks.json"_s);
+    QCOMPARE(cli({u"export"_s, file}).exitCode, 0);
+    const CliResult imported = cli({u"import"_s, file});
+    QCOMPARE(imported.exitCode, 0);
+    QVERIFY(imported.out.contains(u"Imported 1 groups and 3 tasks"_s));
+    QCOMPARE(imported.out.count(u"was taken"_s), 4);
+    const QStringList rows = Rows(m_dir->filePath(u"home/Tarnwick.dat"_s));
+    QCOMPARE(rows.filter(u"|Rich's|"_s).size(), 2);
+    // Every identifier is still unique, and the copy keeps its (new) group.
+    QStringList ids;
+    for (const QString& row : rows.mid(5))
+        ids << row.section(u'|', 0, 0);
+    ids.removeDuplicates();
+    QCOMPARE(ids.size(), 6);
+    TaskDatabase db;
+    db.open(m_dir->filePath(u"home/Tarnwick.dat"_s));
+    const QString copyId = rows.filter(u"|Rich's|"_s).last().section(u'|', 0, 0);
+    const QString originalId = rows.filter(u"|Rich's|"_s).first().section(u'|', 0, 0);
+    QVERIFY(LoadTask(db, copyId).groupId != LoadTask(db, originalId).groupId);
+    QCOMPARE(LoadTask(db, copyId).schedules.size(), 4);
+}
+
+QTEST_GUILESS_MAIN(TestImportCommand)
+#include "TestImportCommand.moc"
