@@ -588,7 +588,7 @@ void TestExcludeRules::storedRuleDescriptions_data()
     QTest::newRow("attributes, short value") << qint64(4) << qint64(0) << qint64(0)
                                              << QStringLiteral("01") << none
                                              << QStringLiteral("Excluder if file attribute(s) "
-                                                               "set: or Archive    .");
+                                                               "set:  or Archive    .");
     QTest::newRow("unknown kind") << qint64(-1) << qint64(0) << qint64(0) << QStringLiteral("x")
                                   << none << QString();
 }
