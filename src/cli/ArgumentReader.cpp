@@ -67,4 +67,16 @@ void ArgumentReader::refuse() const
                          .arg(m_command, m_word, m_command.section(u' ', 0, 0)));
 }
 
+QStringList ArgumentReader::plainWords(const QString& command, const QStringList& args)
+{
+    ArgumentReader reader(command, args);
+    QStringList words;
+    while (reader.next()) {
+        if (reader.isOption())
+            reader.refuse();
+        words << reader.word();
+    }
+    return words;
+}
+
 } // namespace tarnwick::cli

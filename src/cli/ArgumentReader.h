@@ -34,6 +34,10 @@ public:
 
     const QString& command() const { return m_command; }
 
+    // The plain words of a command that takes no options; any option is
+    // refused.
+    static QStringList plainWords(const QString& command, const QStringList& args);
+
 private:
     QString m_command;
     QStringList m_args;

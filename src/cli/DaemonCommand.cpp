@@ -63,15 +63,7 @@ int DaemonCommand::run(const QStringList& args)
     // Only now that SIGHUP reads the tasks anew may the command line find
     // this process and send it; the running tasks listed beside it keep
     // `task edit` and `task remove` off them.
-    RunningTaskList& running = daemon.coordinator().runningTasks();
-    const auto announce = [&lock, &running] {
-        QStringList ids;
-        for (const RunningTaskList::Entry& entry : running.entries())
-            ids << entry.taskId;
-        lock.announce(ids);
-    };
-    QObject::connect(&running, &RunningTaskList::countChanged, &daemon, announce);
-    announce();
+    AnnounceRunningTasks(lock, daemon.coordinator());
     QObject::connect(&signalNotifier, &SignalNotifier::received, &daemon, [&daemon](int number) {
         if (number == SIGHUP) {
             daemon.RestartWatchers();

@@ -29,13 +29,7 @@ QString ExportCommand::help() const
 
 int ExportCommand::run(const QStringList& args)
 {
-    ArgumentReader reader(name(), args);
-    QStringList words;
-    while (reader.next()) {
-        if (reader.isOption())
-            reader.refuse();
-        words << reader.word();
-    }
+    const QStringList words = ArgumentReader::plainWords(name(), args);
     if (words.size() > 1)
         throw UsageError(QStringLiteral("export: expected at most one file"));
 

@@ -16,18 +16,6 @@ namespace {
 // The group dialog's name box takes no more.
 constexpr qsizetype kMaxGroupName = 30;
 
-QStringList plainWords(const QString& command, const QStringList& args)
-{
-    ArgumentReader reader(command, args);
-    QStringList words;
-    while (reader.next()) {
-        if (reader.isOption())
-            reader.refuse();
-        words << reader.word();
-    }
-    return words;
-}
-
 void checkName(const QString& command, const QString& name)
 {
     if (name.isEmpty())
@@ -76,7 +64,7 @@ int GroupCommand::run(const QStringList& args)
     const QString sub = args.first();
     const QString command = QStringLiteral("group ") + sub;
     if (sub == u"add") {
-        const QStringList words = plainWords(command, args.mid(1));
+        const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
         expectWords(command, words, 1, QStringLiteral("one group name"));
         checkName(command, words.first());
         TaskDatabase db;
@@ -85,7 +73,7 @@ int GroupCommand::run(const QStringList& args)
         addTaskGroup(db, groupId, words.first());
         Print(stdout, groupId + u'\n');
     } else if (sub == u"rename") {
-        const QStringList words = plainWords(command, args.mid(1));
+        const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
         expectWords(command, words, 2, QStringLiteral("a group and its new name"));
         checkName(command, words.at(1));
         TaskDatabase db;
@@ -95,7 +83,7 @@ int GroupCommand::run(const QStringList& args)
             throw UsageError(QStringLiteral("%1: All Tasks is no group of its own").arg(command));
         renameTaskGroup(db, groupId, words.at(1));
     } else if (sub == u"remove") {
-        const QStringList words = plainWords(command, args.mid(1));
+        const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
         expectWords(command, words, 1, QStringLiteral("one group ID or name"));
         TaskDatabase db;
         OpenTaskDatabase(db);

@@ -33,13 +33,7 @@ QString ImportCommand::help() const
 
 int ImportCommand::run(const QStringList& args)
 {
-    ArgumentReader reader(name(), args);
-    QStringList words;
-    while (reader.next()) {
-        if (reader.isOption())
-            reader.refuse();
-        words << reader.word();
-    }
+    const QStringList words = ArgumentReader::plainWords(name(), args);
     if (words.size() != 1)
         throw UsageError(
             QStringLiteral("import: expected one file (see tarnwick-cli import --help)"));

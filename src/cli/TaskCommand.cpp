@@ -141,13 +141,7 @@ int TaskCommand::add(const QStringList& args)
 int TaskCommand::show(const QStringList& args)
 {
     const QString command = QStringLiteral("task show");
-    ArgumentReader reader(command, args);
-    QStringList words;
-    while (reader.next()) {
-        if (reader.isOption())
-            reader.refuse();
-        words << reader.word();
-    }
+    const QStringList words = ArgumentReader::plainWords(command, args);
     const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
 
     TaskDatabase db;
@@ -217,13 +211,7 @@ int TaskCommand::edit(const QStringList& args)
 int TaskCommand::remove(const QStringList& args)
 {
     const QString command = QStringLiteral("task remove");
-    ArgumentReader reader(command, args);
-    QStringList words;
-    while (reader.next()) {
-        if (reader.isOption())
-            reader.refuse();
-        words << reader.word();
-    }
+    const QStringList words = ArgumentReader::plainWords(command, args);
     const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
 
     TaskDatabase db;

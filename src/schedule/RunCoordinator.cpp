@@ -5,6 +5,7 @@
 
 #include "engine/LogFile.h"
 #include "engine/TMyThread.h"
+#include "platform/InstanceLock.h"
 #include "schedule/TCheckThread.h"
 #include "schedule/TMonitorDirThread.h"
 
@@ -240,6 +241,19 @@ void RunCoordinator::shutdown(int timeoutMs)
         emit shutdownFinished(!alive);
     });
     poll->start(kShutdownPollMs);
+}
+
+void AnnounceRunningTasks(InstanceLock& lock, RunCoordinator& coordinator)
+{
+    RunningTaskList& running = coordinator.runningTasks();
+    const auto announce = [&lock, &running] {
+        QStringList ids;
+        for (const RunningTaskList::Entry& entry : running.entries())
+            ids << entry.taskId;
+        lock.announce(ids);
+    };
+    QObject::connect(&running, &RunningTaskList::countChanged, &coordinator, announce);
+    announce();
 }
 
 } // namespace tarnwick

@@ -23,6 +23,7 @@
 
 namespace tarnwick {
 
+class InstanceLock;
 class TaskDatabase;
 class TThread;
 
@@ -132,5 +133,11 @@ private:
     QHash<QString, QString> m_refusals; // task -> the reason last reported for it
     QSet<QString> m_warnings;          // watcher warnings already reported
 };
+
+// Writes the running tasks beside the instance lock now and after every
+// change, so `tarnwick-cli` finds this instance and keeps `task edit` and
+// `task remove` off the tasks it runs. Call it once SIGHUP reads the tasks
+// anew: from then on the command line may signal this process.
+void AnnounceRunningTasks(InstanceLock& lock, RunCoordinator& coordinator);
 
 } // namespace tarnwick

@@ -87,18 +87,7 @@ int runProgram(int argc, char* argv[])
         else
             window.shutdown();
     });
-    // Now that SIGHUP reads the tasks anew, `tarnwick-cli` may find this
-    // process and signal it; the running tasks listed beside it keep
-    // `task edit` and `task remove` off them.
-    RunningTaskList& running = window.coordinator().runningTasks();
-    const auto announce = [&lock, &running] {
-        QStringList ids;
-        for (const RunningTaskList::Entry& entry : running.entries())
-            ids << entry.taskId;
-        lock.announce(ids);
-    };
-    QObject::connect(&running, &RunningTaskList::countChanged, &window, announce);
-    announce();
+    AnnounceRunningTasks(lock, window.coordinator());
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.shutdown(); });
 

@@ -5,6 +5,7 @@
 
 #include "platform/ProgramFolder.h"
 #include "ui/Desktop.h"
+#include "ui/Hints.h"
 #include "ui/TFindDialog.h"
 
 #include <QAccessible>
@@ -29,19 +30,6 @@ namespace {
 // the file read alike.
 constexpr QLatin1StringView kSavedLineEnd("\r\n");
 
-// A hint is "short | long": the short part is the tooltip, the long part the
-// status bar text; a hint without a bar is both.
-QString shortHint(const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(u'|');
-    return bar < 0 ? hint : hint.left(bar);
-}
-
-QString longHint(const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(u'|');
-    return bar < 0 ? hint : hint.mid(bar + 1);
-}
 
 QToolButton* makeToolButton(QWidget* parent, QLayout* layout, const QString& name,
                             const QString& caption, const QString& hint)

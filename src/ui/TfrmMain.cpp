@@ -8,6 +8,7 @@
 #include "store/Settings.h"
 #include "store/TaskList.h"
 #include "ui/Desktop.h"
+#include "ui/Hints.h"
 #include "ui/Icons.h"
 #include "ui/TLogPane.h"
 #include "ui/TfrmAbout.h"
@@ -45,19 +46,6 @@ constexpr int kTaskIdRole = Qt::UserRole;
 constexpr int kGroupIdRole = Qt::UserRole;
 constexpr quint32 kDefaultErrorColour = 0x0000FF;
 
-// The part of a hint before the bar is the tooltip; the part after it goes
-// to the status bar (the whole hint when it has no bar).
-QString shortHint(const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(u'|');
-    return bar < 0 ? hint : hint.left(bar);
-}
-
-QString longHint(const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(u'|');
-    return bar < 0 ? hint : hint.mid(bar + 1);
-}
 
 QString errorText(const std::exception& e)
 {

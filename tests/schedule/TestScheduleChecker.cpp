@@ -2,15 +2,15 @@
 // however the passes fall, entries due by date once per date (whichever
 // checker finds them), refused starts tried again, unreadable rows passed
 // over, and the six date-time fields never confused.
+#include "ScopedTimeZone.h"
+
 #include "schedule/ScheduleChecker.h"
 #include "store/DateTexts.h"
 #include "store/TaskDatabase.h"
 
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <ctime>
 
 using namespace tarnwick;
 
@@ -270,16 +270,7 @@ void TestScheduleChecker::repeatedAutumnHourDueOnce()
 {
     // Berlin repeats 02:00-03:00 on 25 October 2026. A checker passing
     // every second through that night finds a 02:30 entry due once.
-    const QByteArray oldZone = qgetenv("TZ");
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
-    const auto restore = qScopeGuard([&] {
-        if (oldZone.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", oldZone);
-        tzset();
-    });
+    const ScopedTimeZone berlin("Europe/Berlin");
     const QDate night(2026, 10, 25);
     const QList<CheckEntry> stored{
         {QStringLiteral("1"), 2, DateTimeFromText(QStringLiteral("2026-10-25 02:30:00")),

@@ -1,6 +1,8 @@
 // Schedule rules at pinned moments: the week-day and month-day rules, the
 // next run written at save, the two recomputes against a real task database,
 // the next-run cell and the two description texts.
+#include "ScopedTimeZone.h"
+
 #include "platform/Clock.h"
 #include "schedule/ScheduleRules.h"
 #include "store/DateTexts.h"
@@ -8,11 +10,9 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <ctime>
 
 using namespace tarnwick;
 
@@ -610,16 +610,7 @@ void TestScheduleRules::skippedLocalTimesMoveToTheEndOfTheGap()
 {
     // Berlin's clocks skip from 02:00 to 03:00 on 29 March 2026: a daily
     // 02:30 entry must not wait for a moment that never comes.
-    const QByteArray oldZone = qgetenv("TZ");
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
-    const auto restore = qScopeGuard([&] {
-        if (oldZone.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", oldZone);
-        tzset();
-    });
+    const ScopedTimeZone berlin("Europe/Berlin");
 
     QCOMPARE(DateTimeText(DateTimeFromText(QStringLiteral("2026-03-29 02:30:00"))),
              QStringLiteral("2026-03-29 03:00:00"));
