@@ -104,6 +104,7 @@ private:
     MirrorCounters m_counters;
 
     QByteArray m_path;                    // the source path being looked at
+    QString m_line;                       // the decision line being built
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
     PseudoFileSystems m_pseudo;
