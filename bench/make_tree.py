@@ -3,7 +3,10 @@
 same seed on every machine. Standard library only.
 
   make_tree.py small DEST   100,000 files of 0-8 KiB in about 2,000 folders
+  make_tree.py small DEST --files N
+                            N files of 0-8 KiB, one folder per 50 files
   make_tree.py big DEST     40 files of 64 MiB
+  make_tree.py sparse DEST  one file of 10 GiB with 16 MiB of data in it
 
 A finished tree leaves DEST.stamp beside it; a later call with the same
 kind and seed finds the stamp and leaves the tree alone, so repeated bench
@@ -79,17 +82,38 @@ def make_big(dest, rng, files=40, size=64 * MIB):
         os.utime(path, ns=(stamp, stamp))
 
 
+def make_sparse(dest, rng, size=10 * 1024 * MIB, extents=16, extent_size=MIB):
+    # Data extents spread evenly over the file, the last one well before the
+    # end, so the file ends in a hole that only its length describes.
+    path = os.path.join(dest, "sparse.img")
+    step = size // extents
+    with open(path, "wb") as out:
+        for index in range(extents):
+            out.seek(index * step + rng.randrange(step // 2) // 4096 * 4096)
+            out.write(rng.randbytes(extent_size))
+        out.truncate(size)
+    stamp = random_time(rng)
+    os.utime(path, ns=(stamp, stamp))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("kind", choices=["small", "big"])
+    parser.add_argument("kind", choices=["small", "big", "sparse"])
     parser.add_argument("dest")
     parser.add_argument("--seed", type=int, default=20261209)
+    parser.add_argument("--files", type=int, default=100_000,
+                        help="files of the small tree (default 100,000)")
     args = parser.parse_args()
 
     dest = os.path.abspath(args.dest)
     stamp_path = dest + ".stamp"
-    wanted = "%s seed=%d\n" % (args.kind, args.seed)
+    # The stamp of the default small tree stays as it was, so a tree built
+    # before the file count could be chosen is still found.
+    wanted = "%s seed=%d" % (args.kind, args.seed)
+    if args.kind == "small" and args.files != 100_000:
+        wanted += " files=%d" % args.files
+    wanted += "\n"
     if os.path.isdir(dest) and os.path.exists(stamp_path):
         with open(stamp_path) as stamp:
             if stamp.read() == wanted:
@@ -103,9 +127,11 @@ def main():
 
     rng = random.Random(args.seed)
     if args.kind == "small":
-        make_small(dest, rng)
-    else:
+        make_small(dest, rng, files=args.files, folders=max(1, args.files // 50))
+    elif args.kind == "big":
         make_big(dest, rng)
+    else:
+        make_sparse(dest, rng)
     # The root's own time is fixed too, for tools that carry folder times.
     os.utime(dest, ns=(TIME_LOW_NS, TIME_LOW_NS))
 

@@ -10,8 +10,10 @@
 # the results. BUILD_DIR (default build-bench beside this folder) is
 # configured as RelWithDebInfo when it has no build yet. RUNS (no-change and
 # output cases, default 10), RUNS_COPY (initial copy of the small tree, 3),
-# RUNS_BIG (the big files, 5) and WARMUP (1) set the number of runs; the
-# defaults keep the whole bench near ten minutes on two cores.
+# RUNS_BIG (the big files, 5) and WARMUP (1) set the
+# number of runs; the defaults keep the whole bench near fifteen minutes on
+# two cores. SCALE_FILES (default "10000 50000 200000") are the sizes of the
+# trees whose peak memory is set beside that of the 100,000-file tree.
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
@@ -22,6 +24,7 @@ RUNS=${RUNS:-10}
 RUNS_COPY=${RUNS_COPY:-3}
 RUNS_BIG=${RUNS_BIG:-5}
 WARMUP=${WARMUP:-1}
+SCALE_FILES=${SCALE_FILES:-10000 50000 200000}
 
 say() { printf '\n== %s\n' "$*"; }
 die() { printf 'bench: %s\n' "$*" >&2; exit 1; }
@@ -33,12 +36,12 @@ done
 mkdir -p "$SCRATCH"
 SCRATCH=$(cd "$SCRATCH" && pwd)
 
-# The trees take about 3.2 GiB, their copies as much again and two more
-# copies of the small tree.
+# The trees take about 4.4 GiB, their copies as much again and two more
+# copies of the small tree. The sparse file takes 16 MiB of its 10 GiB.
 avail_kib=$(df -Pk "$SCRATCH" | awk 'NR == 2 { print $4 }')
-needed_kib=$((9 * 1024 * 1024))
+needed_kib=$((12 * 1024 * 1024))
 if [ ! -e "$SCRATCH/src-big.stamp" ] && [ "$avail_kib" -lt "$needed_kib" ]; then
-    die "$SCRATCH has $((avail_kib / 1024)) MiB free; about 9 GiB are needed"
+    die "$SCRATCH has $((avail_kib / 1024)) MiB free; about 12 GiB are needed"
 fi
 
 say "Building tarnwick-cli and the bench tools in $BUILD_DIR"
@@ -60,8 +63,18 @@ SRC_SMALL=$SCRATCH/src-small
 SRC_BIG=$SCRATCH/src-big
 DST_SMALL=$SCRATCH/dst-small
 DST_BIG=$SCRATCH/dst-big
+SRC_SPARSE=$SCRATCH/src-sparse
+DST_SPARSE=$SCRATCH/dst-sparse
+# A run with nothing to walk: what every run costs before its first file.
+SRC_EMPTY=$SCRATCH/src-empty
+DST_EMPTY=$SCRATCH/dst-empty
+mkdir -p "$SRC_EMPTY" "$DST_EMPTY"
 python3 "$BENCH_DIR/make_tree.py" small "$SRC_SMALL"
 python3 "$BENCH_DIR/make_tree.py" big "$SRC_BIG"
+python3 "$BENCH_DIR/make_tree.py" sparse "$SRC_SPARSE"
+for files in $SCALE_FILES; do
+    python3 "$BENCH_DIR/make_tree.py" small "$SCRATCH/src-scale-$files" --files "$files"
+done
 
 say "A throw-away program folder with the two bench tasks"
 HOME_DIR=$SCRATCH/home
@@ -122,10 +135,19 @@ insert_task() { # ID NAME SOURCE TARGET
 }
 SMALL_TASK=1000000001
 BIG_TASK=1000000002
+SPARSE_TASK=1000000003
+EMPTY_TASK=1000000004
+scale_task() { printf '2%09d' "$1"; } # FILES
 {
     echo "PRAGMA key = '27190436';"
     insert_task "$SMALL_TASK" "bench-small" "$SRC_SMALL" "$DST_SMALL"
     insert_task "$BIG_TASK" "bench-big" "$SRC_BIG" "$DST_BIG"
+    insert_task "$SPARSE_TASK" "bench-sparse" "$SRC_SPARSE" "$DST_SPARSE"
+    insert_task "$EMPTY_TASK" "bench-empty" "$SRC_EMPTY" "$DST_EMPTY"
+    for files in $SCALE_FILES; do
+        insert_task "$(scale_task "$files")" "bench-scale-$files" "$SCRATCH/src-scale-$files" \
+            "$SCRATCH/dst-scale-$files"
+    done
 } | sqlcipher "$HOME_DIR/Tarnwick.dat" > /dev/null
 "$CLI" list
 LOG_FILE=$HOME_DIR/Log/Tarnwick.log
@@ -142,7 +164,8 @@ RUN_BIG="$(q "$CLI") run $BIG_TASK"
 TRASH=$SCRATCH/trash
 OLD_TRASH=$SCRATCH/trash-old
 mkdir -p "$OLD_TRASH"
-for old in "$TRASH" "$DST_SMALL" "$SCRATCH/dst-small-rsync" "$SCRATCH/dst-small-cp"; do
+for old in "$TRASH" "$DST_SMALL" "$SCRATCH/dst-small-rsync" "$SCRATCH/dst-small-cp" \
+    "$SCRATCH"/dst-scale-*; do
     if [ -L "$old" ]; then
         rm -f "$old"
     elif [ -e "$old" ]; then
@@ -159,8 +182,15 @@ fresh_target "$DST_SMALL"
 EMPTY_SMALL="ln -sfn \$(mktemp -d $(q "$TRASH")/dst-small.XXXXXX) $(q "$DST_SMALL") && sync"
 EMPTY_BIG="rm -rf $(q "$DST_BIG") && mkdir $(q "$DST_BIG") && sync"
 HF=(hyperfine --style basic --warmup "$WARMUP")
+# The machine may be shared: the load average at the start of each case goes
+# beside its figures.
+note_load() { # CASE
+    printf '%s %s\n' "$1" "$(cut -d' ' -f1-3 /proc/loadavg)" >> "$RESULTS/load.txt"
+}
+note_load start
 
 say "Initial copy of 100,000 small files (each tool into an emptied target)"
+note_load initial
 "${HF[@]}" --runs "$RUNS_COPY" --prepare "$EMPTY_SMALL" --export-json "$RESULTS/initial.json" \
     -n tarnwick "$RUN_SMALL > /dev/null" \
     -n rsync "rsync -rt --update $(q "$SRC_SMALL")/ $(q "$DST_SMALL")/" \
@@ -168,6 +198,7 @@ say "Initial copy of 100,000 small files (each tool into an emptied target)"
     -n plain_copy "$(q "$PLAIN_COPY") $(q "$SRC_SMALL") $(q "$DST_SMALL")"
 
 say "Peak memory of tarnwick-cli run (initial copy, then no change)"
+note_load memory
 fresh_target "$DST_SMALL" && sync
 /usr/bin/time -v -o "$RESULTS/memory-initial.txt" "$CLI" run "$SMALL_TASK" > "$RESULTS/run-initial.out"
 /usr/bin/time -v -o "$RESULTS/memory-nochange.txt" "$CLI" run "$SMALL_TASK" > "$RESULTS/run-nochange.out"
@@ -202,6 +233,7 @@ for target in "$DST_RSYNC" "$DST_CP"; do
 done
 
 say "No-change re-run on 100,000 small files (each tool on a target it made)"
+note_load nochange
 "${HF[@]}" --runs "$RUNS" --export-json "$RESULTS/nochange.json" \
     -n tarnwick "$RUN_SMALL > /dev/null" \
     -n rsync "rsync -rt --update $(q "$SRC_SMALL")/ $(q "$DST_RSYNC")/" \
@@ -209,6 +241,7 @@ say "No-change re-run on 100,000 small files (each tool on a target it made)"
     -n walk_limit "$(q "$WALK_LIMIT") $(q "$SRC_SMALL") $(q "$DST_SMALL")"
 
 say "Output cost on the no-change re-run (100,000 lines on stdout)"
+note_load output
 "${HF[@]}" --runs "$RUNS" --prepare ": > $(q "$LOG_FILE")" --export-json "$RESULTS/output.json" \
     -n devnull "$RUN_SMALL > /dev/null" \
     -n pipe "$RUN_SMALL | cat > /dev/null" \
@@ -217,17 +250,59 @@ say "Output cost on the no-change re-run (100,000 lines on stdout)"
 echo "Log file after the last all-lines run: $(wc -l < "$LOG_FILE") lines"
 
 say "Copy of 40 files of 64 MiB (each tool into an emptied target)"
+note_load big
 "${HF[@]}" --runs "$RUNS_BIG" --prepare "$EMPTY_BIG" --export-json "$RESULTS/big.json" \
     -n tarnwick "$RUN_BIG > /dev/null" \
     -n rsync "rsync -rt --update $(q "$SRC_BIG")/ $(q "$DST_BIG")/" \
     -n cp "cp -ru --preserve=timestamps $(q "$SRC_BIG")/. $(q "$DST_BIG")/" \
     -n plain_copy "$(q "$PLAIN_COPY") $(q "$SRC_BIG") $(q "$DST_BIG")"
 
+say "Copy of a sparse file: 10 GiB long, 16 MiB of data (each tool into an emptied target)"
+note_load sparse
+# cp's default (--sparse=auto) keeps the holes; a copy that writes them as
+# zeros shows in the target's space used, checked after the timed runs. The
+# copy takes cp some 20 ms, less than a tarnwick run costs before its first
+# file (the keyed database, the schedule update), so an empty run is timed
+# beside it. The runs are short: RUNS of them.
+EMPTY_SPARSE="rm -rf $(q "$DST_SPARSE") && mkdir $(q "$DST_SPARSE") && sync"
+"${HF[@]}" --runs "$RUNS" --prepare "$EMPTY_SPARSE" --export-json "$RESULTS/sparse.json" \
+    -n tarnwick "$(q "$CLI") run $SPARSE_TASK > /dev/null" \
+    -n cp "cp -ru --preserve=timestamps $(q "$SRC_SPARSE")/. $(q "$DST_SPARSE")/" \
+    -n empty-run "$(q "$CLI") run $EMPTY_TASK > /dev/null"
+space() { # NAME FOLDER: apparent and used KiB of the file
+    printf '%s %s %s\n' "$1" "$(du -k --apparent-size "$2/sparse.img" | cut -f1)" \
+        "$(du -k "$2/sparse.img" | cut -f1)"
+}
+{
+    space source "$SRC_SPARSE"
+    bash -c "$EMPTY_SPARSE" && "$CLI" run "$SPARSE_TASK" > /dev/null && space tarnwick "$DST_SPARSE"
+    bash -c "$EMPTY_SPARSE" && cp -ru --preserve=timestamps "$SRC_SPARSE/." "$DST_SPARSE/" &&
+        space cp "$DST_SPARSE"
+} > "$RESULTS/sparse-space.txt"
+cat "$RESULTS/sparse-space.txt"
+rm -rf "$DST_SPARSE"
+
+say "Peak memory from 10,000 to 200,000 files (initial copy, then no change)"
+note_load scale
+for files in $SCALE_FILES; do
+    target=$SCRATCH/dst-scale-$files
+    fresh_target "$target" && sync
+    /usr/bin/time -v -o "$RESULTS/memory-scale-$files-initial.txt" \
+        "$CLI" run "$(scale_task "$files")" > "$RESULTS/run-scale-$files-initial.out"
+    /usr/bin/time -v -o "$RESULTS/memory-scale-$files-nochange.txt" \
+        "$CLI" run "$(scale_task "$files")" > "$RESULTS/run-scale-$files-nochange.out"
+    grep -q "Skipped  : 0 newer files, $files unchanged files." \
+        "$RESULTS/run-scale-$files-nochange.out" ||
+        die "tarnwick's second run did not find all $files files unchanged"
+    echo "$files files: $(grep -h 'Maximum resident' "$RESULTS/memory-scale-$files-"*.txt | tr -s ' \t' ' ' | paste -sd';')"
+done
+
 say "Summary"
+note_load end
 echo "Load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 python3 "$BENCH_DIR/summarize.py" "$RESULTS" | tee "$RESULTS/summary.md"
 echo
 echo "Machine: nproc $(nproc), $(findmnt -no FSTYPE -T "$SCRATCH") on $(findmnt -no SOURCE -T "$SCRATCH"), kernel $(uname -r)"
 echo "Results: $RESULTS"
 echo "Deleting the copies of the small tree"
-rm -rf "$TRASH" "$OLD_TRASH" "$DST_SMALL" "$DST_RSYNC" "$DST_CP"
+rm -rf "$TRASH" "$OLD_TRASH" "$DST_SMALL" "$DST_RSYNC" "$DST_CP" "$SCRATCH"/dst-scale-*

@@ -13,6 +13,13 @@ import sys
 # 40 MB in KiB, as /usr/bin/time reports resident sizes.
 MEMORY_LIMIT_KIB = 40_000_000 // 1024
 PIPE_ALLOWANCE = 1.05
+# "As fast as cp" for the sparse file, with room for the noise of a few runs.
+SPARSE_ALLOWANCE = 1.10
+# A copy may use a little more than its source's data (a partly written
+# block at each extent's end), never the holes.
+SPARSE_SPACE_ALLOWANCE = 1.10
+# Flat: the largest tree's peak at most this much above the smallest's.
+SCALE_ALLOWANCE = 1.10
 
 
 def medians(results, name):
@@ -40,6 +47,39 @@ def peak_kib(results, name):
     with open(os.path.join(results, name)) as report:
         match = re.search(r"Maximum resident set size \(kbytes\): (\d+)", report.read())
     return int(match.group(1)) if match else None
+
+
+def sparse_space(results):
+    # name -> (apparent KiB, used KiB)
+    space = {}
+    path = os.path.join(results, "sparse-space.txt")
+    if os.path.exists(path):
+        with open(path) as report:
+            for line in report:
+                fields = line.split()
+                if len(fields) == 3:
+                    space[fields[0]] = (int(fields[1]), int(fields[2]))
+    return space
+
+
+def scale_sizes(results):
+    sizes = set()
+    for name in os.listdir(results):
+        match = re.fullmatch(r"memory-scale-(\d+)-initial\.txt", name)
+        if match:
+            sizes.add(int(match.group(1)))
+    return sizes
+
+
+def print_load(results):
+    path = os.path.join(results, "load.txt")
+    if not os.path.exists(path):
+        return
+    with open(path) as report:
+        notes = [line.split(None, 1) for line in report if line.strip()]
+    print()
+    print("Load average (1, 5, 15 min) at the start of each case: " +
+          "; ".join("%s %s" % (case, load.strip()) for case, load in notes))
 
 
 def main():
@@ -70,6 +110,24 @@ def main():
     add_set("Copy of 40 x 64 MiB", big, "plain_copy", "tarnwick <= 1.15x plain_copy",
             big["tarnwick"]["median"] <= 1.15 * big["plain_copy"]["median"])
 
+    space = sparse_space(results)
+    if os.path.exists(os.path.join(results, "sparse.json")):
+        sparse = medians(results, "sparse")
+        dense = [name for name in ("tarnwick", "cp")
+                 if name not in space or "source" not in space
+                 or space[name][1] > SPARSE_SPACE_ALLOWANCE * space["source"][1]]
+        # What the copy adds to a run that has nothing to copy, against cp; in
+        # CPU time, as the wall time of such short runs follows the machine's
+        # other work (the schedule update waits for the disk).
+        def cpu_of(name):
+            return sparse[name]["user"] + sparse[name]["system"]
+        copy_part = cpu_of("tarnwick") - cpu_of("empty-run")
+        add_set("Copy of a 10 GiB sparse file (16 MiB data)", sparse, "cp",
+                "CPU of tarnwick minus empty-run <= %.2fx cp's CPU, target as sparse as the "
+                "source (%.3f s, %.2fx cp)" % (SPARSE_ALLOWANCE, copy_part,
+                                               copy_part / cpu_of("cp")),
+                copy_part <= SPARSE_ALLOWANCE * cpu_of("cp") and not dense)
+
     output = medians(results, "output")
     add_set("Output cost, no-change run", output, "devnull",
             "pipe <= 1.05x devnull (all-lines: no target)",
@@ -92,6 +150,40 @@ def main():
         else:
             print("| %s | %.1f MB (%d KiB) | < 40 MB | %s |" % (
                 label, kib * 1024 / 1e6, kib, verdict(kib < MEMORY_LIMIT_KIB)))
+
+    if space:
+        print()
+        print("| Sparse file | Apparent size | Space used (du) |")
+        print("|---|---|---|")
+        for name, (apparent, used) in space.items():
+            print("| %s | %.1f GiB | %.1f MiB (%d KiB) |" % (
+                name, apparent / 1024 / 1024, used / 1024, used))
+
+    sizes = scale_sizes(results)
+    if sizes:
+        peaks = {}  # files -> (initial KiB, no-change KiB)
+        for files in sizes:
+            peaks[files] = (peak_kib(results, "memory-scale-%d-initial.txt" % files),
+                            peak_kib(results, "memory-scale-%d-nochange.txt" % files))
+        peaks.setdefault(100_000, (peak_kib(results, "memory-initial.txt"),
+                                   peak_kib(results, "memory-nochange.txt")))
+        print()
+        print("| Peak memory by tree size | Initial copy | No-change re-run |")
+        print("|---|---|---|")
+        for files in sorted(peaks):
+            print("| %s files | %s | %s |" % (
+                format(files, ","),
+                *("%.1f MB (%d KiB)" % (kib * 1024 / 1e6, kib) if kib else "not measured"
+                  for kib in peaks[files])))
+        smallest, largest = min(peaks), max(peaks)
+        for index, label in ((0, "initial copy"), (1, "no-change re-run")):
+            low, high = peaks[smallest][index], peaks[largest][index]
+            if low and high:
+                print("\nFlat from %s to %s files, %s: %.2fx (target <= %.2fx): %s" % (
+                    format(smallest, ","), format(largest, ","), label, high / low,
+                    SCALE_ALLOWANCE, verdict(high <= SCALE_ALLOWANCE * low)))
+
+    print_load(results)
     return 0
 
 

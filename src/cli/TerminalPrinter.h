@@ -3,7 +3,9 @@
 // a line is always written whole.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringEncoder>
 
 #include <cstdio>
 #include <mutex>
@@ -14,7 +16,8 @@ class TerminalPrinter
 {
 public:
     // `flushEachLine`: for a long-lived process whose output someone
-    // follows; otherwise output is buffered and flushed by flush().
+    // follows; otherwise lines gather in blocks of 64 KiB and flush() writes
+    // what has gathered.
     explicit TerminalPrinter(std::FILE* stream, bool flushEachLine);
     ~TerminalPrinter();
 
@@ -24,10 +27,16 @@ public:
     bool coloured() const { return m_coloured; }
 
 private:
+    void writePending();
+
     std::FILE* m_stream;
     bool m_flushEachLine;
     bool m_coloured;
     std::mutex m_mutex;
+    // The encoded lines not yet written; kept between lines so that a line
+    // costs no allocation of its own.
+    QByteArray m_pending;
+    QStringEncoder m_encoder;
 };
 
 } // namespace tarnwick::cli

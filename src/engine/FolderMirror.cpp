@@ -66,6 +66,34 @@ int PathBytes(const QString& text, QByteArray& bytes)
     return 0;
 }
 
+QLatin1StringView DecisionText(CopyDecision decision)
+{
+    switch (decision) {
+    case CopyDecision::Missing:
+        return QLatin1StringView("Mirroring: Copy the new file: ");
+    case CopyDecision::Older:
+        return QLatin1StringView("Mirroring: Overwrite the existing older file: ");
+    case CopyDecision::Unchanged:
+        return QLatin1StringView("Skipping: Keep the existing unchanged file: ");
+    case CopyDecision::Newer:
+        return QLatin1StringView("Skipping: Keep the existing newer file: ");
+    }
+    return QLatin1StringView();
+}
+
+// Empties a line buffer for the next line. A sink that kept the last line
+// keeps it: the buffer then starts afresh, with the same room.
+void StartLine(QString& line)
+{
+    if (line.isDetached()) {
+        line.resize(0);
+        return;
+    }
+    const qsizetype room = line.capacity();
+    line = QString();
+    line.reserve(room);
+}
+
 class ScopedFd
 {
 public:
@@ -123,22 +151,7 @@ LogKind DecisionKind(CopyDecision decision)
 
 QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path)
 {
-    QLatin1StringView text;
-    switch (decision) {
-    case CopyDecision::Missing:
-        text = QLatin1StringView("Mirroring: Copy the new file: ");
-        break;
-    case CopyDecision::Older:
-        text = QLatin1StringView("Mirroring: Overwrite the existing older file: ");
-        break;
-    case CopyDecision::Unchanged:
-        text = QLatin1StringView("Skipping: Keep the existing unchanged file: ");
-        break;
-    case CopyDecision::Newer:
-        text = QLatin1StringView("Skipping: Keep the existing newer file: ");
-        break;
-    }
-    return u'[' + taskName + QLatin1StringView("] ") + text + path;
+    return u'[' + taskName + QLatin1StringView("] ") + DecisionText(decision) + path;
 }
 
 QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason)
@@ -457,7 +470,15 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     }
     const CopyDecision decision =
         CompareWithTarget(m_entry.lastWriteTime, existing, target.precision);
-    m_sink(DecisionKind(decision), DecisionLine(m_taskName, decision, DisplayPath(m_path)));
+    // The line of every file goes through one kept buffer: DecisionLine's
+    // text, without a string of its own for the path or the line.
+    StartLine(m_line);
+    m_line += u'[';
+    m_line += m_taskName;
+    m_line += QLatin1StringView("] ");
+    m_line += DecisionText(decision);
+    AppendDisplayPath(m_line, m_path.constData(), m_path.size());
+    m_sink(DecisionKind(decision), m_line);
 
     switch (decision) {
     case CopyDecision::Unchanged:

@@ -116,6 +116,7 @@ private:
     MirrorOptions m_options;
 
     QByteArray m_path;                    // the source path being looked at
+    QString m_line;                       // the decision line being built
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
     PseudoFileSystems m_pseudo;

@@ -45,14 +45,25 @@ int SequenceLength(const unsigned char* p, const unsigned char* end)
     return length;
 }
 
+// Appends a run of valid UTF-8: plain ASCII, by far the most common kind of
+// name, as it is, without a converted copy.
+void AppendValid(QString& text, const unsigned char* run, qsizetype size, bool ascii)
+{
+    if (ascii)
+        text.append(QLatin1StringView(reinterpret_cast<const char*>(run), size));
+    else
+        text.append(QString::fromUtf8(reinterpret_cast<const char*>(run), size));
+}
+
 } // namespace
 
-QString DisplayPath(const char* data, qsizetype size)
+void AppendDisplayPath(QString& text, const char* data, qsizetype size)
 {
     const auto* begin = reinterpret_cast<const unsigned char*>(data);
     const auto* end = begin + size;
     const auto* p = begin;
     // The common case: plain ASCII or valid UTF-8 throughout.
+    bool ascii = true;
     while (p < end) {
         if (*p != 0 && *p < 0x80) {
             ++p;
@@ -61,26 +72,34 @@ QString DisplayPath(const char* data, qsizetype size)
         const int length = SequenceLength(p, end);
         if (length == 0)
             break;
+        ascii = false;
         p += length;
     }
-    if (p == end)
-        return QString::fromUtf8(data, size);
+    AppendValid(text, begin, p - begin, ascii);
 
     static const char kHex[] = "0123456789ABCDEF";
-    QString text = QString::fromUtf8(data, p - begin);
     while (p < end) {
         const auto* run = p;
         int length;
-        while (p < end && (length = SequenceLength(p, end)) > 0)
+        ascii = true;
+        while (p < end && (length = SequenceLength(p, end)) > 0) {
+            ascii = ascii && length == 1;
             p += length;
+        }
         if (p > run)
-            text += QString::fromUtf8(reinterpret_cast<const char*>(run), p - run);
+            AppendValid(text, run, p - run, ascii);
         if (p < end) {
             const char escaped[4] = {'\\', 'x', kHex[*p >> 4], kHex[*p & 0xF]};
             text += QLatin1StringView(escaped, 4);
             ++p;
         }
     }
+}
+
+QString DisplayPath(const char* data, qsizetype size)
+{
+    QString text;
+    AppendDisplayPath(text, data, size);
     return text;
 }
 

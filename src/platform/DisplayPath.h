@@ -9,5 +9,8 @@ namespace tarnwick {
 
 QString DisplayPath(const QByteArray& path);
 QString DisplayPath(const char* data, qsizetype size);
+// The same text appended to `text`: a line built in a kept buffer needs no
+// allocation for its path.
+void AppendDisplayPath(QString& text, const char* data, qsizetype size);
 
 } // namespace tarnwick

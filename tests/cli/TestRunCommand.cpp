@@ -98,6 +98,7 @@ private slots:
     void scheduleUpdateFailureExitsOne();
     void dryRunDecidesAsTheRealRun();
     void quietAndProgressOnAPipe();
+    void manyLinesArriveWholeAndOnce();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -369,6 +370,34 @@ void TestRunCommand::scheduleUpdateFailureExitsOne()
     // The copy was made, but the run did not end as a success.
     QCOMPARE(Names(dst), QStringList{u"f"_s});
     QVERIFY2(!result.out.contains(u"Mirror Successed!!"_s), qPrintable(result.out));
+}
+
+void TestRunCommand::manyLinesArriveWholeAndOnce()
+{
+    // Lines of some 200 bytes, several times the output's block, with
+    // characters of two and three bytes, so lines fall across every block
+    // boundary and characters across some.
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    const QString stem = QString(60, u'\u00e9') + QString(30, u'\u20ac');
+    QStringList expected;
+    for (int i = 0; i < 1500; ++i) {
+        const QString name = stem + QString::number(i);
+        m_files->writeFile(u"src/"_s + name, "x", kBase);
+        expected << u"[t] Skipping: Keep the existing unchanged file: "_s + src + u'/' + name;
+    }
+    addTask(u"101"_s, u"t"_s, src, dst);
+    QCOMPARE(run(u"101"_s).exitCode, 0);
+
+    const CliResult result = run(u"101"_s);
+    QCOMPARE(result.exitCode, 0);
+    QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.size() > 6, qPrintable(result.out.left(1000)));
+    QVERIFY(printed.first().endsWith(u" synchronize started  [t]"_s));
+    QVERIFY(printed.last().endsWith(u" synchronize finished  [t]"_s));
+    printed = printed.mid(1, printed.size() - 7); // the start, summary and finish lines
+    printed.sort();
+    expected.sort();
+    QCOMPARE(printed, expected);
 }
 
 void TestRunCommand::failedRunExitsOne_data()
