@@ -9,6 +9,8 @@ packages=(
   libsqlcipher-dev sqlcipher
   libsdl2-mixer-dev freepats
   rsync hyperfine time
+  xvfb xdotool at-spi2-core dbus-daemon gir1.2-atspi-2.0 python3-gi
+  fonts-dejavu-core imagemagick
 )
 
 missing=()

@@ -1,0 +1,601 @@
+#!/usr/bin/python3
+"""Runs a mirror task through the real window, the way a person would.
+
+A private X server (Xvfb), a private session bus and its accessibility bus
+carry one `tarnwick` process. The test finds the task's row through AT-SPI,
+selects it, gives the window the keyboard focus and presses Enter, then
+waits until the copies are in the target, the run's closing line is in the
+log pane and in the log file, and the row shows the new last run time.
+
+Everything it starts is ended by process id, with time limits, also when a
+step fails; the exit code is 0 on success and 1 with the failing step named.
+A missing X server or accessibility piece is a failure, not a skip: the
+project's set-up script installs them.
+
+  window_run.py --tarnwick PATH --cli PATH [--screenshot FILE] [--keep]
+"""
+
+import argparse
+import contextlib
+import datetime
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TASK_ID = "4242"
+TASK_NAME = "e2e mirror"
+# A stored last run far in the past, so the run's new time cannot be
+# mistaken for the time the task was saved.
+OLD_LAST_RUN = "2001-02-03 04:05:06"
+DATABASE_KEY = "27190436"
+SOURCE_FILES = {
+    "alpha.txt": b"first file\n",
+    "beta.bin": bytes(range(256)) * 64,
+    "nested/gamma.txt": "third file, one level down: \u00e9\n".encode("utf-8"),
+}
+
+# The whole scenario stays well below the CTest limit, so this test reports
+# its own failing step instead of being killed without a word.
+OVERALL_LIMIT_S = 100
+START_LIMIT_S = 20
+RUN_LIMIT_S = 30
+COMMAND_LIMIT_S = 15
+DATE_TIME = re.compile(r"^\d{4}-\d{2}-\d{2}( \d{2}:\d{2}:\d{2})?$")
+
+
+class StepFailed(Exception):
+    pass
+
+
+class Scenario:
+    """Owns the processes and folders of one run; tears them down in reverse."""
+
+    def __init__(self, args):
+        self.args = args
+        self.step = "setup"
+        self.root = tempfile.mkdtemp(prefix="tarnwick-e2e-")
+        self.home = os.path.join(self.root, "program")
+        self.source = os.path.join(self.root, "source")
+        self.target = os.path.join(self.root, "target")
+        self.runtime = os.path.join(self.root, "runtime")
+        self.config = os.path.join(self.root, "config")
+        self.userhome = os.path.join(self.root, "home")
+        self.xvfb = None
+        self.dbus = None
+        self.program = None
+        self.program_log = os.path.join(self.root, "tarnwick.out")
+        self.display = None
+        self.bus_address = None
+        self.Atspi = None
+
+    # ---------------------------------------------------------- helpers
+
+    def fail(self, message):
+        raise StepFailed(f"step '{self.step}': {message}")
+
+    def run(self, argv, env=None, stdin=None):
+        try:
+            done = subprocess.run(argv, env=env, input=stdin, capture_output=True,
+                                  timeout=COMMAND_LIMIT_S)
+        except FileNotFoundError:
+            self.fail(f"{argv[0]} is not installed (scripts/install-deps.sh installs it)")
+        except subprocess.TimeoutExpired:
+            self.fail(f"{' '.join(argv)} did not end within {COMMAND_LIMIT_S} s")
+        if done.returncode != 0:
+            self.fail(f"{' '.join(argv)} exited {done.returncode}: "
+                      f"{done.stderr.decode(errors='replace').strip()}")
+        return done.stdout.decode(errors="replace")
+
+    def wait_for(self, what, probe, limit):
+        """Calls probe until it returns something true; the last value or
+        exception text goes into the failure message."""
+        deadline = time.monotonic() + limit
+        last = None
+        while True:
+            self.check_program_alive()
+            try:
+                value = probe()
+                if value:
+                    return value
+                last = value
+            except StepFailed:
+                raise
+            except Exception as error:  # a probe that is not ready yet
+                last = f"{type(error).__name__}: {error}"
+            if time.monotonic() >= deadline:
+                self.fail(f"{what}: not reached within {limit} s (last seen: {last!r})")
+            time.sleep(0.2)
+
+    def check_program_alive(self):
+        if self.program is not None and self.program.poll() is not None:
+            self.fail(f"tarnwick ended early with code {self.program.returncode}; "
+                      f"its output: {self.read_program_output()}")
+
+    def read_program_output(self):
+        try:
+            with open(self.program_log, encoding="utf-8", errors="replace") as f:
+                return f.read()[-2000:].strip() or "(none)"
+        except OSError:
+            return "(none)"
+
+    def base_env(self):
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("QT_", "XDG_", "DBUS_", "AT_SPI", "WAYLAND"))}
+        env.update({
+            "HOME": self.userhome,
+            "XDG_RUNTIME_DIR": self.runtime,
+            "XDG_CONFIG_HOME": self.config,
+            "TARNWICK_HOME": self.home,
+            "LANG": "C.UTF-8",
+            "LC_ALL": "C.UTF-8",
+        })
+        return env
+
+    # ------------------------------------------------------------ steps
+
+    def make_folders(self):
+        self.step = "make the program, source and target folders"
+        for folder in (self.home, self.source, self.target, self.config, self.userhome):
+            os.makedirs(folder)
+        os.makedirs(self.runtime, mode=0o700)
+        for name, data in SOURCE_FILES.items():
+            path = os.path.join(self.source, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        self.run([self.args.cli, "init"], env=self.base_env())
+        os.makedirs(os.path.join(self.home, "Log"), exist_ok=True)
+        if not os.path.isfile(os.path.join(self.home, "Tarnwick.dat")):
+            self.fail("tarnwick-cli init made no Tarnwick.dat")
+
+    def store_task(self):
+        self.step = "store one manual task"
+
+        def text(value):
+            return "'" + value.replace("'", "''") + "'"
+
+        # tarnwick-cli has no command that adds a task, so the rows go in
+        # as the task editor writes them for a task run by hand: the task,
+        # its one source with subfolders, and the kind-19 row that keeps
+        # its last run time.
+        script = "\n".join([
+            f"PRAGMA key='{DATABASE_KEY}';",
+            "BEGIN;",
+            "insert into Task([TaskID],[TaskGroupID],[TaskName],[SourceDir],[TargetDir],"
+            f"[ScheduleType]) values({text(TASK_ID)},'AllTask',{text(TASK_NAME)},"
+            f"{text(self.source)},{text(self.target)}, 0);",
+            "insert into SourceDir([TaskID],[SourceDir],[IncludeSubDir]) "
+            f"values({text(TASK_ID)},{text(self.source)},'1');",
+            "insert into TaskSchedule([TaskID], [ScheduleType], [LastRunTime]) "
+            f"values({text(TASK_ID)}, 19, {text(OLD_LAST_RUN)});",
+            "COMMIT;",
+            "",
+        ])
+        self.run(["sqlcipher", "-bail", os.path.join(self.home, "Tarnwick.dat")],
+                 stdin=script.encode("utf-8"))
+        listing = self.run([self.args.cli, "list"], env=self.base_env())
+        if TASK_NAME not in listing:
+            self.fail(f"tarnwick-cli list does not show the stored task:\n{listing}")
+
+    def start_xvfb(self):
+        self.step = "start Xvfb"
+        read_end, write_end = os.pipe()
+        try:
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0",
+                 "1280x1024x24", "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                start_new_session=True)
+        except FileNotFoundError:
+            self.fail("Xvfb is not installed (scripts/install-deps.sh installs it)")
+        finally:
+            os.close(write_end)
+        number = self.read_line(read_end, "Xvfb's display number", self.xvfb)
+        os.close(read_end)
+        if not number.isdigit():
+            self.fail(f"Xvfb wrote {number!r} instead of a display number")
+        self.display = ":" + number
+
+    def start_buses(self):
+        self.step = "start the session bus and the accessibility bus"
+        read_end, write_end = os.pipe()
+        env = self.base_env()
+        env["DISPLAY"] = self.display
+        try:
+            # Its own process group: the bus launcher and the accessibility
+            # bus it starts are its children and end with it.
+            self.dbus = subprocess.Popen(
+                ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                 f"--print-address={write_end}"],
+                pass_fds=(write_end,), env=env, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, start_new_session=True)
+        except FileNotFoundError:
+            self.fail("dbus-daemon is not installed (scripts/install-deps.sh installs it)")
+        finally:
+            os.close(write_end)
+        self.bus_address = self.read_line(read_end, "the bus address", self.dbus)
+        os.close(read_end)
+        # Qt joins an accessibility bus that runs; asking for its address
+        # starts it.
+        try:
+            import gi
+            gi.require_version("Gio", "2.0")
+            from gi.repository import Gio, GLib
+        except (ImportError, ValueError) as error:
+            self.fail(f"python3-gi is needed: {error}")
+        try:
+            bus = Gio.DBusConnection.new_for_address_sync(
+                self.bus_address,
+                Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+                | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+            reply = bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                  "GetAddress", None, GLib.VariantType.new("(s)"),
+                                  Gio.DBusCallFlags.NONE, COMMAND_LIMIT_S * 1000, None)
+            bus.close_sync(None)
+        except GLib.Error as error:
+            self.fail(f"org.a11y.Bus.GetAddress failed (is at-spi2-core installed?): "
+                      f"{error.message}")
+        if not reply.unpack()[0].startswith("unix:"):
+            self.fail(f"org.a11y.Bus.GetAddress answered {reply.unpack()[0]!r}")
+
+    def read_line(self, fd, what, process):
+        deadline = time.monotonic() + START_LIMIT_S
+        data = b""
+        while b"\n" not in data:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                self.fail(f"no {what} within {START_LIMIT_S} s")
+            ready, _, _ = select.select([fd], [], [], min(left, 0.5))
+            if ready:
+                chunk = os.read(fd, 4096)
+                if not chunk:
+                    self.fail(f"{what}: the pipe closed (exit code {process.poll()})")
+                data += chunk
+            elif process.poll() is not None:
+                self.fail(f"{what}: the process ended with code {process.returncode}")
+        return data.split(b"\n", 1)[0].decode().strip()
+
+    def start_program(self):
+        self.step = "start tarnwick"
+        env = self.base_env()
+        env.update({
+            "DISPLAY": self.display,
+            "DBUS_SESSION_BUS_ADDRESS": self.bus_address,
+            "QT_QPA_PLATFORM": "xcb",
+            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+        })
+        with open(self.program_log, "wb") as out:
+            self.program = subprocess.Popen([self.args.tarnwick], env=env, stdout=out,
+                                            stderr=subprocess.STDOUT, cwd=self.root)
+
+    def connect_atspi(self):
+        self.step = "connect to the accessibility bus"
+        # libatspi takes the bus from the environment the first time it is
+        # used, and keeps it for the life of this process.
+        os.environ["DISPLAY"] = self.display
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+        os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+        try:
+            import gi
+            gi.require_version("Atspi", "2.0")
+            from gi.repository import Atspi
+        except (ImportError, ValueError) as error:
+            self.fail(f"python3-gi with gir1.2-atspi-2.0 is needed: {error}")
+        Atspi.init()
+        # Unanswered calls come back as defaults; keep them short and visible.
+        Atspi.set_timeout(3000, 10000)
+        self.Atspi = Atspi
+
+    # --------------------------------------------------- AT-SPI access
+
+    def fresh(self, obj):
+        # libatspi caches names, states and children; every probe here
+        # must see what the program shows now.
+        obj.clear_cache()
+        return obj
+
+    def application(self):
+        desktop = self.fresh(self.Atspi.get_desktop(0))
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            if app is not None and app.get_process_id() == self.program.pid:
+                return self.fresh(app)
+        return None
+
+    def find(self, root, name, roles=None, depth=12):
+        """First descendant with this accessible name (and one of the roles)."""
+        stack = [(root, 0)]
+        while stack:
+            obj, level = stack.pop()
+            if obj is None:
+                continue
+            self.fresh(obj)
+            if obj.get_name() == name and (roles is None or obj.get_role_name() in roles):
+                return obj
+            if level < depth:
+                count = obj.get_child_count()
+                for i in reversed(range(count)):
+                    stack.append((obj.get_child_at_index(i), level + 1))
+        return None
+
+    def main_frame(self):
+        app = self.application()
+        if app is None:
+            return None
+        for i in range(app.get_child_count()):
+            child = self.fresh(app.get_child_at_index(i))
+            if child.get_role_name() == "frame" and child.get_name() == "Tarnwick":
+                return child
+        return None
+
+    def task_table(self):
+        tasks = self.find(self.frame, "Tasks")
+        if tasks is None or "Table" not in tasks.get_interfaces():
+            return None
+        return tasks
+
+    def header_columns(self, tasks):
+        columns = {}
+        for column in range(self.Atspi.Table.get_n_columns(tasks)):
+            header = self.Atspi.Table.get_column_header(tasks, column)
+            if header is not None:
+                columns[self.fresh(header).get_name()] = column
+        return columns
+
+    def cell(self, tasks, row, column):
+        obj = self.Atspi.Table.get_accessible_at(tasks, row, column)
+        return self.fresh(obj) if obj is not None else None
+
+    def task_row(self, tasks):
+        for row in range(self.Atspi.Table.get_n_rows(tasks)):
+            name_cell = self.cell(tasks, row, self.columns["Task Name"])
+            if name_cell is not None and name_cell.get_name() == TASK_NAME:
+                return row
+        return None
+
+    def cell_text(self, row, caption):
+        tasks = self.task_table()
+        cell = self.cell(tasks, row, self.columns[caption])
+        return cell.get_name() if cell is not None else None
+
+    def log_pane_text(self):
+        log = self.find(self.frame, "Log", roles=("text",))
+        if log is None:
+            return None
+        self.fresh(log)
+        return self.Atspi.Text.get_text(log, 0, self.Atspi.Text.get_character_count(log))
+
+    # ------------------------------------------------------------ steps
+
+    def find_window(self):
+        self.step = "find the window on the accessibility bus"
+        self.frame = self.wait_for("the frame 'Tarnwick' of the tarnwick process",
+                                   self.main_frame, START_LIMIT_S)
+        tasks = self.wait_for("the task list 'Tasks'", self.task_table, START_LIMIT_S)
+
+        def captions():
+            found = self.header_columns(tasks)
+            return found if all(c in found for c in ("Task Name", "Last Run Time")) else None
+
+        def row_of_task():
+            # Row 0 is a row: wrapped, so it counts as found.
+            row = self.task_row(self.task_table())
+            return (row,) if row is not None else None
+
+        self.columns = self.wait_for("the captions of the task list", captions, START_LIMIT_S)
+        (self.row,) = self.wait_for(f"the row of task '{TASK_NAME}'", row_of_task,
+                                    START_LIMIT_S)
+        shown = self.cell_text(self.row, "Last Run Time")
+        if shown != OLD_LAST_RUN:
+            self.fail(f"before the run, 'Last Run Time' shows {shown!r}, "
+                      f"expected the stored {OLD_LAST_RUN!r}")
+
+    def select_row(self):
+        self.step = "select the task's row"
+
+        def selected():
+            tasks = self.task_table()
+            cell = self.cell(tasks, self.row, self.columns["Task Name"])
+            return cell.get_state_set().contains(self.Atspi.StateType.SELECTED)
+
+        self.Atspi.Table.add_row_selection(self.task_table(), self.row)
+        self.wait_for("the row's cells marked selected", selected, 10)
+
+    def window_id(self):
+        out = subprocess.run(
+            ["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.program.pid),
+             "--name", "^Tarnwick$"],
+            env=self.x_env(), capture_output=True, timeout=COMMAND_LIMIT_S)
+        ids = out.stdout.decode().split()
+        # The splash has no title of its own; of what is left, the largest
+        # window is the main one.
+        best, area = None, -1
+        for wid in ids:
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid],
+                                      env=self.x_env(), capture_output=True,
+                                      timeout=COMMAND_LIMIT_S).stdout.decode()
+            size = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
+            this = int(size.get("WIDTH", 0)) * int(size.get("HEIGHT", 0))
+            if this > area:
+                best, area = wid, this
+        return best
+
+    def x_env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display
+        return env
+
+    def press_enter(self):
+        self.step = "focus the window and press Enter"
+        if shutil.which("xdotool") is None:
+            self.fail("xdotool is not installed (scripts/install-deps.sh installs it)")
+        wid = self.wait_for("the window on the X display", self.window_id, START_LIMIT_S)
+
+        def active():
+            return self.fresh(self.frame).get_state_set().contains(
+                self.Atspi.StateType.ACTIVE)
+
+        # Without a window manager windowactivate has nobody to ask;
+        # windowfocus sets the X input focus itself.
+        subprocess.run(["xdotool", "windowactivate", "--sync", wid], env=self.x_env(),
+                       capture_output=True, timeout=COMMAND_LIMIT_S)
+        if not active():
+            self.run(["xdotool", "windowfocus", "--sync", wid], env=self.x_env())
+        self.wait_for("the window active", active, 10)
+        # A manual task: nothing but the key below may fill the target.
+        if os.listdir(self.target):
+            self.fail(f"the target is not empty before Enter: {os.listdir(self.target)}")
+        self.started_at = datetime.datetime.now().replace(microsecond=0)
+        self.run(["xdotool", "key", "--clearmodifiers", "Return"], env=self.x_env())
+
+    def wait_for_run(self):
+        self.step = "wait for the run's results"
+        finished = re.compile(r"synchronize finished  \[" + re.escape(TASK_NAME) + r"\]")
+
+        def copies():
+            # A reason goes into the failure message through the exception.
+            for name, data in SOURCE_FILES.items():
+                path = os.path.join(self.target, name)
+                if not os.path.isfile(path):
+                    raise FileNotFoundError(f"{name} not in the target")
+                with open(path, "rb") as f:
+                    if f.read() != data:
+                        raise ValueError(f"{name} differs from its source")
+            return True
+
+        self.wait_for("the target holds copies of all source files", copies, RUN_LIMIT_S)
+        self.wait_for("the log pane 'Log' shows the finished line",
+                      lambda: finished.search(self.log_pane_text() or ""), RUN_LIMIT_S)
+
+        log_file = os.path.join(self.home, "Log", "Tarnwick.log")
+
+        def file_line():
+            with open(log_file, encoding="utf-8", errors="replace") as f:
+                return finished.search(f.read())
+
+        self.wait_for("Log/Tarnwick.log holds the finished line", file_line, RUN_LIMIT_S)
+
+        def new_last_run():
+            text = self.cell_text(self.row, "Last Run Time")
+            if not text or text == OLD_LAST_RUN or not DATE_TIME.match(text):
+                return None
+            return text
+
+        shown = self.wait_for("'Last Run Time' shows the run's date-time", new_last_run,
+                              RUN_LIMIT_S)
+        when = datetime.datetime.strptime(shown, "%Y-%m-%d %H:%M:%S" if " " in shown
+                                          else "%Y-%m-%d")
+        slack = datetime.timedelta(seconds=2)
+        if not (self.started_at.date() <= when.date() and
+                when <= datetime.datetime.now() + slack and
+                (" " not in shown or when >= self.started_at - slack)):
+            self.fail(f"'Last Run Time' shows {shown!r}, not a time of this run "
+                      f"(Enter pressed at {self.started_at})")
+        extra = sorted(os.path.relpath(os.path.join(d, f), self.target)
+                       for d, _, files in os.walk(self.target) for f in files)
+        if extra != sorted(SOURCE_FILES):
+            self.fail(f"the target holds {extra}, expected exactly {sorted(SOURCE_FILES)}")
+
+    def screenshot(self):
+        if not self.args.screenshot:
+            return
+        self.step = "take the screenshot"
+        # The splash stays on top for its two seconds; wait it out.
+        time.sleep(2.5)
+        # The window sits at the top left of a black screen: trimmed to it,
+        # in few colours, the picture stays small.
+        whole = os.path.join(self.root, "screen.png")
+        self.run(["import", "-window", "root", whole], env=self.x_env())
+        self.run(["convert", whole, "-trim", "+repage", "-colors", "64", "-strip",
+                  self.args.screenshot])
+
+    # --------------------------------------------------------- teardown
+
+    def stop(self, process, what, group=False):
+        if process is None or process.poll() is not None:
+            return
+        try:
+            if group:
+                os.killpg(process.pid, signal.SIGTERM)
+            else:
+                process.terminate()
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            print(f"teardown: {what} ignored SIGTERM; killing it", file=sys.stderr)
+            if group:
+                os.killpg(process.pid, signal.SIGKILL)
+            else:
+                process.kill()
+            process.wait(timeout=10)
+        except ProcessLookupError:
+            pass
+
+    def teardown(self):
+        self.stop(self.program, "tarnwick")
+        if self.dbus is not None:
+            self.stop(self.dbus, "dbus-daemon", group=True)
+            with contextlib.suppress(ProcessLookupError):
+                # What the bus started lives in its group even after it ends.
+                os.killpg(self.dbus.pid, signal.SIGKILL)
+        self.stop(self.xvfb, "Xvfb")
+        if not self.args.keep:
+            shutil.rmtree(self.root, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tarnwick", required=True)
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--screenshot", help="also write a picture of the window here")
+    parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
+    args = parser.parse_args()
+    args.tarnwick = os.path.abspath(args.tarnwick)
+    args.cli = os.path.abspath(args.cli)
+    if args.screenshot:
+        args.screenshot = os.path.abspath(args.screenshot)
+
+    def overdue(signum, frame):
+        raise StepFailed(f"step '{scenario.step}': the whole scenario took over "
+                         f"{OVERALL_LIMIT_S} s")
+
+    scenario = Scenario(args)
+    signal.signal(signal.SIGALRM, overdue)
+    signal.alarm(OVERALL_LIMIT_S)
+    try:
+        scenario.make_folders()
+        scenario.store_task()
+        scenario.start_xvfb()
+        scenario.start_buses()
+        scenario.start_program()
+        scenario.connect_atspi()
+        scenario.find_window()
+        scenario.select_row()
+        scenario.press_enter()
+        scenario.wait_for_run()
+        scenario.screenshot()
+        print(f"ok: '{TASK_NAME}' ran from the window; copies, log pane, log file "
+              "and last run time all show it")
+        return 0
+    except StepFailed as failure:
+        print(f"FAIL {failure}", file=sys.stderr)
+        print(f"tarnwick's output: {scenario.read_program_output()}", file=sys.stderr)
+        if args.keep:
+            print(f"kept: {scenario.root}", file=sys.stderr)
+        return 1
+    except Exception as error:  # anything unforeseen still names its step
+        print(f"FAIL step '{scenario.step}': {type(error).__name__}: {error}", file=sys.stderr)
+        print(f"tarnwick's output: {scenario.read_program_output()}", file=sys.stderr)
+        return 1
+    finally:
+        signal.alarm(0)
+        scenario.teardown()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
