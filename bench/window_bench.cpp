@@ -46,11 +46,14 @@ int runTask(ui::TfrmMain& window, const QString& taskId)
     });
     QElapsedTimer wall;
     bool started = false;
-    QObject::connect(&window.coordinator(), &RunCoordinator::runFinished, qApp, [&] {
-        std::printf("run_ms %lld\nlongest_stall_ms %lld\n", static_cast<long long>(wall.elapsed()),
-                    static_cast<long long>(longestStall));
-        QApplication::quit();
-    });
+    QObject::connect(&window.coordinator(), &RunCoordinator::runFinished, qApp,
+                     [&](const QString&, const QString&) {
+                         std::printf("run_ms %lld\nlongest_stall_ms %lld\n",
+                                     static_cast<long long>(wall.elapsed()),
+                                     static_cast<long long>(longestStall));
+                         std::fflush(stdout);
+                         QCoreApplication::exit(0);
+                     });
     QTimer::singleShot(200, &window, [&] {
         ticker.start(10);
         wall.start();
@@ -80,7 +83,7 @@ int main(int argc, char* argv[])
     if (args.first() == QLatin1String("startup")) {
         QTimer::singleShot(0, &window, [&] {
             std::printf("startup_ms %lld\n", static_cast<long long>(sinceStart.elapsed()));
-            QApplication::quit();
+            QCoreApplication::exit(0);
         });
         return QApplication::exec();
     }

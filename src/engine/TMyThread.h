@@ -43,7 +43,7 @@ public:
 
     // Most lines a run may have emitted before they reach the user-interface
     // thread; a run that gets further ahead waits for it.
-    static constexpr int kMaxPendingLines = 64;
+    static constexpr int kMaxPendingLines = 1024;
 
 protected:
     void Execute() override;
