@@ -81,16 +81,29 @@ private:
         m_window->runCreationSteps();
         m_window->show();
     }
-    QTreeWidget* list() const { return m_window->findChild<QTreeWidget*>(QStringLiteral("lvwTask")); }
+    // The task list's view on screen, whichever look it has.
+    QAbstractItemView* list() const
+    {
+        return m_window->findChild<QAbstractItemView*>(QStringLiteral("lvwTask"));
+    }
+    int rowCount() const { return list()->model()->rowCount(); }
+    QString cell(int row, int column) const
+    {
+        return list()->model()->index(row, column).data().toString();
+    }
+    QString rowTaskId(int row) const
+    {
+        return list()->model()->index(row, 0).data(Qt::UserRole).toString();
+    }
     QString panel(int i) const
     {
         return m_window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i))->text();
     }
     void select(const QString& taskId)
     {
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            if (list()->topLevelItem(i)->data(0, Qt::UserRole).toString() == taskId)
-                list()->setCurrentItem(list()->topLevelItem(i));
+        for (int row = 0; row < rowCount(); ++row) {
+            if (rowTaskId(row) == taskId)
+                list()->setCurrentIndex(list()->model()->index(row, 0));
         }
     }
     QString logText() const
@@ -163,9 +176,9 @@ void TestTfrmMain::startupOrder()
                                            QStringLiteral("0")}));
     }
     openWindow();
-    QCOMPARE(list()->topLevelItemCount(), 1);
-    const QDateTime next = DateTimeFromText(list()->topLevelItem(0)->text(2));
-    QVERIFY2(next > QDateTime::currentDateTime(), qPrintable(list()->topLevelItem(0)->text(2)));
+    QCOMPARE(rowCount(), 1);
+    const QDateTime next = DateTimeFromText(cell(0, 2));
+    QVERIFY2(next > QDateTime::currentDateTime(), qPrintable(cell(0, 2)));
     QCOMPARE(panel(0), QStringLiteral(" 1 Task(s)"));
     // No watcher before the first tick, both after it.
     m_window->startWatchers();
@@ -241,8 +254,8 @@ void TestTfrmMain::runSuspendResumeStop()
     QCOMPARE(panel(1), QStringLiteral(" 0 Running Task(s)"));
     QVERIFY(logText().contains(QStringLiteral("synchronize finished  [task 1]")));
     // The row got the run's last and next run times.
-    QVERIFY(!list()->currentItem()->text(1).isEmpty());
-    QCOMPARE(list()->currentItem()->text(2), QStringLiteral("Manually"));
+    QVERIFY(!cell(list()->currentIndex().row(), 1).isEmpty());
+    QCOMPARE(cell(list()->currentIndex().row(), 2), QStringLiteral("Manually"));
 
     // Stop on a suspended run: released into its stop, summary written.
     m_window->spbtnRunClick();
@@ -324,7 +337,7 @@ void TestTfrmMain::failingCreationStepDoesNotStopTheOthers()
     addTask(QStringLiteral("1"), 1);
     openWindow();
     QCOMPARE(m_desktop->errors, QStringList{QStringLiteral("Failed to get data for 'Minimized'")});
-    QCOMPARE(list()->topLevelItemCount(), 1);
+    QCOMPARE(rowCount(), 1);
     auto* tree = m_window->findChild<QTreeWidget*>(QStringLiteral("treTaskGroup"));
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("All Tasks"));
 }
