@@ -235,6 +235,7 @@ private slots:
     void viewStylesShareTheSelection();
     void browse_data();
     void browse();
+    void groupAddFromTheKeyboard();
 };
 
 void TestTfrmMain::init()
@@ -1000,6 +1001,36 @@ void TestTfrmMain::browse()
     QCOMPARE(m_desktop->informations.size(), informations);
     // Without a selection the two items are not offered at all.
     QCOMPARE(enabled(QStringLiteral("pmuOpenSourceDir")), select);
+}
+
+void TestTfrmMain::groupAddFromTheKeyboard()
+{
+    openWindow();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // Alt+F opens File on its first enabled item: with the task items
+    // disabled, that is "Add Task Group".
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
+    QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    QWidget* file = QApplication::activePopupWidget();
+    QCOMPARE(file->objectName(), QStringLiteral("mnuFile"));
+    // The dialog opens with "New Group" selected; typing replaces it and
+    // Return is OK.
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [poll] {
+        auto* dialog = qobject_cast<TfrmGroup*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        QTest::keyClicks(dialog->focusWidget(), QStringLiteral("Keys"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    poll->start(10);
+    QTest::keyClick(file, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([this] { return root() && root()->childCount() == 1; }, 2000));
+    QCOMPARE(groupCaptions(), QStringList{QStringLiteral("Keys")});
+    QCOMPARE(ReadTaskGroups(db()).size(), 1);
 }
 
 QTEST_MAIN(TestTfrmMain)
