@@ -966,6 +966,10 @@ void TfrmMain::spbtnGroupDelClick()
 
 // ---------------------------------------------------------------- tasks
 
+// The hand-off to the task editor. The editor does not exist yet: New Task
+// and Edit Task stay disabled and nothing opens. When it comes, it opens
+// here, saves through the store, puts its row in the list with showTaskRow
+// and answers whether it saved.
 bool TfrmMain::taskEditorAvailable()
 {
     return false;
