@@ -11,10 +11,25 @@ static void registerIconResources()
 
 namespace tarnwick::ui {
 
-QIcon ThemeIcon(const char* name)
+namespace {
+
+void ensureRegistered()
 {
     static const bool registered = (registerIconResources(), true);
     Q_UNUSED(registered);
+}
+
+} // namespace
+
+QIcon OwnIcon(const char* name)
+{
+    ensureRegistered();
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(name)));
+}
+
+QIcon ThemeIcon(const char* name)
+{
+    ensureRegistered();
     const QString themeName = QString::fromLatin1(name);
     return QIcon::fromTheme(themeName, QIcon(QStringLiteral(":/icons/%1.svg").arg(themeName)));
 }

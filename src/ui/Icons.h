@@ -8,6 +8,9 @@ namespace tarnwick::ui {
 
 // The theme's icon `name`, else ":/icons/<name>.svg".
 QIcon ThemeIcon(const char* name);
+// Always our own ":/icons/<name>.svg", for pictures whose shape carries
+// meaning (the sort triangles), which a theme may draw differently.
+QIcon OwnIcon(const char* name);
 
 // The product's addresses, shown on the splash and the About box.
 inline constexpr char kHomePage[] = "https://tarnwick.example.org/";

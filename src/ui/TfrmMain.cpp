@@ -5,13 +5,16 @@
 #include "engine/LogSizeLimit.h"
 #include "platform/ProgramFolder.h"
 #include "schedule/ScheduleRules.h"
+#include "store/Identifiers.h"
 #include "store/Settings.h"
 #include "store/TaskList.h"
 #include "ui/Desktop.h"
 #include "ui/Hints.h"
 #include "ui/Icons.h"
 #include "ui/TLogPane.h"
+#include "ui/TaskListItem.h"
 #include "ui/TfrmAbout.h"
+#include "ui/TfrmGroup.h"
 
 #include "platform/TThread.h"
 
@@ -20,18 +23,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
+#include <QStackedWidget>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -42,8 +51,19 @@ namespace tarnwick::ui {
 namespace {
 
 constexpr char kAllTasksCaption[] = "All Tasks";
-constexpr int kTaskIdRole = Qt::UserRole;
+constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
 constexpr int kGroupIdRole = Qt::UserRole;
+constexpr int kTaskColumns = 5;
+constexpr char kJoinedSourcesMark[] = " !>";
+
+// A group node shows a closed folder, and an open one while selected.
+QIcon groupNodeIcon()
+{
+    QIcon icon;
+    icon.addPixmap(ThemeIcon("folder").pixmap(16, 16), QIcon::Normal);
+    icon.addPixmap(ThemeIcon("folder-open").pixmap(16, 16), QIcon::Selected);
+    return icon;
+}
 constexpr quint32 kDefaultErrorColour = 0x0000FF;
 
 
@@ -214,14 +234,28 @@ void TfrmMain::buildActions()
             hide();
         }
     });
-    on("pmuOpenSourceDir", [this] {
-        if (QTreeWidgetItem* row = m_list->currentItem())
-            m_desktop.open(row->text(3));
-    });
-    on("pmuOpenTargetDir", [this] {
-        if (QTreeWidgetItem* row = m_list->currentItem())
-            m_desktop.open(row->text(4));
-    });
+    on("pmuOpenSourceDir", [this] { pmuOpenSourceDirClick(); });
+    on("pmuOpenTargetDir", [this] { pmuOpenTargetDirClick(); });
+    for (const char* name : {"mnuGroupNew", "pmuGroupAdd"})
+        on(name, [this] { spbtnGroupAddClick(); });
+    for (const char* name : {"mnuGroupRen", "pmuGroupRen"})
+        on(name, [this] { spbtnGroupRenClick(); });
+    for (const char* name : {"mnuGroupDel", "pmuGroupDel"})
+        on(name, [this] { spbtnGroupDelClick(); });
+    for (const char* name : {"mnuTaskNew", "pmuTaskNew"})
+        on(name, [this] { spbtnTaskAddClick(); });
+    for (const char* name : {"mnuTaskEdit", "pmuTaskEdit"})
+        on(name, [this] { spbtnTaskEditClick(); });
+    for (const char* name : {"mnuTaskDel", "pmuTaskDel"})
+        on(name, [this] { spbtnTaskDelClick(); });
+    const auto style = [&](const char* menuItem, const char* popupItem, ViewStyle viewStyle) {
+        for (const char* name : {menuItem, popupItem})
+            on(name, [this, viewStyle] { setViewStyle(viewStyle); });
+    };
+    style("mnuLargeIcon", "pmuLargleIcon", ViewStyle::LargeIcon);
+    style("mnuSmallIcon", "pmuSmallIcon", ViewStyle::SmallIcon);
+    style("mnuList", "pmuList", ViewStyle::List);
+    style("mnuDetailed", "pmuDetailed", ViewStyle::Detailed);
 }
 
 void TfrmMain::buildToolBar()
@@ -411,29 +445,7 @@ void TfrmMain::buildPanes()
     treeLayout->addWidget(m_tree);
     m_treePanel->setMinimumWidth(10);
 
-    m_list = new QTreeWidget;
-    m_list->setObjectName(QStringLiteral("lvwTask"));
-    m_list->setAccessibleName(QStringLiteral("Tasks"));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setHeaderLabels({QStringLiteral("Task Name"), QStringLiteral("Last Run Time"),
-                             QStringLiteral("Next Run Time"), QStringLiteral("Source"),
-                             QStringLiteral("Target")});
-    const int widths[] = {100, 110, 110, 80, 200};
-    for (int column = 0; column < 5; ++column)
-        m_list->setColumnWidth(column, widths[column]);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        updateTaskCommands();
-        m_taskMenu->popup(m_list->viewport()->mapToGlobal(at));
-    });
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
-        updateTaskCommands();
-        recomputeRunControls();
-    });
+    buildTaskList();
 
     m_logPane = new TLogPane(m_desktop);
     connect(m_logPane, &TLogPane::hideRequested, this,
@@ -442,7 +454,7 @@ void TfrmMain::buildPanes()
     m_upperSplitter = new QSplitter(Qt::Horizontal);
     m_upperSplitter->setObjectName(QStringLiteral("SplitterTree"));
     m_upperSplitter->addWidget(m_treePanel);
-    m_upperSplitter->addWidget(m_list);
+    m_upperSplitter->addWidget(m_listStack);
     m_upperSplitter->setStretchFactor(1, 1);
     m_upperSplitter->setSizes({137, 521});
 
@@ -463,6 +475,81 @@ void TfrmMain::buildPanes()
     toggle("mnuLog", m_logPane);
     connect(m_actions.value(QStringLiteral("pmuHideGroup")), &QAction::triggered,
             m_actions.value(QStringLiteral("mnuTaskGroup")), &QAction::trigger);
+}
+
+void TfrmMain::buildTaskList()
+{
+    m_taskModel = new QStandardItemModel(0, kTaskColumns, this);
+    m_taskModel->setObjectName(QStringLiteral("lvwTaskModel"));
+    m_taskModel->setItemPrototype(new TaskListItem);
+    m_taskModel->setHorizontalHeaderLabels({QStringLiteral("Task Name"),
+                                            QStringLiteral("Last Run Time"),
+                                            QStringLiteral("Next Run Time"),
+                                            QStringLiteral("Source"), QStringLiteral("Target")});
+    // The name header starts with the upward triangle although the rows are
+    // in stored order, so the first click on it sorts descending.
+    m_sortMarks = QList<SortMark>(kTaskColumns, SortMark::None);
+    m_sortMarks[0] = SortMark::Up;
+    showSortMarks();
+
+    m_detailView = new QTreeView;
+    m_detailView->setModel(m_taskModel);
+    m_detailView->setRootIsDecorated(false);
+    m_detailView->setItemsExpandable(false);
+    m_detailView->setUniformRowHeights(true);
+    m_detailView->setAllColumnsShowFocus(true);
+    m_detailView->setSortingEnabled(false);
+    m_detailView->header()->setSectionsClickable(true);
+    m_detailView->header()->setSortIndicatorShown(false);
+    m_detailView->header()->setSectionsMovable(false);
+    const int widths[] = {100, 110, 110, 80, 200};
+    for (int column = 0; column < kTaskColumns; ++column)
+        m_detailView->setColumnWidth(column, widths[column]);
+    connect(m_detailView->header(), &QHeaderView::sectionClicked, this,
+            &TfrmMain::lvwTaskColumnClick);
+
+    m_iconView = new QListView;
+    m_iconView->setModel(m_taskModel);
+    m_iconView->setModelColumn(0);
+    m_iconView->setResizeMode(QListView::Adjust);
+    m_iconView->setWrapping(true);
+    m_iconView->setUniformItemSizes(true);
+
+    // One selection for every look, so changing the look keeps it.
+    m_taskSelection = new QItemSelectionModel(m_taskModel, this);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_detailView),
+                                    static_cast<QAbstractItemView*>(m_iconView)}) {
+        QItemSelectionModel* own = view->selectionModel();
+        view->setSelectionModel(m_taskSelection);
+        delete own;
+        view->setAccessibleName(QStringLiteral("Tasks"));
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            updateTaskCommands();
+            recomputeRunControls();
+            m_taskMenu->popup(view->viewport()->mapToGlobal(at));
+        });
+        connect(view, &QAbstractItemView::clicked, this, [this] {
+            updateTaskCommands();
+            recomputeRunControls();
+        });
+    }
+    connect(m_taskSelection, &QItemSelectionModel::selectionChanged, this, [this] {
+        updateTaskCommands();
+        recomputeRunControls();
+    });
+    connect(m_taskModel, &QAbstractItemModel::rowsInserted, this, &TfrmMain::taskListChanged);
+    connect(m_taskModel, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::taskListChanged);
+    connect(m_taskModel, &QAbstractItemModel::modelReset, this, &TfrmMain::taskListChanged);
+
+    m_listStack = new QStackedWidget;
+    m_listStack->setObjectName(QStringLiteral("lvwTaskViews"));
+    m_listStack->addWidget(m_detailView);
+    m_listStack->addWidget(m_iconView);
+    setViewStyle(ViewStyle::Detailed);
 }
 
 void TfrmMain::buildStatusBar()
@@ -502,9 +589,10 @@ void TfrmMain::connectCoordinator()
     connect(&c, &RunCoordinator::linesLogged, m_logPane, &TLogPane::appendLines);
     connect(&c, &RunCoordinator::taskTimesUpdated, this,
             [this](const QString& taskId, const QString& last, const QString& next) {
-                if (QTreeWidgetItem* row = taskRow(taskId)) {
-                    row->setText(1, last);
-                    row->setText(2, next);
+                const int row = taskRow(taskId);
+                if (row >= 0) {
+                    m_taskModel->item(row, 1)->setText(last);
+                    m_taskModel->item(row, 2)->setText(next);
                 }
             });
     connect(&c, &RunCoordinator::finishedMessageRequested, this, &TfrmMain::showFinishBox);
@@ -522,7 +610,7 @@ void TfrmMain::connectCoordinator()
     });
     connect(&c, &RunCoordinator::shutdownFinished, this, [this](bool allEnded) {
         m_tree->clear();
-        m_list->clear();
+        m_taskModel->removeRows(0, m_taskModel->rowCount());
         m_tray->hide();
         m_closeAllowed = true;
         emit shutdownFinished(allEnded);
@@ -594,7 +682,7 @@ void TfrmMain::fillGroupTree()
     for (const TaskGroupRow& group : ReadTaskGroups(m_db)) {
         auto* node = new QTreeWidgetItem(root, {group.name});
         node->setData(0, kGroupIdRole, group.groupId);
-        node->setIcon(0, ThemeIcon("folder"));
+        node->setIcon(0, groupNodeIcon());
     }
     root->setExpanded(true);
     const QSignalBlocker quiet(m_tree);
@@ -615,16 +703,11 @@ void TfrmMain::fillTaskList(const QString& groupId)
     if (m_shuttingDown)
         return;
     guarded([&] {
-        const QList<TaskListRow> rows = ReadTaskList(m_db, groupId);
-        const QSignalBlocker quiet(m_list);
-        m_list->clear();
-        for (const TaskListRow& row : rows) {
-            auto* item = new QTreeWidgetItem(m_list, {row.taskName, row.lastRunText,
-                                                      row.nextRunText, row.sourceText,
-                                                      row.targetDir});
-            item->setData(0, kTaskIdRole, row.taskId);
-            item->setIcon(0, ThemeIcon("folder-sync"));
-        }
+        // Read first: a failing read leaves the rows shown as they were.
+        const QList<TaskListRow> rows = ReadTaskList(m_db, groupId.trimmed());
+        m_taskModel->removeRows(0, m_taskModel->rowCount());
+        for (const TaskListRow& row : rows)
+            m_taskModel->appendRow(makeTaskRow(row));
     });
     updateTaskCount();
     updateTaskCommands();
@@ -664,24 +747,28 @@ void TfrmMain::reloadTasks()
 
 QString TfrmMain::selectedTaskId() const
 {
-    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
-    return selected.isEmpty() ? QStringLiteral("0")
-                              : selected.first()->data(0, kTaskIdRole).toString();
+    const int row = selectedRow();
+    return row < 0 ? QStringLiteral("0") : m_taskModel->item(row, 0)->data(kTaskIdRole).toString();
 }
 
-QTreeWidgetItem* TfrmMain::taskRow(const QString& taskId) const
+int TfrmMain::selectedRow() const
 {
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = m_list->topLevelItem(i);
-        if (row->data(0, kTaskIdRole).toString() == taskId)
+    const QModelIndexList picked = m_taskSelection->selectedIndexes();
+    return picked.isEmpty() ? -1 : picked.first().row();
+}
+
+int TfrmMain::taskRow(const QString& taskId) const
+{
+    for (int row = 0; row < m_taskModel->rowCount(); ++row) {
+        if (m_taskModel->item(row, 0)->data(kTaskIdRole).toString() == taskId)
             return row;
     }
-    return nullptr;
+    return -1;
 }
 
 void TfrmMain::updateTaskCount()
 {
-    m_panels[0]->setText(QStringLiteral(" %1 Task(s)").arg(m_list->topLevelItemCount()));
+    m_panels[0]->setText(QStringLiteral(" %1 Task(s)").arg(m_taskModel->rowCount()));
 }
 
 void TfrmMain::updateGroupCommands()
@@ -696,26 +783,36 @@ void TfrmMain::updateGroupCommands()
 
 void TfrmMain::updateTaskCommands()
 {
-    const bool selected = !m_list->selectedItems().isEmpty();
-    for (const char* name : {"mnuTaskEdit", "mnuTaskDel", "pmuTaskEdit", "pmuTaskDel",
-                             "pmuOpenSourceDir", "pmuOpenTargetDir"})
+    const bool selected = selectedRow() >= 0;
+    const bool editor = taskEditorAvailable();
+    for (const char* name : {"mnuTaskDel", "pmuTaskDel", "pmuOpenSourceDir", "pmuOpenTargetDir"})
         m_actions.value(QString::fromLatin1(name))->setEnabled(selected);
-    for (const char* name : {"spbtnTaskEdit", "spbtnTaskDel"})
-        m_buttons.value(QString::fromLatin1(name))->setEnabled(selected);
+    m_buttons.value(QStringLiteral("spbtnTaskDel"))->setEnabled(selected);
+    for (const char* name : {"mnuTaskEdit", "pmuTaskEdit"})
+        m_actions.value(QString::fromLatin1(name))->setEnabled(selected && editor);
+    m_buttons.value(QStringLiteral("spbtnTaskEdit"))->setEnabled(selected && editor);
+    for (const char* name : {"mnuTaskNew", "pmuTaskNew"})
+        m_actions.value(QString::fromLatin1(name))->setEnabled(editor);
+    m_buttons.value(QStringLiteral("spbtnTaskAdd"))->setEnabled(editor);
 }
 
 // The controls always show the selected task's state as the running-task
-// list has it now; without a selection they are idle.
+// list has it now; without a selection they are idle, with Run disabled as
+// well, since there is nothing to run.
 void TfrmMain::recomputeRunControls()
 {
+    const bool selected = selectedRow() >= 0;
     const RunningTaskList::Entry* entry =
-        m_list->selectedItems().isEmpty()
-            ? nullptr
-            : m_coordinator->runningTasks().FindFirst(selectedTaskId());
+        selected ? m_coordinator->runningTasks().FindFirst(selectedTaskId()) : nullptr;
     if (!entry || !entry->thread)
         setRunControls(RunState::Idle);
     else
         setRunControls(entry->thread->Suspended() ? RunState::Suspended : RunState::Running);
+    if (!selected) {
+        m_buttons.value(QStringLiteral("spbtnRun"))->setEnabled(false);
+        m_actions.value(QStringLiteral("mnuRun"))->setEnabled(false);
+        m_actions.value(QStringLiteral("pmuRun"))->setEnabled(false);
+    }
 }
 
 void TfrmMain::setRunControls(RunState state)
@@ -741,7 +838,7 @@ void TfrmMain::spbtnRunClick()
 {
     if (m_shuttingDown)
         return;
-    if (m_list->selectedItems().isEmpty()) {
+    if (selectedRow() < 0) {
         m_desktop.information(this, QStringLiteral("Please select a task."));
         return;
     }
@@ -756,16 +853,336 @@ void TfrmMain::spbtnRunClick()
 
 void TfrmMain::spbtnSuspendClick()
 {
-    if (!m_list->selectedItems().isEmpty())
+    if (selectedRow() >= 0)
         m_coordinator->suspendByHand(selectedTaskId());
     recomputeRunControls();
 }
 
 void TfrmMain::spbtnStopClick()
 {
-    if (!m_list->selectedItems().isEmpty())
+    if (selectedRow() >= 0)
         m_coordinator->stopByHand(selectedTaskId());
     recomputeRunControls();
+}
+
+// ---------------------------------------------------------------- groups
+
+QTreeWidgetItem* TfrmMain::groupNode(const QString& groupId) const
+{
+    QTreeWidgetItem* root = m_tree->topLevelItem(0);
+    for (int i = 0; root && i < root->childCount(); ++i) {
+        if (root->child(i)->data(0, kGroupIdRole).toString() == groupId)
+            return root->child(i);
+    }
+    return nullptr;
+}
+
+QString TfrmMain::selectedGroupId() const
+{
+    const QTreeWidgetItem* current = m_tree->currentItem();
+    return current ? current->data(0, kGroupIdRole).toString()
+                   : QString::fromLatin1(kAllTaskGroupID);
+}
+
+void TfrmMain::spbtnGroupAddClick()
+{
+    if (m_shuttingDown)
+        return;
+    QString groupId;
+    if (!guarded([&] { groupId = NewGroupID(m_db, m_desktop.clock()); }))
+        return;
+    TfrmGroup dialog(m_desktop, m_db, this);
+    dialog.setMode(TfrmGroup::Mode::NewGroup);
+    dialog.setGroupId(groupId);
+    // The dialog has stored the group when it closes with OK; only then
+    // does the tree get its node.
+    if (dialog.exec() == QDialog::Accepted && !m_shuttingDown) {
+        if (QTreeWidgetItem* root = m_tree->topLevelItem(0)) {
+            auto* node = new QTreeWidgetItem(root, {dialog.groupName()});
+            node->setData(0, kGroupIdRole, dialog.groupId());
+            node->setIcon(0, groupNodeIcon());
+            node->setExpanded(true);
+            const QSignalBlocker quiet(m_tree);
+            m_tree->setCurrentItem(node);
+        }
+    }
+    updateGroupCommands();
+    fillTaskList(selectedGroupId());
+}
+
+void TfrmMain::spbtnGroupRenClick()
+{
+    if (m_shuttingDown)
+        return;
+    const QTreeWidgetItem* current = m_tree->currentItem();
+    if (!current || !current->parent())
+        return;
+    const QString groupId = current->data(0, kGroupIdRole).toString();
+    TfrmGroup dialog(m_desktop, m_db, this);
+    dialog.setMode(TfrmGroup::Mode::Rename);
+    dialog.setGroupName(current->text(0));
+    dialog.setGroupId(groupId);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // Found again: the tree may have been read anew while the dialog was open.
+    if (QTreeWidgetItem* node = groupNode(groupId))
+        node->setText(0, dialog.groupName());
+}
+
+void TfrmMain::spbtnGroupDelClick()
+{
+    if (m_shuttingDown)
+        return;
+    const QTreeWidgetItem* current = m_tree->currentItem();
+    if (!current || !current->parent())
+        return;
+    const QString groupId = current->data(0, kGroupIdRole).toString();
+    if (!m_desktop.confirm(this,
+                           QStringLiteral("Do you really want to delete the selected task group")))
+        return;
+    if (!guarded([&] { deleteTaskGroup(m_db, groupId); }))
+        return;
+    // The group's tasks keep their group identifier and are then listed
+    // under the root only. The list keeps its rows until the tree is clicked.
+    if (QTreeWidgetItem* node = groupNode(groupId)) {
+        const QSignalBlocker quiet(m_tree);
+        delete node;
+        m_tree->setCurrentItem(m_tree->topLevelItem(0));
+    }
+    updateGroupCommands();
+}
+
+// ---------------------------------------------------------------- tasks
+
+// The hand-off to the task editor. The editor does not exist yet: New Task
+// and Edit Task stay disabled and nothing opens. When it comes, it opens
+// here, saves through the store, puts its row in the list with showTaskRow
+// and answers whether it saved.
+bool TfrmMain::taskEditorAvailable()
+{
+    return false;
+}
+
+bool TfrmMain::openTaskEditor(TaskSaveMode mode, const QString& taskId, const QString& groupId)
+{
+    Q_UNUSED(mode);
+    Q_UNUSED(taskId);
+    Q_UNUSED(groupId);
+    return false;
+}
+
+void TfrmMain::spbtnTaskAddClick()
+{
+    if (m_shuttingDown || !taskEditorAvailable())
+        return;
+    QString taskId;
+    if (!guarded([&] { taskId = NewTaskID(m_db, m_desktop.clock()); }))
+        return;
+    // Under the root the group is "AllTask": the task belongs to no group.
+    if (openTaskEditor(TaskSaveMode::New, taskId, selectedGroupId().trimmed()))
+        RestartWatchers();
+}
+
+void TfrmMain::spbtnTaskEditClick()
+{
+    if (m_shuttingDown)
+        return;
+    const QString taskId = selectedTaskId();
+    // A suspended run is still listed, so a suspended task is refused too.
+    if (m_coordinator->runningTasks().IsRunning(taskId)) {
+        m_desktop.information(this, QStringLiteral("You can't modify properties of the running "
+                                                   "Task.\nPlease wait while task work finished "
+                                                   "and then try again."));
+        return;
+    }
+    if (selectedRow() < 0 || !taskEditorAvailable())
+        return;
+    if (openTaskEditor(TaskSaveMode::Edit, taskId, selectedGroupId()))
+        RestartWatchers();
+}
+
+void TfrmMain::spbtnTaskDelClick()
+{
+    if (m_shuttingDown || selectedRow() < 0)
+        return;
+    const QString taskId = selectedTaskId();
+    const QString refusal = QStringLiteral("You can't delete the running Task.\n"
+                                           "Please wait while task work finished and then try "
+                                           "again.");
+    if (m_coordinator->runningTasks().IsRunning(taskId)) {
+        m_desktop.information(this, refusal);
+        return;
+    }
+    if (!m_desktop.confirm(this, QStringLiteral("Do you really want to delete the selected task?")))
+        return;
+    // A scheduled or on-change start may have come in while the box was open.
+    if (m_coordinator->runningTasks().IsRunning(taskId)) {
+        m_desktop.information(this, refusal);
+        return;
+    }
+    // All four tables in one transaction; the row goes only once it is
+    // committed, found again by its identifier.
+    if (!guarded([&] { deleteTask(m_db, taskId); }))
+        return;
+    const int row = taskRow(taskId);
+    if (row >= 0)
+        m_taskModel->removeRow(row);
+    RestartWatchers();
+}
+
+void TfrmMain::pmuOpenSourceDirClick()
+{
+    browse(TaskListItem::kSourceColumn);
+}
+
+void TfrmMain::pmuOpenTargetDirClick()
+{
+    browse(TaskListItem::kTargetColumn);
+}
+
+// Only an existing folder goes to the desktop: handing it a file would
+// launch it (a script, a .desktop file). A task with several sources
+// shows the joined list; its first folder is opened.
+void TfrmMain::browse(int column)
+{
+    if (m_shuttingDown)
+        return;
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    QString folder = m_taskModel->item(row, column)->text();
+    const QString joined = QString::fromLatin1(kJoinedSourcesMark);
+    if (folder.startsWith(joined))
+        folder = folder.mid(joined.size()).section(joined, 0, 0);
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isAbsolute() || !info.isDir()) {
+        m_desktop.information(this,
+                              QStringLiteral("The folder \"%1\" does not exist.").arg(folder));
+        return;
+    }
+    if (!m_desktop.open(folder))
+        m_desktop.error(this, QStringLiteral("No program could open the folder \"%1\".").arg(folder));
+}
+
+// ---------------------------------------------------------------- the list
+
+QList<QStandardItem*> TfrmMain::makeTaskRow(const TaskListRow& row) const
+{
+    auto* name = new TaskListItem(ThemeIcon("folder-sync"), row.taskName);
+    name->setData(row.taskId, kTaskIdRole);
+    QList<QStandardItem*> cells{name};
+    for (const QString& text : {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir})
+        cells.append(new QStandardItem(text));
+    for (QStandardItem* cell : cells)
+        cell->setEditable(false);
+    return cells;
+}
+
+void TfrmMain::showTaskRow(const TaskListRow& row)
+{
+    const int at = taskRow(row.taskId);
+    if (at < 0) {
+        // Appended, whatever order a header click gave the list.
+        m_taskModel->appendRow(makeTaskRow(row));
+        return;
+    }
+    const QList<QStandardItem*> cells = makeTaskRow(row);
+    for (int column = 0; column < kTaskColumns; ++column) {
+        m_taskModel->item(at, column)->setText(cells.at(column)->text());
+        delete cells.at(column);
+    }
+    taskListChanged();
+}
+
+void TfrmMain::taskListChanged()
+{
+    updateTaskCount();
+    updateTaskCommands();
+    recomputeRunControls();
+}
+
+void TfrmMain::showSortMarks()
+{
+    for (int column = 0; column < kTaskColumns; ++column) {
+        const SortMark mark = m_sortMarks.value(column);
+        QIcon picture;
+        QString description;
+        if (mark == SortMark::Up) {
+            picture = OwnIcon("view-sort-ascending");
+            description = QStringLiteral("sorted ascending");
+        } else if (mark == SortMark::Down) {
+            picture = OwnIcon("view-sort-descending");
+            description = QStringLiteral("sorted descending");
+        }
+        m_taskModel->setHeaderData(column, Qt::Horizontal, picture, Qt::DecorationRole);
+        m_taskModel->setHeaderData(column, Qt::Horizontal, description,
+                                   Qt::AccessibleDescriptionRole);
+    }
+}
+
+void TfrmMain::lvwTaskColumnClick(int column)
+{
+    if (column < 0 || column >= kTaskColumns)
+        return;
+    for (int other = 0; other < kTaskColumns; ++other) {
+        if (other == column)
+            m_sortMarks[other] = m_sortMarks.at(other) == SortMark::Up ? SortMark::Down
+                                                                       : SortMark::Up;
+        else
+            m_sortMarks[other] = SortMark::None;
+    }
+    showSortMarks();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_sortColumn = column;
+    // A single sort: rows added later are appended, a refill brings back
+    // the stored order.
+    m_taskModel->setProperty(TaskListItem::kSortColumnProperty, column);
+    m_taskModel->sort(0, m_sortMarks.at(column) == SortMark::Up ? Qt::AscendingOrder
+                                                                : Qt::DescendingOrder);
+    QApplication::restoreOverrideCursor();
+}
+
+void TfrmMain::setViewStyle(ViewStyle style)
+{
+    m_viewStyle = style;
+    QAbstractItemView* shown = m_detailView;
+    if (style != ViewStyle::Detailed) {
+        shown = m_iconView;
+        const bool large = style == ViewStyle::LargeIcon;
+        m_iconView->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+        // Icon mode lets items be dragged about; the list keeps its order.
+        m_iconView->setMovement(QListView::Static);
+        m_iconView->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
+        m_iconView->setFlow(style == ViewStyle::List ? QListView::TopToBottom
+                                                     : QListView::LeftToRight);
+        m_iconView->setWrapping(true);
+        m_iconView->setWordWrap(large);
+        m_iconView->setGridSize(large ? QSize(96, 64) : QSize());
+        m_iconView->setSpacing(large ? 0 : 2);
+    }
+    QAbstractItemView* hidden = shown == m_detailView ? static_cast<QAbstractItemView*>(m_iconView)
+                                                      : static_cast<QAbstractItemView*>(m_detailView);
+    // The name belongs to the look on screen.
+    const bool hadFocus = hidden->hasFocus();
+    hidden->setObjectName(hidden == m_detailView ? QStringLiteral("lvwTaskReport")
+                                                 : QStringLiteral("lvwTaskIcons"));
+    shown->setObjectName(QStringLiteral("lvwTask"));
+    m_listStack->setCurrentWidget(shown);
+    if (hadFocus)
+        shown->setFocus();
+    if (m_taskSelection->currentIndex().isValid())
+        shown->scrollTo(m_taskSelection->currentIndex());
+    const auto tick = [this](const char* name, bool on) {
+        m_actions.value(QString::fromLatin1(name))->setChecked(on);
+    };
+    tick("mnuLargeIcon", style == ViewStyle::LargeIcon);
+    tick("pmuLargleIcon", style == ViewStyle::LargeIcon);
+    tick("mnuSmallIcon", style == ViewStyle::SmallIcon);
+    tick("pmuSmallIcon", style == ViewStyle::SmallIcon);
+    tick("mnuList", style == ViewStyle::List);
+    tick("pmuList", style == ViewStyle::List);
+    tick("mnuDetailed", style == ViewStyle::Detailed);
+    tick("pmuDetailed", style == ViewStyle::Detailed);
 }
 
 void TfrmMain::showProblem(const QString& text)

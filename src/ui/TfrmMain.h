@@ -7,6 +7,8 @@
 
 #include "schedule/RunCoordinator.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskList.h"
+#include "store/TaskWriter.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -15,13 +17,19 @@
 #include <memory>
 
 class QAction;
+class QItemSelectionModel;
 class QLabel;
+class QListView;
 class QMenu;
 class QMessageBox;
 class QSplitter;
+class QStackedWidget;
+class QStandardItem;
+class QStandardItemModel;
 class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -40,6 +48,24 @@ public:
         Idle,
         Running,
         Suspended
+    };
+
+    // The task list's four looks, over one model and one selection.
+    enum class ViewStyle
+    {
+        LargeIcon,
+        SmallIcon,
+        List,
+        Detailed
+    };
+
+    // The picture a task list header shows: none, the upward triangle
+    // (ascending) or the downward one (descending).
+    enum class SortMark
+    {
+        None,
+        Up,
+        Down
     };
 
     explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
@@ -76,6 +102,14 @@ public:
     // The selected row's task ID, "0" when no row is selected.
     QString selectedTaskId() const;
 
+    ViewStyle viewStyle() const { return m_viewStyle; }
+    void setViewStyle(ViewStyle style);
+    SortMark sortMark(int column) const { return m_sortMarks.value(column, SortMark::None); }
+    int sortColumn() const { return m_sortColumn; }
+    // Adds the task's row at the end of the list, or rewrites the row it
+    // already has; the task editor calls this after it saved.
+    void showTaskRow(const TaskListRow& row);
+
 signals:
     void shutdownFinished(bool allEnded);
 
@@ -83,6 +117,17 @@ public slots:
     void spbtnRunClick();
     void spbtnSuspendClick();
     void spbtnStopClick();
+    void spbtnGroupAddClick();
+    void spbtnGroupRenClick();
+    void spbtnGroupDelClick();
+    void spbtnTaskAddClick();
+    void spbtnTaskEditClick();
+    void spbtnTaskDelClick();
+    void pmuOpenSourceDirClick();
+    void pmuOpenTargetDirClick();
+    // A click on a task list header: the header pictures move on and the
+    // rows are sorted once by that column.
+    void lvwTaskColumnClick(int column);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,6 +148,21 @@ private:
     void fillGroupTree();
     void recomputeOnStartup();
     void fillTaskList(const QString& groupId);
+    void buildTaskList();
+    QList<QStandardItem*> makeTaskRow(const TaskListRow& row) const;
+    void taskListChanged();
+    void showSortMarks();
+    void browse(int column);
+    // The group node with this identifier, or nullptr.
+    QTreeWidgetItem* groupNode(const QString& groupId) const;
+    QString selectedGroupId() const;
+    // The task editor's hand-off, the one place New Task and Edit Task
+    // reach it: opens it modally for a new task or for the stored task
+    // `taskId`; true when it saved (it has then put the task's row in the
+    // list with showTaskRow). Until the editor exists this opens nothing
+    // and taskEditorAvailable() keeps both commands disabled.
+    bool openTaskEditor(TaskSaveMode mode, const QString& taskId, const QString& groupId);
+    static bool taskEditorAvailable();
     void updateTaskCount();
     void updateGroupCommands();
     void updateTaskCommands();
@@ -110,7 +170,9 @@ private:
     void setRunControls(RunState state);
     void showProblem(const QString& text);
     void showFinishBox(const QString& taskId);
-    QTreeWidgetItem* taskRow(const QString& taskId) const;
+    // The selected row, -1 when none; the row of a task, -1 when not listed.
+    int selectedRow() const;
+    int taskRow(const QString& taskId) const;
     void toggleView(QAction* toggle, QWidget* pane);
     void showMainWindow();
     void openLogFolder();
@@ -136,7 +198,14 @@ private:
     QSplitter* m_upperSplitter = nullptr;
     QWidget* m_treePanel = nullptr;
     QTreeWidget* m_tree = nullptr;
-    QTreeWidget* m_list = nullptr;
+    QStandardItemModel* m_taskModel = nullptr;
+    QItemSelectionModel* m_taskSelection = nullptr;
+    QStackedWidget* m_listStack = nullptr;
+    QTreeView* m_detailView = nullptr;
+    QListView* m_iconView = nullptr;
+    ViewStyle m_viewStyle = ViewStyle::Detailed;
+    QList<SortMark> m_sortMarks;
+    int m_sortColumn = 0;
     TLogPane* m_logPane = nullptr;
     QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
     QMenu* m_languageMenu = nullptr;

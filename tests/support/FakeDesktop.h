@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class FakeDesktop : public tarnwick::ui::Desktop
 {
 public:
@@ -17,6 +19,8 @@ public:
     QStringList informations, errors, confirmations, opened;
     int saveDialogs = 0;
     bool confirmAnswer = true;
+    // Runs while a confirmation is "open", as other events would.
+    std::function<void()> whileConfirming;
     QString saveAnswer; // empty: the dialog is cancelled
 
     void information(QWidget*, const QString& text) override { informations << text; }
@@ -24,6 +28,8 @@ public:
     bool confirm(QWidget*, const QString& text) override
     {
         confirmations << text;
+        if (whileConfirming)
+            whileConfirming();
         return confirmAnswer;
     }
     QString saveFileName(QWidget*, const QString&, const QString&) override

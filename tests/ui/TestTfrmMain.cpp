@@ -3,6 +3,8 @@
 // every WhenClose value, the run controls following the selected task's
 // run, the running count, hints in their panel, a failing creation step
 // that does not stop the others, and a shutdown that keeps the summaries.
+// Then the group tree and the task list: the group commands and their
+// state, the cells, sorting, deleting, the four looks and Browse.
 #include "FakeDesktop.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
@@ -15,13 +17,21 @@
 #include "ui/TLogPane.h"
 #include "ui/TfrmMain.h"
 
+#include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusTipEvent>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
+
+#include "ui/TfrmGroup.h"
 
 #include <memory>
 
@@ -81,21 +91,113 @@ private:
         m_window->runCreationSteps();
         m_window->show();
     }
-    QTreeWidget* list() const { return m_window->findChild<QTreeWidget*>(QStringLiteral("lvwTask")); }
+    // The task list's view on screen, whichever look it has.
+    QAbstractItemView* list() const
+    {
+        return m_window->findChild<QAbstractItemView*>(QStringLiteral("lvwTask"));
+    }
+    int rowCount() const { return list()->model()->rowCount(); }
+    QString cell(int row, int column) const
+    {
+        return list()->model()->index(row, column).data().toString();
+    }
+    QString rowTaskId(int row) const
+    {
+        return list()->model()->index(row, 0).data(Qt::UserRole).toString();
+    }
     QString panel(int i) const
     {
         return m_window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i))->text();
     }
     void select(const QString& taskId)
     {
-        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
-            if (list()->topLevelItem(i)->data(0, Qt::UserRole).toString() == taskId)
-                list()->setCurrentItem(list()->topLevelItem(i));
+        for (int row = 0; row < rowCount(); ++row) {
+            if (rowTaskId(row) == taskId)
+                list()->setCurrentIndex(list()->model()->index(row, 0));
         }
     }
     QString logText() const
     {
         return m_window->findChild<QPlainTextEdit*>(QStringLiteral("rtfLog"))->toPlainText();
+    }
+    TaskDatabase& db() { return m_window->database(); }
+    // A stored task row of any run mode, in `group`, with no other rows.
+    void storeTask(const QString& id, const QString& name, const QString& source,
+                   const QString& target, qint64 mode = 0,
+                   const QString& group = QStringLiteral("AllTask"))
+    {
+        TaskDatabase file;
+        file.open(m_home->filePath(QStringLiteral("Tarnwick.dat")));
+        TaskQuery query(file);
+        RunStatement(query, FillStatement(sql::InsertTask, {id, group, name, source, target, mode}));
+    }
+    void storeGroup(const QString& id, const QString& name)
+    {
+        TaskDatabase file;
+        file.open(m_home->filePath(QStringLiteral("Tarnwick.dat")));
+        TaskQuery query(file);
+        RunStatement(query, FillStatement(sql::InsertGroup, {id, name}));
+    }
+    // Rows of `table` that belong to the task (TaskGroup: to the group).
+    int stored(const QString& table, const QString& id)
+    {
+        TaskQuery query(db());
+        const QString column = table == QLatin1String("TaskGroup") ? QStringLiteral("TaskGroupID")
+                                                                   : QStringLiteral("TaskID");
+        RunQuery(query, QStringLiteral("select count(*) as N from %1 where %2='%3'")
+                            .arg(table, column, id));
+        return int(query.integer("N"));
+    }
+    QTreeWidget* tree() const
+    {
+        return m_window->findChild<QTreeWidget*>(QStringLiteral("treTaskGroup"));
+    }
+    QTreeWidgetItem* root() const { return tree()->topLevelItem(0); }
+    void clickNode(QTreeWidgetItem* node)
+    {
+        const QRect at = tree()->visualItemRect(node);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, at.center());
+    }
+    QStringList groupCaptions() const
+    {
+        QStringList captions;
+        for (int i = 0; i < root()->childCount(); ++i)
+            captions << root()->child(i)->text(0);
+        return captions;
+    }
+    QStringList taskNames() const
+    {
+        QStringList names;
+        for (int row = 0; row < rowCount(); ++row)
+            names << cell(row, 0);
+        return names;
+    }
+    bool enabled(const QString& name) const
+    {
+        if (auto* button = m_window->findChild<QToolButton*>(name))
+            return button->isEnabled();
+        return m_window->findChild<QAction*>(name)->isEnabled();
+    }
+    // Answers the group dialog once the window has opened it.
+    void whenGroupDialogOpens(const std::function<void(TfrmGroup*)>& answer)
+    {
+        QTimer::singleShot(0, this, [answer] {
+            auto* dialog = qobject_cast<TfrmGroup*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            answer(dialog);
+        });
+    }
+    static void typeAndOk(TfrmGroup* dialog, const QString& name)
+    {
+        auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("edtName"));
+        box->clear();
+        QTest::keyClicks(box, name);
+        dialog->accept();
+    }
+    // "a,b,c" as a list of texts.
+    static QStringList names(const char* commaSeparated)
+    {
+        return QString::fromUtf8(commaSeparated).split(u',');
     }
     bool waitIdle(int ms = 20000)
     {
@@ -116,6 +218,24 @@ private slots:
     void failingCreationStepDoesNotStopTheOthers();
     void shutdownKeepsTheSummaryOfASuspendedRun();
     void finishBoxDoesNotHoldTheRun();
+    void groupControlState_data();
+    void groupControlState();
+    void groupAddRenameRemove();
+    void groupDialogFailureAddsNoNode();
+    void twoGroupAddsInOneSecond();
+    void cellsPerStartMode_data();
+    void cellsPerStartMode();
+    void sortClicks_data();
+    void sortClicks();
+    void sortIsNotKept();
+    void deleteTask_data();
+    void deleteTask();
+    void editRefusedWhileListed_data();
+    void editRefusedWhileListed();
+    void viewStylesShareTheSelection();
+    void browse_data();
+    void browse();
+    void groupAddFromTheKeyboard();
 };
 
 void TestTfrmMain::init()
@@ -163,9 +283,9 @@ void TestTfrmMain::startupOrder()
                                            QStringLiteral("0")}));
     }
     openWindow();
-    QCOMPARE(list()->topLevelItemCount(), 1);
-    const QDateTime next = DateTimeFromText(list()->topLevelItem(0)->text(2));
-    QVERIFY2(next > QDateTime::currentDateTime(), qPrintable(list()->topLevelItem(0)->text(2)));
+    QCOMPARE(rowCount(), 1);
+    const QDateTime next = DateTimeFromText(cell(0, 2));
+    QVERIFY2(next > QDateTime::currentDateTime(), qPrintable(cell(0, 2)));
     QCOMPARE(panel(0), QStringLiteral(" 1 Task(s)"));
     // No watcher before the first tick, both after it.
     m_window->startWatchers();
@@ -241,8 +361,8 @@ void TestTfrmMain::runSuspendResumeStop()
     QCOMPARE(panel(1), QStringLiteral(" 0 Running Task(s)"));
     QVERIFY(logText().contains(QStringLiteral("synchronize finished  [task 1]")));
     // The row got the run's last and next run times.
-    QVERIFY(!list()->currentItem()->text(1).isEmpty());
-    QCOMPARE(list()->currentItem()->text(2), QStringLiteral("Manually"));
+    QVERIFY(!cell(list()->currentIndex().row(), 1).isEmpty());
+    QCOMPARE(cell(list()->currentIndex().row(), 2), QStringLiteral("Manually"));
 
     // Stop on a suspended run: released into its stop, summary written.
     m_window->spbtnRunClick();
@@ -324,7 +444,7 @@ void TestTfrmMain::failingCreationStepDoesNotStopTheOthers()
     addTask(QStringLiteral("1"), 1);
     openWindow();
     QCOMPARE(m_desktop->errors, QStringList{QStringLiteral("Failed to get data for 'Minimized'")});
-    QCOMPARE(list()->topLevelItemCount(), 1);
+    QCOMPARE(rowCount(), 1);
     auto* tree = m_window->findChild<QTreeWidget*>(QStringLiteral("treTaskGroup"));
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("All Tasks"));
 }
@@ -366,6 +486,551 @@ void TestTfrmMain::finishBoxDoesNotHoldTheRun()
                             20000));
     QTest::qWait(100);
     QCOMPARE(m_window->findChildren<QMessageBox*>(QStringLiteral("finishBox")).size(), 1);
+}
+
+void TestTfrmMain::groupControlState_data()
+{
+    QTest::addColumn<QStringList>("groups");  // stored in this order
+    QTest::addColumn<int>("node");            // -1 the root, else a group's place
+    QTest::addColumn<QString>("how");         // "start", "click", "keyboard"
+    QTest::addColumn<bool>("groupCommands");  // Rename and Remove
+    QTest::newRow("no groups: root") << QStringList() << -1 << "start" << false;
+    QTest::newRow("groups: root at start") << QStringList{QStringLiteral("b"), QStringLiteral("a")}
+                                           << -1 << "start" << false;
+    QTest::newRow("group clicked") << QStringList{QStringLiteral("b"), QStringLiteral("a")} << 1
+                                   << "click" << true;
+    QTest::newRow("group reached by keyboard")
+        << QStringList{QStringLiteral("b"), QStringLiteral("a")} << 0 << "keyboard" << true;
+    QTest::newRow("root clicked again") << QStringList{QStringLiteral("b")} << -1 << "click"
+                                        << false;
+}
+
+void TestTfrmMain::groupControlState()
+{
+    QFETCH(QStringList, groups);
+    QFETCH(int, node);
+    QFETCH(QString, how);
+    QFETCH(bool, groupCommands);
+    for (int i = 0; i < groups.size(); ++i)
+        storeGroup(QString::number(100 + i), groups.at(i));
+    openWindow();
+    // Stored order, under the root, which is expanded and selected.
+    QCOMPARE(tree()->topLevelItemCount(), 1);
+    QCOMPARE(root()->text(0), QStringLiteral("All Tasks"));
+    QCOMPARE(root()->data(0, Qt::UserRole).toString(), QStringLiteral("AllTask"));
+    QVERIFY(root()->isExpanded());
+    QCOMPARE(groupCaptions(), groups);
+    QCOMPARE(tree()->currentItem(), root());
+    if (how == QLatin1String("click")) {
+        if (node < 0)
+            clickNode(root()->child(0));
+        clickNode(node < 0 ? root() : root()->child(node));
+    } else if (how == QLatin1String("keyboard")) {
+        tree()->setFocus();
+        for (int i = 0; i <= node; ++i)
+            QTest::keyClick(tree(), Qt::Key_Down);
+    }
+    QCOMPARE(tree()->currentItem(), node < 0 ? root() : root()->child(node));
+    for (const char* name : {"spbtnGroupRen", "spbtnGroupDel", "mnuGroupRen", "mnuGroupDel",
+                             "pmuGroupRen", "pmuGroupDel"})
+        QVERIFY2(enabled(QString::fromLatin1(name)) == groupCommands, name);
+    for (const char* name : {"spbtnGroupAdd", "mnuGroupNew", "pmuGroupAdd"})
+        QVERIFY2(enabled(QString::fromLatin1(name)), name);
+}
+
+void TestTfrmMain::groupAddRenameRemove()
+{
+    storeTask(QStringLiteral("1"), QStringLiteral("loose"), QStringLiteral("/s"),
+              QStringLiteral("/t"));
+    openWindow();
+    QCOMPARE(rowCount(), 1);
+    whenGroupDialogOpens([](TfrmGroup* dialog) { typeAndOk(dialog, QStringLiteral("Work")); });
+    m_window->spbtnGroupAddClick();
+    QCOMPARE(groupCaptions(), QStringList{QStringLiteral("Work")});
+    QTreeWidgetItem* work = root()->child(0);
+    const QString id = work->data(0, Qt::UserRole).toString();
+    QCOMPARE(stored(QStringLiteral("TaskGroup"), id), 1);
+    // The new node is selected and the list shows its (no) tasks.
+    QCOMPARE(tree()->currentItem(), work);
+    QCOMPARE(rowCount(), 0);
+    QCOMPARE(panel(0), QStringLiteral(" 0 Task(s)"));
+    QVERIFY(enabled(QStringLiteral("spbtnGroupDel")));
+
+    // A task of the group shows under it and under the root.
+    storeTask(QStringLiteral("2"), QStringLiteral("grouped"), QStringLiteral("/s2"),
+              QStringLiteral("/t2"), 0, id);
+    clickNode(work);
+    QCOMPARE(taskNames(), QStringList{QStringLiteral("grouped")});
+
+    whenGroupDialogOpens([](TfrmGroup* dialog) {
+        QCOMPARE(dialog->groupName(), QStringLiteral("Work"));
+        typeAndOk(dialog, QStringLiteral("Play"));
+    });
+    m_window->spbtnGroupRenClick();
+    QCOMPARE(groupCaptions(), QStringList{QStringLiteral("Play")});
+    QCOMPARE(ReadTaskGroups(db()).first().name, QStringLiteral("Play"));
+
+    // Cancel keeps the group; OK removes it, and its task stays in place.
+    m_desktop->confirmAnswer = false;
+    m_window->spbtnGroupDelClick();
+    QCOMPARE(m_desktop->confirmations,
+             QStringList{QStringLiteral("Do you really want to delete the selected task group")});
+    QCOMPARE(root()->childCount(), 1);
+    m_desktop->confirmAnswer = true;
+    m_window->spbtnGroupDelClick();
+    QCOMPARE(root()->childCount(), 0);
+    QCOMPARE(stored(QStringLiteral("TaskGroup"), id), 0);
+    QCOMPARE(tree()->currentItem(), root());
+    QVERIFY(!enabled(QStringLiteral("spbtnGroupDel")));
+    // The list keeps its rows until the tree is clicked.
+    QCOMPARE(taskNames(), QStringList{QStringLiteral("grouped")});
+    clickNode(root());
+    QCOMPARE(taskNames(), (QStringList{QStringLiteral("loose"), QStringLiteral("grouped")}));
+    TaskQuery query(db());
+    RunQuery(query, FillStatement(sql::SelectTaskForEditor, {QStringLiteral("2")}));
+    QVERIFY(!query.eof());
+    QCOMPARE(query.text("TaskGroupID"), id);
+    // Cancel on a new group adds nothing.
+    whenGroupDialogOpens([](TfrmGroup* dialog) { dialog->reject(); });
+    m_window->spbtnGroupAddClick();
+    QCOMPARE(root()->childCount(), 0);
+    QVERIFY(ReadTaskGroups(db()).isEmpty());
+    QVERIFY(m_desktop->errors.isEmpty());
+}
+
+void TestTfrmMain::groupDialogFailureAddsNoNode()
+{
+    openWindow();
+    {
+        TaskQuery query(db());
+        RunStatement(query, QStringLiteral("create trigger refuse before insert on TaskGroup "
+                                           "begin select raise(abort, 'refused'); end"));
+    }
+    whenGroupDialogOpens([this](TfrmGroup* dialog) {
+        typeAndOk(dialog, QStringLiteral("Work"));
+        dialog->accept(); // OK twice: still refused, still open
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(m_desktop->errors.size(), 2);
+        QCOMPARE(root()->childCount(), 0);
+        TaskQuery query(db());
+        RunStatement(query, QStringLiteral("drop trigger refuse"));
+        dialog->accept();
+    });
+    m_window->spbtnGroupAddClick();
+    QCOMPARE(groupCaptions(), QStringList{QStringLiteral("Work")});
+    QCOMPARE(ReadTaskGroups(db()).size(), 1);
+}
+
+void TestTfrmMain::twoGroupAddsInOneSecond()
+{
+    FixedClock clock(QDateTime::fromSecsSinceEpoch(1234567890));
+    m_desktop = std::make_unique<FakeDesktop>(clock);
+    openWindow();
+    for (const QString& name : {QStringLiteral("one"), QStringLiteral("two")}) {
+        whenGroupDialogOpens([name](TfrmGroup* dialog) { typeAndOk(dialog, name); });
+        m_window->spbtnGroupAddClick();
+    }
+    QCOMPARE(groupCaptions(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    const QString first = root()->child(0)->data(0, Qt::UserRole).toString();
+    const QString second = root()->child(1)->data(0, Qt::UserRole).toString();
+    QCOMPARE(first, QStringLiteral("26270495")); // the second's own draw
+    QVERIFY(first != second);
+    QCOMPARE(stored(QStringLiteral("TaskGroup"), first), 1);
+    QCOMPARE(stored(QStringLiteral("TaskGroup"), second), 1);
+    QVERIFY(m_desktop->errors.isEmpty());
+    m_window.reset(); // before the clock goes
+}
+
+void TestTfrmMain::cellsPerStartMode_data()
+{
+    QTest::addColumn<qint64>("mode");
+    QTest::addColumn<QStringList>("entries"); // "last|next" schedule rows
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("lastCell");
+    QTest::addColumn<QString>("nextCell");
+    const QString on = QStringLiteral("On Source Folder(s) Contents Change");
+    QTest::newRow("manual") << qint64(0) << QStringList{QStringLiteral("2024-03-01 10:00:00|")}
+                            << "/src" << "2024-03-01 10:00:00" << "Manually";
+    QTest::newRow("on change") << qint64(1) << QStringList() << "/src" << "" << on;
+    QTest::newRow("scheduled: latest last, earliest next")
+        << qint64(2)
+        << QStringList{QStringLiteral("2024-03-01 10:00:00|2090-05-02 08:00:00"),
+                       QStringLiteral("2024-03-04 09:00:00|2090-04-01 07:00:00")}
+        << "/src" << "2024-03-04 09:00:00" << "2090-04-01 07:00:00";
+    QTest::newRow("scheduled without entries") << qint64(2) << QStringList() << "/src" << ""
+                                               << "";
+    QTest::newRow("unknown mode") << qint64(7) << QStringList() << "/src" << "" << "";
+    QTest::newRow("several sources, joined") << qint64(0) << QStringList() << " !>/a !>/b" << ""
+                                             << "Manually";
+}
+
+void TestTfrmMain::cellsPerStartMode()
+{
+    QFETCH(qint64, mode);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, source);
+    QFETCH(QString, lastCell);
+    QFETCH(QString, nextCell);
+    storeTask(QStringLiteral("9"), QStringLiteral("the task"), source, QStringLiteral("/target"),
+              mode);
+    {
+        TaskDatabase file;
+        file.open(m_home->filePath(QStringLiteral("Tarnwick.dat")));
+        TaskQuery query(file);
+        for (const QString& entry : std::as_const(entries)) {
+            if (entry.endsWith(u'|')) {
+                RunStatement(query, FillStatement(sql::InsertManualRow,
+                                                  {QStringLiteral("9"), entry.chopped(1)}));
+                continue;
+            }
+            RunStatement(query, FillStatement(sql::InsertIntervalEntry,
+                                              {QStringLiteral("9"), qint64(1), qint64(1),
+                                               entry.section(u'|', 0, 0),
+                                               entry.section(u'|', 1, 1),
+                                               QStringLiteral("00:00:00")}));
+        }
+    }
+    openWindow();
+    QCOMPARE(rowCount(), 1);
+    QCOMPARE(rowTaskId(0), QStringLiteral("9"));
+    const QStringList cells{cell(0, 0), cell(0, 1), cell(0, 2), cell(0, 3), cell(0, 4)};
+    QCOMPARE(cells, (QStringList{QStringLiteral("the task"), lastCell, nextCell, source,
+                                 QStringLiteral("/target")}));
+    const QStringList headers{QStringLiteral("Task Name"), QStringLiteral("Last Run Time"),
+                              QStringLiteral("Next Run Time"), QStringLiteral("Source"),
+                              QStringLiteral("Target")};
+    for (int column = 0; column < 5; ++column)
+        QCOMPARE(list()->model()->headerData(column, Qt::Horizontal).toString(),
+                 headers.at(column));
+}
+
+void TestTfrmMain::sortClicks_data()
+{
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QStringList>("order");
+    QTest::addColumn<QString>("marks"); // per column: - none, U up, D down
+    // Stored order: beta, Alpha, _under, al. Only a-z fold, so "_" (95)
+    // sorts after every letter, and "al" before "Alpha" as its start.
+    QTest::newRow("no click: stored order, Name shows up")
+        << QList<int>{} << names("beta,Alpha,_under,al") << "U----";
+    QTest::newRow("first Name click sorts descending")
+        << QList<int>{0} << names("_under,beta,Alpha,al") << "D----";
+    QTest::newRow("second Name click ascending")
+        << QList<int>{0, 0} << names("al,Alpha,beta,_under") << "U----";
+    QTest::newRow("Target") << QList<int>{4} << names("al,Alpha,beta,_under")
+                            << "----U";
+    QTest::newRow("Target twice") << QList<int>{4, 4}
+                                  << names("_under,beta,Alpha,al") << "----D";
+    QTest::newRow("Target twice, then Source: ties by Target")
+        << QList<int>{4, 4, 3} << names("_under,Alpha,beta,al") << "---U-";
+    QTest::newRow("Source twice: ties reversed too")
+        << QList<int>{3, 3} << names("al,beta,Alpha,_under") << "---D-";
+    QTest::newRow("Last Run Time as text")
+        << QList<int>{1} << names("Alpha,beta,_under,al") << "-U---";
+}
+
+void TestTfrmMain::sortClicks()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(QStringList, order);
+    QFETCH(QString, marks);
+    // Name, Source, Target, last run
+    const QList<QStringList> tasks{
+        names("beta,/s/same,/t/2,2024-09-01 10:00:00"),
+        names("Alpha,/s/same,/t/1,2023-12-01 10:00:00"),
+        names("_under,/s/a,/t/3,2024-10-01 10:00:00"),
+        names("al,/s/z,/t/0,2025-01-01 10:00:00"),
+    };
+    for (int i = 0; i < tasks.size(); ++i) {
+        const QString id = QString::number(i + 1);
+        storeTask(id, tasks[i][0], tasks[i][1], tasks[i][2]);
+        TaskDatabase file;
+        file.open(m_home->filePath(QStringLiteral("Tarnwick.dat")));
+        TaskQuery query(file);
+        RunStatement(query, FillStatement(sql::InsertManualRow, {id, tasks[i][3]}));
+    }
+    openWindow();
+    auto* view = qobject_cast<QTreeView*>(list());
+    QVERIFY(view);
+    for (int column : std::as_const(clicks)) {
+        const QRect header(view->header()->sectionViewportPosition(column), 0,
+                           view->header()->sectionSize(column), view->header()->height());
+        QTest::mouseClick(view->header()->viewport(), Qt::LeftButton, {}, header.center());
+    }
+    QCOMPARE(taskNames(), order);
+    QString shown;
+    for (int column = 0; column < 5; ++column) {
+        const TfrmMain::SortMark mark = m_window->sortMark(column);
+        shown += mark == TfrmMain::SortMark::Up ? u'U' : mark == TfrmMain::SortMark::Down ? u'D' : u'-';
+        const QVariant picture = list()->model()->headerData(column, Qt::Horizontal,
+                                                              Qt::DecorationRole);
+        QCOMPARE(picture.value<QIcon>().isNull(), mark == TfrmMain::SortMark::None);
+    }
+    QCOMPARE(shown, marks);
+    if (!clicks.isEmpty())
+        QCOMPARE(m_window->sortColumn(), clicks.last());
+}
+
+void TestTfrmMain::sortIsNotKept()
+{
+    storeTask(QStringLiteral("1"), QStringLiteral("b"), QStringLiteral("/s"), QStringLiteral("/t"));
+    storeTask(QStringLiteral("2"), QStringLiteral("c"), QStringLiteral("/s"), QStringLiteral("/t"));
+    openWindow();
+    select(QStringLiteral("1"));
+    m_window->lvwTaskColumnClick(0);
+    QCOMPARE(taskNames(), (QStringList{QStringLiteral("c"), QStringLiteral("b")}));
+    QCOMPARE(m_window->selectedTaskId(), QStringLiteral("1")); // the selection follows its row
+    TaskListRow added;
+    added.taskId = QStringLiteral("3");
+    added.taskName = QStringLiteral("z");
+    m_window->showTaskRow(added);
+    QCOMPARE(taskNames(), (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("z")}));
+    QCOMPARE(panel(0), QStringLiteral(" 3 Task(s)"));
+    // A refill brings back the stored order.
+    clickNode(root());
+    QCOMPARE(taskNames(), (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
+}
+
+void TestTfrmMain::deleteTask_data()
+{
+    QTest::addColumn<QString>("before"); // "suspended run", "drop Exclude", "start while asked"
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("confirmations");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("errors");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("OK empties all four tables") << "" << true << 1 << false << 0 << true;
+    QTest::newRow("Cancel") << "" << false << 1 << false << 0 << false;
+    QTest::newRow("running: refused unasked") << "suspended run" << true << 0 << true << 0 << false;
+    QTest::newRow("a table missing: every row kept")
+        << "drop Exclude" << true << 1 << false << 1 << false;
+    QTest::newRow("started while asked: refused")
+        << "start while asked" << true << 1 << true << 0 << false;
+}
+
+void TestTfrmMain::deleteTask()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, answer);
+    QFETCH(int, confirmations);
+    QFETCH(bool, refused);
+    QFETCH(int, errors);
+    QFETCH(bool, deleted);
+    const QString id = addTask(QStringLiteral("4"), 60);
+    addTask(QStringLiteral("5"), 1);
+    {
+        TaskQuery query(db());
+        Q_UNUSED(query);
+    }
+    openWindow();
+    {
+        TaskQuery query(db());
+        RunStatement(query, FillStatement(sql::InsertRule, {id, qint64(0), QStringLiteral("tmp")}));
+    }
+    select(id);
+    QVERIFY(enabled(QStringLiteral("spbtnTaskDel")));
+    if (before == QLatin1String("suspended run")) {
+        m_window->spbtnRunClick();
+        m_window->spbtnSuspendClick();
+    } else if (before == QLatin1String("drop Exclude")) {
+        TaskQuery query(db());
+        RunStatement(query, QStringLiteral("drop table Exclude"));
+    } else if (before == QLatin1String("start while asked")) {
+        m_desktop->whileConfirming = [this, id] {
+            m_window->coordinator().runByHand(id);
+            m_window->coordinator().suspendByHand(id);
+        };
+    }
+    m_desktop->confirmAnswer = answer;
+    m_window->spbtnTaskDelClick();
+    QCOMPARE(m_desktop->confirmations.size(), confirmations);
+    if (confirmations > 0)
+        QCOMPARE(m_desktop->confirmations.first(),
+                 QStringLiteral("Do you really want to delete the selected task?"));
+    QCOMPARE(m_desktop->informations,
+             refused ? QStringList{QStringLiteral("You can't delete the running Task.\n"
+                                                  "Please wait while task work finished and "
+                                                  "then try again.")}
+                     : QStringList());
+    QCOMPARE(m_desktop->errors.size(), errors);
+    QCOMPARE(taskNames().contains(QStringLiteral("task 4")), !deleted);
+    QCOMPARE(panel(0), deleted ? QStringLiteral(" 1 Task(s)") : QStringLiteral(" 2 Task(s)"));
+    QCOMPARE(stored(QStringLiteral("Task"), id), deleted ? 0 : 1);
+    QCOMPARE(stored(QStringLiteral("SourceDir"), id), deleted ? 0 : 1);
+    QCOMPARE(stored(QStringLiteral("TaskSchedule"), id), deleted ? 0 : 1);
+    if (before != QLatin1String("drop Exclude"))
+        QCOMPARE(stored(QStringLiteral("Exclude"), id), deleted ? 0 : 1);
+    // The other task is untouched.
+    QCOMPARE(stored(QStringLiteral("Task"), QStringLiteral("5")), 1);
+    m_window->coordinator().stopByHand(id);
+    QVERIFY(waitIdle());
+}
+
+void TestTfrmMain::editRefusedWhileListed_data()
+{
+    QTest::addColumn<QString>("run"); // "", "running", "suspended"
+    QTest::newRow("not running") << "";
+    QTest::newRow("running") << "running";
+    QTest::newRow("suspended") << "suspended";
+}
+
+void TestTfrmMain::editRefusedWhileListed()
+{
+    QFETCH(QString, run);
+    const QString id = addTask(QStringLiteral("1"), 200);
+    openWindow();
+    select(id);
+    // Until the task editor comes, New and Edit stay disabled.
+    for (const char* name : {"spbtnTaskAdd", "mnuTaskNew", "pmuTaskNew", "spbtnTaskEdit",
+                             "mnuTaskEdit", "pmuTaskEdit"})
+        QVERIFY2(!enabled(QString::fromLatin1(name)), name);
+    if (!run.isEmpty()) {
+        m_window->spbtnRunClick();
+        if (run == QLatin1String("suspended"))
+            m_window->spbtnSuspendClick();
+        else
+            m_window->coordinator().runningTasks(); // left running
+    }
+    m_window->spbtnTaskEditClick();
+    QCOMPARE(m_desktop->informations,
+             run.isEmpty() ? QStringList()
+                           : QStringList{QStringLiteral("You can't modify properties of the "
+                                                        "running Task.\nPlease wait while task "
+                                                        "work finished and then try again.")});
+    m_window->coordinator().stopByHand(id);
+    QVERIFY(waitIdle());
+}
+
+void TestTfrmMain::viewStylesShareTheSelection()
+{
+    addTask(QStringLiteral("1"), 1);
+    addTask(QStringLiteral("2"), 1);
+    addTask(QStringLiteral("3"), 1);
+    openWindow();
+    QVERIFY(qobject_cast<QTreeView*>(list()));
+    QVERIFY(m_window->findChild<QAction*>(QStringLiteral("mnuDetailed"))->isChecked());
+    select(QStringLiteral("2"));
+    struct Step
+    {
+        const char* action;
+        TfrmMain::ViewStyle style;
+        const char* menuItem;
+        const char* popupItem;
+    };
+    const Step steps[] = {
+        {"mnuLargeIcon", TfrmMain::ViewStyle::LargeIcon, "mnuLargeIcon", "pmuLargleIcon"},
+        {"pmuSmallIcon", TfrmMain::ViewStyle::SmallIcon, "mnuSmallIcon", "pmuSmallIcon"},
+        {"mnuList", TfrmMain::ViewStyle::List, "mnuList", "pmuList"},
+        {"pmuDetailed", TfrmMain::ViewStyle::Detailed, "mnuDetailed", "pmuDetailed"},
+    };
+    const QStringList styleItems = names("mnuLargeIcon,mnuSmallIcon,mnuList,mnuDetailed,"
+                                         "pmuLargleIcon,pmuSmallIcon,pmuList,pmuDetailed");
+    for (const Step& step : steps) {
+        m_window->findChild<QAction*>(QString::fromLatin1(step.action))->trigger();
+        QCOMPARE(m_window->viewStyle(), step.style);
+        QVERIFY(list()->isVisible());
+        QCOMPARE(list()->accessibleName(), QStringLiteral("Tasks"));
+        auto* icons = qobject_cast<QListView*>(list());
+        QCOMPARE(icons != nullptr, step.style != TfrmMain::ViewStyle::Detailed);
+        if (icons)
+            QCOMPARE(icons->viewMode(), step.style == TfrmMain::ViewStyle::LargeIcon
+                                            ? QListView::IconMode
+                                            : QListView::ListMode);
+        QCOMPARE(m_window->selectedTaskId(), QStringLiteral("2"));
+        QCOMPARE(list()->selectionModel()->selectedIndexes().first().row(), 1);
+        for (const QString& item : styleItems) {
+            const bool ticked = item == QLatin1String(step.menuItem) ||
+                                item == QLatin1String(step.popupItem);
+            QVERIFY2(m_window->findChild<QAction*>(item)->isChecked() == ticked,
+                     qPrintable(item));
+        }
+        QVERIFY(enabled(QStringLiteral("spbtnTaskDel")));
+    }
+    // A selection made in one look is the selection of the others.
+    m_window->setViewStyle(TfrmMain::ViewStyle::SmallIcon);
+    select(QStringLiteral("3"));
+    m_window->setViewStyle(TfrmMain::ViewStyle::Detailed);
+    QCOMPARE(m_window->selectedTaskId(), QStringLiteral("3"));
+}
+
+void TestTfrmMain::browse_data()
+{
+    QTest::addColumn<QString>("source"); // "@" stands for the test folder
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("select");
+    QTest::addColumn<QString>("opensSource"); // "-" opens nothing
+    QTest::addColumn<QString>("opensTarget");
+    QTest::addColumn<int>("informations");
+    QTest::newRow("folders") << "@/src" << "@/dst" << true << "@/src" << "@/dst" << 0;
+    QTest::newRow("target names a file") << "@/src" << "@/run.sh" << true << "@/src" << "-" << 1;
+    QTest::newRow("target names a .desktop file")
+        << "@/src" << "@/app.desktop" << true << "@/src" << "-" << 1;
+    QTest::newRow("joined sources: the first folder")
+        << " !>@/src !>@/dst" << "@/dst" << true << "@/src" << "@/dst" << 0;
+    QTest::newRow("missing folder") << "@/gone" << "@/dst" << true << "-" << "@/dst" << 1;
+    QTest::newRow("relative text") << "src" << "@/dst" << true << "-" << "@/dst" << 1;
+    QTest::newRow("no selection") << "@/src" << "@/dst" << false << "-" << "-" << 0;
+}
+
+void TestTfrmMain::browse()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(bool, select);
+    QFETCH(QString, opensSource);
+    QFETCH(QString, opensTarget);
+    QFETCH(int, informations);
+    m_home->makeDir(QStringLiteral("src"));
+    m_home->makeDir(QStringLiteral("dst"));
+    m_home->writeFile(QStringLiteral("run.sh"), "#!/bin/sh\ntouch /tmp/launched\n");
+    m_home->writeFile(QStringLiteral("app.desktop"), "[Desktop Entry]\nExec=false\n");
+    const QString home = m_home->path();
+    const auto real = [&](QString text) { return text.replace(u'@', home); };
+    storeTask(QStringLiteral("1"), QStringLiteral("t"), real(source), real(target));
+    openWindow();
+    if (select)
+        this->select(QStringLiteral("1"));
+    m_window->pmuOpenSourceDirClick();
+    m_window->pmuOpenTargetDirClick();
+    QStringList expected;
+    for (const QString& opens : {opensSource, opensTarget}) {
+        if (opens != QLatin1String("-"))
+            expected << real(opens);
+    }
+    QCOMPARE(m_desktop->opened, expected);
+    QCOMPARE(m_desktop->informations.size(), informations);
+    // Without a selection the two items are not offered at all.
+    QCOMPARE(enabled(QStringLiteral("pmuOpenSourceDir")), select);
+}
+
+void TestTfrmMain::groupAddFromTheKeyboard()
+{
+    openWindow();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // Alt+F opens File on its first enabled item: with the task items
+    // disabled, that is "Add Task Group".
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
+    QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    QWidget* file = QApplication::activePopupWidget();
+    QCOMPARE(file->objectName(), QStringLiteral("mnuFile"));
+    // The dialog opens with "New Group" selected; typing replaces it and
+    // Return is OK.
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [poll] {
+        auto* dialog = qobject_cast<TfrmGroup*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        QTest::keyClicks(dialog->focusWidget(), QStringLiteral("Keys"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    poll->start(10);
+    QTest::keyClick(file, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([this] { return root() && root()->childCount() == 1; }, 2000));
+    QCOMPARE(groupCaptions(), QStringList{QStringLiteral("Keys")});
+    QCOMPARE(ReadTaskGroups(db()).size(), 1);
 }
 
 QTEST_MAIN(TestTfrmMain)
