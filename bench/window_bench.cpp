@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -25,10 +24,11 @@ namespace {
 
 int runTask(ui::TfrmMain& window, const QString& taskId)
 {
-    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("lvwTask"));
-    for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->data(0, Qt::UserRole).toString() == taskId)
-            list->setCurrentItem(list->topLevelItem(i));
+    auto* list = window.findChild<QAbstractItemView*>(QStringLiteral("lvwTask"));
+    for (int row = 0; list && row < list->model()->rowCount(); ++row) {
+        const QModelIndex index = list->model()->index(row, 0);
+        if (index.data(Qt::UserRole).toString() == taskId)
+            list->setCurrentIndex(index);
     }
     if (window.selectedTaskId() != taskId) {
         std::fprintf(stderr, "window_bench: task %s not in the list\n", qPrintable(taskId));
