@@ -19,6 +19,8 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -236,6 +238,7 @@ private slots:
     void browse_data();
     void browse();
     void groupAddFromTheKeyboard();
+    void trayCommandsWaitForModalDialogs();
 };
 
 void TestTfrmMain::init()
@@ -1031,6 +1034,36 @@ void TestTfrmMain::groupAddFromTheKeyboard()
     QVERIFY(QTest::qWaitFor([this] { return root() && root()->childCount() == 1; }, 2000));
     QCOMPARE(groupCaptions(), QStringList{QStringLiteral("Keys")});
     QCOMPARE(ReadTaskGroups(db()).size(), 1);
+}
+
+void TestTfrmMain::trayCommandsWaitForModalDialogs()
+{
+    // Shutting down or hiding inside a dialog's loop would leave its caller
+    // on a torn-down window: the tray's Exit and Hide wait until it closes.
+    openWindow();
+    const auto trayAction = [&](const char* name) {
+        return m_window->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    QDialog dialog(m_window.get());
+    bool exitWhileModal = true, hiddenWhileModal = true;
+    QTimer::singleShot(50, &dialog, [&] {
+        trayAction("pmuExit")->trigger();
+        trayAction("pmuHideForm")->trigger();
+        QTest::qWait(50);
+        exitWhileModal = m_window->isShuttingDown() || !m_desktop->confirmations.isEmpty();
+        hiddenWhileModal = !m_window->isVisible();
+        dialog.reject();
+    });
+    dialog.exec();
+    QVERIFY(!exitWhileModal);
+    QVERIFY(!hiddenWhileModal);
+    // Without a dialog they act: Hide hides, Show brings the window back.
+    trayAction("pmuHideForm")->trigger();
+    QVERIFY(!m_window->isVisible());
+    trayAction("pmuShowForm")->trigger();
+    QVERIFY(m_window->isVisible());
+    trayAction("pmuExit")->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return m_window->isShuttingDown(); }, 2000));
 }
 
 QTEST_MAIN(TestTfrmMain)
