@@ -75,6 +75,23 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
 
 // The refusals by the kind of the source entry. A FIFO, device or socket
 // is never opened: reading one could wait for ever.
+// Opens a source entry for reading; 0, or why it is no regular file to
+// copy. O_NONBLOCK: should the entry have become a FIFO since it was looked
+// at, the open still does not wait; fstat then refuses it.
+int openRegularSource(int sourceDirFd, const char* sourceName, Fd& in, struct stat& st)
+{
+    in.reset(::openat(sourceDirFd, sourceName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (in.get() < 0)
+        return errno;
+    if (::fstat(in.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return ENOTSUP;
+    return 0;
+}
+
 int sourceTypeRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
 {
     if (source.attributes & kAttrDirectory)
@@ -196,17 +213,9 @@ int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const Ent
 {
     if (const int refused = sourceTypeRefusal(sourceDirFd, sourceName, source))
         return refused;
-    Fd in(::openat(sourceDirFd, sourceName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (in.get() < 0)
-        return errno;
+    Fd in;
     struct stat st;
-    if (::fstat(in.get(), &st) != 0)
-        return errno;
-    if (S_ISDIR(st.st_mode))
-        return EISDIR;
-    if (!S_ISREG(st.st_mode))
-        return ENOTSUP;
-    return 0;
+    return openRegularSource(sourceDirFd, sourceName, in, st);
 }
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
@@ -225,18 +234,10 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     if (const int refused = sourceTypeRefusal(sourceDirFd, sourceName, source))
         return refused;
 
-    // O_NONBLOCK: should the entry have become a FIFO since it was looked
-    // at, the open still does not wait; fstat then refuses it.
-    Fd in(::openat(sourceDirFd, sourceName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (in.get() < 0)
-        return errno;
+    Fd in;
     struct stat st;
-    if (::fstat(in.get(), &st) != 0)
-        return errno;
-    if (S_ISDIR(st.st_mode))
-        return EISDIR;
-    if (!S_ISREG(st.st_mode))
-        return ENOTSUP;
+    if (const int refused = openRegularSource(sourceDirFd, sourceName, in, st))
+        return refused;
 
     // The new content lives in a file without a name until it is complete.
     // It is locked while it is written, so that a clean-up after a killed

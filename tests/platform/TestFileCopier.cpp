@@ -1,5 +1,6 @@
 // The copy of one file: what it refuses without touching the target, what a
 // finished copy carries, and that no temporary file outlives a copy.
+#include "FolderFd.h"
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
 
@@ -28,24 +29,6 @@ QByteArray ReadFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
 }
-
-class Folder
-{
-public:
-    explicit Folder(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-    }
-    ~Folder()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The data ranges of a file, as SEEK_DATA and SEEK_HOLE report them.
 QList<std::pair<off_t, off_t>> DataRanges(int fd)

@@ -1,5 +1,7 @@
 // The copy's visible temporary files: which of them a later run removes as
 // left behind by a killed run, and which it must leave to a live writer.
+#include "FolderFd.h"
+
 #include "platform/TemporaryFiles.h"
 
 #include <QDir>
@@ -28,24 +30,6 @@ pid_t EndedProcess()
     ::waitpid(child, &status, 0);
     return child;
 }
-
-class Folder
-{
-public:
-    explicit Folder(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-    }
-    ~Folder()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
