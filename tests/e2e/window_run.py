@@ -1,18 +1,25 @@
 #!/usr/bin/python3
-"""Runs a mirror task through the real window, the way a person would.
+"""Works the real window the way a person would.
 
 A private X server (Xvfb), a private session bus and its accessibility bus
-carry one `tarnwick` process. The test finds the task's row through AT-SPI,
-selects it, gives the window the keyboard focus and presses Enter, then
-waits until the copies are in the target, the run's closing line is in the
-log pane and in the log file, and the row shows the new last run time.
+carry one `tarnwick` process. Two scenarios share that set-up:
+
+run     The test finds the task's row through AT-SPI, selects it, gives the
+        window the keyboard focus and presses Enter, then waits until the
+        copies are in the target, the run's closing line is in the log pane
+        and in the log file, and the row shows the new last run time.
+groups  From the keyboard alone (Alt+F, arrow keys, Return, typing) a task
+        group is added through the group dialog, checked in the tree and
+        in the database, then removed through the File menu and the
+        confirmation box, and checked gone from both.
 
 Everything it starts is ended by process id, with time limits, also when a
 step fails; the exit code is 0 on success and 1 with the failing step named.
 A missing X server or accessibility piece is a failure, not a skip: the
 project's set-up script installs them.
 
-  window_run.py --tarnwick PATH --cli PATH [--screenshot FILE] [--keep]
+  window_run.py --tarnwick PATH --cli PATH [--scenario run|groups]
+                [--screenshot FILE] [--keep]
 """
 
 import argparse
@@ -34,6 +41,11 @@ TASK_NAME = "e2e mirror"
 # mistaken for the time the task was saved.
 OLD_LAST_RUN = "2001-02-03 04:05:06"
 DATABASE_KEY = "27190436"
+# Typed with xdotool: plain ASCII keeps it clear of keymap changes. Its
+# blanks must survive into the tree and the database as they are.
+GROUP_NAME = "E2E Keys Group"
+ROOT_CAPTION = "All Tasks"
+REMOVE_QUESTION = "Do you really want to delete the selected task group"
 SOURCE_FILES = {
     "alpha.txt": b"first file\n",
     "beta.bin": bytes(range(256)) * 64,
@@ -46,6 +58,8 @@ OVERALL_LIMIT_S = 100
 START_LIMIT_S = 20
 RUN_LIMIT_S = 30
 COMMAND_LIMIT_S = 15
+# A menu, a dialog or a tree node shows up or goes away within this.
+UI_LIMIT_S = 10
 DATE_TIME = re.compile(r"^\d{4}-\d{2}-\d{2}( \d{2}:\d{2}:\d{2})?$")
 
 
@@ -373,10 +387,13 @@ class Scenario:
 
     # ------------------------------------------------------------ steps
 
-    def find_window(self):
+    def find_frame(self):
         self.step = "find the window on the accessibility bus"
         self.frame = self.wait_for("the frame 'Tarnwick' of the tarnwick process",
                                    self.main_frame, START_LIMIT_S)
+
+    def find_window(self):
+        self.find_frame()
         tasks = self.wait_for("the task list 'Tasks'", self.task_table, START_LIMIT_S)
 
         def captions():
@@ -431,15 +448,18 @@ class Scenario:
         env["DISPLAY"] = self.display
         return env
 
-    def press_enter(self):
-        self.step = "focus the window and press Enter"
+    def has_state(self, obj, state):
+        return self.fresh(obj).get_state_set().contains(state)
+
+    def focus_main_window(self):
+        """Gives the main window the keyboard; nothing else does once a
+        dialog has closed, as no window manager runs."""
         if shutil.which("xdotool") is None:
             self.fail("xdotool is not installed (scripts/install-deps.sh installs it)")
         wid = self.wait_for("the window on the X display", self.window_id, START_LIMIT_S)
 
         def active():
-            return self.fresh(self.frame).get_state_set().contains(
-                self.Atspi.StateType.ACTIVE)
+            return self.has_state(self.frame, self.Atspi.StateType.ACTIVE)
 
         # Without a window manager windowactivate has nobody to ask;
         # windowfocus sets the X input focus itself.
@@ -447,12 +467,19 @@ class Scenario:
                        capture_output=True, timeout=COMMAND_LIMIT_S)
         if not active():
             self.run(["xdotool", "windowfocus", "--sync", wid], env=self.x_env())
-        self.wait_for("the window active", active, 10)
+        self.wait_for("the window active", active, UI_LIMIT_S)
+
+    def key(self, *keys):
+        self.run(["xdotool", "key", "--clearmodifiers", *keys], env=self.x_env())
+
+    def press_enter(self):
+        self.step = "focus the window and press Enter"
+        self.focus_main_window()
         # A manual task: nothing but the key below may fill the target.
         if os.listdir(self.target):
             self.fail(f"the target is not empty before Enter: {os.listdir(self.target)}")
         self.started_at = datetime.datetime.now().replace(microsecond=0)
-        self.run(["xdotool", "key", "--clearmodifiers", "Return"], env=self.x_env())
+        self.key("Return")
 
     def wait_for_run(self):
         self.step = "wait for the run's results"
@@ -501,6 +528,187 @@ class Scenario:
                        for d, _, files in os.walk(self.target) for f in files)
         if extra != sorted(SOURCE_FILES):
             self.fail(f"the target holds {extra}, expected exactly {sorted(SOURCE_FILES)}")
+
+    # ------------------------------------------------ groups scenario
+
+    def file_menu_items(self):
+        """The File menu's items, or None while its pop-up is not shown."""
+        file_item = self.find(self.frame, "File", roles=("menu item",), depth=4)
+        if file_item is None or file_item.get_child_count() < 1:
+            return None
+        popup = self.fresh(file_item.get_child_at_index(0))
+        if not self.has_state(popup, self.Atspi.StateType.SHOWING):
+            return None
+        return [self.fresh(popup.get_child_at_index(i)) for i in range(popup.get_child_count())]
+
+    def focused_menu_item(self):
+        for item in self.file_menu_items() or ():
+            if item.get_role_name() == "menu item" and self.has_state(
+                    item, self.Atspi.StateType.FOCUSED):
+                return item.get_name()
+        return None
+
+    def choose_from_file_menu(self, wanted):
+        """Alt+F, Down until `wanted` is the highlighted item, Return.
+
+        Return is only pressed once AT-SPI shows `wanted` highlighted: on
+        any other item it would run that item's command (Exit, say)."""
+        self.focus_main_window()
+        self.key("alt+f")
+        current = self.wait_for("the File menu open with an item highlighted",
+                                self.focused_menu_item, UI_LIMIT_S)
+        items = self.file_menu_items() or []
+        names = [item.get_name() for item in items if item.get_role_name() == "menu item"]
+        if wanted not in names:
+            self.fail(f"the File menu has no item {wanted!r}: {names}")
+        # Each enabled item is reached at most once before the highlight wraps.
+        for _ in range(len(names)):
+            if current == wanted:
+                break
+            before = current
+
+            def moved_on():
+                now = self.focused_menu_item()
+                return now if now and now != before else None
+
+            self.key("Down")
+            current = self.wait_for(f"the highlight moving on from {before!r}", moved_on,
+                                    UI_LIMIT_S)
+        if current != wanted:
+            enabled = [item.get_name() for item in items if self.has_state(
+                item, self.Atspi.StateType.SENSITIVE)]
+            self.fail(f"Down never highlights {wanted!r} (enabled items: {enabled})")
+        self.key("Return")
+
+    def top_level(self, role, name):
+        app = self.application()
+        if app is None:
+            return None
+        for i in range(app.get_child_count()):
+            child = app.get_child_at_index(i)
+            if child is not None:
+                self.fresh(child)
+                if child.get_role_name() == role and child.get_name() == name:
+                    return child
+        return None
+
+    def field_text(self, field):
+        self.fresh(field)
+        return self.Atspi.Text.get_text(field, 0, self.Atspi.Text.get_character_count(field))
+
+    def tree_cells(self):
+        """The visible rows of the group tree: name -> cell."""
+        tree = self.find(self.frame, "Task groups", roles=("tree",))
+        if tree is None:
+            return None
+        cells = {}
+        for i in range(tree.get_child_count()):
+            cell = self.fresh(tree.get_child_at_index(i))
+            if cell.get_role_name() == "table cell":
+                cells[cell.get_name()] = cell
+        return cells
+
+    def group_lines(self):
+        """The groups `tarnwick-cli list` shows, one "Group NAME [ID]" line each."""
+        listing = self.run([self.args.cli, "list"], env=self.base_env())
+        return [line for line in listing.splitlines() if line.startswith("Group ")]
+
+    def add_group(self):
+        self.step = "open the group dialog with Alt+F, Add Task Group, Return"
+        before = self.group_lines()
+        if before:
+            self.fail(f"tarnwick-cli list shows groups before any was added: {before}")
+        self.choose_from_file_menu("Add Task Group")
+        dialog = self.wait_for("the dialog 'Task Group Property'",
+                               lambda: self.top_level("dialog", "Task Group Property"),
+                               UI_LIMIT_S)
+
+        self.step = "type the group's name and press Return"
+        field = self.find(dialog, "Group Name", roles=("text",))
+        if field is None:
+            self.fail("the dialog has no text field named 'Group Name'")
+
+        def new_group_selected():
+            # Typing replaces the whole proposal only when all of it is selected.
+            text = self.field_text(field)
+            if self.Atspi.Text.get_n_selections(field) != 1:
+                return None
+            chosen = self.Atspi.Text.get_selection(field, 0)
+            return text == "New Group" and (chosen.start_offset, chosen.end_offset) == (0, 9)
+
+        self.wait_for("'New Group' selected in the name field", new_group_selected, UI_LIMIT_S)
+        self.wait_for("the dialog active with the name field focused",
+                      lambda: self.has_state(dialog, self.Atspi.StateType.ACTIVE) and
+                      self.has_state(field, self.Atspi.StateType.FOCUSED), UI_LIMIT_S)
+        self.run(["xdotool", "type", "--delay", "20", GROUP_NAME], env=self.x_env())
+        self.wait_for(f"the name field showing {GROUP_NAME!r}",
+                      lambda: self.field_text(field) == GROUP_NAME, UI_LIMIT_S)
+        self.key("Return")
+        self.wait_for("the dialog closed",
+                      lambda: self.top_level("dialog", "Task Group Property") is None,
+                      UI_LIMIT_S)
+
+    def check_group_added(self):
+        self.step = "check the new group in the tree and the database"
+        def with_node():
+            cells = self.tree_cells()
+            return cells if cells and GROUP_NAME in cells else None
+
+        cells = self.wait_for(f"a node {GROUP_NAME!r} in the tree 'Task groups'", with_node,
+                              UI_LIMIT_S)
+        if ROOT_CAPTION not in cells:
+            self.fail(f"the tree has no node {ROOT_CAPTION!r}: {sorted(cells)}")
+        root = cells[ROOT_CAPTION].get_extents(self.Atspi.CoordType.SCREEN)
+        node = cells[GROUP_NAME].get_extents(self.Atspi.CoordType.SCREEN)
+        # A child sits below its parent and is indented further right.
+        if not (node.y > root.y and node.x > root.x):
+            self.fail(f"{GROUP_NAME!r} at ({node.x}, {node.y}) is not a child of "
+                      f"{ROOT_CAPTION!r} at ({root.x}, {root.y})")
+        if not self.has_state(cells[GROUP_NAME], self.Atspi.StateType.SELECTED):
+            self.fail(f"the new node {GROUP_NAME!r} is not the selected one")
+        lines = self.group_lines()
+        if len(lines) != 1 or not re.fullmatch(r"Group " + re.escape(GROUP_NAME) +
+                                               r" \[\S+\]", lines[0]):
+            self.fail(f"tarnwick-cli list shows {lines}, expected one group {GROUP_NAME!r}")
+
+    def remove_group(self):
+        self.step = "remove the group with Alt+F, Remove Task Group, Return"
+        self.choose_from_file_menu("Remove Task Group")
+
+        def question():
+            # A modal box of its own; its Cancel button is the default one.
+            box = self.top_level("alert", "Tarnwick")
+            if box is None or self.find(box, REMOVE_QUESTION, roles=("label",)) is None:
+                return None
+            return box
+
+        box = self.wait_for(f"the alert asking {REMOVE_QUESTION!r}", question, UI_LIMIT_S)
+
+        self.step = "confirm the removal with OK"
+        ok = self.find(box, "OK", roles=("push button",))
+        if ok is None:
+            self.fail("the confirmation box has no 'OK' button")
+        # Pressing through AT-SPI would wait until the slot returns; a click
+        # of the pointer at the button's middle does not.
+        where = ok.get_extents(self.Atspi.CoordType.SCREEN)
+        if where.width <= 0 or where.height <= 0:
+            self.fail(f"the 'OK' button has no place on the screen: {where.width}x{where.height}")
+        self.run(["xdotool", "mousemove", str(where.x + where.width // 2),
+                  str(where.y + where.height // 2), "click", "1"], env=self.x_env())
+        self.wait_for("the confirmation box closed",
+                      lambda: self.top_level("alert", "Tarnwick") is None, UI_LIMIT_S)
+
+    def check_group_removed(self):
+        self.step = "check the group is gone from the tree and the database"
+        def without_node():
+            cells = self.tree_cells()
+            return cells is not None and ROOT_CAPTION in cells and GROUP_NAME not in cells
+
+        self.wait_for(f"the node {GROUP_NAME!r} gone from the tree 'Task groups'",
+                      without_node, UI_LIMIT_S)
+        lines = self.group_lines()
+        if lines:
+            self.fail(f"tarnwick-cli list still shows {lines}")
 
     def screenshot(self):
         if not self.args.screenshot:
@@ -552,6 +760,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tarnwick", required=True)
     parser.add_argument("--cli", required=True)
+    parser.add_argument("--scenario", choices=("run", "groups"), default="run")
     parser.add_argument("--screenshot", help="also write a picture of the window here")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     args = parser.parse_args()
@@ -574,13 +783,23 @@ def main():
         scenario.start_buses()
         scenario.start_program()
         scenario.connect_atspi()
-        scenario.find_window()
-        scenario.select_row()
-        scenario.press_enter()
-        scenario.wait_for_run()
-        scenario.screenshot()
-        print(f"ok: '{TASK_NAME}' ran from the window; copies, log pane, log file "
-              "and last run time all show it")
+        if args.scenario == "run":
+            scenario.find_window()
+            scenario.select_row()
+            scenario.press_enter()
+            scenario.wait_for_run()
+            scenario.screenshot()
+            print(f"ok: '{TASK_NAME}' ran from the window; copies, log pane, log file "
+                  "and last run time all show it")
+        else:
+            scenario.find_frame()
+            scenario.add_group()
+            scenario.check_group_added()
+            scenario.screenshot()
+            scenario.remove_group()
+            scenario.check_group_removed()
+            print(f"ok: group '{GROUP_NAME}' added and removed from the keyboard; "
+                  "tree and database followed")
         return 0
     except StepFailed as failure:
         print(f"FAIL {failure}", file=sys.stderr)
