@@ -298,16 +298,16 @@ void TfrmMain::buildToolBar()
         {"spbtnAbout", "About | Tarnwick's version and addresses", "help-about", "mnuAbout"},
         {"spbtnHomepage", "Tarnwick Homepage", "go-home", "mnuHomepage"},
     };
-    for (const Button& spec : kButtons) {
-        if (!spec.name) {
+    for (const Button& entry : kButtons) {
+        if (!entry.name) {
             m_toolBar->addSeparator();
             continue;
         }
         auto* button = new QToolButton(m_toolBar);
-        const QString name = QString::fromLatin1(spec.name);
-        const QString hint = QString::fromLatin1(spec.hint);
+        const QString name = QString::fromLatin1(entry.name);
+        const QString hint = QString::fromLatin1(entry.hint);
         button->setObjectName(name);
-        button->setIcon(ThemeIcon(spec.icon));
+        button->setIcon(ThemeIcon(entry.icon));
         // The text is not drawn, but names the button for screen readers.
         button->setText(shortHint(hint).trimmed());
         button->setToolTip(shortHint(hint));
@@ -316,8 +316,8 @@ void TfrmMain::buildToolBar()
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         m_toolBar->addWidget(button);
         m_buttons.insert(name, button);
-        if (spec.action) {
-            QAction* action = m_actions.value(QString::fromLatin1(spec.action));
+        if (entry.action) {
+            QAction* action = m_actions.value(QString::fromLatin1(entry.action));
             connect(button, &QToolButton::clicked, action, &QAction::trigger);
         }
     }
