@@ -5,6 +5,7 @@
 
 #include "engine/ExcludeTest.h"
 #include "platform/EntryRecord.h"
+#include "store/ExcludeRuleKinds.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -17,28 +18,6 @@ namespace tarnwick {
 class Clock;
 class RunControl;
 class TaskDatabase;
-
-// Rule kinds (column `type`).
-inline constexpr qint64 kRuleExtensions = 0; // value: "doc,txt," (each entry ends in a comma)
-inline constexpr qint64 kRuleSingleFile = 1; // value: one full file path
-inline constexpr qint64 kRuleSize = 2;       // stype: 0 less, 1 equal, 2 greater; sstype: unit
-inline constexpr qint64 kRuleDate = 3;       // stype: which time; sstype: kind of window
-inline constexpr qint64 kRuleAttributes = 4; // value: six '0'/'1' flags
-
-// Size units (sstype of a size rule); any other value counts as bytes.
-inline constexpr qint64 kSizeMegabytes = 0;
-inline constexpr qint64 kSizeKilobytes = 1;
-inline constexpr qint64 kSizeBytes = 2;
-
-// File times (stype of a date rule).
-inline constexpr qint64 kDateLastWrite = 0;
-inline constexpr qint64 kDateCreation = 1;
-inline constexpr qint64 kDateLastAccess = 2;
-
-// Windows (sstype of a date rule).
-inline constexpr qint64 kWindowLastMonths = 0; // value: N; a month is 30 days
-inline constexpr qint64 kWindowLastDays = 1;   // value: N
-inline constexpr qint64 kWindowBetween = 2;    // value: start date, endDate: end date (DateText)
 
 // One stored rule. Columns a kind does not use read as 0 or empty text.
 struct ExcludeRule

@@ -532,11 +532,7 @@ bool Registry::openKey(const QString& path, bool create)
                 return false;
         }
     }
-    m_state = std::make_unique<State>();
-    m_state->filePath = filePath;
-    m_state->givenPath = path;
-    m_state->keyPath = keyPath;
-    m_state->doc = std::move(doc);
+    m_state = std::make_unique<State>(State{filePath, path, keyPath, std::move(doc)});
     return true;
 }
 
@@ -555,11 +551,7 @@ bool Registry::openKeyForWrite(const QString& path)
         if (!EnsureFolder(QFileInfo(filePath).absolutePath()))
             return false;
     }
-    m_state = std::make_unique<State>();
-    m_state->filePath = filePath;
-    m_state->givenPath = path;
-    m_state->keyPath = keyPath;
-    m_state->doc = std::move(doc);
+    m_state = std::make_unique<State>(State{filePath, path, keyPath, std::move(doc)});
     return true;
 }
 

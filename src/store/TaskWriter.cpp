@@ -4,6 +4,7 @@
 #include "store/TaskWriter.h"
 
 #include "platform/Clock.h"
+#include "store/ExcludeRuleKinds.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/StoreError.h"
@@ -16,14 +17,6 @@ namespace {
 // A stored rule row of this type stands for "include all files"; rows after
 // it are not the task's rules.
 constexpr qint64 kIncludeAllRow = -1;
-// Rule kinds with their own insert statement, and the date window that
-// carries an end date.
-constexpr qint64 kRuleExtensions = 0;
-constexpr qint64 kRuleSingleFile = 1;
-constexpr qint64 kRuleSize = 2;
-constexpr qint64 kRuleDate = 3;
-constexpr qint64 kRuleAttributes = 4;
-constexpr qint64 kWindowBetween = 2;
 
 TaskRunMode runModeFromText(const QString& text)
 {
