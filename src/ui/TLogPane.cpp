@@ -89,8 +89,10 @@ bool writeAll(QSaveFile& file, const QByteArray& bytes)
 TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_desktop(desktop)
 {
     setObjectName(QStringLiteral("PanelLog"));
+    setAccessibleName(QStringLiteral("Log pane"));
 
     auto* toolBar = new QWidget(this);
+    toolBar->setAccessibleName(QStringLiteral("Log commands"));
     toolBar->setObjectName(QStringLiteral("PanelLogToolBar"));
     auto* tools = new QHBoxLayout(toolBar);
     tools->setContentsMargins(0, 0, 0, 0);

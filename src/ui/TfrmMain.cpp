@@ -88,6 +88,7 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_d
     buildStatusBar();
     buildTray();
     connectCoordinator();
+    m_panels[1]->setText(QStringLiteral(" 0 Running Task(s)"));
     setRunControls(RunState::Idle);
     updateGroupCommands();
     updateTaskCommands();
@@ -439,6 +440,7 @@ void TfrmMain::buildPanes()
     });
 
     m_treePanel = new QWidget;
+    m_treePanel->setAccessibleName(QStringLiteral("Task group pane"));
     m_treePanel->setObjectName(QStringLiteral("PanelTreeView"));
     auto* treeLayout = new QVBoxLayout(m_treePanel);
     treeLayout->setContentsMargins(0, 0, 0, 0);
@@ -452,6 +454,7 @@ void TfrmMain::buildPanes()
             [this] { m_actions.value(QStringLiteral("mnuLog"))->trigger(); });
 
     m_upperSplitter = new QSplitter(Qt::Horizontal);
+    m_upperSplitter->setAccessibleName(QStringLiteral("Groups and tasks"));
     m_upperSplitter->setObjectName(QStringLiteral("SplitterTree"));
     m_upperSplitter->addWidget(m_treePanel);
     m_upperSplitter->addWidget(m_listStack);
@@ -459,6 +462,7 @@ void TfrmMain::buildPanes()
     m_upperSplitter->setSizes({137, 521});
 
     m_workSplitter = new QSplitter(Qt::Vertical);
+    m_workSplitter->setAccessibleName(QStringLiteral("Work area"));
     m_workSplitter->setObjectName(QStringLiteral("SplitterLog"));
     m_workSplitter->addWidget(m_upperSplitter);
     m_workSplitter->addWidget(m_logPane);
@@ -546,6 +550,7 @@ void TfrmMain::buildTaskList()
     connect(m_taskModel, &QAbstractItemModel::modelReset, this, &TfrmMain::taskListChanged);
 
     m_listStack = new QStackedWidget;
+    m_listStack->setAccessibleName(QStringLiteral("Task views"));
     m_listStack->setObjectName(QStringLiteral("lvwTaskViews"));
     m_listStack->addWidget(m_detailView);
     m_listStack->addWidget(m_iconView);
