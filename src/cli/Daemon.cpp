@@ -2,7 +2,7 @@
 #include "cli/Daemon.h"
 
 #include "cli/CliCommand.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 
 namespace tarnwick::cli {
 

@@ -7,23 +7,17 @@
 #include "store/Identifiers.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
+#include "store/TaskChecks.h"
 #include "store/TaskWriter.h"
 
 namespace tarnwick::cli {
 
 namespace {
 
-// The group dialog's name box takes no more.
-constexpr qsizetype kMaxGroupName = 30;
-
 void checkName(const QString& command, const QString& name)
 {
-    if (name.isEmpty())
-        throw UsageError(QStringLiteral("%1: Group name is empty").arg(command));
-    if (name.size() > kMaxGroupName)
-        throw UsageError(QStringLiteral("%1: a group name has at most %2 characters")
-                             .arg(command)
-                             .arg(kMaxGroupName));
+    if (const std::optional<QString> refusal = CheckGroupName(name))
+        throw UsageError(QStringLiteral("%1: %2").arg(command, *refusal));
 }
 
 void expectWords(const QString& command, const QStringList& words, qsizetype count,

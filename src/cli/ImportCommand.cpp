@@ -3,7 +3,7 @@
 #include "cli/ImportCommand.h"
 
 #include "cli/ArgumentReader.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskTransfer.h"
 
@@ -51,7 +51,7 @@ int ImportCommand::run(const QStringList& args)
     OpenTaskDatabase(db);
     ImportReport report;
     try {
-        report = ImportTasks(db, document, m_clock, nextRunAtSaveFor(m_clock));
+        report = ImportTasks(db, document, m_clock);
     } catch (const TaskDocumentError& e) {
         throw RefusedError(
             QStringLiteral("import: %1: %2; nothing was imported").arg(path, e.message()));

@@ -12,20 +12,6 @@ namespace tarnwick::cli {
 
 namespace {
 
-QString runModeText(qint64 mode)
-{
-    switch (mode) {
-    case 0:
-        return QStringLiteral("manual");
-    case 1:
-        return QStringLiteral("on change");
-    case 2:
-        return QStringLiteral("scheduled");
-    default:
-        return QStringLiteral("unknown (%1)").arg(mode);
-    }
-}
-
 QString dash(const QString& text)
 {
     return text.isEmpty() ? QStringLiteral("-") : text;
@@ -41,7 +27,7 @@ void printTasks(const QList<TaskListRow>& rows)
         Print(stdout, QStringLiteral("  [%1] %2\n").arg(row.taskId, row.taskName));
         Print(stdout,
               QStringLiteral("      start: %1   last run: %2   next run: %3\n")
-                  .arg(runModeText(row.runMode), dash(row.lastRunText), dash(row.nextRunText)));
+                  .arg(RunModeName(row.runMode), dash(row.lastRunText), dash(row.nextRunText)));
         Print(stdout, QStringLiteral("      source: %1\n      target: %2\n")
                           .arg(dash(row.sourceText), dash(row.targetDir)));
     }

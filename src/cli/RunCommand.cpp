@@ -16,7 +16,7 @@
 #include "engine/LogGate.h"
 #include "platform/RunControl.h"
 #include "platform/Ticker.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/Settings.h"
 #include "store/Statements.h"
 #include "store/StoreError.h"

@@ -6,8 +6,9 @@
 #include "cli/ArgumentReader.h"
 #include "cli/TaskOptions.h"
 #include "engine/ExcludeRules.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/Identifiers.h"
+#include "store/TaskChecks.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 #include "store/TaskWriter.h"
@@ -23,19 +24,6 @@ QString oneWord(const QStringList& words, const QString& command, const QString&
         throw UsageError(
             QStringLiteral("%1: expected %2 (see tarnwick-cli task --help)").arg(command, what));
     return words.first();
-}
-
-QString runModeText(TaskRunMode mode)
-{
-    switch (mode) {
-    case TaskRunMode::Manual:
-        return QStringLiteral("manual");
-    case TaskRunMode::OnSourceChange:
-        return QStringLiteral("on change");
-    case TaskRunMode::Scheduled:
-        return QStringLiteral("scheduled");
-    }
-    return QString();
 }
 
 QString groupText(TaskDatabase& db, const QString& groupId)
@@ -55,11 +43,6 @@ void printList(const QString& label, const QStringList& lines)
     const QString pad = QString(label.size(), u' ');
     for (qsizetype i = 0; i < lines.size(); ++i)
         Print(stdout, (i == 0 ? label : pad) + lines.at(i) + u'\n');
-}
-
-ExcludeRule storedRule(const TaskExcludeRule& rule)
-{
-    return ExcludeRule{rule.type, rule.stype, rule.sstype, rule.value, rule.endDate};
 }
 
 } // namespace
@@ -116,8 +99,6 @@ int TaskCommand::add(const QStringList& args)
     QStringList words;
     const TaskChanges changes = ReadTaskOptions(reader, false, m_clock, words);
     const QString name = oneWord(words, command, QStringLiteral("one task name"));
-    if (name.size() > 100)
-        throw UsageError(QStringLiteral("%1: a task name has at most 100 characters").arg(command));
 
     TaskRecord task;
     changes.applyTo(task);
@@ -132,7 +113,7 @@ int TaskCommand::add(const QStringList& args)
     if (changes.group)
         task.groupId = ResolveGroupId(db, *changes.group, command);
     task.taskId = NewTaskID(db, m_clock);
-    SaveTask(db, task, TaskSaveMode::New, m_clock, nextRunAtSaveFor(m_clock));
+    SaveTask(db, task, TaskSaveMode::New, m_clock);
     Print(stdout, task.taskId + u'\n');
     NotifyRunningInstance();
     return kExitOk;
@@ -159,7 +140,7 @@ int TaskCommand::show(const QStringList& args)
     if (sources.isEmpty())
         sources << QStringLiteral("-");
     printList(QStringLiteral("  sources:  "), sources);
-    Print(stdout, QStringLiteral("  start:    %1\n").arg(runModeText(task.runMode)));
+    Print(stdout, QStringLiteral("  start:    %1\n").arg(RunModeName(task.runMode)));
     if (task.runMode == TaskRunMode::Scheduled) {
         QStringList entries;
         for (const TaskScheduleItem& item : task.schedules)
@@ -169,8 +150,8 @@ int TaskCommand::show(const QStringList& args)
         printList(QStringLiteral("  schedule: "), entries);
     }
     QStringList rules;
-    for (const TaskExcludeRule& rule : task.rules)
-        rules << DescribeStoredRule(storedRule(rule));
+    for (const ExcludeRule& rule : task.rules)
+        rules << DescribeStoredRule(rule);
     if (!task.excludeMode || rules.isEmpty())
         rules = QStringList{QStringLiteral("Include all files")};
     printList(QStringLiteral("  filter:   "), rules);
@@ -203,7 +184,7 @@ int TaskCommand::edit(const QStringList& args)
         task.groupId = ResolveGroupId(db, *changes.group, command);
     if (const auto failure = ValidateTask(task))
         throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
-    SaveTask(db, task, TaskSaveMode::Edit, m_clock, nextRunAtSaveFor(m_clock));
+    SaveTask(db, task, TaskSaveMode::Edit, m_clock);
     NotifyRunningInstance();
     return kExitOk;
 }

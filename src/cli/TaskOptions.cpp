@@ -7,8 +7,9 @@
 #include "cli/CliCommand.h"
 #include "engine/ExcludeRules.h"
 #include "platform/Clock.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/DateTexts.h"
+#include "store/TaskChecks.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -19,15 +20,6 @@
 namespace tarnwick::cli {
 
 namespace {
-
-// The editor's bounds (task name box, schedule spin boxes, month days,
-// date rule spin boxes).
-constexpr qsizetype kMaxTaskName = 100;
-constexpr qint64 kMaxInterval = 1000;
-constexpr qint64 kMinMinutes = 2;
-constexpr qint64 kMaxMonthDay = 28;
-constexpr qint64 kMaxDateWindow = 10000;
-constexpr qint64 kMaxSize = 2147483647;
 
 // A folder or file as the user typed it, made absolute against the current
 // folder: a run started elsewhere (by the daemon) must find the same place.
@@ -43,18 +35,21 @@ QString absolutePath(const QString& path)
     throw UsageError(QStringLiteral("%1: %2").arg(reader.command(), message));
 }
 
-qint64 number(const ArgumentReader& reader, const QString& text, qint64 low, qint64 high,
-              const QString& what)
+// The text as a number; whether it is in range is the store's check.
+qint64 number(const ArgumentReader& reader, const QString& text, const QString& what)
 {
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
-    if (!ok || n < low || n > high)
-        fail(reader, QStringLiteral("%1 must be a number from %2 to %3, not '%4'")
-                         .arg(what)
-                         .arg(low)
-                         .arg(high)
-                         .arg(text));
+    if (!ok)
+        fail(reader, QStringLiteral("%1 must be a number, not '%2'").arg(what, text));
     return n;
+}
+
+// A value the editors' checks refuse is refused here with their message.
+void check(const ArgumentReader& reader, const std::optional<QString>& refusal)
+{
+    if (refusal)
+        fail(reader, *refusal);
 }
 
 ScheduleEntry everyEntry(const ArgumentReader& reader, const QString& text)
@@ -69,11 +64,10 @@ ScheduleEntry everyEntry(const ArgumentReader& reader, const QString& text)
     const QString unit = match.captured(2);
     if (unit == u"m") {
         entry.kind = ScheduleKind::EveryMinutes;
-        entry.value = number(reader, match.captured(1), kMinMinutes, kMaxInterval,
-                             QStringLiteral("--every in minutes"));
+        entry.value = number(reader, match.captured(1), QStringLiteral("--every in minutes"));
     } else {
         entry.kind = unit == u"h" ? ScheduleKind::EveryHours : ScheduleKind::EveryDays;
-        entry.value = number(reader, match.captured(1), 1, kMaxInterval,
+        entry.value = number(reader, match.captured(1),
                              unit == u"h" ? QStringLiteral("--every in hours")
                                           : QStringLiteral("--every in days"));
     }
@@ -98,8 +92,6 @@ ScheduleEntry weeklyEntry(const ArgumentReader& reader, const QString& text)
                              .arg(part));
         mask[static_cast<qsizetype>(i)] = u'1';
     }
-    if (!mask.contains(u'1'))
-        fail(reader, QStringLiteral("None selected day!"));
     ScheduleEntry entry;
     entry.kind = ScheduleKind::WithinWeek;
     entry.weekMask = mask;
@@ -126,37 +118,20 @@ QString timeValue(const ArgumentReader& reader, const QString& text)
     return TimeText(time);
 }
 
-// The schedule editor's checks of a Once entry.
-void checkOnce(const ArgumentReader& reader, const ScheduleEntry& entry, const Clock& clock)
-{
-    const QDateTime now = clock.now();
-    if (HasStartTime(entry.startTime)) {
-        const QDateTime at = DateTimeFromText(DateText(entry.onceDate) + u' ' + entry.startTime);
-        if (at.msecsTo(now) >= -1)
-            fail(reader, QStringLiteral("The run date is earlier current date!"));
-    } else if (entry.onceDate < now.date()) {
-        fail(reader, QStringLiteral("The run date is earlier than current date!"));
-    }
-}
-
-TaskExcludeRule extensionRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule extensionRule(const ArgumentReader& reader, const QString& text)
 {
     QStringList entries;
     for (const QString& entry : text.split(u',', Qt::SkipEmptyParts)) {
-        if (entries.contains(entry))
-            fail(reader, QStringLiteral("The Wildcard has included"));
+        check(reader, CheckWildcardEntry(entries, entry));
         entries << entry;
     }
-    if (entries.isEmpty())
-        fail(reader, QStringLiteral("Wildcard is empty!"));
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = kRuleExtensions;
-    for (const QString& entry : std::as_const(entries))
-        rule.value += entry + u',';
+    rule.value = WildcardValue(entries);
     return rule;
 }
 
-TaskExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
 {
     static const QRegularExpression form(
         QStringLiteral("^\\s*([<=>])\\s*(\\d+)\\s*(m|mb|k|kb|b|)\\s*$"),
@@ -166,7 +141,7 @@ TaskExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
         fail(reader, QStringLiteral("bad size '%1' for --exclude-size: a comparison, a number "
                                     "and a unit (<5K, =0, >10M)")
                          .arg(text));
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = kRuleSize;
     const QString comparison = match.captured(1);
     rule.stype = comparison == u"<" ? 0 : comparison == u"=" ? 1 : 2;
@@ -174,14 +149,13 @@ TaskExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
     rule.sstype = unit.startsWith(u'm')   ? kSizeMegabytes
                   : unit.startsWith(u'k') ? kSizeKilobytes
                                           : kSizeBytes;
-    rule.value =
-        QString::number(number(reader, match.captured(2), 0, kMaxSize, QStringLiteral("the size")));
+    rule.value = QString::number(number(reader, match.captured(2), QStringLiteral("the size")));
     return rule;
 }
 
-TaskExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
 {
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = kRuleDate;
     QString window = text.trimmed();
     const qsizetype colon = window.indexOf(u':');
@@ -203,8 +177,8 @@ TaskExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
     const QRegularExpressionMatch match = last.match(window.toLower());
     if (match.hasMatch()) {
         rule.sstype = match.captured(2) == u"d" ? kWindowLastDays : kWindowLastMonths;
-        rule.value = QString::number(number(reader, match.captured(1), 0, kMaxDateWindow,
-                                            QStringLiteral("the window of --exclude-date")));
+        rule.value = QString::number(
+            number(reader, match.captured(1), QStringLiteral("the window of --exclude-date")));
         return rule;
     }
     const qsizetype dots = window.indexOf(QLatin1StringView(".."));
@@ -214,17 +188,13 @@ TaskExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
                          .arg(window));
     const QDate from = dateValue(reader, window.left(dots), QStringLiteral("--exclude-date"));
     const QDate to = dateValue(reader, window.mid(dots + 2), QStringLiteral("--exclude-date"));
-    // The editor compares its two pickers, whose times of day make the same
-    // day pass.
-    if (from > to)
-        fail(reader, QStringLiteral("Begin date is earlier than To date!"));
     rule.sstype = kWindowBetween;
     rule.value = DateText(from);
     rule.endDate = DateText(to);
     return rule;
 }
 
-TaskExcludeRule attributeRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule attributeRule(const ArgumentReader& reader, const QString& text)
 {
     // In the order of the stored flags.
     static const std::array<QLatin1StringView, 6> kNames{
@@ -244,9 +214,7 @@ TaskExcludeRule attributeRule(const ArgumentReader& reader, const QString& text)
                              .arg(part));
         flags[static_cast<qsizetype>(i)] = u'1';
     }
-    if (!flags.contains(u'1'))
-        fail(reader, QStringLiteral("A Attributes must been checked! at least!"));
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = kRuleAttributes;
     rule.value = flags;
     return rule;
@@ -305,7 +273,8 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
             changes.sources.emplace();
         return *changes.sources;
     };
-    const auto addRule = [&](const TaskExcludeRule& rule) {
+    const auto addRule = [&](const ExcludeRule& rule) {
+        check(reader, CheckExcludeRule(rule));
         if (!changes.rules)
             changes.rules.emplace();
         changes.rules->append(rule);
@@ -319,11 +288,7 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         }
         const QString option = reader.option();
         if (option == u"--name" && allowName) {
-            const QString name = reader.value();
-            if (name.size() > kMaxTaskName)
-                fail(reader,
-                     QStringLiteral("a task name has at most %1 characters").arg(kMaxTaskName));
-            changes.name = name;
+            changes.name = reader.value();
         } else if (option == u"--target") {
             changes.target = absolutePath(reader.value());
         } else if (option == u"--group") {
@@ -353,8 +318,8 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         } else if (option == u"--monthly") {
             ScheduleEntry entry;
             entry.kind = ScheduleKind::WithinMonth;
-            entry.value = number(reader, reader.value().trimmed(), 1, kMaxMonthDay,
-                                 QStringLiteral("the day of --monthly"));
+            entry.value =
+                number(reader, reader.value().trimmed(), QStringLiteral("the day of --monthly"));
             addSchedule(entry);
         } else if (option == u"--once") {
             ScheduleEntry entry;
@@ -371,12 +336,9 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         } else if (option == u"--exclude-ext") {
             addRule(extensionRule(reader, reader.value()));
         } else if (option == u"--exclude-file") {
-            const QString path = reader.value();
-            if (path.isEmpty())
-                fail(reader, QStringLiteral("File is empty!"));
-            TaskExcludeRule rule;
+            ExcludeRule rule;
             rule.type = kRuleSingleFile;
-            rule.value = absolutePath(path);
+            rule.value = absolutePath(reader.value());
             addRule(rule);
         } else if (option == u"--exclude-size") {
             addRule(sizeRule(reader, reader.value()));
@@ -407,10 +369,8 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         break;
     case StartFamily::Schedule:
         changes.runMode = TaskRunMode::Scheduled;
-        for (const TaskScheduleItem& item : std::as_const(changes.schedules)) {
-            if (item.entry.kind == ScheduleKind::Once)
-                checkOnce(reader, item.entry, clock);
-        }
+        for (const TaskScheduleItem& item : std::as_const(changes.schedules))
+            check(reader, CheckScheduleEntry(item.entry, clock));
         // The editor's schedule list keeps itself sorted by its captions,
         // and saves in that order.
         std::stable_sort(changes.schedules.begin(), changes.schedules.end(),

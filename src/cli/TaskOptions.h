@@ -29,7 +29,7 @@ struct TaskChanges
     std::optional<QList<TaskSource>> sources;
     std::optional<TaskRunMode> runMode;
     QList<TaskScheduleItem> schedules;           // with runMode Scheduled
-    std::optional<QList<TaskExcludeRule>> rules; // empty: include all files
+    std::optional<QList<ExcludeRule>> rules; // empty: include all files
 
     // Writes the given parts into `task` (the group as given).
     void applyTo(TaskRecord& task) const;

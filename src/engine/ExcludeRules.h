@@ -5,7 +5,7 @@
 
 #include "engine/ExcludeTest.h"
 #include "platform/EntryRecord.h"
-#include "store/ExcludeRuleKinds.h"
+#include "store/ExcludeRule.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,16 +18,6 @@ namespace tarnwick {
 class Clock;
 class RunControl;
 class TaskDatabase;
-
-// One stored rule. Columns a kind does not use read as 0 or empty text.
-struct ExcludeRule
-{
-    qint64 type = 0;
-    qint64 stype = 0;
-    qint64 sstype = 0;
-    QString value;
-    QString endDate;
-};
 
 // Every rule of `taskId`, in the order the store returns them. Reading stops
 // early, leaving the rules read so far, once `control` (may be null) has a

@@ -9,7 +9,7 @@
 #include "engine/FolderMirror.h"
 #include "engine/RunningTaskList.h"
 #include "platform/SoundPlayer.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 
 namespace tarnwick {
 

@@ -1,7 +1,7 @@
 // Due test of the schedule checker.
 #include "schedule/ScheduleChecker.h"
 
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"

@@ -5,6 +5,8 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include <array>
+
 namespace tarnwick {
 
 namespace {
@@ -18,6 +20,26 @@ QString dateTimeCell(const TaskQuery& query, const char* column)
 }
 
 } // namespace
+
+namespace {
+constexpr std::array<const char*, 3> kRunModeNames{"manual", "on-change", "scheduled"};
+} // namespace
+
+QString RunModeName(qint64 mode)
+{
+    if (mode >= 0 && mode < qint64(kRunModeNames.size()))
+        return QString::fromLatin1(kRunModeNames[std::size_t(mode)]);
+    return QStringLiteral("unknown (%1)").arg(mode);
+}
+
+std::optional<TaskRunMode> RunModeFromName(const QString& name)
+{
+    for (std::size_t i = 0; i < kRunModeNames.size(); ++i) {
+        if (name == QLatin1StringView(kRunModeNames[i]))
+            return static_cast<TaskRunMode>(i);
+    }
+    return std::nullopt;
+}
 
 QList<TaskGroupRow> ReadTaskGroups(TaskDatabase& db)
 {

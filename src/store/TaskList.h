@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace tarnwick {
 
 class TaskDatabase;
@@ -17,6 +19,17 @@ enum class TaskRunMode
     OnSourceChange = 1,
     Scheduled = 2
 };
+
+// The short name of a start mode, as the task document stores it and the
+// command line shows it: "manual", "on-change", "scheduled"; for a stored
+// number that is no mode, "unknown (N)".
+QString RunModeName(qint64 mode);
+inline QString RunModeName(TaskRunMode mode)
+{
+    return RunModeName(static_cast<qint64>(mode));
+}
+// The mode a short name stands for.
+std::optional<TaskRunMode> RunModeFromName(const QString& name);
 
 // The group identifier of the root node and of tasks that belong to no group.
 inline constexpr char kAllTaskGroupID[] = "AllTask";

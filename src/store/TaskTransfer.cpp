@@ -7,6 +7,7 @@
 #include "store/Identifiers.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskChecks.h"
 #include "store/TaskList.h"
 
 #include <QHash>
@@ -21,19 +22,6 @@
 namespace tarnwick {
 
 namespace {
-
-QString runModeName(TaskRunMode mode)
-{
-    switch (mode) {
-    case TaskRunMode::Manual:
-        return QStringLiteral("manual");
-    case TaskRunMode::OnSourceChange:
-        return QStringLiteral("on-change");
-    case TaskRunMode::Scheduled:
-        return QStringLiteral("scheduled");
-    }
-    return QString();
-}
 
 QJsonObject scheduleObject(const ScheduleEntry& entry)
 {
@@ -68,7 +56,7 @@ QJsonObject taskObject(const TaskRecord& task)
     }
     QJsonArray rules;
     if (task.excludeMode) {
-        for (const TaskExcludeRule& rule : task.rules)
+        for (const ExcludeRule& rule : task.rules)
             rules.append(QJsonObject{{QStringLiteral("type"), rule.type},
                                      {QStringLiteral("stype"), rule.stype},
                                      {QStringLiteral("sstype"), rule.sstype},
@@ -79,7 +67,7 @@ QJsonObject taskObject(const TaskRecord& task)
                        {QStringLiteral("group"), task.groupId},
                        {QStringLiteral("name"), task.name},
                        {QStringLiteral("target"), task.targetDir},
-                       {QStringLiteral("start"), runModeName(task.runMode)},
+                       {QStringLiteral("start"), RunModeName(task.runMode)},
                        {QStringLiteral("sources"), sources},
                        {QStringLiteral("schedules"), schedules},
                        {QStringLiteral("rules"), rules}};
@@ -197,9 +185,9 @@ ScheduleEntry readSchedule(const DocumentReader& reader, const QJsonObject& obje
     return entry;
 }
 
-TaskExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
+ExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
 {
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = reader.integer(object, "type", 0, 4);
     rule.stype = reader.integer(object, "stype", 0, 2);
     rule.sstype = reader.integer(object, "sstype", 0, 2);
@@ -240,12 +228,8 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index)
     task.name = reader.text(object, "name");
     task.targetDir = reader.text(object, "target");
     const QString start = reader.text(object, "start");
-    if (start == u"manual")
-        task.runMode = TaskRunMode::Manual;
-    else if (start == u"on-change")
-        task.runMode = TaskRunMode::OnSourceChange;
-    else if (start == u"scheduled")
-        task.runMode = TaskRunMode::Scheduled;
+    if (const std::optional<TaskRunMode> mode = RunModeFromName(start))
+        task.runMode = *mode;
     else
         reader.fail(QStringLiteral("'start' must be \"manual\", \"on-change\" or \"scheduled\""));
 
@@ -299,8 +283,7 @@ QByteArray ExportTasks(TaskDatabase& db)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clock& clock,
-                         const NextRunAtSaveFunction& nextRunAtSave)
+ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clock& clock)
 {
     QJsonParseError parseError;
     const QJsonDocument json = QJsonDocument::fromJson(document, &parseError);
@@ -369,7 +352,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
             clashing.append(task);
             continue;
         }
-        SaveTask(db, task, TaskSaveMode::New, clock, nextRunAtSave);
+        SaveTask(db, task, TaskSaveMode::New, clock);
         ++report.tasks;
     }
     for (TaskRecord task : std::as_const(clashing)) {
@@ -377,7 +360,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
         task.taskId = NewTaskID(db, clock);
         report.renamed << QStringLiteral("task '%1': the ID %2 was taken; it has the ID %3")
                               .arg(task.name, oldId, task.taskId);
-        SaveTask(db, task, TaskSaveMode::New, clock, nextRunAtSave);
+        SaveTask(db, task, TaskSaveMode::New, clock);
         ++report.tasks;
     }
     transaction.commit();

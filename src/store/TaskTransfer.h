@@ -54,7 +54,6 @@ struct ImportReport
 // under the group's new identifier. A document that cannot be read, or a
 // task the editor's checks refuse, raises TaskDocumentError before anything
 // is written; a store failure raises StoreError. Either way nothing changes.
-ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clock& clock,
-                         const NextRunAtSaveFunction& nextRunAtSave);
+ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clock& clock);
 
 } // namespace tarnwick

@@ -4,8 +4,9 @@
 #include "store/TaskWriter.h"
 
 #include "platform/Clock.h"
-#include "store/ExcludeRuleKinds.h"
+#include "store/ExcludeRule.h"
 #include "store/DateTexts.h"
+#include "store/ScheduleRules.h"
 #include "store/Statements.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
@@ -48,7 +49,7 @@ void readRules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
     TaskQuery rows(db);
     RunQuery(rows, FillStatement(sql::SelectRulesForEditor, {taskId}));
     for (; !rows.eof(); rows.next()) {
-        TaskExcludeRule rule;
+        ExcludeRule rule;
         rule.excludeId = rows.integer("ExcludeID");
         rule.type = rows.integer("type");
         rule.stype = rows.integer("stype");
@@ -97,7 +98,7 @@ void deleteTaskRows(TaskQuery& query, const QString& taskId)
     RunStatement(query, FillStatement(sql::DeleteTask, {taskId}));
 }
 
-void insertRule(TaskQuery& query, const QString& taskId, const TaskExcludeRule& rule)
+void insertRule(TaskQuery& query, const QString& taskId, const ExcludeRule& rule)
 {
     const QString value = rule.value.trimmed();
     switch (rule.type) {
@@ -121,7 +122,7 @@ void insertRule(TaskQuery& query, const QString& taskId, const TaskExcludeRule& 
 }
 
 void insertScheduleEntry(TaskQuery& query, const QString& taskId, const ScheduleEntry& given,
-                         const QString& lastRun, const NextRunAtSaveFunction& nextRunAtSave)
+                         const QString& lastRun, const Clock& clock)
 {
     switch (given.kind) {
     case ScheduleKind::EveryMinutes:
@@ -137,7 +138,7 @@ void insertScheduleEntry(TaskQuery& query, const QString& taskId, const Schedule
     ScheduleEntry entry = given;
     entry.weekMask = entry.weekMask.trimmed();
     entry.startTime = entry.startTime.trimmed();
-    const QString next = nextRunAtSave(entry);
+    const QString next = NextRunAtSave(entry, clock);
     const qint64 kind = static_cast<qint64>(entry.kind);
 
     switch (entry.kind) {
@@ -196,23 +197,8 @@ TaskRecord LoadTask(TaskDatabase& db, const QString& taskId)
     return task;
 }
 
-std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
-{
-    if (task.name.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Task name is empty!"), std::nullopt};
-    if (task.sources.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Source is empty!"), 0};
-    if (task.targetDir.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Target is empty!"), 1};
-    if (task.excludeMode && task.rules.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
-    if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Please add a schedule!"), 3};
-    return std::nullopt;
-}
-
 TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode,
-                     const Clock& clock, const NextRunAtSaveFunction& nextRunAtSave)
+                     const Clock& clock)
 {
     TaskListRow row;
     row.taskId = task.taskId.trimmed();
@@ -235,7 +221,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
             query, FillStatement(sql::InsertSource,
                                  {taskId, source.path, qint64(source.includeSubfolders ? 1 : 0)}));
     if (task.excludeMode) {
-        for (const TaskExcludeRule& rule : task.rules)
+        for (const ExcludeRule& rule : task.rules)
             insertRule(query, taskId, rule);
     }
     switch (task.runMode) {
@@ -247,7 +233,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
         break;
     case TaskRunMode::Scheduled:
         for (const TaskScheduleItem& item : task.schedules)
-            insertScheduleEntry(query, taskId, item.entry, row.lastRunText, nextRunAtSave);
+            insertScheduleEntry(query, taskId, item.entry, row.lastRunText, clock);
         break;
     }
     // Read inside the transaction, so the row shows what was just written

@@ -5,14 +5,13 @@
 // transaction: a failure part-way leaves every row as it was.
 #pragma once
 
+#include "store/ExcludeRule.h"
 #include "store/ScheduleEntry.h"
 #include "store/TaskList.h"
 
 #include <QList>
 #include <QString>
 
-#include <functional>
-#include <optional>
 
 namespace tarnwick {
 
@@ -24,18 +23,6 @@ struct TaskSource
 {
     QString path;
     bool includeSubfolders = true;
-};
-
-// One exclude rule as the editor holds it. The columns' meaning per kind is
-// the exclude rules' business; the store writes kinds 0 to 4.
-struct TaskExcludeRule
-{
-    qint64 type = 0;
-    qint64 stype = 0;
-    qint64 sstype = 0;
-    QString value;
-    QString endDate;       // kind 3 with sstype 2: the end date as DateText
-    qint64 excludeId = -1; // -1 for a rule not yet stored
 };
 
 // One schedule entry as the editor holds it. For Once, entry.onceDate is
@@ -61,7 +48,7 @@ struct TaskRecord
     TaskRunMode runMode = TaskRunMode::Manual;
     QList<TaskSource> sources;
     bool excludeMode = false; // false: include all files; the rules are then not stored
-    QList<TaskExcludeRule> rules;
+    QList<ExcludeRule> rules;
     QList<TaskScheduleItem> schedules; // stored only for TaskRunMode::Scheduled
 };
 
@@ -75,16 +62,8 @@ QString sourceListText(const QList<TaskSource>& sources);
 // change. Raises StoreError when no task has the identifier `taskId`.
 TaskRecord LoadTask(TaskDatabase& db, const QString& taskId);
 
-// The first check a task fails before it may be saved: its message and the
-// editor page to show (0 source, 1 target, 2 filter, 3 schedule), if any.
-struct TaskCheckFailure
-{
-    QString message;
-    std::optional<int> page;
-};
-
-// Checks for empty texts only; a text of blanks passes.
-std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task);
+// The checks a task passes before it is saved: ValidateTask in
+// store/TaskChecks.h.
 
 // Whether a save makes a new task or replaces the stored rows of one.
 enum class TaskSaveMode
@@ -93,19 +72,16 @@ enum class TaskSaveMode
     Edit
 };
 
-// The NextRunTime text of an entry being saved; the schedule rules give it
-// (nextRunAtSaveFor in ScheduleRules.h).
-using NextRunAtSaveFunction = std::function<QString(const ScheduleEntry&)>;
-
 // Writes `task` in one transaction. Edit first deletes the task's stored
 // rows; New adds a task and fails when its identifier is taken. Identifiers,
 // name, target, rule values and schedule slots are stored trimmed, source
 // paths as given. Rules and schedule entries of kinds the store does not
-// know are left out. `clock` gives the saved rows' last run. Returns the
+// know are left out. `clock` gives the saved rows' last run and the
+// entries' next runs, by the schedule rules. Returns the
 // task's row for the task list. Raises StoreError with the store's text,
 // leaving every row as it was.
 TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode,
-                     const Clock& clock, const NextRunAtSaveFunction& nextRunAtSave);
+                     const Clock& clock);
 
 // Deletes every row of the task (its sources, schedule rows, rules, then
 // the task) in one transaction. Raises StoreError, leaving every row as it

@@ -3,6 +3,7 @@
 
 #include "platform/Clock.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,6 +43,20 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().first();
+    }
+    QString folder(QWidget* parent, const QString& prompt) override
+    {
+        const QString chosen = QFileDialog::getExistingDirectory(parent, prompt);
+        if (chosen.isEmpty())
+            return chosen;
+        return chosen.endsWith(u'/') ? chosen : chosen + u'/';
+    }
+    std::optional<QColor> colour(QWidget* parent, const QColor& initial) override
+    {
+        const QColor chosen = QColorDialog::getColor(initial, parent);
+        if (!chosen.isValid())
+            return std::nullopt;
+        return chosen;
     }
     bool open(const QString& pathOrAddress) override
     {

@@ -4,7 +4,10 @@
 // instead of waiting for a person to click.
 #pragma once
 
+#include <QColor>
 #include <QString>
+
+#include <optional>
 
 class QWidget;
 
@@ -28,6 +31,11 @@ public:
     // The save dialog; empty when cancelled. `filter` in Qt's form.
     virtual QString saveFileName(QWidget* parent, const QString& filter,
                                  const QString& defaultSuffix) = 0;
+    // The folder picker with `prompt`, no folder preset. The chosen folder's
+    // path ends in "/"; empty when cancelled.
+    virtual QString folder(QWidget* parent, const QString& prompt) = 0;
+    // The colour picker starting at `initial`; nothing when cancelled.
+    virtual std::optional<QColor> colour(QWidget* parent, const QColor& initial) = 0;
     // Hands a folder, file or address to the desktop to open with its
     // default handler. False when nothing could take it.
     virtual bool open(const QString& pathOrAddress) = 0;

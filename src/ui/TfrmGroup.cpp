@@ -1,6 +1,7 @@
 // Group dialog.
 #include "ui/TfrmGroup.h"
 
+#include "store/TaskChecks.h"
 #include "store/TaskWriter.h"
 #include "ui/Desktop.h"
 
@@ -23,7 +24,7 @@ TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     auto* form = new QFormLayout;
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("edtName"));
-    m_name->setMaxLength(kMaxNameLength);
+    m_name->setMaxLength(static_cast<int>(limits::kGroupName));
     auto* label = new QLabel(QStringLiteral("Group &Name"), this);
     label->setObjectName(QStringLiteral("lblName"));
     label->setBuddy(m_name);
@@ -73,8 +74,8 @@ QString TfrmGroup::groupName() const
 void TfrmGroup::accept()
 {
     // A name of blanks is a name; only an empty box is refused.
-    if (m_name->text().isEmpty()) {
-        m_desktop.information(this, QStringLiteral("Group name is empty"));
+    if (const std::optional<QString> refusal = CheckGroupName(m_name->text())) {
+        m_desktop.information(this, *refusal);
         return;
     }
     try {

@@ -28,8 +28,6 @@ public:
         Rename
     };
 
-    static constexpr int kMaxNameLength = 30;
-
     TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent = nullptr);
 
     // New group puts "New Group" in the name box; set before showing.

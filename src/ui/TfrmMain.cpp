@@ -4,7 +4,7 @@
 
 #include "engine/LogSizeLimit.h"
 #include "platform/ProgramFolder.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/Identifiers.h"
 #include "store/Settings.h"
 #include "store/TaskList.h"

@@ -10,7 +10,7 @@
 #include "cli/TaskCommand.h"
 #include "platform/Clock.h"
 #include "platform/InstanceLock.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskWriter.h"
 
@@ -62,10 +62,10 @@ TaskScheduleItem Entry(ScheduleKind kind, qint64 value, const QString& start = u
     return item;
 }
 
-TaskExcludeRule Rule(qint64 type, qint64 stype, qint64 sstype, const QString& value,
+ExcludeRule Rule(qint64 type, qint64 stype, qint64 sstype, const QString& value,
                      const QString& endDate = {})
 {
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = type;
     rule.stype = stype;
     rule.sstype = sstype;
@@ -128,7 +128,7 @@ void TestTaskCommand::addStoresWhatTheEditorStores_data()
             t.schedules = items;
         });
     };
-    const auto rules = [](QList<TaskExcludeRule> list) {
+    const auto rules = [](QList<ExcludeRule> list) {
         return Expect([list](TaskRecord& t) {
             t.excludeMode = true;
             t.rules = list;
@@ -212,7 +212,7 @@ void TestTaskCommand::addStoresWhatTheEditorStores()
     CreateTaskDatabase(reference);
     TaskDatabase db;
     db.open(reference);
-    SaveTask(db, task, TaskSaveMode::New, m_clock, nextRunAtSaveFor(m_clock));
+    SaveTask(db, task, TaskSaveMode::New, m_clock);
     QCOMPARE(byCommand, Dump(db));
 }
 

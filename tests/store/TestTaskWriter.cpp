@@ -3,8 +3,9 @@
 // that replace every row, writes that fail part-way, the group commands and
 // the editor's checks.
 #include "platform/Clock.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskChecks.h"
 #include "store/TaskWriter.h"
 
 #include <QTemporaryDir>
@@ -112,9 +113,9 @@ TaskScheduleItem Entry(ScheduleKind kind, qint64 value, const QString& start = Q
     return item;
 }
 
-TaskExcludeRule Rule(qint64 type, const QString& value)
+ExcludeRule Rule(qint64 type, const QString& value)
 {
-    TaskExcludeRule rule;
+    ExcludeRule rule;
     rule.type = type;
     rule.value = value;
     return rule;
@@ -152,7 +153,7 @@ private:
     TaskListRow save(TaskDatabase& db, const TaskRecord& task,
                      TaskSaveMode mode = TaskSaveMode::New)
     {
-        return SaveTask(db, task, mode, m_clock, nextRunAtSaveFor(m_clock));
+        return SaveTask(db, task, mode, m_clock);
     }
 
 private slots:
@@ -222,7 +223,7 @@ void TestTaskWriter::rulesRoundTrip()
     const TaskRecord loaded = LoadTask(db, kId);
     QVERIFY(loaded.excludeMode);
     QCOMPARE(loaded.rules.size(), 1);
-    const TaskExcludeRule& rule = loaded.rules.first();
+    const ExcludeRule& rule = loaded.rules.first();
     QCOMPARE(rule.type, type);
     QCOMPARE(rule.stype, stype);
     QCOMPARE(rule.sstype, sstype);
@@ -584,8 +585,18 @@ void TestTaskWriter::checks_data()
     const QString name = QStringLiteral("Photos");
     const QString target = QStringLiteral("/t");
     QTest::newRow("complete") << name << 1 << target << false << 0 << QString() << -1;
-    QTest::newRow("blanks count as text")
-        << QStringLiteral(" ") << 1 << QStringLiteral(" ") << false << 0 << QString() << -1;
+    // Texts are judged without their surrounding blanks.
+    QTest::newRow("a name of blanks") << QStringLiteral("  ") << 1 << target << false << 0
+                                      << QStringLiteral("Task name is empty!") << -1;
+    QTest::newRow("a target of blanks") << name << 1 << QStringLiteral(" \t") << false << 0
+                                        << QStringLiteral("Target is empty!") << 1;
+    QTest::newRow("a source of blanks") << name << -1 << target << false << 0
+                                        << QStringLiteral("Source is empty!") << 0;
+    QTest::newRow("a name of 100 characters") << QString(100, u'n') << 1 << target << false << 0
+                                              << QString() << -1;
+    QTest::newRow("a name of 101 characters")
+        << QString(101, u'n') << 1 << target << false << 0
+        << QStringLiteral("A task name has at most 100 characters.") << -1;
     QTest::newRow("name first of all")
         << QString() << 0 << QString() << true << 2 << QStringLiteral("Task name is empty!") << -1;
     QTest::newRow("no source") << name << 0 << QString() << false << 0
@@ -617,6 +628,8 @@ void TestTaskWriter::checks()
     task.sources.clear();
     for (int i = 0; i < sources; ++i)
         task.sources.append({QStringLiteral("/s"), true});
+    if (sources < 0) // a good source, then one of blanks
+        task.sources = {{QStringLiteral("/s"), true}, {QStringLiteral("   "), false}};
 
     const auto failure = ValidateTask(task);
     if (message.isEmpty()) {

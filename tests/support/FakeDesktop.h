@@ -1,13 +1,17 @@
-// A desktop for window tests: records every box, answers confirmations and
-// save dialogs as the test says, opens nothing, and tells the test's time.
+// A desktop for window tests: records every box and picker, answers them
+// from queues the test fills, opens nothing, and tells the test's time. An
+// empty queue gives the default answer: OK for a confirmation, cancel for a
+// picker or a save dialog.
 #pragma once
 
 #include "platform/Clock.h"
 #include "ui/Desktop.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class FakeDesktop : public tarnwick::ui::Desktop
 {
@@ -16,12 +20,16 @@ public:
     {
     }
 
-    QStringList informations, errors, confirmations, opened;
+    QStringList informations, errors, confirmations, opened, folderPrompts;
     int saveDialogs = 0;
-    bool confirmAnswer = true;
+    int colourDialogs = 0;
+    QList<bool> confirmAnswers;       // one per confirmation, in order
+    QStringList saveAnswers;          // empty text: the dialog is cancelled
+    QStringList folderAnswers;        // empty text: the picker is cancelled
+    QList<std::optional<QColor>> colourAnswers;
+    bool openSucceeds = true;
     // Runs while a confirmation is "open", as other events would.
     std::function<void()> whileConfirming;
-    QString saveAnswer; // empty: the dialog is cancelled
 
     void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
@@ -30,17 +38,27 @@ public:
         confirmations << text;
         if (whileConfirming)
             whileConfirming();
-        return confirmAnswer;
+        return confirmAnswers.isEmpty() ? true : confirmAnswers.takeFirst();
     }
     QString saveFileName(QWidget*, const QString&, const QString&) override
     {
         ++saveDialogs;
-        return saveAnswer;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+    QString folder(QWidget*, const QString& prompt) override
+    {
+        folderPrompts << prompt;
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+    }
+    std::optional<QColor> colour(QWidget*, const QColor&) override
+    {
+        ++colourDialogs;
+        return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.takeFirst();
     }
     bool open(const QString& pathOrAddress) override
     {
         opened << pathOrAddress;
-        return true;
+        return openSucceeds;
     }
     const tarnwick::Clock& clock() const override { return m_clock; }
 

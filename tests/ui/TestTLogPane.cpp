@@ -481,13 +481,14 @@ void TestTLogPane::emptyViewOpensNoDialog()
         m_pane->appendLine(QStringLiteral("gone"), 0);
         trigger(QStringLiteral("spbtnClear"));
     }
-    m_desktop->saveAnswer = m_home.filePath(QStringLiteral("never.txt"));
+    const QString never = m_home.filePath(QStringLiteral("never.txt"));
+    m_desktop->saveAnswers = {never};
 
     trigger(command);
 
     QCOMPARE(m_desktop->saveDialogs, 0);
     QVERIFY(m_pane->findChildren<TFindDialog*>().isEmpty());
-    QVERIFY(!QFileInfo::exists(m_desktop->saveAnswer));
+    QVERIFY(!QFileInfo::exists(never));
     QVERIFY(m_desktop->errors.isEmpty());
 }
 
@@ -501,12 +502,12 @@ void TestTLogPane::saveAsWritesTheView()
     view()->moveCursor(QTextCursor::End);
     QTest::keyClicks(view(), QStringLiteral(" typed"));
 
-    m_desktop->saveAnswer.clear(); // cancelled
+    m_desktop->saveAnswers = {QString()}; // cancelled
     trigger(QStringLiteral("pmuSaveAs"));
     QCOMPARE(m_desktop->saveDialogs, 1);
     QCOMPARE(ReadAll(path), QByteArray("an older and longer file that is replaced\n"));
 
-    m_desktop->saveAnswer = path;
+    m_desktop->saveAnswers = {path};
     trigger(QStringLiteral("spbtnSave"));
     QCOMPARE(m_desktop->saveDialogs, 2);
     QCOMPARE(m_desktop->filter, QStringLiteral("Text file(*.txt);;All file(*.*)"));
@@ -541,7 +542,7 @@ void TestTLogPane::saveAsFailureKeepsOldFile()
     for (int i = 0; i < 50; ++i)
         m_pane->appendLine(QStringLiteral("a line of the run that does not fit %1").arg(i), 0);
     const QString path = dir.filePath(name);
-    m_desktop->saveAnswer = path;
+    m_desktop->saveAnswers = {path};
     {
         std::unique_ptr<FileSizeLimit> full;
         if (fullDisk) {

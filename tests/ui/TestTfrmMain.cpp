@@ -328,7 +328,7 @@ void TestTfrmMain::closeBehaviour()
     if (whenClose == -2)
         dropOption(QStringLiteral("WhenClose"));
     openWindow();
-    m_desktop->confirmAnswer = answer;
+    m_desktop->confirmAnswers = {answer};
     m_window->close();
     QTest::qWait(100);
     QCOMPARE(m_desktop->confirmations.size(), questions);
@@ -574,12 +574,12 @@ void TestTfrmMain::groupAddRenameRemove()
     QCOMPARE(ReadTaskGroups(db()).first().name, QStringLiteral("Play"));
 
     // Cancel keeps the group; OK removes it, and its task stays in place.
-    m_desktop->confirmAnswer = false;
+    m_desktop->confirmAnswers = {false};
     m_window->spbtnGroupDelClick();
     QCOMPARE(m_desktop->confirmations,
              QStringList{QStringLiteral("Do you really want to delete the selected task group")});
     QCOMPARE(root()->childCount(), 1);
-    m_desktop->confirmAnswer = true;
+    m_desktop->confirmAnswers = {true};
     m_window->spbtnGroupDelClick();
     QCOMPARE(root()->childCount(), 0);
     QCOMPARE(stored(QStringLiteral("TaskGroup"), id), 0);
@@ -844,7 +844,7 @@ void TestTfrmMain::deleteTask()
             m_window->coordinator().suspendByHand(id);
         };
     }
-    m_desktop->confirmAnswer = answer;
+    m_desktop->confirmAnswers = {answer};
     m_window->spbtnTaskDelClick();
     QCOMPARE(m_desktop->confirmations.size(), confirmations);
     if (confirmations > 0)

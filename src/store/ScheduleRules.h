@@ -46,13 +46,6 @@ QDateTime BaseNextRun(const ScheduleEntry& entry, const QDateTime& current, cons
 // The NextRunTime text to insert for an entry being saved now.
 QString NextRunAtSave(const ScheduleEntry& entry, const Clock& clock);
 
-// NextRunAtSave on `clock`, in the form the task save takes (SaveTask in
-// store/TaskWriter.h). `clock` must outlive the function.
-inline std::function<QString(const ScheduleEntry&)> nextRunAtSaveFor(const Clock& clock)
-{
-    return [&clock](const ScheduleEntry& entry) { return NextRunAtSave(entry, clock); };
-}
-
 // When a stored row is recomputed: at program start or after a run of its task.
 enum class RecomputeMoment
 {

@@ -4,7 +4,7 @@
 #include "ScopedTimeZone.h"
 
 #include "platform/Clock.h"
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"

@@ -6,7 +6,7 @@
 // therefore never leave an entry on a moment that has already passed, nor a
 // date-only entry on today's date: either would make the checker start the
 // task again at once.
-#include "schedule/ScheduleRules.h"
+#include "store/ScheduleRules.h"
 
 #include "platform/Clock.h"
 #include "store/DateTexts.h"

@@ -1,0 +1,216 @@
+// The checks of the editors' values, in one place for every front end.
+#include "store/TaskChecks.h"
+
+#include "platform/Clock.h"
+#include "store/DateTexts.h"
+#include "store/ScheduleRules.h"
+
+#include <QRegularExpression>
+
+namespace tarnwick {
+
+namespace {
+
+std::optional<qint64> wholeNumber(const QString& text)
+{
+    bool ok = false;
+    const qint64 n = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+std::optional<QString> outOfRange(const QString& what, qint64 low, qint64 high)
+{
+    return QStringLiteral("%1 must be a number from %2 to %3.").arg(what).arg(low).arg(high);
+}
+
+std::optional<QString> checkNumber(const QString& text, const QString& what, qint64 low,
+                                   qint64 high)
+{
+    const std::optional<qint64> n = wholeNumber(text);
+    if (!n || *n < low || *n > high)
+        return outOfRange(what, low, high);
+    return std::nullopt;
+}
+
+bool isFlags(const QString& text, qsizetype count)
+{
+    if (text.size() != count)
+        return false;
+    for (const QChar c : text) {
+        if (c != u'0' && c != u'1')
+            return false;
+    }
+    return true;
+}
+
+std::optional<QDate> readDate(const QString& text)
+{
+    const std::optional<QDateTime> at = ParseDateTimeText(text.trimmed());
+    if (!at || at->time() != QTime(0, 0))
+        return std::nullopt;
+    return at->date();
+}
+
+std::optional<QString> checkDateRule(const ExcludeRule& rule)
+{
+    switch (rule.stype) {
+    case kDateLastWrite:
+    case kDateCreation:
+    case kDateLastAccess:
+        break;
+    default:
+        return QStringLiteral("Unknown file time for a date rule.");
+    }
+    switch (rule.sstype) {
+    case kWindowLastMonths:
+        return checkNumber(rule.value, QStringLiteral("The number of months"), 0,
+                           limits::kMaxDateWindow);
+    case kWindowLastDays:
+        return checkNumber(rule.value, QStringLiteral("The number of days"), 0,
+                           limits::kMaxDateWindow);
+    case kWindowBetween: {
+        const std::optional<QDate> from = readDate(rule.value);
+        const std::optional<QDate> to = readDate(rule.endDate);
+        if (!from || !to)
+            return QStringLiteral("A date rule between two dates needs both dates.");
+        // The editor's two pickers carry times of day that let one day pass.
+        if (*from > *to)
+            return QStringLiteral("Begin date is earlier than To date!");
+        return std::nullopt;
+    }
+    default:
+        return QStringLiteral("Unknown period for a date rule.");
+    }
+}
+
+} // namespace
+
+std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
+{
+    const QString name = task.name.trimmed();
+    if (name.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Task name is empty!"), std::nullopt};
+    if (name.size() > limits::kTaskName)
+        return TaskCheckFailure{
+            QStringLiteral("A task name has at most %1 characters.").arg(limits::kTaskName),
+            std::nullopt};
+    bool blankSource = task.sources.isEmpty();
+    for (const TaskSource& source : task.sources)
+        blankSource = blankSource || source.path.trimmed().isEmpty();
+    if (blankSource)
+        return TaskCheckFailure{QStringLiteral("Source is empty!"), 0};
+    if (task.targetDir.trimmed().isEmpty())
+        return TaskCheckFailure{QStringLiteral("Target is empty!"), 1};
+    if (task.excludeMode && task.rules.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
+    if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())
+        return TaskCheckFailure{QStringLiteral("Please add a schedule!"), 3};
+    return std::nullopt;
+}
+
+QString WildcardValue(const QStringList& entries)
+{
+    QString value;
+    for (const QString& entry : entries) {
+        const QString piece = entry.trimmed();
+        if (!piece.isEmpty())
+            value += piece + u',';
+    }
+    return value;
+}
+
+std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QString& entry)
+{
+    if (entries.contains(entry))
+        return QStringLiteral("The Wildcard has included");
+    return std::nullopt;
+}
+
+std::optional<QString> CheckExcludeRule(const ExcludeRule& rule)
+{
+    switch (rule.type) {
+    case kRuleExtensions:
+        if (WildcardValue(rule.value.split(u',')).isEmpty())
+            return QStringLiteral("Wildcard is empty!");
+        return std::nullopt;
+    case kRuleSingleFile:
+        if (rule.value.trimmed().isEmpty())
+            return QStringLiteral("File is empty!");
+        return std::nullopt;
+    case kRuleSize:
+        if (rule.stype < kSizeLess || rule.stype > kSizeGreater)
+            return QStringLiteral("Unknown comparison for a size rule.");
+        if (rule.sstype < kSizeMegabytes || rule.sstype > kSizeBytes)
+            return QStringLiteral("Unknown unit for a size rule.");
+        return checkNumber(rule.value, QStringLiteral("The size"), 0, limits::kMaxSize);
+    case kRuleDate:
+        return checkDateRule(rule);
+    case kRuleAttributes:
+        if (!isFlags(rule.value, 6) || !rule.value.contains(u'1'))
+            return QStringLiteral("A Attributes must been checked! at least!");
+        return std::nullopt;
+    default:
+        return QStringLiteral("Unknown kind of exclude rule.");
+    }
+}
+
+std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock)
+{
+    if (HasStartTime(entry.startTime)) {
+        const std::optional<QDateTime> at = ParseDateTimeText(entry.startTime.trimmed());
+        if (!at || at->date() != ZeroDateTime().date())
+            return QStringLiteral("The start time must be a time of day.");
+    }
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+        if (entry.value < limits::kMinMinutes || entry.value > limits::kMaxInterval)
+            return outOfRange(QStringLiteral("The number of minutes"), limits::kMinMinutes,
+                              limits::kMaxInterval);
+        return std::nullopt;
+    case ScheduleKind::EveryHours:
+    case ScheduleKind::EveryDays:
+        if (entry.value < limits::kMinInterval || entry.value > limits::kMaxInterval)
+            return outOfRange(entry.kind == ScheduleKind::EveryHours
+                                  ? QStringLiteral("The number of hours")
+                                  : QStringLiteral("The number of days"),
+                              limits::kMinInterval, limits::kMaxInterval);
+        return std::nullopt;
+    case ScheduleKind::WithinWeek:
+        if (!isFlags(entry.weekMask.trimmed(), 7) || !entry.weekMask.contains(u'1'))
+            return QStringLiteral("None selected day!");
+        return std::nullopt;
+    case ScheduleKind::WithinMonth:
+        if (entry.value < limits::kMinMonthDay || entry.value > limits::kMaxMonthDay)
+            return outOfRange(QStringLiteral("The day of the month"), limits::kMinMonthDay,
+                              limits::kMaxMonthDay);
+        return std::nullopt;
+    case ScheduleKind::Once: {
+        if (!entry.onceDate.isValid())
+            return QStringLiteral("The run date is earlier than current date!");
+        const QDateTime now = clock.now();
+        if (HasStartTime(entry.startTime)) {
+            const QDateTime at =
+                DateTimeFromText(DateText(entry.onceDate) + u' ' + entry.startTime.trimmed());
+            // Later than now by more than a millisecond.
+            if (now.msecsTo(at) <= 1)
+                return QStringLiteral("The run date is earlier current date!");
+        } else if (entry.onceDate < now.date()) {
+            return QStringLiteral("The run date is earlier than current date!");
+        }
+        return std::nullopt;
+    }
+    default:
+        return QStringLiteral("Unknown kind of schedule entry.");
+    }
+}
+
+std::optional<QString> CheckGroupName(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("Group name is empty");
+    if (name.size() > limits::kGroupName)
+        return QStringLiteral("A group name has at most %1 characters.").arg(limits::kGroupName);
+    return std::nullopt;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,69 @@
+// What a task, an exclude rule, a schedule entry or a group name must be
+// before the store takes it. The window's dialogs and the command-line
+// companion both ask here, so a value one front end refuses the other
+// refuses too, with the same message. Each check returns the message of the
+// first thing wrong, or nothing.
+#pragma once
+
+#include "store/ExcludeRule.h"
+#include "store/ScheduleEntry.h"
+#include "store/TaskWriter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tarnwick {
+
+class Clock;
+
+// The bounds of the values the editors take.
+namespace limits {
+inline constexpr qsizetype kTaskName = 100;
+inline constexpr qsizetype kGroupName = 30;
+inline constexpr qint64 kMinMinutes = 2;   // every N minutes
+inline constexpr qint64 kMinInterval = 1;  // every N hours or days
+inline constexpr qint64 kMaxInterval = 1000;
+inline constexpr qint64 kMinMonthDay = 1;
+inline constexpr qint64 kMaxMonthDay = 28;
+inline constexpr qint64 kMaxDateWindow = 10000; // last N days or months
+inline constexpr qint64 kMaxSize = 2147483647;  // size threshold, in its unit
+} // namespace limits
+
+// The first check a task fails before it may be saved: its message and the
+// editor page to show (0 source, 1 target, 2 filter, 3 schedule), if any.
+struct TaskCheckFailure
+{
+    QString message;
+    std::optional<int> page;
+
+    friend bool operator==(const TaskCheckFailure&, const TaskCheckFailure&) = default;
+};
+
+// The checks made before a task is saved, in the editor's order: name,
+// sources, target, rules, schedule entries. Texts are judged without their
+// surrounding blanks, so a name or a target of blanks is refused.
+std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task);
+
+// The extension list of a wildcard rule from its entries, each followed by
+// ",". Entries empty after trimming are left out: an empty piece would
+// match every file without an extension.
+QString WildcardValue(const QStringList& entries);
+
+// Whether `entry` may join a wildcard list that already holds `entries`
+// (compared exactly, case and all): the refusal's message, or nothing.
+std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QString& entry);
+
+// One exclude rule of kinds 0 to 4 with its columns in range.
+std::optional<QString> CheckExcludeRule(const ExcludeRule& rule);
+
+// One schedule entry of kinds 0 to 5: its number in range, a week mask with
+// a chosen day, a start time that reads as a time of day, and a Once entry
+// that is still ahead of `clock`'s now.
+std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock);
+
+// A group name: not empty, at most limits::kGroupName characters.
+std::optional<QString> CheckGroupName(const QString& name);
+
+} // namespace tarnwick

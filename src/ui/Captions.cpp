@@ -1,0 +1,49 @@
+// Captions and hints set by the kind of control they land on.
+#include "ui/Captions.h"
+
+#include "ui/Hints.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+
+namespace tarnwick::ui {
+
+void setCaption(QObject* control, const QString& caption)
+{
+    control->setProperty(kBuiltInCaption, caption);
+    if (auto* action = qobject_cast<QAction*>(control))
+        action->setText(caption);
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(caption);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(caption);
+    else if (auto* group = qobject_cast<QGroupBox*>(control))
+        group->setTitle(caption);
+    else if (auto* menu = qobject_cast<QMenu*>(control))
+        menu->setTitle(caption);
+    else if (auto* widget = qobject_cast<QWidget*>(control))
+        widget->setWindowTitle(caption);
+}
+
+void setHint(QObject* control, const QString& hint)
+{
+    if (hint.isEmpty())
+        return;
+    if (auto* action = qobject_cast<QAction*>(control)) {
+        action->setToolTip(shortHint(hint));
+        action->setStatusTip(longHint(hint));
+    } else if (auto* widget = qobject_cast<QWidget*>(control)) {
+        widget->setToolTip(shortHint(hint));
+        widget->setStatusTip(longHint(hint));
+    }
+}
+
+QString uiText(const UiText& text)
+{
+    return QString::fromUtf8(text.english);
+}
+
+} // namespace tarnwick::ui

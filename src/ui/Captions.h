@@ -1,0 +1,65 @@
+// Every control that shows a fixed text is made through here: its
+// objectName, its built-in English caption and its hint are set in one call,
+// where the control is made, so a caption is written exactly once. The
+// built-in caption stays on the control (property "builtInCaption"): the
+// language files replace captions by objectName and fall back to it.
+//
+// Control names and texts are the program's own, letter for letter, odd
+// spellings included ("mnuToolBax", "spbtnFilerAdd", "Please add a filer!"):
+// the language files look controls up by these names, and users know the
+// texts.
+//
+// Message and format texts (boxes, descriptions, status lines) are not
+// captions: each window declares them once as a UiText, a key with its
+// English text beside it, and reads them through uiText().
+#pragma once
+
+#include <QString>
+
+class QAction;
+class QObject;
+class QWidget;
+
+namespace tarnwick::ui {
+
+// The property that keeps a control's built-in caption.
+inline constexpr char kBuiltInCaption[] = "builtInCaption";
+
+// Sets `caption` as the control's own text: a button's or label's text, a
+// group box's title, an action's text, a window's title. `hint` is
+// "short | long" (the tooltip, then the status bar text); empty for none.
+void setCaption(QObject* control, const QString& caption);
+void setHint(QObject* control, const QString& hint);
+
+// Names `control`, gives it its caption and hint, and returns it:
+//     auto* ok = captioned(new QPushButton(this), "spbtnOK", "OK");
+template <class Control>
+Control* captioned(Control* control, const char* name, const char* caption,
+                   const char* hint = "")
+{
+    control->setObjectName(QString::fromLatin1(name));
+    setCaption(control, QString::fromUtf8(caption));
+    setHint(control, QString::fromUtf8(hint));
+    return control;
+}
+
+// The same for a control that carries no caption of its own but has a
+// name (a list, an edit box, a page).
+template <class Control>
+Control* named(Control* control, const char* name)
+{
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+// A message or format text: the key it is known by and its English text.
+struct UiText
+{
+    const char* key;
+    const char* english;
+};
+
+// The text to show for `text`.
+QString uiText(const UiText& text);
+
+} // namespace tarnwick::ui
