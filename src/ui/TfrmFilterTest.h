@@ -1,0 +1,47 @@
+// The window that tries exclude rules on any folder without copying: every
+// file below the folder on the left, the same files on the right with the
+// excluded ones left blank. The rules are the task editor's as they stand,
+// saved or not. The walk runs on a TFilterTestThread; the window only shows
+// what it hands over, and closing the window stops its test.
+#pragma once
+
+#include "store/ExcludeRule.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <QList>
+
+namespace tarnwick::ui {
+
+class Desktop;
+
+class TfrmFilterTest : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TfrmFilterTest(Desktop& desktop, QList<ExcludeRule> rules, QWidget* parent = nullptr);
+    ~TfrmFilterTest() override;
+
+    void spbtnSourceClick();
+    void spbtnFilterClick();
+    void spbtnStopClick();
+    // Whether a test is running now.
+    bool testing() const;
+
+signals:
+    // A test has ended, run through or stopped.
+    void testFinished();
+
+protected:
+    void done(int result) override;
+
+private:
+    struct Controls;
+    Desktop& m_desktop;
+    QList<ExcludeRule> m_rules;
+    std::unique_ptr<Controls> m_c;
+};
+
+} // namespace tarnwick::ui
