@@ -15,6 +15,7 @@
 #include "ui/TaskListItem.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmGroup.h"
+#include "ui/TfrmTask.h"
 
 #include "platform/TThread.h"
 
@@ -959,21 +960,29 @@ void TfrmMain::spbtnGroupDelClick()
 
 // ---------------------------------------------------------------- tasks
 
-// The hand-off to the task editor. The editor does not exist yet: New Task
-// and Edit Task stay disabled and nothing opens. When it comes, it opens
-// here, saves through the store, puts its row in the list with showTaskRow
-// and answers whether it saved.
+// The one place New Task and Edit Task reach the task editor. The editor
+// saves through the store itself; its row goes into the list only once the
+// save is committed.
 bool TfrmMain::taskEditorAvailable()
 {
-    return false;
+    return true;
 }
 
 bool TfrmMain::openTaskEditor(TaskSaveMode mode, const QString& taskId, const QString& groupId)
 {
-    Q_UNUSED(mode);
-    Q_UNUSED(taskId);
-    Q_UNUSED(groupId);
-    return false;
+    TfrmTask editor(
+        m_desktop, m_db,
+        [this](const QString& id) { return m_coordinator->runningTasks().IsRunning(id); }, this);
+    if (mode == TaskSaveMode::Edit) {
+        if (!guarded([&] { editor.LoadTask(taskId); }))
+            return false;
+    } else {
+        editor.setNewTask(taskId, groupId);
+    }
+    if (editor.exec() != QDialog::Accepted)
+        return false;
+    showTaskRow(editor.savedRow());
+    return true;
 }
 
 void TfrmMain::spbtnTaskAddClick()
@@ -995,9 +1004,7 @@ void TfrmMain::spbtnTaskEditClick()
     const QString taskId = selectedTaskId();
     // A suspended run is still listed, so a suspended task is refused too.
     if (m_coordinator->runningTasks().IsRunning(taskId)) {
-        m_desktop.information(this, QStringLiteral("You can't modify properties of the running "
-                                                   "Task.\nPlease wait while task work finished "
-                                                   "and then try again."));
+        m_desktop.information(this, TfrmTask::runningRefusal());
         return;
     }
     if (selectedRow() < 0 || !taskEditorAvailable())
@@ -1085,17 +1092,22 @@ QList<QStandardItem*> TfrmMain::makeTaskRow(const TaskListRow& row) const
 
 void TfrmMain::showTaskRow(const TaskListRow& row)
 {
-    const int at = taskRow(row.taskId);
+    int at = taskRow(row.taskId);
     if (at < 0) {
         // Appended, whatever order a header click gave the list.
         m_taskModel->appendRow(makeTaskRow(row));
-        return;
+        at = m_taskModel->rowCount() - 1;
+    } else {
+        const QList<QStandardItem*> cells = makeTaskRow(row);
+        for (int column = 0; column < kTaskColumns; ++column) {
+            m_taskModel->item(at, column)->setText(cells.at(column)->text());
+            delete cells.at(column);
+        }
     }
-    const QList<QStandardItem*> cells = makeTaskRow(row);
-    for (int column = 0; column < kTaskColumns; ++column) {
-        m_taskModel->item(at, column)->setText(cells.at(column)->text());
-        delete cells.at(column);
-    }
+    // The saved task is the selected one, as the editor left it.
+    m_taskSelection->setCurrentIndex(m_taskModel->index(at, 0),
+                                     QItemSelectionModel::ClearAndSelect |
+                                         QItemSelectionModel::Rows);
     taskListChanged();
 }
 

@@ -2,6 +2,8 @@
 // every rule and schedule kind stored column by column and read back, edits
 // that replace every row, writes that fail part-way, the group commands and
 // the editor's checks.
+#include "StoredRows.h"
+
 #include "platform/Clock.h"
 #include "store/ScheduleRules.h"
 #include "store/TaskDatabase.h"
@@ -21,22 +23,6 @@ namespace {
 const QDateTime kNow(QDate(2026, 12, 9), QTime(10, 0));
 const QString kNowText = QStringLiteral("2026-12-09 10:00:00");
 const QString kId = QStringLiteral("4242");
-
-// The rows of a direct select, one text per row: the columns joined by "|",
-// NULL shown as "-".
-QStringList Rows(TaskDatabase& db, const QString& select, const std::vector<const char*>& columns)
-{
-    TaskQuery query(db);
-    RunQuery(query, select);
-    QStringList rows;
-    for (; !query.eof(); query.next()) {
-        QStringList cells;
-        for (const char* column : columns)
-            cells << (query.isNull(column) ? QStringLiteral("-") : query.text(column));
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
 
 QStringList RuleRows(TaskDatabase& db, const QString& taskId)
 {
@@ -63,33 +49,6 @@ QList<qint64> Keys(TaskDatabase& db, const char* table, const char* key)
     for (; !query.eof(); query.next())
         keys << query.integer(key);
     return keys;
-}
-
-// Every row of every table.
-QStringList Snapshot(TaskDatabase& db)
-{
-    struct Table
-    {
-        const char* name;
-        std::vector<const char*> columns;
-    };
-    const Table tables[] = {
-        {"TaskGroup", {"TaskGroupID", "Name"}},
-        {"Task", {"TaskID", "TaskGroupID", "TaskName", "SourceDir", "TargetDir", "ScheduleType"}},
-        {"SourceDir", {"TaskID", "SourceDir", "IncludeSubDir"}},
-        {"Exclude", {"ExcludeID", "TaskID", "type", "stype", "sstype", "value", "EndDate"}},
-        {"TaskSchedule",
-         {"TaskSchID", "TaskID", "ScheduleType", "value", "withweek", "StartTime", "LastRunTime",
-          "NextRunTime"}},
-    };
-    QStringList rows;
-    for (const Table& table : tables) {
-        const QString name = QLatin1String(table.name);
-        for (const QString& row :
-             Rows(db, QStringLiteral("select * from %1 order by rowid").arg(name), table.columns))
-            rows << name + u':' + row;
-    }
-    return rows;
 }
 
 TaskRecord BaseTask(const QString& taskId, TaskRunMode mode)

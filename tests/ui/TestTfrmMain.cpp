@@ -6,6 +6,7 @@
 // Then the group tree and the task list: the group commands and their
 // state, the cells, sorting, deleting, the four looks and Browse.
 #include "FakeDesktop.h"
+#include "ModalDialog.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
 
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusTipEvent>
@@ -34,6 +36,7 @@
 #include <QTreeWidget>
 
 #include "ui/TfrmGroup.h"
+#include "ui/TfrmTask.h"
 
 #include <memory>
 
@@ -883,11 +886,16 @@ void TestTfrmMain::editRefusedWhileListed()
     const QString id = addTask(QStringLiteral("1"), 200);
     openWindow();
     select(id);
-    // Until the task editor comes, New and Edit stay disabled.
     for (const char* name : {"spbtnTaskAdd", "mnuTaskNew", "pmuTaskNew", "spbtnTaskEdit",
                              "mnuTaskEdit", "pmuTaskEdit"})
-        QVERIFY2(!enabled(QString::fromLatin1(name)), name);
-    if (!run.isEmpty()) {
+        QVERIFY2(enabled(QString::fromLatin1(name)), name);
+    bool editorOpened = false;
+    if (run.isEmpty()) {
+        whenModalOpens<TfrmTask>(this, [&](TfrmTask* editor) {
+            editorOpened = true;
+            editor->reject();
+        });
+    } else {
         m_window->spbtnRunClick();
         if (run == QLatin1String("suspended"))
             m_window->spbtnSuspendClick();
@@ -900,6 +908,7 @@ void TestTfrmMain::editRefusedWhileListed()
                            : QStringList{QStringLiteral("You can't modify properties of the "
                                                         "running Task.\nPlease wait while task "
                                                         "work finished and then try again.")});
+    QCOMPARE(editorOpened, run.isEmpty());
     m_window->coordinator().stopByHand(id);
     QVERIFY(waitIdle());
 }
@@ -1011,12 +1020,18 @@ void TestTfrmMain::groupAddFromTheKeyboard()
     openWindow();
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    // Alt+F opens File on its first enabled item: with the task items
-    // disabled, that is "Add Task Group".
+    // Alt+F opens File; Down moves to "Add Task Group".
     QTest::keyClick(m_window.get(), Qt::Key_F, Qt::AltModifier);
     QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
-    QWidget* file = QApplication::activePopupWidget();
+    auto* file = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(file);
     QCOMPARE(file->objectName(), QStringLiteral("mnuFile"));
+    for (int step = 0; step < 10 && !(file->activeAction() && file->activeAction()->objectName() ==
+                                                                   u"mnuGroupNew");
+         ++step)
+        QTest::keyClick(file, Qt::Key_Down);
+    QVERIFY(file->activeAction());
+    QCOMPARE(file->activeAction()->objectName(), QStringLiteral("mnuGroupNew"));
     // The dialog opens with "New Group" selected; typing replaces it and
     // Return is OK.
     auto* poll = new QTimer(this);

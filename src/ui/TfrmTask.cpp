@@ -1,0 +1,616 @@
+// Task editor. The lists show descriptions; the values behind each row are
+// kept beside the list in the same order, so what is saved is exactly what
+// the rule and entry dialogs gave back or the store loaded.
+#include "ui/TfrmTask.h"
+
+#include "engine/ExcludeRules.h"
+#include "store/ScheduleRules.h"
+#include "store/TaskChecks.h"
+#include "store/TaskDatabase.h"
+#include "ui/Captions.h"
+#include "ui/Desktop.h"
+#include "ui/TfrmFilter.h"
+#include "ui/TfrmFilterTest.h"
+#include "ui/TfrmTaskSchedule.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+
+namespace tarnwick::ui {
+
+namespace {
+
+constexpr UiText kRunningRefusal{"RunningTaskEdit",
+                                 "You can't modify properties of the running Task.\n"
+                                 "Please wait while task work finished and then try again."};
+constexpr UiText kSelectDirectory{"SelectDirectory", "Select directory:"};
+constexpr UiText kDeleteRule{"DeleteRule", "Do you really want to delete?"};
+constexpr UiText kDeleteEntry{"DeleteSchedule", "Delete this Schedule from the list?"};
+constexpr UiText kCannotOpen{"CannotOpenFolder", "No program could open the folder \"%1\"."};
+constexpr UiText kYes{"Yes", "Yes"};
+constexpr UiText kNo{"No", "No"};
+
+constexpr int kSourcePage = 0;
+
+// A button of a page: never the dialog's default, so Enter in a field
+// means OK, not this button.
+QPushButton* pageButton(QWidget* parent, const char* name, const char* caption)
+{
+    auto* button = captioned(new QPushButton(parent), name, caption);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+struct TfrmTask::Controls
+{
+    QLineEdit* edtTaskName = nullptr;
+    QLabel* lblTaskID = nullptr;
+    QLabel* lblTaskGroupID = nullptr;
+    QTabWidget* PageCtrlTask = nullptr;
+
+    QLineEdit* edtSourceDir = nullptr;
+    QPushButton* spbtnSource = nullptr;
+    QPushButton* spbtnOpenSource = nullptr;
+    QPushButton* spbtnAdd = nullptr;
+    QCheckBox* chkIncludeSubdir = nullptr;
+    QTreeWidget* lvwSourceDir = nullptr;
+    QPushButton* spbtnEditSourceDir = nullptr;
+    QPushButton* spbtnDelSourceDir = nullptr;
+
+    QLineEdit* edtTargetDir = nullptr;
+    QPushButton* spbtnTarget = nullptr;
+    QPushButton* spbtnOpenTarget = nullptr;
+
+    QRadioButton* RadioBtnInclude = nullptr;
+    QRadioButton* RadioBtnExclude = nullptr;
+    QListWidget* lvwExclude = nullptr;
+    QPushButton* spbtnFilerAdd = nullptr;
+    QPushButton* spbtnFilterDel = nullptr;
+    QPushButton* spbtnTest = nullptr;
+
+    QRadioButton* RadioBtnManually = nullptr;
+    QRadioButton* RadioBtnAttr = nullptr;
+    QRadioButton* RadiobtnSchedule = nullptr;
+    QListWidget* lvwSchedule = nullptr;
+    QPushButton* spbtnSchAdd = nullptr;
+    QPushButton* spbtnShcEdit = nullptr;
+    QPushButton* spbtnSchDel = nullptr;
+
+    QPushButton* spbtnOK = nullptr;
+    QPushButton* spbtnCancel = nullptr;
+
+    // The values behind the rows of lvwExclude and lvwSchedule, row by row.
+    QList<ExcludeRule> rules;
+    QList<TaskScheduleItem> schedules;
+};
+
+QString TfrmTask::runningRefusal()
+{
+    return uiText(kRunningRefusal);
+}
+
+TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
+                   std::function<bool(const QString&)> isRunning, QWidget* parent)
+    : QDialog(parent), m_desktop(desktop), m_db(db), m_isRunning(std::move(isRunning)),
+      m_c(std::make_unique<Controls>())
+{
+    setObjectName(QStringLiteral("frmTask"));
+    setCaption(this, QStringLiteral("The Sync Task Properties "));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* header = new QHBoxLayout;
+    m_c->edtTaskName = named(new QLineEdit(this), "edtTaskName");
+    m_c->edtTaskName->setMaxLength(static_cast<int>(limits::kTaskName));
+    m_c->edtTaskName->setText(QStringLiteral("Untitled"));
+    auto* nameLabel = captioned(new QLabel(this), "lblTaskName", "  Task Name");
+    nameLabel->setBuddy(m_c->edtTaskName);
+    header->addWidget(nameLabel);
+    header->addWidget(m_c->edtTaskName, 1);
+    layout->addLayout(header);
+    m_c->lblTaskID = named(new QLabel(this), "lblTaskID");
+    m_c->lblTaskGroupID = named(new QLabel(this), "lblTaskGroupID");
+    m_c->lblTaskID->hide();
+    m_c->lblTaskGroupID->hide();
+
+    m_c->PageCtrlTask = named(new QTabWidget(this), "PageCtrlTask");
+    layout->addWidget(m_c->PageCtrlTask, 1);
+    buildSourcePage();
+    buildTargetPage();
+    buildFilterPage();
+    buildSchedulePage();
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    m_c->spbtnOK = captioned(new QPushButton(this), "spbtnOK", "OK");
+    m_c->spbtnOK->setDefault(true);
+    m_c->spbtnCancel = pageButton(this, "spbtnCancel", "Cancel");
+    buttons->addWidget(m_c->spbtnOK);
+    buttons->addWidget(m_c->spbtnCancel);
+    layout->addLayout(buttons);
+
+    connectControls();
+    resize(sizeHint().expandedTo(QSize(560, 440)));
+    updateControls();
+    m_c->edtTaskName->selectAll();
+    m_c->edtTaskName->setFocus();
+}
+
+TfrmTask::~TfrmTask() = default;
+
+void TfrmTask::buildSourcePage()
+{
+    auto* page = named(new QWidget, "TabSheetSource");
+    page->setAccessibleName(QStringLiteral("Source"));
+    auto* grid = new QGridLayout(page);
+
+    m_c->edtSourceDir = named(new QLineEdit(page), "edtSourceDir");
+    auto* folderLabel = captioned(new QLabel(page), "lblSourceDir", "Source &Folder");
+    folderLabel->setBuddy(m_c->edtSourceDir);
+    m_c->spbtnSource = pageButton(page, "spbtnSource", "B&rowse...");
+    m_c->spbtnOpenSource = pageButton(page, "spbtnOpenSource", "Browse Info");
+    grid->addWidget(folderLabel, 0, 0);
+    grid->addWidget(m_c->edtSourceDir, 0, 1);
+    grid->addWidget(m_c->spbtnSource, 0, 2);
+    grid->addWidget(m_c->spbtnOpenSource, 0, 3);
+
+    m_c->chkIncludeSubdir = captioned(new QCheckBox(page), "chkIncludeSubdir",
+                                      "Include Sub Folders");
+    m_c->chkIncludeSubdir->setChecked(true);
+    m_c->spbtnAdd = pageButton(page, "spbtnAdd", "&Add");
+    grid->addWidget(m_c->chkIncludeSubdir, 1, 1);
+    grid->addWidget(m_c->spbtnAdd, 1, 2);
+
+    m_c->lvwSourceDir = named(new QTreeWidget(page), "lvwSourceDir");
+    m_c->lvwSourceDir->setColumnCount(2);
+    m_c->lvwSourceDir->setHeaderLabels(
+        {QStringLiteral("Source List"), QStringLiteral("Include Sub Folders")});
+    m_c->lvwSourceDir->setRootIsDecorated(false);
+    m_c->lvwSourceDir->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_c->lvwSourceDir->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_c->lvwSourceDir->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_c->lvwSourceDir->header()->setStretchLastSection(false);
+    m_c->lvwSourceDir->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_c->lvwSourceDir->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    auto* listLabel = captioned(new QLabel(page), "lblMultiple", "Multiple Source Folders");
+    listLabel->setBuddy(m_c->lvwSourceDir);
+    m_c->lvwSourceDir->setAccessibleName(QStringLiteral("Source List"));
+    m_c->spbtnEditSourceDir = pageButton(page, "spbtnEditSourceDir", "&Edit");
+    m_c->spbtnDelSourceDir = pageButton(page, "spbtnDelSourceDir", "&Delete");
+    grid->addWidget(listLabel, 2, 0, 1, 4);
+    grid->addWidget(m_c->lvwSourceDir, 3, 0, 3, 3);
+    grid->addWidget(m_c->spbtnEditSourceDir, 3, 3);
+    grid->addWidget(m_c->spbtnDelSourceDir, 4, 3);
+    grid->setRowStretch(5, 1);
+    grid->setColumnStretch(1, 1);
+
+    m_c->PageCtrlTask->addTab(page, QStringLiteral("Source"));
+}
+
+void TfrmTask::buildTargetPage()
+{
+    auto* page = named(new QWidget, "TabSheetTarget");
+    page->setAccessibleName(QStringLiteral("Target"));
+    auto* grid = new QGridLayout(page);
+    m_c->edtTargetDir = named(new QLineEdit(page), "edtTargetDir");
+    auto* label = captioned(new QLabel(page), "lblTargetDir", "Target &Folder");
+    label->setBuddy(m_c->edtTargetDir);
+    m_c->spbtnTarget = pageButton(page, "spbtnTarget", "B&rowse...");
+    m_c->spbtnOpenTarget = pageButton(page, "spbtnOpenTarget", "Browse Info");
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(m_c->edtTargetDir, 0, 1);
+    grid->addWidget(m_c->spbtnTarget, 0, 2);
+    grid->addWidget(m_c->spbtnOpenTarget, 0, 3);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(1, 1);
+    m_c->PageCtrlTask->addTab(page, QStringLiteral("Target"));
+}
+
+void TfrmTask::buildFilterPage()
+{
+    auto* page = named(new QWidget, "TabSheetFilter");
+    page->setAccessibleName(QStringLiteral("File Filter"));
+    auto* grid = new QGridLayout(page);
+    m_c->RadioBtnInclude =
+        captioned(new QRadioButton(page), "RadioBtnInclude", "Include all files");
+    m_c->RadioBtnExclude = captioned(new QRadioButton(page), "RadioBtnExclude", "Exclude...");
+    m_c->RadioBtnInclude->setChecked(true);
+    auto* group = new QButtonGroup(page);
+    group->addButton(m_c->RadioBtnInclude);
+    group->addButton(m_c->RadioBtnExclude);
+    m_c->lvwExclude = named(new QListWidget(page), "lvwExclude");
+    m_c->lvwExclude->setAccessibleName(QStringLiteral("Exclude rules"));
+    m_c->spbtnFilerAdd = pageButton(page, "spbtnFilerAdd", "&Add...");
+    m_c->spbtnFilterDel = pageButton(page, "spbtnFilterDel", "&Delete");
+    m_c->spbtnTest = pageButton(page, "spbtnTest", "&Test Filter");
+    grid->addWidget(m_c->RadioBtnInclude, 0, 0);
+    grid->addWidget(m_c->RadioBtnExclude, 1, 0);
+    grid->addWidget(m_c->lvwExclude, 2, 0, 4, 1);
+    grid->addWidget(m_c->spbtnFilerAdd, 2, 1);
+    grid->addWidget(m_c->spbtnFilterDel, 3, 1);
+    grid->addWidget(m_c->spbtnTest, 4, 1);
+    grid->setRowStretch(5, 1);
+    grid->setColumnStretch(0, 1);
+    m_c->PageCtrlTask->addTab(page, QStringLiteral("File Filter"));
+}
+
+void TfrmTask::buildSchedulePage()
+{
+    auto* page = named(new QWidget, "TabSheetSch");
+    page->setAccessibleName(QStringLiteral("Schedule"));
+    auto* grid = new QGridLayout(page);
+    m_c->RadioBtnManually =
+        captioned(new QRadioButton(page), "RadioBtnManually", "Run Manually");
+    m_c->RadioBtnAttr =
+        captioned(new QRadioButton(page), "RadioBtnAttr", "On Source Folder(s) Contents Change",
+                  "Attributes,Last Write Date/Time,File Names,Folder Name,Security Attributes");
+    m_c->RadiobtnSchedule = captioned(new QRadioButton(page), "RadiobtnSchedule",
+                                      "&Auto run using internal Schedule");
+    m_c->RadioBtnManually->setChecked(true);
+    auto* group = new QButtonGroup(page);
+    group->addButton(m_c->RadioBtnManually);
+    group->addButton(m_c->RadioBtnAttr);
+    group->addButton(m_c->RadiobtnSchedule);
+    m_c->lvwSchedule = named(new QListWidget(page), "lvwSchedule");
+    m_c->lvwSchedule->setAccessibleName(QStringLiteral("Schedule entries"));
+    m_c->spbtnSchAdd = pageButton(page, "spbtnSchAdd", "&Add...");
+    m_c->spbtnShcEdit = pageButton(page, "spbtnShcEdit", "&Edit...");
+    m_c->spbtnSchDel = pageButton(page, "spbtnSchDel", "&Delete");
+    grid->addWidget(m_c->RadioBtnManually, 0, 0);
+    grid->addWidget(m_c->RadioBtnAttr, 1, 0);
+    grid->addWidget(m_c->RadiobtnSchedule, 2, 0);
+    grid->addWidget(m_c->lvwSchedule, 3, 0, 4, 1);
+    grid->addWidget(m_c->spbtnSchAdd, 3, 1);
+    grid->addWidget(m_c->spbtnShcEdit, 4, 1);
+    grid->addWidget(m_c->spbtnSchDel, 5, 1);
+    grid->setRowStretch(6, 1);
+    grid->setColumnStretch(0, 1);
+    m_c->PageCtrlTask->addTab(page, QStringLiteral("Schedule"));
+}
+
+void TfrmTask::connectControls()
+{
+    Controls& c = *m_c;
+    const auto click = [this](QPushButton* button, void (TfrmTask::*handler)()) {
+        connect(button, &QPushButton::clicked, this, handler);
+    };
+    click(c.spbtnSource, &TfrmTask::spbtnSourceClick);
+    click(c.spbtnTarget, &TfrmTask::spbtnTargetClick);
+    click(c.spbtnAdd, &TfrmTask::spbtnAddClick);
+    click(c.spbtnEditSourceDir, &TfrmTask::spbtnEditSourceDirClick);
+    click(c.spbtnDelSourceDir, &TfrmTask::spbtnDelSourceDirClick);
+    click(c.spbtnFilerAdd, &TfrmTask::spbtnFilerAddClick);
+    click(c.spbtnFilterDel, &TfrmTask::spbtnFilterDelClick);
+    click(c.spbtnTest, &TfrmTask::spbtnTestClick);
+    click(c.spbtnSchAdd, &TfrmTask::spbtnSchAddClick);
+    click(c.spbtnShcEdit, &TfrmTask::spbtnShcEditClick);
+    click(c.spbtnSchDel, &TfrmTask::spbtnSchDelClick);
+    connect(c.spbtnOpenSource, &QPushButton::clicked, this,
+            [this] { openFolder(m_c->edtSourceDir->text()); });
+    connect(c.spbtnOpenTarget, &QPushButton::clicked, this,
+            [this] { openFolder(m_c->edtTargetDir->text()); });
+    connect(c.spbtnOK, &QPushButton::clicked, this, &TfrmTask::accept);
+    connect(c.spbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(c.lvwSchedule, &QListWidget::itemDoubleClicked, this,
+            [this] { spbtnShcEditClick(); });
+
+    for (QLineEdit* box : {c.edtSourceDir, c.edtTargetDir})
+        connect(box, &QLineEdit::textChanged, this, [this] { updateControls(); });
+    for (QRadioButton* radio : {c.RadioBtnInclude, c.RadioBtnExclude, c.RadioBtnManually,
+                                c.RadioBtnAttr, c.RadiobtnSchedule})
+        connect(radio, &QRadioButton::toggled, this, [this] { updateControls(); });
+    connect(c.lvwSourceDir, &QTreeWidget::itemSelectionChanged, this,
+            [this] { updateControls(); });
+    for (QListWidget* list : {c.lvwExclude, c.lvwSchedule})
+        connect(list, &QListWidget::itemSelectionChanged, this, [this] { updateControls(); });
+}
+
+// Which commands can act now: the list's buttons follow the selection,
+// Add and Browse Info a folder in the box, and the rule and entry lists
+// their option.
+void TfrmTask::updateControls()
+{
+    Controls& c = *m_c;
+    const bool sourceTyped = !c.edtSourceDir->text().trimmed().isEmpty();
+    c.spbtnAdd->setEnabled(sourceTyped);
+    c.spbtnOpenSource->setEnabled(sourceTyped);
+    const bool sourceSelected = !c.lvwSourceDir->selectedItems().isEmpty();
+    c.spbtnEditSourceDir->setEnabled(sourceSelected);
+    c.spbtnDelSourceDir->setEnabled(sourceSelected);
+    c.spbtnOpenTarget->setEnabled(!c.edtTargetDir->text().trimmed().isEmpty());
+
+    const bool excluding = c.RadioBtnExclude->isChecked();
+    c.lvwExclude->setEnabled(excluding);
+    c.spbtnFilerAdd->setEnabled(excluding);
+    c.spbtnTest->setEnabled(excluding);
+    c.spbtnFilterDel->setEnabled(excluding && !c.lvwExclude->selectedItems().isEmpty());
+
+    const bool scheduled = c.RadiobtnSchedule->isChecked();
+    c.lvwSchedule->setEnabled(scheduled);
+    c.spbtnSchAdd->setEnabled(scheduled);
+    const bool entrySelected = scheduled && !c.lvwSchedule->selectedItems().isEmpty();
+    c.spbtnShcEdit->setEnabled(entrySelected);
+    c.spbtnSchDel->setEnabled(entrySelected);
+}
+
+void TfrmTask::setNewTask(const QString& taskId, const QString& groupId)
+{
+    m_mode = TaskSaveMode::New;
+    m_c->lblTaskID->setText(taskId);
+    m_c->lblTaskGroupID->setText(groupId);
+}
+
+void TfrmTask::LoadTask(const QString& taskId)
+{
+    const TaskRecord task = tarnwick::LoadTask(m_db, taskId);
+    Controls& c = *m_c;
+    m_mode = TaskSaveMode::Edit;
+    c.lblTaskID->setText(task.taskId);
+    c.lblTaskGroupID->setText(task.groupId);
+    c.edtTaskName->setText(task.name);
+    c.edtTargetDir->setText(task.targetDir);
+
+    c.lvwSourceDir->clear();
+    if (task.sources.size() == 1) {
+        // One folder is shown in the box, ready to change, not in the list.
+        c.edtSourceDir->setText(task.sources.first().path);
+        c.chkIncludeSubdir->setChecked(task.sources.first().includeSubfolders);
+    } else {
+        for (const TaskSource& source : task.sources)
+            addSourceRow(source);
+    }
+
+    c.lvwExclude->clear();
+    c.rules.clear();
+    for (const ExcludeRule& rule : task.rules)
+        addRuleRow(rule, DescribeStoredRule(rule));
+    (task.excludeMode ? c.RadioBtnExclude : c.RadioBtnInclude)->setChecked(true);
+
+    c.lvwSchedule->clear();
+    c.schedules.clear();
+    for (const TaskScheduleItem& item : task.schedules)
+        addScheduleRow(item, DescribeStoredEntry(item.entry, item.nextRunText));
+    c.lvwSchedule->clearSelection();
+    switch (task.runMode) {
+    case TaskRunMode::Manual:
+        c.RadioBtnManually->setChecked(true);
+        break;
+    case TaskRunMode::OnSourceChange:
+        c.RadioBtnAttr->setChecked(true);
+        break;
+    case TaskRunMode::Scheduled:
+        c.RadiobtnSchedule->setChecked(true);
+        break;
+    }
+    c.edtTaskName->selectAll();
+    updateControls();
+}
+
+TaskRecord TfrmTask::record() const
+{
+    const Controls& c = *m_c;
+    TaskRecord task;
+    task.taskId = c.lblTaskID->text();
+    task.groupId = c.lblTaskGroupID->text();
+    task.name = c.edtTaskName->text();
+    task.targetDir = c.edtTargetDir->text();
+    for (int i = 0; i < c.lvwSourceDir->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = c.lvwSourceDir->topLevelItem(i);
+        task.sources.append({row->text(0), row->data(1, Qt::UserRole).toBool()});
+    }
+    // A folder typed but not added is the last source; blanks are no folder.
+    if (!c.edtSourceDir->text().trimmed().isEmpty())
+        task.sources.append({c.edtSourceDir->text(), c.chkIncludeSubdir->isChecked()});
+    task.excludeMode = c.RadioBtnExclude->isChecked();
+    task.rules = c.rules;
+    task.runMode = c.RadioBtnAttr->isChecked()       ? TaskRunMode::OnSourceChange
+                   : c.RadiobtnSchedule->isChecked() ? TaskRunMode::Scheduled
+                                                     : TaskRunMode::Manual;
+    task.schedules = c.schedules;
+    return task;
+}
+
+void TfrmTask::accept()
+{
+    const TaskRecord task = record();
+    if (const std::optional<TaskCheckFailure> failure = ValidateTask(task)) {
+        m_desktop.information(this, failure->message);
+        if (failure->page)
+            m_c->PageCtrlTask->setCurrentIndex(*failure->page);
+        return;
+    }
+    // A scheduled or on-change start may have come while the dialog was open.
+    if (m_mode == TaskSaveMode::Edit && m_isRunning && m_isRunning(task.taskId.trimmed())) {
+        m_desktop.information(this, runningRefusal());
+        return;
+    }
+    try {
+        m_savedRow = SaveTask(m_db, task, m_mode, m_desktop.clock());
+    } catch (const std::exception& e) {
+        m_desktop.error(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    QDialog::accept();
+}
+
+void TfrmTask::addSourceRow(const TaskSource& source)
+{
+    auto* row = new QTreeWidgetItem(m_c->lvwSourceDir);
+    row->setText(0, source.path);
+    row->setToolTip(0, source.path);
+    row->setText(1, uiText(source.includeSubfolders ? kYes : kNo));
+    row->setData(1, Qt::UserRole, source.includeSubfolders);
+}
+
+void TfrmTask::addRuleRow(const ExcludeRule& rule, const QString& description)
+{
+    auto* row = new QListWidgetItem(description, m_c->lvwExclude);
+    row->setToolTip(description);
+    m_c->rules.append(rule);
+}
+
+void TfrmTask::addScheduleRow(const TaskScheduleItem& item, const QString& description)
+{
+    Controls& c = *m_c;
+    int at = 0;
+    while (at < c.lvwSchedule->count() &&
+           c.lvwSchedule->item(at)->text().localeAwareCompare(description) <= 0)
+        ++at;
+    auto* row = new QListWidgetItem(description);
+    row->setToolTip(description);
+    c.lvwSchedule->insertItem(at, row);
+    c.schedules.insert(at, item);
+    c.lvwSchedule->setCurrentRow(at);
+}
+
+void TfrmTask::browseInto(QLineEdit* box)
+{
+    const QString folder = m_desktop.folder(this, uiText(kSelectDirectory));
+    if (!folder.isEmpty())
+        box->setText(folder);
+}
+
+void TfrmTask::openFolder(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return;
+    if (!m_desktop.open(path.trimmed()))
+        m_desktop.information(this, uiText(kCannotOpen).arg(path.trimmed()));
+}
+
+void TfrmTask::spbtnSourceClick()
+{
+    browseInto(m_c->edtSourceDir);
+}
+
+void TfrmTask::spbtnTargetClick()
+{
+    browseInto(m_c->edtTargetDir);
+}
+
+void TfrmTask::spbtnAddClick()
+{
+    Controls& c = *m_c;
+    if (c.edtSourceDir->text().trimmed().isEmpty())
+        return;
+    addSourceRow({c.edtSourceDir->text(), c.chkIncludeSubdir->isChecked()});
+    c.edtSourceDir->clear();
+    c.edtSourceDir->setFocus();
+}
+
+void TfrmTask::spbtnEditSourceDirClick()
+{
+    Controls& c = *m_c;
+    QTreeWidgetItem* row = c.lvwSourceDir->currentItem();
+    if (!row || !row->isSelected())
+        return;
+    // The row goes back into the box with its own subfolder flag, so adding
+    // it again unchanged gives the same row.
+    c.edtSourceDir->setText(row->text(0));
+    c.chkIncludeSubdir->setChecked(row->data(1, Qt::UserRole).toBool());
+    delete row;
+    c.PageCtrlTask->setCurrentIndex(kSourcePage);
+    c.edtSourceDir->setFocus();
+    updateControls();
+}
+
+void TfrmTask::spbtnDelSourceDirClick()
+{
+    QTreeWidgetItem* row = m_c->lvwSourceDir->currentItem();
+    if (!row || !row->isSelected())
+        return;
+    delete row;
+    updateControls();
+}
+
+void TfrmTask::spbtnFilerAddClick()
+{
+    if (!m_c->RadioBtnExclude->isChecked())
+        return;
+    TfrmFilter dialog(m_desktop, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    addRuleRow(dialog.rule(), dialog.description());
+    m_c->lvwExclude->setCurrentRow(m_c->lvwExclude->count() - 1);
+}
+
+void TfrmTask::spbtnFilterDelClick()
+{
+    Controls& c = *m_c;
+    const int row = c.lvwExclude->currentRow();
+    if (row < 0 || !c.lvwExclude->item(row)->isSelected())
+        return;
+    if (!m_desktop.confirm(this, uiText(kDeleteRule)))
+        return;
+    delete c.lvwExclude->takeItem(row);
+    c.rules.removeAt(row);
+    updateControls();
+}
+
+void TfrmTask::spbtnTestClick()
+{
+    if (!m_c->RadioBtnExclude->isChecked())
+        return;
+    TfrmFilterTest test(m_desktop, m_c->rules, this);
+    test.exec();
+}
+
+void TfrmTask::spbtnSchAddClick()
+{
+    if (!m_c->RadiobtnSchedule->isChecked())
+        return;
+    TfrmTaskSchedule dialog(m_desktop, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    TaskScheduleItem item;
+    item.entry = dialog.entry();
+    addScheduleRow(item, dialog.description());
+}
+
+void TfrmTask::spbtnShcEditClick()
+{
+    Controls& c = *m_c;
+    const int row = c.lvwSchedule->currentRow();
+    if (!c.RadiobtnSchedule->isChecked() || row < 0 || !c.lvwSchedule->item(row)->isSelected())
+        return;
+    TfrmTaskSchedule dialog(m_desktop, this);
+    dialog.LoadEntry(c.schedules.at(row).entry);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    delete c.lvwSchedule->takeItem(row);
+    c.schedules.removeAt(row);
+    TaskScheduleItem item;
+    item.entry = dialog.entry();
+    addScheduleRow(item, dialog.description());
+}
+
+void TfrmTask::spbtnSchDelClick()
+{
+    Controls& c = *m_c;
+    const int row = c.lvwSchedule->currentRow();
+    if (row < 0 || !c.lvwSchedule->item(row)->isSelected())
+        return;
+    if (!m_desktop.confirm(this, uiText(kDeleteEntry)))
+        return;
+    delete c.lvwSchedule->takeItem(row);
+    c.schedules.removeAt(row);
+    updateControls();
+}
+
+} // namespace tarnwick::ui
