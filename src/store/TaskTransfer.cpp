@@ -214,6 +214,9 @@ ExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
     default:
         break;
     }
+    // What the editors would refuse, an import refuses too.
+    if (const std::optional<QString> refusal = CheckExcludeRule(rule))
+        reader.fail(*refusal);
     return rule;
 }
 

@@ -134,6 +134,8 @@ void TestImportCommand::unreadableFileChangesNothing_data()
     // The last task is broken: the ones before it must not stay either.
     QTest::newRow("bad last task") << QByteArray("interval") << u"task 3: 'value'"_s;
     QTest::newRow("task the editor refuses") << QByteArray("target") << u"Target is empty!"_s;
+    QTest::newRow("rule the editor refuses")
+        << QByteArray("wildcard") << u"Wildcard is empty!"_s;
 }
 
 void TestImportCommand::unreadableFileChangesNothing()
@@ -158,6 +160,13 @@ void TestImportCommand::unreadableFileChangesNothing()
                 QJsonArray{QJsonObject{{u"kind"_s, 0}, {u"value"_s, 1}, {u"startTime"_s, u"0"_s}}});
         else if (damage == "target")
             last.insert(u"target"_s, u""_s);
+        else if (damage == "wildcard")
+            // A lone comma would exclude every file without an extension.
+            last.insert(u"rules"_s, QJsonArray{QJsonObject{{u"type"_s, 0},
+                                                           {u"stype"_s, 0},
+                                                           {u"sstype"_s, 0},
+                                                           {u"value"_s, u" , "_s},
+                                                           {u"endDate"_s, u""_s}}});
         last.insert(u"start"_s, u"scheduled"_s);
         tasks.replace(tasks.size() - 1, last);
         root.insert(u"tasks"_s, tasks);
