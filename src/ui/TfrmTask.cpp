@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -146,6 +147,20 @@ TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
     layout->addLayout(buttons);
 
     connectControls();
+    // Ctrl+Tab turns the pages from anywhere in the dialog, the name box
+    // included, not only from inside a page.
+    const auto turnPages = [this](QKeySequence keys, int step) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step] {
+            const int count = m_c->PageCtrlTask->count();
+            m_c->PageCtrlTask->setCurrentIndex((m_c->PageCtrlTask->currentIndex() + step + count) %
+                                               count);
+        });
+    };
+    turnPages(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
+    turnPages(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+    turnPages(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
+    turnPages(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
     resize(sizeHint().expandedTo(QSize(560, 440)));
     updateControls();
     m_c->edtTaskName->selectAll();

@@ -197,6 +197,16 @@ void TestTfrmTask::opensAsNew()
                            QStringLiteral("File Filter"), QStringLiteral("Schedule")};
     for (int i = 0; i < pages->count(); ++i)
         QCOMPARE(pages->tabText(i), tabs.at(i));
+    // Ctrl+Tab turns the pages from the name box too, and wraps.
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QTest::keyClick(child<QLineEdit>(dialog.get(), "edtTaskName"), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(pages->currentIndex(), 1);
+    QTest::keyClick(child<QLineEdit>(dialog.get(), "edtTaskName"), Qt::Key_Backtab,
+                    Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(child<QLineEdit>(dialog.get(), "edtTaskName"), Qt::Key_Backtab,
+                    Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(pages->currentIndex(), 3);
     QVERIFY(child<QCheckBox>(dialog.get(), "chkIncludeSubdir")->isChecked());
     QVERIFY(child<QRadioButton>(dialog.get(), "RadioBtnInclude")->isChecked());
     QVERIFY(child<QRadioButton>(dialog.get(), "RadioBtnManually")->isChecked());
