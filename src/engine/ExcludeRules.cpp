@@ -19,6 +19,7 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <initializer_list>
 #include <optional>
 
 namespace tarnwick {
@@ -375,6 +376,59 @@ QString DescribeStoredRule(const ExcludeRule& rule)
                 text += u' ';
         }
         return text + u'.';
+    }
+    default:
+        return QString();
+    }
+}
+
+QString DescribeEditorRule(const ExcludeRule& rule)
+{
+    const auto pick = [](qint64 index, std::initializer_list<const char*> names) {
+        if (index < 0 || index >= qint64(names.size()))
+            return QString();
+        return QString::fromLatin1(*(names.begin() + index));
+    };
+    switch (rule.type) {
+    case kRuleExtensions:
+        return QStringLiteral("Excluder files watching the wildcard: ") + rule.value;
+    case kRuleSingleFile:
+        return QStringLiteral("Excluder file: ") + rule.value;
+    case kRuleSize:
+        return QStringLiteral("Excluder if file size: %1 %2 %3.")
+            .arg(pick(rule.stype, {"Less than (<)", "Equal to (=)", "Greater than (>)"}),
+                 rule.value, pick(rule.sstype, {"MBytes", "KBytes", "Bytes"}));
+    case kRuleDate: {
+        const QString time = pick(rule.stype, {"modified", "created", "last accessed"});
+        switch (rule.sstype) {
+        case kWindowLastMonths:
+            return QStringLiteral("Excluder if file %1 in the last %2 months.").arg(time, rule.value);
+        case kWindowLastDays:
+            return QStringLiteral("Excluder if file %1 in the last %2 days.").arg(time, rule.value);
+        case kWindowBetween:
+            return QStringLiteral("Excluder if file %1 between %2 and %3 .")
+                .arg(time, rule.value, rule.endDate);
+        default:
+            return QString();
+        }
+    }
+    case kRuleAttributes: {
+        static const std::array<QLatin1StringView, 6> kNames{
+            QLatin1StringView("Read Only "), QLatin1StringView("Archive "),
+            QLatin1StringView("Hidden "),    QLatin1StringView("System "),
+            QLatin1StringView("Compressed "), QLatin1StringView("Encrypted ")};
+        QString text = QStringLiteral("Excluder if file attribute(s) set: ");
+        bool first = true;
+        for (std::size_t i = 0; i < kNames.size(); ++i) {
+            const qsizetype at = static_cast<qsizetype>(i);
+            if (at >= rule.value.size() || rule.value[at] != u'1')
+                continue;
+            if (!first)
+                text += QLatin1StringView("or ");
+            text += kNames[i];
+            first = false;
+        }
+        return text;
     }
     default:
         return QString();

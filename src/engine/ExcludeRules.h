@@ -45,4 +45,9 @@ ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control,
 // for a kind the store does not know.
 QString DescribeStoredRule(const ExcludeRule& rule);
 
+// The text the rule dialog gives a rule it has just made; its wording
+// differs from the stored rules' ("Excluder if file size: Less than (<) 10
+// KBytes."). Empty for a kind the store does not know.
+QString DescribeEditorRule(const ExcludeRule& rule);
+
 } // namespace tarnwick

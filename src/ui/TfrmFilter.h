@@ -33,6 +33,9 @@ public:
 
 private:
     struct Controls;
+    void updatePeriod();
+    void addTypedWildcard();
+    void copyPredefinedWildcard();
     Desktop& m_desktop;
     std::unique_ptr<Controls> m_c;
 };

@@ -1,12 +1,331 @@
-// STUB
+// Schedule entry dialog. The kind is always the drop-down list's; the flat
+// page buttons only show a page. The strip at the top describes the entry
+// that OK would give, and is rebuilt at every change of any control.
 #include "ui/TfrmTaskSchedule.h"
+
+#include "store/DateTexts.h"
 #include "store/ScheduleRules.h"
+#include "store/TaskChecks.h"
+#include "ui/Captions.h"
+#include "ui/Desktop.h"
+
+#include "platform/Clock.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+#include <array>
+
 namespace tarnwick::ui {
-struct TfrmTaskSchedule::Controls { ScheduleEntry e; };
-TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent) : QDialog(parent), m_desktop(desktop), m_c(std::make_unique<Controls>()) { m_c->e.value = 30; }
-TfrmTaskSchedule::~TfrmTaskSchedule() = default;
-void TfrmTaskSchedule::LoadEntry(const ScheduleEntry& entry) { m_c->e = entry; }
-ScheduleEntry TfrmTaskSchedule::entry() const { return m_c->e; }
-QString TfrmTaskSchedule::description() const { return DescribeEditorEntry(m_c->e); }
-void TfrmTaskSchedule::accept() { QDialog::accept(); }
+
+namespace {
+
+constexpr UiText kOpeningText{"ScheduleOpening", "Run every 30 minute(s)."};
+// How far ahead a new Once entry starts.
+constexpr int kOnceDaysAhead = 30;
+
+QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
+{
+    auto* button = captioned(new QPushButton(parent), name, caption);
+    button->setAutoDefault(false);
+    return button;
 }
+
+// A spin box that changes by its arrows (and the arrow keys), not by typing.
+QSpinBox* stepBox(QWidget* parent, const char* name, int low, int high, int value)
+{
+    auto* box = named(new QSpinBox(parent), name);
+    box->setRange(low, high);
+    box->setValue(value);
+    if (auto* text = box->findChild<QLineEdit*>())
+        text->setReadOnly(true);
+    return box;
+}
+
+} // namespace
+
+struct TfrmTaskSchedule::Controls
+{
+    QLabel* lblDisplay = nullptr;
+    QComboBox* cboSchType = nullptr;
+    QStackedWidget* PageControl = nullptr;
+    QSpinBox* CSpinEdtMinutes = nullptr;
+    QSpinBox* CSpinEitHour = nullptr;
+    QSpinBox* CSpinEitDay = nullptr;
+    std::array<QCheckBox*, 7> week{}; // Monday first
+    QComboBox* cboMonth = nullptr;
+    QDateEdit* DateTimePickerOnce = nullptr;
+    QCheckBox* chkStartTime = nullptr;
+    QTimeEdit* DateTimePicker = nullptr;
+    bool changed = false; // the strip shows the opening text until then
+};
+
+TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
+    : QDialog(parent), m_desktop(desktop), m_c(std::make_unique<Controls>())
+{
+    Controls& c = *m_c;
+    setObjectName(QStringLiteral("frmSch"));
+    setCaption(this, QStringLiteral("Task Scheduler"));
+    auto* layout = new QVBoxLayout(this);
+
+    c.lblDisplay = named(new QLabel(uiText(kOpeningText), this), "lblDisplay");
+    c.lblDisplay->setFrameShape(QFrame::StyledPanel);
+    c.lblDisplay->setMargin(6);
+    c.lblDisplay->setWordWrap(true);
+    layout->addWidget(c.lblDisplay);
+
+    auto* typeRow = new QHBoxLayout;
+    c.cboSchType = named(new QComboBox(this), "cboSchType");
+    c.cboSchType->addItems({QStringLiteral("Every Minute(s)"), QStringLiteral("Every Hour(s)"),
+                            QStringLiteral("Every Day(s)"), QStringLiteral("Within Week"),
+                            QStringLiteral("Within Month"), QStringLiteral("Once")});
+    auto* typeLabel = captioned(new QLabel(this), "lblSchType", "Scheduler &Type:");
+    typeLabel->setBuddy(c.cboSchType);
+    typeRow->addWidget(typeLabel);
+    typeRow->addWidget(c.cboSchType, 1);
+    layout->addLayout(typeRow);
+
+    // The flat page buttons, one per kind.
+    auto* tabs = new QHBoxLayout;
+    static const std::array<const char*, 6> kTabNames{"spbtnMinute", "spbtnHour", "spbtnDay",
+                                                      "spbtnWeek",   "spbtnMonth", "spbtnOnce"};
+    static const std::array<const char*, 6> kTabCaptions{"minute", "hour",  "day",
+                                                         "week",   "month", "once"};
+    c.PageControl = named(new QStackedWidget(this), "PageControl");
+    for (std::size_t i = 0; i < kTabNames.size(); ++i) {
+        auto* tab = plainButton(this, kTabNames[i], kTabCaptions[i]);
+        tab->setFlat(true);
+        tab->setFocusPolicy(Qt::NoFocus); // the drop-down list is the keyboard's way
+        const int page = int(i);
+        connect(tab, &QPushButton::clicked, c.PageControl,
+                [this, page] { m_c->PageControl->setCurrentIndex(page); });
+        tabs->addWidget(tab);
+    }
+    tabs->addStretch(1);
+    layout->addLayout(tabs);
+    layout->addWidget(c.PageControl);
+
+    // Every N: one page per unit.
+    const auto everyPage = [&](const char* page, const char* accessible, QSpinBox* box,
+                               const char* unitName, const char* unit) {
+        auto* widget = named(new QWidget, page);
+        widget->setAccessibleName(QString::fromLatin1(accessible));
+        box->setParent(widget);
+        auto* row = new QHBoxLayout(widget);
+        auto* every = captioned(new QLabel(widget), "lblEvery", "&Every");
+        every->setBuddy(box);
+        row->addWidget(every);
+        row->addWidget(box);
+        row->addWidget(captioned(new QLabel(widget), unitName, unit));
+        row->addStretch(1);
+        c.PageControl->addWidget(widget);
+    };
+    c.CSpinEdtMinutes = stepBox(this, "CSpinEdtMinutes", int(limits::kMinMinutes),
+                                int(limits::kMaxInterval), 30);
+    c.CSpinEitHour = stepBox(this, "CSpinEitHour", int(limits::kMinInterval),
+                             int(limits::kMaxInterval), 1);
+    c.CSpinEitDay = stepBox(this, "CSpinEitDay", int(limits::kMinInterval),
+                            int(limits::kMaxInterval), 1);
+    everyPage("TabShtMinute", "minute", c.CSpinEdtMinutes, "lblMinutes", "minutes");
+    everyPage("TabShtHour", "hour", c.CSpinEitHour, "lblHours", "hour(s)");
+    everyPage("TabShtDay", "day", c.CSpinEitDay, "lblDays", "day(s)");
+
+    auto* week = named(new QWidget, "TabShtWeek");
+    week->setAccessibleName(QStringLiteral("week"));
+    {
+        auto* grid = new QGridLayout(week);
+        grid->addWidget(captioned(new QLabel(week), "lblWeek", "Every week:"), 0, 0, 1, 4);
+        static const std::array<const char*, 7> kDays{"&Monday", "T&uesday", "&Wednesday",
+                                                      "T&hursday", "&Friday", "S&aturday",
+                                                      "&Sunday"};
+        for (std::size_t i = 0; i < kDays.size(); ++i) {
+            const QByteArray name = "chkWeek" + QByteArray::number(int(i) + 1);
+            auto* day = captioned(new QCheckBox(week), name.constData(), kDays[i]);
+            day->setChecked(true);
+            c.week[i] = day;
+            grid->addWidget(day, 1 + int(i) / 4, int(i) % 4);
+        }
+    }
+    c.PageControl->addWidget(week);
+
+    auto* month = named(new QWidget, "TabShtMonth");
+    month->setAccessibleName(QStringLiteral("month"));
+    {
+        auto* row = new QHBoxLayout(month);
+        c.cboMonth = named(new QComboBox(month), "cboMonth");
+        for (qint64 day = limits::kMinMonthDay; day <= limits::kMaxMonthDay; ++day)
+            c.cboMonth->addItem(QString::number(day));
+        auto* every = captioned(new QLabel(month), "lblEvery", "&Every");
+        every->setBuddy(c.cboMonth);
+        row->addWidget(every);
+        row->addWidget(c.cboMonth);
+        row->addWidget(captioned(new QLabel(month), "lblMonthDay", "day of the months"));
+        row->addStretch(1);
+    }
+    c.PageControl->addWidget(month);
+
+    auto* once = named(new QWidget, "TabShtOnce");
+    once->setAccessibleName(QStringLiteral("once"));
+    {
+        auto* row = new QHBoxLayout(once);
+        c.DateTimePickerOnce = named(
+            new QDateEdit(m_desktop.clock().now().date().addDays(kOnceDaysAhead), once),
+            "DateTimePickerOnce");
+        c.DateTimePickerOnce->setCalendarPopup(true);
+        c.DateTimePickerOnce->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        auto* runOn = captioned(new QLabel(once), "lblRunOn", "&Run on");
+        runOn->setBuddy(c.DateTimePickerOnce);
+        row->addWidget(runOn);
+        row->addWidget(c.DateTimePickerOnce);
+        row->addStretch(1);
+    }
+    c.PageControl->addWidget(once);
+
+    auto* startRow = new QHBoxLayout;
+    c.chkStartTime = captioned(new QCheckBox(this), "chkStartTime", "&Start Time");
+    c.DateTimePicker = named(new QTimeEdit(QTime(9, 0, 0), this), "DateTimePicker");
+    c.DateTimePicker->setDisplayFormat(QStringLiteral("H:mm:ss"));
+    c.DateTimePicker->setAccessibleName(QStringLiteral("Start Time"));
+    c.DateTimePicker->setEnabled(false);
+    startRow->addWidget(c.chkStartTime);
+    startRow->addWidget(c.DateTimePicker);
+    startRow->addStretch(1);
+    layout->addLayout(startRow);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* ok = captioned(new QPushButton(this), "spbtnOK", "OK");
+    ok->setDefault(true);
+    auto* cancel = plainButton(this, "spbtnCancel", "Cancel");
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    connect(ok, &QPushButton::clicked, this, &TfrmTaskSchedule::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(c.cboSchType, &QComboBox::currentIndexChanged, this, [this](int kind) {
+        m_c->PageControl->setCurrentIndex(kind);
+        describe();
+    });
+    for (QSpinBox* box : {c.CSpinEdtMinutes, c.CSpinEitHour, c.CSpinEitDay})
+        connect(box, &QSpinBox::valueChanged, this, &TfrmTaskSchedule::describe);
+    for (QCheckBox* day : c.week)
+        connect(day, &QCheckBox::toggled, this, &TfrmTaskSchedule::describe);
+    connect(c.cboMonth, &QComboBox::currentIndexChanged, this, &TfrmTaskSchedule::describe);
+    connect(c.DateTimePickerOnce, &QDateEdit::dateChanged, this, &TfrmTaskSchedule::describe);
+    connect(c.chkStartTime, &QCheckBox::toggled, this, [this](bool on) {
+        m_c->DateTimePicker->setEnabled(on);
+        describe();
+    });
+    connect(c.DateTimePicker, &QTimeEdit::timeChanged, this, &TfrmTaskSchedule::describe);
+
+    resize(sizeHint().expandedTo(QSize(420, 260)));
+    c.cboSchType->setFocus();
+}
+
+TfrmTaskSchedule::~TfrmTaskSchedule() = default;
+
+void TfrmTaskSchedule::describe()
+{
+    m_c->changed = true;
+    m_c->lblDisplay->setText(DescribeEditorEntry(entry()));
+}
+
+void TfrmTaskSchedule::LoadEntry(const ScheduleEntry& given)
+{
+    Controls& c = *m_c;
+    switch (given.kind) {
+    case ScheduleKind::EveryMinutes:
+        c.CSpinEdtMinutes->setValue(int(given.value));
+        break;
+    case ScheduleKind::EveryHours:
+        c.CSpinEitHour->setValue(int(given.value));
+        break;
+    case ScheduleKind::EveryDays:
+        c.CSpinEitDay->setValue(int(given.value));
+        break;
+    case ScheduleKind::WithinWeek:
+        for (std::size_t i = 0; i < c.week.size(); ++i) {
+            const qsizetype at = qsizetype(i);
+            c.week[i]->setChecked(at < given.weekMask.size() && given.weekMask[at] == u'1');
+        }
+        break;
+    case ScheduleKind::WithinMonth:
+        c.cboMonth->setCurrentText(QString::number(given.value));
+        break;
+    case ScheduleKind::Once:
+        if (given.onceDate.isValid())
+            c.DateTimePickerOnce->setDate(given.onceDate);
+        break;
+    default:
+        return;
+    }
+    const int kind = int(given.kind);
+    c.cboSchType->setCurrentIndex(kind);
+    c.PageControl->setCurrentIndex(kind);
+    if (HasStartTime(given.startTime)) {
+        c.chkStartTime->setChecked(true);
+        const std::optional<QDateTime> at = ParseDateTimeText(given.startTime.trimmed());
+        if (at)
+            c.DateTimePicker->setTime(at->time());
+    }
+    describe();
+}
+
+ScheduleEntry TfrmTaskSchedule::entry() const
+{
+    const Controls& c = *m_c;
+    ScheduleEntry entry;
+    entry.kind = static_cast<ScheduleKind>(c.cboSchType->currentIndex());
+    switch (entry.kind) {
+    case ScheduleKind::EveryMinutes:
+        entry.value = c.CSpinEdtMinutes->value();
+        break;
+    case ScheduleKind::EveryHours:
+        entry.value = c.CSpinEitHour->value();
+        break;
+    case ScheduleKind::EveryDays:
+        entry.value = c.CSpinEitDay->value();
+        break;
+    case ScheduleKind::WithinWeek:
+        for (const QCheckBox* day : c.week)
+            entry.weekMask += day->isChecked() ? u'1' : u'0';
+        break;
+    case ScheduleKind::WithinMonth:
+        entry.value = c.cboMonth->currentText().toLongLong();
+        break;
+    default:
+        entry.onceDate = c.DateTimePickerOnce->date();
+        break;
+    }
+    entry.startTime = c.chkStartTime->isChecked() ? TimeText(c.DateTimePicker->time())
+                                                  : QString::fromLatin1(kNoStartTime);
+    return entry;
+}
+
+QString TfrmTaskSchedule::description() const
+{
+    return m_c->changed ? DescribeEditorEntry(entry()) : uiText(kOpeningText);
+}
+
+void TfrmTaskSchedule::accept()
+{
+    if (const std::optional<QString> refusal = CheckScheduleEntry(entry(), m_desktop.clock())) {
+        m_desktop.information(this, *refusal);
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace tarnwick::ui

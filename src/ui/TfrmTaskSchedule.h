@@ -37,6 +37,8 @@ public:
 
 private:
     struct Controls;
+    // The strip describes the controls' entry from now on.
+    void describe();
     Desktop& m_desktop;
     std::unique_ptr<Controls> m_c;
 };
