@@ -112,9 +112,12 @@ QString WildcardValue(const QStringList& entries)
 {
     QString value;
     for (const QString& entry : entries) {
-        const QString piece = entry.trimmed();
-        if (!piece.isEmpty())
-            value += piece + u',';
+        // An entry typed as "doc," or "doc,txt" holds its own pieces.
+        for (const QString& part : entry.split(u',')) {
+            const QString piece = part.trimmed();
+            if (!piece.isEmpty())
+                value += piece + u',';
+        }
     }
     return value;
 }

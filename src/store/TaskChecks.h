@@ -47,8 +47,9 @@ struct TaskCheckFailure
 std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task);
 
 // The extension list of a wildcard rule from its entries, each followed by
-// ",". Entries empty after trimming are left out: an empty piece would
-// match every file without an extension.
+// ",". An entry holding commas gives each of its pieces; pieces empty
+// after trimming are left out: an empty piece would match every file
+// without an extension.
 QString WildcardValue(const QStringList& entries);
 
 // Whether `entry` may join a wildcard list that already holds `entries`
