@@ -86,7 +86,7 @@ void TFilterTestThread::walk(FolderReader& folder)
         } else {
             m_entry.name = QByteArray(name, static_cast<qsizetype>(length));
             m_paths.append(DisplayPath(m_path));
-            m_excluded.append(m_exclude(m_path, m_entry));
+            m_excluded.append(m_exclude && m_exclude(m_path, m_entry));
             if (m_paths.size() >= kBatchFiles || m_sinceFlush.elapsed() >= kBatchMs)
                 flush();
         }

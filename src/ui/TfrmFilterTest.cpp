@@ -144,6 +144,11 @@ bool TfrmFilterTest::testing() const
     return !m_c->test.isNull();
 }
 
+QThread* TfrmFilterTest::currentTest() const
+{
+    return m_c->test.data();
+}
+
 void TfrmFilterTest::spbtnSourceClick()
 {
     const QString folder = m_desktop.folder(this, uiText(kSelectDirectory));

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <QList>
+#include <QThread>
 
 namespace tarnwick::ui {
 
@@ -29,6 +30,8 @@ public:
     void spbtnStopClick();
     // Whether a test is running now.
     bool testing() const;
+    // The running test's thread, null when none runs; it frees itself.
+    QThread* currentTest() const;
 
 signals:
     // A test has ended, run through or stopped.
