@@ -14,9 +14,17 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskWriter.h"
+#include "ui/TfrmFilter.h"
+#include "ui/TfrmFilterTest.h"
 #include "ui/TfrmTask.h"
+#include "ui/TfrmTaskSchedule.h"
 
+#include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QListView>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -164,6 +172,7 @@ private slots:
     void deletesAskFirst();
     void browsePutsTheFolderInTheBox();
     void controlsFollowTheChoices();
+    void rulesAndEntriesFromTheirDialogs();
 };
 
 void TestTfrmTask::init()
@@ -599,6 +608,82 @@ void TestTfrmTask::controlsFollowTheChoices()
     QVERIFY(enabled("lvwSchedule"));
     QVERIFY(enabled("spbtnSchAdd"));
     QVERIFY(!enabled("spbtnShcEdit"));
+}
+
+void TestTfrmTask::rulesAndEntriesFromTheirDialogs()
+{
+    auto dialog = editor();
+    dialog->setNewTask(kId, QStringLiteral("AllTask"));
+    child<QLineEdit>(dialog.get(), "edtSourceDir")->setText(m_folder->home.path());
+    child<QLineEdit>(dialog.get(), "edtTargetDir")->setText(QStringLiteral("/t"));
+    child<QRadioButton>(dialog.get(), "RadioBtnExclude")->setChecked(true);
+    child<QRadioButton>(dialog.get(), "RadiobtnSchedule")->setChecked(true);
+
+    // A rule: "doc" typed in the rule dialog.
+    whenModalOpens<TfrmFilter>(this, [](TfrmFilter* rule) {
+        rule->findChild<QLineEdit*>(QStringLiteral("edtWildcard"))->setText(QStringLiteral("doc"));
+        rule->accept();
+    });
+    click(dialog.get(), "spbtnFilerAdd");
+    auto* rules = child<QListWidget>(dialog.get(), "lvwExclude");
+    QCOMPARE(rules->count(), 1);
+    QCOMPARE(rules->item(0)->text(), QStringLiteral("Excluder files watching the wildcard: doc,"));
+    // A cancelled rule dialog adds nothing.
+    whenModalOpens<TfrmFilter>(this, [](TfrmFilter* rule) { rule->reject(); });
+    click(dialog.get(), "spbtnFilerAdd");
+    QCOMPARE(rules->count(), 1);
+
+    // The filter test tries the rule before it is saved.
+    m_folder->home.writeFile(QStringLiteral("letter.doc"));
+    QStringList after;
+    const QString home = m_folder->home.path();
+    whenModalOpens<TfrmFilterTest>(this, [&after, home](TfrmFilterTest* test) {
+        test->findChild<QLineEdit*>(QStringLiteral("edtSourceDir"))->setText(home);
+        QSignalSpy ended(test, &TfrmFilterTest::testFinished);
+        test->spbtnFilterClick();
+        const bool finished = ended.wait(20000);
+        const QAbstractItemModel* model =
+            test->findChild<QListView*>(QStringLiteral("lstAfter"))->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            after << model->index(row, 0).data().toString();
+        test->reject();
+        QVERIFY(finished);
+    });
+    click(dialog.get(), "spbtnTest");
+    QVERIFY(!after.isEmpty());
+    QVERIFY2(!after.join(u'|').contains(QStringLiteral("letter.doc")), qPrintable(after.join(u'|')));
+
+    // Two entries, kept sorted by their text; Edit replaces the chosen one.
+    whenModalOpens<TfrmTaskSchedule>(this, [](TfrmTaskSchedule* entry) {
+        entry->findChild<QComboBox*>(QStringLiteral("cboSchType"))->setCurrentIndex(1);
+        entry->accept();
+    });
+    click(dialog.get(), "spbtnSchAdd");
+    whenModalOpens<TfrmTaskSchedule>(this, [](TfrmTaskSchedule* entry) { entry->accept(); });
+    click(dialog.get(), "spbtnSchAdd");
+    auto* entries = child<QListWidget>(dialog.get(), "lvwSchedule");
+    QCOMPARE(entries->count(), 2);
+    QCOMPARE(entries->item(0)->text(), QStringLiteral("Run every 30 minute(s)."));
+    QCOMPARE(entries->item(1)->text(), QStringLiteral("Run every hour"));
+    entries->setCurrentRow(1);
+    ScheduleEntry shown;
+    whenModalOpens<TfrmTaskSchedule>(this, [&shown](TfrmTaskSchedule* entry) {
+        shown = entry->entry();
+        entry->findChild<QSpinBox*>(QStringLiteral("CSpinEitHour"))->setValue(5);
+        entry->accept();
+    });
+    click(dialog.get(), "spbtnShcEdit");
+    QCOMPARE(int(shown.kind), int(ScheduleKind::EveryHours));
+    QCOMPARE(entries->count(), 2);
+    QCOMPARE(entries->item(1)->text(), QStringLiteral("Run every 5 hour(s)"));
+
+    dialog->accept();
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(Rows(*m_db, QStringLiteral("select * from Exclude"), {"type", "value"}),
+             QStringList{QStringLiteral("0|doc,")});
+    QCOMPARE(Rows(*m_db, QStringLiteral("select * from TaskSchedule order by TaskSchID"),
+                  {"ScheduleType", "value"}),
+             (QStringList{QStringLiteral("0|30"), QStringLiteral("1|5")}));
 }
 
 QTEST_MAIN(TestTfrmTask)
