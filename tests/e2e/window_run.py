@@ -12,13 +12,19 @@ groups  From the keyboard alone (Alt+F, arrow keys, Return, typing) a task
         group is added through the group dialog, checked in the tree and
         in the database, then removed through the File menu and the
         confirmation box, and checked gone from both.
+editor  A task is made through the task editor: a name typed, two source
+        folders added, a target, an extension rule made in the rule dialog
+        and an every-30-minutes entry made in the schedule dialog, pages
+        turned with Ctrl+Tab and OK given with Return; then its stored rows
+        (through `tarnwick-cli export`) and its row in the task list are
+        checked.
 
 Everything it starts is ended by process id, with time limits, also when a
 step fails; the exit code is 0 on success and 1 with the failing step named.
 A missing X server or accessibility piece is a failure, not a skip: the
 project's set-up script installs them.
 
-  window_run.py --tarnwick PATH --cli PATH [--scenario run|groups]
+  window_run.py --tarnwick PATH --cli PATH [--scenario run|groups|editor]
                 [--screenshot FILE] [--keep]
 """
 
@@ -46,6 +52,9 @@ DATABASE_KEY = "27190436"
 GROUP_NAME = "E2E Keys Group"
 ROOT_CAPTION = "All Tasks"
 REMOVE_QUESTION = "Do you really want to delete the selected task group"
+NEW_TASK_NAME = "Editor made"
+EDITOR_TITLE = "The Sync Task Properties"
+RULE_EXTENSION = "tmp"
 SOURCE_FILES = {
     "alpha.txt": b"first file\n",
     "beta.bin": bytes(range(256)) * 64,
@@ -77,6 +86,7 @@ class Scenario:
         self.home = os.path.join(self.root, "program")
         self.source = os.path.join(self.root, "source")
         self.target = os.path.join(self.root, "target")
+        self.second_source = os.path.join(self.root, "second source")
         self.runtime = os.path.join(self.root, "runtime")
         self.config = os.path.join(self.root, "config")
         self.userhome = os.path.join(self.root, "home")
@@ -155,7 +165,8 @@ class Scenario:
 
     def make_folders(self):
         self.step = "make the program, source and target folders"
-        for folder in (self.home, self.source, self.target, self.config, self.userhome):
+        for folder in (self.home, self.source, self.second_source, self.target, self.config,
+                       self.userhome):
             os.makedirs(folder)
         os.makedirs(self.runtime, mode=0o700)
         for name, data in SOURCE_FILES.items():
@@ -330,7 +341,9 @@ class Scenario:
             if obj is None:
                 continue
             self.fresh(obj)
-            if obj.get_name() == name and (roles is None or obj.get_role_name() in roles):
+            # Captions may carry blanks around them ("  Task Name").
+            if (obj.get_name() or "").strip() == name and (
+                    roles is None or obj.get_role_name() in roles):
                 return obj
             if level < depth:
                 count = obj.get_child_count()
@@ -710,6 +723,161 @@ class Scenario:
         if lines:
             self.fail(f"tarnwick-cli list still shows {lines}")
 
+    # ------------------------------------------------ editor scenario
+
+    def dialog_titled(self, title):
+        app = self.application()
+        if app is None:
+            return None
+        for i in range(app.get_child_count()):
+            child = app.get_child_at_index(i)
+            if child is not None:
+                self.fresh(child)
+                if child.get_role_name() == "dialog" and child.get_name().strip() == title:
+                    return child
+        return None
+
+    def focus_dialog_window(self, dialog, title):
+        """Gives the dialog's window the keyboard again: with no window
+        manager, nothing does so when a dialog above it closes."""
+        def window():
+            out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                  str(self.program.pid), "--name", title],
+                                 env=self.x_env(), capture_output=True, timeout=COMMAND_LIMIT_S)
+            ids = out.stdout.decode().split()
+            return ids[-1] if ids else None
+
+        wid = self.wait_for(f"the window {title!r} on the X display", window, UI_LIMIT_S)
+        self.run(["xdotool", "windowfocus", "--sync", wid], env=self.x_env())
+        self.wait_for(f"the dialog {title!r} active",
+                      lambda: self.has_state(dialog, self.Atspi.StateType.ACTIVE), UI_LIMIT_S)
+
+    def focus_control(self, dialog, name, roles):
+        """Gives the control named `name` the keyboard, as a click would."""
+        def showing():
+            # Pages hide controls of the same name ("Add..." on two pages).
+            found = []
+            stack = [dialog]
+            while stack:
+                obj = self.fresh(stack.pop())
+                if (obj.get_name() or "").strip() == name and obj.get_role_name() in roles and \
+                        self.has_state(obj, self.Atspi.StateType.SHOWING):
+                    found.append(obj)
+                stack.extend(obj.get_child_at_index(i) for i in range(obj.get_child_count()))
+            return found[0] if found else None
+
+        control = self.wait_for(f"the control {name!r}", showing, UI_LIMIT_S)
+        self.Atspi.Component.grab_focus(control)
+        self.wait_for(f"{name!r} focused",
+                      lambda: self.has_state(control, self.Atspi.StateType.FOCUSED), UI_LIMIT_S)
+        return control
+
+    def type_into(self, dialog, name, text):
+        field = self.focus_control(dialog, name, ("text",))
+        self.key("ctrl+a")
+        self.run(["xdotool", "type", "--delay", "10", text], env=self.x_env())
+        self.wait_for(f"the field {name!r} showing {text!r}",
+                      lambda: self.field_text(field) == text, UI_LIMIT_S)
+        return field
+
+    def page_shown(self, dialog, page, control):
+        """Waits until `control`, which lies on `page`, shows."""
+        def shown():
+            found = self.find(dialog, control)
+            return found is not None and self.has_state(found, self.Atspi.StateType.SHOWING)
+        self.wait_for(f"the page {page!r} shown", shown, UI_LIMIT_S)
+
+    def make_task_in_editor(self):
+        self.step = "open the task editor with Alt+F, New Task, Return"
+        self.choose_from_file_menu("New Task")
+        editor = self.wait_for(f"the dialog {EDITOR_TITLE!r}",
+                               lambda: self.dialog_titled(EDITOR_TITLE), UI_LIMIT_S)
+
+        self.step = "type the name and two source folders, each added with Alt+A"
+        self.type_into(editor, "Task Name", NEW_TASK_NAME)
+        for folder in (self.source, self.second_source):
+            field = self.type_into(editor, "Source Folder", folder)
+            self.key("alt+a")
+            self.wait_for("the source field emptied by Add",
+                          lambda: self.field_text(field) == "", UI_LIMIT_S)
+
+        self.step = "Ctrl+Tab to the target page and type the target"
+        self.key("ctrl+Tab")
+        self.page_shown(editor, "Target", "Target Folder")
+        self.type_into(editor, "Target Folder", self.target)
+
+        self.step = "Ctrl+Tab to the filter page, Exclude..., Alt+A, a rule typed, Return"
+        self.key("ctrl+Tab")
+        self.page_shown(editor, "File Filter", "Exclude...")
+        self.focus_control(editor, "Exclude...", ("radio button",))
+        self.key("space")
+        self.key("alt+a")
+        rule = self.wait_for("the rule dialog 'Filter'", lambda: self.dialog_titled("Filter"),
+                             UI_LIMIT_S)
+        self.type_into(rule, "Name watching a wildcard:(For example: doc; txt)", RULE_EXTENSION)
+        self.key("Return")
+        self.wait_for("the rule dialog closed", lambda: self.dialog_titled("Filter") is None,
+                      UI_LIMIT_S)
+
+        self.step = "Ctrl+Tab to the schedule page, internal schedule, Add..., Return"
+        self.focus_dialog_window(editor, EDITOR_TITLE)
+        self.key("ctrl+Tab")
+        self.page_shown(editor, "Schedule", "Run Manually")
+        self.focus_control(editor, "Auto run using internal Schedule", ("radio button",))
+        self.key("space")
+        self.focus_control(editor, "Add...", ("push button",))
+        self.key("space")
+        self.wait_for("the schedule dialog 'Task Scheduler'",
+                      lambda: self.dialog_titled("Task Scheduler"), UI_LIMIT_S)
+        self.key("Return")
+        self.wait_for("the schedule dialog closed",
+                      lambda: self.dialog_titled("Task Scheduler") is None, UI_LIMIT_S)
+
+        self.step = "OK with Return from the name field"
+        self.focus_dialog_window(editor, EDITOR_TITLE)
+        self.focus_control(editor, "Task Name", ("text",))
+        self.key("Return")
+        self.wait_for("the task editor closed",
+                      lambda: self.dialog_titled(EDITOR_TITLE) is None, UI_LIMIT_S)
+
+    def check_task_made(self):
+        self.step = "check the stored task and its row in the list"
+        import json
+        document = json.loads(self.run([self.args.cli, "export"], env=self.base_env()))
+        made = [task for task in document["tasks"] if task["name"] == NEW_TASK_NAME]
+        if len(made) != 1:
+            self.fail(f"tarnwick-cli export shows {len(made)} tasks named {NEW_TASK_NAME!r}")
+        task = made[0]
+        expected = {
+            "sources": [{"path": self.source, "subfolders": True},
+                        {"path": self.second_source, "subfolders": True}],
+            "target": self.target,
+            "start": "scheduled",
+            "rules": [{"type": 0, "stype": 0, "sstype": 0, "value": RULE_EXTENSION + ",",
+                       "endDate": ""}],
+            "schedules": [{"kind": 0, "value": 30, "startTime": "0"}],
+        }
+        for key, value in expected.items():
+            if task.get(key) != value:
+                self.fail(f"the stored task's {key!r} is {task.get(key)!r}, expected {value!r}")
+
+        def listed():
+            tasks = self.task_table()
+            if tasks is None:
+                return None
+            columns = self.header_columns(tasks)
+            if "Task Name" not in columns:
+                return None
+            for row in range(self.Atspi.Table.get_n_rows(tasks)):
+                cell = self.cell(tasks, row, columns["Task Name"])
+                if cell is not None and cell.get_name() == NEW_TASK_NAME:
+                    return cell
+            return None
+
+        cell = self.wait_for(f"a row {NEW_TASK_NAME!r} in the task list", listed, UI_LIMIT_S)
+        if not self.has_state(cell, self.Atspi.StateType.SELECTED):
+            self.fail(f"the new row {NEW_TASK_NAME!r} is not the selected one")
+
     def screenshot(self):
         if not self.args.screenshot:
             return
@@ -760,7 +928,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tarnwick", required=True)
     parser.add_argument("--cli", required=True)
-    parser.add_argument("--scenario", choices=("run", "groups"), default="run")
+    parser.add_argument("--scenario", choices=("run", "groups", "editor"), default="run")
     parser.add_argument("--screenshot", help="also write a picture of the window here")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     args = parser.parse_args()
@@ -791,6 +959,13 @@ def main():
             scenario.screenshot()
             print(f"ok: '{TASK_NAME}' ran from the window; copies, log pane, log file "
                   "and last run time all show it")
+        elif args.scenario == "editor":
+            scenario.find_frame()
+            scenario.make_task_in_editor()
+            scenario.check_task_made()
+            scenario.screenshot()
+            print(f"ok: task '{NEW_TASK_NAME}' made in the task editor from the keyboard; "
+                  "database and list show it")
         else:
             scenario.find_frame()
             scenario.add_group()
