@@ -5,6 +5,7 @@
 // the close command does, without its question; SIGHUP reads the tasks anew.
 #include "ui/Startup.h"
 
+#include "platform/Display.h"
 #include "platform/InstanceLock.h"
 #include "platform/SignalNotifier.h"
 #include "store/Settings.h"
@@ -32,6 +33,12 @@ constexpr int kWatcherStartMs = 0; // the coordinator itself waits its second
 
 int runProgram(int argc, char* argv[])
 {
+    if (!HasDisplay()) {
+        std::fputs("tarnwick: no display to show the window on (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set); tarnwick-cli runs tasks without one\n",
+                   stderr);
+        return 1;
+    }
     InstanceLock lock;
     const InstanceLock::Outcome locked = lock.tryAcquire();
     if (locked == InstanceLock::Outcome::HeldElsewhere)

@@ -124,6 +124,10 @@ TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_deskt
     // keep a second copy of every line and let Ctrl+Z take log lines away.
     m_view->setMaximumBlockCount(kMaxLines);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The log is read, selected and copied, never typed into; Tab moves on.
+    m_view->setReadOnly(true);
+    m_view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_view->setTabChangesFocus(true);
 
     m_pmuLog = new QMenu(this);
     m_pmuLog->setObjectName(QStringLiteral("pmuLog"));
@@ -309,7 +313,8 @@ bool TLogPane::findNext(const QString& text)
 
 void TLogPane::browseLogFolder()
 {
-    m_desktop.open(LogFolder());
+    if (!m_desktop.open(LogFolder()))
+        m_desktop.error(this, QStringLiteral("No program could open \"%1\".").arg(LogFolder()));
 }
 
 } // namespace tarnwick::ui

@@ -8,6 +8,7 @@
 #include "store/Identifiers.h"
 #include "store/Settings.h"
 #include "store/TaskList.h"
+#include "ui/Captions.h"
 #include "ui/Desktop.h"
 #include "ui/Hints.h"
 #include "ui/Icons.h"
@@ -22,6 +23,9 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -55,6 +59,7 @@ constexpr char kAllTasksCaption[] = "All Tasks";
 constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
 constexpr int kGroupIdRole = Qt::UserRole;
 constexpr int kTaskColumns = 5;
+constexpr UiText kCannotOpen{"CannotOpen", "No program could open \"%1\"."};
 constexpr char kJoinedSourcesMark[] = " !>";
 
 // A group node shows a closed folder, and an open one while selected.
@@ -93,9 +98,33 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_d
     setRunControls(RunState::Idle);
     updateGroupCommands();
     updateTaskCommands();
+    // Enter on a focused button presses that button, as Space does.
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        button->installEventFilter(this);
+    // The keyboard starts in the task list, where Enter runs the task.
+    m_detailView->setFocus();
 }
 
 TfrmMain::~TfrmMain() = default;
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::openOrSay(const QString& pathOrAddress)
+{
+    if (!m_desktop.open(pathOrAddress))
+        m_desktop.error(this, uiText(kCannotOpen).arg(pathOrAddress));
+}
 
 // ---------------------------------------------------------------- building
 
@@ -174,7 +203,6 @@ void TfrmMain::buildActions()
     shortcut("mnuTaskNew", {QKeySequence(Qt::Key_Insert)});
     shortcut("mnuTaskEdit", {QKeySequence(Qt::CTRL | Qt::Key_E)});
     shortcut("mnuTaskDel", {QKeySequence(Qt::Key_Delete)});
-    shortcut("mnuRun", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     shortcut("mnuSuspend", {QKeySequence(Qt::CTRL | Qt::Key_P)});
     shortcut("mnuStop", {QKeySequence(Qt::CTRL | Qt::Key_S)});
     shortcut("mnuContent", {QKeySequence(Qt::Key_F1)});
@@ -221,9 +249,9 @@ void TfrmMain::buildActions()
         });
     on("mnuContent", [this] {
         QApplication::processEvents();
-        m_desktop.open(ProgramFolder() + QStringLiteral("Help/index.html"));
+        openOrSay(ProgramFolder() + QStringLiteral("Help/index.html"));
     });
-    on("mnuHomepage", [this] { m_desktop.open(QString::fromLatin1(kHomePage)); });
+    on("mnuHomepage", [this] { openOrSay(QString::fromLatin1(kHomePage)); });
     on("pmuShowForm", [this] {
         if (!modalDialogOpen()) {
             m_hiddenByUser = false;
@@ -315,6 +343,8 @@ void TfrmMain::buildToolBar()
         button->setToolTip(shortHint(hint));
         button->setStatusTip(longHint(hint));
         button->setAutoRaise(true);
+        // The toolbar is for the mouse; the keyboard has the menus.
+        button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         m_toolBar->addWidget(button);
         m_buttons.insert(name, button);
@@ -512,6 +542,10 @@ void TfrmMain::buildTaskList()
         m_detailView->setColumnWidth(column, widths[column]);
     connect(m_detailView->header(), &QHeaderView::sectionClicked, this,
             &TfrmMain::lvwTaskColumnClick);
+    // Columns grow to their texts (dates with their times), never below
+    // their first widths; the last one takes the rest.
+    m_detailView->header()->setStretchLastSection(true);
+    connect(m_taskModel, &QAbstractItemModel::dataChanged, this, &TfrmMain::fitTaskColumns);
 
     m_iconView = new QListView;
     m_iconView->setModel(m_taskModel);
@@ -541,6 +575,7 @@ void TfrmMain::buildTaskList()
             updateTaskCommands();
             recomputeRunControls();
         });
+        connect(view, &QAbstractItemView::doubleClicked, this, [this] { spbtnTaskEditClick(); });
     }
     connect(m_taskSelection, &QItemSelectionModel::selectionChanged, this, [this] {
         updateTaskCommands();
@@ -556,6 +591,12 @@ void TfrmMain::buildTaskList()
     m_listStack->addWidget(m_detailView);
     m_listStack->addWidget(m_iconView);
     setViewStyle(ViewStyle::Detailed);
+    // Enter runs the selected task, from the task list only: elsewhere it
+    // belongs to the focused control.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* run = new QShortcut(keys, m_listStack, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(run, &QShortcut::activated, this, &TfrmMain::spbtnRunClick);
+    }
 }
 
 void TfrmMain::buildStatusBar()
@@ -1085,8 +1126,10 @@ QList<QStandardItem*> TfrmMain::makeTaskRow(const TaskListRow& row) const
     QList<QStandardItem*> cells{name};
     for (const QString& text : {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir})
         cells.append(new QStandardItem(text));
-    for (QStandardItem* cell : cells)
+    for (QStandardItem* cell : cells) {
         cell->setEditable(false);
+        cell->setToolTip(cell->text()); // the whole text where the column cuts it
+    }
     return cells;
 }
 
@@ -1101,6 +1144,7 @@ void TfrmMain::showTaskRow(const TaskListRow& row)
         const QList<QStandardItem*> cells = makeTaskRow(row);
         for (int column = 0; column < kTaskColumns; ++column) {
             m_taskModel->item(at, column)->setText(cells.at(column)->text());
+            m_taskModel->item(at, column)->setToolTip(cells.at(column)->text());
             delete cells.at(column);
         }
     }
@@ -1111,8 +1155,19 @@ void TfrmMain::showTaskRow(const TaskListRow& row)
     taskListChanged();
 }
 
+void TfrmMain::fitTaskColumns()
+{
+    static const int kMinimumWidths[kTaskColumns] = {100, 110, 110, 80, 200};
+    for (int column = 0; column + 1 < kTaskColumns; ++column) {
+        m_detailView->resizeColumnToContents(column);
+        m_detailView->setColumnWidth(
+            column, qMax(kMinimumWidths[column], m_detailView->columnWidth(column)));
+    }
+}
+
 void TfrmMain::taskListChanged()
 {
+    fitTaskColumns();
     updateTaskCount();
     updateTaskCommands();
     recomputeRunControls();

@@ -132,6 +132,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -151,6 +152,11 @@ private:
     void buildTaskList();
     QList<QStandardItem*> makeTaskRow(const TaskListRow& row) const;
     void taskListChanged();
+    // Columns as wide as their texts need, at least their first widths.
+    void fitTaskColumns();
+    // Hands the help pages or an address to the desktop; says so when
+    // nothing can open them.
+    void openOrSay(const QString& pathOrAddress);
     void showSortMarks();
     void browse(int column);
     // The group node with this identifier, or nullptr.

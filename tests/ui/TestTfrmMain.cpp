@@ -31,6 +31,7 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -211,6 +212,8 @@ private:
     }
 
 private slots:
+    void keyboardAsAPersonUsesIt();
+    void openingFailuresAreTold();
     void init();
     void cleanup();
     void startupOrder();
@@ -1079,6 +1082,65 @@ void TestTfrmMain::trayCommandsWaitForModalDialogs()
     QVERIFY(m_window->isVisible());
     trayAction("pmuExit")->trigger();
     QVERIFY(QTest::qWaitFor([&] { return m_window->isShuttingDown(); }, 2000));
+}
+
+void TestTfrmMain::keyboardAsAPersonUsesIt()
+{
+    const QString id = addTask(QStringLiteral("1"), 1);
+    openWindow();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // The keyboard starts in the task list, not on a toolbar button.
+    QCOMPARE(QApplication::focusWidget(), list());
+    for (QToolButton* button : m_window->findChild<QToolBar*>()->findChildren<QToolButton*>())
+        QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+
+    // Enter in the log pane does nothing: no run starts.
+    select(id);
+    auto* log = m_window->findChild<QPlainTextEdit*>(QStringLiteral("rtfLog"));
+    log->setFocus();
+    QTest::keyClick(log, Qt::Key_Return);
+    QTest::qWait(200);
+    QCOMPARE(m_window->runState(), TfrmMain::RunState::Idle);
+    QVERIFY(logText().isEmpty());
+    // Enter on a focused button presses that button (Clear), not Run.
+    auto* clear = m_window->findChild<QToolButton*>(QStringLiteral("spbtnClear"));
+    m_window->findChild<TLogPane*>()->appendLine(QStringLiteral("old line"), 0);
+    clear->setFocusPolicy(Qt::StrongFocus);
+    clear->setFocus();
+    QTest::keyClick(clear, Qt::Key_Return);
+    QTest::qWait(200);
+    QCOMPARE(m_window->runState(), TfrmMain::RunState::Idle);
+    QVERIFY(logText().isEmpty());
+    // Enter in the task list runs the selected task.
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([&] { return logText().contains(QStringLiteral("task 1")); }, 20000));
+    QVERIFY(waitIdle());
+
+    // A double click on a row opens the editor on that task.
+    QString editedName;
+    whenModalOpens<TfrmTask>(this, [&editedName](TfrmTask* editor) {
+        editedName = editor->record().name;
+        editor->reject();
+    });
+    emit list()->doubleClicked(list()->model()->index(0, 0));
+    QVERIFY(QTest::qWaitFor([&] { return !editedName.isEmpty(); }, 5000));
+    QCOMPARE(editedName, QStringLiteral("task 1"));
+}
+
+void TestTfrmMain::openingFailuresAreTold()
+{
+    openWindow();
+    m_desktop->openSucceeds = false;
+    for (const char* name : {"mnuContent", "mnuHomepage"})
+        m_window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+    m_window->findChild<QToolButton*>(QStringLiteral("spbtnBrowseLog"))->click();
+    QCOMPARE(m_desktop->opened.size(), 3);
+    QCOMPARE(m_desktop->errors.size(), 3);
+    for (qsizetype i = 0; i < 3; ++i)
+        QVERIFY2(m_desktop->errors.at(i).contains(m_desktop->opened.at(i)),
+                 qPrintable(m_desktop->errors.at(i)));
 }
 
 QTEST_MAIN(TestTfrmMain)
