@@ -7,6 +7,8 @@
 //   window_bench run TASKID     run the task once; prints wall ms, longest stall ms
 //   window_bench startup        prints ms from the start of main() to the shown,
 //                               filled window
+#include "StallMeter.h"
+
 #include "ui/Desktop.h"
 #include "ui/TfrmMain.h"
 
@@ -34,28 +36,19 @@ int runTask(ui::TfrmMain& window, const QString& taskId)
         std::fprintf(stderr, "window_bench: task %s not in the list\n", qPrintable(taskId));
         return 2;
     }
-    // A timer due every 10 ms: its lateness is how long the loop was busy.
-    QElapsedTimer sinceTick;
-    qint64 longestStall = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
-        if (sinceTick.isValid())
-            longestStall = qMax(longestStall, sinceTick.elapsed() - 10);
-        sinceTick.restart();
-    });
+    StallMeter stalls;
     QElapsedTimer wall;
     bool started = false;
     QObject::connect(&window.coordinator(), &RunCoordinator::runFinished, qApp,
                      [&](const QString&, const QString&) {
                          std::printf("run_ms %lld\nlongest_stall_ms %lld\n",
                                      static_cast<long long>(wall.elapsed()),
-                                     static_cast<long long>(longestStall));
+                                     static_cast<long long>(stalls.longestMs()));
                          std::fflush(stdout);
                          QCoreApplication::exit(0);
                      });
     QTimer::singleShot(200, &window, [&] {
-        ticker.start(10);
+        stalls.start();
         wall.start();
         started = true;
         window.spbtnRunClick();

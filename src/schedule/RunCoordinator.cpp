@@ -111,6 +111,15 @@ bool RunCoordinator::suspendByHand(const QString& taskId)
     return m_running.SuspendFirst(taskId);
 }
 
+RunCoordinator::TaskRunState RunCoordinator::runState(const QString& taskId) const
+{
+    const RunningTaskList::Entry* entry = m_running.FindFirst(taskId);
+    if (!entry)
+        return TaskRunState::Idle;
+    return entry->thread && entry->thread->Suspended() ? TaskRunState::Suspended
+                                                       : TaskRunState::Running;
+}
+
 bool RunCoordinator::stopByHand(const QString& taskId)
 {
     return m_running.StopFirst(taskId);

@@ -60,6 +60,16 @@ public:
     // The Run command: resumes the task's suspended run, or starts one.
     // When no run could be made, `reason` (if given) says why.
     RunningTaskList::RunOutcome runByHand(const QString& taskId, QString* reason = nullptr);
+    // Where the task's first run stands: none, running, or paused. A
+    // suspended run still counts as a run (it cannot be edited or deleted).
+    enum class TaskRunState
+    {
+        Idle,
+        Running,
+        Suspended
+    };
+    TaskRunState runState(const QString& taskId) const;
+
     // The Suspend and Stop commands on the task's first run; false when
     // there was nothing to do.
     bool suspendByHand(const QString& taskId);

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 
 namespace tarnwick::ui {
 
@@ -39,6 +40,14 @@ void setHint(QObject* control, const QString& hint)
         widget->setToolTip(shortHint(hint));
         widget->setStatusTip(longHint(hint));
     }
+}
+
+QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
+{
+    auto* button = captioned(new QPushButton(parent), name, caption);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
 }
 
 QString uiText(const UiText& text)

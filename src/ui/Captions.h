@@ -18,6 +18,7 @@
 
 class QAction;
 class QObject;
+class QPushButton;
 class QWidget;
 
 namespace tarnwick::ui {
@@ -52,6 +53,10 @@ Control* named(Control* control, const char* name)
     return control;
 }
 
+// A push button of a dialog that is never its default one: Enter in a
+// field means OK, not this button.
+QPushButton* plainButton(QWidget* parent, const char* name, const char* caption);
+
 // A message or format text: the key it is known by and its English text.
 struct UiText
 {
@@ -61,5 +66,8 @@ struct UiText
 
 // The text to show for `text`.
 QString uiText(const UiText& text);
+
+// The prompt of every folder picker.
+inline constexpr UiText kSelectDirectory{"SelectDirectory", "Select directory:"};
 
 } // namespace tarnwick::ui

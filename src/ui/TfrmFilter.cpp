@@ -44,12 +44,6 @@ constexpr std::array<const char*, 18> kPredefined{
 // The date pickers' starting day.
 const QDate kPickerStart(2003, 10, 30);
 
-QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
-{
-    auto* button = captioned(new QPushButton(parent), name, caption);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLabel* labelFor(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
 {

@@ -24,16 +24,8 @@ namespace tarnwick::ui {
 
 namespace {
 
-constexpr UiText kSelectDirectory{"SelectDirectory", "Select directory:"};
 constexpr UiText kBeforeCount{"BeforeFilterCount", "Before Filter(%1 files)"};
 constexpr UiText kAfterCount{"AfterFilterCount", "After Filter(%1 files)"};
-
-QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
-{
-    auto* button = captioned(new QPushButton(parent), name, caption);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QListView* pathList(QWidget* parent, const char* name, const char* accessible,
                     PathListModel* model)

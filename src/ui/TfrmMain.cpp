@@ -849,12 +849,18 @@ void TfrmMain::updateTaskCommands()
 void TfrmMain::recomputeRunControls()
 {
     const bool selected = selectedRow() >= 0;
-    const RunningTaskList::Entry* entry =
-        selected ? m_coordinator->runningTasks().FindFirst(selectedTaskId()) : nullptr;
-    if (!entry || !entry->thread)
+    switch (selected ? m_coordinator->runState(selectedTaskId())
+                     : RunCoordinator::TaskRunState::Idle) {
+    case RunCoordinator::TaskRunState::Idle:
         setRunControls(RunState::Idle);
-    else
-        setRunControls(entry->thread->Suspended() ? RunState::Suspended : RunState::Running);
+        break;
+    case RunCoordinator::TaskRunState::Running:
+        setRunControls(RunState::Running);
+        break;
+    case RunCoordinator::TaskRunState::Suspended:
+        setRunControls(RunState::Suspended);
+        break;
+    }
     if (!selected) {
         m_buttons.value(QStringLiteral("spbtnRun"))->setEnabled(false);
         m_actions.value(QStringLiteral("mnuRun"))->setEnabled(false);
@@ -1013,7 +1019,9 @@ bool TfrmMain::openTaskEditor(TaskSaveMode mode, const QString& taskId, const QS
 {
     TfrmTask editor(
         m_desktop, m_db,
-        [this](const QString& id) { return m_coordinator->runningTasks().IsRunning(id); }, this);
+        [this](const QString& id) {
+            return m_coordinator->runState(id) != RunCoordinator::TaskRunState::Idle;
+        }, this);
     if (mode == TaskSaveMode::Edit) {
         if (!guarded([&] { editor.LoadTask(taskId); }))
             return false;
@@ -1044,7 +1052,7 @@ void TfrmMain::spbtnTaskEditClick()
         return;
     const QString taskId = selectedTaskId();
     // A suspended run is still listed, so a suspended task is refused too.
-    if (m_coordinator->runningTasks().IsRunning(taskId)) {
+    if (m_coordinator->runState(taskId) != RunCoordinator::TaskRunState::Idle) {
         m_desktop.information(this, TfrmTask::runningRefusal());
         return;
     }
@@ -1062,14 +1070,14 @@ void TfrmMain::spbtnTaskDelClick()
     const QString refusal = QStringLiteral("You can't delete the running Task.\n"
                                            "Please wait while task work finished and then try "
                                            "again.");
-    if (m_coordinator->runningTasks().IsRunning(taskId)) {
+    if (m_coordinator->runState(taskId) != RunCoordinator::TaskRunState::Idle) {
         m_desktop.information(this, refusal);
         return;
     }
     if (!m_desktop.confirm(this, QStringLiteral("Do you really want to delete the selected task?")))
         return;
     // A scheduled or on-change start may have come in while the box was open.
-    if (m_coordinator->runningTasks().IsRunning(taskId)) {
+    if (m_coordinator->runState(taskId) != RunCoordinator::TaskRunState::Idle) {
         m_desktop.information(this, refusal);
         return;
     }

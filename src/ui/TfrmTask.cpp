@@ -38,7 +38,6 @@ namespace {
 constexpr UiText kRunningRefusal{"RunningTaskEdit",
                                  "You can't modify properties of the running Task.\n"
                                  "Please wait while task work finished and then try again."};
-constexpr UiText kSelectDirectory{"SelectDirectory", "Select directory:"};
 constexpr UiText kDeleteRule{"DeleteRule", "Do you really want to delete?"};
 constexpr UiText kDeleteEntry{"DeleteSchedule", "Delete this Schedule from the list?"};
 constexpr UiText kCannotOpen{"CannotOpenFolder", "No program could open the folder \"%1\"."};
@@ -46,16 +45,6 @@ constexpr UiText kYes{"Yes", "Yes"};
 constexpr UiText kNo{"No", "No"};
 
 constexpr int kSourcePage = 0;
-
-// A button of a page: never the dialog's default, so Enter in a field
-// means OK, not this button.
-QPushButton* pageButton(QWidget* parent, const char* name, const char* caption)
-{
-    auto* button = captioned(new QPushButton(parent), name, caption);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -141,7 +130,7 @@ TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
     buttons->addStretch(1);
     m_c->spbtnOK = captioned(new QPushButton(this), "spbtnOK", "OK");
     m_c->spbtnOK->setDefault(true);
-    m_c->spbtnCancel = pageButton(this, "spbtnCancel", "Cancel");
+    m_c->spbtnCancel = plainButton(this, "spbtnCancel", "Cancel");
     buttons->addWidget(m_c->spbtnOK);
     buttons->addWidget(m_c->spbtnCancel);
     layout->addLayout(buttons);
@@ -178,8 +167,8 @@ void TfrmTask::buildSourcePage()
     m_c->edtSourceDir = named(new QLineEdit(page), "edtSourceDir");
     auto* folderLabel = captioned(new QLabel(page), "lblSourceDir", "Source &Folder");
     folderLabel->setBuddy(m_c->edtSourceDir);
-    m_c->spbtnSource = pageButton(page, "spbtnSource", "B&rowse...");
-    m_c->spbtnOpenSource = pageButton(page, "spbtnOpenSource", "Browse Info");
+    m_c->spbtnSource = plainButton(page, "spbtnSource", "B&rowse...");
+    m_c->spbtnOpenSource = plainButton(page, "spbtnOpenSource", "Browse Info");
     grid->addWidget(folderLabel, 0, 0);
     grid->addWidget(m_c->edtSourceDir, 0, 1);
     grid->addWidget(m_c->spbtnSource, 0, 2);
@@ -188,7 +177,7 @@ void TfrmTask::buildSourcePage()
     m_c->chkIncludeSubdir = captioned(new QCheckBox(page), "chkIncludeSubdir",
                                       "Include Sub Folders");
     m_c->chkIncludeSubdir->setChecked(true);
-    m_c->spbtnAdd = pageButton(page, "spbtnAdd", "&Add");
+    m_c->spbtnAdd = plainButton(page, "spbtnAdd", "&Add");
     grid->addWidget(m_c->chkIncludeSubdir, 1, 1);
     grid->addWidget(m_c->spbtnAdd, 1, 2);
 
@@ -206,8 +195,8 @@ void TfrmTask::buildSourcePage()
     auto* listLabel = captioned(new QLabel(page), "lblMultiple", "Multiple Source Folders");
     listLabel->setBuddy(m_c->lvwSourceDir);
     m_c->lvwSourceDir->setAccessibleName(QStringLiteral("Source List"));
-    m_c->spbtnEditSourceDir = pageButton(page, "spbtnEditSourceDir", "&Edit");
-    m_c->spbtnDelSourceDir = pageButton(page, "spbtnDelSourceDir", "&Delete");
+    m_c->spbtnEditSourceDir = plainButton(page, "spbtnEditSourceDir", "&Edit");
+    m_c->spbtnDelSourceDir = plainButton(page, "spbtnDelSourceDir", "&Delete");
     grid->addWidget(listLabel, 2, 0, 1, 4);
     grid->addWidget(m_c->lvwSourceDir, 3, 0, 3, 3);
     grid->addWidget(m_c->spbtnEditSourceDir, 3, 3);
@@ -226,8 +215,8 @@ void TfrmTask::buildTargetPage()
     m_c->edtTargetDir = named(new QLineEdit(page), "edtTargetDir");
     auto* label = captioned(new QLabel(page), "lblTargetDir", "Target &Folder");
     label->setBuddy(m_c->edtTargetDir);
-    m_c->spbtnTarget = pageButton(page, "spbtnTarget", "B&rowse...");
-    m_c->spbtnOpenTarget = pageButton(page, "spbtnOpenTarget", "Browse Info");
+    m_c->spbtnTarget = plainButton(page, "spbtnTarget", "B&rowse...");
+    m_c->spbtnOpenTarget = plainButton(page, "spbtnOpenTarget", "Browse Info");
     grid->addWidget(label, 0, 0);
     grid->addWidget(m_c->edtTargetDir, 0, 1);
     grid->addWidget(m_c->spbtnTarget, 0, 2);
@@ -251,9 +240,9 @@ void TfrmTask::buildFilterPage()
     group->addButton(m_c->RadioBtnExclude);
     m_c->lvwExclude = named(new QListWidget(page), "lvwExclude");
     m_c->lvwExclude->setAccessibleName(QStringLiteral("Exclude rules"));
-    m_c->spbtnFilerAdd = pageButton(page, "spbtnFilerAdd", "&Add...");
-    m_c->spbtnFilterDel = pageButton(page, "spbtnFilterDel", "&Delete");
-    m_c->spbtnTest = pageButton(page, "spbtnTest", "&Test Filter");
+    m_c->spbtnFilerAdd = plainButton(page, "spbtnFilerAdd", "&Add...");
+    m_c->spbtnFilterDel = plainButton(page, "spbtnFilterDel", "&Delete");
+    m_c->spbtnTest = plainButton(page, "spbtnTest", "&Test Filter");
     grid->addWidget(m_c->RadioBtnInclude, 0, 0);
     grid->addWidget(m_c->RadioBtnExclude, 1, 0);
     grid->addWidget(m_c->lvwExclude, 2, 0, 4, 1);
@@ -284,9 +273,9 @@ void TfrmTask::buildSchedulePage()
     group->addButton(m_c->RadiobtnSchedule);
     m_c->lvwSchedule = named(new QListWidget(page), "lvwSchedule");
     m_c->lvwSchedule->setAccessibleName(QStringLiteral("Schedule entries"));
-    m_c->spbtnSchAdd = pageButton(page, "spbtnSchAdd", "&Add...");
-    m_c->spbtnShcEdit = pageButton(page, "spbtnShcEdit", "&Edit...");
-    m_c->spbtnSchDel = pageButton(page, "spbtnSchDel", "&Delete");
+    m_c->spbtnSchAdd = plainButton(page, "spbtnSchAdd", "&Add...");
+    m_c->spbtnShcEdit = plainButton(page, "spbtnShcEdit", "&Edit...");
+    m_c->spbtnSchDel = plainButton(page, "spbtnSchDel", "&Delete");
     grid->addWidget(m_c->RadioBtnManually, 0, 0);
     grid->addWidget(m_c->RadioBtnAttr, 1, 0);
     grid->addWidget(m_c->RadiobtnSchedule, 2, 0);

@@ -35,12 +35,6 @@ constexpr UiText kOpeningText{"ScheduleOpening", "Run every 30 minute(s)."};
 // How far ahead a new Once entry starts.
 constexpr int kOnceDaysAhead = 30;
 
-QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
-{
-    auto* button = captioned(new QPushButton(parent), name, caption);
-    button->setAutoDefault(false);
-    return button;
-}
 
 // A spin box that changes by its arrows (and the arrow keys), not by typing.
 QSpinBox* stepBox(QWidget* parent, const char* name, int low, int high, int value)

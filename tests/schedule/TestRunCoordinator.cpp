@@ -182,9 +182,13 @@ void TestRunCoordinator::restartsLeaveOneCheckerAndOneMonitor()
 void TestRunCoordinator::suspendedRunNeverHoldsTheUserInterface()
 {
     const QString id = addTask(20);
+    using State = RunCoordinator::TaskRunState;
+    QCOMPARE(m_coordinator->runState(id), State::Idle);
     // Suspend right after Run: the run has not loaded its rows yet.
     QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
+    QCOMPARE(m_coordinator->runState(id), State::Running);
     QVERIFY(m_coordinator->suspendByHand(id));
+    QCOMPARE(m_coordinator->runState(id), State::Suspended);
     int ticks = 0;
     QTimer timer;
     connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
@@ -198,6 +202,7 @@ void TestRunCoordinator::suspendedRunNeverHoldsTheUserInterface()
     QVERIFY(waitFinished(1));
     QCOMPARE(m_reports.failures, QStringList{QString()});
     QVERIFY(m_reports.lines.last().contains(QStringLiteral("synchronize finished")));
+    QCOMPARE(m_coordinator->runState(id), State::Idle);
 }
 
 void TestRunCoordinator::shutdownKeepsSuspendedRunSummary()

@@ -1,13 +1,13 @@
-// Stores a task the way the task editor does: its Task row, its source rows
-// in order, and the marker row of a manual or on-change task.
+// Stores a task through the store's own write path, as the task editor
+// does: its Task row, its source rows in order, and the marker row of a
+// manual or on-change task. A test that needs rows the write path cannot
+// make writes those itself with the catalogue's statements.
 #pragma once
 
-#include "store/DateTexts.h"
-#include "store/Statements.h"
+#include "platform/Clock.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskWriter.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -18,18 +18,12 @@ inline void AddTask(tarnwick::TaskDatabase& db, const QString& id, const QString
                     qint64 runMode)
 {
     using namespace tarnwick;
-    TaskQuery query(db);
-    QList<TaskSource> list;
+    TaskRecord task;
+    task.taskId = id;
+    task.name = name;
+    task.targetDir = target;
+    task.runMode = static_cast<TaskRunMode>(runMode);
     for (const auto& source : sources)
-        list.append({source.first, source.second});
-    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"), name,
-                                                        sourceListText(list), target, runMode}));
-    for (const auto& source : sources)
-        RunStatement(query, FillStatement(sql::InsertSource,
-                                          {id, source.first, qint64(source.second ? 1 : 0)}));
-    const QString now = DateTimeText(QDateTime::currentDateTime());
-    if (runMode == 0)
-        RunStatement(query, FillStatement(sql::InsertManualRow, {id, now}));
-    else if (runMode == 1)
-        RunStatement(query, FillStatement(sql::InsertOnChangeRow, {id, now}));
+        task.sources.append({source.first, source.second});
+    SaveTask(db, task, TaskSaveMode::New, Clock::system());
 }

@@ -7,6 +7,7 @@
 // state, the cells, sorting, deleting, the four looks and Browse.
 #include "FakeDesktop.h"
 #include "ModalDialog.h"
+#include "ProgramFolder.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
 
@@ -50,8 +51,9 @@ class TestTfrmMain : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestDir> m_home;
-    std::unique_ptr<TestDir> m_config;
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    TestDir* m_home = nullptr;   // the program folder
+    TestDir* m_config = nullptr; // the settings folder
     std::unique_ptr<FakeDesktop> m_desktop;
     std::unique_ptr<TfrmMain> m_window;
 
@@ -187,11 +189,7 @@ private:
     // Answers the group dialog once the window has opened it.
     void whenGroupDialogOpens(const std::function<void(TfrmGroup*)>& answer)
     {
-        QTimer::singleShot(0, this, [answer] {
-            auto* dialog = qobject_cast<TfrmGroup*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            answer(dialog);
-        });
+        whenModalOpens<TfrmGroup>(this, answer);
     }
     static void typeAndOk(TfrmGroup* dialog, const QString& name)
     {
@@ -249,12 +247,9 @@ private slots:
 
 void TestTfrmMain::init()
 {
-    m_home = std::make_unique<TestDir>();
-    m_config = std::make_unique<TestDir>();
-    qputenv("TARNWICK_HOME", m_home->path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
-    m_home->makeDir(QStringLiteral("Log"));
-    CreateTaskDatabase(m_home->filePath(QStringLiteral("Tarnwick.dat")));
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    m_home = &m_folder->home;
+    m_config = &m_folder->config;
     m_desktop = std::make_unique<FakeDesktop>();
 }
 
@@ -270,8 +265,9 @@ void TestTfrmMain::cleanup()
     }
     m_window.reset();
     m_desktop.reset();
-    m_config.reset();
-    m_home.reset();
+    m_home = nullptr;
+    m_config = nullptr;
+    m_folder.reset();
 }
 
 void TestTfrmMain::startupOrder()
