@@ -122,6 +122,9 @@ ExcludeRule extensionRule(const ArgumentReader& reader, const QString& text)
 {
     QStringList entries;
     for (const QString& entry : text.split(u',', Qt::SkipEmptyParts)) {
+        // Blank pieces are no entries; the rule's check tells when none is left.
+        if (entry.trimmed().isEmpty())
+            continue;
         check(reader, CheckWildcardEntry(entries, entry));
         entries << entry;
     }

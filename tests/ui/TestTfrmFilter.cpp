@@ -107,6 +107,7 @@ private slots:
     void okGivesTheRule();
     void wildcardEntries_data();
     void wildcardEntries();
+    void commandLineRefusesTheSameRule_data();
     void commandLineRefusesTheSameRule();
 };
 
@@ -276,20 +277,33 @@ void TestTfrmFilter::wildcardEntries()
     QCOMPARE(list->count(), 0);
 }
 
+void TestTfrmFilter::commandLineRefusesTheSameRule_data()
+{
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("a reversed date range")
+        << Steps{u"type=3"_s, u"range=2024-01-20..2024-01-10"_s}
+        << QStringList{u"--exclude-date"_s, u"2024-01-20..2024-01-10"_s};
+    QTest::newRow("a wildcard of blanks") << Steps{u"edtWildcard= , "_s}
+                                          << QStringList{u"--exclude-ext"_s, u" , "_s};
+}
+
 void TestTfrmFilter::commandLineRefusesTheSameRule()
 {
     // One bad rule, refused by the dialog and by `tarnwick-cli task add`.
+    QFETCH(Steps, steps);
+    QFETCH(QStringList, options);
     ProgramFolderFixture folder;
     FakeDesktop desktop;
     TfrmFilter dialog(desktop);
-    apply(dialog, u"type=3"_s);
-    apply(dialog, u"range=2024-01-20..2024-01-10"_s);
+    for (const QString& step : steps)
+        apply(dialog, step);
     dialog.accept();
     QCOMPARE(desktop.informations.size(), 1);
 
-    const CliResult cli = RunCli({u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s,
-                                  u"--target"_s, u"/t"_s, u"--exclude-date"_s,
-                                  u"2024-01-20..2024-01-10"_s},
+    const CliResult cli = RunCli(QStringList{u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s,
+                                             u"--target"_s, u"/t"_s} +
+                                     options,
                                  folder.home.path(), folder.config.path());
     QCOMPARE(cli.exitCode, 2);
     QCOMPARE(cli.err.trimmed(), u"tarnwick-cli: task add: "_s + desktop.informations.first());
