@@ -122,33 +122,37 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
     auto* wildcard = named(new QWidget, "TabShtWldcard");
     wildcard->setAccessibleName(QStringLiteral("wildcard"));
     {
-        auto* grid = new QGridLayout(wildcard);
+        auto* box = new QVBoxLayout(wildcard);
         c.edtWildcard = named(new QLineEdit(wildcard), "edtWildcard");
-        grid->addWidget(labelFor(wildcard, "lblWildcard",
-                                 "&Name watching a wildcard:(For example: doc; txt)",
-                                 c.edtWildcard),
-                        0, 0, 1, 3);
-        grid->addWidget(c.edtWildcard, 1, 0);
+        box->addWidget(labelFor(wildcard, "lblWildcard",
+                                "&Name watching a wildcard:(For example: doc; txt)",
+                                c.edtWildcard));
+        auto* typed = new QHBoxLayout;
+        typed->addWidget(c.edtWildcard, 1);
         c.spbtnAddWidcard = plainButton(wildcard, "spbtnAddWidcard", "&Add");
-        grid->addWidget(c.spbtnAddWidcard, 1, 1);
+        typed->addWidget(c.spbtnAddWidcard);
+        box->addLayout(typed);
+        auto* lists = new QHBoxLayout;
         c.lboWildcard = named(new QListWidget(wildcard), "lboWildcard");
         c.lboWildcard->setAccessibleName(QStringLiteral("Wildcard entries"));
-        grid->addWidget(c.lboWildcard, 2, 0, 3, 1);
+        lists->addWidget(c.lboWildcard, 1);
+        auto* commands = new QVBoxLayout;
         c.spbtnTo = plainButton(wildcard, "spbtnTo", "<");
         c.spbtnTo->setAccessibleName(QStringLiteral("Copy to the entries"));
-        grid->addWidget(c.spbtnTo, 2, 1);
+        c.spbtnDelWildcard = plainButton(wildcard, "spbtnDelWildcard", "&Delete");
+        c.btnClear = plainButton(wildcard, "btnClear", "&Clear");
+        commands->addWidget(c.spbtnTo);
+        commands->addWidget(c.spbtnDelWildcard);
+        commands->addWidget(c.btnClear);
+        commands->addStretch(1);
+        lists->addLayout(commands);
         c.lboExpad = named(new QListWidget(wildcard), "lboExpad");
         c.lboExpad->setAccessibleName(QStringLiteral("Predefined extensions"));
         c.lboExpad->setSelectionMode(QAbstractItemView::SingleSelection);
         for (const char* extension : kPredefined)
             c.lboExpad->addItem(QString::fromLatin1(extension));
-        grid->addWidget(c.lboExpad, 2, 2, 3, 1);
-        c.spbtnDelWildcard = plainButton(wildcard, "spbtnDelWildcard", "&Delete");
-        c.btnClear = plainButton(wildcard, "btnClear", "&Clear");
-        grid->addWidget(c.spbtnDelWildcard, 3, 1);
-        grid->addWidget(c.btnClear, 4, 1);
-        grid->setColumnStretch(0, 1);
-        grid->setColumnStretch(2, 1);
+        lists->addWidget(c.lboExpad, 1);
+        box->addLayout(lists, 1);
     }
     c.PageControl->addWidget(wildcard);
 
