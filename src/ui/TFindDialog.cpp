@@ -2,6 +2,8 @@
 // last search text is still there.
 #include "ui/TFindDialog.h"
 
+#include "ui/Captions.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,21 +14,16 @@ namespace tarnwick::ui {
 
 TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("FindDlg"));
-    setWindowTitle(QStringLiteral("Find"));
+    captioned(this, "FindDlg", "Find");
     setModal(false);
 
-    m_lblFind = new QLabel(QStringLiteral("Fi&nd what:"), this);
-    m_lblFind->setObjectName(QStringLiteral("lblFind"));
-    m_edtFind = new QLineEdit(this);
-    m_edtFind->setObjectName(QStringLiteral("edtFind"));
+    m_lblFind = captioned(new QLabel(this), "lblFind", "Fi&nd what:");
+    m_edtFind = named(new QLineEdit(this), "edtFind");
     m_lblFind->setBuddy(m_edtFind);
 
-    m_spbtnFindNext = new QPushButton(QStringLiteral("&Find Next"), this);
-    m_spbtnFindNext->setObjectName(QStringLiteral("spbtnFindNext"));
+    m_spbtnFindNext = captioned(new QPushButton(this), "spbtnFindNext", "&Find Next");
     m_spbtnFindNext->setDefault(true);
-    m_spbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_spbtnCancel->setObjectName(QStringLiteral("spbtnCancel"));
+    m_spbtnCancel = plainButton(this, "spbtnCancel", "Cancel");
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_lblFind);

@@ -4,8 +4,8 @@
 #include "ui/TLogPane.h"
 
 #include "platform/ProgramFolder.h"
+#include "ui/Captions.h"
 #include "ui/Desktop.h"
-#include "ui/Hints.h"
 #include "ui/TFindDialog.h"
 
 #include <QAccessible>
@@ -36,11 +36,10 @@ QToolButton* makeToolButton(QWidget* parent, QLayout* layout, const QString& nam
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
-    button->setText(caption);
+    setCaption(button, caption);
+    setHint(button, hint);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setAutoRaise(true);
-    button->setToolTip(shortHint(hint));
-    button->setStatusTip(longHint(hint));
     layout->addWidget(button);
     return button;
 }
@@ -48,12 +47,11 @@ QToolButton* makeToolButton(QWidget* parent, QLayout* layout, const QString& nam
 QAction* makeMenuItem(QMenu* menu, const QString& name, const QString& caption,
                       const QString& hint = QString())
 {
-    QAction* action = menu->addAction(caption);
+    auto* action = new QAction(menu);
     action->setObjectName(name);
-    if (!hint.isEmpty()) {
-        action->setToolTip(shortHint(hint));
-        action->setStatusTip(longHint(hint));
-    }
+    setCaption(action, caption);
+    setHint(action, hint);
+    menu->addAction(action);
     return action;
 }
 

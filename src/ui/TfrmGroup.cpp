@@ -3,6 +3,7 @@
 
 #include "store/TaskChecks.h"
 #include "store/TaskWriter.h"
+#include "ui/Captions.h"
 #include "ui/Desktop.h"
 
 #include <QDialogButtonBox>
@@ -18,15 +19,12 @@ namespace tarnwick::ui {
 TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     : QDialog(parent), m_desktop(desktop), m_db(db)
 {
-    setObjectName(QStringLiteral("frmGroup"));
-    setWindowTitle(QStringLiteral("Task Group Property"));
+    captioned(this, "frmGroup", "Task Group Property");
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    m_name = new QLineEdit(this);
-    m_name->setObjectName(QStringLiteral("edtName"));
+    m_name = named(new QLineEdit(this), "edtName");
     m_name->setMaxLength(static_cast<int>(limits::kGroupName));
-    auto* label = new QLabel(QStringLiteral("Group &Name"), this);
-    label->setObjectName(QStringLiteral("lblName"));
+    auto* label = captioned(new QLabel(this), "lblName", "Group &Name");
     label->setBuddy(m_name);
     form->addRow(label, m_name);
     layout->addLayout(form);

@@ -185,14 +185,8 @@ void TfrmMain::buildActions()
         {"pmuExit", "&Exit", "", nullptr},
     };
     for (const Item& item : kItems) {
-        auto* action = new QAction(QString::fromLatin1(item.caption), this);
-        const QString name = QString::fromLatin1(item.name);
-        action->setObjectName(name);
-        const QString hint = QString::fromLatin1(item.hint);
-        if (!hint.isEmpty()) {
-            action->setToolTip(shortHint(hint));
-            action->setStatusTip(longHint(hint));
-        }
+        auto* action = captioned(new QAction(this), item.name, item.caption, item.hint);
+        const QString name = action->objectName();
         if (item.icon)
             action->setIcon(ThemeIcon(item.icon));
         m_actions.insert(name, action);
@@ -340,8 +334,7 @@ void TfrmMain::buildToolBar()
         button->setIcon(ThemeIcon(entry.icon));
         // The text is not drawn, but names the button for screen readers.
         button->setText(shortHint(hint).trimmed());
-        button->setToolTip(shortHint(hint));
-        button->setStatusTip(longHint(hint));
+        setHint(button, hint);
         button->setAutoRaise(true);
         // The toolbar is for the mouse; the keyboard has the menus.
         button->setFocusPolicy(Qt::NoFocus);
@@ -369,9 +362,8 @@ void TfrmMain::buildMenus()
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMnu"));
 
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    file->setStatusTip(QStringLiteral("offter commands for working with task"));
+    QMenu* file = captioned(new QMenu(bar), "mnuFile", "&File", "offter commands for working with task");
+    bar->addMenu(file);
     for (const char* name : {"mnuTaskNew", "mnuTaskEdit", "mnuTaskDel"})
         add(file, name);
     file->addSeparator();
@@ -381,31 +373,30 @@ void TfrmMain::buildMenus()
     add(file, "mnuExit");
     connect(file, &QMenu::aboutToShow, this, &TfrmMain::updateGroupCommands);
 
-    QMenu* view = bar->addMenu(QStringLiteral("&View"));
-    view->setObjectName(QStringLiteral("mnuView"));
+    QMenu* view = captioned(new QMenu(bar), "mnuView", "&View");
+    bar->addMenu(view);
     for (const char* name : {"mnuToolBax", "mnuTaskGroup", "mnuLog", "mnuStatusBar"})
         add(view, name);
     view->addSeparator();
     for (const char* name : {"mnuLargeIcon", "mnuSmallIcon", "mnuList", "mnuDetailed"})
         add(view, name);
 
-    m_languageMenu = bar->addMenu(QStringLiteral("&Language"));
-    m_languageMenu->setObjectName(QStringLiteral("mnuLanguage"));
+    // Its caption stays the same in every language.
+    m_languageMenu = captioned(new QMenu(bar), "mnuLanguage", "&Language");
+    bar->addMenu(m_languageMenu);
 
-    QMenu* action = bar->addMenu(QStringLiteral("&Action"));
-    action->setObjectName(QStringLiteral("mnuAction"));
-    action->setStatusTip(QStringLiteral("offter commands for working with task"));
+    QMenu* action = captioned(new QMenu(bar), "mnuAction", "&Action", "offter commands for working with task");
+    bar->addMenu(action);
     for (const char* name : {"mnuRun", "mnuSuspend", "mnuStop"})
         add(action, name);
     connect(action, &QMenu::aboutToShow, this, &TfrmMain::updateTaskCommands);
 
-    QMenu* option = bar->addMenu(QStringLiteral("Option"));
-    option->setObjectName(QStringLiteral("mnuOption1"));
-    option->setStatusTip(QStringLiteral("Display program options"));
+    QMenu* option = captioned(new QMenu(bar), "mnuOption1", "Option", "Display program options");
+    bar->addMenu(option);
     add(option, "mnuOption");
 
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
+    QMenu* help = captioned(new QMenu(bar), "mnuHelp", "Help");
+    bar->addMenu(help);
     add(help, "mnuContent");
     add(help, "mnuHomepage");
     help->addSeparator();
@@ -423,8 +414,8 @@ void TfrmMain::buildMenus()
     for (const char* name : {"pmuTaskNew", "pmuTaskEdit", "pmuTaskDel"})
         add(m_taskMenu, name);
     m_taskMenu->addSeparator();
-    QMenu* styles = m_taskMenu->addMenu(QStringLiteral("View"));
-    styles->setObjectName(QStringLiteral("pmuView"));
+    QMenu* styles = captioned(new QMenu(m_taskMenu), "pmuView", "View");
+    m_taskMenu->addMenu(styles);
     for (const char* name : {"pmuLargleIcon", "pmuSmallIcon", "pmuList", "pmuDetailed"})
         add(styles, name);
     m_taskMenu->addSeparator();
