@@ -14,6 +14,7 @@
 #include "ui/Icons.h"
 #include "ui/TLogPane.h"
 #include "ui/TaskListItem.h"
+#include "ui/TaskListView.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmGroup.h"
 #include "ui/TfrmTask.h"
@@ -30,22 +31,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
-#include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -56,9 +52,7 @@ namespace tarnwick::ui {
 namespace {
 
 constexpr char kAllTasksCaption[] = "All Tasks";
-constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
 constexpr int kGroupIdRole = Qt::UserRole;
-constexpr int kTaskColumns = 5;
 constexpr UiText kCannotOpen{"CannotOpen", "No program could open \"%1\"."};
 constexpr char kJoinedSourcesMark[] = " !>";
 
@@ -102,7 +96,7 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_d
     for (QAbstractButton* button : findChildren<QAbstractButton*>())
         button->installEventFilter(this);
     // The keyboard starts in the task list, where Enter runs the task.
-    m_detailView->setFocus();
+    m_taskList->shownView()->setFocus();
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -479,7 +473,7 @@ void TfrmMain::buildPanes()
     m_upperSplitter->setAccessibleName(QStringLiteral("Groups and tasks"));
     m_upperSplitter->setObjectName(QStringLiteral("SplitterTree"));
     m_upperSplitter->addWidget(m_treePanel);
-    m_upperSplitter->addWidget(m_listStack);
+    m_upperSplitter->addWidget(m_taskList);
     m_upperSplitter->setStretchFactor(1, 1);
     m_upperSplitter->setSizes({137, 521});
 
@@ -505,87 +499,26 @@ void TfrmMain::buildPanes()
 
 void TfrmMain::buildTaskList()
 {
-    m_taskModel = new QStandardItemModel(0, kTaskColumns, this);
-    m_taskModel->setObjectName(QStringLiteral("lvwTaskModel"));
-    m_taskModel->setItemPrototype(new TaskListItem);
-    m_taskModel->setHorizontalHeaderLabels({QStringLiteral("Task Name"),
-                                            QStringLiteral("Last Run Time"),
-                                            QStringLiteral("Next Run Time"),
-                                            QStringLiteral("Source"), QStringLiteral("Target")});
-    // The name header starts with the upward triangle although the rows are
-    // in stored order, so the first click on it sorts descending.
-    m_sortMarks = QList<SortMark>(kTaskColumns, SortMark::None);
-    m_sortMarks[0] = SortMark::Up;
-    showSortMarks();
-
-    m_detailView = new QTreeView;
-    m_detailView->setModel(m_taskModel);
-    m_detailView->setRootIsDecorated(false);
-    m_detailView->setItemsExpandable(false);
-    m_detailView->setUniformRowHeights(true);
-    m_detailView->setAllColumnsShowFocus(true);
-    m_detailView->setSortingEnabled(false);
-    m_detailView->header()->setSectionsClickable(true);
-    m_detailView->header()->setSortIndicatorShown(false);
-    m_detailView->header()->setSectionsMovable(false);
-    const int widths[] = {100, 110, 110, 80, 200};
-    for (int column = 0; column < kTaskColumns; ++column)
-        m_detailView->setColumnWidth(column, widths[column]);
-    connect(m_detailView->header(), &QHeaderView::sectionClicked, this,
-            &TfrmMain::lvwTaskColumnClick);
-    // Columns grow to their texts (dates with their times), never below
-    // their first widths; the last one takes the rest.
-    m_detailView->header()->setStretchLastSection(true);
-    connect(m_taskModel, &QAbstractItemModel::dataChanged, this, &TfrmMain::fitTaskColumns);
-
-    m_iconView = new QListView;
-    m_iconView->setModel(m_taskModel);
-    m_iconView->setModelColumn(0);
-    m_iconView->setResizeMode(QListView::Adjust);
-    m_iconView->setWrapping(true);
-    m_iconView->setUniformItemSizes(true);
-
-    // One selection for every look, so changing the look keeps it.
-    m_taskSelection = new QItemSelectionModel(m_taskModel, this);
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_detailView),
-                                    static_cast<QAbstractItemView*>(m_iconView)}) {
-        QItemSelectionModel* own = view->selectionModel();
-        view->setSelectionModel(m_taskSelection);
-        delete own;
-        view->setAccessibleName(QStringLiteral("Tasks"));
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        view->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
-            updateTaskCommands();
-            recomputeRunControls();
-            m_taskMenu->popup(view->viewport()->mapToGlobal(at));
-        });
-        connect(view, &QAbstractItemView::clicked, this, [this] {
-            updateTaskCommands();
-            recomputeRunControls();
-        });
-        connect(view, &QAbstractItemView::doubleClicked, this, [this] { spbtnTaskEditClick(); });
-    }
-    connect(m_taskSelection, &QItemSelectionModel::selectionChanged, this, [this] {
+    m_taskList = new TaskListView;
+    connect(m_taskList, &TaskListView::headerClicked, this, &TfrmMain::lvwTaskColumnClick);
+    connect(m_taskList, &TaskListView::menuRequested, this, [this](const QPoint& at) {
         updateTaskCommands();
         recomputeRunControls();
+        m_taskMenu->popup(at);
     });
-    connect(m_taskModel, &QAbstractItemModel::rowsInserted, this, &TfrmMain::taskListChanged);
-    connect(m_taskModel, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::taskListChanged);
-    connect(m_taskModel, &QAbstractItemModel::modelReset, this, &TfrmMain::taskListChanged);
-
-    m_listStack = new QStackedWidget;
-    m_listStack->setAccessibleName(QStringLiteral("Task views"));
-    m_listStack->setObjectName(QStringLiteral("lvwTaskViews"));
-    m_listStack->addWidget(m_detailView);
-    m_listStack->addWidget(m_iconView);
+    for (auto signal : {&TaskListView::rowClicked, &TaskListView::selectionChanged})
+        connect(m_taskList, signal, this, [this] {
+            updateTaskCommands();
+            recomputeRunControls();
+        });
+    connect(m_taskList, &TaskListView::rowDoubleClicked, this, [this] { spbtnTaskEditClick(); });
+    connect(m_taskList, &TaskListView::rowsChanged, this, &TfrmMain::taskListChanged);
     setViewStyle(ViewStyle::Detailed);
     // Enter runs the selected task, from the task list only: elsewhere it
     // belongs to the focused control.
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-        auto* run = new QShortcut(keys, m_listStack, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        auto* run =
+            new QShortcut(keys, m_taskList, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         connect(run, &QShortcut::activated, this, &TfrmMain::spbtnRunClick);
     }
 }
@@ -627,11 +560,7 @@ void TfrmMain::connectCoordinator()
     connect(&c, &RunCoordinator::linesLogged, m_logPane, &TLogPane::appendLines);
     connect(&c, &RunCoordinator::taskTimesUpdated, this,
             [this](const QString& taskId, const QString& last, const QString& next) {
-                const int row = taskRow(taskId);
-                if (row >= 0) {
-                    m_taskModel->item(row, 1)->setText(last);
-                    m_taskModel->item(row, 2)->setText(next);
-                }
+                m_taskList->setTimes(taskId, last, next);
             });
     connect(&c, &RunCoordinator::finishedMessageRequested, this, &TfrmMain::showFinishBox);
     connect(&c, &RunCoordinator::problem, this, &TfrmMain::showProblem);
@@ -648,7 +577,7 @@ void TfrmMain::connectCoordinator()
     });
     connect(&c, &RunCoordinator::shutdownFinished, this, [this](bool allEnded) {
         m_tree->clear();
-        m_taskModel->removeRows(0, m_taskModel->rowCount());
+        m_taskList->clearRows();
         m_tray->hide();
         m_closeAllowed = true;
         emit shutdownFinished(allEnded);
@@ -743,9 +672,7 @@ void TfrmMain::fillTaskList(const QString& groupId)
     guarded([&] {
         // Read first: a failing read leaves the rows shown as they were.
         const QList<TaskListRow> rows = ReadTaskList(m_db, groupId.trimmed());
-        m_taskModel->removeRows(0, m_taskModel->rowCount());
-        for (const TaskListRow& row : rows)
-            m_taskModel->appendRow(makeTaskRow(row));
+        m_taskList->setRows(rows);
     });
     updateTaskCount();
     updateTaskCommands();
@@ -785,28 +712,22 @@ void TfrmMain::reloadTasks()
 
 QString TfrmMain::selectedTaskId() const
 {
-    const int row = selectedRow();
-    return row < 0 ? QStringLiteral("0") : m_taskModel->item(row, 0)->data(kTaskIdRole).toString();
+    return m_taskList->selectedTaskId();
 }
 
 int TfrmMain::selectedRow() const
 {
-    const QModelIndexList picked = m_taskSelection->selectedIndexes();
-    return picked.isEmpty() ? -1 : picked.first().row();
+    return m_taskList->selectedRow();
 }
 
 int TfrmMain::taskRow(const QString& taskId) const
 {
-    for (int row = 0; row < m_taskModel->rowCount(); ++row) {
-        if (m_taskModel->item(row, 0)->data(kTaskIdRole).toString() == taskId)
-            return row;
-    }
-    return -1;
+    return m_taskList->taskRow(taskId);
 }
 
 void TfrmMain::updateTaskCount()
 {
-    m_panels[0]->setText(QStringLiteral(" %1 Task(s)").arg(m_taskModel->rowCount()));
+    m_panels[0]->setText(QStringLiteral(" %1 Task(s)").arg(m_taskList->rowCount()));
 }
 
 void TfrmMain::updateGroupCommands()
@@ -1078,7 +999,7 @@ void TfrmMain::spbtnTaskDelClick()
         return;
     const int row = taskRow(taskId);
     if (row >= 0)
-        m_taskModel->removeRow(row);
+        m_taskList->removeRow(row);
     RestartWatchers();
 }
 
@@ -1102,7 +1023,7 @@ void TfrmMain::browse(int column)
     const int row = selectedRow();
     if (row < 0)
         return;
-    QString folder = m_taskModel->item(row, column)->text();
+    QString folder = m_taskList->cellText(row, column);
     const QString joined = QString::fromLatin1(kJoinedSourcesMark);
     if (folder.startsWith(joined))
         folder = folder.mid(joined.size()).section(joined, 0, 0);
@@ -1118,131 +1039,26 @@ void TfrmMain::browse(int column)
 
 // ---------------------------------------------------------------- the list
 
-QList<QStandardItem*> TfrmMain::makeTaskRow(const TaskListRow& row) const
-{
-    auto* name = new TaskListItem(ThemeIcon("folder-sync"), row.taskName);
-    name->setData(row.taskId, kTaskIdRole);
-    QList<QStandardItem*> cells{name};
-    for (const QString& text : {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir})
-        cells.append(new QStandardItem(text));
-    for (QStandardItem* cell : cells) {
-        cell->setEditable(false);
-        cell->setToolTip(cell->text()); // the whole text where the column cuts it
-    }
-    return cells;
-}
-
 void TfrmMain::showTaskRow(const TaskListRow& row)
 {
-    int at = taskRow(row.taskId);
-    if (at < 0) {
-        // Appended, whatever order a header click gave the list.
-        m_taskModel->appendRow(makeTaskRow(row));
-        at = m_taskModel->rowCount() - 1;
-    } else {
-        const QList<QStandardItem*> cells = makeTaskRow(row);
-        for (int column = 0; column < kTaskColumns; ++column) {
-            m_taskModel->item(at, column)->setText(cells.at(column)->text());
-            m_taskModel->item(at, column)->setToolTip(cells.at(column)->text());
-            delete cells.at(column);
-        }
-    }
-    // The saved task is the selected one, as the editor left it.
-    m_taskSelection->setCurrentIndex(m_taskModel->index(at, 0),
-                                     QItemSelectionModel::ClearAndSelect |
-                                         QItemSelectionModel::Rows);
-    taskListChanged();
-}
-
-void TfrmMain::fitTaskColumns()
-{
-    static const int kMinimumWidths[kTaskColumns] = {100, 110, 110, 80, 200};
-    for (int column = 0; column + 1 < kTaskColumns; ++column) {
-        m_detailView->resizeColumnToContents(column);
-        m_detailView->setColumnWidth(
-            column, qMax(kMinimumWidths[column], m_detailView->columnWidth(column)));
-    }
+    m_taskList->showRow(row);
 }
 
 void TfrmMain::taskListChanged()
 {
-    fitTaskColumns();
     updateTaskCount();
     updateTaskCommands();
     recomputeRunControls();
 }
 
-void TfrmMain::showSortMarks()
-{
-    for (int column = 0; column < kTaskColumns; ++column) {
-        const SortMark mark = m_sortMarks.value(column);
-        QIcon picture;
-        QString description;
-        if (mark == SortMark::Up) {
-            picture = OwnIcon("view-sort-ascending");
-            description = QStringLiteral("sorted ascending");
-        } else if (mark == SortMark::Down) {
-            picture = OwnIcon("view-sort-descending");
-            description = QStringLiteral("sorted descending");
-        }
-        m_taskModel->setHeaderData(column, Qt::Horizontal, picture, Qt::DecorationRole);
-        m_taskModel->setHeaderData(column, Qt::Horizontal, description,
-                                   Qt::AccessibleDescriptionRole);
-    }
-}
-
 void TfrmMain::lvwTaskColumnClick(int column)
 {
-    if (column < 0 || column >= kTaskColumns)
-        return;
-    for (int other = 0; other < kTaskColumns; ++other) {
-        if (other == column)
-            m_sortMarks[other] = m_sortMarks.at(other) == SortMark::Up ? SortMark::Down
-                                                                       : SortMark::Up;
-        else
-            m_sortMarks[other] = SortMark::None;
-    }
-    showSortMarks();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_sortColumn = column;
-    // A single sort: rows added later are appended, a refill brings back
-    // the stored order.
-    m_taskModel->setProperty(TaskListItem::kSortColumnProperty, column);
-    m_taskModel->sort(0, m_sortMarks.at(column) == SortMark::Up ? Qt::AscendingOrder
-                                                                : Qt::DescendingOrder);
-    QApplication::restoreOverrideCursor();
+    m_taskList->sortByColumn(column);
 }
 
 void TfrmMain::setViewStyle(ViewStyle style)
 {
-    m_viewStyle = style;
-    QAbstractItemView* shown = m_detailView;
-    if (style != ViewStyle::Detailed) {
-        shown = m_iconView;
-        const bool large = style == ViewStyle::LargeIcon;
-        m_iconView->setViewMode(large ? QListView::IconMode : QListView::ListMode);
-        // Icon mode lets items be dragged about; the list keeps its order.
-        m_iconView->setMovement(QListView::Static);
-        m_iconView->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
-        m_iconView->setFlow(style == ViewStyle::List ? QListView::TopToBottom
-                                                     : QListView::LeftToRight);
-        m_iconView->setWrapping(true);
-        m_iconView->setWordWrap(large);
-        m_iconView->setGridSize(large ? QSize(96, 64) : QSize());
-        m_iconView->setSpacing(large ? 0 : 2);
-    }
-    QAbstractItemView* hidden = shown == m_detailView ? static_cast<QAbstractItemView*>(m_iconView)
-                                                      : static_cast<QAbstractItemView*>(m_detailView);
-    // The name belongs to the look on screen.
-    const bool hadFocus = hidden->hasFocus();
-    hidden->setObjectName(hidden == m_detailView ? QStringLiteral("lvwTaskReport")
-                                                 : QStringLiteral("lvwTaskIcons"));
-    shown->setObjectName(QStringLiteral("lvwTask"));
-    m_listStack->setCurrentWidget(shown);
-    if (hadFocus)
-        shown->setFocus();
-    if (m_taskSelection->currentIndex().isValid())
-        shown->scrollTo(m_taskSelection->currentIndex());
+    m_taskList->setViewStyle(style);
     const auto tick = [this](const char* name, bool on) {
         m_actions.value(QString::fromLatin1(name))->setChecked(on);
     };

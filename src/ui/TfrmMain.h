@@ -9,6 +9,7 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 #include "store/TaskWriter.h"
+#include "ui/TaskListView.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -17,19 +18,13 @@
 #include <memory>
 
 class QAction;
-class QItemSelectionModel;
 class QLabel;
-class QListView;
 class QMenu;
 class QMessageBox;
 class QSplitter;
-class QStackedWidget;
-class QStandardItem;
-class QStandardItemModel;
 class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
-class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -50,23 +45,9 @@ public:
         Suspended
     };
 
-    // The task list's four looks, over one model and one selection.
-    enum class ViewStyle
-    {
-        LargeIcon,
-        SmallIcon,
-        List,
-        Detailed
-    };
-
-    // The picture a task list header shows: none, the upward triangle
-    // (ascending) or the downward one (descending).
-    enum class SortMark
-    {
-        None,
-        Up,
-        Down
-    };
+    // The task list's four looks, and the pictures of its headers.
+    using ViewStyle = TaskListView::ViewStyle;
+    using SortMark = TaskListView::SortMark;
 
     explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
     ~TfrmMain() override;
@@ -102,10 +83,10 @@ public:
     // The selected row's task ID, "0" when no row is selected.
     QString selectedTaskId() const;
 
-    ViewStyle viewStyle() const { return m_viewStyle; }
+    ViewStyle viewStyle() const { return m_taskList->viewStyle(); }
     void setViewStyle(ViewStyle style);
-    SortMark sortMark(int column) const { return m_sortMarks.value(column, SortMark::None); }
-    int sortColumn() const { return m_sortColumn; }
+    SortMark sortMark(int column) const { return m_taskList->sortMark(column); }
+    int sortColumn() const { return m_taskList->sortColumn(); }
     // Adds the task's row at the end of the list, or rewrites the row it
     // already has; the task editor calls this after it saved.
     void showTaskRow(const TaskListRow& row);
@@ -150,14 +131,10 @@ private:
     void recomputeOnStartup();
     void fillTaskList(const QString& groupId);
     void buildTaskList();
-    QList<QStandardItem*> makeTaskRow(const TaskListRow& row) const;
     void taskListChanged();
-    // Columns as wide as their texts need, at least their first widths.
-    void fitTaskColumns();
     // Hands the help pages or an address to the desktop; says so when
     // nothing can open them.
     void openOrSay(const QString& pathOrAddress);
-    void showSortMarks();
     void browse(int column);
     // The group node with this identifier, or nullptr.
     QTreeWidgetItem* groupNode(const QString& groupId) const;
@@ -204,14 +181,7 @@ private:
     QSplitter* m_upperSplitter = nullptr;
     QWidget* m_treePanel = nullptr;
     QTreeWidget* m_tree = nullptr;
-    QStandardItemModel* m_taskModel = nullptr;
-    QItemSelectionModel* m_taskSelection = nullptr;
-    QStackedWidget* m_listStack = nullptr;
-    QTreeView* m_detailView = nullptr;
-    QListView* m_iconView = nullptr;
-    ViewStyle m_viewStyle = ViewStyle::Detailed;
-    QList<SortMark> m_sortMarks;
-    int m_sortColumn = 0;
+    TaskListView* m_taskList = nullptr;
     TLogPane* m_logPane = nullptr;
     QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
     QMenu* m_languageMenu = nullptr;

@@ -1,0 +1,286 @@
+// Task list. The detailed table and the icon view show one model through
+// one selection model, so a change of look keeps the selected row.
+#include "ui/TaskListView.h"
+
+#include "ui/Icons.h"
+#include "ui/TaskListItem.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace tarnwick::ui {
+
+namespace {
+
+constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
+// The first widths; a column never gets narrower than these.
+constexpr int kMinimumWidths[TaskListView::kColumns] = {100, 110, 110, 80, 200};
+
+} // namespace
+
+TaskListView::TaskListView(QWidget* parent) : QStackedWidget(parent)
+{
+    setObjectName(QStringLiteral("lvwTaskViews"));
+    setAccessibleName(QStringLiteral("Task views"));
+    m_model = new QStandardItemModel(0, kColumns, this);
+    m_model->setObjectName(QStringLiteral("lvwTaskModel"));
+    m_model->setItemPrototype(new TaskListItem);
+    m_model->setHorizontalHeaderLabels({QStringLiteral("Task Name"),
+                                        QStringLiteral("Last Run Time"),
+                                        QStringLiteral("Next Run Time"),
+                                        QStringLiteral("Source"), QStringLiteral("Target")});
+    // The name header starts with the upward triangle although the rows are
+    // in stored order, so the first click on it sorts descending.
+    m_sortMarks = QList<SortMark>(kColumns, SortMark::None);
+    m_sortMarks[0] = SortMark::Up;
+    showSortMarks();
+
+    m_detailView = new QTreeView;
+    m_detailView->setModel(m_model);
+    m_detailView->setRootIsDecorated(false);
+    m_detailView->setItemsExpandable(false);
+    m_detailView->setUniformRowHeights(true);
+    m_detailView->setAllColumnsShowFocus(true);
+    m_detailView->setSortingEnabled(false);
+    m_detailView->header()->setSectionsClickable(true);
+    m_detailView->header()->setSortIndicatorShown(false);
+    m_detailView->header()->setSectionsMovable(false);
+    // Columns grow to their texts (dates with their times), never below
+    // their first widths; the last one takes the rest.
+    m_detailView->header()->setStretchLastSection(true);
+    for (int column = 0; column < kColumns; ++column)
+        m_detailView->setColumnWidth(column, kMinimumWidths[column]);
+    connect(m_detailView->header(), &QHeaderView::sectionClicked, this,
+            &TaskListView::headerClicked);
+
+    m_iconView = new QListView;
+    m_iconView->setModel(m_model);
+    m_iconView->setModelColumn(0);
+    m_iconView->setResizeMode(QListView::Adjust);
+    m_iconView->setWrapping(true);
+    m_iconView->setUniformItemSizes(true);
+
+    // One selection for every look, so changing the look keeps it.
+    m_selection = new QItemSelectionModel(m_model, this);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_detailView),
+                                    static_cast<QAbstractItemView*>(m_iconView)}) {
+        QItemSelectionModel* own = view->selectionModel();
+        view->setSelectionModel(m_selection);
+        delete own;
+        view->setAccessibleName(QStringLiteral("Tasks"));
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            emit menuRequested(view->viewport()->mapToGlobal(at));
+        });
+        connect(view, &QAbstractItemView::clicked, this, &TaskListView::rowClicked);
+        connect(view, &QAbstractItemView::doubleClicked, this, &TaskListView::rowDoubleClicked);
+    }
+    connect(m_selection, &QItemSelectionModel::selectionChanged, this,
+            &TaskListView::selectionChanged);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, [this] {
+            fitColumns();
+            emit rowsChanged();
+        });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumns();
+        emit rowsChanged();
+    });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &TaskListView::fitColumns);
+
+    addWidget(m_detailView);
+    addWidget(m_iconView);
+    setViewStyle(ViewStyle::Detailed);
+}
+
+QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row) const
+{
+    auto* name = new TaskListItem(ThemeIcon("folder-sync"), row.taskName);
+    name->setData(row.taskId, kTaskIdRole);
+    QList<QStandardItem*> cells{name};
+    for (const QString& text : {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir})
+        cells.append(new QStandardItem(text));
+    for (QStandardItem* cell : cells) {
+        cell->setEditable(false);
+        cell->setToolTip(cell->text()); // the whole text where the column cuts it
+    }
+    return cells;
+}
+
+void TaskListView::setRows(const QList<TaskListRow>& rows)
+{
+    clearRows();
+    for (const TaskListRow& row : rows)
+        m_model->appendRow(makeRow(row));
+}
+
+void TaskListView::clearRows()
+{
+    m_model->removeRows(0, m_model->rowCount());
+}
+
+int TaskListView::showRow(const TaskListRow& row)
+{
+    int at = taskRow(row.taskId);
+    if (at < 0) {
+        // Appended, whatever order a header click gave the list.
+        m_model->appendRow(makeRow(row));
+        at = m_model->rowCount() - 1;
+    } else {
+        const QList<QStandardItem*> cells = makeRow(row);
+        for (int column = 0; column < kColumns; ++column) {
+            m_model->item(at, column)->setText(cells.at(column)->text());
+            m_model->item(at, column)->setToolTip(cells.at(column)->text());
+            delete cells.at(column);
+        }
+    }
+    m_selection->setCurrentIndex(m_model->index(at, 0), QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+    emit rowsChanged();
+    return at;
+}
+
+void TaskListView::removeRow(int row)
+{
+    m_model->removeRow(row);
+}
+
+void TaskListView::setTimes(const QString& taskId, const QString& lastRunText,
+                            const QString& nextRunText)
+{
+    const int row = taskRow(taskId);
+    if (row < 0)
+        return;
+    for (const auto& [column, text] : {std::pair{1, lastRunText}, std::pair{2, nextRunText}}) {
+        m_model->item(row, column)->setText(text);
+        m_model->item(row, column)->setToolTip(text);
+    }
+}
+
+int TaskListView::rowCount() const
+{
+    return m_model->rowCount();
+}
+
+int TaskListView::selectedRow() const
+{
+    const QModelIndexList picked = m_selection->selectedIndexes();
+    return picked.isEmpty() ? -1 : picked.first().row();
+}
+
+int TaskListView::taskRow(const QString& taskId) const
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->item(row, 0)->data(kTaskIdRole).toString() == taskId)
+            return row;
+    }
+    return -1;
+}
+
+QString TaskListView::selectedTaskId() const
+{
+    const int row = selectedRow();
+    return row < 0 ? QStringLiteral("0") : m_model->item(row, 0)->data(kTaskIdRole).toString();
+}
+
+QString TaskListView::cellText(int row, int column) const
+{
+    const QStandardItem* cell = m_model->item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+void TaskListView::fitColumns()
+{
+    for (int column = 0; column + 1 < kColumns; ++column) {
+        m_detailView->resizeColumnToContents(column);
+        m_detailView->setColumnWidth(
+            column, qMax(kMinimumWidths[column], m_detailView->columnWidth(column)));
+    }
+}
+
+void TaskListView::showSortMarks()
+{
+    for (int column = 0; column < kColumns; ++column) {
+        const SortMark mark = m_sortMarks.value(column);
+        QIcon picture;
+        QString description;
+        if (mark == SortMark::Up) {
+            picture = OwnIcon("view-sort-ascending");
+            description = QStringLiteral("sorted ascending");
+        } else if (mark == SortMark::Down) {
+            picture = OwnIcon("view-sort-descending");
+            description = QStringLiteral("sorted descending");
+        }
+        m_model->setHeaderData(column, Qt::Horizontal, picture, Qt::DecorationRole);
+        m_model->setHeaderData(column, Qt::Horizontal, description,
+                               Qt::AccessibleDescriptionRole);
+    }
+}
+
+void TaskListView::sortByColumn(int column)
+{
+    if (column < 0 || column >= kColumns)
+        return;
+    for (int other = 0; other < kColumns; ++other) {
+        if (other == column)
+            m_sortMarks[other] = m_sortMarks.at(other) == SortMark::Up ? SortMark::Down
+                                                                       : SortMark::Up;
+        else
+            m_sortMarks[other] = SortMark::None;
+    }
+    showSortMarks();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_sortColumn = column;
+    // A single sort: rows added later are appended, a refill brings back
+    // the stored order.
+    m_model->setProperty(TaskListItem::kSortColumnProperty, column);
+    m_model->sort(0, m_sortMarks.at(column) == SortMark::Up ? Qt::AscendingOrder
+                                                            : Qt::DescendingOrder);
+    QApplication::restoreOverrideCursor();
+}
+
+QAbstractItemView* TaskListView::shownView() const
+{
+    return qobject_cast<QAbstractItemView*>(currentWidget());
+}
+
+void TaskListView::setViewStyle(ViewStyle style)
+{
+    m_viewStyle = style;
+    QAbstractItemView* shown = m_detailView;
+    if (style != ViewStyle::Detailed) {
+        shown = m_iconView;
+        const bool large = style == ViewStyle::LargeIcon;
+        m_iconView->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+        // Icon mode lets items be dragged about; the list keeps its order.
+        m_iconView->setMovement(QListView::Static);
+        m_iconView->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
+        m_iconView->setFlow(style == ViewStyle::List ? QListView::TopToBottom
+                                                     : QListView::LeftToRight);
+        m_iconView->setWrapping(true);
+        m_iconView->setWordWrap(large);
+        m_iconView->setGridSize(large ? QSize(96, 64) : QSize());
+        m_iconView->setSpacing(large ? 0 : 2);
+    }
+    QAbstractItemView* hidden = shown == m_detailView ? static_cast<QAbstractItemView*>(m_iconView)
+                                                      : static_cast<QAbstractItemView*>(m_detailView);
+    // The name belongs to the look on screen.
+    const bool hadFocus = hidden->hasFocus();
+    hidden->setObjectName(hidden == m_detailView ? QStringLiteral("lvwTaskReport")
+                                                 : QStringLiteral("lvwTaskIcons"));
+    shown->setObjectName(QStringLiteral("lvwTask"));
+    setCurrentWidget(shown);
+    if (hadFocus)
+        shown->setFocus();
+    if (m_selection->currentIndex().isValid())
+        shown->scrollTo(m_selection->currentIndex());
+}
+
+} // namespace tarnwick::ui

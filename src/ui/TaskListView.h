@@ -1,0 +1,102 @@
+// The task list of the main window: one model of rows shown in four looks
+// (large icons, small icons, a list, the detailed table) that share one
+// selection, the header pictures of the last sort and the sort itself. The
+// window asks it for rows and the selection and hears from it when the
+// rows or the selection change; it knows nothing of runs or the database.
+#pragma once
+
+#include "store/TaskList.h"
+
+#include <QList>
+#include <QStackedWidget>
+
+class QAbstractItemView;
+class QItemSelectionModel;
+class QListView;
+class QStandardItem;
+class QStandardItemModel;
+class QTreeView;
+
+namespace tarnwick::ui {
+
+class TaskListView : public QStackedWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kColumns = 5;
+
+    enum class ViewStyle
+    {
+        LargeIcon,
+        SmallIcon,
+        List,
+        Detailed
+    };
+
+    // The picture a header shows: none, the upward triangle (ascending) or
+    // the downward one (descending).
+    enum class SortMark
+    {
+        None,
+        Up,
+        Down
+    };
+
+    explicit TaskListView(QWidget* parent = nullptr);
+
+    // Replaces every row, in stored order.
+    void setRows(const QList<TaskListRow>& rows);
+    void clearRows();
+    // Adds the task's row at the end, or rewrites the row it has, and
+    // selects it; returns its row.
+    int showRow(const TaskListRow& row);
+    void removeRow(int row);
+    // The last and next run cells of the task's row, if it is listed.
+    void setTimes(const QString& taskId, const QString& lastRunText, const QString& nextRunText);
+
+    int rowCount() const;
+    // The selected row, -1 when none; the row of a task, -1 when not listed.
+    int selectedRow() const;
+    int taskRow(const QString& taskId) const;
+    // The selected row's task ID, "0" when no row is selected.
+    QString selectedTaskId() const;
+    QString cellText(int row, int column) const;
+
+    ViewStyle viewStyle() const { return m_viewStyle; }
+    void setViewStyle(ViewStyle style);
+    SortMark sortMark(int column) const { return m_sortMarks.value(column, SortMark::None); }
+    int sortColumn() const { return m_sortColumn; }
+    // A header click: the pictures move on and the rows are sorted once.
+    void sortByColumn(int column);
+
+    // The look on screen.
+    QAbstractItemView* shownView() const;
+
+signals:
+    // Rows were added, removed or changed.
+    void rowsChanged();
+    void selectionChanged();
+    // A click, a double click, a pop-up request at a global position.
+    void rowClicked();
+    void rowDoubleClicked();
+    void menuRequested(const QPoint& globalPosition);
+    // The header of `column` was clicked.
+    void headerClicked(int column);
+
+private:
+    QList<QStandardItem*> makeRow(const TaskListRow& row) const;
+    void showSortMarks();
+    // Columns as wide as their texts need, at least their first widths.
+    void fitColumns();
+
+    QStandardItemModel* m_model = nullptr;
+    QItemSelectionModel* m_selection = nullptr;
+    QTreeView* m_detailView = nullptr;
+    QListView* m_iconView = nullptr;
+    ViewStyle m_viewStyle = ViewStyle::Detailed;
+    QList<SortMark> m_sortMarks;
+    int m_sortColumn = 0;
+};
+
+} // namespace tarnwick::ui
