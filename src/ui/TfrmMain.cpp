@@ -84,6 +84,7 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_d
     buildActions();
     buildToolBar();
     buildMenus();
+    buildCommands();
     buildPanes();
     buildStatusBar();
     buildTray();
@@ -274,6 +275,34 @@ void TfrmMain::buildActions()
     style("mnuSmallIcon", "pmuSmallIcon", ViewStyle::SmallIcon);
     style("mnuList", "pmuList", ViewStyle::List);
     style("mnuDetailed", "pmuDetailed", ViewStyle::Detailed);
+}
+
+// The places of each command that is switched as a whole.
+void TfrmMain::buildCommands()
+{
+    const auto command = [this](std::initializer_list<const char*> items,
+                                std::initializer_list<const char*> buttons) {
+        QList<QAction*> actions;
+        for (const char* name : items)
+            actions << m_actions.value(QString::fromLatin1(name));
+        QList<QAbstractButton*> toolButtons;
+        for (const char* name : buttons)
+            toolButtons << m_buttons.value(QString::fromLatin1(name));
+        return Command(actions, toolButtons);
+    };
+    m_commands.groupRename = command({"mnuGroupRen", "pmuGroupRen"}, {"spbtnGroupRen"});
+    m_commands.groupDelete = command({"mnuGroupDel", "pmuGroupDel"}, {"spbtnGroupDel"});
+    m_commands.taskNew = command({"mnuTaskNew", "pmuTaskNew"}, {"spbtnTaskAdd"});
+    m_commands.taskEdit = command({"mnuTaskEdit", "pmuTaskEdit"}, {"spbtnTaskEdit"});
+    m_commands.taskDelete = command({"mnuTaskDel", "pmuTaskDel"}, {"spbtnTaskDel"});
+    m_commands.openFolders = command({"pmuOpenSourceDir", "pmuOpenTargetDir"}, {});
+    m_commands.run = command({"mnuRun", "pmuRun"}, {"spbtnRun"});
+    m_commands.suspend = command({"mnuSuspend", "pmuSuspend"}, {"spbtnSuspend"});
+    m_commands.stop = command({"mnuStop", "pmuStop"}, {"spbtnStop"});
+    m_commands.largeIcon = command({"mnuLargeIcon", "pmuLargleIcon"}, {});
+    m_commands.smallIcon = command({"mnuSmallIcon", "pmuSmallIcon"}, {});
+    m_commands.list = command({"mnuList", "pmuList"}, {});
+    m_commands.detailed = command({"mnuDetailed", "pmuDetailed"}, {});
 }
 
 void TfrmMain::buildToolBar()
@@ -734,25 +763,18 @@ void TfrmMain::updateGroupCommands()
 {
     QTreeWidgetItem* current = m_tree->currentItem();
     const bool group = current && current->parent() != nullptr;
-    for (const char* name : {"mnuGroupRen", "mnuGroupDel", "pmuGroupRen", "pmuGroupDel"})
-        m_actions.value(QString::fromLatin1(name))->setEnabled(group);
-    for (const char* name : {"spbtnGroupRen", "spbtnGroupDel"})
-        m_buttons.value(QString::fromLatin1(name))->setEnabled(group);
+    m_commands.groupRename.setEnabled(group);
+    m_commands.groupDelete.setEnabled(group);
 }
 
 void TfrmMain::updateTaskCommands()
 {
     const bool selected = selectedRow() >= 0;
     const bool editor = taskEditorAvailable();
-    for (const char* name : {"mnuTaskDel", "pmuTaskDel", "pmuOpenSourceDir", "pmuOpenTargetDir"})
-        m_actions.value(QString::fromLatin1(name))->setEnabled(selected);
-    m_buttons.value(QStringLiteral("spbtnTaskDel"))->setEnabled(selected);
-    for (const char* name : {"mnuTaskEdit", "pmuTaskEdit"})
-        m_actions.value(QString::fromLatin1(name))->setEnabled(selected && editor);
-    m_buttons.value(QStringLiteral("spbtnTaskEdit"))->setEnabled(selected && editor);
-    for (const char* name : {"mnuTaskNew", "pmuTaskNew"})
-        m_actions.value(QString::fromLatin1(name))->setEnabled(editor);
-    m_buttons.value(QStringLiteral("spbtnTaskAdd"))->setEnabled(editor);
+    m_commands.taskDelete.setEnabled(selected);
+    m_commands.openFolders.setEnabled(selected);
+    m_commands.taskEdit.setEnabled(selected && editor);
+    m_commands.taskNew.setEnabled(editor);
 }
 
 // The controls always show the selected task's state as the running-task
@@ -773,11 +795,8 @@ void TfrmMain::recomputeRunControls()
         setRunControls(RunState::Suspended);
         break;
     }
-    if (!selected) {
-        m_buttons.value(QStringLiteral("spbtnRun"))->setEnabled(false);
-        m_actions.value(QStringLiteral("mnuRun"))->setEnabled(false);
-        m_actions.value(QStringLiteral("pmuRun"))->setEnabled(false);
-    }
+    if (!selected)
+        m_commands.run.setEnabled(false);
 }
 
 void TfrmMain::setRunControls(RunState state)
@@ -786,15 +805,9 @@ void TfrmMain::setRunControls(RunState state)
     const bool run = state != RunState::Running;
     const bool suspend = state == RunState::Running;
     const bool stop = state != RunState::Idle;
-    m_buttons.value(QStringLiteral("spbtnRun"))->setEnabled(run);
-    m_actions.value(QStringLiteral("mnuRun"))->setEnabled(run);
-    m_actions.value(QStringLiteral("pmuRun"))->setEnabled(run);
-    m_buttons.value(QStringLiteral("spbtnSuspend"))->setEnabled(suspend);
-    m_actions.value(QStringLiteral("mnuSuspend"))->setEnabled(suspend);
-    m_actions.value(QStringLiteral("pmuSuspend"))->setEnabled(suspend);
-    m_buttons.value(QStringLiteral("spbtnStop"))->setEnabled(stop);
-    m_actions.value(QStringLiteral("mnuStop"))->setEnabled(stop);
-    m_actions.value(QStringLiteral("pmuStop"))->setEnabled(stop);
+    m_commands.run.setEnabled(run);
+    m_commands.suspend.setEnabled(suspend);
+    m_commands.stop.setEnabled(stop);
 }
 
 // ---------------------------------------------------------------- commands
@@ -1059,17 +1072,10 @@ void TfrmMain::lvwTaskColumnClick(int column)
 void TfrmMain::setViewStyle(ViewStyle style)
 {
     m_taskList->setViewStyle(style);
-    const auto tick = [this](const char* name, bool on) {
-        m_actions.value(QString::fromLatin1(name))->setChecked(on);
-    };
-    tick("mnuLargeIcon", style == ViewStyle::LargeIcon);
-    tick("pmuLargleIcon", style == ViewStyle::LargeIcon);
-    tick("mnuSmallIcon", style == ViewStyle::SmallIcon);
-    tick("pmuSmallIcon", style == ViewStyle::SmallIcon);
-    tick("mnuList", style == ViewStyle::List);
-    tick("pmuList", style == ViewStyle::List);
-    tick("mnuDetailed", style == ViewStyle::Detailed);
-    tick("pmuDetailed", style == ViewStyle::Detailed);
+    m_commands.largeIcon.setChecked(style == ViewStyle::LargeIcon);
+    m_commands.smallIcon.setChecked(style == ViewStyle::SmallIcon);
+    m_commands.list.setChecked(style == ViewStyle::List);
+    m_commands.detailed.setChecked(style == ViewStyle::Detailed);
 }
 
 void TfrmMain::showProblem(const QString& text)

@@ -9,6 +9,7 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 #include "store/TaskWriter.h"
+#include "ui/Command.h"
 #include "ui/TaskListView.h"
 
 #include <QHash>
@@ -119,6 +120,7 @@ protected:
 private:
     void buildActions();
     void buildToolBar();
+    void buildCommands();
     void buildMenus();
     void buildPanes();
     void buildStatusBar();
@@ -182,6 +184,13 @@ private:
     QWidget* m_treePanel = nullptr;
     QTreeWidget* m_tree = nullptr;
     TaskListView* m_taskList = nullptr;
+    // The commands whose menu item, pop-up item and button go together.
+    struct Commands
+    {
+        Command groupRename, groupDelete, taskNew, taskEdit, taskDelete, openFolders;
+        Command run, suspend, stop;
+        Command largeIcon, smallIcon, list, detailed;
+    } m_commands;
     TLogPane* m_logPane = nullptr;
     QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
     QMenu* m_languageMenu = nullptr;

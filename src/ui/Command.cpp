@@ -1,0 +1,28 @@
+// A command's places, switched together.
+#include "ui/Command.h"
+
+#include <QAbstractButton>
+#include <QAction>
+
+namespace tarnwick::ui {
+
+Command::Command(QList<QAction*> items, QList<QAbstractButton*> buttons)
+    : m_items(std::move(items)), m_buttons(std::move(buttons))
+{
+}
+
+void Command::setEnabled(bool on) const
+{
+    for (QAction* item : m_items)
+        item->setEnabled(on);
+    for (QAbstractButton* button : m_buttons)
+        button->setEnabled(on);
+}
+
+void Command::setChecked(bool on) const
+{
+    for (QAction* item : m_items)
+        item->setChecked(on);
+}
+
+} // namespace tarnwick::ui
