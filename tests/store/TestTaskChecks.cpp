@@ -1,0 +1,214 @@
+// The checks every front end asks before the store takes a value: the
+// wildcard value and its entries, each kind of exclude rule at the edges
+// of its ranges, each kind of schedule entry at a pinned moment, and group
+// names.
+#include "platform/Clock.h"
+#include "store/TaskChecks.h"
+
+#include <QTest>
+
+using namespace tarnwick;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Wednesday 9 December 2026, 10:00.
+const QDateTime kNow(QDate(2026, 12, 9), QTime(10, 0));
+
+ExcludeRule rule(qint64 type, qint64 stype, qint64 sstype, const QString& value,
+                 const QString& endDate = QString())
+{
+    ExcludeRule r;
+    r.type = type;
+    r.stype = stype;
+    r.sstype = sstype;
+    r.value = value;
+    r.endDate = endDate;
+    return r;
+}
+
+ScheduleEntry entry(ScheduleKind kind, qint64 value, const QString& startTime = u"0"_s)
+{
+    ScheduleEntry e;
+    e.kind = kind;
+    e.value = value;
+    e.startTime = startTime;
+    return e;
+}
+
+} // namespace
+
+class TestTaskChecks : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wildcardValue_data();
+    void wildcardValue();
+    void wildcardEntry();
+    void excludeRule_data();
+    void excludeRule();
+    void scheduleEntry_data();
+    void scheduleEntry();
+    void groupName_data();
+    void groupName();
+};
+
+void TestTaskChecks::wildcardValue_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("in order, each with a comma") << QStringList{u"doc"_s, u"txt"_s} << u"doc,txt,"_s;
+    QTest::newRow("blanks around trimmed") << QStringList{u" doc "_s} << u"doc,"_s;
+    QTest::newRow("blank entries left out") << QStringList{u" "_s, u"doc"_s, u""_s} << u"doc,"_s;
+    QTest::newRow("an entry with its own commas")
+        << QStringList{u"doc,"_s, u"a, b"_s} << u"doc,a,b,"_s;
+    QTest::newRow("nothing left") << QStringList{u" , "_s, u","_s} << QString();
+}
+
+void TestTaskChecks::wildcardValue()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QString, value);
+    QCOMPARE(WildcardValue(entries), value);
+}
+
+void TestTaskChecks::wildcardEntry()
+{
+    const QStringList entries{u"doc"_s, u"txt"_s};
+    QCOMPARE(CheckWildcardEntry(entries, u"doc"_s), std::optional(u"The Wildcard has included"_s));
+    // Compared exactly: case and blanks count.
+    QCOMPARE(CheckWildcardEntry(entries, u"DOC"_s), std::nullopt);
+    QCOMPARE(CheckWildcardEntry(entries, u" doc"_s), std::nullopt);
+    QCOMPARE(CheckWildcardEntry({}, u"doc"_s), std::nullopt);
+}
+
+void TestTaskChecks::excludeRule_data()
+{
+    QTest::addColumn<ExcludeRule>("rule");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    const QString months = u"The number of months must be a number from 0 to 10000."_s;
+    const QString size = u"The size must be a number from 0 to 2147483647."_s;
+    const QString attributes = u"A Attributes must been checked! at least!"_s;
+    QTest::newRow("extensions") << rule(kRuleExtensions, 0, 0, u"doc,"_s) << QString();
+    QTest::newRow("a lone comma") << rule(kRuleExtensions, 0, 0, u","_s) << u"Wildcard is empty!"_s;
+    QTest::newRow("blank pieces") << rule(kRuleExtensions, 0, 0, u" , "_s)
+                                  << u"Wildcard is empty!"_s;
+    QTest::newRow("a file") << rule(kRuleSingleFile, 0, 0, u"/a/b.txt"_s) << QString();
+    QTest::newRow("a file of blanks") << rule(kRuleSingleFile, 0, 0, u"  "_s)
+                                      << u"File is empty!"_s;
+    QTest::newRow("size 0") << rule(kRuleSize, kSizeEqual, kSizeBytes, u"0"_s) << QString();
+    QTest::newRow("size at the top") << rule(kRuleSize, kSizeLess, kSizeMegabytes, u"2147483647"_s)
+                                     << QString();
+    QTest::newRow("size below 0") << rule(kRuleSize, kSizeLess, kSizeKilobytes, u"-1"_s) << size;
+    QTest::newRow("size past the top")
+        << rule(kRuleSize, kSizeLess, kSizeKilobytes, u"2147483648"_s) << size;
+    QTest::newRow("size not a number") << rule(kRuleSize, kSizeLess, kSizeKilobytes, u"ten"_s)
+                                       << size;
+    QTest::newRow("unknown comparison") << rule(kRuleSize, 3, kSizeBytes, u"1"_s)
+                                        << u"Unknown comparison for a size rule."_s;
+    QTest::newRow("unknown unit") << rule(kRuleSize, kSizeLess, 3, u"1"_s)
+                                  << u"Unknown unit for a size rule."_s;
+    QTest::newRow("0 months") << rule(kRuleDate, kDateLastWrite, kWindowLastMonths, u"0"_s)
+                              << QString();
+    QTest::newRow("10000 days") << rule(kRuleDate, kDateCreation, kWindowLastDays, u"10000"_s)
+                                << QString();
+    QTest::newRow("10001 months") << rule(kRuleDate, kDateLastWrite, kWindowLastMonths, u"10001"_s)
+                                  << months;
+    QTest::newRow("a range of one day")
+        << rule(kRuleDate, kDateLastAccess, kWindowBetween, u"2024-01-10"_s, u"2024-01-10"_s)
+        << QString();
+    QTest::newRow("a reversed range")
+        << rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s, u"2024-01-10"_s)
+        << u"Begin date is earlier than To date!"_s;
+    QTest::newRow("a range without its end")
+        << rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s)
+        << u"A date rule between two dates needs both dates."_s;
+    QTest::newRow("unknown file time") << rule(kRuleDate, 3, kWindowLastDays, u"1"_s)
+                                       << u"Unknown file time for a date rule."_s;
+    QTest::newRow("only encrypted") << rule(kRuleAttributes, 0, 0, u"000001"_s) << QString();
+    QTest::newRow("no attribute") << rule(kRuleAttributes, 0, 0, u"000000"_s) << attributes;
+    QTest::newRow("too few flags") << rule(kRuleAttributes, 0, 0, u"10"_s) << attributes;
+    QTest::newRow("unknown kind") << rule(5, 0, 0, u"x"_s)
+                                  << u"Unknown kind of exclude rule."_s;
+}
+
+void TestTaskChecks::excludeRule()
+{
+    QFETCH(ExcludeRule, rule);
+    QFETCH(QString, refusal);
+    QCOMPARE(CheckExcludeRule(rule).value_or(QString()), refusal);
+}
+
+void TestTaskChecks::scheduleEntry_data()
+{
+    QTest::addColumn<ScheduleEntry>("entry");
+    QTest::addColumn<QString>("refusal");
+    const QString minutes = u"The number of minutes must be a number from 2 to 1000."_s;
+    const QString startTime = u"The start time must be a time of day."_s;
+    QTest::newRow("every 2 minutes") << entry(ScheduleKind::EveryMinutes, 2) << QString();
+    QTest::newRow("every minute") << entry(ScheduleKind::EveryMinutes, 1) << minutes;
+    QTest::newRow("every 1001 minutes") << entry(ScheduleKind::EveryMinutes, 1001) << minutes;
+    QTest::newRow("every hour") << entry(ScheduleKind::EveryHours, 1) << QString();
+    QTest::newRow("every 0 days") << entry(ScheduleKind::EveryDays, 0)
+                                  << u"The number of days must be a number from 1 to 1000."_s;
+    QTest::newRow("day 28") << entry(ScheduleKind::WithinMonth, 28) << QString();
+    QTest::newRow("day 29") << entry(ScheduleKind::WithinMonth, 29)
+                            << u"The day of the month must be a number from 1 to 28."_s;
+    ScheduleEntry week = entry(ScheduleKind::WithinWeek, 0);
+    week.weekMask = u"1000001"_s;
+    QTest::newRow("Monday and Sunday") << week << QString();
+    week.weekMask = u"0000000"_s;
+    QTest::newRow("no week day") << week << u"None selected day!"_s;
+    week.weekMask = u"101"_s;
+    QTest::newRow("a short mask") << week << u"None selected day!"_s;
+    QTest::newRow("at nine") << entry(ScheduleKind::EveryHours, 2, u"09:00:00"_s) << QString();
+    QTest::newRow("at 25 o'clock") << entry(ScheduleKind::EveryHours, 2, u"25:00:00"_s)
+                                   << startTime;
+    QTest::newRow("at no time") << entry(ScheduleKind::EveryHours, 2, u"abc"_s) << startTime;
+    QTest::newRow("at a date") << entry(ScheduleKind::EveryHours, 2, u"2026-12-09"_s)
+                               << startTime;
+    ScheduleEntry once = entry(ScheduleKind::Once, 0);
+    once.onceDate = kNow.date();
+    QTest::newRow("once today") << once << QString();
+    once.onceDate = kNow.date().addDays(-1);
+    QTest::newRow("once yesterday") << once << u"The run date is earlier than current date!"_s;
+    once.onceDate = kNow.date();
+    once.startTime = u"09:59:00"_s;
+    QTest::newRow("once a minute ago") << once << u"The run date is earlier current date!"_s;
+    once.startTime = u"10:00:00"_s;
+    QTest::newRow("once now") << once << u"The run date is earlier current date!"_s;
+    once.startTime = u"10:01:00"_s;
+    QTest::newRow("once a minute ahead") << once << QString();
+    QTest::newRow("a marker row") << entry(ScheduleKind::ManualRow, 0)
+                                  << u"Unknown kind of schedule entry."_s;
+}
+
+void TestTaskChecks::scheduleEntry()
+{
+    QFETCH(ScheduleEntry, entry);
+    QFETCH(QString, refusal);
+    const FixedClock clock(kNow);
+    QCOMPARE(CheckScheduleEntry(entry, clock).value_or(QString()), refusal);
+}
+
+void TestTaskChecks::groupName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty") << QString() << u"Group name is empty"_s;
+    QTest::newRow("a blank is a name") << u" "_s << QString();
+    QTest::newRow("30 characters") << QString(30, u'g') << QString();
+    QTest::newRow("31 characters") << QString(31, u'g')
+                                   << u"A group name has at most 30 characters."_s;
+}
+
+void TestTaskChecks::groupName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, refusal);
+    QCOMPARE(CheckGroupName(name).value_or(QString()), refusal);
+}
+
+QTEST_GUILESS_MAIN(TestTaskChecks)
+#include "TestTaskChecks.moc"
