@@ -44,7 +44,6 @@ constexpr std::array<const char*, 18> kPredefined{
 // The date pickers' starting day.
 const QDate kPickerStart(2003, 10, 30);
 
-
 QLabel* labelFor(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
 {
     auto* label = captioned(new QLabel(parent), name, caption);

@@ -4,6 +4,7 @@
 // replaces only what it is given, and a task the running instance lists as
 // running is not removed.
 #include "CliProcess.h"
+#include "Rules.h"
 #include "TestDir.h"
 
 #include "cli/CliCommand.h"
@@ -60,18 +61,6 @@ TaskScheduleItem Entry(ScheduleKind kind, qint64 value, const QString& start = u
     item.entry.value = value;
     item.entry.startTime = start;
     return item;
-}
-
-ExcludeRule Rule(qint64 type, qint64 stype, qint64 sstype, const QString& value,
-                     const QString& endDate = {})
-{
-    ExcludeRule rule;
-    rule.type = type;
-    rule.stype = stype;
-    rule.sstype = sstype;
-    rule.value = value;
-    rule.endDate = endDate;
-    return rule;
 }
 
 using Expect = std::function<void(TaskRecord&)>;

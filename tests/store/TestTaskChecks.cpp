@@ -2,6 +2,8 @@
 // wildcard value and its entries, each kind of exclude rule at the edges
 // of its ranges, each kind of schedule entry at a pinned moment, and group
 // names.
+#include "Rules.h"
+
 #include "platform/Clock.h"
 #include "store/TaskChecks.h"
 
@@ -14,18 +16,6 @@ namespace {
 
 // Wednesday 9 December 2026, 10:00.
 const QDateTime kNow(QDate(2026, 12, 9), QTime(10, 0));
-
-ExcludeRule rule(qint64 type, qint64 stype, qint64 sstype, const QString& value,
-                 const QString& endDate = QString())
-{
-    ExcludeRule r;
-    r.type = type;
-    r.stype = stype;
-    r.sstype = sstype;
-    r.value = value;
-    r.endDate = endDate;
-    return r;
-}
 
 ScheduleEntry entry(ScheduleKind kind, qint64 value, const QString& startTime = u"0"_s)
 {
@@ -90,46 +80,46 @@ void TestTaskChecks::excludeRule_data()
     const QString months = u"The number of months must be a number from 0 to 10000."_s;
     const QString size = u"The size must be a number from 0 to 2147483647."_s;
     const QString attributes = u"A Attributes must been checked! at least!"_s;
-    QTest::newRow("extensions") << rule(kRuleExtensions, 0, 0, u"doc,"_s) << QString();
-    QTest::newRow("a lone comma") << rule(kRuleExtensions, 0, 0, u","_s) << u"Wildcard is empty!"_s;
-    QTest::newRow("blank pieces") << rule(kRuleExtensions, 0, 0, u" , "_s)
+    QTest::newRow("extensions") << Rule(kRuleExtensions, 0, 0, u"doc,"_s) << QString();
+    QTest::newRow("a lone comma") << Rule(kRuleExtensions, 0, 0, u","_s) << u"Wildcard is empty!"_s;
+    QTest::newRow("blank pieces") << Rule(kRuleExtensions, 0, 0, u" , "_s)
                                   << u"Wildcard is empty!"_s;
-    QTest::newRow("a file") << rule(kRuleSingleFile, 0, 0, u"/a/b.txt"_s) << QString();
-    QTest::newRow("a file of blanks") << rule(kRuleSingleFile, 0, 0, u"  "_s)
+    QTest::newRow("a file") << Rule(kRuleSingleFile, 0, 0, u"/a/b.txt"_s) << QString();
+    QTest::newRow("a file of blanks") << Rule(kRuleSingleFile, 0, 0, u"  "_s)
                                       << u"File is empty!"_s;
-    QTest::newRow("size 0") << rule(kRuleSize, kSizeEqual, kSizeBytes, u"0"_s) << QString();
-    QTest::newRow("size at the top") << rule(kRuleSize, kSizeLess, kSizeMegabytes, u"2147483647"_s)
+    QTest::newRow("size 0") << Rule(kRuleSize, kSizeEqual, kSizeBytes, u"0"_s) << QString();
+    QTest::newRow("size at the top") << Rule(kRuleSize, kSizeLess, kSizeMegabytes, u"2147483647"_s)
                                      << QString();
-    QTest::newRow("size below 0") << rule(kRuleSize, kSizeLess, kSizeKilobytes, u"-1"_s) << size;
+    QTest::newRow("size below 0") << Rule(kRuleSize, kSizeLess, kSizeKilobytes, u"-1"_s) << size;
     QTest::newRow("size past the top")
-        << rule(kRuleSize, kSizeLess, kSizeKilobytes, u"2147483648"_s) << size;
-    QTest::newRow("size not a number") << rule(kRuleSize, kSizeLess, kSizeKilobytes, u"ten"_s)
+        << Rule(kRuleSize, kSizeLess, kSizeKilobytes, u"2147483648"_s) << size;
+    QTest::newRow("size not a number") << Rule(kRuleSize, kSizeLess, kSizeKilobytes, u"ten"_s)
                                        << size;
-    QTest::newRow("unknown comparison") << rule(kRuleSize, 3, kSizeBytes, u"1"_s)
+    QTest::newRow("unknown comparison") << Rule(kRuleSize, 3, kSizeBytes, u"1"_s)
                                         << u"Unknown comparison for a size rule."_s;
-    QTest::newRow("unknown unit") << rule(kRuleSize, kSizeLess, 3, u"1"_s)
+    QTest::newRow("unknown unit") << Rule(kRuleSize, kSizeLess, 3, u"1"_s)
                                   << u"Unknown unit for a size rule."_s;
-    QTest::newRow("0 months") << rule(kRuleDate, kDateLastWrite, kWindowLastMonths, u"0"_s)
+    QTest::newRow("0 months") << Rule(kRuleDate, kDateLastWrite, kWindowLastMonths, u"0"_s)
                               << QString();
-    QTest::newRow("10000 days") << rule(kRuleDate, kDateCreation, kWindowLastDays, u"10000"_s)
+    QTest::newRow("10000 days") << Rule(kRuleDate, kDateCreation, kWindowLastDays, u"10000"_s)
                                 << QString();
-    QTest::newRow("10001 months") << rule(kRuleDate, kDateLastWrite, kWindowLastMonths, u"10001"_s)
+    QTest::newRow("10001 months") << Rule(kRuleDate, kDateLastWrite, kWindowLastMonths, u"10001"_s)
                                   << months;
     QTest::newRow("a range of one day")
-        << rule(kRuleDate, kDateLastAccess, kWindowBetween, u"2024-01-10"_s, u"2024-01-10"_s)
+        << Rule(kRuleDate, kDateLastAccess, kWindowBetween, u"2024-01-10"_s, u"2024-01-10"_s)
         << QString();
     QTest::newRow("a reversed range")
-        << rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s, u"2024-01-10"_s)
+        << Rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s, u"2024-01-10"_s)
         << u"Begin date is earlier than To date!"_s;
     QTest::newRow("a range without its end")
-        << rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s)
+        << Rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s)
         << u"A date rule between two dates needs both dates."_s;
-    QTest::newRow("unknown file time") << rule(kRuleDate, 3, kWindowLastDays, u"1"_s)
+    QTest::newRow("unknown file time") << Rule(kRuleDate, 3, kWindowLastDays, u"1"_s)
                                        << u"Unknown file time for a date rule."_s;
-    QTest::newRow("only encrypted") << rule(kRuleAttributes, 0, 0, u"000001"_s) << QString();
-    QTest::newRow("no attribute") << rule(kRuleAttributes, 0, 0, u"000000"_s) << attributes;
-    QTest::newRow("too few flags") << rule(kRuleAttributes, 0, 0, u"10"_s) << attributes;
-    QTest::newRow("unknown kind") << rule(5, 0, 0, u"x"_s)
+    QTest::newRow("only encrypted") << Rule(kRuleAttributes, 0, 0, u"000001"_s) << QString();
+    QTest::newRow("no attribute") << Rule(kRuleAttributes, 0, 0, u"000000"_s) << attributes;
+    QTest::newRow("too few flags") << Rule(kRuleAttributes, 0, 0, u"10"_s) << attributes;
+    QTest::newRow("unknown kind") << Rule(5, 0, 0, u"x"_s)
                                   << u"Unknown kind of exclude rule."_s;
 }
 

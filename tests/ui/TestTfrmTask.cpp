@@ -7,6 +7,7 @@
 #include "FakeDesktop.h"
 #include "ModalDialog.h"
 #include "ProgramFolder.h"
+#include "Rules.h"
 #include "StoredRows.h"
 
 #include "platform/Clock.h"
@@ -66,18 +67,6 @@ QStringList TaskRows(TaskDatabase& db, const QString& taskId)
                                    {"ScheduleType", "value", "withweek", "StartTime"}))
         rows << QStringLiteral("TaskSchedule:") + row;
     return rows;
-}
-
-ExcludeRule Rule(qint64 type, qint64 stype, qint64 sstype, const QString& value,
-                 const QString& endDate = QString())
-{
-    ExcludeRule rule;
-    rule.type = type;
-    rule.stype = stype;
-    rule.sstype = sstype;
-    rule.value = value;
-    rule.endDate = endDate;
-    return rule;
 }
 
 TaskScheduleItem Entry(ScheduleKind kind, qint64 value, const QString& startTime = QStringLiteral("0"))
