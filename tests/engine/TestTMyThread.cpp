@@ -2,6 +2,7 @@
 // order and in bounded batches, switched-off kinds never handed over, the
 // schedule moved on after the walk, a stopped suspended run still writing
 // its summary, and a run that ends leaving only its own list entry.
+#include "ProgramFolder.h"
 #include "TaskFixture.h"
 #include "WavFile.h"
 
@@ -85,8 +86,9 @@ class TestTMyThread : public QObject
     Q_OBJECT
 
 private:
-    TestDir m_home;
-    QTemporaryDir m_config;
+    ProgramFolderFixture m_folder;
+    TestDir& m_home = m_folder.home;
+    TestDir& m_config = m_folder.config;
     std::unique_ptr<FakeHost> m_host;
     int m_task = 0;
 
@@ -112,7 +114,6 @@ private:
     }
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void runsAndHandsOverShownLinesInOrder();
@@ -125,13 +126,6 @@ private slots:
     void finishBoxThenSound_data();
     void finishBoxThenSound();
 };
-
-void TestTMyThread::initTestCase()
-{
-    qputenv("TARNWICK_HOME", m_home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-    CreateTaskDatabase(m_home.filePath(QStringLiteral("Tarnwick.dat")));
-}
 
 void TestTMyThread::init()
 {

@@ -3,6 +3,7 @@
 // checker and one monitor, a suspended run that never holds the
 // user-interface thread, shutdown that keeps a suspended run's summary, a
 // watcher failure reported once, and a finish box that does not hold the run.
+#include "ProgramFolder.h"
 #include "TaskFixture.h"
 
 #include "platform/Registry.h"
@@ -63,8 +64,9 @@ class TestRunCoordinator : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
-    QTemporaryDir m_config;
+    ProgramFolderFixture m_folder;
+    TestDir& m_home = m_folder.home;
+    TestDir& m_config = m_folder.config;
     TaskDatabase m_db;
     std::unique_ptr<RunCoordinator> m_coordinator;
     Reports m_reports;
@@ -111,11 +113,7 @@ private slots:
 
 void TestRunCoordinator::initTestCase()
 {
-    qputenv("TARNWICK_HOME", m_home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
     qputenv("SDL_AUDIODRIVER", "dummy");
-    QDir().mkpath(m_home.filePath(QStringLiteral("Log")));
-    CreateTaskDatabase(m_home.filePath(QStringLiteral("Tarnwick.dat")));
     m_db.open(m_home.filePath(QStringLiteral("Tarnwick.dat")));
 }
 
