@@ -45,6 +45,13 @@ void printList(const QString& label, const QStringList& lines)
         Print(stdout, (i == 0 ? label : pad) + lines.at(i) + u'\n');
 }
 
+// Allowed, but most likely a slip of the user's.
+void warnOfOverlap(const TaskRecord& task, const QString& command)
+{
+    if (const std::optional<QString> warning = TargetOverlapWarning(task))
+        Print(stderr, QStringLiteral("%1: warning: %2\n").arg(command, *warning));
+}
+
 } // namespace
 
 QString TaskCommand::summary() const
@@ -107,6 +114,7 @@ int TaskCommand::add(const QStringList& args)
     // even where no database is.
     if (const auto failure = ValidateTask(task))
         throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
+    warnOfOverlap(task, command);
 
     TaskDatabase db;
     OpenTaskDatabase(db);
@@ -184,6 +192,7 @@ int TaskCommand::edit(const QStringList& args)
         task.groupId = ResolveGroupId(db, *changes.group, command);
     if (const auto failure = ValidateTask(task))
         throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
+    warnOfOverlap(task, command);
     SaveTask(db, task, TaskSaveMode::Edit, m_clock);
     NotifyRunningInstance();
     return kExitOk;

@@ -5,7 +5,11 @@
 #include "store/DateTexts.h"
 #include "store/ScheduleRules.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace tarnwick {
 
@@ -83,7 +87,48 @@ std::optional<QString> checkDateRule(const ExcludeRule& rule)
     }
 }
 
+// A folder of the task: a full path of a sensible length, printable.
+std::optional<QString> checkFolder(const QString& path, const QString& what)
+{
+    if (const std::optional<QString> refusal = CheckStoredText(path, what, limits::kPath))
+        return refusal;
+    if (!QDir::isAbsolutePath(path.trimmed()))
+        return QStringLiteral("%1 must be a full path, not '%2'.").arg(what, path.trimmed());
+    return std::nullopt;
+}
+
+// The folder as the runs will meet it, links resolved where it exists.
+QString resolvedFolder(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path.trimmed());
+    const QString canonical = QFileInfo(clean).canonicalFilePath();
+    return canonical.isEmpty() ? clean : canonical;
+}
+
+bool isInside(const QString& folder, const QString& parent)
+{
+    return parent == u"/" ? folder != u"/" : folder.startsWith(parent + u'/');
+}
+
 } // namespace
+
+bool HasControlCharacter(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+std::optional<QString> CheckStoredText(const QString& text, const QString& what,
+                                       qsizetype maxLength)
+{
+    if (HasControlCharacter(text))
+        return QStringLiteral("%1 must not hold control characters (line breaks, tabs, "
+                              "escapes).")
+            .arg(what);
+    if (text.size() > maxLength)
+        return QStringLiteral("%1 has at most %2 characters.").arg(what).arg(maxLength);
+    return std::nullopt;
+}
 
 std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
 {
@@ -94,17 +139,51 @@ std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
         return TaskCheckFailure{
             QStringLiteral("A task name has at most %1 characters.").arg(limits::kTaskName),
             std::nullopt};
+    if (HasControlCharacter(task.name))
+        return TaskCheckFailure{*CheckStoredText(task.name, QStringLiteral("A task name"),
+                                                 limits::kTaskName),
+                                std::nullopt};
     bool blankSource = task.sources.isEmpty();
     for (const TaskSource& source : task.sources)
         blankSource = blankSource || source.path.trimmed().isEmpty();
     if (blankSource)
         return TaskCheckFailure{QStringLiteral("Source is empty!"), 0};
+    for (const TaskSource& source : task.sources) {
+        if (const std::optional<QString> refusal =
+                checkFolder(source.path, QStringLiteral("A source folder")))
+            return TaskCheckFailure{*refusal, 0};
+    }
     if (task.targetDir.trimmed().isEmpty())
         return TaskCheckFailure{QStringLiteral("Target is empty!"), 1};
+    if (const std::optional<QString> refusal =
+            checkFolder(task.targetDir, QStringLiteral("The target folder")))
+        return TaskCheckFailure{*refusal, 1};
+    const QFileInfo target(task.targetDir.trimmed());
+    if (target.exists() && !target.isDir())
+        return TaskCheckFailure{
+            QStringLiteral("The target '%1' is a file, not a folder.").arg(task.targetDir.trimmed()),
+            1};
     if (task.excludeMode && task.rules.isEmpty())
         return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
     if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())
         return TaskCheckFailure{QStringLiteral("Please add a schedule!"), 3};
+    return std::nullopt;
+}
+
+std::optional<QString> TargetOverlapWarning(const TaskRecord& task)
+{
+    const QString target = resolvedFolder(task.targetDir);
+    for (const TaskSource& source : task.sources) {
+        const QString folder = resolvedFolder(source.path);
+        if (target == folder)
+            return QStringLiteral("The target is the source folder %1 itself: a run will "
+                                  "find nothing to copy.")
+                .arg(source.path.trimmed());
+        if (source.includeSubfolders && isInside(target, folder))
+            return QStringLiteral("The target %1 lies inside the source folder %2: every run "
+                                  "will also walk what earlier runs copied there.")
+                .arg(task.targetDir.trimmed(), source.path.trimmed());
+    }
     return std::nullopt;
 }
 
@@ -131,6 +210,12 @@ std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QStr
 
 std::optional<QString> CheckExcludeRule(const ExcludeRule& rule)
 {
+    if (const std::optional<QString> refusal =
+            CheckStoredText(rule.value, QStringLiteral("A rule's value"), limits::kRuleValue))
+        return refusal;
+    if (const std::optional<QString> refusal =
+            CheckStoredText(rule.endDate, QStringLiteral("A rule's end date"), limits::kRuleValue))
+        return refusal;
     switch (rule.type) {
     case kRuleExtensions:
         if (WildcardValue(rule.value.split(u',')).isEmpty())
@@ -213,7 +298,7 @@ std::optional<QString> CheckGroupName(const QString& name)
         return QStringLiteral("Group name is empty");
     if (name.size() > limits::kGroupName)
         return QStringLiteral("A group name has at most %1 characters.").arg(limits::kGroupName);
-    return std::nullopt;
+    return CheckStoredText(name, QStringLiteral("A group name"), limits::kGroupName);
 }
 
 } // namespace tarnwick

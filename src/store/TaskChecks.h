@@ -29,6 +29,9 @@ inline constexpr qint64 kMinMonthDay = 1;
 inline constexpr qint64 kMaxMonthDay = 28;
 inline constexpr qint64 kMaxDateWindow = 10000; // last N days or months
 inline constexpr qint64 kMaxSize = 2147483647;  // size threshold, in its unit
+inline constexpr qsizetype kPath = 4096;        // a folder, as the system takes it
+inline constexpr qsizetype kRuleValue = 32767;  // a rule's text
+inline constexpr qsizetype kIdentifier = 64;    // a task's or a group's ID
 } // namespace limits
 
 // The first check a task fails before it may be saved: its message and the
@@ -43,8 +46,25 @@ struct TaskCheckFailure
 
 // The checks made before a task is saved, in the editor's order: name,
 // sources, target, rules, schedule entries. Texts are judged without their
-// surrounding blanks, so a name or a target of blanks is refused.
+// surrounding blanks, so a name or a target of blanks is refused. Names and
+// paths holding control characters are refused: they would reach the log
+// and the terminal as line breaks and escape sequences. Folders are full
+// paths (a run may start anywhere); a target that is an existing file is
+// refused.
 std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task);
+
+// What is allowed but probably not meant: a target equal to a source, or
+// inside a source that is walked with its subfolders. The runs cope (they
+// never copy a file onto itself); the user is told before saving.
+std::optional<QString> TargetOverlapWarning(const TaskRecord& task);
+
+// Whether `text` holds a control character (line breaks, escape, NUL...).
+bool HasControlCharacter(const QString& text);
+
+// A text the store keeps, `what` naming it in the message: no control
+// character, at most `maxLength` characters.
+std::optional<QString> CheckStoredText(const QString& text, const QString& what,
+                                       qsizetype maxLength);
 
 // The extension list of a wildcard rule from its entries, each followed by
 // ",". An entry holding commas gives each of its pieces; pieces empty
@@ -64,7 +84,8 @@ std::optional<QString> CheckExcludeRule(const ExcludeRule& rule);
 // that is still ahead of `clock`'s now.
 std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock);
 
-// A group name: not empty, at most limits::kGroupName characters.
+// A group name: not empty, at most limits::kGroupName characters, no
+// control character.
 std::optional<QString> CheckGroupName(const QString& name);
 
 } // namespace tarnwick

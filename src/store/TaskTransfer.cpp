@@ -96,7 +96,12 @@ public:
         const QJsonValue value = field(object, key);
         if (!value.isString())
             fail(QStringLiteral("'%1' must be a text").arg(QLatin1StringView(key)));
-        return value.toString();
+        const QString text = value.toString();
+        // Caught here, where the place is known: a NUL or a line break in
+        // a stored text would reach the log, the terminal and the statements.
+        if (HasControlCharacter(text))
+            fail(QStringLiteral("'%1' holds a control character").arg(QLatin1StringView(key)));
+        return text;
     }
     bool boolean(const QJsonObject& object, const char* key) const
     {
@@ -220,13 +225,21 @@ ExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
     return rule;
 }
 
-TaskRecord readTask(const QJsonObject& object, qsizetype index)
+QString readIdentifier(const DocumentReader& reader, const QJsonObject& object)
+{
+    const QString id = reader.text(object, "id").trimmed();
+    if (id.isEmpty())
+        reader.fail(QStringLiteral("'id' is empty"));
+    if (id.size() > limits::kIdentifier)
+        reader.fail(QStringLiteral("'id' has at most %1 characters").arg(limits::kIdentifier));
+    return id;
+}
+
+TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clock)
 {
     DocumentReader reader(QStringLiteral("task %1").arg(index + 1));
     TaskRecord task;
-    task.taskId = reader.text(object, "id").trimmed();
-    if (task.taskId.isEmpty())
-        reader.fail(QStringLiteral("'id' is empty"));
+    task.taskId = readIdentifier(reader, object);
     task.groupId = reader.text(object, "group");
     task.name = reader.text(object, "name");
     task.targetDir = reader.text(object, "target");
@@ -246,6 +259,8 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index)
         TaskScheduleItem item;
         item.entry =
             readSchedule(reader, reader.objectAt(schedules, i, QStringLiteral("schedule")));
+        if (const std::optional<QString> refusal = CheckScheduleEntry(item.entry, clock))
+            reader.fail(QStringLiteral("schedule %1: %2").arg(i + 1).arg(*refusal));
         task.schedules.append(item);
     }
     if (task.runMode != TaskRunMode::Scheduled && !task.schedules.isEmpty())
@@ -318,17 +333,31 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
     for (qsizetype i = 0; i < groupArray.size(); ++i) {
         const DocumentReader reader(QStringLiteral("group %1").arg(i + 1));
         const QJsonObject object = top.objectAt(groupArray, i, QStringLiteral("group"));
-        Group group{reader.text(object, "id").trimmed(), reader.text(object, "name")};
-        if (group.id.isEmpty() || group.id == QLatin1StringView(kAllTaskGroupID))
+        Group group{readIdentifier(reader, object), reader.text(object, "name")};
+        if (group.id == QLatin1StringView(kAllTaskGroupID))
             reader.fail(QStringLiteral("'id' must be a group identifier"));
-        if (group.name.isEmpty())
-            reader.fail(QStringLiteral("Group name is empty"));
+        if (const std::optional<QString> refusal = CheckGroupName(group.name))
+            reader.fail(*refusal);
         groups.append(group);
     }
+    QSet<QString> knownGroups{QString::fromLatin1(kAllTaskGroupID)};
+    for (const Group& group : std::as_const(groups))
+        knownGroups.insert(group.id);
+    for (const TaskGroupRow& group : ReadTaskGroups(db))
+        knownGroups.insert(group.groupId);
     QList<TaskRecord> tasks;
     const QJsonArray taskArray = top.array(root, "tasks");
-    for (qsizetype i = 0; i < taskArray.size(); ++i)
-        tasks.append(readTask(top.objectAt(taskArray, i, QStringLiteral("task")), i));
+    for (qsizetype i = 0; i < taskArray.size(); ++i) {
+        TaskRecord task = readTask(top.objectAt(taskArray, i, QStringLiteral("task")), i, clock);
+        // A task in no known group would be in no list of the window.
+        if (!knownGroups.contains(task.groupId.trimmed()))
+            throw TaskDocumentError(
+                QStringLiteral("task %1: the group '%2' is neither in the document nor in "
+                               "the database")
+                    .arg(i + 1)
+                    .arg(task.groupId));
+        tasks.append(std::move(task));
+    }
 
     ImportReport report;
     StoreTransaction transaction(db);

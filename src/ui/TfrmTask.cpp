@@ -439,6 +439,8 @@ void TfrmTask::accept()
             m_c->PageCtrlTask->setCurrentIndex(*failure->page);
         return;
     }
+    if (const std::optional<QString> warning = TargetOverlapWarning(task))
+        m_desktop.information(this, *warning);
     // A scheduled or on-change start may have come while the dialog was open.
     if (m_mode == TaskSaveMode::Edit && m_isRunning && m_isRunning(task.taskId.trimmed())) {
         m_desktop.information(this, runningRefusal());

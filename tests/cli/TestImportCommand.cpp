@@ -126,21 +126,65 @@ void TestImportCommand::roundTripGivesTheSameDocument()
 
 void TestImportCommand::unreadableFileChangesNothing_data()
 {
+    // `damage` names a whole-document damage, or the field of the last task
+    // to set to `value`.
     QTest::addColumn<QByteArray>("damage");
+    QTest::addColumn<QJsonValue>("value");
     QTest::addColumn<QString>("message");
-    QTest::newRow("cut short") << QByteArray("cut") << u"not JSON"_s;
-    QTest::newRow("other format") << QByteArray("format") << u"no Tarnwick task document"_s;
-    QTest::newRow("newer version") << QByteArray("version") << u"version 2"_s;
+    const QJsonValue none;
+    QTest::newRow("cut short") << QByteArray("cut") << none << u"not JSON"_s;
+    QTest::newRow("other format") << QByteArray("format") << none
+                                  << u"no Tarnwick task document"_s;
+    QTest::newRow("newer version") << QByteArray("version") << none << u"version 2"_s;
     // The last task is broken: the ones before it must not stay either.
-    QTest::newRow("bad last task") << QByteArray("interval") << u"task 3: 'value'"_s;
-    QTest::newRow("task the editor refuses") << QByteArray("target") << u"Target is empty!"_s;
+    const auto schedule = [](int kind, const char* key, const QJsonValue& value) {
+        return QJsonValue(QJsonArray{QJsonObject{
+            {u"kind"_s, kind}, {QLatin1StringView(key), value}, {u"startTime"_s, u"0"_s}}});
+    };
+    QTest::newRow("bad last task") << QByteArray("schedules") << schedule(0, "value", 1)
+                                   << u"task 3: 'value'"_s;
+    QTest::newRow("once, long past")
+        << QByteArray("schedules") << schedule(5, "onceDate", u"2001-01-01"_s)
+        << u"task 3: schedule 1: The run date is earlier than current date!"_s;
+    QTest::newRow("task the editor refuses") << QByteArray("target") << QJsonValue(u""_s)
+                                             << u"Target is empty!"_s;
+    const auto rule = [](int type, int sstype, const QString& value, const QString& endDate) {
+        return QJsonValue(QJsonArray{QJsonObject{{u"type"_s, type},
+                                                 {u"stype"_s, 0},
+                                                 {u"sstype"_s, sstype},
+                                                 {u"value"_s, value},
+                                                 {u"endDate"_s, endDate}}});
+    };
+    // A lone comma would exclude every file without an extension.
     QTest::newRow("rule the editor refuses")
-        << QByteArray("wildcard") << u"Wildcard is empty!"_s;
+        << QByteArray("rules") << rule(0, 0, u" , "_s, QString()) << u"Wildcard is empty!"_s;
+    QTest::newRow("a reversed date range")
+        << QByteArray("rules") << rule(3, 2, u"2004-01-20"_s, u"2004-01-10"_s)
+        << u"Begin date is earlier than To date!"_s;
+    QTest::newRow("a name of 200 characters") << QByteArray("name") << QJsonValue(QString(200, u'n'))
+                                              << u"A task name has at most 100 characters."_s;
+    QTest::newRow("a name with an escape")
+        << QByteArray("name") << QJsonValue(u"x\x1b[2J"_s)
+        << u"task 3: 'name' holds a control character"_s;
+    QTest::newRow("an ID with a line break") << QByteArray("id") << QJsonValue(u"T1\nT2"_s)
+                                             << u"task 3: 'id' holds a control character"_s;
+    QTest::newRow("a NUL in the target") << QByteArray("target") << QJsonValue(u"/t\u0000x"_s)
+                                         << u"task 3: 'target' holds a control character"_s;
+    QTest::newRow("a relative target") << QByteArray("target") << QJsonValue(u"t"_s)
+                                       << u"The target folder must be a full path, not 't'."_s;
+    QTest::newRow("a relative source")
+        << QByteArray("sources")
+        << QJsonValue(QJsonArray{QJsonObject{{u"path"_s, u"s"_s}, {u"subfolders"_s, true}}})
+        << u"A source folder must be a full path, not 's'."_s;
+    QTest::newRow("a missing group")
+        << QByteArray("group") << QJsonValue(u"G-gone"_s)
+        << u"task 3: the group 'G-gone' is neither in the document nor in the database"_s;
 }
 
 void TestImportCommand::unreadableFileChangesNothing()
 {
     QFETCH(QByteArray, damage);
+    QFETCH(QJsonValue, value);
     QFETCH(QString, message);
     addTasks();
     QString document = cli({u"export"_s}).out;
@@ -154,20 +198,10 @@ void TestImportCommand::unreadableFileChangesNothing()
             root.insert(u"format"_s, u"other-tool"_s);
         else if (damage == "version")
             root.insert(u"version"_s, 2);
-        else if (damage == "interval")
-            last.insert(
-                u"schedules"_s,
-                QJsonArray{QJsonObject{{u"kind"_s, 0}, {u"value"_s, 1}, {u"startTime"_s, u"0"_s}}});
-        else if (damage == "target")
-            last.insert(u"target"_s, u""_s);
-        else if (damage == "wildcard")
-            // A lone comma would exclude every file without an extension.
-            last.insert(u"rules"_s, QJsonArray{QJsonObject{{u"type"_s, 0},
-                                                           {u"stype"_s, 0},
-                                                           {u"sstype"_s, 0},
-                                                           {u"value"_s, u" , "_s},
-                                                           {u"endDate"_s, u""_s}}});
-        last.insert(u"start"_s, u"scheduled"_s);
+        else
+            last.insert(QString::fromLatin1(damage), value);
+        if (damage == "schedules")
+            last.insert(u"start"_s, u"scheduled"_s);
         tasks.replace(tasks.size() - 1, last);
         root.insert(u"tasks"_s, tasks);
         document = QString::fromUtf8(QJsonDocument(root).toJson());

@@ -79,6 +79,7 @@ private slots:
     void addStoresWhatTheEditorStores();
     void badInput_data();
     void badInput();
+    void overlapIsWarnedNotRefused();
     void editReplacesOnlyWhatIsGiven();
     void showDescribesScheduleAndRules();
     void runningTaskIsNotRemoved();
@@ -222,6 +223,23 @@ void TestTaskCommand::badInput_data()
     QTest::newRow("empty name") << QStringList{u"task"_s, u"add"_s,      u""_s,  u"--source"_s,
                                                u"/s"_s,   u"--target"_s, u"/t"_s}
                                 << u"task add: Task name is empty!"_s;
+    QTest::newRow("a name of blanks") << QStringList{u"task"_s, u"add"_s, u"   "_s, u"--source"_s,
+                                                     u"/s"_s, u"--target"_s, u"/t"_s}
+                                      << u"task add: Task name is empty!"_s;
+    const QString control =
+        u"A task name must not hold control characters (line breaks, tabs, escapes)."_s;
+    QTest::newRow("a name holding a log line")
+        << QStringList{u"task"_s, u"add"_s, u"T\n[12:00:00] Mirror Successed!!"_s,
+                       u"--source"_s, u"/s"_s, u"--target"_s, u"/t"_s}
+        << control;
+    QTest::newRow("a name holding an escape")
+        << QStringList{u"task"_s, u"add"_s, u"T\x1b[2J"_s, u"--source"_s, u"/s"_s,
+                       u"--target"_s, u"/t"_s}
+        << control;
+    QTest::newRow("a target that is a file")
+        << QStringList{u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s, u"--target"_s,
+                       u"/dev/null"_s}
+        << u"The target '/dev/null' is a file, not a folder."_s;
     QTest::newRow("missing target")
         << QStringList{u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s}
         << u"task add: Target is empty!"_s;
@@ -262,6 +280,24 @@ void TestTaskCommand::badInput()
     TaskDatabase db;
     db.open(database());
     QVERIFY(Dump(db).isEmpty());
+}
+
+void TestTaskCommand::overlapIsWarnedNotRefused()
+{
+    const CliResult added = cli({u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/data"_s,
+                                 u"--target"_s, u"/data/backup"_s});
+    QCOMPARE(added.exitCode, 0);
+    QVERIFY2(added.err.startsWith(u"task add: warning: The target /data/backup lies inside the "
+                                  "source folder /data"_s),
+             qPrintable(added.err));
+    const CliResult edited =
+        cli({u"task"_s, u"edit"_s, u"T"_s, u"--target"_s, u"/data"_s});
+    QCOMPARE(edited.exitCode, 0);
+    QVERIFY2(edited.err.contains(u"task edit: warning: The target is the source folder /data"_s),
+             qPrintable(edited.err));
+    TaskDatabase db;
+    db.open(database());
+    QCOMPARE(LoadTask(db, added.out.trimmed()).targetDir, u"/data"_s);
 }
 
 void TestTaskCommand::editReplacesOnlyWhatIsGiven()

@@ -1,12 +1,16 @@
 // The checks every front end asks before the store takes a value: the
 // wildcard value and its entries, each kind of exclude rule at the edges
 // of its ranges, each kind of schedule entry at a pinned moment, and group
-// names.
+// names; the names and folders of a task, and when its target overlaps a
+// source.
 #include "Rules.h"
 
 #include "platform/Clock.h"
 #include "store/TaskChecks.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tarnwick;
@@ -42,6 +46,10 @@ private slots:
     void scheduleEntry();
     void groupName_data();
     void groupName();
+    void taskTexts_data();
+    void taskTexts();
+    void targetOverlap_data();
+    void targetOverlap();
 };
 
 void TestTaskChecks::wildcardValue_data()
@@ -119,6 +127,9 @@ void TestTaskChecks::excludeRule_data()
     QTest::newRow("only encrypted") << Rule(kRuleAttributes, 0, 0, u"000001"_s) << QString();
     QTest::newRow("no attribute") << Rule(kRuleAttributes, 0, 0, u"000000"_s) << attributes;
     QTest::newRow("too few flags") << Rule(kRuleAttributes, 0, 0, u"10"_s) << attributes;
+    QTest::newRow("a file with a line break")
+        << Rule(kRuleSingleFile, 0, 0, u"/a\nb"_s)
+        << u"A rule's value must not hold control characters (line breaks, tabs, escapes)."_s;
     QTest::newRow("unknown kind") << Rule(5, 0, 0, u"x"_s)
                                   << u"Unknown kind of exclude rule."_s;
 }
@@ -191,6 +202,9 @@ void TestTaskChecks::groupName_data()
     QTest::newRow("30 characters") << QString(30, u'g') << QString();
     QTest::newRow("31 characters") << QString(31, u'g')
                                    << u"A group name has at most 30 characters."_s;
+    QTest::newRow("a line break")
+        << u"a\nb"_s << u"A group name must not hold control characters (line breaks, tabs, "
+                        "escapes)."_s;
 }
 
 void TestTaskChecks::groupName()
@@ -198,6 +212,135 @@ void TestTaskChecks::groupName()
     QFETCH(QString, name);
     QFETCH(QString, refusal);
     QCOMPARE(CheckGroupName(name).value_or(QString()), refusal);
+}
+
+namespace {
+
+// A task that passes every check, with `field` set to `value`: "name",
+// "source" (the second of two sources) or "target".
+TaskRecord taskWith(const QString& field, const QString& value)
+{
+    TaskRecord task;
+    task.name = u"Photos"_s;
+    task.sources = {{u"/home/u/Photos"_s, true}, {u"/home/u/Music"_s, false}};
+    task.targetDir = u"/media/backup"_s;
+    if (field == u"name")
+        task.name = value;
+    else if (field == u"source")
+        task.sources[1].path = value;
+    else
+        task.targetDir = value;
+    return task;
+}
+
+} // namespace
+
+void TestTaskChecks::taskTexts_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<int>("page");
+    const QString nameControl =
+        u"A task name must not hold control characters (line breaks, tabs, escapes)."_s;
+    QTest::newRow("a name with a line break")
+        << u"name"_s << u"ok\n[12:00:00] Mirror Successed!!"_s << nameControl << -1;
+    QTest::newRow("a name with an escape") << u"name"_s << u"x\x1b[2J"_s << nameControl << -1;
+    QTest::newRow("a name with a NUL") << u"name"_s << QString(u"a\0b"_s) << nameControl << -1;
+    QTest::newRow("a name of blanks around a word") << u"name"_s << u"  Photos "_s << QString()
+                                                    << -1;
+    QTest::newRow("a name in another script") << u"name"_s << u"Фото 写真"_s << QString() << -1;
+    QTest::newRow("a relative source") << u"source"_s << u"Music"_s
+                                       << u"A source folder must be a full path, not 'Music'."_s
+                                       << 0;
+    QTest::newRow("a source from the home sign")
+        << u"source"_s << u"~/Music"_s
+        << u"A source folder must be a full path, not '~/Music'."_s << 0;
+    QTest::newRow("a source with a tab")
+        << u"source"_s << u"/home/u/a\tb"_s
+        << u"A source folder must not hold control characters (line breaks, tabs, escapes)."_s
+        << 0;
+    QTest::newRow("a source of 4097 characters")
+        << u"source"_s << u"/"_s + QString(4096, u's')
+        << u"A source folder has at most 4096 characters."_s << 0;
+    QTest::newRow("a relative target") << u"target"_s << u"backup/"_s
+                                       << u"The target folder must be a full path, not 'backup/'."_s
+                                       << 1;
+    QTest::newRow("a target with a line break")
+        << u"target"_s << u"/media/a\nb"_s
+        << u"The target folder must not hold control characters (line breaks, tabs, escapes)."_s
+        << 1;
+    QTest::newRow("a target not made yet") << u"target"_s << u"/nonexistent/backup"_s << QString()
+                                           << -1;
+    // Replaced by a file of the fixture.
+    QTest::newRow("a target that is a file") << u"target"_s << u"FILE"_s
+                                             << u"The target 'FILE' is a file, not a folder."_s << 1;
+}
+
+void TestTaskChecks::taskTexts()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, refusal);
+    QFETCH(int, page);
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(u"notes.txt"_s);
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    value.replace(u"FILE"_s, file);
+    refusal.replace(u"FILE"_s, file);
+
+    const std::optional<TaskCheckFailure> failure = ValidateTask(taskWith(field, value));
+    QCOMPARE(failure ? failure->message : QString(), refusal);
+    QCOMPARE(failure ? failure->page.value_or(-1) : -1, page);
+}
+
+void TestTaskChecks::targetOverlap_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("subfolders");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("beside") << u"/data/a"_s << true << u"/data/ab"_s << QString();
+    QTest::newRow("above") << u"/data/a/b"_s << true << u"/data/a"_s << QString();
+    QTest::newRow("the same folder")
+        << u"/data/a"_s << true << u"/data/a/"_s
+        << u"The target is the source folder /data/a itself: a run will find nothing to copy."_s;
+    QTest::newRow("the same, without subfolders")
+        << u"/data/a"_s << false << u"/data/./a"_s
+        << u"The target is the source folder /data/a itself: a run will find nothing to copy."_s;
+    QTest::newRow("inside")
+        << u"/data/a"_s << true << u"/data/a/copy"_s
+        << u"The target /data/a/copy lies inside the source folder /data/a: every run will "
+           "also walk what earlier runs copied there."_s;
+    QTest::newRow("inside the root") << u"/"_s << true << u"/backup"_s
+                                     << u"The target /backup lies inside the source folder /: "
+                                        "every run will also walk what earlier runs copied "
+                                        "there."_s;
+    QTest::newRow("inside, not walked") << u"/data/a"_s << false << u"/data/a/copy"_s << QString();
+    // A link to the source in the fixture: the same folder by another name.
+    QTest::newRow("through a link")
+        << u"SOURCE"_s << true << u"LINK"_s
+        << u"The target is the source folder SOURCE itself: a run will find nothing to copy."_s;
+}
+
+void TestTaskChecks::targetOverlap()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, subfolders);
+    QFETCH(QString, target);
+    QFETCH(QString, warning);
+    const QTemporaryDir dir;
+    const QString real = dir.filePath(u"real"_s);
+    QVERIFY(QDir().mkpath(real));
+    QVERIFY(QFile::link(real, dir.filePath(u"link"_s)));
+    for (QString* text : {&source, &target, &warning}) {
+        text->replace(u"SOURCE"_s, real);
+        text->replace(u"LINK"_s, dir.filePath(u"link"_s));
+    }
+
+    TaskRecord task = taskWith(u"target"_s, target);
+    task.sources = {{source, subfolders}};
+    QCOMPARE(TargetOverlapWarning(task).value_or(QString()), warning);
 }
 
 QTEST_GUILESS_MAIN(TestTaskChecks)

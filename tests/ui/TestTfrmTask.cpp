@@ -149,6 +149,7 @@ private slots:
     void reopenAndSaveWritesTheSameRows();
     void checksInOrderWithTheirPages_data();
     void checksInOrderWithTheirPages();
+    void overlapIsToldThenSaved();
     void failingSaveKeepsEverything();
     void startedRunningMeanwhileIsRefused();
     void sourcesAsTyped_data();
@@ -287,6 +288,11 @@ void TestTfrmTask::checksInOrderWithTheirPages_data()
     QTest::newRow("no target") << "N" << s << "" << true << true << "Target is empty!" << 1;
     QTest::newRow("a target of blanks") << "N" << s << " " << false << false
                                         << "Target is empty!" << 1;
+    QTest::newRow("a relative source") << "N" << "src" << t << false << false
+                                       << "A source folder must be a full path, not 'src'." << 0;
+    QTest::newRow("a name with a tab")
+        << "N\tM" << s << t << false << false
+        << "A task name must not hold control characters (line breaks, tabs, escapes)." << 3;
     QTest::newRow("exclude without rules") << "N" << s << t << true << true
                                            << "Please add a filer!" << 2;
     QTest::newRow("scheduled without entries") << "N" << s << t << false << true
@@ -331,6 +337,24 @@ void TestTfrmTask::checksInOrderWithTheirPages()
                               QStringLiteral("SourceDir:/src|1"),
                               QStringLiteral("TaskSchedule:19|-|-|-")}));
     }
+}
+
+void TestTfrmTask::overlapIsToldThenSaved()
+{
+    auto dialog = editor();
+    dialog->setNewTask(kId, QStringLiteral("AllTask"));
+    child<QLineEdit>(dialog.get(), "edtTaskName")->setText(QStringLiteral("N"));
+    child<QLineEdit>(dialog.get(), "edtSourceDir")->setText(QStringLiteral("/src"));
+    child<QLineEdit>(dialog.get(), "edtTargetDir")->setText(QStringLiteral("/src/copy"));
+
+    dialog->accept();
+
+    QCOMPARE(m_desktop->informations,
+             QStringList{QStringLiteral("The target /src/copy lies inside the source folder /src: "
+                                        "every run will also walk what earlier runs copied "
+                                        "there.")});
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(TaskRows(*m_db, kId).first(), QStringLiteral("Task:4242|AllTask|N|/src|/src/copy|0"));
 }
 
 void TestTfrmTask::failingSaveKeepsEverything()
