@@ -100,6 +100,7 @@ public:
     TaskDatabase& watcherDatabase() override { return m_db; }
     StartResult startTaskIfIdle(const QString& taskId) override;
     QSet<QString>& startedByDate() override { return m_startedByDate; }
+    QStringList& pendingChanges() override { return m_pendingChanges; }
     void watcherEnded(TThread* watcher, const QString& failure) override;
     void watcherWarning(const QString& text) override;
 
@@ -140,6 +141,7 @@ private:
     QList<QPointer<TThread>> m_runs;     // every run whose body may still run
     bool m_shuttingDown = false;
     QSet<QString> m_startedByDate;
+    QStringList m_pendingChanges;
     QHash<QString, QString> m_refusals; // task -> the reason last reported for it
     QSet<QString> m_warnings;          // watcher warnings already reported
 };

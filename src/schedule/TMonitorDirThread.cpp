@@ -1,5 +1,7 @@
 // Change monitor loop. The watched tasks and folders are read once, when the
-// monitor starts; a change to the tasks replaces the monitor. A task whose
+// monitor starts; a change to the tasks replaces the monitor. Changes not yet
+// served live with the host, not here: a monitor that is replaced leaves
+// them, and the events still queued for it, to the next one. A task whose
 // target lies inside one of its sources does not watch that target, so its
 // own copies do not start it again.
 #include "schedule/TMonitorDirThread.h"
@@ -81,8 +83,15 @@ void TMonitorDirThread::Execute()
             notifier.setIgnoredSubtree(tree, QFile::encodeName(target));
     }
 
-    // Tasks with a change not yet served by a run that started after it.
-    QStringList pending;
+    const auto taskIdsOf = [&](const QList<int>& trees) {
+        QStringList taskIds;
+        for (int tree : trees) {
+            const QString taskId = treeTask.value(tree);
+            if (!taskId.isEmpty() && !taskIds.contains(taskId))
+                taskIds << taskId;
+        }
+        return taskIds;
+    };
     while (!Terminated()) {
         QList<int> changed = notifier.wait(kPassMs);
         if (!changed.isEmpty()) {
@@ -95,23 +104,37 @@ void TMonitorDirThread::Execute()
                  left = kPassMs - gathering.elapsed())
                 changed += notifier.wait(static_cast<int>(left));
         }
-        for (int tree : std::as_const(changed)) {
-            const QString taskId = treeTask.value(tree);
-            if (!taskId.isEmpty() && !pending.contains(taskId))
-                pending << taskId;
-        }
-        // A task that is running when its change comes runs once more after
-        // that run has ended: its walk may have passed the change already.
-        QStringList waiting;
-        for (const QString& taskId : std::as_const(pending)) {
+        const QStringList changedTasks = taskIdsOf(changed);
+        Synchronize([&] {
+            QStringList& pending = m_host.pendingChanges();
+            for (const QString& taskId : changedTasks) {
+                if (!pending.contains(taskId))
+                    pending << taskId;
+            }
             if (Terminated())
-                return;
-            WatcherHost::StartResult result = WatcherHost::StartResult::Refused;
-            Synchronize([&] { result = m_host.startTaskIfIdle(taskId); });
-            if (result != WatcherHost::StartResult::Started)
-                waiting << taskId;
-        }
-        pending = waiting;
+                return; // the next monitor starts them
+            // A task that is running when its change comes runs once more
+            // after that run has ended: its walk may have passed the change
+            // already. A task no longer watched has no change to serve.
+            QStringList waiting;
+            for (const QString& taskId : std::as_const(pending)) {
+                if (tasks.contains(taskId) &&
+                    m_host.startTaskIfIdle(taskId) != WatcherHost::StartResult::Started)
+                    waiting << taskId;
+            }
+            pending = waiting;
+        });
+    }
+    // Replaced or stopped: what was heard but not read yet is handed on too.
+    const QStringList unread = taskIdsOf(notifier.wait(0));
+    if (!unread.isEmpty()) {
+        Synchronize([&] {
+            QStringList& pending = m_host.pendingChanges();
+            for (const QString& taskId : unread) {
+                if (!pending.contains(taskId))
+                    pending << taskId;
+            }
+        });
     }
 }
 

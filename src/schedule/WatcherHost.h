@@ -5,6 +5,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 namespace tarnwick {
 
@@ -30,6 +31,11 @@ public:
     // outlives every checker, so replacing the checker never runs such an
     // entry twice on one date.
     virtual QSet<QString>& startedByDate() = 0;
+    // Tasks with a source change not yet served by a run that started after
+    // it, in the order the changes came. It outlives every monitor, so a
+    // restart of the watchers (after any change to the tasks) hands the
+    // changes on instead of dropping them.
+    virtual QStringList& pendingChanges() = 0;
     // The watcher's body has returned; `failure` is the error that ended
     // it, empty when it ended normally. Called once per watcher.
     virtual void watcherEnded(TThread* watcher, const QString& failure) = 0;

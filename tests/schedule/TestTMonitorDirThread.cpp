@@ -3,7 +3,8 @@
 // same folder does, changes in two folders of one task start one run, one
 // write starts one run, a change during a run starts one more after it, and
 // a target inside the source (however it is spelled) does not start its
-// task again.
+// task again; a change the monitor heard when it was replaced is served by
+// the next one.
 #include "FakeWatcherHost.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
@@ -45,6 +46,8 @@ private slots:
     void ownWritesIntoTargetInsideSourceIgnored_data();
     void ownWritesIntoTargetInsideSourceIgnored();
     void noWatchedTaskStopsPromptly();
+    void replacedMonitorHandsItsChangesOn_data();
+    void replacedMonitorHandsItsChangesOn();
 };
 
 void TestTMonitorDirThread::init()
@@ -197,6 +200,47 @@ void TestTMonitorDirThread::noWatchedTaskStopsPromptly()
     QVERIFY(QTest::qWaitFor([&] { return m_monitor.isNull(); }, 3000));
     QVERIFY(timer.elapsed() < 1500);
     QVERIFY(m_host->asked.isEmpty());
+}
+
+void TestTMonitorDirThread::replacedMonitorHandsItsChangesOn_data()
+{
+    // How long after the change the monitor is replaced, and whether the
+    // task's run of an earlier change was still going then.
+    QTest::addColumn<int>("afterMs");
+    QTest::addColumn<bool>("duringRun");
+    QTest::newRow("at once") << 0 << false;
+    QTest::newRow("while gathering its events") << 300 << false;
+    QTest::newRow("while the task runs") << 300 << true;
+}
+
+void TestTMonitorDirThread::replacedMonitorHandsItsChangesOn()
+{
+    QFETCH(int, afterMs);
+    QFETCH(bool, duringRun);
+    const QString src = m_dir.makeDir(u"handover/src"_s);
+    AddTask(m_host->db, u"1"_s, u"handover"_s, {{src, true}}, m_dir.makeDir(u"handover/dst"_s),
+            1);
+    AddTask(m_host->db, u"2"_s, u"quiet"_s, {{m_dir.makeDir(u"handover/other"_s), true}},
+            m_dir.makeDir(u"handover/dst2"_s), 1);
+    startMonitor();
+    if (duringRun) {
+        m_dir.writeFile(src + u"/first.txt"_s);
+        QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 1; }, 3000));
+    }
+    m_dir.writeFile(src + u"/changed.txt"_s);
+    QTest::qWait(afterMs);
+    // A change to the tasks replaces the monitor, as a command-line edit does.
+    m_monitor->Terminate();
+    QVERIFY(QTest::qWaitFor([&] { return m_monitor.isNull(); }, 3000));
+    m_host->running.clear();
+    startMonitor();
+
+    const qsizetype runs = duringRun ? 2 : 1;
+    QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == runs; }, 3000));
+    m_host->running.clear();
+    QTest::qWait(1200);
+    QCOMPARE(m_host->started, QStringList(runs, u"1"_s));
+    QVERIFY(m_host->pending.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestTMonitorDirThread)

@@ -35,6 +35,8 @@ public:
         return StartResult::Started;
     }
     QSet<QString>& startedByDate() override { return dateMemory; }
+    QStringList pending;
+    QStringList& pendingChanges() override { return pending; }
     void watcherEnded(tarnwick::TThread*, const QString& failure) override { failures << failure; }
     void watcherWarning(const QString& text) override { warnings << text; }
     QStringList failures; // one per watcher that ended, empty when it ended normally
