@@ -174,9 +174,21 @@ int RunCommand::run(const QStringList& args)
     // announces a copy is out before the copy is far along, and a killed run
     // leaves the lines of the files it did copy.
     std::mutex output;
+    // Called with `output` held, after each write of the log: a loss is told
+    // once, on standard error, where a script sees it.
+    const auto tellLogLoss = [&] {
+        const QString lost = logFile.takeProblem();
+        if (lost.isEmpty())
+            return;
+        if (showProgress)
+            progressLine.clear();
+        printer.flush();
+        Print(stderr, QStringLiteral("tarnwick-cli run: %1\n").arg(lost));
+    };
     const auto flushOutput = [&] {
         std::lock_guard lock(output);
         logFile.flush();
+        tellLogLoss();
         printer.flush();
         if (showProgress)
             progressLine.draw();
@@ -197,6 +209,7 @@ int RunCommand::run(const QStringList& args)
             logFile.flush();
         else if (logFile.pendingBytes() >= kLogBatchBytes)
             logFile.flush();
+        tellLogLoss();
     };
     if (showProgress) {
         options.progress = [&](const QString& path, quint64 size, bool done, bool) {
@@ -229,7 +242,8 @@ int RunCommand::run(const QStringList& args)
         throw;
     }
     finishOutput();
-    return result.counters.errors == 0 ? kExitOk : kExitFailure;
+    // A run whose log lost lines failed, whatever it copied.
+    return result.counters.errors == 0 && !logFile.lost() ? kExitOk : kExitFailure;
 }
 
 } // namespace tarnwick::cli

@@ -7,15 +7,33 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
 
-LogFile::LogFile(const QString& fileName)
-    : m_path(isPlainFileName(fileName) ? LogFolder() + fileName : QString())
+namespace {
+
+QString systemError()
 {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+LogFile::LogFile(const QString& fileName)
+    : m_fileName(fileName), m_path(isPlainFileName(fileName) ? LogFolder() + fileName : QString())
+{
+}
+
+QString LogFile::takeProblem()
+{
+    if (m_problemTaken || m_problem.isEmpty())
+        return QString();
+    m_problemTaken = true;
+    return m_problem;
 }
 
 bool LogFile::isPlainFileName(const QString& name)
@@ -46,18 +64,43 @@ bool LogFile::flush()
 
 bool LogFile::write(const QByteArray& bytes)
 {
-    if (m_path.isEmpty())
+    if (lost())
         return false;
+    if (m_path.isEmpty()) {
+        if (!m_fileName.isEmpty())
+            m_problem = QStringLiteral("The log file name \"%1\" is not a plain file name in "
+                                       "the Log folder: this run's lines are not logged.")
+                            .arg(m_fileName);
+        return false;
+    }
+    const QString why = writeTo(bytes);
+    if (why.isEmpty())
+        return true;
+    m_problem = QStringLiteral("Lines could not be written to the log file %1 (%2): this "
+                               "run's lines from there on are missing from it.")
+                    .arg(m_path, why);
+    return false;
+}
+
+QString LogFile::writeTo(const QByteArray& bytes)
+{
     // Non-blocking open: a fifo named as the log must not hold a run until
-    // someone reads it. Only a regular file is a log file.
-    const int fd = ::open(QFile::encodeName(m_path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    // someone reads it. Only a regular file is a log file. The log lists
+    // every path the user mirrors: it is the user's alone.
+    const QByteArray path = QFile::encodeName(m_path);
+    constexpr int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = ::open(path.constData(), flags, 0600);
+    if (fd < 0 && errno == ENOENT) {
+        // The Log folder was removed: made again, rather than lose the lines.
+        if (::mkdir(QFile::encodeName(LogFolder()).constData(), 0700) == 0 || errno == EEXIST)
+            fd = ::open(path.constData(), flags, 0600);
+    }
     if (fd < 0)
-        return false;
+        return systemError();
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return false;
+        return QStringLiteral("not a regular file");
     }
     const off_t start = ::lseek(fd, 0, SEEK_END);
     const char* data = bytes.constData();
@@ -74,6 +117,7 @@ bool LogFile::write(const QByteArray& bytes)
         data += wrote;
         left -= static_cast<std::size_t>(wrote);
     }
+    const QString why = ok ? QString() : systemError();
     if (!ok && start >= 0) {
         // A full disk cut the last line short: take the piece back, so the
         // file holds whole lines only and the next line starts on its own.
@@ -82,12 +126,12 @@ bool LogFile::write(const QByteArray& bytes)
         const qsizetype whole =
             written >= endLength ? bytes.lastIndexOf(kLogLineEnd, written - endLength) : -1;
         const qsizetype keep = whole < 0 ? 0 : whole + endLength;
-        if (::ftruncate(fd, start + keep) != 0)
-            ok = false;
+        // Whole lines or not, the lines are lost and told as such.
+        (void)::ftruncate(fd, start + keep);
     }
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
+    if (::close(fd) != 0 && ok)
+        return systemError();
+    return why;
 }
 
 } // namespace tarnwick

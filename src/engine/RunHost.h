@@ -12,6 +12,7 @@
 
 namespace tarnwick {
 
+class LogFile;
 class RunningTaskList;
 class TaskDatabase;
 class TMyThread;
@@ -34,8 +35,10 @@ public:
 
     // Run controls to their running state (a run has been created).
     virtual void runCreated(TMyThread* run) = 0;
-    // Lines to show and append to the log file, in emission order.
-    virtual void appendLogLines(const QString& logFileName, const QList<ShownLine>& lines) = 0;
+    // Lines to show and append to the run's log file, in emission order.
+    // When the file has lost lines, the host tells the user once per run
+    // (the file's takeProblem()).
+    virtual void appendLogLines(LogFile& logFile, const QList<ShownLine>& lines) = 0;
     // The task's row gets its new last and next run texts.
     virtual void taskTimesChanged(const QString& taskId, const QString& lastRunText,
                                   const QString& nextRunText) = 0;

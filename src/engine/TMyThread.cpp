@@ -15,7 +15,8 @@ namespace tarnwick {
 
 TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const Clock& clock)
     : TThread(createSuspended), m_settings(ReadRunnerSettings()), m_gate(m_settings),
-      m_taskId(std::move(taskId)), m_host(host), m_clock(clock)
+      m_taskId(std::move(taskId)), m_host(host), m_clock(clock),
+      m_logFile(m_settings.logFileName)
 {
     SetFreeOnTerminate(true);
     SetPriority(m_settings.priority);
@@ -51,10 +52,11 @@ void TMyThread::deliverLines()
         m_deliveryAsked = false;
     }
     if (!lines.isEmpty())
-        m_host.appendLogLines(m_settings.logFileName, lines);
+        m_host.appendLogLines(m_logFile, lines);
     {
         std::lock_guard lock(m_linesMutex);
         m_inFlight -= static_cast<int>(lines.size());
+        m_logLost = m_logFile.lost();
     }
     m_linesRoom.notify_all();
 }
@@ -102,6 +104,13 @@ void TMyThread::Execute()
         m_taskId, loader, exclude, control(),
         [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock);
     flushLines();
+    {
+        // Lines missing from the log are an error of the run, whatever it
+        // copied: its log no longer tells what it did.
+        std::lock_guard lock(m_linesMutex);
+        if (m_logLost)
+            ++m_result.counters.errors;
+    }
 
     if (m_settings.showDlg)
         Synchronize([&] { m_host.showFinishedMessage(m_taskId); });

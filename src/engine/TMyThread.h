@@ -4,6 +4,7 @@
 // schedule after the walk, and finally leaves the running-task list.
 #pragma once
 
+#include "engine/LogFile.h"
 #include "engine/LogGate.h"
 #include "engine/MirrorTypes.h"
 #include "engine/RunHost.h"
@@ -72,6 +73,8 @@ private:
     QList<ShownLine> m_pending;
     int m_inFlight = 0; // added and not yet delivered
     bool m_deliveryAsked = false;
+    LogFile m_logFile;      // used on the user-interface thread only
+    bool m_logLost = false; // under m_linesMutex
     MirrorResult m_result;
 };
 

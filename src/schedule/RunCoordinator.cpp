@@ -155,13 +155,14 @@ void RunCoordinator::runCreated(TMyThread* run)
     emit runStarted(run->taskId());
 }
 
-void RunCoordinator::appendLogLines(const QString& logFileName, const QList<ShownLine>& lines)
+void RunCoordinator::appendLogLines(LogFile& logFile, const QList<ShownLine>& lines)
 {
-    LogFile file(logFileName);
     for (const ShownLine& line : lines)
-        file.add(line.text);
-    file.flush();
+        logFile.add(line.text);
+    logFile.flush();
     emit linesLogged(lines);
+    if (const QString lost = logFile.takeProblem(); !lost.isEmpty())
+        emit problem(lost);
 }
 
 void RunCoordinator::taskTimesChanged(const QString& taskId, const QString& lastRunText,

@@ -90,7 +90,7 @@ public:
     TaskDatabase& runDatabase() override { return m_db; }
     RunningTaskList& runningTasks() override { return m_running; }
     void runCreated(TMyThread* run) override;
-    void appendLogLines(const QString& logFileName, const QList<ShownLine>& lines) override;
+    void appendLogLines(LogFile& logFile, const QList<ShownLine>& lines) override;
     void taskTimesChanged(const QString& taskId, const QString& lastRunText,
                           const QString& nextRunText) override;
     void showFinishedMessage(const QString& taskId) override;

@@ -1,6 +1,7 @@
 // tarnwick-cli run, as a user starts it: task lookup, settings failures,
 // the log file's share of the lines, and a run cut off from outside.
 #include "CliProcess.h"
+#include "FileSizeLimit.h"
 #include "TestDir.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
@@ -99,6 +100,8 @@ private slots:
     void dryRunDecidesAsTheRealRun();
     void quietAndProgressOnAPipe();
     void manyLinesArriveWholeAndOnce();
+    void lostLogLinesFailTheRun_data();
+    void lostLogLinesFailTheRun();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -398,6 +401,73 @@ void TestRunCommand::manyLinesArriveWholeAndOnce()
     printed.sort();
     expected.sort();
     QCOMPARE(printed, expected);
+}
+
+void TestRunCommand::lostLogLinesFailTheRun_data()
+{
+    QTest::addColumn<QString>("logFileName");
+    QTest::addColumn<bool>("fullDisk");
+    QTest::addColumn<QString>("told"); // on standard error, once; empty: nothing lost
+
+    QTest::newRow("a full log disk")
+        << u"run.log"_s << true
+        << u"tarnwick-cli run: Lines could not be written to the log file %h/Log/run.log (File "
+           "too large): this run's lines from there on are missing from it."_s;
+    QTest::newRow("a log name outside the Log folder")
+        << u"../Tarnwick.dat"_s << false
+        << u"tarnwick-cli run: The log file name \"../Tarnwick.dat\" is not a plain file name "
+           "in the Log folder: this run's lines are not logged."_s;
+    QTest::newRow("no log file") << QString() << false << QString();
+}
+
+void TestRunCommand::lostLogLinesFailTheRun()
+{
+    QFETCH(QString, logFileName);
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, told);
+    told.replace(u"%h"_s, m_home->path());
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    for (int i = 0; i < 40; ++i)
+        m_files->writeFile(u"src/file%1"_s.arg(i, 2, 10, QChar(u'0')), "x", kBase);
+    addTask(u"101"_s, u"t"_s, src, dst);
+    QByteArray options = OptionsKey(QString(), true, true, true, true);
+    options.replace("\"LogFileName\"=\"run.log\"",
+                    QByteArray("\"LogFileName\"=\"" + logFileName.toUtf8() + '"'));
+    writeOptions(options);
+    // A log that has room for a few lines only: the disk fills in the middle
+    // of the run, and the short summary lines would still fit afterwards.
+    constexpr qint64 kRoom = 1 << 20;
+    const QString log = m_home->filePath(u"Log/run.log"_s);
+    const QByteArray earlier = QByteArray(kRoom - 400 - 2, 'e') + "\r\n";
+    if (fullDisk)
+        m_files->writeFile(log, earlier);
+    const QByteArray database = ReadFile(m_home->filePath(u"Tarnwick.dat"_s));
+
+    CliResult result;
+    {
+        FileSizeLimit limit(fullDisk ? kRoom : RLIM_INFINITY);
+        QVERIFY(limit.isActive());
+        result = run(u"101"_s);
+    }
+
+    QCOMPARE(Names(dst).size(), 40); // the copies themselves are made
+    QCOMPARE(result.exitCode, told.isEmpty() ? 0 : 1);
+    QCOMPARE(result.err, told.isEmpty() ? QString() : told + u'\n');
+    if (fullDisk) {
+        // Whole lines, each as printed, and none after the first lost one.
+        const QByteArray logged = ReadFile(log);
+        QVERIFY(logged.startsWith(earlier));
+        const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
+        const QStringList kept =
+            QString::fromUtf8(logged.mid(earlier.size())).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QVERIFY(!kept.isEmpty() && kept.size() < printed.size());
+        QCOMPARE(kept, printed.mid(0, kept.size()));
+        QVERIFY(logged.endsWith("\r\n"));
+    } else {
+        QCOMPARE(Names(m_home->filePath(u"Log"_s)), QStringList());
+        if (!logFileName.isEmpty())
+            QVERIFY(ReadFile(m_home->filePath(u"Tarnwick.dat"_s)).startsWith(database.left(16)));
+    }
 }
 
 void TestRunCommand::failedRunExitsOne_data()

@@ -1,6 +1,8 @@
-// The log writer: lines with CR LF appended to the file in the Log folder,
-// names that would write anywhere else refused, only whole lines left on a
-// full disk, and a fifo in the log's place never waited on.
+// The log writer: lines with CR LF appended to the file in the Log folder
+// (made again when it is gone), private to the user, names that would write
+// anywhere else refused, only whole lines left on a full disk and nothing
+// after a lost line, every loss told once, and a fifo in the log's place
+// never waited on.
 #include "FileSizeLimit.h"
 
 #include "engine/LogFile.h"
@@ -78,9 +80,16 @@ void TestLogFile::appendsLinesWithCrLf()
     QCOMPARE(ReadAll(path),
              QByteArray("kept\r\n[task] Gr\xC3\xBC\xC3\x9F\x65\r\ntwo\r\nthree\r\n"));
 
-    // A missing Log folder: the line is dropped and the caller told.
+
+    // The Log folder removed while a run writes: made again, for the user
+    // alone, and nothing is lost.
     QVERIFY(QDir(m_logFolder).removeRecursively());
-    QVERIFY(!log.append(QStringLiteral("lost")));
+    QVERIFY(log.append(QStringLiteral("four")));
+    QCOMPARE(ReadAll(path), QByteArray("four\r\n"));
+    QCOMPARE(QFileInfo(m_logFolder).permissions() & 0x0077, QFileDevice::Permissions());
+    QCOMPARE(QFileInfo(path).permissions() & 0x0077, QFileDevice::Permissions());
+    QVERIFY(!log.lost());
+    QCOMPARE(log.takeProblem(), QString());
 }
 
 void TestLogFile::refusesNamesOutsideLogFolder_data()
@@ -116,6 +125,16 @@ void TestLogFile::refusesNamesOutsideLogFolder()
     log.add(QStringLiteral("a batched line"));
     QVERIFY(!log.flush());
     QCOMPARE(log.pendingBytes(), qsizetype(0));
+    // No log file at all is what an empty name asks for; any other refused
+    // name loses the run's lines, and says so once.
+    QCOMPARE(log.lost(), !name.isEmpty());
+    if (!name.isEmpty()) {
+        QCOMPARE(log.takeProblem(), QStringLiteral("The log file name \"%1\" is not a plain file "
+                                                   "name in the Log folder: this run's lines are "
+                                                   "not logged.")
+                                        .arg(name));
+    }
+    QCOMPARE(log.takeProblem(), QString());
 
     QCOMPARE(ReadAll(database), QByteArray("SQLite format 3"));
     QVERIFY(!QFileInfo::exists(m_logFolder + QStringLiteral("a/b")));
@@ -155,9 +174,22 @@ void TestLogFile::fullDiskLeavesWholeLines()
     }
     QCOMPARE(written, room >= 25);
     QCOMPARE(ReadAll(path), QByteArray("earlier\r\n") + expected);
+    QCOMPARE(log.lost(), room < 25);
+    QCOMPARE(log.takeProblem(),
+             room < 25 ? QStringLiteral("Lines could not be written to the log file %1 (File too "
+                                        "large): this run's lines from there on are missing from "
+                                        "it.")
+                             .arg(path)
+                       : QString());
+    QCOMPARE(log.takeProblem(), QString());
+    // With room again, a run that lost a line writes none after it: its
+    // later lines (the success line above all) would tell a story with a
+    // hole in it.
+    QCOMPARE(log.append(QStringLiteral("same run")), room >= 25);
     // The next run's line starts on a line of its own.
-    QVERIFY(log.append(QStringLiteral("next run")));
-    QCOMPARE(ReadAll(path), QByteArray("earlier\r\n") + expected + "next run\r\n");
+    QVERIFY(LogFile(QStringLiteral("run.log")).append(QStringLiteral("next run")));
+    QCOMPARE(ReadAll(path), QByteArray("earlier\r\n") + expected +
+                                (room >= 25 ? "same run\r\n" : "") + "next run\r\n");
 }
 
 void TestLogFile::fifoIsNotWaitedOn()
@@ -165,7 +197,11 @@ void TestLogFile::fifoIsNotWaitedOn()
     const QString path = m_logFolder + QStringLiteral("run.log");
     QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0644) == 0);
     // Nobody reads the fifo: the line is dropped rather than the run held.
-    QVERIFY(!LogFile(QStringLiteral("run.log")).append(QStringLiteral("line")));
+    LogFile log(QStringLiteral("run.log"));
+    QVERIFY(!log.append(QStringLiteral("line")));
+    QVERIFY(log.lost());
+    QVERIFY(log.takeProblem().startsWith(
+        QStringLiteral("Lines could not be written to the log file %1 (").arg(path)));
 }
 
 QTEST_GUILESS_MAIN(TestLogFile)

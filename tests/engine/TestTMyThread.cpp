@@ -46,7 +46,7 @@ public:
     TaskDatabase& runDatabase() override { return db; }
     RunningTaskList& runningTasks() override { return list; }
     void runCreated(TMyThread*) override { ++created; }
-    void appendLogLines(const QString&, const QList<ShownLine>& lines) override
+    void appendLogLines(LogFile&, const QList<ShownLine>& lines) override
     {
         ++handOvers;
         shown += lines;

@@ -2,7 +2,8 @@
 // one run per task whoever starts it, restarts that leave exactly one
 // checker and one monitor, a suspended run that never holds the
 // user-interface thread, shutdown that keeps a suspended run's summary, a
-// watcher failure reported once, and a finish box that does not hold the run.
+// watcher failure reported once, a finish box that does not hold the run,
+// and a log file that loses a run's lines told once.
 #include "ProgramFolder.h"
 #include "TaskFixture.h"
 
@@ -109,6 +110,7 @@ private slots:
     void watcherFailureReportedOnce();
     void finishBoxDoesNotHoldTheRun();
     void runThatCannotBeMadeSaysWhy();
+    void lostLogLinesToldOncePerRun();
 };
 
 void TestRunCoordinator::initTestCase()
@@ -280,6 +282,25 @@ void TestRunCoordinator::runThatCannotBeMadeSaysWhy()
     QCOMPARE(m_reports.problems, QStringList{why});
     QVERIFY(m_reports.started.isEmpty());
     QCOMPARE(m_coordinator->runningTasks().count(), 0);
+}
+
+void TestRunCoordinator::lostLogLinesToldOncePerRun()
+{
+    OptionSettings options = ReadOptionSettings();
+    options.logFileName = QStringLiteral("../Tarnwick.dat");
+    options.copyMsg = true;
+    WriteOptionSettings(options);
+    const QString id = addTask(3);
+    for (int run = 1; run <= 2; ++run) {
+        QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
+        QVERIFY(waitFinished(run));
+    }
+    // Each run's lines still reach the pane; each run says once that its
+    // log lost them.
+    QVERIFY(m_reports.lines.size() >= 2 * 4);
+    const QString told = QStringLiteral("The log file name \"../Tarnwick.dat\" is not a plain file "
+                                        "name in the Log folder: this run's lines are not logged.");
+    QCOMPARE(m_reports.problems, (QStringList{told, told}));
 }
 
 QTEST_GUILESS_MAIN(TestRunCoordinator)
