@@ -15,10 +15,14 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstring>
 #include <iterator>
 #include <optional>
-#include <sys/stat.h>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -436,22 +440,35 @@ bool EnsureFolder(const QString& folder)
     return errno == EEXIST && QFileInfo(folder).isDir(); // made by another process meanwhile
 }
 
-// Reads and parses the file; a missing file is an empty registry.
+// Reads and parses the file; a missing file is an empty registry. Opened
+// without blocking and taken only when it is a regular file: a fifo or a
+// device put in its place must not hold the program forever.
 Document LoadDocument(const QString& path)
 {
     Document doc;
-    QFile file(path);
-    if (!file.exists())
-        return doc;
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw RegistryError(
-            QStringLiteral("Cannot read the registry file '%1': %2").arg(path, file.errorString()));
+    const auto refuse = [&path](const QString& why) {
+        return RegistryError(QStringLiteral("Cannot read the registry file '%1': %2").arg(path, why));
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return doc;
+        throw refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw refuse(QStringLiteral("it is not a regular file"));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw refuse(file.errorString());
     }
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw RegistryError(
-            QStringLiteral("Cannot read the registry file '%1': %2").arg(path, file.errorString()));
-    }
+    if (file.error() != QFileDevice::NoError)
+        throw refuse(file.errorString());
     if (const auto failure = ParseDocument(bytes, doc)) {
         throw RegistryError(QStringLiteral("The registry file '%1' cannot be read at line %2: %3")
                                 .arg(path)

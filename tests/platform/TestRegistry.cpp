@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -100,6 +101,7 @@ private slots:
     void malformedFileIsReportedAndKept_data();
     void malformedFileIsReportedAndKept();
     void lineBreakInTextIsRefused();
+    void onlyARegularFileIsRead();
     void writeValuesInOneRewrite();
     void writeValuesAllOrNothing_data();
     void writeValuesAllOrNothing();
@@ -400,6 +402,23 @@ void TestRegistry::eachOpenReadsTheFileAfresh()
     QCOMPARE(reader.readInteger(QStringLiteral("V")), 2);
     QFile::remove(m_file);
     QVERIFY(!reader.openKey(kKey, false));
+}
+
+void TestRegistry::onlyARegularFileIsRead()
+{
+    // A fifo in the file's place, which nobody writes: reading it would wait
+    // forever. Refused at once, and left where it is.
+    QVERIFY(QDir().mkpath(QFileInfo(m_file).absolutePath()));
+    QCOMPARE(::mkfifo(QFile::encodeName(m_file).constData(), 0600), 0);
+    QElapsedTimer timer;
+    timer.start();
+    Registry registry;
+    QCOMPARE(ErrorOf([&] { registry.openKey(kKey, true); }),
+             QStringLiteral("Cannot read the registry file '%1': it is not a regular file")
+                 .arg(m_file));
+    QVERIFY(timer.elapsed() < 1000);
+    QVERIFY(QFileInfo(m_file).isFile() == false && QFileInfo::exists(m_file));
+    QVERIFY(QFile::remove(m_file));
 }
 
 void TestRegistry::malformedFileIsReportedAndKept_data()
