@@ -24,7 +24,8 @@ QString ExportCommand::help() const
         "standard output when FILE is missing or '-'. The layout is described in\n"
         "doc/task-document.md. 'tarnwick-cli import FILE' reads it back.\n"
         "\n"
-        "Exit status: 0 done, 1 the database or the file failed, 2 bad arguments.\n");
+        "Exit status: 0 done, 1 the database or the file failed, or a task could not\n"
+        "be read (the others are written, and the task is named), 2 bad arguments.\n");
 }
 
 int ExportCommand::run(const QStringList& args)
@@ -35,11 +36,16 @@ int ExportCommand::run(const QStringList& args)
 
     TaskDatabase db;
     OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
-    const QByteArray document = ExportTasks(db);
+    QStringList unreadable;
+    const QByteArray document = ExportTasks(db, &unreadable);
+    for (const QString& text : std::as_const(unreadable))
+        Print(stderr, QStringLiteral("tarnwick-cli export: %1\n").arg(text));
+    // A backup that lacks a task is no success, though the rest is written.
+    const int done = unreadable.isEmpty() ? kExitOk : kExitFailure;
 
     if (words.isEmpty() || words.first() == u"-") {
         std::fwrite(document.constData(), 1, static_cast<std::size_t>(document.size()), stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+        return std::fflush(stdout) == 0 ? done : kExitFailure;
     }
     // A file that is there keeps its old content unless the new one is
     // written whole.
@@ -50,7 +56,7 @@ int ExportCommand::run(const QStringList& args)
                           .arg(words.first(), file.errorString()));
         return kExitFailure;
     }
-    return kExitOk;
+    return done;
 }
 
 } // namespace tarnwick::cli

@@ -59,22 +59,29 @@ int ListCommand::run(const QStringList& args)
 
     const QList<TaskGroupRow> groups = ReadTaskGroups(db);
     QSet<QString> grouped;
+    QStringList unreadable;
     for (const TaskGroupRow& group : groups) {
         Print(stdout, QStringLiteral("Group %1 [%2]\n").arg(group.name, group.groupId));
-        const QList<TaskListRow> rows = ReadTaskList(db, group.groupId);
+        const QList<TaskListRow> rows = ReadTaskList(db, group.groupId, &unreadable);
         for (const TaskListRow& row : rows)
             grouped.insert(row.taskId);
         printTasks(rows);
     }
 
     QList<TaskListRow> ungrouped;
-    for (const TaskListRow& row : ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID))) {
+    for (const TaskListRow& row :
+         ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID), &unreadable)) {
         if (!grouped.contains(row.taskId))
             ungrouped.append(row);
     }
     Print(stdout,
           groups.isEmpty() ? QStringLiteral("All Tasks\n") : QStringLiteral("Not in a group\n"));
     printTasks(ungrouped);
+    // The rest is shown; what could not be, is told (once: a grouped task
+    // is met twice).
+    unreadable.removeDuplicates();
+    for (const QString& text : std::as_const(unreadable))
+        Print(stderr, QStringLiteral("tarnwick-cli list: %1\n").arg(text));
     return kExitOk;
 }
 

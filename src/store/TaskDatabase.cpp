@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <initializer_list>
 #include <stdexcept>
 
 #include <sys/stat.h>
@@ -88,23 +89,48 @@ sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& 
     return nullptr;
 }
 
-// The first of the five tables that the keyed database `db` lacks, or an
-// empty text when all are there. Only reads.
-QString missingTable(sqlite3* db)
+// What the keyed database `db` lacks of the five tables and the columns
+// the statements use, in words ("it has no table Task", "its table Task has
+// no column TargetDir"), or an empty text when it is all there. Only reads:
+// it decides whether the file is ours before anything is written to it.
+QString missingSchema(sqlite3* db)
 {
-    static const char* const tables[] = {"TaskGroup", "Task", "SourceDir", "Exclude",
-                                         "TaskSchedule"};
-    for (const char* table : tables) {
-        const QByteArray sql =
-            QByteArray("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + table +
-            "';";
+    struct Table
+    {
+        const char* name;
+        std::initializer_list<const char*> columns;
+    };
+    static const Table tables[] = {
+        {"TaskGroup", {"TaskGroupID", "Name"}},
+        {"Task", {"TaskID", "TaskGroupID", "TaskName", "SourceDir", "TargetDir", "ScheduleType"}},
+        {"SourceDir", {"TaskID", "SourceDir", "IncludeSubDir"}},
+        {"Exclude", {"ExcludeID", "TaskID", "type", "stype", "sstype", "value", "EndDate"}},
+        {"TaskSchedule",
+         {"TaskSchID", "TaskID", "ScheduleType", "value", "withweek", "StartTime", "LastRunTime",
+          "NextRunTime"}},
+    };
+    // Whether the statement compiles and, when `row`, gives a row.
+    const auto answers = [db](const QByteArray& sql, bool row) {
         sqlite3_stmt* stmt = nullptr;
-        bool found = false;
-        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK)
-            found = sqlite3_step(stmt) == SQLITE_ROW;
+        bool ok = sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK;
+        if (ok && row)
+            ok = sqlite3_step(stmt) == SQLITE_ROW;
         sqlite3_finalize(stmt);
-        if (!found)
-            return QString::fromLatin1(table);
+        return ok;
+    };
+    for (const Table& table : tables) {
+        const QByteArray name(table.name);
+        if (!answers("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '" + name + "';",
+                     true))
+            return QStringLiteral("it has no table %1").arg(QLatin1StringView(table.name));
+    }
+    for (const Table& table : tables) {
+        const QByteArray name(table.name);
+        for (const char* column : table.columns) {
+            if (!answers("SELECT [" + QByteArray(column) + "] FROM [" + name + "] LIMIT 0;", false))
+                return QStringLiteral("its table %1 has no column %2")
+                    .arg(QLatin1StringView(table.name), QLatin1StringView(column));
+        }
     }
     return QString();
 }
@@ -203,12 +229,13 @@ void TaskDatabase::open(const QString& path, OpenFor purpose)
                         engineText);
     if (!db)
         throw openFailure(path, engineCode, engineText);
-    // Checked before anything below may write: a database of some other
-    // program keyed the same way is left as it is.
-    const QString missing = missingTable(db);
+    // Checked before anything below may write (the switch to WAL rewrites
+    // the file's header): a database of some other program keyed the same
+    // way is left as it is, byte for byte.
+    const QString missing = missingSchema(db);
     if (!missing.isEmpty()) {
         sqlite3_close(db);
-        throw notATaskDatabase(path, QStringLiteral("it has no table %1").arg(missing));
+        throw notATaskDatabase(path, missing);
     }
     m_db = db;
     m_path = path;

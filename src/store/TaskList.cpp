@@ -76,7 +76,12 @@ QString NextRunCellTextFor(TaskDatabase& db, const QString& taskId, qint64 runMo
     }
 }
 
-QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId)
+QString UnreadableTaskText(const QString& taskId, const QString& why)
+{
+    return QStringLiteral("The task %1 cannot be read (%2); it is left out.").arg(taskId, why);
+}
+
+QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId, QStringList* unreadable)
 {
     TaskQuery tasks(db);
     if (groupId == QLatin1String(kAllTaskGroupID))
@@ -88,12 +93,19 @@ QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId)
     for (; !tasks.eof(); tasks.next()) {
         TaskListRow row;
         row.taskId = tasks.text("TaskID");
-        row.taskName = tasks.text("TaskName");
-        row.runMode = tasks.integer("ScheduleType");
-        row.sourceText = tasks.text("SourceDir");
-        row.targetDir = tasks.text("TargetDir");
-        row.lastRunText = LastRunCellText(db, row.taskId);
-        row.nextRunText = NextRunCellTextFor(db, row.taskId, row.runMode, sql::SelectNextRunTime);
+        try {
+            row.taskName = tasks.text("TaskName");
+            row.runMode = tasks.integer("ScheduleType");
+            row.sourceText = tasks.text("SourceDir");
+            row.targetDir = tasks.text("TargetDir");
+            row.lastRunText = LastRunCellText(db, row.taskId);
+            row.nextRunText =
+                NextRunCellTextFor(db, row.taskId, row.runMode, sql::SelectNextRunTime);
+        } catch (const StoreError& e) {
+            if (unreadable)
+                unreadable->append(UnreadableTaskText(row.taskId, e.message()));
+            continue;
+        }
         rows.append(row);
     }
     return rows;

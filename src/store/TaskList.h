@@ -56,8 +56,14 @@ struct TaskListRow
 
 QList<TaskGroupRow> ReadTaskGroups(TaskDatabase& db);
 
-// All tasks when `groupId` is "AllTask", else the tasks of that group.
-QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId);
+// All tasks when `groupId` is "AllTask", else the tasks of that group. A
+// row that cannot be read (a damaged value) is left out and named in
+// `unreadable`, so one bad row never hides every other task.
+QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId,
+                                QStringList* unreadable = nullptr);
+
+// What is told of a task row that cannot be read and is left out.
+QString UnreadableTaskText(const QString& taskId, const QString& why);
 
 // The last-run cell: the latest LastRunTime of the task's schedule rows.
 QString LastRunCellText(TaskDatabase& db, const QString& taskId);

@@ -285,15 +285,22 @@ bool taken(TaskDatabase& db, const char* statement, const QString& id)
 
 } // namespace
 
-QByteArray ExportTasks(TaskDatabase& db)
+QByteArray ExportTasks(TaskDatabase& db, QStringList* unreadable)
 {
     QJsonArray groups;
     for (const TaskGroupRow& group : ReadTaskGroups(db))
         groups.append(QJsonObject{{QStringLiteral("id"), group.groupId},
                                   {QStringLiteral("name"), group.name}});
     QJsonArray tasks;
-    for (const TaskListRow& row : ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID)))
-        tasks.append(taskObject(LoadTask(db, row.taskId)));
+    for (const TaskListRow& row :
+         ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID), unreadable)) {
+        try {
+            tasks.append(taskObject(LoadTask(db, row.taskId)));
+        } catch (const StoreError& e) {
+            if (unreadable)
+                unreadable->append(UnreadableTaskText(row.taskId, e.message()));
+        }
+    }
     const QJsonObject root{{QStringLiteral("format"), QString::fromLatin1(kTaskDocumentFormat)},
                            {QStringLiteral("version"), kTaskDocumentVersion},
                            {QStringLiteral("groups"), groups},

@@ -37,8 +37,9 @@ private:
 };
 
 // The whole task database as an indented JSON document, groups and tasks in
-// stored order. Raises StoreError.
-QByteArray ExportTasks(TaskDatabase& db);
+// stored order. A task that cannot be read is left out and named in
+// `unreadable`. Raises StoreError.
+QByteArray ExportTasks(TaskDatabase& db, QStringList* unreadable = nullptr);
 
 struct ImportReport
 {

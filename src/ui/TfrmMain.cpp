@@ -700,8 +700,12 @@ void TfrmMain::fillTaskList(const QString& groupId)
         return;
     guarded([&] {
         // Read first: a failing read leaves the rows shown as they were.
-        const QList<TaskListRow> rows = ReadTaskList(m_db, groupId.trimmed());
+        QStringList unreadable;
+        const QList<TaskListRow> rows = ReadTaskList(m_db, groupId.trimmed(), &unreadable);
         m_taskList->setRows(rows);
+        // Told once each, however often the list is filled.
+        for (const QString& text : std::as_const(unreadable))
+            m_coordinator->watcherWarning(text);
     });
     updateTaskCount();
     updateTaskCommands();

@@ -1,5 +1,6 @@
 // tarnwick-cli list: groups with their tasks, the task list's cell rules,
-// a database that cannot be opened, and one that can only be read.
+// a database that cannot be opened, one that can only be read, and a
+// damaged row that list and export name and pass over.
 #include "CliProcess.h"
 #include "TestDir.h"
 
@@ -27,6 +28,8 @@ private slots:
     void unopenableDatabase();
     void readOnlyDatabase_data();
     void readOnlyDatabase();
+    void unreadableRowIsNamedAndPassedOver_data();
+    void unreadableRowIsNamedAndPassedOver();
 };
 
 void TestListCommand::showsGroupsTasksAndCells()
@@ -75,6 +78,58 @@ void TestListCommand::showsGroupsTasksAndCells()
         "[4] timed, no entries\n      start: scheduled   last run: -   next run: -")));
     // A grouped task is not listed again among the ungrouped ones.
     QCOMPARE(out.count(QStringLiteral("Bob's files")), 1);
+}
+
+void TestListCommand::unreadableRowIsNamedAndPassedOver_data()
+{
+    QTest::addColumn<QString>("damage"); // run on a database of tasks 1 (grouped) and 2
+    QTest::addColumn<bool>("listed");    // whether list can still show task 1
+    QTest::newRow("the task's start mode") << QStringLiteral(
+        "update Task set ScheduleType = 'zz' where TaskID = '1'") << false;
+    QTest::newRow("a schedule entry's kind")
+        << QStringLiteral("update TaskSchedule set ScheduleType = 'zz' where TaskID = '1'") << true;
+}
+
+void TestListCommand::unreadableRowIsNamedAndPassedOver()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, listed);
+    QTemporaryDir home, config;
+    const auto cli = [&](const QStringList& args) {
+        return RunCli(args, home.path(), config.path());
+    };
+    QCOMPARE(cli({QStringLiteral("init")}).exitCode, 0);
+    QCOMPARE(cli({QStringLiteral("group"), QStringLiteral("add"), QStringLiteral("G")}).exitCode,
+             0);
+    const QStringList task{QStringLiteral("task"),   QStringLiteral("add"), QStringLiteral("--source"),
+                           QStringLiteral("/src"),   QStringLiteral("--target"),
+                           QStringLiteral("/dst"),   QStringLiteral("--every"),
+                           QStringLiteral("2h")};
+    const QString damaged =
+        cli(task + QStringList{QStringLiteral("damaged"), QStringLiteral("--group"),
+                               QStringLiteral("G")})
+            .out.trimmed();
+    QCOMPARE(cli(task + QStringList{QStringLiteral("sound")}).exitCode, 0);
+    {
+        TaskDatabase db;
+        db.open(home.filePath(QStringLiteral("Tarnwick.dat")));
+        db.execute(QString(damage).replace(QStringLiteral("'1'"), u'\'' + damaged + u'\''));
+    }
+    const QString told = QStringLiteral("The task %1 cannot be read (").arg(damaged);
+
+    const CliResult list = cli({QStringLiteral("list")});
+    QCOMPARE(list.exitCode, 0);
+    QVERIFY2(list.out.contains(QStringLiteral("] sound\n")), qPrintable(list.out));
+    QCOMPARE(list.out.contains(QStringLiteral("] damaged\n")), listed);
+    QCOMPARE(list.err.count(told), listed ? 0 : 1);
+
+    const CliResult exported = cli({QStringLiteral("export")});
+    QCOMPARE(exported.exitCode, 1);
+    QVERIFY(exported.out.contains(QStringLiteral("\"name\": \"sound\"")));
+    QVERIFY(!exported.out.contains(QStringLiteral("\"name\": \"damaged\"")));
+    QVERIFY2(exported.err.startsWith(QStringLiteral("tarnwick-cli export: ") + told),
+             qPrintable(exported.err));
+    QCOMPARE(exported.err.count(u'\n'), 1);
 }
 
 void TestListCommand::unopenableDatabase_data()

@@ -329,6 +329,22 @@ void TestTaskDatabase::openFailures_data()
         << QByteArray("PRAGMA key = '27190436'; CREATE TABLE TaskGroup (x); CREATE TABLE Task (x);")
         << notOne.arg(QStringLiteral("%1"), QStringLiteral("it has no table SourceDir"))
         << StoreError::Kind::NotATaskDatabase;
+    // The five names, but another program's columns: found out before the
+    // switch to WAL would rewrite the header.
+    const QByteArray fiveTables = "PRAGMA key = '27190436'; CREATE TABLE TaskGroup (TaskGroupID, "
+                                  "Name); CREATE TABLE SourceDir (TaskID, SourceDir, "
+                                  "IncludeSubDir); CREATE TABLE Exclude (x); CREATE TABLE "
+                                  "TaskSchedule (x); ";
+    QTest::newRow("the five tables, other columns")
+        << true << QByteArray()
+        << QByteArray(fiveTables + "CREATE TABLE Task (TaskID, TaskGroupID, TaskName);")
+        << notOne.arg(QStringLiteral("%1"), QStringLiteral("its table Task has no column SourceDir"))
+        << StoreError::Kind::NotATaskDatabase;
+    QTest::newRow("a view in a table's place")
+        << true << QByteArray()
+        << QByteArray(fiveTables + "CREATE VIEW Task AS SELECT 1 AS TaskID;")
+        << notOne.arg(QStringLiteral("%1"), QStringLiteral("it has no table Task"))
+        << StoreError::Kind::NotATaskDatabase;
 }
 
 void TestTaskDatabase::openFailures()
