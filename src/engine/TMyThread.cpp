@@ -15,8 +15,7 @@ namespace tarnwick {
 
 TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const Clock& clock)
     : TThread(createSuspended), m_settings(ReadRunnerSettings()), m_gate(m_settings),
-      m_taskId(std::move(taskId)), m_host(host), m_clock(clock),
-      m_logFile(m_settings.logFileName)
+      m_taskId(std::move(taskId)), m_host(host), m_clock(clock), m_logFile(m_settings.logFileName)
 {
     SetFreeOnTerminate(true);
     SetPriority(m_settings.priority);

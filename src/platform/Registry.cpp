@@ -447,10 +447,11 @@ Document LoadDocument(const QString& path)
 {
     Document doc;
     const auto refuse = [&path](const QString& why) {
-        return RegistryError(QStringLiteral("Cannot read the registry file '%1': %2").arg(path, why));
+        return RegistryError(
+            QStringLiteral("Cannot read the registry file '%1': %2").arg(path, why));
     };
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return doc;

@@ -140,9 +140,9 @@ std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
             QStringLiteral("A task name has at most %1 characters.").arg(limits::kTaskName),
             std::nullopt};
     if (HasControlCharacter(task.name))
-        return TaskCheckFailure{*CheckStoredText(task.name, QStringLiteral("A task name"),
-                                                 limits::kTaskName),
-                                std::nullopt};
+        return TaskCheckFailure{
+            *CheckStoredText(task.name, QStringLiteral("A task name"), limits::kTaskName),
+            std::nullopt};
     bool blankSource = task.sources.isEmpty();
     for (const TaskSource& source : task.sources)
         blankSource = blankSource || source.path.trimmed().isEmpty();
@@ -160,9 +160,9 @@ std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
         return TaskCheckFailure{*refusal, 1};
     const QFileInfo target(task.targetDir.trimmed());
     if (target.exists() && !target.isDir())
-        return TaskCheckFailure{
-            QStringLiteral("The target '%1' is a file, not a folder.").arg(task.targetDir.trimmed()),
-            1};
+        return TaskCheckFailure{QStringLiteral("The target '%1' is a file, not a folder.")
+                                    .arg(task.targetDir.trimmed()),
+                                1};
     if (task.excludeMode && task.rules.isEmpty())
         return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
     if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())
