@@ -13,6 +13,10 @@
 #include <initializer_list>
 #include <stdexcept>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -269,8 +273,19 @@ void TaskDatabase::execute(const QString& statement)
 
 void CreateTaskDatabase(const QString& path)
 {
-    if (QFile::exists(path))
-        throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
+    // Made here, for the user alone (it lists every folder the user
+    // mirrors), and only when nothing is there yet; the engine makes its
+    // -wal and -shm files with the same permissions.
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                          0600);
+    if (fd < 0) {
+        if (errno == EEXIST)
+            throw StoreError(QStringLiteral("%1 already exists; it was left as it is").arg(path));
+        throw StoreError(QStringLiteral("cannot make the task database %1: %2")
+                             .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    ::close(fd);
     int engineCode = SQLITE_OK;
     QString engineText;
     sqlite3* db = openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,

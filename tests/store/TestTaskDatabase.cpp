@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 using namespace tarnwick;
@@ -46,6 +48,7 @@ private slots:
     void readOnlyDatabase();
     void readOnlyWithChangesInWal();
     void createRefusesExistingFile();
+    void filesAreTheUsersAlone();
     void duplicateTaskIdFails();
     void transactionRollsBackOnFailure();
     void fillStatementChecksValues();
@@ -546,6 +549,26 @@ void TestTaskDatabase::createRefusesExistingFile()
     TaskQuery query(db);
     RunQuery(query, QString::fromLatin1(sql::SelectGroups));
     QCOMPARE(query.text("Name"), QStringLiteral("keep"));
+}
+
+void TestTaskDatabase::filesAreTheUsersAlone()
+{
+    // The database lists every folder the user mirrors: whatever the umask,
+    // it and the engine's side files are readable by the user only.
+    const QString path = m_dir.filePath(QStringLiteral("private%1.dat").arg(++m_fileNumber));
+    const mode_t oldMask = ::umask(0);
+    CreateTaskDatabase(path);
+    ::umask(oldMask);
+    TaskDatabase db;
+    db.open(path);
+    TaskQuery query(db);
+    RunStatement(query,
+                 FillStatement(sql::InsertGroup, {QStringLiteral("5"), QStringLiteral("mine")}));
+    for (const char* side : {"", "-wal", "-shm"}) {
+        struct stat status = {};
+        QCOMPARE(::stat(QFile::encodeName(path + QLatin1String(side)).constData(), &status), 0);
+        QVERIFY2((status.st_mode & 07777) == 0600, side);
+    }
 }
 
 void TestTaskDatabase::duplicateTaskIdFails()
