@@ -14,6 +14,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +28,11 @@ namespace {
 // The error slot of a target folder that is not there and that a real run
 // would make: a dry run counts it as made and walks into it as if empty.
 constexpr int kFolderToMake = -1;
+
+// A run waiting for a locked task database tries again every second (the
+// store itself has waited its busy timeout at each try).
+constexpr int kStoreRetrySlices = 10;
+constexpr int kStoreRetrySliceMs = 100;
 
 bool IsDotOrDotDot(const char* name)
 {
@@ -216,6 +223,42 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetP
                              FileTimePrecision(fd.get()));
 }
 
+namespace {
+
+// Moves the task's schedule on after its walk. Another program writing to
+// the task database (a long import) may hold it for minutes: the run says
+// so once and waits for it, rather than fail after copying everything and
+// leave a log without its summary. A stop request ends the wait with the
+// store's error.
+void moveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
+                    const QString& startTimeText, RunControl& control, const LogSink& sink)
+{
+    bool told = false;
+    for (;;) {
+        try {
+            afterWalk(job, startTimeText);
+            return;
+        } catch (const StoreError& e) {
+            if (e.kind() != StoreError::Kind::Busy || control.stopRequested())
+                throw;
+            if (!told) {
+                sink(LogKind::StartFinish,
+                     u'[' + job.taskName +
+                         QStringLiteral("] Waiting for the task database: another program is "
+                                        "writing to it."));
+                told = true;
+            }
+        }
+        for (int slice = 0; slice < kStoreRetrySlices; ++slice) {
+            if (control.checkpoint())
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kStoreRetrySliceMs));
+        }
+    }
+}
+
+} // namespace
+
 MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
                        const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
                        const AfterWalkStep& afterWalk, const Clock& clock,
@@ -234,7 +277,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     result.counters = mirror.counters();
 
     if (afterWalk)
-        afterWalk(job, result.startTimeText);
+        moveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
     EmitSummary(job.taskName, result.counters, sink);
     sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
     return result;

@@ -10,6 +10,7 @@
 #include "engine/RunningTaskList.h"
 #include "platform/SoundPlayer.h"
 #include "store/ScheduleRules.h"
+#include "store/TaskDatabase.h"
 
 namespace tarnwick {
 
@@ -94,6 +95,9 @@ void TMyThread::Execute()
     const auto afterWalk = [this](const MirrorJob&, const QString& startText) {
         flushLines();
         Synchronize([&] {
+            // A database held by another program fails at once here; the
+            // run waits for it on its own thread and tries again.
+            const NoBusyWait quick(m_host.runDatabase());
             const QString next = UpdateAfterRun(m_host.runDatabase(), m_taskId, startText, m_clock);
             m_host.taskTimesChanged(m_taskId, startText, next);
         });

@@ -20,6 +20,7 @@ public:
         NoDatabaseFile,   // nothing at the path
         NotATaskDatabase, // a file, but not a task database (or a wrong key)
         ReadOnly,         // a task database that cannot be changed
+        Busy,             // another connection kept the database locked too long
     };
 
     explicit StoreError(const QString& message, Kind kind = Kind::Other)

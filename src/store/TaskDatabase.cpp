@@ -24,18 +24,21 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
-
 QString engineMessage(sqlite3* db)
 {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
 // An engine failure on the file at `path`: the message names the file and
-// keeps the engine's own text, so a person can tell which file is meant.
-StoreError engineFailure(const QString& path, const QString& engineText)
+// keeps the engine's own text, so a person can tell which file is meant. A
+// lock held by another writer past the busy timeout is told apart: the
+// caller may wait and try again.
+StoreError engineFailure(sqlite3* db, const QString& path, const QString& engineText)
 {
-    return StoreError(QStringLiteral("%1: %2").arg(path, engineText));
+    const int code = db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM;
+    const bool busy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
+    return StoreError(QStringLiteral("%1: %2").arg(path, engineText),
+                      busy ? StoreError::Kind::Busy : StoreError::Kind::Other);
 }
 
 // Runs one or more statements that give no rows.
@@ -45,7 +48,7 @@ void exec(sqlite3* db, const QString& path, const QByteArray& sql)
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString message = error ? QString::fromUtf8(error) : engineMessage(db);
         sqlite3_free(error);
-        throw engineFailure(path, message);
+        throw engineFailure(db, path, message);
     }
 }
 
@@ -83,7 +86,7 @@ sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& 
         if (sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
             sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) ==
                 SQLITE_OK) {
-            sqlite3_busy_timeout(db, kBusyTimeoutMs);
+            sqlite3_busy_timeout(db, TaskDatabase::kBusyTimeoutMs);
             return db;
         }
     }
@@ -264,6 +267,12 @@ void TaskDatabase::close()
     m_readOnly = false;
 }
 
+void TaskDatabase::setBusyTimeout(int ms)
+{
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
+}
+
 void TaskDatabase::execute(const QString& statement)
 {
     if (!m_db)
@@ -399,7 +408,7 @@ void RunQuery(TaskQuery& query, const QString& statement)
     const QString& path = query.database().path();
     if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr) !=
         SQLITE_OK)
-        throw engineFailure(path, engineMessage(db));
+        throw engineFailure(db, path, engineMessage(db));
     const int columns = sqlite3_column_count(stmt);
     for (int i = 0; i < columns; ++i)
         query.m_columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
@@ -415,7 +424,7 @@ void RunQuery(TaskQuery& query, const QString& statement)
         const QString message = engineMessage(db);
         sqlite3_finalize(stmt);
         query.close();
-        throw engineFailure(path, message);
+        throw engineFailure(db, path, message);
     }
     sqlite3_finalize(stmt);
 }

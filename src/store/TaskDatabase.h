@@ -57,10 +57,30 @@ public:
     // message the file's path and the engine's text.
     void execute(const QString& statement);
 
+    // How long a statement waits for another connection's write lock before
+    // it fails as Busy.
+    static constexpr int kBusyTimeoutMs = 5000;
+    void setBusyTimeout(int ms);
+
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
     bool m_readOnly = false;
+};
+
+// Lets statements fail at once, rather than wait, while it lives: for the
+// user-interface thread, which must not stand still while another program
+// holds the database; its caller waits elsewhere and tries again.
+class NoBusyWait
+{
+public:
+    explicit NoBusyWait(TaskDatabase& db) : m_db(db) { m_db.setBusyTimeout(0); }
+    ~NoBusyWait() { m_db.setBusyTimeout(TaskDatabase::kBusyTimeoutMs); }
+    NoBusyWait(const NoBusyWait&) = delete;
+    NoBusyWait& operator=(const NoBusyWait&) = delete;
+
+private:
+    TaskDatabase& m_db;
 };
 
 // Makes a new database file at `path` with the empty schema. Raises

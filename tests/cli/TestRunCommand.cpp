@@ -97,6 +97,7 @@ private slots:
     void failedRunExitsOne_data();
     void failedRunExitsOne();
     void scheduleUpdateFailureExitsOne();
+    void lockedDatabaseIsWaitedFor();
     void dryRunDecidesAsTheRealRun();
     void quietAndProgressOnAPipe();
     void manyLinesArriveWholeAndOnce();
@@ -373,6 +374,49 @@ void TestRunCommand::scheduleUpdateFailureExitsOne()
     // The copy was made, but the run did not end as a success.
     QCOMPARE(Names(dst), QStringList{u"f"_s});
     QVERIFY2(!result.out.contains(u"Mirror Successed!!"_s), qPrintable(result.out));
+}
+
+void TestRunCommand::lockedDatabaseIsWaitedFor()
+{
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
+    addTask(u"101"_s, u"t"_s, src, dst);
+    // Another program writing for longer than the store's busy timeout, as
+    // a long import does.
+    TaskDatabase importer;
+    importer.open(m_home->filePath(u"Tarnwick.dat"_s));
+    TaskQuery query(importer);
+    RunStatement(query, FillStatement(sql::InsertManualRow, {u"101"_s, u"2026-12-01"_s}));
+    importer.execute(u"BEGIN IMMEDIATE"_s);
+
+    std::unique_ptr<QProcess> process(start(u"101"_s));
+    QVERIFY(process->waitForStarted());
+    QByteArray out;
+    const QByteArray waiting = "[t] Waiting for the task database: another program is writing to it.";
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            out += process->readAllStandardOutput();
+            return out.contains(waiting) || process->state() != QProcess::Running;
+        },
+        20000));
+    QVERIFY2(out.contains(waiting), out.constData());
+    QVERIFY(!out.contains("Summary:"));
+    QTest::qWait(1500);
+    importer.execute(u"COMMIT"_s);
+
+    QVERIFY(process->waitForFinished(20000));
+    out += process->readAllStandardOutput();
+    QCOMPARE(process->exitCode(), 0);
+    QCOMPARE(process->readAllStandardError(), QByteArray());
+    QCOMPARE(out.count(waiting), 1);
+    QVERIFY(out.contains("Status   : Mirror Successed!!"));
+    QVERIFY(out.trimmed().endsWith("synchronize finished  [t]"));
+    // The lines reached the log too, and the schedule moved on.
+    const QByteArray logged = ReadFile(m_home->filePath(u"Log/Tarnwick.log"_s));
+    QVERIFY2(logged.contains(waiting) && logged.contains("synchronize finished  [t]"),
+             logged.constData());
+    RunQuery(query, u"select LastRunTime from TaskSchedule where TaskID = '101'"_s);
+    QVERIFY(query.text("LastRunTime") != u"2026-12-01"_s);
 }
 
 void TestRunCommand::manyLinesArriveWholeAndOnce()
