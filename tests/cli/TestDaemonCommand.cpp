@@ -1,9 +1,11 @@
 // tarnwick-cli daemon from the outside: a scheduled task and an on-change
 // task run on their own, their lines reach the log file, the schedule row
 // moves on, SIGHUP picks up a task added later (two in a row leave one
-// checker and one monitor), a second instance leaves at once, and SIGTERM
-// ends the daemon with status 0. Daemons of two program folders run side
-// by side, and a change in one folder reaches only its own daemon.
+// checker and one monitor), a second instance leaves at once with status 1
+// and names the holder of the lock, and SIGTERM ends the daemon with
+// status 0. Daemons of two program folders run side by side, and a change
+// in one folder reaches only its own daemon.
+#include "LockHolder.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
 
@@ -13,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -87,12 +90,21 @@ private:
             },
             10000);
     }
+    static QString heldMessage(const QString& file, qint64 pid, const QString& program)
+    {
+        return QStringLiteral("tarnwick-cli daemon: the lock file %1 is held by process %2 (%3); "
+                              "only one Tarnwick runs the tasks of a program folder\n")
+            .arg(file)
+            .arg(pid)
+            .arg(program);
+    }
 
 private slots:
     void initTestCase();
     void runsScheduledAndChangedTasks();
     void lockFileThatCannotBeMadeIsAnError();
     void picksUpATaskAddedByTheCommandLine();
+    void lockHeldByAnotherProgram();
     void twoProgramFoldersRunSideBySide();
 };
 
@@ -131,12 +143,15 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
     start(daemon);
     QVERIFY(announced(daemon, lockFile()));
 
-    // Another instance leaves at once, quietly.
+    // Another instance leaves at once, saying which process holds the lock.
     QProcess second;
     start(second);
     QVERIFY(second.waitForFinished(5000));
-    QCOMPARE(second.exitCode(), 0);
-    QVERIFY(second.readAll().isEmpty());
+    QCOMPARE(second.exitCode(), 1);
+    QCOMPARE(second.readAllStandardOutput(), QByteArray());
+    QCOMPARE(QString::fromUtf8(second.readAllStandardError()),
+             heldMessage(lockFile(), daemon.processId(),
+                         QFileInfo(qEnvironmentVariable("TARNWICK_CLI")).canonicalFilePath()));
 
     // The watchers start about a second after the daemon; on a busy machine
     // later, so the change is repeated until the monitor has seen one.
@@ -247,6 +262,25 @@ void TestDaemonCommand::picksUpATaskAddedByTheCommandLine()
     ::kill(static_cast<pid_t>(daemon.processId()), SIGTERM);
     QVERIFY(daemon.waitForFinished(15000));
     QCOMPARE(daemon.exitCode(), 0);
+}
+
+void TestDaemonCommand::lockHeldByAnotherProgram()
+{
+    // Another program holds the lock file and names itself in it.
+    const QString file = lockFile();
+    LockHolderProcess holder(LockHolderProcess::Runs::Sleep, file);
+    QVERIFY(holder.isRunning());
+    NameInLockFile(file, holder.pid());
+
+    QProcess daemon;
+    start(daemon);
+    QVERIFY(daemon.waitForFinished(10000));
+    QCOMPARE(daemon.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(daemon.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(daemon.readAllStandardError()),
+             heldMessage(file, holder.pid(), holder.program()));
+    QCOMPARE(daemon.readAllStandardOutput(), QByteArray());
+    QVERIFY(holder.isRunning());
 }
 
 void TestDaemonCommand::twoProgramFoldersRunSideBySide()
