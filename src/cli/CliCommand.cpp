@@ -6,9 +6,6 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 
-#include <csignal>
-#include <unistd.h>
-
 namespace tarnwick::cli {
 
 void Print(std::FILE* stream, const QString& text)
@@ -78,9 +75,7 @@ void RefuseWhileRunning(const QString& taskId, const QString& taskName, const QS
 
 void NotifyRunningInstance()
 {
-    const auto holder = InstanceLock::holder();
-    if (holder && holder->pid > 0 && holder->pid != ::getpid())
-        ::kill(static_cast<pid_t>(holder->pid), SIGHUP);
+    InstanceLock::askHolderToReload();
 }
 
 } // namespace tarnwick::cli

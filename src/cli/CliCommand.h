@@ -66,8 +66,9 @@ QString ResolveGroupId(TaskDatabase& db, const QString& wanted, const QString& c
 // the task as running: a running task is neither edited nor removed.
 void RefuseWhileRunning(const QString& taskId, const QString& taskName, const QString& command);
 
-// After a change to tasks or groups: asks the running instance, if it has
-// announced itself, to read the tasks anew (SIGHUP).
+// After a change to tasks or groups: asks the running instance of this
+// program folder, if it has announced itself, to read the tasks anew
+// (SIGHUP). A lock held by any other process is left alone.
 void NotifyRunningInstance();
 
 } // namespace tarnwick::cli

@@ -1,6 +1,8 @@
 // Runs scheduled and on-change tasks until SIGINT or SIGTERM. Only one
-// Tarnwick (window or daemon) runs tasks at a time: a second one leaves at
-// once, quietly, so it can be started from a login script or a timer.
+// Tarnwick (window or daemon) runs the tasks of a program folder at a time:
+// a second one leaves at once with status 1, naming the process that holds
+// the lock, so that a daemon that did not start is never taken for one that
+// runs.
 #include "cli/DaemonCommand.h"
 
 #include "cli/CliCommand.h"
@@ -18,6 +20,21 @@
 
 namespace tarnwick::cli {
 
+namespace {
+
+// "process 1234 (/usr/bin/tarnwick)", as far as the system tells.
+QString describeHolder()
+{
+    const auto holder = InstanceLock::holder();
+    if (!holder || holder->pid <= 0)
+        return QStringLiteral("another process");
+    if (holder->program.isEmpty())
+        return QStringLiteral("process %1").arg(holder->pid);
+    return QStringLiteral("process %1 (%2)").arg(holder->pid).arg(holder->program);
+}
+
+} // namespace
+
 QString DaemonCommand::summary() const
 {
     return QStringLiteral("run scheduled and on-change tasks until stopped");
@@ -29,8 +46,8 @@ QString DaemonCommand::help() const
                           "\n"
                           "Runs the schedule checker and the source change monitor without the\n"
                           "window. Every run prints its lines and appends the switched-on kinds\n"
-                          "to the log file. When another Tarnwick already runs, exits at once\n"
-                          "with status 0.\n"
+                          "to the log file. When another Tarnwick already runs for this program\n"
+                          "folder, names the process that holds its lock and exits with status 1.\n"
                           "\n"
                           "Signals: SIGHUP reads the stored tasks anew (the task, group and\n"
                           "import commands send it after a change); SIGINT and SIGTERM stop\n"
@@ -46,7 +63,11 @@ int DaemonCommand::run(const QStringList& args)
     case InstanceLock::Outcome::Acquired:
         break;
     case InstanceLock::Outcome::HeldElsewhere:
-        return kExitOk;
+        Print(stderr,
+              QStringLiteral("tarnwick-cli daemon: the lock file %1 is held by %2; only one "
+                             "Tarnwick runs the tasks of a program folder\n")
+                  .arg(InstanceLock::lockFilePath(), describeHolder()));
+        return kExitFailure;
     case InstanceLock::Outcome::Failed:
         Print(stderr, QStringLiteral("tarnwick-cli daemon: %1\n").arg(lock.error()));
         return kExitFailure;

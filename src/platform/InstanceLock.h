@@ -1,6 +1,14 @@
-// The single-instance lock: an exclusive flock on Tarnwick.lock in the
-// runtime folder, held for the life of the process. The kernel drops it
+// The single-instance lock: an exclusive flock on a lock file of the
+// program folder, held for the life of the process. The kernel drops it
 // however the process ends, so a crash never leaves a stale lock.
+//
+// Each program folder has a lock of its own (the file name carries a hash
+// of the folder's canonical path), so two program folders of one user run
+// side by side. The lock file lives in a folder only the user can write:
+// $XDG_RUNTIME_DIR when it is the user's own and nobody else can write to
+// it, else tarnwick-<uid> in the temporary folder, made with mode 0700. A
+// folder or lock file another user could have planted or can change (a
+// symbolic link, another's, writable by others) is refused, never used.
 #pragma once
 
 #include <QString>
@@ -18,8 +26,8 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    // "Another instance runs" is the normal case of a second start and
-    // leaves quietly; a lock file that cannot be made is a fault to report.
+    // "Another instance runs" is the normal case of a second start; a lock
+    // file that cannot be made or is not safe to use is a fault to report.
     enum class Outcome
     {
         Acquired,
@@ -31,28 +39,43 @@ public:
     Outcome tryAcquire();
     void release();
 
-    // The system's reason when the lock file could not be made or locked.
+    // The reason when the lock file could not be made, used or locked.
     const QString& error() const { return m_error; }
 
-    // $XDG_RUNTIME_DIR/Tarnwick.lock, else /tmp/Tarnwick-<uid>.lock.
+    // The lock file of the current program folder:
+    // <lock folder>/Tarnwick-<16 hex digits>.lock.
     static QString lockFilePath();
 
     // Writes this process's id and the tasks it is running into the held
-    // lock file, for the command line to find: it signals SIGHUP to that
-    // process after changing tasks and refuses to remove a task listed as
-    // running. An owner announces itself only once it reads the tasks anew
-    // on SIGHUP (the default action of SIGHUP would end it). False when
-    // the lock is not held or the file cannot be written.
+    // lock file, for the command line to find: it asks this process to read
+    // the tasks anew after changing them and refuses to remove a task
+    // listed as running. An owner announces itself only once it reads the
+    // tasks anew on SIGHUP (the default action of SIGHUP would end it).
+    // False when the lock is not held or the file cannot be written.
     bool announce(const QStringList& runningTaskIds = {});
 
-    // The instance holding the lock, as its last announcement describes it.
+    // The process holding the lock of the current program folder.
     struct Holder
     {
-        qint64 pid = 0; // 0: it holds the lock but has not announced itself
+        // As the kernel names it; 0 when the system does not say.
+        qint64 pid = 0;
+        // Its executable; empty when it cannot be read (another user's).
+        QString program;
+        // The lock file names this very process: it has announced itself.
+        bool announced = false;
+        // It runs tarnwick or tarnwick-cli of this installation.
+        bool thisProgram = false;
+        // The running tasks the lock file lists.
         QStringList runningTaskIds;
     };
     // Nothing when no process holds the lock (or it cannot be looked at).
     static std::optional<Holder> holder();
+
+    // Asks the holder to read the tasks anew (SIGHUP), but only a process
+    // that holds the lock, has announced itself and runs this program, and
+    // never this process: whatever the lock file says, nothing else is
+    // signalled. True when the request was sent.
+    static bool askHolderToReload();
 
 private:
     int m_fd = -1;

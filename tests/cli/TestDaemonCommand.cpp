@@ -1,16 +1,21 @@
 // tarnwick-cli daemon from the outside: a scheduled task and an on-change
 // task run on their own, their lines reach the log file, the schedule row
 // moves on, SIGHUP picks up a task added later (two in a row leave one
-// checker and one monitor), a second instance leaves at once, and SIGTERM
-// ends the daemon with status 0.
+// checker and one monitor), a second instance leaves at once with status 1
+// and names the holder of the lock, and SIGTERM ends the daemon with
+// status 0. Daemons of two program folders run side by side, and a change
+// in one folder reaches only its own daemon.
+#include "LockHolder.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
 
+#include "platform/InstanceLock.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -44,11 +49,54 @@ private:
         }
         return names;
     }
-    void start(QProcess& process)
+    // The id of the process's schedule checker thread; 0 while it has none.
+    // A SIGHUP restarts the watchers, so a new id shows it was received.
+    static qint64 checkerThread(qint64 pid)
     {
-        process.setProcessEnvironment(m_env);
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+            if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "TCheckThread")
+                return task.toLongLong();
+        }
+        return 0;
+    }
+    void start(QProcess& process, const QProcessEnvironment& env)
+    {
+        process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("TARNWICK_CLI"), {QStringLiteral("daemon")});
         QVERIFY(process.waitForStarted());
+    }
+    void start(QProcess& process) { start(process, m_env); }
+    // The lock file the daemon takes for `home` with `runtime` as its
+    // runtime folder (the defaults: the test's own).
+    QString lockFile(const QString& home = {}, const QString& runtime = {}) const
+    {
+        qputenv("TARNWICK_HOME",
+                QFile::encodeName(home.isEmpty() ? path(QStringLiteral("home")) : home));
+        qputenv("XDG_RUNTIME_DIR",
+                QFile::encodeName(runtime.isEmpty() ? path(QStringLiteral("runtime")) : runtime));
+        return InstanceLock::lockFilePath();
+    }
+    // Waits until the daemon has named itself in its lock file: SIGHUP is
+    // in place and it holds the lock.
+    bool announced(const QProcess& daemon, const QString& file) const
+    {
+        return QTest::qWaitFor(
+            [&] {
+                QFile lock(file);
+                return lock.open(QIODevice::ReadOnly) &&
+                       lock.readLine().trimmed().toLongLong() == daemon.processId();
+            },
+            10000);
+    }
+    static QString heldMessage(const QString& file, qint64 pid, const QString& program)
+    {
+        return QStringLiteral("tarnwick-cli daemon: the lock file %1 is held by process %2 (%3); "
+                              "only one Tarnwick runs the tasks of a program folder\n")
+            .arg(file)
+            .arg(pid)
+            .arg(program);
     }
 
 private slots:
@@ -56,6 +104,8 @@ private slots:
     void runsScheduledAndChangedTasks();
     void lockFileThatCannotBeMadeIsAnError();
     void picksUpATaskAddedByTheCommandLine();
+    void lockHeldByAnotherProgram();
+    void twoProgramFoldersRunSideBySide();
 };
 
 void TestDaemonCommand::initTestCase()
@@ -91,14 +141,17 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
 
     QProcess daemon;
     start(daemon);
-    QTest::qWait(1500);
+    QVERIFY(announced(daemon, lockFile()));
 
-    // Another instance leaves at once, quietly.
+    // Another instance leaves at once, saying which process holds the lock.
     QProcess second;
     start(second);
     QVERIFY(second.waitForFinished(5000));
-    QCOMPARE(second.exitCode(), 0);
-    QVERIFY(second.readAll().isEmpty());
+    QCOMPARE(second.exitCode(), 1);
+    QCOMPARE(second.readAllStandardOutput(), QByteArray());
+    QCOMPARE(QString::fromUtf8(second.readAllStandardError()),
+             heldMessage(lockFile(), daemon.processId(),
+                         QFileInfo(qEnvironmentVariable("TARNWICK_CLI")).canonicalFilePath()));
 
     // The watchers start about a second after the daemon; on a busy machine
     // later, so the change is repeated until the monitor has seen one.
@@ -163,7 +216,7 @@ void TestDaemonCommand::lockFileThatCannotBeMadeIsAnError()
     // Unlike another instance holding the lock, this is a fault to report.
     QProcessEnvironment env = m_env;
     const QString runtime = m_dir.makeDir(QStringLiteral("blocked-runtime"));
-    QVERIFY(QDir(runtime).mkdir(QStringLiteral("Tarnwick.lock")));
+    QVERIFY(QDir().mkdir(lockFile({}, runtime)));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     QProcess daemon;
     daemon.setProcessEnvironment(env);
@@ -171,9 +224,8 @@ void TestDaemonCommand::lockFileThatCannotBeMadeIsAnError()
     QVERIFY(daemon.waitForFinished(10000));
     QCOMPARE(daemon.exitCode(), 1);
     QCOMPARE(QString::fromUtf8(daemon.readAllStandardError()),
-             QStringLiteral("tarnwick-cli daemon: Cannot make the lock file %1/Tarnwick.lock: Is a "
-                            "directory\n")
-                 .arg(runtime));
+             QStringLiteral("tarnwick-cli daemon: Cannot make the lock file %1: Is a directory\n")
+                 .arg(lockFile({}, runtime)));
 }
 
 void TestDaemonCommand::picksUpATaskAddedByTheCommandLine()
@@ -181,14 +233,7 @@ void TestDaemonCommand::picksUpATaskAddedByTheCommandLine()
     QProcess daemon;
     start(daemon);
     // The daemon names itself in the lock file once SIGHUP is in place.
-    const QString lockFile = path(QStringLiteral("runtime/Tarnwick.lock"));
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            QFile file(lockFile);
-            return file.open(QIODevice::ReadOnly) &&
-                   file.readLine().trimmed().toLongLong() == daemon.processId();
-        },
-        10000));
+    QVERIFY(announced(daemon, lockFile()));
     QTest::qWait(1500); // the first watchers are up
 
     const QString source = m_dir.makeDir(QStringLiteral("added/src"));
@@ -217,6 +262,77 @@ void TestDaemonCommand::picksUpATaskAddedByTheCommandLine()
     ::kill(static_cast<pid_t>(daemon.processId()), SIGTERM);
     QVERIFY(daemon.waitForFinished(15000));
     QCOMPARE(daemon.exitCode(), 0);
+}
+
+void TestDaemonCommand::lockHeldByAnotherProgram()
+{
+    // Another program holds the lock file and names itself in it.
+    const QString file = lockFile();
+    LockHolderProcess holder(LockHolderProcess::Runs::Sleep, file);
+    QVERIFY(holder.isRunning());
+    NameInLockFile(file, holder.pid());
+
+    QProcess daemon;
+    start(daemon);
+    QVERIFY(daemon.waitForFinished(10000));
+    QCOMPARE(daemon.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(daemon.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(daemon.readAllStandardError()),
+             heldMessage(file, holder.pid(), holder.program()));
+    QCOMPARE(daemon.readAllStandardOutput(), QByteArray());
+    QVERIFY(holder.isRunning());
+}
+
+void TestDaemonCommand::twoProgramFoldersRunSideBySide()
+{
+    const QString otherHome = m_dir.makeDir(QStringLiteral("other-home"));
+    m_dir.makeDir(QStringLiteral("other-home/Log"));
+    CreateTaskDatabase(path(QStringLiteral("other-home/Tarnwick.dat")));
+    QProcessEnvironment otherEnv = m_env;
+    otherEnv.insert(QStringLiteral("TARNWICK_HOME"), otherHome);
+
+    QProcess daemon, other;
+    start(daemon);
+    start(other, otherEnv);
+    QVERIFY(lockFile() != lockFile(otherHome));
+    QVERIFY(announced(daemon, lockFile()));
+    QVERIFY(announced(other, lockFile(otherHome)));
+    QCOMPARE(other.state(), QProcess::Running);
+
+    qint64 checker = 0, otherChecker = 0;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            checker = checkerThread(daemon.processId());
+            otherChecker = checkerThread(other.processId());
+            return checker != 0 && otherChecker != 0;
+        },
+        15000));
+
+    // A task added to the other folder restarts the other daemon's watchers
+    // only; this folder's daemon is not signalled.
+    QProcess add;
+    add.setProcessEnvironment(otherEnv);
+    add.start(qEnvironmentVariable("TARNWICK_CLI"),
+              {QStringLiteral("task"), QStringLiteral("add"), QStringLiteral("other"),
+               QStringLiteral("--source"), m_dir.makeDir(QStringLiteral("other/src")),
+               QStringLiteral("--target"), m_dir.makeDir(QStringLiteral("other/dst")),
+               QStringLiteral("--on-change")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 0);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const qint64 now = checkerThread(other.processId());
+            return now != 0 && now != otherChecker;
+        },
+        15000));
+    QTest::qWait(1000); // past the restart pause a signalled daemon would take
+    QCOMPARE(checkerThread(daemon.processId()), checker);
+
+    for (QProcess* process : {&daemon, &other}) {
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY(process->waitForFinished(15000));
+        QCOMPARE(process->exitCode(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDaemonCommand)

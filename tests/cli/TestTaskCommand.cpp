@@ -1,9 +1,11 @@
 // tarnwick-cli task and group: what `task add` stores equals what the task
 // editor's core save stores for the same choices (every start mode and rule
 // kind), bad input ends with status 2 and the editor's message, `edit`
-// replaces only what it is given, and a task the running instance lists as
-// running is not removed.
+// replaces only what it is given, a task the running instance lists as
+// running is not removed, and a change signals no process that holds the
+// lock without being Tarnwick, nor one the lock file merely names.
 #include "CliProcess.h"
+#include "LockHolder.h"
 #include "Rules.h"
 #include "TestDir.h"
 
@@ -68,6 +70,7 @@ using Expect = std::function<void(TaskRecord&)>;
 } // namespace
 
 Q_DECLARE_METATYPE(Expect)
+Q_DECLARE_METATYPE(LockHolderProcess::Runs)
 
 class TestTaskCommand : public QObject
 {
@@ -83,6 +86,8 @@ private slots:
     void editReplacesOnlyWhatIsGiven();
     void showDescribesScheduleAndRules();
     void runningTaskIsNotRemoved();
+    void changesSignalNoOtherProgram_data();
+    void changesSignalNoOtherProgram();
     void groups();
 
 private:
@@ -381,6 +386,40 @@ void TestTaskCommand::runningTaskIsNotRemoved()
     const CliResult removed = cli({u"task"_s, u"remove"_s, id});
     QCOMPARE(removed.exitCode, 0);
     QVERIFY(Dump(db).isEmpty());
+}
+
+void TestTaskCommand::changesSignalNoOtherProgram_data()
+{
+    QTest::addColumn<LockHolderProcess::Runs>("holderRuns");
+    QTest::addColumn<bool>("namesBystander"); // else the holder names itself
+    using Runs = LockHolderProcess::Runs;
+    QTest::newRow("sleep holds the lock, names itself") << Runs::Sleep << false;
+    QTest::newRow("sleep holds the lock, names another sleep") << Runs::Sleep << true;
+    QTest::newRow("another program holds the lock, names itself") << Runs::TestProgram << false;
+}
+
+void TestTaskCommand::changesSignalNoOtherProgram()
+{
+    QFETCH(LockHolderProcess::Runs, holderRuns);
+    QFETCH(bool, namesBystander);
+    const QString lockFile = InstanceLock::lockFilePath();
+    LockHolderProcess holder(holderRuns, lockFile);
+    QVERIFY(holder.isRunning());
+    LockHolderProcess bystander(LockHolderProcess::Runs::Sleep);
+    QVERIFY(bystander.isRunning());
+    NameInLockFile(lockFile, namesBystander ? bystander.pid() : holder.pid());
+
+    // Both change the stored tasks and then ask the running instance to
+    // read them anew; SIGHUP would end either process.
+    const CliResult task =
+        cli({u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s, u"--target"_s, u"/t"_s});
+    QCOMPARE(task.exitCode, 0);
+    QCOMPARE(task.err, QString());
+    const CliResult group = cli({u"group"_s, u"add"_s, u"G"_s});
+    QCOMPARE(group.exitCode, 0);
+    QCOMPARE(holder.endingSignal(500), 0);
+    QVERIFY(holder.isRunning());
+    QVERIFY(bystander.isRunning());
 }
 
 void TestTaskCommand::groups()
