@@ -2,6 +2,7 @@
 // with its tasks, then the tasks that belong to no stored group.
 #include "cli/ListCommand.h"
 
+#include "platform/DisplayPath.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
@@ -24,12 +25,14 @@ void printTasks(const QList<TaskListRow>& rows)
         return;
     }
     for (const TaskListRow& row : rows) {
-        Print(stdout, QStringLiteral("  [%1] %2\n").arg(row.taskId, row.taskName));
+        // Stored texts from an older database may hold control characters.
+        Print(stdout,
+              QStringLiteral("  [%1] %2\n").arg(DisplayText(row.taskId), DisplayText(row.taskName)));
         Print(stdout,
               QStringLiteral("      start: %1   last run: %2   next run: %3\n")
                   .arg(RunModeName(row.runMode), dash(row.lastRunText), dash(row.nextRunText)));
         Print(stdout, QStringLiteral("      source: %1\n      target: %2\n")
-                          .arg(dash(row.sourceText), dash(row.targetDir)));
+                          .arg(dash(DisplayText(row.sourceText)), dash(DisplayText(row.targetDir))));
     }
 }
 
@@ -61,7 +64,8 @@ int ListCommand::run(const QStringList& args)
     QSet<QString> grouped;
     QStringList unreadable;
     for (const TaskGroupRow& group : groups) {
-        Print(stdout, QStringLiteral("Group %1 [%2]\n").arg(group.name, group.groupId));
+        Print(stdout, QStringLiteral("Group %1 [%2]\n")
+                          .arg(DisplayText(group.name), DisplayText(group.groupId)));
         const QList<TaskListRow> rows = ReadTaskList(db, group.groupId, &unreadable);
         for (const TaskListRow& row : rows)
             grouped.insert(row.taskId);

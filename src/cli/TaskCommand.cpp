@@ -6,6 +6,7 @@
 #include "cli/ArgumentReader.h"
 #include "cli/TaskOptions.h"
 #include "engine/ExcludeRules.h"
+#include "platform/DisplayPath.h"
 #include "store/ScheduleRules.h"
 #include "store/Identifiers.h"
 #include "store/TaskChecks.h"
@@ -32,9 +33,9 @@ QString groupText(TaskDatabase& db, const QString& groupId)
         return QStringLiteral("none");
     for (const TaskGroupRow& group : ReadTaskGroups(db)) {
         if (group.groupId == groupId)
-            return QStringLiteral("%1 [%2]").arg(group.name, groupId);
+            return QStringLiteral("%1 [%2]").arg(DisplayText(group.name), DisplayText(groupId));
     }
-    return QStringLiteral("[%1] (deleted; shown under All Tasks)").arg(groupId);
+    return QStringLiteral("[%1] (deleted; shown under All Tasks)").arg(DisplayText(groupId));
 }
 
 // Lines after the first are indented under a label.
@@ -138,12 +139,14 @@ int TaskCommand::show(const QStringList& args)
     const QString taskId = ResolveTaskId(db, wanted, command);
     const TaskRecord task = LoadTask(db, taskId);
 
-    Print(stdout, QStringLiteral("Task %1 [%2]\n").arg(task.name, task.taskId));
+    // Stored texts from an older database may hold control characters.
+    Print(stdout,
+          QStringLiteral("Task %1 [%2]\n").arg(DisplayText(task.name), DisplayText(task.taskId)));
     Print(stdout, QStringLiteral("  group:    %1\n").arg(groupText(db, task.groupId)));
-    Print(stdout, QStringLiteral("  target:   %1\n").arg(task.targetDir));
+    Print(stdout, QStringLiteral("  target:   %1\n").arg(DisplayText(task.targetDir)));
     QStringList sources;
     for (const TaskSource& source : task.sources)
-        sources << source.path + (source.includeSubfolders ? QStringLiteral("  (with subfolders)")
+        sources << DisplayText(source.path) + (source.includeSubfolders ? QStringLiteral("  (with subfolders)")
                                                            : QStringLiteral("  (no subfolders)"));
     if (sources.isEmpty())
         sources << QStringLiteral("-");

@@ -133,7 +133,9 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
     }
     RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
     if (!query.eof()) {
-        job.taskName = query.text("TaskName");
+        // Every line of the run carries the name: one that still holds a
+        // line break from an older database must not forge lines.
+        job.taskName = DisplayText(query.text("TaskName"));
         job.targetDir = query.text("TargetDir");
     }
     query.close();

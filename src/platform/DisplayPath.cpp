@@ -1,6 +1,8 @@
 // A strict UTF-8 reading that keeps every byte it cannot read visible.
 #include "platform/DisplayPath.h"
 
+#include <algorithm>
+
 namespace tarnwick {
 
 namespace {
@@ -12,9 +14,10 @@ int SequenceLength(const unsigned char* p, const unsigned char* end)
     int length;
     unsigned min;
     unsigned code;
-    // A NUL is shown escaped: it never comes from a file name, only from a
-    // stored path text that cannot name a file, and must stay visible.
-    if (c == 0)
+    // Control characters are shown escaped: a NUL never comes from a file
+    // name, only from a stored path text that cannot name a file, and must
+    // stay visible; the others would break or steer the line.
+    if (c < 0x20 || c == 0x7F)
         return 0;
     if (c < 0x80)
         return 1;
@@ -42,6 +45,8 @@ int SequenceLength(const unsigned char* p, const unsigned char* end)
     }
     if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
         return 0;
+    if (code >= 0x80 && code <= 0x9F) // the second set of control characters
+        return 0;
     return length;
 }
 
@@ -65,7 +70,7 @@ void AppendDisplayPath(QString& text, const char* data, qsizetype size)
     // The common case: plain ASCII or valid UTF-8 throughout.
     bool ascii = true;
     while (p < end) {
-        if (*p != 0 && *p < 0x80) {
+        if (*p >= 0x20 && *p < 0x7F) {
             ++p;
             continue;
         }
@@ -106,6 +111,22 @@ QString DisplayPath(const char* data, qsizetype size)
 QString DisplayPath(const QByteArray& path)
 {
     return DisplayPath(path.constData(), path.size());
+}
+
+QString DisplayText(const QString& text)
+{
+    const auto control = [](QChar c) { return c.category() == QChar::Other_Control; };
+    if (std::none_of(text.cbegin(), text.cend(), control))
+        return text;
+    QString shown;
+    for (const QChar c : text) {
+        if (control(c))
+            shown += QStringLiteral("\\x") +
+                     QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 } // namespace tarnwick

@@ -98,6 +98,7 @@ private slots:
     void failedRunExitsOne();
     void scheduleUpdateFailureExitsOne();
     void lockedDatabaseIsWaitedFor();
+    void namesCannotForgeLines();
     void dryRunDecidesAsTheRealRun();
     void quietAndProgressOnAPipe();
     void manyLinesArriveWholeAndOnce();
@@ -374,6 +375,33 @@ void TestRunCommand::scheduleUpdateFailureExitsOne()
     // The copy was made, but the run did not end as a success.
     QCOMPARE(Names(dst), QStringList{u"f"_s});
     QVERIFY2(!result.out.contains(u"Mirror Successed!!"_s), qPrintable(result.out));
+}
+
+void TestRunCommand::namesCannotForgeLines()
+{
+    // A task name stored by an older build and a file name, each holding a
+    // line break and what follows it in a successful run's log.
+    const QString forged = u"[t]          Status   : Mirror Successed!!"_s;
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    m_files->writeFile(u"src/x\n"_s + forged, "x", kBase);
+    QVERIFY(QDir().mkpath(dst + u"/x\n"_s + forged)); // the copy fails: an error run
+    addTask(u"101"_s, u"t\n"_s + forged, src, dst);
+    writeOptions(OptionsKey(QString(), true, true, true, true));
+
+    const CliResult result = run(u"101"_s);
+    QCOMPARE(result.exitCode, 1);
+    const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.filter(u"Status   : Mirror Finished!! Find 1 Errors."_s).size() == 1,
+             qPrintable(result.out));
+    for (const QString& line : printed)
+        QVERIFY2(!line.startsWith(forged), qPrintable(line));
+    QVERIFY2(result.out.contains(u"synchronize started  [t\\x0A[t]"_s), qPrintable(result.out));
+    QVERIFY2(result.out.contains(u"/src/x\\x0A[t]"_s), qPrintable(result.out));
+    const QString logged = QString::fromUtf8(ReadFile(m_home->filePath(u"Log/run.log"_s)));
+    QCOMPARE(logged.split(u"\r\n"_s, Qt::SkipEmptyParts), printed);
+
+    const CliResult list = RunCli({u"list"_s}, m_home->path(), m_config->path());
+    QVERIFY2(list.out.contains(u"[101] t\\x0A[t]"_s), qPrintable(list.out));
 }
 
 void TestRunCommand::lockedDatabaseIsWaitedFor()
