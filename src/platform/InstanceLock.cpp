@@ -6,6 +6,8 @@
 // is ever signalled.
 #include "platform/InstanceLock.h"
 
+#include "platform/ReadToEnd.h"
+
 #include "platform/ProgramFolder.h"
 
 #include <QCryptographicHash>
@@ -134,21 +136,6 @@ int openLockFolder(const LockFolder& folder, bool make, QString& error)
     return fd;
 }
 
-QByteArray readToEnd(int fd)
-{
-    QByteArray text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        text.append(buffer, got);
-    }
-    return text;
-}
-
 // The process holding an exclusive flock on the file, from the kernel's
 // list of locks ("1: FLOCK  ADVISORY  WRITE <pid> <major>:<minor>:<inode>
 // ..."; waiters carry "->"). 0 when the list does not name one.
@@ -157,7 +144,7 @@ qint64 exclusiveHolderOf(const struct stat& file)
     const int fd = ::open("/proc/locks", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;
-    const QByteArray locks = readToEnd(fd);
+    const QByteArray locks = ReadToEnd(fd);
     ::close(fd);
     for (const QByteArray& line : locks.split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
@@ -348,7 +335,7 @@ std::optional<InstanceLock::Holder> InstanceLock::holder()
         ::close(fd);
         return std::nullopt;
     }
-    const QByteArray text = readToEnd(fd);
+    const QByteArray text = ReadToEnd(fd);
     Holder found;
     found.pid = exclusiveHolderOf(status);
     ::close(fd);

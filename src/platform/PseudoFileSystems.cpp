@@ -2,6 +2,8 @@
 // devtmpfs, which reports itself as tmpfs.
 #include "platform/PseudoFileSystems.h"
 
+#include "platform/ReadToEnd.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -67,15 +69,7 @@ QByteArray ReadWholeFile(const char* path)
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return text;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        text.append(buffer, got);
-    }
+    text = ReadToEnd(fd);
     ::close(fd);
     return text;
 }

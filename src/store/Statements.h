@@ -4,6 +4,8 @@
 // %d a number.
 #pragma once
 
+#include <initializer_list>
+
 namespace tarnwick::sql {
 
 // The password the task database file is keyed with.
@@ -48,6 +50,23 @@ inline constexpr char CreateSchema[] =
     "CREATE INDEX SourceDirTask ON SourceDir(TaskID);"
     "CREATE INDEX ExcludeTask ON Exclude(TaskID);"
     "CREATE INDEX TaskScheduleTask ON TaskSchedule(TaskID);";
+
+// The tables and the columns the statements below use: what a file must
+// have to be taken for a task database.
+struct SchemaTable
+{
+    const char* name;
+    std::initializer_list<const char*> columns;
+};
+inline constexpr SchemaTable kSchemaTables[] = {
+    {"TaskGroup", {"TaskGroupID", "Name"}},
+    {"Task", {"TaskID", "TaskGroupID", "TaskName", "SourceDir", "TargetDir", "ScheduleType"}},
+    {"SourceDir", {"TaskID", "SourceDir", "IncludeSubDir"}},
+    {"Exclude", {"ExcludeID", "TaskID", "type", "stype", "sstype", "value", "EndDate"}},
+    {"TaskSchedule",
+     {"TaskSchID", "TaskID", "ScheduleType", "value", "withweek", "StartTime", "LastRunTime",
+      "NextRunTime"}},
+};
 
 // TaskGroup
 inline constexpr char SelectGroups[] = "select * from TaskGroup";

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <initializer_list>
 #include <stdexcept>
 
 #include <cerrno>
@@ -102,20 +101,6 @@ sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& 
 // it decides whether the file is ours before anything is written to it.
 QString missingSchema(sqlite3* db)
 {
-    struct Table
-    {
-        const char* name;
-        std::initializer_list<const char*> columns;
-    };
-    static const Table tables[] = {
-        {"TaskGroup", {"TaskGroupID", "Name"}},
-        {"Task", {"TaskID", "TaskGroupID", "TaskName", "SourceDir", "TargetDir", "ScheduleType"}},
-        {"SourceDir", {"TaskID", "SourceDir", "IncludeSubDir"}},
-        {"Exclude", {"ExcludeID", "TaskID", "type", "stype", "sstype", "value", "EndDate"}},
-        {"TaskSchedule",
-         {"TaskSchID", "TaskID", "ScheduleType", "value", "withweek", "StartTime", "LastRunTime",
-          "NextRunTime"}},
-    };
     // Whether the statement compiles and, when `row`, gives a row.
     const auto answers = [db](const QByteArray& sql, bool row) {
         sqlite3_stmt* stmt = nullptr;
@@ -125,13 +110,13 @@ QString missingSchema(sqlite3* db)
         sqlite3_finalize(stmt);
         return ok;
     };
-    for (const Table& table : tables) {
+    for (const sql::SchemaTable& table : sql::kSchemaTables) {
         const QByteArray name(table.name);
         if (!answers("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '" + name + "';",
                      true))
             return QStringLiteral("it has no table %1").arg(QLatin1StringView(table.name));
     }
-    for (const Table& table : tables) {
+    for (const sql::SchemaTable& table : sql::kSchemaTables) {
         const QByteArray name(table.name);
         for (const char* column : table.columns) {
             if (!answers("SELECT [" + QByteArray(column) + "] FROM [" + name + "] LIMIT 0;", false))

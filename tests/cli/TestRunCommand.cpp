@@ -108,6 +108,9 @@ private slots:
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
                  const QString& target);
+    // Task 101 ("t") over a source of one file, with the marker row its
+    // run updates after the walk.
+    void addMarkedTask();
     void writeOptions(const QByteArray& text);
     CliResult run(const QString& task)
     {
@@ -146,6 +149,16 @@ void TestRunCommand::addTask(const QString& id, const QString& name, const QStri
     RunStatement(
         query, FillStatement(sql::InsertTask, {id, u"AllTask"_s, name, source, target, qint64(0)}));
     RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+}
+
+void TestRunCommand::addMarkedTask()
+{
+    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
+    addTask(u"101"_s, u"t"_s, m_files->filePath(u"src"_s), m_files->filePath(u"dst"_s));
+    TaskDatabase db;
+    db.open(m_home->filePath(u"Tarnwick.dat"_s));
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::InsertManualRow, {u"101"_s, u"2026-12-01"_s}));
 }
 
 void TestRunCommand::writeOptions(const QByteArray& text)
@@ -355,15 +368,12 @@ void TestRunCommand::missingDatabase()
 
 void TestRunCommand::scheduleUpdateFailureExitsOne()
 {
-    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
-    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
-    addTask(u"101"_s, u"t"_s, src, dst);
+    const QString dst = m_files->filePath(u"dst"_s);
+    addMarkedTask();
     {
         // The after-walk update of the task's marker row is refused.
         TaskDatabase db;
         db.open(m_home->filePath(u"Tarnwick.dat"_s));
-        TaskQuery query(db);
-        RunStatement(query, FillStatement(sql::InsertManualRow, {u"101"_s, u"2026-12-01"_s}));
         db.execute(u"CREATE TRIGGER refuse BEFORE UPDATE ON TaskSchedule "
                    "BEGIN SELECT RAISE(ABORT, 'update refused'); END"_s);
     }
@@ -406,15 +416,12 @@ void TestRunCommand::namesCannotForgeLines()
 
 void TestRunCommand::lockedDatabaseIsWaitedFor()
 {
-    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
-    m_files->writeFile(QStringLiteral("src/f"), "x", kBase);
-    addTask(u"101"_s, u"t"_s, src, dst);
+    addMarkedTask();
     // Another program writing for longer than the store's busy timeout, as
     // a long import does.
     TaskDatabase importer;
     importer.open(m_home->filePath(u"Tarnwick.dat"_s));
     TaskQuery query(importer);
-    RunStatement(query, FillStatement(sql::InsertManualRow, {u"101"_s, u"2026-12-01"_s}));
     importer.execute(u"BEGIN IMMEDIATE"_s);
 
     std::unique_ptr<QProcess> process(start(u"101"_s));

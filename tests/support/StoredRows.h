@@ -3,6 +3,7 @@
 // NULL shown as "-".
 #pragma once
 
+#include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
 #include <QString>
@@ -28,25 +29,11 @@ inline QStringList Rows(tarnwick::TaskDatabase& db, const QString& select,
 // Every row of every table, keys included, in row order.
 inline QStringList Snapshot(tarnwick::TaskDatabase& db)
 {
-    struct Table
-    {
-        const char* name;
-        std::vector<const char*> columns;
-    };
-    const Table tables[] = {
-        {"TaskGroup", {"TaskGroupID", "Name"}},
-        {"Task", {"TaskID", "TaskGroupID", "TaskName", "SourceDir", "TargetDir", "ScheduleType"}},
-        {"SourceDir", {"TaskID", "SourceDir", "IncludeSubDir"}},
-        {"Exclude", {"ExcludeID", "TaskID", "type", "stype", "sstype", "value", "EndDate"}},
-        {"TaskSchedule",
-         {"TaskSchID", "TaskID", "ScheduleType", "value", "withweek", "StartTime", "LastRunTime",
-          "NextRunTime"}},
-    };
     QStringList rows;
-    for (const Table& table : tables) {
+    for (const tarnwick::sql::SchemaTable& table : tarnwick::sql::kSchemaTables) {
         const QString name = QLatin1String(table.name);
-        for (const QString& row :
-             Rows(db, QStringLiteral("select * from %1 order by rowid").arg(name), table.columns))
+        for (const QString& row : Rows(db, QStringLiteral("select * from %1 order by rowid").arg(name),
+                                       std::vector<const char*>(table.columns)))
             rows << name + u':' + row;
     }
     return rows;
