@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <type_traits>
 #include <variant>
@@ -143,26 +144,60 @@ RunnerSettings ReadRunnerSettings()
     return settings;
 }
 
+namespace {
+
+// Reads the nineteen values into `settings`; `onFailure` decides what an
+// unreadable value does (throw on, or be told and passed over).
+void readOptionValues(Registry& registry, OptionSettings& settings,
+                      const std::function<void(const RegistryError&)>& onFailure)
+{
+    for (std::size_t i = 0; i < std::size(kOptionValues); ++i) {
+        const QString name = kOptionValues[i].name.toString();
+        try {
+            std::visit(
+                [&](auto field) {
+                    using Field = std::remove_reference_t<decltype(settings.*field)>;
+                    if constexpr (std::is_same_v<Field, bool>)
+                        settings.*field = registry.readBool(name);
+                    else if constexpr (std::is_same_v<Field, qint32>)
+                        settings.*field = registry.readInteger(name);
+                    else
+                        settings.*field = registry.readString(name);
+                },
+                kOptionFields[i]);
+        } catch (const RegistryError& e) {
+            onFailure(e);
+        }
+    }
+}
+
+} // namespace
+
 OptionSettings ReadOptionSettings()
 {
     OptionSettings settings;
     Registry registry;
     if (!registry.openKey(QString::fromLatin1(kOptionKeyPath), false))
         return settings;
-    for (std::size_t i = 0; i < std::size(kOptionValues); ++i) {
-        const QString name = kOptionValues[i].name.toString();
-        std::visit(
-            [&](auto field) {
-                using Field = std::remove_reference_t<decltype(settings.*field)>;
-                if constexpr (std::is_same_v<Field, bool>)
-                    settings.*field = registry.readBool(name);
-                else if constexpr (std::is_same_v<Field, qint32>)
-                    settings.*field = registry.readInteger(name);
-                else
-                    settings.*field = registry.readString(name);
-            },
-            kOptionFields[i]);
+    readOptionValues(registry, settings, [](const RegistryError& e) { throw e; });
+    return settings;
+}
+
+OptionSettings ReadOptionSettingsForDialog(QStringList& unreadable)
+{
+    OptionSettings settings;
+    Registry registry;
+    try {
+        if (!registry.openKey(QString::fromLatin1(kOptionKeyPath), false)) {
+            settings.displaySplash = ReaderDefault(OptionId::DisplaySplash).flag();
+            return settings;
+        }
+    } catch (const RegistryError& e) {
+        unreadable << e.message();
+        return settings;
     }
+    readOptionValues(registry, settings,
+                     [&unreadable](const RegistryError& e) { unreadable << e.message(); });
     return settings;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/ThreadPriority.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <cstddef>
@@ -204,6 +205,12 @@ struct OptionSettings
 };
 // All nineteen in table order.
 OptionSettings ReadOptionSettings();
+// The same for the options dialog, which must open whatever the file holds:
+// a value that cannot be read keeps the dialog's default and its error is
+// added to `unreadable` (so is a settings file that cannot be read at all).
+// With no options key, DisplaySplash is on, as the start-up reads it: OK on
+// an untouched dialog changes nothing.
+OptionSettings ReadOptionSettingsForDialog(QStringList& unreadable);
 // Writes all nineteen in table order in one rewrite of the settings file,
 // adding the options key when it is missing. Any failure raises
 // RegistryError and leaves the file exactly as it was: a key left short of

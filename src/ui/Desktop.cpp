@@ -2,6 +2,7 @@
 #include "ui/Desktop.h"
 
 #include "platform/Clock.h"
+#include "platform/SoundPlayer.h"
 
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -44,6 +45,12 @@ public:
             return QString();
         return dialog.selectedFiles().first();
     }
+    QString openFileName(QWidget* parent, const QString& filters,
+                         const QString& selected) override
+    {
+        QString chosenFilter = selected;
+        return QFileDialog::getOpenFileName(parent, QString(), QString(), filters, &chosenFilter);
+    }
     QString folder(QWidget* parent, const QString& prompt) override
     {
         const QString chosen = QFileDialog::getExistingDirectory(parent, prompt);
@@ -64,6 +71,8 @@ public:
                                                           : QUrl::fromUserInput(pathOrAddress);
         return QDesktopServices::openUrl(url);
     }
+    QString playSound(const QString& file) override { return SoundPlayer::start(file); }
+    void stopSound() override { SoundPlayer::stop(); }
     const Clock& clock() const override { return Clock::system(); }
 };
 

@@ -31,6 +31,11 @@ public:
     // The save dialog; empty when cancelled. `filter` in Qt's form.
     virtual QString saveFileName(QWidget* parent, const QString& filter,
                                  const QString& defaultSuffix) = 0;
+    // The open dialog for an existing file, `filters` in Qt's form
+    // ("Sound file (*.wav);;All files (*)") with `selected` chosen; empty
+    // when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& filters,
+                                 const QString& selected) = 0;
     // The folder picker with `prompt`, no folder preset. The chosen folder's
     // path ends in "/"; empty when cancelled.
     virtual QString folder(QWidget* parent, const QString& prompt) = 0;
@@ -39,10 +44,14 @@ public:
     // Hands a folder, file or address to the desktop to open with its
     // default handler. False when nothing could take it.
     virtual bool open(const QString& pathOrAddress) = 0;
+    // Starts playing a sound file and returns at once: empty, or why it
+    // cannot be played. stopSound() ends what is playing.
+    virtual QString playSound(const QString& file) = 0;
+    virtual void stopSound() = 0;
     virtual const Clock& clock() const = 0;
 
     // The real desktop: Qt's boxes and dialogs, QDesktopServices, the
-    // system clock.
+    // sound player, the system clock.
     static Desktop& standard();
 };
 

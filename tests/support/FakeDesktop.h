@@ -21,6 +21,11 @@ public:
     }
 
     QStringList informations, errors, confirmations, opened, folderPrompts;
+    QStringList openFilters;       // the filters of each open dialog, in order
+    QStringList openAnswers;       // empty text: the open dialog is cancelled
+    QStringList played;            // every sound started
+    QString playFailure;           // what playSound answers
+    int stops = 0;
     int saveDialogs = 0;
     int colourDialogs = 0;
     QList<bool> confirmAnswers;       // one per confirmation, in order
@@ -45,6 +50,17 @@ public:
         ++saveDialogs;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
+    QString openFileName(QWidget*, const QString& filters, const QString&) override
+    {
+        openFilters << filters;
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QString playSound(const QString& file) override
+    {
+        played << file;
+        return playFailure;
+    }
+    void stopSound() override { ++stops; }
     QString folder(QWidget*, const QString& prompt) override
     {
         folderPrompts << prompt;
