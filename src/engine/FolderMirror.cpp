@@ -94,6 +94,22 @@ void StartLine(QString& line)
     line.reserve(room);
 }
 
+// Opens the target folder `name` in the folder `dirFd` without following a
+// symbolic link at that name: what a link below the target root points to
+// lies outside the target, and no copy may land there.
+int OpenTargetFolder(int dirFd, const char* name)
+{
+    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Whether `name` in the folder `dirFd` is a symbolic link itself. Such an
+// open fails with ENOTDIR, as for a file, so the name is looked at again.
+bool IsLinkAt(int dirFd, const char* name)
+{
+    struct stat st;
+    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
 class ScopedFd
 {
 public:
@@ -272,6 +288,7 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     if (target.get() < 0 && targetError == 0)
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
+    m_targetPath = targetPath;
 
     m_walkPath.clear();
     FileIdentity root;
@@ -326,10 +343,16 @@ void FolderMirror::emitError(const QString& reason)
     m_sink(LogKind::Error, CopyErrorLine(m_taskName, DisplayPath(m_path), reason));
 }
 
+void FolderMirror::reportTargetLink()
+{
+    emitError(QStringLiteral("Target folder is a link: ") + DisplayPath(m_targetPath));
+}
+
 void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
 {
     TargetFolder target{targetFd, targetError};
     const qsizetype base = m_path.size();
+    const qsizetype targetBase = m_targetPath.size();
     // Where this folder lies; an entry elsewhere came through a link or a
     // mount and may lead into a kernel file system.
     const bool deviceKnown = !m_walkPath.empty();
@@ -363,6 +386,7 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
                        !deviceKnown || identity.inode == 0 || identity.device != device);
         }
         m_path.truncate(base);
+        m_targetPath.truncate(targetBase);
     }
     // A listing cut short left entries unseen: say so for the folder.
     if (source.error() != 0 && !m_control.stopRequested())
@@ -381,6 +405,7 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 
     ++m_counters.totalFolders;
     AppendName(m_path, name, length);
+    AppendName(m_targetPath, name, length);
 
     // The source first: a subfolder that cannot be read is reported, and no
     // empty target folder is made for it.
@@ -405,18 +430,31 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     // Made first and opened after, so a folder that appears in between (a
     // second run of the same task making it too) is simply used: whoever
     // made it, it is there as a folder.
+    // A link at the folder's name is never followed, nor removed: it is an
+    // error for the folder and everything in it. mkdirat itself never
+    // follows a link at the name it makes.
     int subTargetError = 0;
     int subTarget = -1;
     if (::mkdirat(targetFd, name, 0777) == 0) {
         ++m_counters.mirroredFolders;
-        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (subTarget < 0)
+        subTarget = OpenTargetFolder(targetFd, name);
+        if (subTarget < 0) {
             subTargetError = errno;
+            // Put in the place of the folder just made.
+            if (IsLinkAt(targetFd, name)) {
+                reportTargetLink();
+                return;
+            }
+        }
     } else {
         const int makeError = errno;
-        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        subTarget = OpenTargetFolder(targetFd, name);
         if (subTarget < 0) {
             const int openError = errno;
+            if (IsLinkAt(targetFd, name)) {
+                reportTargetLink();
+                return;
+            }
             if (makeError != EEXIST || openError == ENOENT) {
                 emitError(SystemErrorText(makeError == EEXIST ? openError : makeError));
                 return;
@@ -536,20 +574,20 @@ void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const Fil
     int subTarget = -1;
     int subTargetError = kFolderToMake;
     if (targetFd >= 0) {
-        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        subTarget = OpenTargetFolder(targetFd, name);
         if (subTarget < 0) {
             const int openError = errno;
             struct stat st;
             const bool nameTaken = ::fstatat(targetFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (!nameTaken && openError == ENOENT) {
+            if (nameTaken && S_ISLNK(st.st_mode)) {
+                // As the real run: never followed, wherever it leads.
+                reportTargetLink();
+                return;
+            } else if (!nameTaken && openError == ENOENT) {
                 subTargetError = kFolderToMake;
             } else if (openError == ENOTDIR) {
                 // A file holds the name: the folder cannot be made.
                 emitError(SystemErrorText(EEXIST));
-                return;
-            } else if (openError == ENOENT) {
-                // A link that leads nowhere holds the name.
-                emitError(SystemErrorText(ENOENT));
                 return;
             } else {
                 // There but closed to us: each copy into it reports why.

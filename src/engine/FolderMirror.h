@@ -68,7 +68,8 @@ public:
     // Walks `sourceDir` (and its subfolders when `includeSubDir`) onto
     // `targetDir`. A source or source subfolder that cannot be read is an
     // error line, as is a target file that cannot be looked at; a missing
-    // target root is not created.
+    // target root is not created. The target root may be a symbolic link;
+    // below it none is followed to a folder, so nothing is written outside.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
 
     const MirrorCounters& counters() const { return m_counters; }
@@ -97,6 +98,9 @@ private:
                         bool known, int targetFd, bool includeSubDir);
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
+    // The error of a source folder whose place in the target holds a
+    // symbolic link (at m_targetPath).
+    void reportTargetLink();
     // The step at which the target file system holding `targetFd` keeps
     // last-write times.
     qint64 timePrecision(int targetFd);
@@ -116,6 +120,7 @@ private:
     MirrorOptions m_options;
 
     QByteArray m_path;                    // the source path being looked at
+    QByteArray m_targetPath;              // the target folder of the folder being walked
     QString m_line;                       // the decision line being built
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down

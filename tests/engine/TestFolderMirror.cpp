@@ -80,7 +80,8 @@ struct Run
     RunControl control;
 
     void start(const MirrorJob& job, const ExcludeTest& exclude = {},
-               const std::function<void(Run&, const Line&)>& onLine = {})
+               const std::function<void(Run&, const Line&)>& onLine = {},
+               const MirrorOptions& options = {})
     {
         lines.clear();
         FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(9, 5, 0)));
@@ -95,7 +96,7 @@ struct Run
                 lines.emplace_back(LogKind::StartFinish,
                                    QStringLiteral("<after walk %1>").arg(start));
             },
-            clock);
+            clock, options);
     }
     QStringList texts(LogKind kind) const
     {
@@ -256,6 +257,8 @@ private slots:
     void kernelFileSystemsNotWalked_data();
     void kernelFileSystemsNotWalked();
     void temporaryFilesOfKilledRuns();
+    void linksInTargetNeverFollowed_data();
+    void linksInTargetNeverFollowed();
     void coarseTargetTimes();
 };
 
@@ -977,6 +980,94 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
     QVERIFY(QFile::exists(live));
     QCOMPARE(AllNames(dst),
              (QStringList{u"sub"_s, u"sub/"_s + QFileInfo(live).fileName(), u"sub/f"_s}));
+}
+
+void TestFolderMirror::linksInTargetNeverFollowed_data()
+{
+    QTest::addColumn<QString>("linkAt");   // below dst; empty: dst itself
+    QTest::addColumn<QString>("pointsTo"); // below outside
+    QTest::addColumn<bool>("dryRun");
+    QTest::addColumn<QStringList>("errors"); // "%s" the source, "%d" the target root
+    QTest::addColumn<QStringList>("outsideAfter");
+
+    const QStringList sourceFolder{
+        u"[T] Error: Copy file fail: %s/sub, Target folder is a link: %d/sub. "_s};
+    QTest::newRow("link at a folder's place")
+        << "sub" << "" << false << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a folder's place, dry run")
+        << "sub" << "" << true << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a folder's place, leading nowhere")
+        << "sub" << "gone" << false << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a folder's place, leading nowhere, dry run")
+        << "sub" << "gone" << true << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a nested folder's place")
+        << "deep/sub" << "" << false
+        << QStringList{u"[T] Error: Copy file fail: %s/deep/sub, Target folder is a link: %d/deep/sub. "_s}
+        << QStringList{u"keep.txt"_s};
+    // The name is replaced by the copy; the file the link led to is not written.
+    QTest::newRow("link at a file's place")
+        << "a.txt" << "keep.txt" << false << QStringList() << QStringList{u"keep.txt"_s};
+    // The user's own choice of place: followed, as any path given.
+    QTest::newRow("target root is a link")
+        << "" << "" << false << QStringList()
+        << QStringList{u"a.txt"_s, u"deep"_s, u"deep/sub"_s, u"deep/sub/b.txt"_s, u"keep.txt"_s,
+                       u"sub"_s, u"sub/b.txt"_s};
+}
+
+void TestFolderMirror::linksInTargetNeverFollowed()
+{
+    QFETCH(QString, linkAt);
+    QFETCH(QString, pointsTo);
+    QFETCH(bool, dryRun);
+    QFETCH(QStringList, errors);
+    QFETCH(QStringList, outsideAfter);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), outside = dir.makeDir(u"outside"_s);
+    const QString dst = linkAt.isEmpty() ? dir.filePath(u"dst"_s) : dir.makeDir(u"dst"_s);
+    dir.makeDir(u"src/sub"_s);
+    dir.makeDir(u"src/deep/sub"_s);
+    dir.writeFile(QStringLiteral("src/a.txt"), "source a", kBase);
+    dir.writeFile(QStringLiteral("src/sub/b.txt"), "source b", kBase);
+    dir.writeFile(QStringLiteral("src/deep/sub/b.txt"), "source b", kBase);
+    dir.writeFile(QStringLiteral("outside/keep.txt"), "not the target's", kBase - 100);
+    if (linkAt.contains(u'/'))
+        dir.makeDir(dst + u'/' + QFileInfo(linkAt).path());
+    const QString link = linkAt.isEmpty() ? dst : dst + u'/' + linkAt;
+    const QString linkTarget = pointsTo.isEmpty() ? outside : outside + u'/' + pointsTo;
+    QVERIFY(QFile::link(linkTarget, link));
+    const QByteArray outsideBefore = ReadFile(outside + u"/keep.txt"_s);
+    const qint64 outsideTime = MTime(outside + u"/keep.txt"_s);
+
+    Run run;
+    MirrorOptions options;
+    options.mode = dryRun ? MirrorMode::DryRun : MirrorMode::Copy;
+    run.start(Job(dst, {{src, true}}), {}, {}, options);
+
+    QCOMPARE(run.texts(LogKind::Error),
+             errors.replaceInStrings(u"%s"_s, src).replaceInStrings(u"%d"_s, dst));
+    QCOMPARE(run.result.counters.errors, quint64(errors.size()));
+    if (!errors.isEmpty()) {
+        QCOMPARE(run.texts(LogKind::ErrorStatus),
+                 QStringList{u"[T]          Status   : Mirror Finished!! Find 1 Errors."_s});
+    }
+    // Nothing landed where the link leads, and nothing there changed.
+    QCOMPARE(AllNames(outside), outsideAfter);
+    QCOMPARE(ReadFile(outside + u"/keep.txt"_s), outsideBefore);
+    QCOMPARE(MTime(outside + u"/keep.txt"_s), outsideTime);
+    if (linkAt.isEmpty() || linkAt == u"a.txt"_s) {
+        QCOMPARE(ReadFile(dst + u"/a.txt"_s), QByteArray("source a"));
+        QVERIFY(!QFileInfo(dst + u"/a.txt"_s).isSymLink());
+        return;
+    }
+    // The link is left as it was; the rest of the run went on.
+    QCOMPARE(QFileInfo(link).symLinkTarget(), linkTarget);
+    if (!dryRun)
+        QCOMPARE(ReadFile(dst + u"/a.txt"_s), QByteArray("source a"));
+    // Its files were neither copied nor counted as kept.
+    QCOMPARE(run.texts(LogKind::Skip), QStringList());
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(2));
 }
 
 void TestFolderMirror::coarseTargetTimes()
