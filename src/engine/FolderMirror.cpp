@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,6 +109,34 @@ bool IsLinkAt(int dirFd, const char* name)
 {
     struct stat st;
     return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// The mode bits a folder the run makes ends with: the source folder's
+// permission bits, and the other bits as mkdirat set them (a sticky bit
+// asked for, a setgid bit taken over from the folder above).
+mode_t FinalFolderMode(mode_t made, mode_t sourcePermissions)
+{
+    return (made & 07000) | (sourcePermissions & 0777);
+}
+
+// Gives the folder the run has just made at `folderFd` the bits of its
+// source folder that the umask took, and all its owner's while it is being
+// filled. Returns the mode to give it once filled, if it has not that.
+std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions)
+{
+    struct stat made;
+    if (::fstat(folderFd, &made) != 0)
+        return std::nullopt;
+    const mode_t finished = FinalFolderMode(made.st_mode, sourcePermissions);
+    const mode_t filling = finished | S_IRWXU;
+    // Given back through the folder's own descriptor, never by its path. A
+    // file system that keeps no permission bits of its own (FAT) refuses;
+    // the folder then stays narrower than its source, never wider.
+    if ((made.st_mode & 07777) != filling)
+        ::fchmod(folderFd, filling);
+    if (finished == filling)
+        return std::nullopt;
+    return finished;
 }
 
 class ScopedFd
@@ -433,9 +462,20 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     // A link at the folder's name is never followed, nor removed: it is an
     // error for the folder and everything in it. mkdirat itself never
     // follows a link at the name it makes.
+    //
+    // A new folder has the source folder's permission bits from the moment
+    // it exists, so a private folder never stands open to other users in
+    // the target. Only its owner may also write and search it while the
+    // run fills it: a read-only source folder would refuse its own files.
+    // Its own owner bits follow once it is filled. A folder that is there
+    // already is left as it is.
+    struct stat sourceFolder;
+    const mode_t sourcePermissions =
+        ::fstat(sub.fd(), &sourceFolder) == 0 ? sourceFolder.st_mode & 07777 : 0777;
     int subTargetError = 0;
     int subTarget = -1;
-    if (::mkdirat(targetFd, name, 0777) == 0) {
+    std::optional<mode_t> finalMode; // of a new folder, once filled
+    if (::mkdirat(targetFd, name, sourcePermissions | S_IRWXU) == 0) {
         ++m_counters.mirroredFolders;
         subTarget = OpenTargetFolder(targetFd, name);
         if (subTarget < 0) {
@@ -445,6 +485,8 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
                 reportTargetLink();
                 return;
             }
+        } else {
+            finalMode = FitNewFolder(subTarget, sourcePermissions);
         }
     } else {
         const int makeError = errno;
@@ -476,6 +518,10 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
     if (known)
         m_walkPath.pop_back();
+    // Filled, or the run stopped: nothing more is written into it. As in
+    // FitNewFolder, a file system that keeps no such bits may refuse.
+    if (finalMode)
+        ::fchmod(subTargetFd.get(), *finalMode);
 }
 
 void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& target,

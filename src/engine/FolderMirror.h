@@ -70,6 +70,8 @@ public:
     // error line, as is a target file that cannot be looked at; a missing
     // target root is not created. The target root may be a symbolic link;
     // below it none is followed to a folder, so nothing is written outside.
+    // A target folder the walk makes has its source folder's permission
+    // bits; one that is there already is left as it is.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
 
     const MirrorCounters& counters() const { return m_counters; }

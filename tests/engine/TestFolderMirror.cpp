@@ -259,6 +259,8 @@ private slots:
     void temporaryFilesOfKilledRuns();
     void linksInTargetNeverFollowed_data();
     void linksInTargetNeverFollowed();
+    void newFoldersKeepTheirPermissions_data();
+    void newFoldersKeepTheirPermissions();
     void coarseTargetTimes();
 };
 
@@ -1068,6 +1070,109 @@ void TestFolderMirror::linksInTargetNeverFollowed()
     // Its files were neither copied nor counted as kept.
     QCOMPARE(run.texts(LogKind::Skip), QStringList());
     QCOMPARE(run.result.counters.mirroredFiles, quint64(2));
+}
+
+void TestFolderMirror::newFoldersKeepTheirPermissions_data()
+{
+    QTest::addColumn<QList<int>>("sourceModes"); // of src/a, src/a/b, ...
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("existingMode"); // of a dst/a there before the run; 0: none
+    QTest::addColumn<bool>("otherUser");
+    QTest::addColumn<QList<int>>("expectedModes");
+
+    for (const int mask : {022, 077}) {
+        const QString under = QStringLiteral(", umask %1").arg(mask, 3, 8, QChar(u'0'));
+        QTest::addRow("private folder%s", qPrintable(under))
+            << QList<int>{0700} << mask << 0 << false << QList<int>{0700};
+        QTest::addRow("group folder inside a private one%s", qPrintable(under))
+            << QList<int>{0700, 0750} << mask << 0 << false << QList<int>{0700, 0750};
+        // The bits the umask took are given back.
+        QTest::addRow("open folder%s", qPrintable(under))
+            << QList<int>{0777} << mask << 0 << false << QList<int>{0777};
+        QTest::addRow("sticky folder%s", qPrintable(under))
+            << QList<int>{01777} << mask << 0 << false << QList<int>{01777};
+    }
+    QTest::newRow("folder already in the target is left as it is")
+        << QList<int>{0700, 0750} << 022 << 0755 << false << QList<int>{0755, 0750};
+    // Its files still arrive: the owner writes into it until it is filled.
+    QTest::newRow("read-only folder, run by its owner")
+        << QList<int>{0555, 0500} << 022 << 0 << true << QList<int>{0555, 0500};
+}
+
+void TestFolderMirror::newFoldersKeepTheirPermissions()
+{
+    QFETCH(QList<int>, sourceModes);
+    QFETCH(int, umask);
+    QFETCH(int, existingMode);
+    QFETCH(bool, otherUser);
+    QFETCH(QList<int>, expectedModes);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(dst));
+    QStringList folders; // below src and dst
+    QString folder;
+    for (qsizetype i = 0; i < sourceModes.size(); ++i) {
+        folder += (folder.isEmpty() ? u""_s : u"/"_s) + QChar(char16_t(u'a' + i));
+        folders << folder;
+        QVERIFY(QDir().mkpath(src + u'/' + folder));
+        TestDir::writeFileAt(src + u'/' + folder + u"/f"_s, "private", kBase);
+    }
+    if (existingMode != 0) {
+        QVERIFY(QDir().mkpath(dst + u"/a"_s));
+        QCOMPARE(::chmod(QFile::encodeName(dst + u"/a"_s).constData(), mode_t(existingMode)), 0);
+    }
+    // The modes last: a read-only folder takes no file.
+    for (qsizetype i = sourceModes.size() - 1; i >= 0; --i) {
+        const QByteArray path = QFile::encodeName(src + u'/' + folders.at(i));
+        QCOMPARE(::chmod(path.constData(), mode_t(sourceModes.at(i))), 0);
+    }
+    struct Umask
+    {
+        mode_t before;
+        ~Umask() { ::umask(before); }
+    } restore{::umask(mode_t(umask))};
+
+    // Each file is looked at before its copy: no folder above it may be
+    // open to more users than its source is, not even for a moment.
+    QStringList widened;
+    auto check = [&](const QByteArray& path, const EntryRecord&) {
+        const QString relative = QDir(src).relativeFilePath(QFile::decodeName(path));
+        for (qsizetype i = 0; i < folders.size(); ++i) {
+            struct stat st;
+            if (!relative.startsWith(folders.at(i) + u'/') ||
+                ::stat(QFile::encodeName(dst + u'/' + folders.at(i)).constData(), &st) != 0)
+                continue;
+            const int shown = int(st.st_mode & 077), source = sourceModes.at(i) & 077;
+            if ((shown & ~source) != 0 && !(i == 0 && existingMode != 0))
+                widened << folders.at(i);
+        }
+        return false;
+    };
+    Run run;
+    const MirrorJob job = Job(dst, {{src, true}});
+    if (otherUser) {
+        const QString why = RunAsOtherUser(dir.path(), QByteArray(), run, job);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    } else {
+        run.start(job, check);
+    }
+
+    QCOMPARE(widened, QStringList());
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(folders.size()));
+    // In octal, as modes are read.
+    QStringList modes, expected;
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(dst + u'/' + folders.at(i)).constData(), &st), 0);
+        modes << QString::number(st.st_mode & 07777, 8);
+        expected << QString::number(expectedModes.at(i), 8);
+        QCOMPARE(ReadFile(dst + u'/' + folders.at(i) + u"/f"_s), QByteArray("private"));
+    }
+    QCOMPARE(modes, expected);
 }
 
 void TestFolderMirror::coarseTargetTimes()
