@@ -274,6 +274,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 
     FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
     mirror.setOptions(options);
+    mirror.setSources(job.sources);
     for (const SourceEntry& source : job.sources)
         mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
     result.counters = mirror.counters();
@@ -291,6 +292,39 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
       m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
       m_copier([&control] { control.checkpoint(); })
 {
+}
+
+void FolderMirror::setSources(const QList<SourceEntry>& sources)
+{
+    m_sources.clear();
+    for (const SourceEntry& source : sources) {
+        QByteArray path;
+        if (PathBytes(source.sourceDir, path) == 0)
+            m_sources.emplace_back(std::move(path), source.includeSubDir);
+    }
+}
+
+bool FolderMirror::sourceWouldCopy(int sourceFd, const char* name) const
+{
+    // Anything that is there, or might be: only a name surely absent from
+    // every source is a leftover of ours.
+    auto held = [](int dirFd, const char* path) {
+        struct stat st;
+        return ::fstatat(dirFd, path, &st, AT_SYMLINK_NOFOLLOW) == 0 ||
+               (errno != ENOENT && errno != ENOTDIR);
+    };
+    if (held(sourceFd, name))
+        return true;
+    // The same place in the other sources, which share the target.
+    const QByteArray relative = m_targetPath.mid(m_targetRootLength);
+    for (const auto& [root, includeSubDir] : m_sources) {
+        if (!relative.isEmpty() && !includeSubDir)
+            continue;
+        const QByteArray path = root + '/' + relative + '/' + name;
+        if (held(AT_FDCWD, path.constData()))
+            return true;
+    }
+    return false;
 }
 
 void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
@@ -318,6 +352,7 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
     m_targetPath = targetPath;
+    m_targetRootLength = m_targetPath.size();
 
     m_walkPath.clear();
     FileIdentity root;
@@ -404,9 +439,6 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
         if (m_entry.isDirectory()) {
             if (includeSubDir)
                 enterFolder(source, name, length, identity, targetFd, targetError, includeSubDir);
-        } else if (IsTemporaryName(name)) {
-            // A copy in the making of a run whose target is this source:
-            // neither a file of the source nor ours to copy onward.
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
@@ -595,7 +627,9 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         // A run killed while copying left its temporary file where that
         // copy was going; the copy is due again now, so this is the place
         // to look, once per folder, without listing every target folder.
-        RemoveStaleTemporaryFiles(target.fd, m_clock);
+        RemoveStaleTemporaryFiles(target.fd, m_clock, [this, sourceFd](const char* leftover) {
+            return sourceWouldCopy(sourceFd, leftover);
+        });
         target.swept = true;
     }
     const QString shown = m_options.progress ? DisplayPath(m_path) : QString();

@@ -78,6 +78,10 @@ public:
 
     // Set before the first mirrorFolder.
     void setOptions(MirrorOptions options) { m_options = std::move(options); }
+    // The run's sources, all of them, set before the first mirrorFolder: a
+    // clean-up of temporary files left in the target by a killed run never
+    // removes a file that one of them holds at that place.
+    void setSources(const QList<SourceEntry>& sources);
 
 private:
     // The target folder of the source folder being walked.
@@ -107,6 +111,10 @@ private:
     // last-write times.
     qint64 timePrecision(int targetFd);
     bool onWalkPath(const FileIdentity& identity) const;
+    // Whether `name` is held in the source folder `sourceFd` or at the same
+    // place in another source: a file the run would copy into the target
+    // folder at m_targetPath.
+    bool sourceWouldCopy(int sourceFd, const char* name) const;
     // True when `fd` (at m_path) lies on a kernel file system; reports it,
     // once per path and run.
     bool leadsIntoKernel(int fd);
@@ -123,9 +131,12 @@ private:
 
     QByteArray m_path;                    // the source path being looked at
     QByteArray m_targetPath;              // the target folder of the folder being walked
+    qsizetype m_targetRootLength = 0;     // of its target root part
     QString m_line;                       // the decision line being built
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
+    // The run's source paths, and whether their subfolders are walked.
+    std::vector<std::pair<QByteArray, bool>> m_sources;
     PseudoFileSystems m_pseudo;
     std::vector<std::pair<quint64, qint64>> m_timePrecisions; // device, step
     QSet<QByteArray> m_kernelPathsReported;

@@ -197,6 +197,23 @@ QString RunAsOtherUser(const QString& tree, const QByteArray& mustBeUnreadable, 
     return QString();
 }
 
+// The ID of a process that has ended.
+pid_t EndedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+// A name of the form of a copy's temporary files, of the writer `pid`.
+QString OurTemporaryName(pid_t pid, const char* random)
+{
+    return QStringLiteral(".tarnwick-%1-%2.tmp").arg(pid).arg(QLatin1StringView(random));
+}
+
 MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
 {
     return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
@@ -257,6 +274,8 @@ private slots:
     void kernelFileSystemsNotWalked_data();
     void kernelFileSystemsNotWalked();
     void temporaryFilesOfKilledRuns();
+    void userFilesNamedLikeTemporaryFiles_data();
+    void userFilesNamedLikeTemporaryFiles();
     void linksInTargetNeverFollowed_data();
     void linksInTargetNeverFollowed();
     void newFoldersKeepTheirPermissions_data();
@@ -956,21 +975,15 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
 
     // What a run killed on a file system without unnamed files leaves: a
     // partial copy under a temporary name, its process gone.
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    const QString stale = dst + QStringLiteral("/sub/.tarnwick-%1-3.tmp").arg(child);
+    const pid_t child = EndedProcess();
+    const QString stale = dst + u"/sub/"_s + OurTemporaryName(child, "000000000000000a");
     TestDir::writeFileAt(stale, "part of f", kBase);
     // One a live writer (another run) still holds.
-    const QString live = dst + QStringLiteral("/sub/.tarnwick-%1-4.tmp").arg(child);
+    const QString live = dst + u"/sub/"_s + OurTemporaryName(child, "000000000000000b");
     TestDir::writeFileAt(live, "being written", kBase);
     QFile held(live);
     QVERIFY(held.open(QIODevice::ReadOnly));
     QCOMPARE(::flock(held.handle(), LOCK_EX), 0);
-    // A source that is another task's target holds such files too.
-    TestDir::writeFileAt(src + QStringLiteral("/sub/.tarnwick-%1-5.tmp").arg(child), "partial", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
@@ -982,6 +995,63 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
     QVERIFY(QFile::exists(live));
     QCOMPARE(AllNames(dst),
              (QStringList{u"sub"_s, u"sub/"_s + QFileInfo(live).fileName(), u"sub/f"_s}));
+}
+
+void TestFolderMirror::userFilesNamedLikeTemporaryFiles_data()
+{
+    QTest::addColumn<QString>("name"); // "%1": a process that has ended
+
+    QTest::newRow("the form names once had") << ".tarnwick-%1-5.tmp";
+    QTest::newRow("the form names have now") << ".tarnwick-%1-0123456789abcdef.tmp";
+    QTest::newRow("the prefix alone") << ".tarnwick-";
+    QTest::newRow("the form with capitals") << ".tarnwick-%1-0123456789ABCDEF.tmp";
+}
+
+void TestFolderMirror::userFilesNamedLikeTemporaryFiles()
+{
+    QFETCH(QString, name);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), other = dir.filePath(u"other"_s),
+                  dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(other + u"/sub"_s) &&
+            QDir().mkpath(dst + u"/sub"_s));
+    const pid_t ended = EndedProcess();
+    name.replace(u"%1"_s, QString::number(ended));
+    TestDir::writeFileAt(src + u"/sub/"_s + name, "the user's own", kBase);
+    TestDir::writeFileAt(src + u"/sub/f"_s, "f", kBase);
+    // A second source sharing the target folder, without that name.
+    TestDir::writeFileAt(other + u"/sub/g"_s, "g", kBase);
+    // A file of the user's that is only in the target, in the form names once had.
+    const QString targetOnly = QStringLiteral(".tarnwick-%1-9.tmp").arg(ended);
+    TestDir::writeFileAt(dst + u"/sub/"_s + targetOnly, "the target's own", kBase);
+    const MirrorJob job = Job(dst, {{src, true}, {other, true}});
+
+    Run run;
+    run.start(job);
+    QVERIFY(run.texts(LogKind::Copy)
+                .contains(u"[T] Mirroring: Copy the new file: "_s + src + u"/sub/"_s + name));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 2,
+                                                  .totalFiles = 3,
+                                                  .totalBytes = 16,
+                                                  .mirroredFiles = 3,
+                                                  .mirroredBytes = 16}));
+
+    // Copies due again in the folder from both sources: the target folder
+    // is cleaned up while each is walked, after the file was judged or
+    // before.
+    TestDir::writeFileAt(src + u"/sub/f"_s, "f2", kBase + 10);
+    TestDir::writeFileAt(other + u"/sub/g"_s, "g2", kBase + 10);
+    run.start(job);
+    QCOMPARE(run.texts(LogKind::Skip),
+             QStringList{u"[T] Skipping: Keep the existing unchanged file: "_s + src + u"/sub/"_s +
+                         name});
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(2));
+    QCOMPARE(ReadFile(dst + u"/sub/"_s + name), QByteArray("the user's own"));
+    QCOMPARE(ReadFile(dst + u"/sub/"_s + targetOnly), QByteArray("the target's own"));
+    QCOMPARE(AllNames(dst).size(), 5); // sub and its four files
 }
 
 void TestFolderMirror::linksInTargetNeverFollowed_data()
