@@ -491,6 +491,7 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     // Made first and opened after, so a folder that appears in between (a
     // second run of the same task making it too) is simply used: whoever
     // made it, it is there as a folder.
+    //
     // A link at the folder's name is never followed, nor removed: it is an
     // error for the folder and everything in it. mkdirat itself never
     // follows a link at the name it makes.
