@@ -18,6 +18,7 @@
 #include <thread>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +100,50 @@ void StartLine(QString& line)
     const qsizetype room = line.capacity();
     line = QString();
     line.reserve(room);
+}
+
+// Opens the target folder `name` in the folder `dirFd` without following a
+// symbolic link at that name: what a link below the target root points to
+// lies outside the target, and no copy may land there.
+int OpenTargetFolder(int dirFd, const char* name)
+{
+    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Whether `name` in the folder `dirFd` is a symbolic link itself. Such an
+// open fails with ENOTDIR, as for a file, so the name is looked at again.
+bool IsLinkAt(int dirFd, const char* name)
+{
+    struct stat st;
+    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// The mode bits a folder the run makes ends with: the source folder's
+// permission bits, and the other bits as mkdirat set them (a sticky bit
+// asked for, a setgid bit taken over from the folder above).
+mode_t FinalFolderMode(mode_t made, mode_t sourcePermissions)
+{
+    return (made & 07000) | (sourcePermissions & 0777);
+}
+
+// Gives the folder the run has just made at `folderFd` the bits of its
+// source folder that the umask took, and all its owner's while it is being
+// filled. Returns the mode to give it once filled, if it has not that.
+std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions)
+{
+    struct stat made;
+    if (::fstat(folderFd, &made) != 0)
+        return std::nullopt;
+    const mode_t finished = FinalFolderMode(made.st_mode, sourcePermissions);
+    const mode_t filling = finished | S_IRWXU;
+    // Given back through the folder's own descriptor, never by its path. A
+    // file system that keeps no permission bits of its own (FAT) refuses;
+    // the folder then stays narrower than its source, never wider.
+    if ((made.st_mode & 07777) != filling)
+        ::fchmod(folderFd, filling);
+    if (finished == filling)
+        return std::nullopt;
+    return finished;
 }
 
 class ScopedFd
@@ -274,6 +319,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 
     FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
     mirror.setOptions(options);
+    mirror.setSources(job.sources);
     for (const SourceEntry& source : job.sources)
         mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
     result.counters = mirror.counters();
@@ -291,6 +337,39 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
       m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
       m_copier([&control] { control.checkpoint(); })
 {
+}
+
+void FolderMirror::setSources(const QList<SourceEntry>& sources)
+{
+    m_sources.clear();
+    for (const SourceEntry& source : sources) {
+        QByteArray path;
+        if (PathBytes(source.sourceDir, path) == 0)
+            m_sources.emplace_back(std::move(path), source.includeSubDir);
+    }
+}
+
+bool FolderMirror::sourceWouldCopy(int sourceFd, const char* name) const
+{
+    // Anything that is there, or might be: only a name surely absent from
+    // every source is a leftover of ours.
+    auto held = [](int dirFd, const char* path) {
+        struct stat st;
+        return ::fstatat(dirFd, path, &st, AT_SYMLINK_NOFOLLOW) == 0 ||
+               (errno != ENOENT && errno != ENOTDIR);
+    };
+    if (held(sourceFd, name))
+        return true;
+    // The same place in the other sources, which share the target.
+    const QByteArray relative = m_targetPath.mid(m_targetRootLength);
+    for (const auto& [root, includeSubDir] : m_sources) {
+        if (!relative.isEmpty() && !includeSubDir)
+            continue;
+        const QByteArray path = root + '/' + relative + '/' + name;
+        if (held(AT_FDCWD, path.constData()))
+            return true;
+    }
+    return false;
 }
 
 void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
@@ -317,6 +396,8 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     if (target.get() < 0 && targetError == 0)
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
+    m_targetPath = targetPath;
+    m_targetRootLength = m_targetPath.size();
 
     m_walkPath.clear();
     FileIdentity root;
@@ -371,10 +452,16 @@ void FolderMirror::emitError(const QString& reason)
     m_sink(LogKind::Error, CopyErrorLine(m_taskName, DisplayPath(m_path), reason));
 }
 
+void FolderMirror::reportTargetLink()
+{
+    emitError(QStringLiteral("Target folder is a link: ") + DisplayPath(m_targetPath));
+}
+
 void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
 {
     TargetFolder target{targetFd, targetError};
     const qsizetype base = m_path.size();
+    const qsizetype targetBase = m_targetPath.size();
     // Where this folder lies; an entry elsewhere came through a link or a
     // mount and may lead into a kernel file system.
     const bool deviceKnown = !m_walkPath.empty();
@@ -397,9 +484,6 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
         if (m_entry.isDirectory()) {
             if (includeSubDir)
                 enterFolder(source, name, length, identity, targetFd, targetError, includeSubDir);
-        } else if (IsTemporaryName(name)) {
-            // A copy in the making of a run whose target is this source:
-            // neither a file of the source nor ours to copy onward.
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
@@ -408,6 +492,7 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
                        !deviceKnown || identity.inode == 0 || identity.device != device);
         }
         m_path.truncate(base);
+        m_targetPath.truncate(targetBase);
     }
     // A listing cut short left entries unseen: say so for the folder.
     if (source.error() != 0 && !m_control.stopRequested())
@@ -426,6 +511,7 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 
     ++m_counters.totalFolders;
     AppendName(m_path, name, length);
+    AppendName(m_targetPath, name, length);
 
     // The source first: a subfolder that cannot be read is reported, and no
     // empty target folder is made for it.
@@ -450,18 +536,45 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     // Made first and opened after, so a folder that appears in between (a
     // second run of the same task making it too) is simply used: whoever
     // made it, it is there as a folder.
+    //
+    // A link at the folder's name is never followed, nor removed: it is an
+    // error for the folder and everything in it. mkdirat itself never
+    // follows a link at the name it makes.
+    //
+    // A new folder has the source folder's permission bits from the moment
+    // it exists, so a private folder never stands open to other users in
+    // the target. Only its owner may also write and search it while the
+    // run fills it: a read-only source folder would refuse its own files.
+    // Its own owner bits follow once it is filled. A folder that is there
+    // already is left as it is.
+    struct stat sourceFolder;
+    const mode_t sourcePermissions =
+        ::fstat(sub.fd(), &sourceFolder) == 0 ? sourceFolder.st_mode & 07777 : 0777;
     int subTargetError = 0;
     int subTarget = -1;
-    if (::mkdirat(targetFd, name, 0777) == 0) {
+    std::optional<mode_t> finalMode; // of a new folder, once filled
+    if (::mkdirat(targetFd, name, sourcePermissions | S_IRWXU) == 0) {
         ++m_counters.mirroredFolders;
-        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (subTarget < 0)
+        subTarget = OpenTargetFolder(targetFd, name);
+        if (subTarget < 0) {
             subTargetError = errno;
+            // Put in the place of the folder just made.
+            if (IsLinkAt(targetFd, name)) {
+                reportTargetLink();
+                return;
+            }
+        } else {
+            finalMode = FitNewFolder(subTarget, sourcePermissions);
+        }
     } else {
         const int makeError = errno;
-        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        subTarget = OpenTargetFolder(targetFd, name);
         if (subTarget < 0) {
             const int openError = errno;
+            if (IsLinkAt(targetFd, name)) {
+                reportTargetLink();
+                return;
+            }
             if (makeError != EEXIST || openError == ENOENT) {
                 emitError(SystemErrorText(makeError == EEXIST ? openError : makeError));
                 return;
@@ -483,6 +596,10 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
     if (known)
         m_walkPath.pop_back();
+    // Filled, or the run stopped: nothing more is written into it. As in
+    // FitNewFolder, a file system that keeps no such bits may refuse.
+    if (finalMode)
+        ::fchmod(subTargetFd.get(), *finalMode);
 }
 
 void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& target,
@@ -556,7 +673,9 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         // A run killed while copying left its temporary file where that
         // copy was going; the copy is due again now, so this is the place
         // to look, once per folder, without listing every target folder.
-        RemoveStaleTemporaryFiles(target.fd, m_clock);
+        RemoveStaleTemporaryFiles(target.fd, m_clock, [this, sourceFd](const char* leftover) {
+            return sourceWouldCopy(sourceFd, leftover);
+        });
         target.swept = true;
     }
     const QString shown = m_options.progress ? DisplayPath(m_path) : QString();
@@ -581,20 +700,20 @@ void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const Fil
     int subTarget = -1;
     int subTargetError = kFolderToMake;
     if (targetFd >= 0) {
-        subTarget = ::openat(targetFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        subTarget = OpenTargetFolder(targetFd, name);
         if (subTarget < 0) {
             const int openError = errno;
             struct stat st;
             const bool nameTaken = ::fstatat(targetFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (!nameTaken && openError == ENOENT) {
+            if (nameTaken && S_ISLNK(st.st_mode)) {
+                // As the real run: never followed, wherever it leads.
+                reportTargetLink();
+                return;
+            } else if (!nameTaken && openError == ENOENT) {
                 subTargetError = kFolderToMake;
             } else if (openError == ENOTDIR) {
                 // A file holds the name: the folder cannot be made.
                 emitError(SystemErrorText(EEXIST));
-                return;
-            } else if (openError == ENOENT) {
-                // A link that leads nowhere holds the name.
-                emitError(SystemErrorText(ENOENT));
                 return;
             } else {
                 // There but closed to us: each copy into it reports why.

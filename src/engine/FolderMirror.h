@@ -68,13 +68,20 @@ public:
     // Walks `sourceDir` (and its subfolders when `includeSubDir`) onto
     // `targetDir`. A source or source subfolder that cannot be read is an
     // error line, as is a target file that cannot be looked at; a missing
-    // target root is not created.
+    // target root is not created. The target root may be a symbolic link;
+    // below it none is followed to a folder, so nothing is written outside.
+    // A target folder the walk makes has its source folder's permission
+    // bits; one that is there already is left as it is.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
 
     const MirrorCounters& counters() const { return m_counters; }
 
     // Set before the first mirrorFolder.
     void setOptions(MirrorOptions options) { m_options = std::move(options); }
+    // The run's sources, all of them, set before the first mirrorFolder: a
+    // clean-up of temporary files left in the target by a killed run never
+    // removes a file that one of them holds at that place.
+    void setSources(const QList<SourceEntry>& sources);
 
 private:
     // The target folder of the source folder being walked.
@@ -97,10 +104,17 @@ private:
                         bool known, int targetFd, bool includeSubDir);
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
+    // The error of a source folder whose place in the target holds a
+    // symbolic link (at m_targetPath).
+    void reportTargetLink();
     // The step at which the target file system holding `targetFd` keeps
     // last-write times.
     qint64 timePrecision(int targetFd);
     bool onWalkPath(const FileIdentity& identity) const;
+    // Whether `name` is held in the source folder `sourceFd` or at the same
+    // place in another source: a file the run would copy into the target
+    // folder at m_targetPath.
+    bool sourceWouldCopy(int sourceFd, const char* name) const;
     // True when `fd` (at m_path) lies on a kernel file system; reports it,
     // once per path and run.
     bool leadsIntoKernel(int fd);
@@ -116,9 +130,13 @@ private:
     MirrorOptions m_options;
 
     QByteArray m_path;                    // the source path being looked at
+    QByteArray m_targetPath;              // the target folder of the folder being walked
+    qsizetype m_targetRootLength = 0;     // of its target root part
     QString m_line;                       // the decision line being built
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
+    // The run's source paths, and whether their subfolders are walked.
+    std::vector<std::pair<QByteArray, bool>> m_sources;
     PseudoFileSystems m_pseudo;
     std::vector<std::pair<quint64, qint64>> m_timePrecisions; // device, step
     QSet<QByteArray> m_kernelPathsReported;

@@ -3,7 +3,8 @@
 
 #include "platform/FolderReader.h"
 
-#include <atomic>
+#include <QRandomGenerator>
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -15,14 +16,18 @@ namespace tarnwick {
 
 namespace {
 
-std::atomic<unsigned> g_counter{0};
-
 // A file that has changed within this time may belong to a writer that has
 // made it and not yet taken its lock.
 constexpr qint64 kStartingWriterSeconds = 60;
 
 constexpr char kPrefix[] = ".tarnwick-";
 constexpr char kSuffix[] = ".tmp";
+constexpr int kRandomDigits = 16; // lower-case hex, 64 bits
+
+bool IsLowerHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
 
 // Reads the decimal digits at `p`, at least one; false when there are none
 // or too many.
@@ -50,8 +55,10 @@ bool WriterRuns(pid_t writer)
 
 QByteArray TemporaryName()
 {
+    const QByteArray random = QByteArray::number(QRandomGenerator::global()->generate64(), 16)
+                                  .rightJustified(kRandomDigits, '0');
     return QByteArray(kPrefix) + QByteArray::number(static_cast<qint64>(::getpid())) + '-' +
-           QByteArray::number(g_counter.fetch_add(1, std::memory_order_relaxed)) + kSuffix;
+           random + kSuffix;
 }
 
 bool IsTemporaryName(const char* name, pid_t* writer)
@@ -63,9 +70,12 @@ bool IsTemporaryName(const char* name, pid_t* writer)
     }
     const char* p = name + prefixLength;
     unsigned long long pid = 0;
-    unsigned long long counter = 0;
-    if (!ReadNumber(p, pid) || *p++ != '-' || !ReadNumber(p, counter))
+    if (!ReadNumber(p, pid) || *p++ != '-')
         return false;
+    for (int i = 0; i < kRandomDigits; ++i, ++p) {
+        if (!IsLowerHex(*p))
+            return false;
+    }
     for (std::size_t i = 0; i < sizeof kSuffix; ++i) { // the NUL included
         if (p[i] != kSuffix[i])
             return false;
@@ -96,7 +106,7 @@ int CreateTemporaryFile(int dirFd, QByteArray& name)
     return -1;
 }
 
-int RemoveStaleTemporaryFiles(int dirFd, const Clock& clock)
+int RemoveStaleTemporaryFiles(int dirFd, const Clock& clock, const KeepName& keep)
 {
     FolderReader folder;
     if (folder.open(dirFd, ".") != 0)
@@ -107,7 +117,7 @@ int RemoveStaleTemporaryFiles(int dirFd, const Clock& clock)
     unsigned char type;
     while (folder.next(name, length, type)) {
         pid_t writer = 0;
-        if (!IsTemporaryName(name, &writer))
+        if (!IsTemporaryName(name, &writer) || (keep && keep(name)))
             continue;
         const int fd =
             ::openat(folder.fd(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

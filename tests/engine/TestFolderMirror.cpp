@@ -80,7 +80,8 @@ struct Run
     RunControl control;
 
     void start(const MirrorJob& job, const ExcludeTest& exclude = {},
-               const std::function<void(Run&, const Line&)>& onLine = {})
+               const std::function<void(Run&, const Line&)>& onLine = {},
+               const MirrorOptions& options = {})
     {
         lines.clear();
         FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(9, 5, 0)));
@@ -95,7 +96,7 @@ struct Run
                 lines.emplace_back(LogKind::StartFinish,
                                    QStringLiteral("<after walk %1>").arg(start));
             },
-            clock);
+            clock, options);
     }
     QStringList texts(LogKind kind) const
     {
@@ -196,6 +197,23 @@ QString RunAsOtherUser(const QString& tree, const QByteArray& mustBeUnreadable, 
     return QString();
 }
 
+// The ID of a process that has ended.
+pid_t EndedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+// A name of the form of a copy's temporary files, of the writer `pid`.
+QString OurTemporaryName(pid_t pid, const char* random)
+{
+    return QStringLiteral(".tarnwick-%1-%2.tmp").arg(pid).arg(QLatin1StringView(random));
+}
+
 MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
 {
     return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
@@ -256,6 +274,12 @@ private slots:
     void kernelFileSystemsNotWalked_data();
     void kernelFileSystemsNotWalked();
     void temporaryFilesOfKilledRuns();
+    void userFilesNamedLikeTemporaryFiles_data();
+    void userFilesNamedLikeTemporaryFiles();
+    void linksInTargetNeverFollowed_data();
+    void linksInTargetNeverFollowed();
+    void newFoldersKeepTheirPermissions_data();
+    void newFoldersKeepTheirPermissions();
     void coarseTargetTimes();
 };
 
@@ -951,21 +975,15 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
 
     // What a run killed on a file system without unnamed files leaves: a
     // partial copy under a temporary name, its process gone.
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    const QString stale = dst + QStringLiteral("/sub/.tarnwick-%1-3.tmp").arg(child);
+    const pid_t child = EndedProcess();
+    const QString stale = dst + u"/sub/"_s + OurTemporaryName(child, "000000000000000a");
     TestDir::writeFileAt(stale, "part of f", kBase);
     // One a live writer (another run) still holds.
-    const QString live = dst + QStringLiteral("/sub/.tarnwick-%1-4.tmp").arg(child);
+    const QString live = dst + u"/sub/"_s + OurTemporaryName(child, "000000000000000b");
     TestDir::writeFileAt(live, "being written", kBase);
     QFile held(live);
     QVERIFY(held.open(QIODevice::ReadOnly));
     QCOMPARE(::flock(held.handle(), LOCK_EX), 0);
-    // A source that is another task's target holds such files too.
-    TestDir::writeFileAt(src + QStringLiteral("/sub/.tarnwick-%1-5.tmp").arg(child), "partial", kBase);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
@@ -977,6 +995,254 @@ void TestFolderMirror::temporaryFilesOfKilledRuns()
     QVERIFY(QFile::exists(live));
     QCOMPARE(AllNames(dst),
              (QStringList{u"sub"_s, u"sub/"_s + QFileInfo(live).fileName(), u"sub/f"_s}));
+}
+
+void TestFolderMirror::userFilesNamedLikeTemporaryFiles_data()
+{
+    QTest::addColumn<QString>("name"); // "%1": a process that has ended
+
+    QTest::newRow("the form names once had") << ".tarnwick-%1-5.tmp";
+    QTest::newRow("the form names have now") << ".tarnwick-%1-0123456789abcdef.tmp";
+    QTest::newRow("the prefix alone") << ".tarnwick-";
+    QTest::newRow("the form with capitals") << ".tarnwick-%1-0123456789ABCDEF.tmp";
+}
+
+void TestFolderMirror::userFilesNamedLikeTemporaryFiles()
+{
+    QFETCH(QString, name);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), other = dir.filePath(u"other"_s),
+                  dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(other + u"/sub"_s) &&
+            QDir().mkpath(dst + u"/sub"_s));
+    const pid_t ended = EndedProcess();
+    name.replace(u"%1"_s, QString::number(ended));
+    TestDir::writeFileAt(src + u"/sub/"_s + name, "the user's own", kBase);
+    TestDir::writeFileAt(src + u"/sub/f"_s, "f", kBase);
+    // A second source sharing the target folder, without that name.
+    TestDir::writeFileAt(other + u"/sub/g"_s, "g", kBase);
+    // A file of the user's that is only in the target, in the form names once had.
+    const QString targetOnly = QStringLiteral(".tarnwick-%1-9.tmp").arg(ended);
+    TestDir::writeFileAt(dst + u"/sub/"_s + targetOnly, "the target's own", kBase);
+    const MirrorJob job = Job(dst, {{src, true}, {other, true}});
+
+    Run run;
+    run.start(job);
+    QVERIFY(run.texts(LogKind::Copy)
+                .contains(u"[T] Mirroring: Copy the new file: "_s + src + u"/sub/"_s + name));
+    QCOMPARE(run.result.counters, (MirrorCounters{.totalFolders = 2,
+                                                  .totalFiles = 3,
+                                                  .totalBytes = 16,
+                                                  .mirroredFiles = 3,
+                                                  .mirroredBytes = 16}));
+
+    // Copies due again in the folder from both sources: the target folder
+    // is cleaned up while each is walked, after the file was judged or
+    // before.
+    TestDir::writeFileAt(src + u"/sub/f"_s, "f2", kBase + 10);
+    TestDir::writeFileAt(other + u"/sub/g"_s, "g2", kBase + 10);
+    run.start(job);
+    QCOMPARE(run.texts(LogKind::Skip),
+             QStringList{u"[T] Skipping: Keep the existing unchanged file: "_s + src + u"/sub/"_s +
+                         name});
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(2));
+    QCOMPARE(ReadFile(dst + u"/sub/"_s + name), QByteArray("the user's own"));
+    QCOMPARE(ReadFile(dst + u"/sub/"_s + targetOnly), QByteArray("the target's own"));
+    QCOMPARE(AllNames(dst).size(), 5); // sub and its four files
+}
+
+void TestFolderMirror::linksInTargetNeverFollowed_data()
+{
+    QTest::addColumn<QString>("linkAt");   // below dst; empty: dst itself
+    QTest::addColumn<QString>("pointsTo"); // below outside
+    QTest::addColumn<bool>("dryRun");
+    QTest::addColumn<QStringList>("errors"); // "%s" the source, "%d" the target root
+    QTest::addColumn<QStringList>("outsideAfter");
+
+    const QStringList sourceFolder{
+        u"[T] Error: Copy file fail: %s/sub, Target folder is a link: %d/sub. "_s};
+    QTest::newRow("link at a folder's place")
+        << "sub" << "" << false << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a folder's place, dry run")
+        << "sub" << "" << true << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a folder's place, leading nowhere")
+        << "sub" << "gone" << false << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a folder's place, leading nowhere, dry run")
+        << "sub" << "gone" << true << sourceFolder << QStringList{u"keep.txt"_s};
+    QTest::newRow("link at a nested folder's place")
+        << "deep/sub" << "" << false
+        << QStringList{u"[T] Error: Copy file fail: %s/deep/sub, Target folder is a link: %d/deep/sub. "_s}
+        << QStringList{u"keep.txt"_s};
+    // The name is replaced by the copy; the file the link led to is not written.
+    QTest::newRow("link at a file's place")
+        << "a.txt" << "keep.txt" << false << QStringList() << QStringList{u"keep.txt"_s};
+    // The user's own choice of place: followed, as any path given.
+    QTest::newRow("target root is a link")
+        << "" << "" << false << QStringList()
+        << QStringList{u"a.txt"_s, u"deep"_s, u"deep/sub"_s, u"deep/sub/b.txt"_s, u"keep.txt"_s,
+                       u"sub"_s, u"sub/b.txt"_s};
+}
+
+void TestFolderMirror::linksInTargetNeverFollowed()
+{
+    QFETCH(QString, linkAt);
+    QFETCH(QString, pointsTo);
+    QFETCH(bool, dryRun);
+    QFETCH(QStringList, errors);
+    QFETCH(QStringList, outsideAfter);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), outside = dir.makeDir(u"outside"_s);
+    const QString dst = linkAt.isEmpty() ? dir.filePath(u"dst"_s) : dir.makeDir(u"dst"_s);
+    dir.makeDir(u"src/sub"_s);
+    dir.makeDir(u"src/deep/sub"_s);
+    dir.writeFile(QStringLiteral("src/a.txt"), "source a", kBase);
+    dir.writeFile(QStringLiteral("src/sub/b.txt"), "source b", kBase);
+    dir.writeFile(QStringLiteral("src/deep/sub/b.txt"), "source b", kBase);
+    dir.writeFile(QStringLiteral("outside/keep.txt"), "not the target's", kBase - 100);
+    if (linkAt.contains(u'/'))
+        dir.makeDir(dst + u'/' + QFileInfo(linkAt).path());
+    const QString link = linkAt.isEmpty() ? dst : dst + u'/' + linkAt;
+    const QString linkTarget = pointsTo.isEmpty() ? outside : outside + u'/' + pointsTo;
+    QVERIFY(QFile::link(linkTarget, link));
+    const QByteArray outsideBefore = ReadFile(outside + u"/keep.txt"_s);
+    const qint64 outsideTime = MTime(outside + u"/keep.txt"_s);
+
+    Run run;
+    MirrorOptions options;
+    options.mode = dryRun ? MirrorMode::DryRun : MirrorMode::Copy;
+    run.start(Job(dst, {{src, true}}), {}, {}, options);
+
+    QCOMPARE(run.texts(LogKind::Error),
+             errors.replaceInStrings(u"%s"_s, src).replaceInStrings(u"%d"_s, dst));
+    QCOMPARE(run.result.counters.errors, quint64(errors.size()));
+    if (!errors.isEmpty()) {
+        QCOMPARE(run.texts(LogKind::ErrorStatus),
+                 QStringList{u"[T]          Status   : Mirror Finished!! Find 1 Errors."_s});
+    }
+    // Nothing landed where the link leads, and nothing there changed.
+    QCOMPARE(AllNames(outside), outsideAfter);
+    QCOMPARE(ReadFile(outside + u"/keep.txt"_s), outsideBefore);
+    QCOMPARE(MTime(outside + u"/keep.txt"_s), outsideTime);
+    if (linkAt.isEmpty() || linkAt == u"a.txt"_s) {
+        QCOMPARE(ReadFile(dst + u"/a.txt"_s), QByteArray("source a"));
+        QVERIFY(!QFileInfo(dst + u"/a.txt"_s).isSymLink());
+        return;
+    }
+    // The link is left as it was; the rest of the run went on.
+    QCOMPARE(QFileInfo(link).symLinkTarget(), linkTarget);
+    if (!dryRun)
+        QCOMPARE(ReadFile(dst + u"/a.txt"_s), QByteArray("source a"));
+    // Its files were neither copied nor counted as kept.
+    QCOMPARE(run.texts(LogKind::Skip), QStringList());
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(2));
+}
+
+void TestFolderMirror::newFoldersKeepTheirPermissions_data()
+{
+    QTest::addColumn<QList<int>>("sourceModes"); // of src/a, src/a/b, ...
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("existingMode"); // of a dst/a there before the run; 0: none
+    QTest::addColumn<bool>("otherUser");
+    QTest::addColumn<QList<int>>("expectedModes");
+
+    for (const int mask : {022, 077}) {
+        const QString under = QStringLiteral(", umask %1").arg(mask, 3, 8, QChar(u'0'));
+        QTest::addRow("private folder%s", qPrintable(under))
+            << QList<int>{0700} << mask << 0 << false << QList<int>{0700};
+        QTest::addRow("group folder inside a private one%s", qPrintable(under))
+            << QList<int>{0700, 0750} << mask << 0 << false << QList<int>{0700, 0750};
+        // The bits the umask took are given back.
+        QTest::addRow("open folder%s", qPrintable(under))
+            << QList<int>{0777} << mask << 0 << false << QList<int>{0777};
+        QTest::addRow("sticky folder%s", qPrintable(under))
+            << QList<int>{01777} << mask << 0 << false << QList<int>{01777};
+    }
+    QTest::newRow("folder already in the target is left as it is")
+        << QList<int>{0700, 0750} << 022 << 0755 << false << QList<int>{0755, 0750};
+    // Its files still arrive: the owner writes into it until it is filled.
+    QTest::newRow("read-only folder, run by its owner")
+        << QList<int>{0555, 0500} << 022 << 0 << true << QList<int>{0555, 0500};
+}
+
+void TestFolderMirror::newFoldersKeepTheirPermissions()
+{
+    QFETCH(QList<int>, sourceModes);
+    QFETCH(int, umask);
+    QFETCH(int, existingMode);
+    QFETCH(bool, otherUser);
+    QFETCH(QList<int>, expectedModes);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(dst));
+    QStringList folders; // below src and dst
+    QString folder;
+    for (qsizetype i = 0; i < sourceModes.size(); ++i) {
+        folder += (folder.isEmpty() ? u""_s : u"/"_s) + QChar(char16_t(u'a' + i));
+        folders << folder;
+        QVERIFY(QDir().mkpath(src + u'/' + folder));
+        TestDir::writeFileAt(src + u'/' + folder + u"/f"_s, "private", kBase);
+    }
+    if (existingMode != 0) {
+        QVERIFY(QDir().mkpath(dst + u"/a"_s));
+        QCOMPARE(::chmod(QFile::encodeName(dst + u"/a"_s).constData(), mode_t(existingMode)), 0);
+    }
+    // The modes last: a read-only folder takes no file.
+    for (qsizetype i = sourceModes.size() - 1; i >= 0; --i) {
+        const QByteArray path = QFile::encodeName(src + u'/' + folders.at(i));
+        QCOMPARE(::chmod(path.constData(), mode_t(sourceModes.at(i))), 0);
+    }
+    struct Umask
+    {
+        mode_t before;
+        ~Umask() { ::umask(before); }
+    } restore{::umask(mode_t(umask))};
+
+    // Each file is looked at before its copy: no folder above it may be
+    // open to more users than its source is, not even for a moment.
+    QStringList widened;
+    auto check = [&](const QByteArray& path, const EntryRecord&) {
+        const QString relative = QDir(src).relativeFilePath(QFile::decodeName(path));
+        for (qsizetype i = 0; i < folders.size(); ++i) {
+            struct stat st;
+            if (!relative.startsWith(folders.at(i) + u'/') ||
+                ::stat(QFile::encodeName(dst + u'/' + folders.at(i)).constData(), &st) != 0)
+                continue;
+            const int shown = int(st.st_mode & 077), source = sourceModes.at(i) & 077;
+            if ((shown & ~source) != 0 && !(i == 0 && existingMode != 0))
+                widened << folders.at(i);
+        }
+        return false;
+    };
+    Run run;
+    const MirrorJob job = Job(dst, {{src, true}});
+    if (otherUser) {
+        const QString why = RunAsOtherUser(dir.path(), QByteArray(), run, job);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    } else {
+        run.start(job, check);
+    }
+
+    QCOMPARE(widened, QStringList());
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(folders.size()));
+    // In octal, as modes are read.
+    QStringList modes, expected;
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(dst + u'/' + folders.at(i)).constData(), &st), 0);
+        modes << QString::number(st.st_mode & 07777, 8);
+        expected << QString::number(expectedModes.at(i), 8);
+        QCOMPARE(ReadFile(dst + u'/' + folders.at(i) + u"/f"_s), QByteArray("private"));
+    }
+    QCOMPARE(modes, expected);
 }
 
 void TestFolderMirror::coarseTargetTimes()
