@@ -16,6 +16,7 @@
 #include "ui/TaskListItem.h"
 #include "ui/TaskListView.h"
 #include "ui/TfrmAbout.h"
+#include "ui/TfrmOption.h"
 #include "ui/TfrmGroup.h"
 #include "ui/TfrmTask.h"
 
@@ -231,6 +232,17 @@ void TfrmMain::buildActions()
             if (!modalDialogOpen())
                 closeRequested();
         });
+    on("mnuOption", [this] {
+        if (modalDialogOpen())
+            return;
+        TfrmOption options(m_desktop, this);
+        if (options.exec() != QDialog::Accepted)
+            return;
+        // The runs read the other values when they start; the tray icon is
+        // the window's own.
+        m_hideTray = options.values().hideTray;
+        m_tray->setVisible(!m_hideTray && QSystemTrayIcon::isSystemTrayAvailable());
+    });
     for (const char* name : {"mnuAbout", "pmuAbout"})
         on(name, [this] {
             TfrmAbout about(m_desktop, this);

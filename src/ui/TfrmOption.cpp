@@ -1,0 +1,473 @@
+// Options dialog.
+#include "ui/TfrmOption.h"
+
+#include "engine/LogFile.h"
+#include "platform/Registry.h"
+#include "ui/Captions.h"
+#include "ui/Desktop.h"
+#include "ui/Icons.h"
+#include "ui/TLogPane.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <array>
+#include <limits>
+
+namespace tarnwick::ui {
+
+namespace {
+
+constexpr UiText kLogFileNameEmpty{"LogFileNameEmpty", "Log file name is empty!"};
+constexpr UiText kLogFileNameNotPlain{"LogFileNameNotPlain", "Log file name must be a file name!"};
+constexpr UiText kSelectSoundFile{"SelectSoundFile", "Please select a sound file!"};
+constexpr UiText kSoundFilter{"SoundFilter",
+                              "Sound file (*.wav);;Sound file (*.mid);;All files (*)"};
+constexpr UiText kAllFiles{"AllFilesFilter", "All files (*)"};
+
+constexpr int kLogPage = 1;
+constexpr int kEventPage = 2;
+
+// The colour rows, in the order of their values: start and finish, error,
+// skipped, copied.
+enum ColourRow
+{
+    kStartFinishRow,
+    kErrorRow,
+    kSkipRow,
+    kCopyRow,
+    kColourRows
+};
+
+quint32 storedColour(const QColor& colour)
+{
+    return static_cast<quint32>(colour.red()) | (static_cast<quint32>(colour.green()) << 8) |
+           (static_cast<quint32>(colour.blue()) << 16);
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption)
+{
+    return captioned(new QCheckBox(parent), name, caption);
+}
+
+} // namespace
+
+struct TfrmOption::Controls
+{
+    QTabWidget* PageCtr = nullptr;
+    // Start-up and shutdown
+    QCheckBox* chkMin = nullptr;
+    QCheckBox* chkHide = nullptr;
+    QCheckBox* chkDisplaySplash = nullptr;
+    QButtonGroup* closeChoice = nullptr;
+    // Log
+    QLineEdit* edtLogFileName = nullptr;
+    QSpinBox* CSpinEdtLogSize = nullptr;
+    QCheckBox* chkStartFilshMsg = nullptr;
+    QCheckBox* chkErrorMsg = nullptr;
+    QCheckBox* chkSkipMsg = nullptr;
+    QCheckBox* chkCopyMsg = nullptr;
+    std::array<QFrame*, kColourRows> shapes{};
+    std::array<QColor, kColourRows> colours{};
+    // Event alert
+    QCheckBox* chkShowDlg = nullptr;
+    QCheckBox* chkShowBullons = nullptr;
+    QCheckBox* chkPlaySound = nullptr;
+    QLineEdit* edtSoundFile = nullptr;
+    QToolButton* spbtnOpen = nullptr;
+    QToolButton* spbtnPlay = nullptr;
+    QToolButton* spbtnStop = nullptr;
+    // Thread priority
+    QButtonGroup* priority = nullptr;
+    // Below the pages
+    QCheckBox* chkDefault = nullptr;
+};
+
+TfrmOption::TfrmOption(Desktop& desktop, QWidget* parent)
+    : QDialog(parent), m_desktop(desktop), m_c(std::make_unique<Controls>())
+{
+    captioned(this, "frmOption", "Options");
+    auto* layout = new QVBoxLayout(this);
+    m_c->PageCtr = named(new QTabWidget(this), "PageCtr");
+    layout->addWidget(m_c->PageCtr);
+    buildStartupPage();
+    buildLogPage();
+    buildEventPage();
+    buildPriorityPage();
+
+    auto* bottom = new QHBoxLayout;
+    m_c->chkDefault = checkBox(this, "chkDefault", "&Default");
+    bottom->addWidget(m_c->chkDefault);
+    bottom->addStretch();
+    auto* ok = captioned(new QPushButton(this), "BitBtnOK", "OK");
+    ok->setDefault(true);
+    auto* cancel = captioned(new QPushButton(this), "BitBtnCancel", "Cancel");
+    bottom->addWidget(ok);
+    bottom->addWidget(cancel);
+    layout->addLayout(bottom);
+    connect(ok, &QPushButton::clicked, this, &TfrmOption::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Only checking it resets; unchecking leaves the controls as they are.
+    connect(m_c->chkDefault, &QCheckBox::toggled, this, [this](bool checked) {
+        if (checked)
+            setValues(OptionSettings());
+    });
+
+    setValues(ReadOptionSettingsForDialog(m_unreadable));
+    m_c->PageCtr->setCurrentIndex(0);
+}
+
+TfrmOption::~TfrmOption() = default;
+
+void TfrmOption::buildStartupPage()
+{
+    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet1", "Startup and Shutdown");
+    auto* layout = new QVBoxLayout(page);
+    auto* startup = captioned(new QGroupBox(page), "GroupBoxStartup", "Startup");
+    auto* startupLayout = new QVBoxLayout(startup);
+    m_c->chkMin = checkBox(startup, "chkMin", "&Minimized");
+    m_c->chkHide = checkBox(startup, "chkHide", "&Hide icon from system tray");
+    m_c->chkDisplaySplash = checkBox(startup, "chkDisplaySplash", "Display &splash screen");
+    for (QWidget* box : {m_c->chkMin, m_c->chkHide, m_c->chkDisplaySplash})
+        startupLayout->addWidget(box);
+    layout->addWidget(startup);
+
+    auto* close = captioned(new QGroupBox(page), "RadioGroupClose", "Shutdown");
+    auto* closeLayout = new QVBoxLayout(close);
+    m_c->closeChoice = new QButtonGroup(close);
+    const std::array<std::pair<const char*, const char*>, 3> items{{
+        {"RadioGroupCloseItem0", "Sh&otdown when main window is closed"},
+        {"RadioGroupCloseItem1", "Show shutdown &confirmation dialog"},
+        {"RadioGroupCloseItem2", "Minimi&zed when main window is closed"},
+    }};
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+        auto* item = captioned(new QRadioButton(close), items[static_cast<std::size_t>(i)].first,
+                               items[static_cast<std::size_t>(i)].second);
+        m_c->closeChoice->addButton(item, i);
+        closeLayout->addWidget(item);
+    }
+    layout->addWidget(close);
+    layout->addStretch();
+    m_c->PageCtr->addTab(page, page->windowTitle());
+}
+
+void TfrmOption::buildLogPage()
+{
+    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet2", "Log");
+    auto* layout = new QVBoxLayout(page);
+    auto* fields = new QGridLayout;
+    m_c->edtLogFileName = named(new QLineEdit(page), "edtLogFileName");
+    auto* nameLabel = captioned(new QLabel(page), "lblLogFileName", "Log &file name:");
+    nameLabel->setBuddy(m_c->edtLogFileName);
+    fields->addWidget(nameLabel, 0, 0);
+    fields->addWidget(m_c->edtLogFileName, 0, 1, 1, 2);
+    m_c->CSpinEdtLogSize = named(new QSpinBox(page), "CSpinEdtLogSize");
+    m_c->CSpinEdtLogSize->setRange(0, std::numeric_limits<qint32>::max());
+    auto* sizeLabel = captioned(new QLabel(page), "lblMaxSize", "Ma&ximum log file size:");
+    sizeLabel->setBuddy(m_c->CSpinEdtLogSize);
+    fields->addWidget(sizeLabel, 1, 0);
+    fields->addWidget(m_c->CSpinEdtLogSize, 1, 1);
+    // The unit is never translated.
+    auto* unit = new QLabel(QStringLiteral("KB ."), page);
+    unit->setObjectName(QStringLiteral("Label10"));
+    fields->addWidget(unit, 1, 2);
+    fields->setColumnStretch(1, 1);
+    layout->addLayout(fields);
+    auto* description = named(new QLabel(page), "lblDescription");
+    description->setWordWrap(true);
+    description->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(description);
+
+    auto* messages = captioned(new QGroupBox(page), "GroupBoxMsg", "Include in log");
+    auto* messagesLayout = new QVBoxLayout(messages);
+    m_c->chkStartFilshMsg = checkBox(messages, "chkStartFilshMsg", "&Start and finish messages");
+    m_c->chkErrorMsg = checkBox(messages, "chkErrorMsg", "&Error messages");
+    m_c->chkSkipMsg = checkBox(messages, "chkSkipMsg", "Messages about s&kipped files");
+    m_c->chkCopyMsg =
+        checkBox(messages, "chkCopyMsg", "Messages about normally synchronize files");
+    // Kept, stored and reset like the others, but not offered: the file
+    // lines of a large run would flood the log.
+    m_c->chkCopyMsg->hide();
+    m_c->chkCopyMsg->setEnabled(false);
+    for (QWidget* box : {m_c->chkStartFilshMsg, m_c->chkErrorMsg, m_c->chkSkipMsg})
+        messagesLayout->addWidget(box);
+
+    auto* colours = captioned(new QGroupBox(page), "GroupBoxClr", "Display Color");
+    auto* coloursLayout = new QGridLayout(colours);
+    struct Row
+    {
+        const char* label;
+        const char* shape;
+        const char* button;
+        const char* caption;
+    };
+    const std::array<Row, kColourRows> rows{{
+        {"lblStartFinish", "ShapeStartFinish", "spbtnStartFinishMsg", "Start and &finish messages"},
+        {"lblError", "ShapeError", "spbtnErrorMsg", "E&rror messages"},
+        {"lblSkip", "ShapeSkip", "spbtnSkipMsg", "Messages about skipped f&iles"},
+        {"lblCopy", "ShapeCopy", "spbtnCopyMsg", "Messages about normally synchronize files"},
+    }};
+    for (int i = 0; i < kColourRows; ++i) {
+        const Row& row = rows[static_cast<std::size_t>(i)];
+        auto* label = captioned(new QLabel(colours), row.label, row.caption);
+        auto* shape = named(new QFrame(colours), row.shape);
+        shape->setFrameShape(QFrame::Box);
+        shape->setMinimumSize(48, 18);
+        shape->setAutoFillBackground(true);
+        m_c->shapes[static_cast<std::size_t>(i)] = shape;
+        auto* button = captioned(new QPushButton(colours), row.button, "...");
+        button->setAutoDefault(false);
+        button->setAccessibleName(label->text().remove(u'&'));
+        label->setBuddy(button);
+        connect(button, &QPushButton::clicked, this, [this, i] { chooseColour(i); });
+        coloursLayout->addWidget(label, i, 0);
+        coloursLayout->addWidget(shape, i, 1);
+        coloursLayout->addWidget(button, i, 2);
+        if (i == kCopyRow) {
+            for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(shape),
+                               static_cast<QWidget*>(button)})
+                w->hide();
+        }
+    }
+    coloursLayout->setColumnStretch(0, 1);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(messages);
+    groups->addWidget(colours);
+    layout->addLayout(groups);
+    layout->addStretch();
+    m_c->PageCtr->addTab(page, page->windowTitle());
+}
+
+void TfrmOption::buildEventPage()
+{
+    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet3", "Event Alert");
+    auto* layout = new QVBoxLayout(page);
+    auto* finish = captioned(new QGroupBox(page), "GroupBoxFinish", "Synchronize Finish");
+    auto* finishLayout = new QVBoxLayout(finish);
+    m_c->chkShowDlg = checkBox(finish, "chkShowDlg", "Show finished &messages dialog");
+    m_c->chkShowBullons = named(new QCheckBox(finish), "chkShowBullons");
+    m_c->chkShowBullons->hide();
+    m_c->chkPlaySound = checkBox(finish, "chkPlaySound", "&Play sound");
+    finishLayout->addWidget(m_c->chkShowDlg);
+    finishLayout->addWidget(m_c->chkPlaySound);
+
+    auto* sound = new QHBoxLayout;
+    m_c->edtSoundFile = named(new QLineEdit(finish), "edtSoundFile");
+    m_c->edtSoundFile->setAccessibleName(QStringLiteral("Sound file"));
+    sound->addWidget(m_c->edtSoundFile, 1);
+    const auto soundButton = [&](const char* name, const char* icon, const char* caption,
+                                 const char* hint) {
+        auto* button = captioned(new QToolButton(finish), name, caption, hint);
+        button->setIcon(ThemeIcon(icon));
+        button->setAccessibleName(QString::fromUtf8(caption).remove(u'&'));
+        sound->addWidget(button);
+        return button;
+    };
+    m_c->spbtnOpen =
+        soundButton("spbtnOpen", "document-open", "Choose...", "Choose a sound file");
+    m_c->spbtnPlay =
+        soundButton("spbtnPlay", "media-playback-start", "Play", "Play the sound file");
+    m_c->spbtnStop = soundButton("spbtnStop", "media-playback-stop", "Stop", "Stop the sound");
+    finishLayout->addLayout(sound);
+    connect(m_c->spbtnOpen, &QToolButton::clicked, this, &TfrmOption::spbtnOpenClick);
+    connect(m_c->spbtnPlay, &QToolButton::clicked, this, &TfrmOption::spbtnPlayClick);
+    connect(m_c->spbtnStop, &QToolButton::clicked, this, &TfrmOption::spbtnStopClick);
+    connect(m_c->chkPlaySound, &QCheckBox::toggled, this, &TfrmOption::updateSoundControls);
+    connect(m_c->edtSoundFile, &QLineEdit::textChanged, this, &TfrmOption::updateSoundControls);
+
+    layout->addWidget(finish);
+    layout->addStretch();
+    m_c->PageCtr->addTab(page, page->windowTitle());
+}
+
+void TfrmOption::buildPriorityPage()
+{
+    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet4", "Thread Priority");
+    auto* layout = new QVBoxLayout(page);
+    auto* group = captioned(new QGroupBox(page), "RadioGroupPRI", "Synchronize Thread Priority");
+    auto* groupLayout = new QVBoxLayout(group);
+    m_c->priority = new QButtonGroup(group);
+    // The level names are never translated.
+    const std::array<const char*, 7> levels{"&Idle",   "&Lowest",  "Lo&wer",    "&Normal",
+                                            "&Higher", "Highes&t", "&Real Time"};
+    for (int i = 0; i < static_cast<int>(levels.size()); ++i) {
+        auto* item = new QRadioButton(QString::fromLatin1(levels[static_cast<std::size_t>(i)]),
+                                      group);
+        item->setObjectName(QStringLiteral("RadioGroupPRIItem%1").arg(i));
+        m_c->priority->addButton(item, i);
+        groupLayout->addWidget(item);
+    }
+    layout->addWidget(group);
+    layout->addStretch();
+    m_c->PageCtr->addTab(page, page->windowTitle());
+}
+
+OptionSettings TfrmOption::values() const
+{
+    const Controls& c = *m_c;
+    OptionSettings v;
+    v.minimized = c.chkMin->isChecked();
+    v.hideTray = c.chkHide->isChecked();
+    v.displaySplash = c.chkDisplaySplash->isChecked();
+    v.whenClose = std::max(0, c.closeChoice->checkedId());
+    v.logFileName = c.edtLogFileName->text().trimmed();
+    v.maxLogFileSize = c.CSpinEdtLogSize->value();
+    v.startFilshMsg = c.chkStartFilshMsg->isChecked();
+    v.copyMsg = c.chkCopyMsg->isChecked();
+    v.skipMsg = c.chkSkipMsg->isChecked();
+    v.errorMsg = c.chkErrorMsg->isChecked();
+    const auto colour = [&](int row) {
+        return static_cast<qint32>(storedColour(c.colours[static_cast<std::size_t>(row)]));
+    };
+    v.startFilshClr = colour(kStartFinishRow);
+    v.copyClr = colour(kCopyRow);
+    v.skipClr = colour(kSkipRow);
+    v.errorClr = colour(kErrorRow);
+    v.showDlg = c.chkShowDlg->isChecked();
+    v.showBullons = c.chkShowBullons->isChecked();
+    // Without "Play sound" no sound file is kept.
+    v.playSound = c.chkPlaySound->isChecked();
+    v.soundFile = v.playSound ? c.edtSoundFile->text().trimmed() : QString();
+    v.thrdPri = std::max(0, c.priority->checkedId());
+    return v;
+}
+
+void TfrmOption::setValues(const OptionSettings& v)
+{
+    Controls& c = *m_c;
+    c.chkMin->setChecked(v.minimized);
+    c.chkHide->setChecked(v.hideTray);
+    c.chkDisplaySplash->setChecked(v.displaySplash);
+    if (QAbstractButton* item = c.closeChoice->button(v.whenClose))
+        item->setChecked(true);
+    else
+        c.closeChoice->button(0)->setChecked(true);
+    c.edtLogFileName->setText(v.logFileName);
+    c.CSpinEdtLogSize->setValue(v.maxLogFileSize);
+    c.chkStartFilshMsg->setChecked(v.startFilshMsg);
+    c.chkCopyMsg->setChecked(v.copyMsg);
+    c.chkSkipMsg->setChecked(v.skipMsg);
+    c.chkErrorMsg->setChecked(v.errorMsg);
+    const std::array<qint32, kColourRows> stored{v.startFilshClr, v.errorClr, v.skipClr,
+                                                 v.copyClr};
+    for (int i = 0; i < kColourRows; ++i)
+        setColour(i, TLogPane::toColor(static_cast<quint32>(stored[static_cast<std::size_t>(i)])));
+    c.chkShowDlg->setChecked(v.showDlg);
+    c.chkShowBullons->setChecked(v.showBullons);
+    c.chkPlaySound->setChecked(v.playSound);
+    c.edtSoundFile->setText(v.soundFile);
+    // Values outside the list choose the last level, as the runs read them.
+    if (QAbstractButton* item = c.priority->button(v.thrdPri))
+        item->setChecked(true);
+    else
+        c.priority->button(6)->setChecked(true);
+    updateSoundControls();
+}
+
+void TfrmOption::setColour(int row, const QColor& colour)
+{
+    m_c->colours[static_cast<std::size_t>(row)] = colour;
+    QFrame* shape = m_c->shapes[static_cast<std::size_t>(row)];
+    QPalette palette = shape->palette();
+    palette.setColor(QPalette::Window, colour);
+    shape->setPalette(palette);
+}
+
+void TfrmOption::updateSoundControls()
+{
+    const bool on = m_c->chkPlaySound->isChecked();
+    const bool named = !m_c->edtSoundFile->text().isEmpty();
+    m_c->edtSoundFile->setEnabled(on);
+    m_c->spbtnOpen->setEnabled(on);
+    // Play and Stop have something to work on only with a file named.
+    m_c->spbtnPlay->setEnabled(on && named);
+    m_c->spbtnStop->setEnabled(on && named);
+}
+
+void TfrmOption::accept()
+{
+    const QString logFileName = m_c->edtLogFileName->text().trimmed();
+    const auto refuse = [this](const UiText& message, int page) {
+        m_desktop.information(this, uiText(message));
+        m_c->PageCtr->setCurrentIndex(page);
+    };
+    if (logFileName.isEmpty())
+        return refuse(kLogFileNameEmpty, kLogPage);
+    // Only a name inside the Log folder: "../Tarnwick.dat" would write log
+    // lines into the task database.
+    if (!LogFile::isPlainFileName(logFileName))
+        return refuse(kLogFileNameNotPlain, kLogPage);
+    if (m_c->chkPlaySound->isChecked() && m_c->edtSoundFile->text().trimmed().isEmpty())
+        return refuse(kSelectSoundFile, kEventPage);
+    try {
+        WriteOptionSettings(values());
+    } catch (const RegistryError& e) {
+        m_desktop.error(this, e.message());
+        return;
+    }
+    QDialog::accept();
+}
+
+void TfrmOption::spbtnOpenClick()
+{
+    // Asked again until a .wav or .mid file is chosen or the user cancels.
+    for (;;) {
+        const QString chosen = m_desktop.openFileName(this, uiText(kSoundFilter), uiText(kAllFiles));
+        if (chosen.isEmpty())
+            return;
+        const QString suffix = QFileInfo(chosen).suffix().toLower();
+        if (suffix == u"wav" || suffix == u"mid") {
+            m_c->edtSoundFile->setText(chosen);
+            return;
+        }
+    }
+}
+
+void TfrmOption::spbtnPlayClick()
+{
+    const QString why = m_desktop.playSound(m_c->edtSoundFile->text().trimmed());
+    if (!why.isEmpty())
+        m_desktop.error(this, why);
+}
+
+void TfrmOption::spbtnStopClick()
+{
+    m_desktop.stopSound();
+}
+
+void TfrmOption::chooseColour(int row)
+{
+    const std::optional<QColor> chosen = m_desktop.colour(this, m_lastColour);
+    if (!chosen)
+        return;
+    m_lastColour = *chosen;
+    setColour(row, *chosen);
+}
+
+void TfrmOption::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Told once: the dialog opened with the defaults in their place, and OK
+    // writes a complete key.
+    if (!m_unreadable.isEmpty()) {
+        const QString text = m_unreadable.join(u'\n');
+        m_unreadable.clear();
+        m_desktop.error(this, text);
+    }
+}
+
+} // namespace tarnwick::ui
