@@ -215,7 +215,7 @@ void TfrmOption::buildLogPage()
         const char* caption;
     };
     const std::array<Row, kColourRows> rows{{
-        {"lblStartFinish", "ShapeStartFinish", "spbtnStartFinishMsg", "Start and &finish messages"},
+        {"lblStartFinish", "ShapeStartFinish", "spbtnStartFinishMsg", "S&tart and finish messages"},
         {"lblError", "ShapeError", "spbtnErrorMsg", "E&rror messages"},
         {"lblSkip", "ShapeSkip", "spbtnSkipMsg", "Messages about skipped f&iles"},
         {"lblCopy", "ShapeCopy", "spbtnCopyMsg", "Messages about normally synchronize files"},
@@ -267,18 +267,20 @@ void TfrmOption::buildEventPage()
 
     auto* sound = new QHBoxLayout;
     m_c->edtSoundFile = named(new QLineEdit(finish), "edtSoundFile");
-    m_c->edtSoundFile->setAccessibleName(QStringLiteral("Sound file"));
+    auto* soundLabel = captioned(new QLabel(finish), "lblSoundFile", "Sound &file:");
+    soundLabel->setBuddy(m_c->edtSoundFile);
+    sound->addWidget(soundLabel);
     sound->addWidget(m_c->edtSoundFile, 1);
     const auto soundButton = [&](const char* name, const char* icon, const char* caption,
                                  const char* hint) {
         auto* button = captioned(new QToolButton(finish), name, caption, hint);
         button->setIcon(ThemeIcon(icon));
-        button->setAccessibleName(QString::fromUtf8(caption).remove(u'&'));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         sound->addWidget(button);
         return button;
     };
     m_c->spbtnOpen =
-        soundButton("spbtnOpen", "document-open", "Choose...", "Choose a sound file");
+        soundButton("spbtnOpen", "folder-open", "Choose...", "Choose a sound file");
     m_c->spbtnPlay =
         soundButton("spbtnPlay", "media-playback-start", "Play", "Play the sound file");
     m_c->spbtnStop = soundButton("spbtnStop", "media-playback-stop", "Stop", "Stop the sound");
