@@ -243,7 +243,9 @@ void WriteLanguage(const QString& language)
 {
     Registry registry;
     if (!registry.openKey(QString::fromLatin1(kLanguageKeyPath), true))
-        return;
+        throw RegistryError(QStringLiteral("Cannot open or create the key '%1' in the registry "
+                                           "file '%2'")
+                                .arg(QString::fromLatin1(kLanguageKeyPath), RegistryFilePath()));
     registry.writeString(kLanguage, language);
     registry.closeKey();
 }

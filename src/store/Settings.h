@@ -221,6 +221,7 @@ void WriteOptionSettings(const OptionSettings& settings);
 // reads "English". Opened with create: the key is made if missing. Either
 // way a missing value under an existing key reads as empty.
 QString ReadLanguage(bool createKey);
+// Raises RegistryError when the value cannot be stored.
 void WriteLanguage(const QString& language);
 
 } // namespace tarnwick

@@ -9,12 +9,18 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 
 namespace tarnwick::ui {
 
 void setCaption(QObject* control, const QString& caption)
 {
     control->setProperty(kBuiltInCaption, caption);
+    showCaption(control, caption);
+}
+
+void showCaption(QObject* control, const QString& caption)
+{
     if (auto* action = qobject_cast<QAction*>(control))
         action->setText(caption);
     else if (auto* button = qobject_cast<QAbstractButton*>(control))
@@ -25,8 +31,15 @@ void setCaption(QObject* control, const QString& caption)
         group->setTitle(caption);
     else if (auto* menu = qobject_cast<QMenu*>(control))
         menu->setTitle(caption);
-    else if (auto* widget = qobject_cast<QWidget*>(control))
+    else if (auto* widget = qobject_cast<QWidget*>(control)) {
         widget->setWindowTitle(caption);
+        // A page of a tab widget: its stack's parent shows the title on a tab.
+        QWidget* stack = widget->parentWidget();
+        if (auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr) {
+            if (const int index = tabs->indexOf(widget); index >= 0)
+                tabs->setTabText(index, caption);
+        }
+    }
 }
 
 void setHint(QObject* control, const QString& hint)

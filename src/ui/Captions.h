@@ -30,6 +30,9 @@ inline constexpr char kBuiltInCaption[] = "builtInCaption";
 // group box's title, an action's text, a window's title. `hint` is
 // "short | long" (the tooltip, then the status bar text); empty for none.
 void setCaption(QObject* control, const QString& caption);
+// Shows `caption` on the control without changing its built-in one (a
+// language's text). A page of a tab widget shows it on its tab.
+void showCaption(QObject* control, const QString& caption);
 void setHint(QObject* control, const QString& hint);
 
 // Names `control`, gives it its caption and hint, and returns it:

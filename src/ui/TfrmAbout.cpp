@@ -2,6 +2,7 @@
 #include "ui/TfrmAbout.h"
 
 #include "ui/Captions.h"
+#include "ui/Language.h"
 #include "ui/Desktop.h"
 #include "ui/Icons.h"
 
@@ -11,6 +12,15 @@
 #include <QVBoxLayout>
 
 namespace tarnwick::ui {
+
+namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmAbout", "Title", ""},
+};
+
+} // namespace
 
 QString VersionText()
 {
@@ -52,7 +62,13 @@ TfrmAbout::TfrmAbout(Desktop& desktop, QWidget* parent) : QDialog(parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(310, 229)));
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+}
+
+std::span<const LanguageRow> TfrmAbout::languageRows()
+{
+    return kLanguageRows;
 }
 
 } // namespace tarnwick::ui

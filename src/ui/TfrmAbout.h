@@ -2,6 +2,8 @@
 // support addresses as links the desktop opens.
 #pragma once
 
+#include "ui/Language.h"
+
 #include <QDialog>
 
 namespace tarnwick::ui {
@@ -13,6 +15,9 @@ class TfrmAbout : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     explicit TfrmAbout(Desktop& desktop, QWidget* parent = nullptr);
 };
 

@@ -8,6 +8,7 @@
 #include "store/DateTexts.h"
 #include "store/TaskChecks.h"
 #include "ui/Captions.h"
+#include "ui/Language.h"
 #include "ui/Desktop.h"
 
 #include <QButtonGroup>
@@ -30,6 +31,47 @@
 namespace tarnwick::ui {
 
 namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmFilter", "Title", ""},
+    {"frmFilter", "lblType.Caption", "lblType", -1, true},
+    {"frmFilter", "FilterType1", "cboFilterType", 0},
+    {"frmFilter", "FilterType2", "cboFilterType", 1},
+    {"frmFilter", "FilterType3", "cboFilterType", 2},
+    {"frmFilter", "FilterType4", "cboFilterType", 3},
+    {"frmFilter", "FilterType5", "cboFilterType", 4},
+    {"frmFilter", "lblWildcard.Caption", "lblWildcard"},
+    {"frmFilter", "spbtnAddWidcard.Caption", "spbtnAddWidcard"},
+    {"frmFilter", "spbtnDelWildcard.Caption", "spbtnDelWildcard"},
+    {"frmFilter", "btnClear.Caption", "btnClear"},
+    {"frmFilter", "lblFileName.Caption", "lblFileName"},
+    {"frmFilter", "cboCompare.item1", "cboCompare", 0},
+    {"frmFilter", "cboCompare.item2", "cboCompare", 1},
+    {"frmFilter", "cboCompare.item3", "cboCompare", 2},
+    {"frmFilter", "lblCompare.Caption", "lblCompare"},
+    {"frmFilter", "lblSize.Caption", "lblSize"},
+    {"frmFilter", "lblSizeUnit.Caption", "lblSizeUnit"},
+    {"frmFilter", "lblDateOrTime.Caption", "lblDateOrTime"},
+    {"frmFilter", "cboDateOrTime.item1", "cboDateOrTime", 0},
+    {"frmFilter", "cboDateOrTime.item2", "cboDateOrTime", 1},
+    {"frmFilter", "cboDateOrTime.item3", "cboDateOrTime", 2},
+    {"frmFilter", "RadiobtnMonth.Caption", "RadiobtnMonth"},
+    {"frmFilter", "RadiobtnDay.Caption", "RadiobtnDay"},
+    {"frmFilter", "lblMonth.Caption", "lblMonth"},
+    {"frmFilter", "lblDay.Caption", "lblDay"},
+    {"frmFilter", "RadiobtnDate.Caption", "RadiobtnDate"},
+    {"frmFilter", "lblEndDate.Caption", "lblEndDate"},
+    {"frmFilter", "chkReadOnly.Caption", "chkReadOnly"},
+    {"frmFilter", "chkHidden.Caption", "chkHidden"},
+    {"frmFilter", "chkSystem.Caption", "chkSystem"},
+    {"frmFilter", "chkArchive.Caption", "chkArchive"},
+    {"frmFilter", "chkCompress.Caption", "chkCompress"},
+    {"frmFilter", "chkEncrypted.Caption", "chkEncrypted"},
+    {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
+    {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+};
+
 
 constexpr int kWildcardPage = 0;
 constexpr int kFilePage = 1;
@@ -409,6 +451,18 @@ void TfrmFilter::accept()
         c.edtWildcard->clear();
     }
     QDialog::accept();
+}
+
+void TfrmFilter::showEvent(QShowEvent* event)
+{
+    // Texts first, whatever else the showing does.
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    QDialog::showEvent(event);
+}
+
+std::span<const LanguageRow> TfrmFilter::languageRows()
+{
+    return kLanguageRows;
 }
 
 } // namespace tarnwick::ui

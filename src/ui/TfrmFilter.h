@@ -5,6 +5,8 @@
 // description() into its rule list.
 #pragma once
 
+#include "ui/Language.h"
+
 #include "store/ExcludeRule.h"
 
 #include <QDialog>
@@ -20,6 +22,9 @@ class TfrmFilter : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     explicit TfrmFilter(Desktop& desktop, QWidget* parent = nullptr);
     ~TfrmFilter() override;
 
@@ -30,6 +35,9 @@ public:
 
     // OK: checks the rule; on a refusal shows its message and stays open.
     void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Controls;

@@ -4,17 +4,31 @@
 #include "store/TaskChecks.h"
 #include "store/TaskWriter.h"
 #include "ui/Captions.h"
+#include "ui/Language.h"
 #include "ui/Desktop.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <exception>
 
 namespace tarnwick::ui {
+
+namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmGroup", "Title", ""},
+    {"frmGroup", "lblGroupName.Caption", "lblGroupName"},
+    {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
+    {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+};
+
+} // namespace
 
 TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     : QDialog(parent), m_desktop(desktop), m_db(db)
@@ -24,7 +38,7 @@ TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     auto* form = new QFormLayout;
     m_name = named(new QLineEdit(this), "edtName");
     m_name->setMaxLength(static_cast<int>(limits::kGroupName));
-    auto* label = captioned(new QLabel(this), "lblName", "Group &Name");
+    auto* label = captioned(new QLabel(this), "lblGroupName", "Group &Name");
     label->setBuddy(m_name);
     form->addRow(label, m_name);
     layout->addLayout(form);
@@ -33,10 +47,14 @@ TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     m_groupId->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
+    captioned(buttons->button(QDialogButtonBox::Ok), "spbtnOK", "OK");
+    captioned(buttons->button(QDialogButtonBox::Cancel), "spbtnCancel", "Cancel");
     connect(buttons, &QDialogButtonBox::accepted, this, &TfrmGroup::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(280, 100)));
+    // Fixed, but as large as the texts of the language need.
+    setMinimumWidth(280);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     setMode(Mode::NewGroup);
 }
 
@@ -86,6 +104,18 @@ void TfrmGroup::accept()
         return;
     }
     QDialog::accept();
+}
+
+void TfrmGroup::showEvent(QShowEvent* event)
+{
+    // Texts first, whatever else the showing does.
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    QDialog::showEvent(event);
+}
+
+std::span<const LanguageRow> TfrmGroup::languageRows()
+{
+    return kLanguageRows;
 }
 
 } // namespace tarnwick::ui

@@ -4,6 +4,8 @@
 // stored; a store failure is shown and the dialog stays open.
 #pragma once
 
+#include "ui/Language.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -22,6 +24,9 @@ class TfrmGroup : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     enum class Mode
     {
         NewGroup,
@@ -42,6 +47,9 @@ public:
 
     // OK: refuses an empty name, then stores; closes only when stored.
     void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     Desktop& m_desktop;

@@ -5,6 +5,8 @@
 // background thread.
 #pragma once
 
+#include "ui/Language.h"
+
 #include "schedule/RunCoordinator.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
@@ -39,6 +41,9 @@ class TfrmMain : public QMainWindow
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     enum class RunState
     {
         Idle,
@@ -129,6 +134,10 @@ private:
 
     void readStartupSettings();
     void fillLanguageMenu();
+    // The chosen language's texts on the window's menus, log buttons and
+    // columns: at creation, and at once when another is chosen.
+    void applyLanguage();
+    void chooseLanguage(const QString& language);
     void fillGroupTree();
     void recomputeOnStartup();
     void fillTaskList(const QString& groupId);

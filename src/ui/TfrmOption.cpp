@@ -4,6 +4,7 @@
 #include "engine/LogFile.h"
 #include "platform/Registry.h"
 #include "ui/Captions.h"
+#include "ui/Language.h"
 #include "ui/Desktop.h"
 #include "ui/Icons.h"
 #include "ui/TLogPane.h"
@@ -30,6 +31,48 @@
 namespace tarnwick::ui {
 
 namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmOption", "Title", ""},
+    {"frmOption", "TabSheet1.Caption", "TabSheet1"},
+    {"frmOption", "TabSheet2.Caption", "TabSheet2"},
+    {"frmOption", "TabSheet3.Caption", "TabSheet3"},
+    {"frmOption", "TabSheet4.Caption", "TabSheet4"},
+    {"frmOption", "chkDefault.Caption", "chkDefault"},
+    {"frmOption", "GroupBoxStartup.Caption", "GroupBoxStartup"},
+    {"frmOption", "chkMin.Caption", "chkMin"},
+    {"frmOption", "chkHide.Caption", "chkHide"},
+    {"frmOption", "chkDisplaySplash.Caption", "chkDisplaySplash"},
+    {"frmOption", "RadioGroupClose.Caption", "RadioGroupClose"},
+    {"frmOption", "RadioGroupClose.Item1", "RadioGroupCloseItem0"},
+    {"frmOption", "RadioGroupClose.Item2", "RadioGroupCloseItem1"},
+    {"frmOption", "RadioGroupClose.Item3", "RadioGroupCloseItem2"},
+    {"frmOption", "lblLogFileName.Caption", "lblLogFileName"},
+    {"frmOption", "lblMaxSize.Caption", "lblMaxSize"},
+    {"frmOption", "lblDescription.Caption", "lblDescription"},
+    {"frmOption", "GroupBoxMsg.Caption", "GroupBoxMsg"},
+    {"frmOption", "chkStartFilshMsg.Caption", "chkStartFilshMsg"},
+    {"frmOption", "chkCopyMsg.Caption", "chkCopyMsg"},
+    {"frmOption", "chkSkipMsg.Caption", "chkSkipMsg"},
+    {"frmOption", "chkErrorMsg.Caption", "chkErrorMsg"},
+    {"frmOption", "GroupBoxClr.Caption", "GroupBoxClr"},
+    {"frmOption", "lblStartFinish.Caption", "lblStartFinish"},
+    {"frmOption", "lblCopy.Caption", "lblCopy"},
+    {"frmOption", "lblSkip.Caption", "lblSkip"},
+    {"frmOption", "lblError.Caption", "lblError"},
+    {"frmOption", "GroupBoxFinish.Caption", "GroupBoxFinish"},
+    {"frmOption", "chkShowDlg.Caption", "chkShowDlg"},
+    {"frmOption", "chkPlaySound.Caption", "chkPlaySound"},
+    {"frmOption", "lblSoundFile.Caption", "lblSoundFile"},
+    {"frmOption", "spbtnOpen.Caption", "spbtnOpen"},
+    {"frmOption", "spbtnPlay.Caption", "spbtnPlay"},
+    {"frmOption", "spbtnStop.Caption", "spbtnStop"},
+    {"frmOption", "RadioGroupPRI.Caption", "RadioGroupPRI"},
+    {"Dialog_Common", "btnOK.Caption", "BitBtnOK"},
+    {"Dialog_Common", "btnCancel.Caption", "BitBtnCancel"},
+};
+
 
 constexpr UiText kLogFileNameEmpty{"LogFileNameEmpty", "Log file name is empty!"};
 constexpr UiText kLogFileNameNotPlain{"LogFileNameNotPlain", "Log file name must be a file name!"};
@@ -462,6 +505,8 @@ void TfrmOption::chooseColour(int row)
 
 void TfrmOption::showEvent(QShowEvent* event)
 {
+    // Texts first, whatever else the showing does.
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
     QDialog::showEvent(event);
     // Told once: the dialog opened with the defaults in their place, and OK
     // writes a complete key.
@@ -470,6 +515,11 @@ void TfrmOption::showEvent(QShowEvent* event)
         m_unreadable.clear();
         m_desktop.error(this, text);
     }
+}
+
+std::span<const LanguageRow> TfrmOption::languageRows()
+{
+    return kLanguageRows;
 }
 
 } // namespace tarnwick::ui

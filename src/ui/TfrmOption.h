@@ -8,6 +8,8 @@
 // window applies the tray icon at once.
 #pragma once
 
+#include "ui/Language.h"
+
 #include "store/Settings.h"
 
 #include <QColor>
@@ -24,6 +26,9 @@ class TfrmOption : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     explicit TfrmOption(Desktop& desktop, QWidget* parent = nullptr);
     ~TfrmOption() override;
 

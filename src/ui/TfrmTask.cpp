@@ -8,6 +8,7 @@
 #include "store/TaskChecks.h"
 #include "store/TaskDatabase.h"
 #include "ui/Captions.h"
+#include "ui/Language.h"
 #include "ui/Desktop.h"
 #include "ui/TfrmFilter.h"
 #include "ui/TfrmFilterTest.h"
@@ -34,6 +35,43 @@
 namespace tarnwick::ui {
 
 namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmTask", "frmTask.Caption", ""},
+    {"frmTask", "lblTaskName.Caption", "lblTaskName", -1, true},
+    {"frmTask", "TabSheetSource.Caption", "TabSheetSource"},
+    {"frmTask", "spbtnBrowseInfo.Caption", "spbtnOpenSource"},
+    {"frmTask", "chkIncludeSubdir.Caption", "chkIncludeSubdir"},
+    {"frmTask", "lblSourceDir.Caption", "lblSourceDir"},
+    {"frmTask", "spbtnSource.Caption", "spbtnSource"},
+    {"frmTask", "spbtnAdd.Caption", "spbtnAdd"},
+    {"frmTask", "lblMultiple.Caption", "lblMultiple"},
+    {"frmTask", "Column.Caption", "lvwSourceDir", 0},
+    {"frmTask", "chkIncludeSubdir.Caption", "lvwSourceDir", 1},
+    {"frmTask", "spbtnEditSourceDir.Caption", "spbtnEditSourceDir"},
+    {"frmTask", "spbtnDelSourceDir.Caption", "spbtnDelSourceDir"},
+    {"frmTask", "TabSheetTarget.Caption", "TabSheetTarget"},
+    {"frmTask", "lblTargetDir.Caption", "lblTargetDir"},
+    {"frmTask", "spbtnTarget.Caption", "spbtnTarget"},
+    {"frmTask", "spbtnBrowseInfo.Caption", "spbtnOpenTarget"},
+    {"frmTask", "TabSheetFilter.Caption", "TabSheetFilter"},
+    {"frmTask", "RadioBtnInclude.Caption", "RadioBtnInclude"},
+    {"frmTask", "RadioBtnExclude.Caption", "RadioBtnExclude"},
+    {"frmTask", "spbtnFilerAdd.Caption", "spbtnFilerAdd"},
+    {"frmTask", "spbtnFilterDel.Caption", "spbtnFilterDel"},
+    {"frmTask", "spbtnTest.Caption", "spbtnTest"},
+    {"frmTask", "TabSheetSchedule.Caption", "TabSheetSch"},
+    {"frmTask", "RadioBtnManually.Caption", "RadioBtnManually"},
+    {"frmTask", "RadioBtnAttr.Caption", "RadioBtnAttr"},
+    {"frmTask", "RadiobtnSchedule.Caption", "RadiobtnSchedule"},
+    {"frmTask", "spbtnSchAdd.Caption", "spbtnSchAdd"},
+    {"frmTask", "spbtnShcEdit.Caption", "spbtnShcEdit"},
+    {"frmTask", "spbtnSchDel.Caption", "spbtnSchDel"},
+    {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
+    {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+};
+
 
 constexpr UiText kRunningRefusal{"RunningTaskEdit",
                                  "You can't modify properties of the running Task.\n"
@@ -160,7 +198,7 @@ TfrmTask::~TfrmTask() = default;
 
 void TfrmTask::buildSourcePage()
 {
-    auto* page = named(new QWidget, "TabSheetSource");
+    auto* page = captioned(new QWidget, "TabSheetSource", "Source");
     page->setAccessibleName(QStringLiteral("Source"));
     auto* grid = new QGridLayout(page);
 
@@ -204,12 +242,12 @@ void TfrmTask::buildSourcePage()
     grid->setRowStretch(5, 1);
     grid->setColumnStretch(1, 1);
 
-    m_c->PageCtrlTask->addTab(page, QStringLiteral("Source"));
+    m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
 
 void TfrmTask::buildTargetPage()
 {
-    auto* page = named(new QWidget, "TabSheetTarget");
+    auto* page = captioned(new QWidget, "TabSheetTarget", "Target");
     page->setAccessibleName(QStringLiteral("Target"));
     auto* grid = new QGridLayout(page);
     m_c->edtTargetDir = named(new QLineEdit(page), "edtTargetDir");
@@ -223,12 +261,12 @@ void TfrmTask::buildTargetPage()
     grid->addWidget(m_c->spbtnOpenTarget, 0, 3);
     grid->setRowStretch(1, 1);
     grid->setColumnStretch(1, 1);
-    m_c->PageCtrlTask->addTab(page, QStringLiteral("Target"));
+    m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
 
 void TfrmTask::buildFilterPage()
 {
-    auto* page = named(new QWidget, "TabSheetFilter");
+    auto* page = captioned(new QWidget, "TabSheetFilter", "File Filter");
     page->setAccessibleName(QStringLiteral("File Filter"));
     auto* grid = new QGridLayout(page);
     m_c->RadioBtnInclude =
@@ -251,12 +289,12 @@ void TfrmTask::buildFilterPage()
     grid->addWidget(m_c->spbtnTest, 4, 1);
     grid->setRowStretch(5, 1);
     grid->setColumnStretch(0, 1);
-    m_c->PageCtrlTask->addTab(page, QStringLiteral("File Filter"));
+    m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
 
 void TfrmTask::buildSchedulePage()
 {
-    auto* page = named(new QWidget, "TabSheetSch");
+    auto* page = captioned(new QWidget, "TabSheetSch", "Schedule");
     page->setAccessibleName(QStringLiteral("Schedule"));
     auto* grid = new QGridLayout(page);
     m_c->RadioBtnManually =
@@ -285,7 +323,7 @@ void TfrmTask::buildSchedulePage()
     grid->addWidget(m_c->spbtnSchDel, 5, 1);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(0, 1);
-    m_c->PageCtrlTask->addTab(page, QStringLiteral("Schedule"));
+    m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
 
 void TfrmTask::connectControls()
@@ -617,6 +655,18 @@ void TfrmTask::spbtnSchDelClick()
     delete c.lvwSchedule->takeItem(row);
     c.schedules.removeAt(row);
     updateControls();
+}
+
+void TfrmTask::showEvent(QShowEvent* event)
+{
+    // Texts first, whatever else the showing does.
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    QDialog::showEvent(event);
+}
+
+std::span<const LanguageRow> TfrmTask::languageRows()
+{
+    return kLanguageRows;
 }
 
 } // namespace tarnwick::ui

@@ -10,6 +10,8 @@
 // filter test tries the rules of the list as they stand, saved or not.
 #pragma once
 
+#include "ui/Language.h"
+
 #include "store/TaskList.h"
 #include "store/TaskWriter.h"
 
@@ -33,6 +35,9 @@ class TfrmTask : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     // The refusal shown for a task that is running or suspended; the task
     // list's Edit command shows it too.
     static QString runningRefusal();
@@ -72,6 +77,9 @@ public:
     void spbtnSchAddClick();
     void spbtnShcEditClick();
     void spbtnSchDelClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Controls;

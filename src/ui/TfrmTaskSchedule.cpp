@@ -7,6 +7,7 @@
 #include "store/ScheduleRules.h"
 #include "store/TaskChecks.h"
 #include "ui/Captions.h"
+#include "ui/Language.h"
 #include "ui/Desktop.h"
 
 #include "platform/Clock.h"
@@ -30,6 +31,39 @@
 namespace tarnwick::ui {
 
 namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmSch", "Title", ""},
+    {"frmSch", "lblSchType.Caption", "lblSchType"},
+    {"frmSch", "cboSchType.item1", "cboSchType", 0},
+    {"frmSch", "cboSchType.item2", "cboSchType", 1},
+    {"frmSch", "cboSchType.item3", "cboSchType", 2},
+    {"frmSch", "cboSchType.item4", "cboSchType", 3},
+    {"frmSch", "cboSchType.item5", "cboSchType", 4},
+    {"frmSch", "cboSchType.item6", "cboSchType", 5},
+    {"frmSch", "chkStartTime.Caption", "chkStartTime"},
+    {"frmSch", "lblEvery.Caption", "lblEvery"},
+    {"frmSch", "lblMin.Caption", "lblMin"},
+    {"frmSch", "lblEvery.Caption", "lblEveryHour"},
+    {"frmSch", "lblHour.Caption", "lblHour"},
+    {"frmSch", "lblEvery.Caption", "lblEveryDay"},
+    {"frmSch", "lblDay.Caption", "lblDay"},
+    {"frmSch", "lblWeek.Caption", "lblWeek"},
+    {"frmSch", "chkWeek1.Caption", "chkWeek1"},
+    {"frmSch", "chkWeek2.Caption", "chkWeek2"},
+    {"frmSch", "chkWeek3.Caption", "chkWeek3"},
+    {"frmSch", "chkWeek4.Caption", "chkWeek4"},
+    {"frmSch", "chkWeek5.Caption", "chkWeek5"},
+    {"frmSch", "chkWeek6.Caption", "chkWeek6"},
+    {"frmSch", "chkWeek7.Caption", "chkWeek7"},
+    {"frmSch", "lblMonth.Caption", "lblMonth"},
+    {"frmSch", "lblDate.Caption", "lblDate"},
+    {"frmSch", "lblOnce.Caption", "lblOnce"},
+    {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
+    {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+};
+
 
 constexpr UiText kOpeningText{"ScheduleOpening", "Run every 30 minute(s)."};
 // How far ahead a new Once entry starts.
@@ -112,12 +146,12 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
 
     // Every N: one page per unit.
     const auto everyPage = [&](const char* page, const char* accessible, QSpinBox* box,
-                               const char* unitName, const char* unit) {
+                               const char* everyName, const char* unitName, const char* unit) {
         auto* widget = named(new QWidget, page);
         widget->setAccessibleName(QString::fromLatin1(accessible));
         box->setParent(widget);
         auto* row = new QHBoxLayout(widget);
-        auto* every = captioned(new QLabel(widget), "lblEvery", "&Every");
+        auto* every = captioned(new QLabel(widget), everyName, "&Every");
         every->setBuddy(box);
         row->addWidget(every);
         row->addWidget(box);
@@ -131,9 +165,9 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
                              int(limits::kMaxInterval), 1);
     c.CSpinEitDay = stepBox(this, "CSpinEitDay", int(limits::kMinInterval),
                             int(limits::kMaxInterval), 1);
-    everyPage("TabShtMinute", "minute", c.CSpinEdtMinutes, "lblMinutes", "minutes");
-    everyPage("TabShtHour", "hour", c.CSpinEitHour, "lblHours", "hour(s)");
-    everyPage("TabShtDay", "day", c.CSpinEitDay, "lblDays", "day(s)");
+    everyPage("TabShtMinute", "minute", c.CSpinEdtMinutes, "lblEvery", "lblMin", "minutes");
+    everyPage("TabShtHour", "hour", c.CSpinEitHour, "lblEveryHour", "lblHour", "hour(s)");
+    everyPage("TabShtDay", "day", c.CSpinEitDay, "lblEveryDay", "lblDay", "day(s)");
 
     auto* week = named(new QWidget, "TabShtWeek");
     week->setAccessibleName(QStringLiteral("week"));
@@ -160,11 +194,11 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
         c.cboMonth = named(new QComboBox(month), "cboMonth");
         for (qint64 day = limits::kMinMonthDay; day <= limits::kMaxMonthDay; ++day)
             c.cboMonth->addItem(QString::number(day));
-        auto* every = captioned(new QLabel(month), "lblEvery", "&Every");
+        auto* every = captioned(new QLabel(month), "lblMonth", "&Every");
         every->setBuddy(c.cboMonth);
         row->addWidget(every);
         row->addWidget(c.cboMonth);
-        row->addWidget(captioned(new QLabel(month), "lblMonthDay", "day of the months"));
+        row->addWidget(captioned(new QLabel(month), "lblDate", "day of the months"));
         row->addStretch(1);
     }
     c.PageControl->addWidget(month);
@@ -178,7 +212,7 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
             "DateTimePickerOnce");
         c.DateTimePickerOnce->setCalendarPopup(true);
         c.DateTimePickerOnce->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        auto* runOn = captioned(new QLabel(once), "lblRunOn", "&Run on");
+        auto* runOn = captioned(new QLabel(once), "lblOnce", "&Run on");
         runOn->setBuddy(c.DateTimePickerOnce);
         row->addWidget(runOn);
         row->addWidget(c.DateTimePickerOnce);
@@ -320,6 +354,18 @@ void TfrmTaskSchedule::accept()
         return;
     }
     QDialog::accept();
+}
+
+void TfrmTaskSchedule::showEvent(QShowEvent* event)
+{
+    // Texts first, whatever else the showing does.
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    QDialog::showEvent(event);
+}
+
+std::span<const LanguageRow> TfrmTaskSchedule::languageRows()
+{
+    return kLanguageRows;
 }
 
 } // namespace tarnwick::ui

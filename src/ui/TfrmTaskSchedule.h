@@ -6,6 +6,8 @@
 // description() into its schedule list.
 #pragma once
 
+#include "ui/Language.h"
+
 #include "store/ScheduleEntry.h"
 
 #include <QDialog>
@@ -21,6 +23,9 @@ class TfrmTaskSchedule : public QDialog
     Q_OBJECT
 
 public:
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
     explicit TfrmTaskSchedule(Desktop& desktop, QWidget* parent = nullptr);
     ~TfrmTaskSchedule() override;
 
@@ -34,6 +39,9 @@ public:
 
     // OK: checks the entry; on a refusal shows its message and stays open.
     void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Controls;

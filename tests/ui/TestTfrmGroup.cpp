@@ -67,7 +67,7 @@ void TestTfrmGroup::opensAsTheCallerSetIt()
     QVERIFY(name);
     QCOMPARE(name->text(), QStringLiteral("New Group"));
     QCOMPARE(name->maxLength(), 30);
-    auto* label = dialog.findChild<QLabel*>(QStringLiteral("lblName"));
+    auto* label = dialog.findChild<QLabel*>(QStringLiteral("lblGroupName"));
     QCOMPARE(label->buddy(), name);
     QCOMPARE(label->text().remove(u'&'), QStringLiteral("Group Name"));
     dialog.setMode(TfrmGroup::Mode::Rename);

@@ -1,0 +1,157 @@
+// Language files applied to windows through their tables.
+#include "ui/Language.h"
+
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "store/Settings.h"
+#include "ui/Captions.h"
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QVariant>
+#include <QWidget>
+
+#include <exception>
+
+namespace tarnwick::ui {
+
+namespace {
+
+// The built-in texts of a list's columns or a drop-down list's items, kept
+// on the control the first time a language is applied to it.
+constexpr char kBuiltInParts[] = "builtInParts";
+
+QString twoBlanksOff(QString text)
+{
+    if (text.startsWith(QLatin1StringView("  ")))
+        text.remove(0, 2);
+    return text;
+}
+
+QObject* controlOf(QWidget* window, const LanguageRow& row)
+{
+    if (!*row.control)
+        return window;
+    return window->findChild<QObject*>(QString::fromLatin1(row.control));
+}
+
+QStringList partsOf(QObject* control)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        return items;
+    }
+    if (auto* view = qobject_cast<QAbstractItemView*>(control); view && view->model()) {
+        QStringList columns;
+        for (int i = 0; i < view->model()->columnCount(); ++i)
+            columns << view->model()->headerData(i, Qt::Horizontal).toString();
+        return columns;
+    }
+    return {};
+}
+
+QStringList builtInParts(QObject* control)
+{
+    const QVariant kept = control->property(kBuiltInParts);
+    if (kept.isValid())
+        return kept.toStringList();
+    const QStringList parts = partsOf(control);
+    control->setProperty(kBuiltInParts, parts);
+    return parts;
+}
+
+// Column headers and list items have no mnemonics: a key shared with a
+// button ("chkIncludeSubdir.Caption") brings its "&" along.
+QString withoutMnemonic(const QString& text)
+{
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // "&x" marks x; "&&" is one "&"; "Date & Time" keeps its "&".
+        if (text[i] == u'&' && i + 1 < text.size() &&
+            (text[i + 1] == u'&' || text[i + 1].isLetterOrNumber()))
+            ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
+void showPart(QObject* control, int part, const QString& shown)
+{
+    const QString text = withoutMnemonic(shown);
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        // Replaced in place: the chosen item stays chosen.
+        if (part < combo->count())
+            combo->setItemText(part, text);
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(control); view && view->model()) {
+        view->model()->setHeaderData(part, Qt::Horizontal, text);
+    }
+}
+
+} // namespace
+
+QString CurrentLanguage()
+{
+    try {
+        return ReadLanguage(false);
+    } catch (const std::exception&) {
+        return QStringLiteral("English");
+    }
+}
+
+QString LanguageFilePath(const QString& language)
+{
+    return ProgramFolder() + QStringLiteral("Language/") + language + QStringLiteral(".ini");
+}
+
+QString BuiltInText(QWidget* window, const LanguageRow& row)
+{
+    QObject* control = controlOf(window, row);
+    if (!control)
+        return QString();
+    QString text;
+    if (row.part < 0)
+        text = control->property(kBuiltInCaption).toString();
+    else
+        text = builtInParts(control).value(row.part);
+    return row.twoBlanks ? twoBlanksOff(text) : text;
+}
+
+void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QString& language)
+{
+    const ProfileFile file(LanguageFilePath(language));
+    for (const LanguageRow& row : rows) {
+        QObject* control = controlOf(window, row);
+        if (!control)
+            continue;
+        const QString builtIn = BuiltInText(window, row);
+        QString text = file.read(QString::fromLatin1(row.section), QString::fromLatin1(row.key),
+                                 builtIn);
+        if (row.twoBlanks)
+            text.prepend(QLatin1StringView("  "));
+        if (row.part < 0)
+            showCaption(control, text);
+        else
+            showPart(control, row.part, text);
+    }
+}
+
+QStringList AvailableLanguages()
+{
+    QStringList names;
+    const QDir folder(ProgramFolder() + QStringLiteral("Language"));
+    for (const QFileInfo& file :
+         folder.entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot, QDir::Unsorted)) {
+        // Not hidden, and a file itself: a link may point anywhere.
+        if (file.fileName().startsWith(u'.') || file.isSymLink() || !file.isFile())
+            continue;
+        names << file.completeBaseName();
+    }
+    return names;
+}
+
+} // namespace tarnwick::ui
