@@ -56,6 +56,7 @@ namespace {
 constexpr char kAllTasksCaption[] = "All Tasks";
 constexpr int kGroupIdRole = Qt::UserRole;
 constexpr UiText kCannotOpen{"CannotOpen", "No program could open \"%1\"."};
+constexpr UiText kGuideMissing{"GuideMissing", "The user guide is not there: %1 is missing."};
 constexpr char kJoinedSourcesMark[] = " !>";
 
 // Where the entries of a language file go in the main window. The Language
@@ -318,7 +319,12 @@ void TfrmMain::buildActions()
         });
     on("mnuContent", [this] {
         QApplication::processEvents();
-        openOrSay(ProgramFolder() + QStringLiteral("Help/index.html"));
+        const QString guide = ProgramFolder() + QStringLiteral("Help/index.html");
+        // A browser handed a missing file shows its own error page, or none.
+        if (!QFileInfo::exists(guide))
+            m_desktop.error(this, uiText(kGuideMissing).arg(guide));
+        else
+            openOrSay(guide);
     });
     on("mnuHomepage", [this] { openOrSay(QString::fromLatin1(kHomePage)); });
     on("pmuShowForm", [this] {

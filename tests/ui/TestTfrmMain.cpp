@@ -1128,6 +1128,17 @@ void TestTfrmMain::keyboardAsAPersonUsesIt()
 void TestTfrmMain::openingFailuresAreTold()
 {
     openWindow();
+    // Without the guide, nothing is handed to a browser: the box says
+    // where it should be.
+    m_window->findChild<QAction*>(QStringLiteral("mnuContent"))->trigger();
+    QVERIFY(m_desktop->opened.isEmpty());
+    const QString guide = m_home->filePath(QStringLiteral("Help/index.html"));
+    QCOMPARE(m_desktop->errors,
+             QStringList{QStringLiteral("The user guide is not there: %1 is missing.").arg(guide)});
+    m_desktop->errors.clear();
+
+    m_home->makeDir(QStringLiteral("Help"));
+    m_home->writeFile(QStringLiteral("Help/index.html"), "<html></html>");
     m_desktop->openSucceeds = false;
     for (const char* name : {"mnuContent", "mnuHomepage"})
         m_window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
