@@ -2,7 +2,7 @@
 """Works the real window the way a person would.
 
 A private X server (Xvfb), a private session bus and its accessibility bus
-carry one `tarnwick` process. Two scenarios share that set-up:
+carry one `tarnwick` process. Four scenarios share that set-up:
 
 run     The test finds the task's row through AT-SPI, selects it, gives the
         window the keyboard focus and presses Enter, then waits until the
@@ -18,6 +18,10 @@ editor  A task is made through the task editor: a name typed, two source
         turned with Ctrl+Tab and OK given with Return; then its stored rows
         (through `tarnwick-cli export`) and its row in the task list are
         checked.
+options Deutsch is chosen from the Language menu (Alt+L) and the menu bar
+        is read in German; the options dialog (Alt+O) gets a new log file
+        name on its log page and OK with Return; then the task's run is
+        found in that new log file.
 
 Everything it starts is ended by process id, with time limits, also when a
 step fails; the exit code is 0 on success and 1 with the failing step named.
@@ -55,6 +59,7 @@ REMOVE_QUESTION = "Do you really want to delete the selected task group"
 NEW_TASK_NAME = "Editor made"
 EDITOR_TITLE = "The Sync Task Properties"
 RULE_EXTENSION = "tmp"
+NEW_LOG_FILE = "e2e-options.log"
 SOURCE_FILES = {
     "alpha.txt": b"first file\n",
     "beta.bin": bytes(range(256)) * 64,
@@ -175,6 +180,9 @@ class Scenario:
             with open(path, "wb") as f:
                 f.write(data)
         self.run([self.args.cli, "init"], env=self.base_env())
+        # The shipped languages, as the build lays them out.
+        shipped = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "Language")
+        shutil.copytree(shipped, os.path.join(self.home, "Language"), dirs_exist_ok=True)
         os.makedirs(os.path.join(self.home, "Log"), exist_ok=True)
         if not os.path.isfile(os.path.join(self.home, "Tarnwick.dat")):
             self.fail("tarnwick-cli init made no Tarnwick.dat")
@@ -542,11 +550,50 @@ class Scenario:
         if extra != sorted(SOURCE_FILES):
             self.fail(f"the target holds {extra}, expected exactly {sorted(SOURCE_FILES)}")
 
+    # ------------------------------------------------ options scenario
+
+    def choose_german(self):
+        self.step = "Alt+L, Deutsch from the Language menu"
+        self.choose_from_menu("alt+l", "Language", "Deutsch")
+        self.wait_for("the menu bar in German: 'Datei'",
+                      lambda: self.find(self.frame, "Datei", roles=("menu item",), depth=4),
+                      UI_LIMIT_S)
+
+    def change_log_file_in_options(self):
+        self.step = "Alt+O, Optionen..., Ctrl+Tab to Protokoll, a new log file name, Return"
+        self.choose_from_menu("alt+o", "Optionen", "Optionen...")
+        options = self.wait_for("the dialog 'Optionen'", lambda: self.dialog_titled("Optionen"),
+                                UI_LIMIT_S)
+        self.key("ctrl+Tab")
+        self.page_shown(options, "Protokoll", "Name der Protokolldatei:")
+        self.type_into(options, "Name der Protokolldatei:", NEW_LOG_FILE)
+        self.key("Return")
+        self.wait_for("the options dialog closed",
+                      lambda: self.dialog_titled("Optionen") is None, UI_LIMIT_S)
+
+    def run_into_new_log_file(self):
+        # The only task is the first row, whatever its column is called now.
+        self.row = 0
+        self.columns = {"Task Name": 0}
+        self.select_row()
+        self.press_enter()
+        self.step = "wait for the run's lines in the new log file"
+        finished = re.compile(r"synchronize finished  \[" + re.escape(TASK_NAME) + r"\]")
+        log_file = os.path.join(self.home, "Log", NEW_LOG_FILE)
+
+        def file_line():
+            if not os.path.isfile(log_file):
+                return None
+            with open(log_file, encoding="utf-8", errors="replace") as f:
+                return finished.search(f.read())
+
+        self.wait_for(f"Log/{NEW_LOG_FILE} holds the finished line", file_line, RUN_LIMIT_S)
+
     # ------------------------------------------------ groups scenario
 
-    def file_menu_items(self):
-        """The File menu's items, or None while its pop-up is not shown."""
-        file_item = self.find(self.frame, "File", roles=("menu item",), depth=4)
+    def file_menu_items(self, caption="File"):
+        """The menu's items, or None while its pop-up is not shown."""
+        file_item = self.find(self.frame, caption, roles=("menu item",), depth=4)
         if file_item is None or file_item.get_child_count() < 1:
             return None
         popup = self.fresh(file_item.get_child_at_index(0))
@@ -554,26 +601,30 @@ class Scenario:
             return None
         return [self.fresh(popup.get_child_at_index(i)) for i in range(popup.get_child_count())]
 
-    def focused_menu_item(self):
-        for item in self.file_menu_items() or ():
+    def focused_menu_item(self, caption="File"):
+        for item in self.file_menu_items(caption) or ():
             if item.get_role_name() == "menu item" and self.has_state(
                     item, self.Atspi.StateType.FOCUSED):
                 return item.get_name()
         return None
 
     def choose_from_file_menu(self, wanted):
-        """Alt+F, Down until `wanted` is the highlighted item, Return.
+        self.choose_from_menu("alt+f", "File", wanted)
+
+    def choose_from_menu(self, shortcut, caption, wanted):
+        """The menu's shortcut, Down until `wanted` is the highlighted item,
+        Return.
 
         Return is only pressed once AT-SPI shows `wanted` highlighted: on
         any other item it would run that item's command (Exit, say)."""
         self.focus_main_window()
-        self.key("alt+f")
-        current = self.wait_for("the File menu open with an item highlighted",
-                                self.focused_menu_item, UI_LIMIT_S)
-        items = self.file_menu_items() or []
+        self.key(shortcut)
+        current = self.wait_for(f"the {caption} menu open with an item highlighted",
+                                lambda: self.focused_menu_item(caption), UI_LIMIT_S)
+        items = self.file_menu_items(caption) or []
         names = [item.get_name() for item in items if item.get_role_name() == "menu item"]
         if wanted not in names:
-            self.fail(f"the File menu has no item {wanted!r}: {names}")
+            self.fail(f"the {caption} menu has no item {wanted!r}: {names}")
         # Each enabled item is reached at most once before the highlight wraps.
         for _ in range(len(names)):
             if current == wanted:
@@ -581,7 +632,7 @@ class Scenario:
             before = current
 
             def moved_on():
-                now = self.focused_menu_item()
+                now = self.focused_menu_item(caption)
                 return now if now and now != before else None
 
             self.key("Down")
@@ -928,7 +979,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tarnwick", required=True)
     parser.add_argument("--cli", required=True)
-    parser.add_argument("--scenario", choices=("run", "groups", "editor"), default="run")
+    parser.add_argument("--scenario", choices=("run", "groups", "editor", "options"),
+                        default="run")
     parser.add_argument("--screenshot", help="also write a picture of the window here")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     args = parser.parse_args()
@@ -959,6 +1011,13 @@ def main():
             scenario.screenshot()
             print(f"ok: '{TASK_NAME}' ran from the window; copies, log pane, log file "
                   "and last run time all show it")
+        elif args.scenario == "options":
+            scenario.find_frame()
+            scenario.choose_german()
+            scenario.change_log_file_in_options()
+            scenario.run_into_new_log_file()
+            print(f"ok: Deutsch chosen from the Language menu; the log file name changed in "
+                  f"the options dialog; the run's lines went to Log/{NEW_LOG_FILE}")
         elif args.scenario == "editor":
             scenario.find_frame()
             scenario.make_task_in_editor()
