@@ -533,8 +533,12 @@ void TestSettings::optionsWriteWithoutKeyRaises()
                             "'SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickOption' "
                             "in the registry file '%1/Tarnwick/user.reg'")
                  .arg(blocked.path()));
-    // The language menu's write stays silent, as it always was.
-    QCOMPARE(languageMessage, QString());
+    // So is the Language menu: a choice that is not stored is not silent.
+    QCOMPARE(languageMessage,
+             QStringLiteral("Cannot open or create the key "
+                            "'SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickLanguage' "
+                            "in the registry file '%1/Tarnwick/user.reg'")
+                 .arg(blocked.path()));
     QCOMPARE(language, QStringLiteral("English"));
     QCOMPARE(splash, true);
     QCOMPARE(QFileInfo(obstacle.fileName()).size(), qint64(0));
