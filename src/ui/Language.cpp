@@ -65,9 +65,23 @@ QStringList builtInParts(QObject* control)
     return parts;
 }
 
-// Column headers and list items have no mnemonics: a key shared with a
-// button ("chkIncludeSubdir.Caption") brings its "&" along.
-QString withoutMnemonic(const QString& text)
+void showPart(QObject* control, int part, const QString& shown)
+{
+    // Column headers and list items have no mnemonics: a key shared with a
+    // button ("chkIncludeSubdir.Caption") brings its "&" along.
+    const QString text = WithoutMnemonic(shown);
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        // Replaced in place: the chosen item stays chosen.
+        if (part < combo->count())
+            combo->setItemText(part, text);
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(control); view && view->model()) {
+        view->model()->setHeaderData(part, Qt::Horizontal, text);
+    }
+}
+
+} // namespace
+
+QString WithoutMnemonic(const QString& text)
 {
     QString plain;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -79,20 +93,6 @@ QString withoutMnemonic(const QString& text)
     }
     return plain;
 }
-
-void showPart(QObject* control, int part, const QString& shown)
-{
-    const QString text = withoutMnemonic(shown);
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        // Replaced in place: the chosen item stays chosen.
-        if (part < combo->count())
-            combo->setItemText(part, text);
-    } else if (auto* view = qobject_cast<QAbstractItemView*>(control); view && view->model()) {
-        view->model()->setHeaderData(part, Qt::Horizontal, text);
-    }
-}
-
-} // namespace
 
 QString CurrentLanguage()
 {

@@ -42,6 +42,10 @@ QString LanguageFilePath(const QString& language);
 // lists keep their chosen item.
 void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QString& language);
 
+// `text` as a list item or column header shows it: "&x" marks no letter
+// there, "&&" is one "&", and an "&" before a blank stays.
+QString WithoutMnemonic(const QString& text);
+
 // The built-in text a row stands for in `window` (what English.ini holds).
 QString BuiltInText(QWidget* window, const LanguageRow& row);
 

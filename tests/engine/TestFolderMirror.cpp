@@ -1,5 +1,6 @@
 // The mirror walk: decisions, counters, the exact lines of a run, and the
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
+#include "EndedProcess.h"
 #include "engine/FolderMirror.h"
 #include "platform/RunControl.h"
 #include "platform/FileStatus.h"
@@ -197,16 +198,6 @@ QString RunAsOtherUser(const QString& tree, const QByteArray& mustBeUnreadable, 
     return QString();
 }
 
-// The ID of a process that has ended.
-pid_t EndedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
 
 // A name of the form of a copy's temporary files, of the writer `pid`.
 QString OurTemporaryName(pid_t pid, const char* random)

@@ -1,5 +1,6 @@
 // The copy's visible temporary files: which of them a later run removes as
 // left behind by a killed run, and which it must leave to a live writer.
+#include "EndedProcess.h"
 #include "FolderFd.h"
 
 #include "platform/TemporaryFiles.h"
@@ -20,16 +21,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The ID of a process that has ended.
-pid_t EndedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
 
 // A name of our form for the writer `pid`.
 QString OurName(pid_t pid, const char* random = "0123456789abcdef")

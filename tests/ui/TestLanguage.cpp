@@ -48,18 +48,6 @@ QString shippedFile(const QString& language)
     return QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../Language/") + language + u".ini"_s;
 }
 
-QString withoutMnemonic(QString text)
-{
-    QString plain;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'&' && i + 1 < text.size() &&
-            (text[i + 1] == u'&' || text[i + 1].isLetterOrNumber()))
-            ++i;
-        plain += text[i];
-    }
-    return plain;
-}
-
 // The mnemonic letter of a caption, lower case; none when it has none.
 QChar mnemonicOf(const QString& text)
 {
@@ -166,7 +154,7 @@ void TestLanguage::shippedFilesHoldEveryText()
             // A key that serves several controls holds the text of the
             // first; the others (column headers) show it without its "&".
             if (seen.contains(section + u'/' + key))
-                QCOMPARE(withoutMnemonic(file), withoutMnemonic(builtIn));
+                QCOMPARE(WithoutMnemonic(file), WithoutMnemonic(builtIn));
             else
                 QVERIFY2(file == builtIn, qPrintable(where + u": "_s + file + u" / "_s + builtIn));
             seen.insert(section + u'/' + key);
