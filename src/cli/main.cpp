@@ -10,6 +10,8 @@
 #include "cli/TaskCommand.h"
 #include "store/StoreError.h"
 
+#include "BuildInfo.h"
+
 #include <QCoreApplication>
 
 #include <memory>
@@ -42,7 +44,8 @@ QString overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
     for (const auto& command : commands)
         text +=
             QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(8), command->summary());
-    text += QStringLiteral("\n'tarnwick-cli COMMAND --help' tells more about a command.\n");
+    text += QStringLiteral("\n'tarnwick-cli COMMAND --help' tells more about a command;\n"
+                           "'tarnwick-cli --version' prints the version and the build.\n");
     return text;
 }
 
@@ -57,6 +60,10 @@ int main(int argc, char* argv[])
     if (args.isEmpty() || args.first() == QLatin1String("--help") ||
         args.first() == QLatin1String("-h") || args.first() == QLatin1String("help")) {
         Print(stdout, overview(commands));
+        return kExitOk;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        Print(stdout, QStringLiteral("tarnwick-cli %1\n").arg(QLatin1String(tarnwick::kVersionAndBuild)));
         return kExitOk;
     }
 
