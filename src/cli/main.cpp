@@ -8,6 +8,7 @@
 #include "cli/ListCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/TaskCommand.h"
+#include "store/FirstStart.h"
 #include "store/StoreError.h"
 
 #include "BuildInfo.h"
@@ -76,6 +77,8 @@ int main(int argc, char* argv[])
             return kExitOk;
         }
         try {
+            if (command->needsDataFolder())
+                tarnwick::PrepareDataFolder();
             return command->run(args);
         } catch (const UsageError& e) {
             Print(stderr,

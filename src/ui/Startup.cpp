@@ -1,14 +1,16 @@
 // Program start: the single-instance lock first (also against a running
 // `tarnwick-cli daemon`), then the splash, the database, the window's
 // creation steps, and the watchers about a second after the event loop
-// runs. SIGTERM, SIGINT and the end of the desktop session shut down as
+// runs. An installed program's data folder is made at the first start. SIGTERM, SIGINT and the end of the desktop session shut down as
 // the close command does, without its question; SIGHUP reads the tasks anew.
 #include "ui/Startup.h"
 
 #include "platform/Display.h"
 #include "platform/InstanceLock.h"
 #include "platform/SignalNotifier.h"
+#include "store/FirstStart.h"
 #include "store/Settings.h"
+#include "store/StoreError.h"
 #include "ui/Desktop.h"
 #include "ui/Icons.h"
 #include "ui/TfrmMain.h"
@@ -101,6 +103,12 @@ int runProgram(int argc, char* argv[])
 
     if (locked == InstanceLock::Outcome::Failed) {
         desktop.error(nullptr, lock.error());
+        return 1;
+    }
+    try {
+        PrepareDataFolder();
+    } catch (const StoreError& e) {
+        desktop.error(nullptr, e.message());
         return 1;
     }
 

@@ -238,7 +238,7 @@ void TfrmMain::buildActions()
         });
     on("mnuContent", [this] {
         QApplication::processEvents();
-        openOrSay(ProgramFolder() + QStringLiteral("Help/index.html"));
+        openOrSay(HelpFolder() + QStringLiteral("index.html"));
     });
     on("mnuHomepage", [this] { openOrSay(QString::fromLatin1(kHomePage)); });
     on("pmuShowForm", [this] {
@@ -661,7 +661,7 @@ void TfrmMain::fillLanguageMenu()
 {
     m_languageMenu->clear();
     auto* group = new QActionGroup(m_languageMenu);
-    const QDir folder(ProgramFolder() + QStringLiteral("Language"));
+    const QDir folder(LanguageFolder());
     for (const QString& file : folder.entryList({QStringLiteral("*.ini")}, QDir::Files, QDir::Name)) {
         QAction* language = m_languageMenu->addAction(file.left(file.size() - 4));
         language->setCheckable(true);
