@@ -3,8 +3,11 @@
 # program folder), then starts the program or runs every test.
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
+# `make install`: where to, and an optional staging root (DESTDIR).
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: run test build deps configure clean
+.PHONY: run test build deps configure clean install package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,6 +26,19 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
 	  ctest --output-on-failure --timeout 300 -j2
+
+# Installs what the last build made; it builds nothing, so that
+# `sudo make install` never leaves files owned by root in the build folder.
+# Build first with `make build` as yourself.
+install:
+	@if [ ! -x $(BUILD_DIR)/bin/tarnwick ] || [ ! -x $(BUILD_DIR)/bin/tarnwick-cli ]; then \
+	  echo "make install: nothing built in $(BUILD_DIR)/; run 'make build' first" >&2; exit 1; \
+	fi
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# The Debian package $(BUILD_DIR)/tarnwick_<version>_<arch>.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

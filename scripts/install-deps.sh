@@ -11,6 +11,7 @@ packages=(
   rsync hyperfine time
   xvfb xdotool at-spi2-core dbus-daemon gir1.2-atspi-2.0 python3-gi
   fonts-dejavu-core imagemagick
+  desktop-file-utils appstream dpkg-dev file git
 )
 
 missing=()

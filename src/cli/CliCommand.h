@@ -46,6 +46,10 @@ public:
     // Runs with the arguments after the command name (--help already
     // handled). Returns the exit status; throws UsageError for bad input.
     virtual int run(const QStringList& args) = 0;
+    // Whether main() lays out an installed program's data folder before
+    // run() (store/FirstStart.h). False for a command that makes it itself
+    // and reports what it made.
+    virtual bool needsDataFolder() const { return true; }
 };
 
 // Writes text as UTF-8 (file names that are not UTF-8 arrive here already

@@ -12,6 +12,7 @@ public:
     QString summary() const override;
     QString help() const override;
     int run(const QStringList& args) override;
+    bool needsDataFolder() const override { return false; }
 };
 
 } // namespace tarnwick::cli

@@ -8,7 +8,10 @@
 #include "cli/ListCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/TaskCommand.h"
+#include "store/FirstStart.h"
 #include "store/StoreError.h"
+
+#include "BuildInfo.h"
 
 #include <QCoreApplication>
 
@@ -42,7 +45,8 @@ QString overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
     for (const auto& command : commands)
         text +=
             QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(8), command->summary());
-    text += QStringLiteral("\n'tarnwick-cli COMMAND --help' tells more about a command.\n");
+    text += QStringLiteral("\n'tarnwick-cli COMMAND --help' tells more about a command;\n"
+                           "'tarnwick-cli --version' prints the version and the build.\n");
     return text;
 }
 
@@ -59,6 +63,10 @@ int main(int argc, char* argv[])
         Print(stdout, overview(commands));
         return kExitOk;
     }
+    if (args.first() == QLatin1String("--version")) {
+        Print(stdout, QStringLiteral("tarnwick-cli %1\n").arg(QLatin1String(tarnwick::kVersionAndBuild)));
+        return kExitOk;
+    }
 
     const QString name = args.takeFirst();
     for (const auto& command : commands) {
@@ -69,6 +77,8 @@ int main(int argc, char* argv[])
             return kExitOk;
         }
         try {
+            if (command->needsDataFolder())
+                tarnwick::PrepareDataFolder();
             return command->run(args);
         } catch (const UsageError& e) {
             Print(stderr,

@@ -78,11 +78,12 @@ LockFolder lockFolder()
     return {QDir::temp().filePath(QStringLiteral("tarnwick-%1").arg(::geteuid())), true};
 }
 
-// Tarnwick-<hash>.lock: one lock per program folder, the same for every
-// path that leads to the folder.
+// Tarnwick-<hash>.lock: one lock per data folder (the folder of the task
+// database the window and the daemon would both run from), the same for
+// every path that leads to the folder.
 QString lockFileName()
 {
-    const QString folder = ProgramFolder();
+    const QString folder = DataFolder();
     QString canonical = QDir(folder).canonicalPath();
     if (canonical.isEmpty())
         canonical = QDir(folder).absolutePath();

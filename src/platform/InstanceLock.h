@@ -1,10 +1,11 @@
 // The single-instance lock: an exclusive flock on a lock file of the
-// program folder, held for the life of the process. The kernel drops it
+// data folder (the folder of Tarnwick.dat), held for the life of the process. The kernel drops it
 // however the process ends, so a crash never leaves a stale lock.
 //
-// Each program folder has a lock of its own (the file name carries a hash
+// Each data folder has a lock of its own (the file name carries a hash
 // of the folder's canonical path), so two program folders of one user run
-// side by side. The lock file lives in a folder only the user can write:
+// side by side, while an installed window and an installed daemon share
+// the user's data folder and its lock. The lock file lives in a folder only the user can write:
 // $XDG_RUNTIME_DIR when it is the user's own and nobody else can write to
 // it, else tarnwick-<uid> in the temporary folder, made with mode 0700. A
 // folder or lock file another user could have planted or can change (a

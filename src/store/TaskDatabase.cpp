@@ -79,15 +79,18 @@ sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& 
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) ==
         SQLITE_OK) {
+        // Set before the first read: another connection that opens or
+        // closes the file at the same moment (recovering or removing the
+        // -wal file) holds it locked for a short while, which is waited
+        // out, not reported as "database is locked".
+        sqlite3_busy_timeout(db, TaskDatabase::kBusyTimeoutMs);
         const QByteArray key = QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';";
         // Reading the schema is what proves the key: a wrong key or a file
         // that is no database fails here with the engine's own message.
         if (sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
             sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) ==
-                SQLITE_OK) {
-            sqlite3_busy_timeout(db, TaskDatabase::kBusyTimeoutMs);
+                SQLITE_OK)
             return db;
-        }
     }
     engineCode = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
     engineText = engineMessage(db);

@@ -105,7 +105,7 @@ QString CurrentLanguage()
 
 QString LanguageFilePath(const QString& language)
 {
-    return ProgramFolder() + QStringLiteral("Language/") + language + QStringLiteral(".ini");
+    return LanguageFolder() + language + QStringLiteral(".ini");
 }
 
 QString BuiltInText(QWidget* window, const LanguageRow& row)
@@ -143,7 +143,7 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
 QStringList AvailableLanguages()
 {
     QStringList names;
-    const QDir folder(ProgramFolder() + QStringLiteral("Language"));
+    const QDir folder(LanguageFolder());
     for (const QFileInfo& file :
          folder.entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot, QDir::Unsorted)) {
         // Not hidden, and a file itself: a link may point anywhere.

@@ -1,17 +1,22 @@
 // Program start: the single-instance lock first (also against a running
 // `tarnwick-cli daemon`), then the splash, the database, the window's
 // creation steps, and the watchers about a second after the event loop
-// runs. SIGTERM, SIGINT and the end of the desktop session shut down as
+// runs. An installed program's data folder is made at the first start. SIGTERM, SIGINT and the end of the desktop session shut down as
 // the close command does, without its question; SIGHUP reads the tasks anew.
 #include "ui/Startup.h"
 
 #include "platform/Display.h"
 #include "platform/InstanceLock.h"
 #include "platform/SignalNotifier.h"
+#include "store/FirstStart.h"
 #include "store/Settings.h"
+#include "store/StoreError.h"
 #include "ui/Desktop.h"
+#include "ui/Icons.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmSplash.h"
+
+#include "BuildInfo.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -29,10 +34,49 @@ namespace {
 
 constexpr int kWatcherStartMs = 0; // the coordinator itself waits its second
 
+constexpr char kUsage[] =
+    "Usage: tarnwick [--minimized] [Qt options]\n"
+    "\n"
+    "Shows Tarnwick's window: the mirror tasks, their runs and their log.\n"
+    "\n"
+    "  --minimized  start minimised, in the tray when the tray icon shows\n"
+    "               (as the Minimized option does; used by autostart)\n"
+    "  --version    print the version and the build\n"
+    "  --help       print this text\n"
+    "\n"
+    "tarnwick-cli runs tasks and the scheduler without a window.\n";
+
 } // namespace
+
+StartOptions ReadStartOptions(const QStringList& args)
+{
+    StartOptions options;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--minimized"))
+            options.minimized = true;
+        else if (arg == QLatin1String("--version"))
+            options.version = true;
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            options.help = true;
+    }
+    return options;
+}
 
 int runProgram(int argc, char* argv[])
 {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = ReadStartOptions(args);
+    // Answered before anything else, also without a display.
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("tarnwick %s\n", kVersionAndBuild);
+        return 0;
+    }
     if (!HasDisplay()) {
         std::fputs("tarnwick: no display to show the window on (neither DISPLAY nor "
                    "WAYLAND_DISPLAY is set); tarnwick-cli runs tasks without one\n",
@@ -45,8 +89,13 @@ int runProgram(int argc, char* argv[])
         return 0;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
+    // The application name becomes the class of the window's WM_CLASS and
+    // the desktop file name its Wayland app id: both are what the installed
+    // .desktop file says, so the desktop puts the window under its entry.
+    QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
+    QApplication::setWindowIcon(ThemeIcon("tarnwick"));
     // The tray keeps the program alive with the window hidden; it ends
     // through its own shutdown only.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -54,6 +103,12 @@ int runProgram(int argc, char* argv[])
 
     if (locked == InstanceLock::Outcome::Failed) {
         desktop.error(nullptr, lock.error());
+        return 1;
+    }
+    try {
+        PrepareDataFolder();
+    } catch (const StoreError& e) {
+        desktop.error(nullptr, e.message());
         return 1;
     }
 
@@ -98,7 +153,7 @@ int runProgram(int argc, char* argv[])
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.shutdown(); });
 
-    if (window.startMinimized())
+    if (options.minimized || window.startMinimized())
         window.showMinimized();
     else
         window.show();

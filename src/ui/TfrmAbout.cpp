@@ -6,7 +6,8 @@
 #include "ui/Desktop.h"
 #include "ui/Icons.h"
 
-#include <QCoreApplication>
+#include "BuildInfo.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -24,9 +25,7 @@ constexpr LanguageRow kLanguageRows[] = {
 
 QString VersionText()
 {
-    return QStringLiteral("Version %1").arg(QCoreApplication::applicationVersion().isEmpty()
-                                                ? QStringLiteral("0.1.0")
-                                                : QCoreApplication::applicationVersion());
+    return QStringLiteral("Version %1").arg(QLatin1String(kVersionAndBuild));
 }
 
 QWidget* MakeAddressLabels(Desktop& desktop, QWidget* parent)

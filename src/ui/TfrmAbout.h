@@ -25,7 +25,9 @@ public:
 // opened by the desktop when clicked.
 QWidget* MakeAddressLabels(Desktop& desktop, QWidget* parent);
 
-// "Version 0.1.0 (build N)".
+// "Version 0.1.0 (build 1a2b3c4)": the project's version and the build's
+// `git describe`, the same as `tarnwick --version` and
+// `tarnwick-cli --version` print.
 QString VersionText();
 
 } // namespace tarnwick::ui

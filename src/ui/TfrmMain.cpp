@@ -319,7 +319,7 @@ void TfrmMain::buildActions()
         });
     on("mnuContent", [this] {
         QApplication::processEvents();
-        const QString guide = ProgramFolder() + QStringLiteral("Help/index.html");
+        const QString guide = HelpFolder() + QStringLiteral("index.html");
         // A browser handed a missing file shows its own error page, or none.
         if (!QFileInfo::exists(guide))
             m_desktop.error(this, uiText(kGuideMissing).arg(guide));

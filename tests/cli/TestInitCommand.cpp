@@ -5,6 +5,8 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include "BuildInfo.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -109,6 +111,10 @@ void TestInitCommand::helpTexts_data()
                                  << "Usage: tarnwick-cli init";
     QTest::newRow("list --help") << QStringList{QStringLiteral("list"), QStringLiteral("--help")}
                                  << "Usage: tarnwick-cli list";
+    // The same version and build as the About box shows.
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")}
+                               << QStringLiteral("tarnwick-cli %1\n")
+                                      .arg(QLatin1String(kVersionAndBuild));
 }
 
 void TestInitCommand::helpTexts()

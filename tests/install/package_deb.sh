@@ -1,0 +1,45 @@
+#!/bin/sh
+# `cpack -G DEB` of the build (what `make package` runs), into a folder of
+# its own: one tarnwick_<version>_<arch>.deb that installs below /usr the
+# executables, the installed-layout marker, Language/ and Help/, the
+# .desktop file, the icon, the AppStream file and the user unit (naming
+# /usr/bin/tarnwick-cli), and that declares the Qt, SQLCipher and SDL
+# libraries it links as dependencies.
+#
+#   package_deb.sh BUILD_DIR VERSION DESKTOP_ID
+set -eu
+build=$1
+version=$2
+id=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack"; }
+deb="$work/tarnwick_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$work" >&2; fail "no $(basename "$deb")"; }
+
+dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/listing"
+for f in ./usr/bin/tarnwick ./usr/bin/tarnwick-cli ./usr/share/tarnwick/installed \
+         ./usr/share/tarnwick/Language/ ./usr/share/tarnwick/Help/ \
+         "./usr/share/applications/$id.desktop" \
+         ./usr/share/icons/hicolor/scalable/apps/tarnwick.svg \
+         "./usr/share/metainfo/$id.metainfo.xml" \
+         ./usr/lib/systemd/user/tarnwick-daemon.service; do
+    grep -qxF "$f" "$work/listing" || { cat "$work/listing"; fail "$f is not in the package"; }
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libsqlcipher0 libsdl2-mixer-2.0-0; do
+    echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends does not name $lib: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Package)" = tarnwick ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
+[ "$(dpkg-deb -f "$deb" Section)" = utils ] || fail "section"
+dpkg-deb -f "$deb" Maintainer | grep -q '@' || fail "no maintainer address"
+
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/user/tarnwick-daemon.service >"$work/unit"
+grep -qx 'ExecStart=/usr/bin/tarnwick-cli daemon' "$work/unit" ||
+    fail "the packaged unit does not start /usr/bin/tarnwick-cli: $(grep ExecStart "$work/unit")"
+echo "$(basename "$deb"): Depends: $depends"
