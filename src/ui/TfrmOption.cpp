@@ -2,6 +2,7 @@
 #include "ui/TfrmOption.h"
 
 #include "engine/LogFile.h"
+#include "platform/Autostart.h"
 #include "platform/Registry.h"
 #include "ui/Captions.h"
 #include "ui/Language.h"
@@ -44,6 +45,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmOption", "chkMin.Caption", "chkMin"},
     {"frmOption", "chkHide.Caption", "chkHide"},
     {"frmOption", "chkDisplaySplash.Caption", "chkDisplaySplash"},
+    {"frmOption", "chkAutostart.Caption", "chkAutostart"},
     {"frmOption", "RadioGroupClose.Caption", "RadioGroupClose"},
     {"frmOption", "RadioGroupClose.Item1", "RadioGroupCloseItem0"},
     {"frmOption", "RadioGroupClose.Item2", "RadioGroupCloseItem1"},
@@ -115,6 +117,7 @@ struct TfrmOption::Controls
     QCheckBox* chkMin = nullptr;
     QCheckBox* chkHide = nullptr;
     QCheckBox* chkDisplaySplash = nullptr;
+    QCheckBox* chkAutostart = nullptr;
     QButtonGroup* closeChoice = nullptr;
     // Log
     QLineEdit* edtLogFileName = nullptr;
@@ -170,6 +173,7 @@ TfrmOption::TfrmOption(Desktop& desktop, QWidget* parent)
     });
 
     setValues(ReadOptionSettingsForDialog(m_unreadable));
+    m_c->chkAutostart->setChecked(Autostart().isEnabled());
     m_c->PageCtr->setCurrentIndex(0);
 }
 
@@ -184,7 +188,11 @@ void TfrmOption::buildStartupPage()
     m_c->chkMin = checkBox(startup, "chkMin", "&Minimized");
     m_c->chkHide = checkBox(startup, "chkHide", "&Hide icon from system tray");
     m_c->chkDisplaySplash = checkBox(startup, "chkDisplaySplash", "Display &splash screen");
-    for (QWidget* box : {m_c->chkMin, m_c->chkHide, m_c->chkDisplaySplash})
+    // Not one of the stored options: the desktop's autostart entry itself.
+    m_c->chkAutostart = checkBox(startup, "chkAutostart", "Start Tarnwick when I &log in");
+    m_c->chkAutostart->setToolTip(
+        QStringLiteral("Schedules and on-change starts run only while Tarnwick runs"));
+    for (QWidget* box : {m_c->chkMin, m_c->chkHide, m_c->chkDisplaySplash, m_c->chkAutostart})
         startupLayout->addWidget(box);
     layout->addWidget(startup);
 
@@ -463,6 +471,17 @@ void TfrmOption::accept()
     } catch (const RegistryError& e) {
         m_desktop.error(this, e.message());
         return;
+    }
+    // After the options: a failure here leaves the dialog open, and OK
+    // again writes the same options once more.
+    const Autostart autostart;
+    const bool wanted = m_c->chkAutostart->isChecked();
+    if (wanted != autostart.isEnabled()) {
+        QString why;
+        if (!(wanted ? autostart.enable(&why) : autostart.disable(&why))) {
+            m_desktop.error(this, why);
+            return;
+        }
     }
     QDialog::accept();
 }

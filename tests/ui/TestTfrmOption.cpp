@@ -97,6 +97,7 @@ private slots:
     void soundButtonsFollowTheBoxAndTheField_data();
     void soundButtonsFollowTheBoxAndTheField();
     void colourRowsTakeTheChosenColour();
+    void autostartTickBoxWritesAndRemovesItsEntry();
 };
 
 void TestTfrmOption::init()
@@ -385,6 +386,26 @@ void TestTfrmOption::colourRowsTakeTheChosenColour()
     QCOMPARE(m_desktop->colourDialogs, 2);
     d->accept();
     QCOMPARE(ReadRunnerSettings().errorClr, 0x563412u);
+}
+
+void TestTfrmOption::autostartTickBoxWritesAndRemovesItsEntry()
+{
+    const QString entry = m_folder->config.filePath(u"autostart/tarnwick.desktop"_s);
+    auto d = dialog();
+    auto* box = child<QCheckBox>(d.get(), "chkAutostart");
+    QVERIFY(!box->isChecked());
+    box->setChecked(true);
+    d->accept();
+    QCOMPARE(d->result(), int(QDialog::Accepted));
+    QVERIFY(readAll(entry).contains("--minimized"));
+
+    auto again = dialog();
+    QVERIFY(child<QCheckBox>(again.get(), "chkAutostart")->isChecked());
+    child<QCheckBox>(again.get(), "chkAutostart")->setChecked(false);
+    again->accept();
+    QCOMPARE(again->result(), int(QDialog::Accepted));
+    QVERIFY(!QFile::exists(entry));
+    QVERIFY(m_desktop->errors.isEmpty());
 }
 
 QTEST_MAIN(TestTfrmOption)
