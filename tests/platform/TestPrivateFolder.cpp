@@ -1,6 +1,7 @@
 // Folders for the user alone: every level that is made gets mode 0700
 // whatever the umask leaves, levels already there keep their modes, and a
 // file in the way is an error that names it.
+#include "FolderMode.h"
 #include "TestDir.h"
 
 #include "platform/PrivateFolder.h"
@@ -10,19 +11,6 @@
 #include <sys/stat.h>
 
 using namespace tarnwick;
-
-namespace {
-
-// The permission bits of `path`, or -1 when it is not a folder.
-int folderMode(const QString& path)
-{
-    struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return -1;
-    return static_cast<int>(status.st_mode & 07777);
-}
-
-} // namespace
 
 class TestPrivateFolder : public QObject
 {
@@ -47,14 +35,14 @@ void TestPrivateFolder::makesMissingLevelsPrivate()
 
     QString error;
     QVERIFY2(MakePrivateFolder(kept + QStringLiteral("/a/b/c"), &error), qPrintable(error));
-    QCOMPARE(folderMode(kept), 0755);
+    QCOMPARE(FolderMode(kept), 0755);
     for (const char* level : {"/a", "/a/b", "/a/b/c"})
-        QCOMPARE(folderMode(kept + QLatin1String(level)), 0700);
+        QCOMPARE(FolderMode(kept + QLatin1String(level)), 0700);
 
     // Already there: nothing to do, and no change of mode.
     QVERIFY(::chmod(QFile::encodeName(kept + QStringLiteral("/a/b/c")).constData(), 0750) == 0);
     QVERIFY2(MakePrivateFolder(kept + QStringLiteral("/a/b/c/"), &error), qPrintable(error));
-    QCOMPARE(folderMode(kept + QStringLiteral("/a/b/c")), 0750);
+    QCOMPARE(FolderMode(kept + QStringLiteral("/a/b/c")), 0750);
 }
 
 void TestPrivateFolder::fileInTheWay_data()

@@ -3,6 +3,7 @@
 // an existing database is kept as it is, starts that race each other end
 // with one good database, and a layout that is not installed, or has no
 // data folder, is never laid out behind the user's back.
+#include "FolderMode.h"
 #include "StoredRows.h"
 #include "TestDir.h"
 
@@ -23,14 +24,6 @@
 using namespace tarnwick;
 
 namespace {
-
-int folderMode(const QString& path)
-{
-    struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return -1;
-    return static_cast<int>(status.st_mode & 07777);
-}
 
 FolderLayout installedAt(const QString& data)
 {
@@ -61,9 +54,9 @@ void TestFirstStart::makesDataFolder()
     const QString data = dir.filePath(QStringLiteral("xdg/Tarnwick/"));
     PrepareDataFolder(installedAt(data));
 
-    QCOMPARE(folderMode(dir.filePath(QStringLiteral("xdg"))), 0700);
-    QCOMPARE(folderMode(data), 0700);
-    QCOMPARE(folderMode(data + QStringLiteral("Log")), 0700);
+    QCOMPARE(FolderMode(dir.filePath(QStringLiteral("xdg"))), 0700);
+    QCOMPARE(FolderMode(data), 0700);
+    QCOMPARE(FolderMode(data + QStringLiteral("Log")), 0700);
     // Only the database is left, no file it was made under.
     QCOMPARE(QDir(data).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("Tarnwick.dat")});
@@ -88,7 +81,7 @@ void TestFirstStart::keepsExistingDatabase()
     QVERIFY(QDir(data + QStringLiteral("Log")).removeRecursively());
     PrepareDataFolder(installedAt(data));
 
-    QCOMPARE(folderMode(data + QStringLiteral("Log")), 0700);
+    QCOMPARE(FolderMode(data + QStringLiteral("Log")), 0700);
     TaskDatabase db;
     db.open(data + QStringLiteral("Tarnwick.dat"));
     QCOMPARE(Snapshot(db), QStringList{QStringLiteral("TaskGroup:1|mine")});
