@@ -1,0 +1,84 @@
+// The main window's language table: which entry of a language file goes to
+// which menu, menu item, log button and task list column. Kept apart from
+// the window's code, as the translators' view of it.
+#include "ui/TfrmMain.h"
+
+namespace tarnwick::ui {
+
+namespace {
+
+// Where the entries of a language file go in the main window. The Language
+// menu keeps its caption in every language.
+constexpr LanguageRow kLanguageRows[] = {
+    {"Menu", "mnuFile.Caption", "mnuFile"},
+    {"Menu", "mnuTaskNew.Caption", "mnuTaskNew"},
+    {"Menu", "mnuTaskEdt.Caption", "mnuTaskEdit"},
+    {"Menu", "mnuTaskDel.Caption", "mnuTaskDel"},
+    {"Menu", "mnuGroupNew.Caption", "mnuGroupNew"},
+    {"Menu", "mnuGroupRen.Caption", "mnuGroupRen"},
+    {"Menu", "mnuGroupDel.Caption", "mnuGroupDel"},
+    {"Menu", "mnuExit.Caption", "mnuExit"},
+    {"Menu", "mnuView.Caption", "mnuView"},
+    {"Menu", "mnuToolBax.Caption", "mnuToolBax"},
+    {"Menu", "mnuTaskGroup.Caption", "mnuTaskGroup"},
+    {"Menu", "mnuLog.Caption", "mnuLog"},
+    {"Menu", "mnuStatusBar.Caption", "mnuStatusBar"},
+    {"Menu", "mnuLargeIcon.Caption", "mnuLargeIcon"},
+    {"Menu", "mnuSmallIcon.Caption", "mnuSmallIcon"},
+    {"Menu", "mnuList.Caption", "mnuList"},
+    {"Menu", "mnuDetailed.Caption", "mnuDetailed"},
+    {"Menu", "mnuAction.Caption", "mnuAction"},
+    {"Menu", "mnuRun.Caption", "mnuRun"},
+    {"Menu", "mnuSuspend.Caption", "mnuSuspend"},
+    {"Menu", "mnuStop.Caption", "mnuStop"},
+    {"Menu", "mnuOption1.Caption", "mnuOption1"},
+    {"Menu", "mnuOption.Caption", "mnuOption"},
+    {"Menu", "mnuHelp.Caption", "mnuHelp"},
+    {"Menu", "mnuContent.Caption", "mnuContent"},
+    {"Menu", "mnuAbout.Caption", "mnuAbout"},
+    {"Menu", "mnuHomepage.Caption", "mnuHomepage"},
+    {"LogCmd", "spbtnSaveAs.Caption", "spbtnSave"},
+    {"LogCmd", "spbtnClear.Caption", "spbtnClear"},
+    {"LogCmd", "spbtnFind.Caption", "spbtnFind"},
+    {"LogCmd", "spbtnBrowseLog.Caption", "spbtnBrowseLog"},
+    {"lvwTask_Column", "Column1.Caption", "lvwTask", 0},
+    {"lvwTask_Column", "Column2.Caption", "lvwTask", 1},
+    {"lvwTask_Column", "Column3.Caption", "lvwTask", 2},
+    {"lvwTask_Column", "Column4.Caption", "lvwTask", 3},
+    {"lvwTask_Column", "Column5.Caption", "lvwTask", 4},
+    {"PopupMenu1", "pmuGroupAdd.Caption", "pmuGroupAdd"},
+    {"PopupMenu1", "pmuGroupRen.Caption", "pmuGroupRen"},
+    {"PopupMenu1", "pmuGroupDel.Caption", "pmuGroupDel"},
+    {"PopupMenu1", "pmuHideGroup.Caption", "pmuHideGroup"},
+    {"PopupMemu2", "pmuTaskNew.Caption", "pmuTaskNew"},
+    {"PopupMemu2", "pmuTaskEdit.Caption", "pmuTaskEdit"},
+    {"PopupMemu2", "pmuTaskDel.Caption", "pmuTaskDel"},
+    {"PopupMemu2", "pmuView.Caption", "pmuView"},
+    {"PopupMemu2", "pmuLargleIcon.Caption", "pmuLargleIcon"},
+    {"PopupMemu2", "pmuSmallIcon.Caption", "pmuSmallIcon"},
+    {"PopupMemu2", "pmuList.Caption", "pmuList"},
+    {"PopupMemu2", "pmuDetailed.Caption", "pmuDetailed"},
+    {"PopupMenu2", "pmuRun.Caption", "pmuRun"},
+    {"PopupMenu2", "pmuSuspend.Caption", "pmuSuspend"},
+    {"PopupMenu2", "pmuStop.Caption", "pmuStop"},
+    {"PopupMenu2", "pmuOpenSourceDir.Caption", "pmuOpenSourceDir"},
+    {"PopupMenu2", "pmuOpenTargetDir.Caption", "pmuOpenTargetDir"},
+    {"PopupMenu3", "pmuSaveAs.Caption", "pmuSaveAs"},
+    {"PopupMenu3", "pmuClear.Caption", "pmuClear"},
+    {"PopupMenu3", "pmuFind.Caption", "pmuFind"},
+    {"PopupMenu3", "pmuBrowseLog.Caption", "pmuBrowseLog"},
+    {"PopupMenu3", "pmuHideLog.Caption", "pmuHideLog"},
+    {"PopupMemu4", "pmuAbout.Caption", "pmuAbout"},
+    {"PopupMemu4", "pmuShowForm.Caption", "pmuShowForm"},
+    {"PopupMemu4", "pmuHideForm.Caption", "pmuHideForm"},
+    {"PopupMemu4", "pmuExit.Caption", "pmuExit"},
+};
+
+} // namespace
+
+std::span<const LanguageRow> TfrmMain::languageRows()
+{
+    return kLanguageRows;
+}
+
+} // namespace tarnwick::ui
