@@ -2,6 +2,8 @@
 // shows the error itself: an exception must never cross the event loop.
 #include "ui/TfrmMain.h"
 
+#include "ui/TfrmMainTexts.h"
+
 #include "engine/LogSizeLimit.h"
 #include "platform/ProgramFolder.h"
 #include "store/ScheduleRules.h"
@@ -128,61 +130,7 @@ void TfrmMain::openOrSay(const QString& pathOrAddress)
 
 void TfrmMain::buildActions()
 {
-    struct Item
-    {
-        const char* name;
-        const char* caption;
-        const char* hint;
-        const char* icon;
-    };
-    static const Item kItems[] = {
-        {"mnuTaskNew", "New Task", "Create | Creat a new task", "document-new"},
-        {"mnuTaskEdit", "Edit Task", "Edit | Display the proparies of the selected task",
-         "document-properties"},
-        {"mnuTaskDel", "Delete Task", "Delete | Delete selected task", "edit-delete"},
-        {"mnuGroupNew", "Add Task Group", "Add | Add a task group", "list-add"},
-        {"mnuGroupRen", "Rename Task Group", "Rename | Rename  task group", "edit-rename"},
-        {"mnuGroupDel", "Remove Task Group", "Remove | Remove selected task group", "list-remove"},
-        {"mnuExit", "Exit", "Close the current window", nullptr},
-        {"mnuToolBax", "Tool Bax", "", nullptr},
-        {"mnuTaskGroup", "Task Group", "Show/hide the Task Groups list tool window  ", nullptr},
-        {"mnuLog", "Log", "", nullptr},
-        {"mnuStatusBar", "StatusBar", "Show/hide the Status Bar ", nullptr},
-        {"mnuLargeIcon", "Large Icon", "Display items by Large icons ", nullptr},
-        {"mnuSmallIcon", "Small Icon", "Display items by Small icons ", nullptr},
-        {"mnuList", "List", "Display items in a list ", nullptr},
-        {"mnuDetailed", "Detailed", "Display information about each item in window   ", nullptr},
-        {"mnuRun", "&Run/Resume", "Execute/Resume selected synchronize task",
-         "media-playback-start"},
-        {"mnuSuspend", "&Suspend", "Suspend synchronize ", "media-playback-pause"},
-        {"mnuStop", "&Stop", " Stop  synchronize ", "media-playback-stop"},
-        {"mnuOption", "Option...", "Display program options", "preferences-system"},
-        {"mnuContent", "Content", "Help | Open help contents window ", "help-contents"},
-        {"mnuHomepage", "Home page", "Tarnwick Homepage", "go-home"},
-        {"mnuAbout", "About...", "About | Tarnwick's version and addresses", "help-about"},
-        // Pop-up menus of the tree, the list and the tray.
-        {"pmuGroupAdd", "&Add Task Group", "", nullptr},
-        {"pmuGroupRen", "&Rename Task Group", "", nullptr},
-        {"pmuGroupDel", "Delete Task Group", "", nullptr},
-        {"pmuHideGroup", "Hide Task &Group List", "", nullptr},
-        {"pmuTaskNew", "&New Task", "", nullptr},
-        {"pmuTaskEdit", "&Edit Task", "", nullptr},
-        {"pmuTaskDel", "&Delete Task", "", nullptr},
-        {"pmuLargleIcon", "&Large Icon", "", nullptr},
-        {"pmuSmallIcon", "Small &Icon", "", nullptr},
-        {"pmuList", "&List", "", nullptr},
-        {"pmuDetailed", "&Detailed", "", nullptr},
-        {"pmuRun", "&Run/Resume", "", nullptr},
-        {"pmuSuspend", "&Suspend", "", nullptr},
-        {"pmuStop", "&Stop", "", nullptr},
-        {"pmuOpenSourceDir", "&Browse Source Folder", "", nullptr},
-        {"pmuOpenTargetDir", "&Browse Target Folder", "", nullptr},
-        {"pmuAbout", "&About...", "", nullptr},
-        {"pmuShowForm", "&Show", "", nullptr},
-        {"pmuHideForm", "&Hide", "", nullptr},
-        {"pmuExit", "&Exit", "", nullptr},
-    };
-    for (const Item& item : kItems) {
+    for (const MainWindowAction& item : MainWindowActions()) {
         auto* action = captioned(new QAction(this), item.name, item.caption, item.hint);
         const QString name = action->objectName();
         if (item.icon)
@@ -336,35 +284,7 @@ void TfrmMain::buildToolBar()
     setContextMenuPolicy(Qt::NoContextMenu);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    struct Button
-    {
-        const char* name;
-        const char* hint;
-        const char* icon;
-        const char* action; // the menu item whose command it shares
-    };
-    static const Button kButtons[] = {
-        {"spbtnGroupAdd", "Add | Add a task group", "list-add", "mnuGroupNew"},
-        {"spbtnGroupRen", "Rename | Rename  task group", "edit-rename", "mnuGroupRen"},
-        {"spbtnGroupDel", "Remove | Remove the selected task group", "list-remove", "mnuGroupDel"},
-        {nullptr, nullptr, nullptr, nullptr},
-        {"spbtnRun", "Execute/Resume | Execute/Resume selected synchronize task",
-         "media-playback-start", nullptr},
-        {"spbtnSuspend", "Suspend | Suspend  synchronize", "media-playback-pause", nullptr},
-        {"spbtnStop", "Stop | Stop  synchronize", "media-playback-stop", nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
-        {"spbtnTaskAdd", "Create | Creat a new task", "document-new", "mnuTaskNew"},
-        {"spbtnTaskEdit", "Edit | Display the proparies of the selected task",
-         "document-properties", "mnuTaskEdit"},
-        {"spbtnTaskDel", "Delete | Delete selected task", "edit-delete", "mnuTaskDel"},
-        {nullptr, nullptr, nullptr, nullptr},
-        {"spbtnOption", "Options | Display program options", "preferences-system", "mnuOption"},
-        {nullptr, nullptr, nullptr, nullptr},
-        {"spbtnHelp", "Help | Open help contents window ", "help-contents", "mnuContent"},
-        {"spbtnAbout", "About | Tarnwick's version and addresses", "help-about", "mnuAbout"},
-        {"spbtnHomepage", "Tarnwick Homepage", "go-home", "mnuHomepage"},
-    };
-    for (const Button& entry : kButtons) {
+    for (const MainWindowButton& entry : MainWindowButtons()) {
         if (!entry.name) {
             m_toolBar->addSeparator();
             continue;

@@ -652,7 +652,8 @@ class Scenario:
             child = app.get_child_at_index(i)
             if child is not None:
                 self.fresh(child)
-                if child.get_role_name() == role and child.get_name() == name:
+                # Titles may end in a blank ("The Sync Task Properties ").
+                if child.get_role_name() == role and child.get_name().strip() == name:
                     return child
         return None
 
@@ -777,16 +778,7 @@ class Scenario:
     # ------------------------------------------------ editor scenario
 
     def dialog_titled(self, title):
-        app = self.application()
-        if app is None:
-            return None
-        for i in range(app.get_child_count()):
-            child = app.get_child_at_index(i)
-            if child is not None:
-                self.fresh(child)
-                if child.get_role_name() == "dialog" and child.get_name().strip() == title:
-                    return child
-        return None
+        return self.top_level("dialog", title)
 
     def focus_dialog_window(self, dialog, title):
         """Gives the dialog's window the keyboard again: with no window
