@@ -11,6 +11,19 @@ namespace tarnwick::sql {
 // The password the task database file is keyed with.
 inline constexpr char DatabaseKey[] = "27190436";
 
+// The engine turns the password into the file's key with 64,000 rounds of
+// PBKDF2-HMAC-SHA1 over the salt in the file's first 16 bytes, some 30 ms
+// at every open. The password is fixed and known, so the rounds protect
+// nothing; files this program makes carry a fixed salt, and for them the
+// key is derived once, here, and given to the engine as it is. The
+// password still opens them (the sqlcipher shell, older builds), and files
+// with any other salt are opened with the password.
+//   DatabaseRawKey = PBKDF2-HMAC-SHA1(DatabaseKey, DatabaseSalt, 64000, 32)
+inline constexpr char DatabaseSalt[] = "TarnwickTaskDB01"; // 16 bytes, no terminator in the file
+inline constexpr char DatabaseSaltHex[] = "5461726e7769636b5461736b44423031";
+inline constexpr char DatabaseRawKeyHex[] =
+    "ebf88ae73ef327c133c63bd7d2316f809fc6b51a9b161a99afc7744d5cc3612c";
+
 // The schema of an empty task database. UNIQUE identifiers make a clash fail
 // loudly instead of merging two tasks' rows; the CHECKs refuse a text that
 // is not a date-time, as a date-time column would. They take exactly the

@@ -72,9 +72,50 @@ StoreError openFailure(const QString& path, int engineCode, const QString& engin
     return StoreError(QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
 }
 
+// How a connection is keyed: with the password (the engine derives the
+// key from it and the file's salt), with the key derived once for the
+// fixed salt, or, for a file being made, with that key and the salt the
+// engine is to write into its first page.
+enum class Keying { Password, RawKey, NewFile };
+
+QByteArray keyStatement(Keying keying)
+{
+    switch (keying) {
+    case Keying::RawKey:
+        return QByteArray("PRAGMA key = \"x'") + sql::DatabaseRawKeyHex + "'\";";
+    case Keying::NewFile:
+        return QByteArray("PRAGMA key = \"x'") + sql::DatabaseRawKeyHex + sql::DatabaseSaltHex +
+               "'\";";
+    case Keying::Password:
+        break;
+    }
+    return QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';";
+}
+
+// The key for the existing file at `path`: the derived one when the file
+// starts with the fixed salt, the password otherwise (a file made by hand
+// or by an older build) and when the start cannot be read (the open then
+// fails with the engine's own words). Non-blocking, so that a fifo in the
+// file's place cannot hold the program up here.
+Keying keyingFor(const QString& path)
+{
+    constexpr std::size_t saltSize = sizeof(sql::DatabaseSalt) - 1;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Keying::Password;
+    char start[saltSize] = {};
+    struct stat status = {};
+    const bool salted = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                        ::pread(fd, start, saltSize, 0) == static_cast<ssize_t>(saltSize) &&
+                        std::memcmp(start, sql::DatabaseSalt, saltSize) == 0;
+    ::close(fd);
+    return salted ? Keying::RawKey : Keying::Password;
+}
+
 // Opens and keys a connection on `name` (a file name, or a URI when `flags`
 // say so). On failure returns nullptr and the engine's own code and text.
-sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& engineText)
+sqlite3* openKeyed(const QByteArray& name, int flags, Keying keying, int& engineCode,
+                   QString& engineText)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) ==
@@ -84,7 +125,7 @@ sqlite3* openKeyed(const QByteArray& name, int flags, int& engineCode, QString& 
         // -wal file) holds it locked for a short while, which is waited
         // out, not reported as "database is locked".
         sqlite3_busy_timeout(db, TaskDatabase::kBusyTimeoutMs);
-        const QByteArray key = QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';";
+        const QByteArray key = keyStatement(keying);
         // Reading the schema is what proves the key: a wrong key or a file
         // that is no database fails here with the engine's own message.
         if (sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
@@ -217,11 +258,12 @@ void TaskDatabase::open(const QString& path, OpenFor purpose)
 
     int engineCode = SQLITE_OK;
     QString engineText;
-    sqlite3* db =
-        readOnly.isEmpty()
-            ? openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE, engineCode, engineText)
-            : openKeyed(immutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, engineCode,
-                        engineText);
+    const Keying keying = keyingFor(path);
+    sqlite3* db = readOnly.isEmpty()
+                      ? openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE, keying,
+                                  engineCode, engineText)
+                      : openKeyed(immutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                  keying, engineCode, engineText);
     if (!db)
         throw openFailure(path, engineCode, engineText);
     // Checked before anything below may write (the switch to WAL rewrites
@@ -286,7 +328,7 @@ void CreateTaskDatabase(const QString& path)
     int engineCode = SQLITE_OK;
     QString engineText;
     sqlite3* db = openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            engineCode, engineText);
+                            Keying::NewFile, engineCode, engineText);
     if (!db) {
         QFile::remove(path);
         throw StoreError(

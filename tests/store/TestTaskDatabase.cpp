@@ -45,6 +45,8 @@ private slots:
     void openFailures_data();
     void openFailures();
     void olderSchemaIsKept();
+    void keyedForTheShellToo_data();
+    void keyedForTheShellToo();
     void readOnlyDatabase();
     void readOnlyWithChangesInWal();
     void createRefusesExistingFile();
@@ -208,8 +210,9 @@ void TestTaskDatabase::everyCatalogueStatementIsAccepted()
     QVERIFY(header.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(header.readAll());
     const qsizetype declared =
-        text.count(QRegularExpression(QStringLiteral("inline constexpr char \\w+\\[\\]"))) -
-        2; // the key and the schema are not statements
+        text.count(
+            QRegularExpression(QStringLiteral("inline constexpr char (?!Database)\\w+\\[\\]"))) -
+        1; // the schema and the key material (Database...) are not statements
     QCOMPARE(statements, int(declared));
 }
 
@@ -432,6 +435,60 @@ void TestTaskDatabase::olderSchemaIsKept()
                                       {QStringLiteral("1"), QStringLiteral("2026-01-01")}));
     RunQuery(query, QStringLiteral("select sql from sqlite_master where name = 'TaskSchedule'"));
     QVERIFY(query.text("sql").contains(QStringLiteral("datetime(LastRunTime) IS NOT NULL")));
+}
+
+// Files made here carry the fixed salt and are opened with the key derived
+// for it; files made elsewhere are opened with the password. Either way the
+// sqlcipher shell with the password and this program read the same rows,
+// also when the file is read-only.
+void TestTaskDatabase::keyedForTheShellToo_data()
+{
+    QTest::addColumn<bool>("madeHere");
+    QTest::newRow("made here") << true;
+    QTest::newRow("made by the sqlcipher shell") << false;
+}
+
+void TestTaskDatabase::keyedForTheShellToo()
+{
+    QFETCH(bool, madeHere);
+    const QString path = m_dir.filePath(QStringLiteral("keyed%1.dat").arg(++m_fileNumber));
+    const auto shell = [&path](const QByteArray& script) {
+        QProcess process;
+        process.start(QStringLiteral("sqlcipher"), {path});
+        process.write(QByteArray("PRAGMA key = '") + sql::DatabaseKey + "';" + script);
+        process.closeWriteChannel();
+        process.waitForFinished();
+        return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("failed");
+    };
+    if (madeHere) {
+        CreateTaskDatabase(path);
+        TaskDatabase db;
+        db.open(path);
+        TaskQuery query(db);
+        RunStatement(query, FillStatement(sql::InsertGroup, {QStringLiteral("{g1}"),
+                                                             QStringLiteral("Photos")}));
+    } else {
+        QCOMPARE(shell(QByteArray(sql::CreateSchema) +
+                       "insert into TaskGroup values('{g1}', 'Photos');"),
+                 QByteArray());
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(16) == QByteArray(sql::DatabaseSalt), madeHere);
+    file.close();
+
+    const QByteArray select = "select TaskGroupID || '|' || Name from TaskGroup;";
+    QCOMPARE(shell(select), QByteArray("{g1}|Photos\n"));
+    for (const bool readOnly : {false, true}) {
+        if (readOnly)
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        TaskDatabase db;
+        db.open(path, TaskDatabase::OpenFor::Reading);
+        QCOMPARE(db.isReadOnly(), readOnly);
+        TaskQuery query(db);
+        RunQuery(query, QString::fromLatin1(select));
+        QCOMPARE(query.text("TaskGroupID || '|' || Name"), QStringLiteral("{g1}|Photos"));
+    }
 }
 
 // What a file and its folder hold, to show that opening changed nothing.
