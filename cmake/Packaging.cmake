@@ -27,9 +27,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt loads the SVG icon engine and image format as plug-ins, which
-# dpkg-shlibdeps cannot see; MIDI sounds play through Timidity's patches.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+# Qt loads the SVG icon engine and image format as plug-ins, and the sound
+# player loads SDL2_mixer when a sound first plays: dpkg-shlibdeps sees
+# neither. MIDI sounds play through Timidity's patches.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libsdl2-mixer-2.0-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "freepats")
 
 include(CPack)

@@ -4,6 +4,13 @@
 // between short locked looks, so the options dialog's Play and Stop act at
 // once. A newer start replaces the sound being waited for, which then
 // counts as over.
+//
+// The mixer and SDL are loaded with dlopen the first time a sound plays,
+// not linked: loading them and the forty libraries behind them (audio
+// servers, codecs, X11 and Wayland) cost every process some 17 ms at
+// start, and most processes (every `tarnwick-cli` command, most runs)
+// never play a sound. The headers still give the types, so each function
+// pointer has the exact type of the function it stands for.
 #include "platform/SoundPlayer.h"
 
 #include <QFile>
@@ -11,20 +18,84 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <chrono>
 #include <mutex>
+#include <thread>
+
+#include <dlfcn.h>
 
 namespace tarnwick {
 
 namespace {
 
+// The mixer's soname; SDL comes with it as its dependency.
+constexpr char kMixerLibrary[] = "libSDL2_mixer-2.0.so.0";
+
+// The functions used, looked up once.
+struct Mixer
+{
+    decltype(&SDL_WasInit) wasInit = nullptr;
+    decltype(&SDL_InitSubSystem) initSubSystem = nullptr;
+    decltype(&SDL_GetError) getError = nullptr;
+    decltype(&Mix_Init) init = nullptr;
+    decltype(&Mix_OpenAudio) openAudio = nullptr;
+    decltype(&Mix_LoadMUS) loadMusic = nullptr;
+    decltype(&Mix_PlayMusic) playMusic = nullptr;
+    decltype(&Mix_PlayingMusic) playingMusic = nullptr;
+    decltype(&Mix_HaltMusic) haltMusic = nullptr;
+    decltype(&Mix_FreeMusic) freeMusic = nullptr;
+};
+
 std::mutex g_mutex;
+Mixer g_mixer;
+bool g_loaded = false;
 Mix_Music* g_music = nullptr;
 bool g_open = false;
 quint64 g_generation = 0; // counts starts, so a waiter can tell its sound was replaced
 
+template <typename Function>
+bool lookUp(void* library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(::dlsym(library, name));
+    return function != nullptr;
+}
+
+// Loads the mixer once; the caller holds g_mutex. The library stays loaded
+// for the rest of the process (SDL's threads may still run in it). A
+// library that is missing or lacks a function gives the loader's words.
+QString ensureLoaded()
+{
+    if (g_loaded)
+        return QString();
+    void* library = ::dlopen(kMixerLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return QStringLiteral("Cannot load the sound library: %1")
+            .arg(QString::fromLocal8Bit(::dlerror()));
+    Mixer m;
+    const bool complete =
+        lookUp(library, "SDL_WasInit", m.wasInit) &&
+        lookUp(library, "SDL_InitSubSystem", m.initSubSystem) &&
+        lookUp(library, "SDL_GetError", m.getError) && lookUp(library, "Mix_Init", m.init) &&
+        lookUp(library, "Mix_OpenAudio", m.openAudio) &&
+        lookUp(library, "Mix_LoadMUS", m.loadMusic) &&
+        lookUp(library, "Mix_PlayMusic", m.playMusic) &&
+        lookUp(library, "Mix_PlayingMusic", m.playingMusic) &&
+        lookUp(library, "Mix_HaltMusic", m.haltMusic) &&
+        lookUp(library, "Mix_FreeMusic", m.freeMusic);
+    if (!complete) {
+        const QString why = QString::fromLocal8Bit(::dlerror());
+        ::dlclose(library);
+        return QStringLiteral("Cannot use the sound library %1: %2")
+            .arg(QLatin1StringView(kMixerLibrary), why);
+    }
+    g_mixer = m;
+    g_loaded = true;
+    return QString();
+}
+
 QString sdlError()
 {
-    return QString::fromUtf8(Mix_GetError());
+    return QString::fromUtf8(g_mixer.getError());
 }
 
 // Opens the audio device once; the caller holds g_mutex.
@@ -32,21 +103,24 @@ QString ensureOpen()
 {
     if (g_open)
         return QString();
-    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return QString::fromUtf8(SDL_GetError());
-    Mix_Init(MIX_INIT_MID);
-    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 1024) != 0)
+    if (QString error = ensureLoaded(); !error.isEmpty())
+        return error;
+    if (g_mixer.wasInit(SDL_INIT_AUDIO) == 0 && g_mixer.initSubSystem(SDL_INIT_AUDIO) != 0)
+        return sdlError();
+    g_mixer.init(MIX_INIT_MID);
+    if (g_mixer.openAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 1024) != 0)
         return sdlError();
     g_open = true;
     return QString();
 }
 
-// Halts and frees the current sound; the caller holds g_mutex.
+// Halts and frees the current sound; the caller holds g_mutex. Nothing to
+// do before the first sound, so stopping never loads the library.
 void stopLocked()
 {
     if (g_music) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(g_music);
+        g_mixer.haltMusic();
+        g_mixer.freeMusic(g_music);
         g_music = nullptr;
     }
 }
@@ -57,15 +131,14 @@ QString startLocked(const QString& file)
     if (QString error = ensureOpen(); !error.isEmpty())
         return error;
     stopLocked();
-    g_music = Mix_LoadMUS(QFile::encodeName(file).constData());
+    g_music = g_mixer.loadMusic(QFile::encodeName(file).constData());
     if (!g_music)
         return sdlError();
     ++g_generation;
-    if (Mix_PlayMusic(g_music, 1) != 0)
+    if (g_mixer.playMusic(g_music, 1) != 0)
         return sdlError();
     return QString();
 }
-
 
 } // namespace
 
@@ -79,11 +152,11 @@ QString SoundPlayer::playToEnd(const QString& file)
         mine = g_generation;
     }
     for (;;) {
-        SDL_Delay(20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         std::lock_guard lock(g_mutex);
         if (g_generation != mine || !g_music)
             return QString(); // replaced or stopped by someone else
-        if (!Mix_PlayingMusic()) {
+        if (!g_mixer.playingMusic()) {
             stopLocked();
             return QString();
         }

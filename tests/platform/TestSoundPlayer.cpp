@@ -6,6 +6,7 @@
 #include "platform/SoundPlayer.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,11 +21,34 @@ class TestSoundPlayer : public QObject
 
 private slots:
     void initTestCase() { qputenv("SDL_AUDIODRIVER", "dummy"); }
+    void mixerLoadedOnlyForASound();
     void playsToTheEnd();
     void playButtonActsWhileRunSoundPlays();
     void unplayableFiles_data();
     void unplayableFiles();
 };
+
+// Whether the sound libraries are mapped into this process.
+static bool mixerLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libSDL2");
+}
+
+// The program links the core, as this test does; a process that plays no
+// sound must not pay for loading SDL and everything behind it. Stopping
+// when nothing plays loads nothing either.
+void TestSoundPlayer::mixerLoadedOnlyForASound()
+{
+    QVERIFY(!mixerLoaded());
+    SoundPlayer::stop();
+    QVERIFY(!mixerLoaded());
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("short.wav"));
+    QVERIFY(WriteSilentWav(wav, 50));
+    QCOMPARE(SoundPlayer::playToEnd(wav), QString());
+    QVERIFY(mixerLoaded());
+}
 
 void TestSoundPlayer::playsToTheEnd()
 {
