@@ -677,13 +677,15 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
             return sourceWouldCopy(sourceFd, leftover);
         });
         target.swept = true;
+        target.creationMask = FileCopier::creationMask(target.fd);
     }
     const QString shown = m_options.progress ? DisplayPath(m_path) : QString();
     if (m_options.progress)
         m_options.progress(shown, size, false, false);
     const int error = target.fd < 0
                           ? target.error
-                          : m_copier.copy(sourceFd, name, m_entry, target.fd, name, &existing);
+                          : m_copier.copy(sourceFd, name, m_entry, target.fd, name, &existing,
+                                          target.creationMask);
     if (m_options.progress)
         m_options.progress(shown, size, true, error == 0);
     if (error != 0) {

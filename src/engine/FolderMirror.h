@@ -91,6 +91,7 @@ private:
         int error = 0;        // why not
         qint64 precision = 0; // of its last-write times, 100-ns units; 0 until needed
         bool swept = false;   // its stale temporary files removed
+        int creationMask = -1; // FileCopier::creationMask, asked with the sweep
     };
 
     void walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir);

@@ -1,5 +1,14 @@
 // copy_file_range of the source's data extents into an O_TMPFILE, then
 // linkat or rename into place.
+//
+// A new small file is the common case of a first run, so each step per
+// file is there for a reason: the source is opened and looked at once
+// (its kind, length, blocks and mode, all from one fstat); the new file is
+// made nameless with the source's mode, filled, stamped with the source's
+// times and linked under its name. A file with blocks for its whole length
+// is copied without looking for holes; the mode is given again only where
+// the folder's umask or default ACL may have taken bits; the lock is taken
+// only when the file gets a temporary name.
 #include "platform/FileCopier.h"
 
 #include "platform/TemporaryFiles.h"
@@ -7,9 +16,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -108,23 +119,58 @@ int sourceTypeRefusal(int sourceDirFd, const char* sourceName, const EntryRecord
     return 0;
 }
 
+// The umask of this thread's process, from the kernel's status file (the
+// umask call itself would change it for a moment, for every thread), or -1.
+int ProcessUmask()
+{
+    const int fd = ::open("/proc/thread-self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char text[4096];
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0)
+        return -1;
+    text[got] = '\0';
+    const char* field = std::strstr(text, "\nUmask:\t");
+    if (!field)
+        return -1;
+    int mask = 0;
+    const char* p = field + std::strlen("\nUmask:\t");
+    for (; *p >= '0' && *p <= '7'; ++p)
+        mask = mask * 8 + (*p - '0');
+    return *p == '\n' ? (mask & 0777) : -1;
+}
+
 } // namespace
+
+int FileCopier::creationMask(int dirFd)
+{
+    // A default ACL replaces the umask for files made in the folder.
+    if (::fgetxattr(dirFd, "system.posix_acl_default", nullptr, 0) >= 0 ||
+        (errno != ENODATA && errno != ENOTSUP))
+        return -1;
+    return ProcessUmask();
+}
 
 FileCopier::FileCopier(ChunkGate gate) : m_gate(std::move(gate)) {}
 
 FileCopier::~FileCopier() = default;
 
-int FileCopier::copyContent(int in, int out)
+int FileCopier::copyContent(int in, int out, off_t size, bool sparse)
 {
     // Only the source's data is copied, at its own offsets: the holes of a
     // sparse file stay holes in the copy, as cp makes them. Where the file
-    // system cannot tell data from holes the whole file is data.
-    bool holesKnown = true;
+    // system cannot tell data from holes the whole file is data. A file
+    // with blocks for its whole length has no holes to look for; it is
+    // copied up to the length it had when opened (one that grows meanwhile
+    // is newer than its copy and is copied again next time).
+    bool holesKnown = sparse;
     bool kernelCopy = true;
     bool first = true;
     off_t pos = 0;
     for (;;) {
-        off_t dataEnd = -1; // below 0: up to the end of the file
+        off_t dataEnd = sparse ? -1 : size; // below 0: up to the end of the file
         if (holesKnown) {
             const off_t data = ::lseek(in, pos, SEEK_DATA);
             if (data < 0) {
@@ -191,12 +237,15 @@ int FileCopier::copyContent(int in, int out)
         if (atEnd || !holesKnown)
             break;
     }
-    // A hole at the end has no data to write: the length says where it ends.
-    struct stat st;
-    if (::fstat(in, &st) != 0)
-        return errno;
-    if (st.st_size > pos && ::ftruncate(out, st.st_size) != 0)
-        return errno;
+    // A hole at the end has no data to write: the length says where it
+    // ends. Asked again only when the data stopped short of the length.
+    if (pos < size) {
+        struct stat st;
+        if (::fstat(in, &st) != 0)
+            return errno;
+        if (st.st_size > pos && ::ftruncate(out, st.st_size) != 0)
+            return errno;
+    }
     return 0;
 }
 
@@ -219,7 +268,8 @@ int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const Ent
 }
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
-                     int targetDirFd, const char* targetName, const TargetState* target)
+                     int targetDirFd, const char* targetName, const TargetState* target,
+                     int creationMask)
 {
     if (targetDirFd < 0)
         return ENOENT;
@@ -239,15 +289,14 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     if (const int refused = openRegularSource(sourceDirFd, sourceName, in, st))
         return refused;
 
-    // The new content lives in a file without a name until it is complete.
-    // It is locked while it is written, so that a clean-up after a killed
-    // run never takes it for a leftover once it has a name.
+    // The new content lives in a file without a name until it is complete,
+    // so no one else can open it while it is written; it is made with the
+    // source's permission bits (or fewer, where the umask takes some).
+    const mode_t wanted = st.st_mode & 0777;
     bool named = false;
     QByteArray tempName;
-    Fd out(::openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (out.get() >= 0) {
-        ::flock(out.get(), LOCK_EX);
-    } else {
+    Fd out(::openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, wanted));
+    if (out.get() < 0) {
         if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
             return errno;
         // File systems without O_TMPFILE: a named temporary, removed on failure.
@@ -263,9 +312,13 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         return error;
     };
 
-    if (const int error = copyContent(in.get(), out.get()))
+    const bool sparse = st.st_blocks * 512 < st.st_size;
+    if (const int error = copyContent(in.get(), out.get(), st.st_size, sparse))
         return fail(error);
-    if (::fchmod(out.get(), st.st_mode & 0777) != 0)
+    // A named temporary file was made private; otherwise the bits are given
+    // again only when the umask or a default ACL may have taken some.
+    const bool modeKept = !named && creationMask >= 0 && (wanted & creationMask) == 0;
+    if (!modeKept && ::fchmod(out.get(), wanted) != 0)
         return fail(errno);
     // The time read before the content: a source written during the copy
     // then looks newer than its copy and is copied again next time.
@@ -292,7 +345,10 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         // Something took the name meanwhile: replace it as any existing file.
     }
     // linkat cannot replace: give the finished file a temporary name, then
-    // rename it over the target in one step.
+    // rename it over the target in one step. Locked first, so that a
+    // clean-up after a killed run never takes it for a leftover while it
+    // has that name.
+    ::flock(out.get(), LOCK_EX);
     for (int attempt = 0;; ++attempt) {
         tempName = TemporaryName();
         if (::linkat(AT_FDCWD, procPath, targetDirFd, tempName.constData(), AT_SYMLINK_FOLLOW) == 0)

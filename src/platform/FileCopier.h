@@ -33,8 +33,20 @@ public:
     // EACCES for a read-only target, EISDIR for a folder at the target path,
     // ENOENT without a target folder, ENOTSUP for a source that is not a
     // regular file (such a source is never opened).
+    //
+    // `creationMask` is what the kernel takes from the permission bits of a
+    // file made in the target folder (creationMask() of that folder); the
+    // new file is made with the source's bits and given them again
+    // afterwards only when the mask may have taken some. Below 0: unknown.
     int copy(int sourceDirFd, const char* sourceName, const EntryRecord& source, int targetDirFd,
-             const char* targetName, const TargetState* target = nullptr);
+             const char* targetName, const TargetState* target = nullptr, int creationMask = -1);
+
+    // What the kernel takes from the permission bits a new file in the
+    // folder `dirFd` is made with: the process's umask (0 to 0777), or -1
+    // when that is not known: the folder carries a default ACL, which then
+    // decides instead, or the umask cannot be read. Asked once per folder:
+    // a copy then needs no mode change in the usual case.
+    static int creationMask(int dirFd);
 
     // Why copy() would refuse before writing anything, or 0; it writes
     // nothing itself, so a dry run reports what a real run would. The target
@@ -46,7 +58,9 @@ public:
     static int sourceRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source);
 
 private:
-    int copyContent(int in, int out);
+    // `size` is the source's length when it was opened, `sparse` whether
+    // it has fewer blocks than that length needs.
+    int copyContent(int in, int out, off_t size, bool sparse);
 
     ChunkGate m_gate;
     std::unique_ptr<char[]> m_buffer; // for file systems without copy_file_range

@@ -10,9 +10,11 @@
 #include <QFile>
 #include <QtTest>
 
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -83,6 +85,8 @@ private slots:
     void refusals_data();
     void refusals();
     void copyCarriesTimeAndMode();
+    void modeSurvivesUmaskAndAcl_data();
+    void modeSurvivesUmaskAndAcl();
     void symlinkFollowed();
     void specialFileNeverOpened();
     void gatePassedBetweenChunks();
@@ -168,6 +172,83 @@ void TestFileCopier::copyCarriesTimeAndMode()
     EntryRecord copied;
     QCOMPARE(StatEntry(out.fd(), "a", copied), 0);
     QCOMPARE(copied.lastWriteTime, record.lastWriteTime);
+}
+
+// Gives the folder a default ACL that lets new files have at most rwx for
+// the owner, r-x for the group and nothing for others, in the kernel's
+// own format (what setfacl -d writes). False where the file system takes
+// no ACLs.
+static bool SetDefaultAcl(int dirFd)
+{
+    struct Entry
+    {
+        std::uint16_t tag, perm;
+        std::uint32_t id;
+    };
+    struct
+    {
+        std::uint32_t version = 2;
+        Entry entries[3] = {{0x01, 7, ~0u}, {0x04, 5, ~0u}, {0x20, 0, ~0u}};
+    } acl;
+    return ::fsetxattr(dirFd, "system.posix_acl_default", &acl, sizeof acl, 0) == 0;
+}
+
+// A copy has exactly the source's permission bits, whatever the umask or a
+// default ACL of the target folder would make of the mode it is created
+// with, whether it is new or replaces an older file; the folder's mask is
+// the umask unless a default ACL decides.
+void TestFileCopier::modeSurvivesUmaskAndAcl_data()
+{
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("sourceMode");
+    QTest::addColumn<bool>("defaultAcl");
+    QTest::addColumn<bool>("replace");
+
+    QTest::newRow("umask takes nothing of it") << 022 << 0644 << false << false;
+    QTest::newRow("umask takes bits the source has") << 022 << 0666 << false << false;
+    QTest::newRow("private umask, open source") << 077 << 0755 << false << false;
+    QTest::newRow("read-only source") << 022 << 0444 << false << false;
+    QTest::newRow("replacing an older, private file") << 022 << 0664 << false << true;
+    QTest::newRow("default ACL narrower than the source") << 0 << 0666 << true << false;
+    QTest::newRow("default ACL, replacing") << 0 << 0646 << true << true;
+}
+
+void TestFileCopier::modeSurvivesUmaskAndAcl()
+{
+    QFETCH(int, umask);
+    QFETCH(int, sourceMode);
+    QFETCH(bool, defaultAcl);
+    QFETCH(bool, replace);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    dir.writeFile(QStringLiteral("a"), "abc", kSeconds);
+    QCOMPARE(::chmod(QFile::encodeName(dir.filePath(u"a"_s)).constData(), mode_t(sourceMode)), 0);
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    if (replace) {
+        dir.writeFile(QStringLiteral("out/a"), "old", kSeconds - 100);
+        QCOMPARE(::chmod(QFile::encodeName(dir.filePath(u"out/a"_s)).constData(), 0600), 0);
+    }
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
+    if (defaultAcl && !SetDefaultAcl(out.fd()))
+        QSKIP("this file system takes no ACLs");
+
+    const mode_t before = ::umask(mode_t(umask));
+    const int mask = FileCopier::creationMask(out.fd());
+    EntryRecord record;
+    int copied = StatEntry(folder.fd(), "a", record);
+    if (copied == 0) {
+        FileCopier copier;
+        copied = copier.copy(folder.fd(), "a", record, out.fd(), "a", nullptr, mask);
+    }
+    ::umask(before);
+
+    QCOMPARE(mask, defaultAcl ? -1 : umask);
+    QCOMPARE(copied, 0);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath(u"out/a"_s)).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 07777), sourceMode);
+    QCOMPARE(ReadFile(dir.filePath(u"out/a"_s)), QByteArray("abc"));
 }
 
 void TestFileCopier::symlinkFollowed()
