@@ -1,7 +1,9 @@
-// The reference copier for big files: copy_file_range from each source file
-// into a new target file, then the source's times with futimens. No
-// temporary names, no checks, no log: what a mirror's copy costs beyond this
-// is its own overhead. Walks subfolders so it can copy any tree.
+// The reference copier: copy_file_range from each source file (plain reads
+// and writes where the kernel refuses it, as between two file systems) into
+// a new target file made with the source's mode, then the source's times
+// with futimens. No temporary names, no checks, no log: what a mirror's copy
+// costs beyond this is its own overhead. Walks subfolders so it can copy any
+// tree.
 //
 //   plain_copy SOURCE TARGET      (TARGET must exist)
 #include <dirent.h>
@@ -40,8 +42,29 @@ void CopyFile(int source, int target, const char* name)
         close(in);
         return Fail("create", name);
     }
+    // Between two file systems the kernel may refuse copy_file_range
+    // (EXDEV): then plain reads and writes, as cp does.
+    bool kernelCopy = true;
     for (;;) {
-        const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        ssize_t copied = -1;
+        if (kernelCopy) {
+            copied = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernelCopy = false;
+                continue;
+            }
+        } else {
+            static char buffer[1 << 17];
+            copied = read(in, buffer, sizeof buffer);
+            for (ssize_t done = 0; copied > 0 && done < copied;) {
+                const ssize_t wrote = write(out, buffer + done, size_t(copied - done));
+                if (wrote < 0) {
+                    copied = -1;
+                    break;
+                }
+                done += wrote;
+            }
+        }
         if (copied == 0)
             break;
         if (copied < 0) {

@@ -76,8 +76,9 @@ cat > "$RESULTS/fresh.sh" << EOF
 #!/usr/bin/env bash
 set -e
 mountpoint -q "$MNT" && umount "$MNT"
-[ -e "$IMG" ] || truncate -s 4G "$IMG"
-mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 "$IMG"
+[ -e "$IMG" ] || truncate -s 8G "$IMG"
+# Inodes for four copies of the biggest tree (the default ratio gives half).
+mkfs.ext4 -q -F -N 1000000 -E lazy_itable_init=0,lazy_journal_init=0 "$IMG"
 mount -o loop "$IMG" "$MNT"
 mkdir "$MNT/tarnwick" "$MNT/before" "$MNT/cp" "$MNT/rsync" "$MNT/plain_copy"
 sync
