@@ -64,6 +64,22 @@ inline constexpr char CreateSchema[] =
     "CREATE INDEX ExcludeTask ON Exclude(TaskID);"
     "CREATE INDEX TaskScheduleTask ON TaskSchedule(TaskID);";
 
+// Tables beside the first five: how each run ended, and options of a task
+// beyond its own columns. Made at every open for changes (IF NOT EXISTS),
+// so that a file made by an older build gets them then; a file that is
+// read-only works without them, and a file is never refused for lacking
+// them.
+inline constexpr char CreateAddedTables[] =
+    "CREATE TABLE IF NOT EXISTS RunHistory (RunID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " TaskID TEXT, StartTime TEXT, EndTime TEXT, CopiedFiles INTEGER, CopiedBytes INTEGER,"
+    " SkippedFiles INTEGER, Errors INTEGER, Outcome INTEGER, FirstError TEXT, Seen INTEGER);"
+    "CREATE INDEX IF NOT EXISTS RunHistoryTask ON RunHistory(TaskID, RunID);"
+    "CREATE TABLE IF NOT EXISTS TaskOption (TaskID TEXT, Name TEXT, Value TEXT,"
+    " UNIQUE (TaskID, Name));";
+inline constexpr char CountAddedTables[] =
+    "select count(*) as Found from sqlite_master where type='table' and name in "
+    "('RunHistory', 'TaskOption')";
+
 // The tables and the columns the statements below use: what a file must
 // have to be taken for a task database.
 struct SchemaTable
@@ -165,6 +181,31 @@ inline constexpr char InsertOnceEntry[] =
     "insert into TaskSchedule([TaskID], [ScheduleType], [StartTime], [LastRunTime], "
     "[NextRunTime]) values('%s', '%d', '%s', '%s', '%s')";
 inline constexpr char DeleteSchedules[] = "delete from TaskSchedule where [TaskID]= '%s'";
+
+// RunHistory: the newest runs of each task, newest first.
+inline constexpr char InsertRun[] =
+    "insert into RunHistory([TaskID],[StartTime],[EndTime],[CopiedFiles],[CopiedBytes],"
+    "[SkippedFiles],[Errors],[Outcome],[FirstError],[Seen]) "
+    "values('%s','%s','%s',%d,%d,%d,%d,%d,'%s',%d)";
+inline constexpr char PruneRuns[] =
+    "delete from RunHistory where [TaskID]='%s' and RunID not in (select RunID from RunHistory "
+    "where [TaskID]='%s' order by RunID desc limit %d)";
+inline constexpr char SelectRuns[] =
+    "select * from RunHistory where [TaskID]='%s' order by RunID desc";
+inline constexpr char SelectLastRuns[] =
+    "select * from RunHistory where RunID in (select max(RunID) from RunHistory group by TaskID)";
+inline constexpr char MarkRunsSeen[] =
+    "update RunHistory set [Seen]=1 where [TaskID]='%s' and [Seen]=0";
+inline constexpr char DeleteRuns[] = "delete from RunHistory where [TaskID]= '%s'";
+
+// TaskOption: one value per task and name.
+inline constexpr char SelectTaskOptions[] =
+    "select Name, Value from TaskOption where [TaskID]='%s'";
+inline constexpr char SetTaskOption[] =
+    "insert or replace into TaskOption([TaskID],[Name],[Value]) values('%s','%s','%s')";
+inline constexpr char DeleteTaskOption[] =
+    "delete from TaskOption where [TaskID]='%s' and [Name]='%s'";
+inline constexpr char DeleteTaskOptions[] = "delete from TaskOption where [TaskID]= '%s'";
 
 } // namespace tarnwick::sql
 

@@ -277,14 +277,26 @@ void TaskDatabase::open(const QString& path, OpenFor purpose)
     m_db = db;
     m_path = path;
     m_readOnly = !readOnly.isEmpty();
-    if (m_readOnly)
-        return;
-    // WAL lets the window and a command-line run share the file. A file
-    // that cannot switch (read-only medium) still works in its own mode.
-    try {
-        exec(m_db, m_path, "PRAGMA journal_mode = WAL;");
-    } catch (const StoreError&) {
+    if (!m_readOnly) {
+        // WAL lets the window and a command-line run share the file. A file
+        // that cannot switch (read-only medium) still works in its own mode.
+        try {
+            exec(m_db, m_path, "PRAGMA journal_mode = WAL;");
+        } catch (const StoreError&) {
+        }
+        // A file made by an older build gets the added tables now; one that
+        // cannot take them (a full disk, another writer holding it past the
+        // timeout) still opens, and works as a read-only one does.
+        try {
+            exec(m_db, m_path, sql::CreateAddedTables);
+        } catch (const StoreError&) {
+        }
     }
+    sqlite3_stmt* stmt = nullptr;
+    m_addedTables = sqlite3_prepare_v2(m_db, sql::CountAddedTables, -1, &stmt, nullptr) ==
+                        SQLITE_OK &&
+                    sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) == 2;
+    sqlite3_finalize(stmt);
 }
 
 void TaskDatabase::close()
@@ -295,6 +307,7 @@ void TaskDatabase::close()
     }
     m_path.clear();
     m_readOnly = false;
+    m_addedTables = false;
 }
 
 void TaskDatabase::setBusyTimeout(int ms)
@@ -337,6 +350,7 @@ void CreateTaskDatabase(const QString& path)
     try {
         exec(db, path, "BEGIN;");
         exec(db, path, sql::CreateSchema);
+        exec(db, path, sql::CreateAddedTables);
         exec(db, path, "COMMIT;");
         exec(db, path, "PRAGMA journal_mode = WAL;");
     } catch (...) {

@@ -50,6 +50,10 @@ public:
     void close();
     bool isOpen() const { return m_db != nullptr; }
     bool isReadOnly() const { return m_readOnly; }
+    // Whether the file has the tables added beside the first five (run
+    // history, task options). Without them (a read-only file made by an
+    // older build) their readers find nothing and their writers do nothing.
+    bool hasAddedTables() const { return m_addedTables; }
     const QString& path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
 
@@ -66,6 +70,7 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     bool m_readOnly = false;
+    bool m_addedTables = false;
 };
 
 // Lets statements fail at once, rather than wait, while it lives: for the

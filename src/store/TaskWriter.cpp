@@ -248,6 +248,12 @@ void deleteTask(TaskDatabase& db, const QString& taskId)
     StoreTransaction transaction(db);
     TaskQuery query(db);
     deleteTaskRows(query, taskId);
+    // Its runs and options go with it: a later task that happened to get
+    // the same ID must not inherit them.
+    if (db.hasAddedTables()) {
+        RunStatement(query, FillStatement(sql::DeleteRuns, {taskId}));
+        RunStatement(query, FillStatement(sql::DeleteTaskOptions, {taskId}));
+    }
     transaction.commit();
 }
 

@@ -1,0 +1,140 @@
+#include "store/RunHistory.h"
+
+#include "store/DateTexts.h"
+#include "store/Statements.h"
+#include "store/StoreError.h"
+#include "store/TaskDatabase.h"
+
+#include <limits>
+
+namespace tarnwick {
+
+namespace {
+
+qint64 stored(quint64 count)
+{
+    return static_cast<qint64>(qMin<quint64>(count, quint64(std::numeric_limits<qint64>::max())));
+}
+
+quint64 counted(const TaskQuery& rows, const char* column)
+{
+    return static_cast<quint64>(qMax<qint64>(0, rows.integer(column)));
+}
+
+RunOutcome outcomeOf(qint64 stored)
+{
+    switch (stored) {
+    case 1:
+        return RunOutcome::WithErrors;
+    case 2:
+        return RunOutcome::Stopped;
+    case 3:
+        return RunOutcome::NotStarted;
+    default:
+        return RunOutcome::Succeeded;
+    }
+}
+
+RunRecord recordOf(const TaskQuery& rows)
+{
+    RunRecord run;
+    run.id = rows.integer("RunID");
+    run.taskId = rows.text("TaskID");
+    run.start = rows.dateTime("StartTime");
+    run.end = rows.dateTime("EndTime");
+    run.copiedFiles = counted(rows, "CopiedFiles");
+    run.copiedBytes = counted(rows, "CopiedBytes");
+    run.skippedFiles = counted(rows, "SkippedFiles");
+    run.errors = counted(rows, "Errors");
+    run.outcome = outcomeOf(rows.integer("Outcome"));
+    run.firstError = rows.text("FirstError");
+    run.seen = rows.yesNo("Seen");
+    return run;
+}
+
+} // namespace
+
+void RecordRun(TaskDatabase& db, const RunRecord& run)
+{
+    if (!db.hasAddedTables())
+        return;
+    StoreTransaction transaction(db);
+    TaskQuery query(db);
+    RunStatement(query,
+                 FillStatement(sql::InsertRun,
+                               {run.taskId, DateTimeText(run.start), DateTimeText(run.end),
+                                stored(run.copiedFiles), stored(run.copiedBytes),
+                                stored(run.skippedFiles), stored(run.errors),
+                                static_cast<qint64>(run.outcome), run.firstError,
+                                qint64(run.failed() ? 0 : 1)}));
+    RunStatement(query, FillStatement(sql::PruneRuns,
+                                      {run.taskId, run.taskId, qint64(kRunsKeptPerTask)}));
+    transaction.commit();
+}
+
+QList<RunRecord> TaskHistory(TaskDatabase& db, const QString& taskId)
+{
+    QList<RunRecord> runs;
+    if (!db.hasAddedTables())
+        return runs;
+    TaskQuery rows(db);
+    RunQuery(rows, FillStatement(sql::SelectRuns, {taskId}));
+    for (; !rows.eof(); rows.next())
+        runs.append(recordOf(rows));
+    return runs;
+}
+
+QHash<QString, RunRecord> LastRuns(TaskDatabase& db)
+{
+    QHash<QString, RunRecord> last;
+    if (!db.hasAddedTables())
+        return last;
+    TaskQuery rows(db);
+    RunQuery(rows, QString::fromLatin1(sql::SelectLastRuns));
+    for (; !rows.eof(); rows.next()) {
+        RunRecord run = recordOf(rows);
+        last.insert(run.taskId, run);
+    }
+    return last;
+}
+
+void MarkRunsSeen(TaskDatabase& db, const QString& taskId)
+{
+    if (!db.hasAddedTables() || db.isReadOnly())
+        return;
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::MarkRunsSeen, {taskId}));
+}
+
+QString ResultText(const RunRecord& run)
+{
+    switch (run.outcome) {
+    case RunOutcome::Succeeded:
+        return QStringLiteral("OK");
+    case RunOutcome::WithErrors:
+        return run.errors == 1 ? QStringLiteral("1 error")
+                               : QStringLiteral("%1 errors").arg(run.errors);
+    case RunOutcome::Stopped:
+        return QStringLiteral("Stopped");
+    case RunOutcome::NotStarted:
+        return QStringLiteral("Could not start");
+    }
+    return QString();
+}
+
+QString OutcomeName(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Succeeded:
+        return QStringLiteral("succeeded");
+    case RunOutcome::WithErrors:
+        return QStringLiteral("with errors");
+    case RunOutcome::Stopped:
+        return QStringLiteral("stopped");
+    case RunOutcome::NotStarted:
+        return QStringLiteral("could not start");
+    }
+    return QString();
+}
+
+} // namespace tarnwick
