@@ -14,6 +14,7 @@
 #include "engine/FolderMirror.h"
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"
+#include "engine/RunOutcome.h"
 #include "platform/RunControl.h"
 #include "platform/Ticker.h"
 #include "store/ScheduleRules.h"
@@ -242,6 +243,19 @@ int RunCommand::run(const QStringList& args)
         throw;
     }
     finishOutput();
+    if (!dryRun) {
+        // The run's row in the history, as the window and the daemon keep
+        // it. The copy is done whatever happens here: a history that cannot
+        // be written is told, and the exit status stays the run's own.
+        try {
+            KeepRunOutcome(db, RunRecordOf(taskId, result, control.stopRequested(), clock.now()),
+                           result);
+        } catch (const StoreError& e) {
+            Print(stderr,
+                  QStringLiteral("tarnwick-cli run: the run's result was not kept: %1\n")
+                      .arg(e.message()));
+        }
+    }
     // A run whose log lost lines failed, whatever it copied.
     return result.counters.errors == 0 && !logFile.lost() ? kExitOk : kExitFailure;
 }

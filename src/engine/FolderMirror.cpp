@@ -6,10 +6,12 @@
 #include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
+#include "platform/TargetPlace.h"
 #include "platform/TemporaryFiles.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
 
 #include <QFile>
 
@@ -184,6 +186,9 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
         job.targetDir = query.text("TargetDir");
     }
     query.close();
+    job.targetWasMountPoint =
+        ReadTaskOptions(db, taskId).value(QString::fromLatin1(kOptionTargetIsMountPoint)) ==
+        u'1';
     return job;
 }
 
@@ -317,12 +322,35 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     const MirrorJob& job = result.job;
     sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
 
-    FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
-    mirror.setOptions(options);
-    mirror.setSources(job.sources);
-    for (const SourceEntry& source : job.sources)
-        mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
-    result.counters = mirror.counters();
+    // A backup drive that is not plugged in leaves its empty mount folder
+    // on the file system above it; filling that folder would fill the
+    // system disk. A target that was a drive of its own at the last good
+    // run and is now an empty folder of its parent's file system is left
+    // alone, and the run says why. A target that holds files, or that was
+    // never seen as a drive, runs as ever.
+    QByteArray targetPath;
+    if (PathBytes(job.targetDir, targetPath) == 0) {
+        const TargetPlace place = LookAtTargetPlace(targetPath);
+        if (place.present)
+            result.targetIsMountPoint = place.ownFileSystem;
+        if (place.present && place.empty && !place.ownFileSystem && job.targetWasMountPoint) {
+            result.notStarted = true;
+            result.counters.errors = 1;
+            result.firstError =
+                QStringLiteral("Target drive is not present: ") + DisplayText(job.targetDir);
+            sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + result.firstError);
+        }
+    }
+
+    if (!result.notStarted) {
+        FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
+        mirror.setOptions(options);
+        mirror.setSources(job.sources);
+        for (const SourceEntry& source : job.sources)
+            mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
+        result.counters = mirror.counters();
+        result.firstError = mirror.firstError();
+    }
 
     if (afterWalk)
         moveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
@@ -449,7 +477,10 @@ qint64 FolderMirror::timePrecision(int targetFd)
 void FolderMirror::emitError(const QString& reason)
 {
     ++m_counters.errors;
-    m_sink(LogKind::Error, CopyErrorLine(m_taskName, DisplayPath(m_path), reason));
+    const QString path = DisplayPath(m_path);
+    if (m_firstError.isEmpty())
+        m_firstError = path + QStringLiteral(": ") + reason;
+    m_sink(LogKind::Error, CopyErrorLine(m_taskName, path, reason));
 }
 
 void FolderMirror::reportTargetLink()

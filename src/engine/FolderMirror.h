@@ -75,6 +75,8 @@ public:
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
 
     const MirrorCounters& counters() const { return m_counters; }
+    // "<path>: <reason>" of the first error, or empty.
+    const QString& firstError() const { return m_firstError; }
 
     // Set before the first mirrorFolder.
     void setOptions(MirrorOptions options) { m_options = std::move(options); }
@@ -128,6 +130,7 @@ private:
     const Clock& m_clock;
     FileCopier m_copier;
     MirrorCounters m_counters;
+    QString m_firstError;
     MirrorOptions m_options;
 
     QByteArray m_path;                    // the source path being looked at

@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <optional>
 
 namespace tarnwick {
 
@@ -22,6 +23,9 @@ struct MirrorJob
     QString taskName;
     QString targetDir;
     QList<SourceEntry> sources; // in the order the store returns them
+    // The target folder had a file system of its own (a mounted drive) at
+    // the task's last good run; unknown counts as not.
+    bool targetWasMountPoint = false;
 };
 
 // 64-bit throughout: a byte total never wraps or prints negative.
@@ -93,6 +97,14 @@ struct MirrorResult
     MirrorJob job;
     MirrorCounters counters;
     QString startTimeText;
+    // The first error of the run, "<path>: <reason>" (or why it did not
+    // start); empty without errors.
+    QString firstError;
+    // The walk did not begin: the target drive is not there.
+    bool notStarted = false;
+    // Whether the target folder was a mount point of its own when the run
+    // began; unset when it could not be looked at.
+    std::optional<bool> targetIsMountPoint;
 };
 
 } // namespace tarnwick

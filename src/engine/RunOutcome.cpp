@@ -1,0 +1,47 @@
+#include "engine/RunOutcome.h"
+
+#include "store/DateTexts.h"
+#include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
+
+namespace tarnwick {
+
+RunRecord RunRecordOf(const QString& taskId, const MirrorResult& result, bool stopped,
+                      const QDateTime& end)
+{
+    RunRecord run;
+    run.taskId = taskId;
+    run.start = DateTimeFromText(result.startTimeText);
+    run.end = end;
+    run.copiedFiles = result.counters.mirroredFiles;
+    run.copiedBytes = result.counters.mirroredBytes;
+    run.skippedFiles = result.counters.skippedNewer + result.counters.skippedUnchanged;
+    run.errors = result.counters.errors;
+    run.firstError = result.firstError;
+    if (stopped)
+        run.outcome = RunOutcome::Stopped;
+    else if (result.notStarted)
+        run.outcome = RunOutcome::NotStarted;
+    else if (run.errors > 0)
+        run.outcome = RunOutcome::WithErrors;
+    else
+        run.outcome = RunOutcome::Succeeded;
+    run.seen = !run.failed();
+    return run;
+}
+
+void KeepRunOutcome(TaskDatabase& db, const RunRecord& run, const MirrorResult& result)
+{
+    if (!db.hasAddedTables() || db.isReadOnly())
+        return;
+    StoreTransaction transaction(db);
+    RecordRun(db, run);
+    // Only a good run tells what the target is meant to be: a run that
+    // failed may have met the drive half gone.
+    if (run.outcome == RunOutcome::Succeeded && result.targetIsMountPoint)
+        WriteTaskOption(db, run.taskId, kOptionTargetIsMountPoint,
+                        *result.targetIsMountPoint ? QStringLiteral("1") : QStringLiteral("0"));
+    transaction.commit();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,30 @@
+#include "store/TaskOptionValues.h"
+
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+
+namespace tarnwick {
+
+QHash<QString, QString> ReadTaskOptions(TaskDatabase& db, const QString& taskId)
+{
+    QHash<QString, QString> options;
+    if (!db.hasAddedTables())
+        return options;
+    TaskQuery rows(db);
+    RunQuery(rows, FillStatement(sql::SelectTaskOptions, {taskId}));
+    for (; !rows.eof(); rows.next())
+        options.insert(rows.text("Name"), rows.text("Value"));
+    return options;
+}
+
+void WriteTaskOption(TaskDatabase& db, const QString& taskId, const char* name,
+                     const QString& value)
+{
+    if (!db.hasAddedTables() || db.isReadOnly())
+        return;
+    TaskQuery query(db);
+    RunStatement(query,
+                 FillStatement(sql::SetTaskOption, {taskId, QString::fromLatin1(name), value}));
+}
+
+} // namespace tarnwick

@@ -1,0 +1,166 @@
+// What a finished run leaves behind: the history row for each way a run
+// ends, and the guard against an unplugged backup drive, on a real mount
+// (a tmpfs mounted and unmounted between runs; root only, skipped
+// otherwise): a drive seen at the last good run and now gone leaves its
+// empty mount folder untouched, and the run says so; a folder that holds
+// files, or a task that never saw a drive, runs as ever.
+#include "TestDir.h"
+
+#include "engine/FolderMirror.h"
+#include "engine/RunOutcome.h"
+#include "platform/Clock.h"
+#include "platform/RunControl.h"
+#include "store/Statements.h"
+#include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+
+Q_DECLARE_METATYPE(tarnwick::RunOutcome)
+
+class TestRunOutcome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordOfEachEnd_data();
+    void recordOfEachEnd();
+    void unpluggedDriveNeverFilled();
+};
+
+void TestRunOutcome::recordOfEachEnd_data()
+{
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<bool>("notStarted");
+    QTest::addColumn<int>("errors");
+    QTest::addColumn<RunOutcome>("outcome");
+
+    QTest::newRow("clean") << false << false << 0 << RunOutcome::Succeeded;
+    QTest::newRow("errors") << false << false << 3 << RunOutcome::WithErrors;
+    QTest::newRow("stopped, with errors") << true << false << 2 << RunOutcome::Stopped;
+    QTest::newRow("drive not there") << false << true << 1 << RunOutcome::NotStarted;
+}
+
+void TestRunOutcome::recordOfEachEnd()
+{
+    QFETCH(bool, stopped);
+    QFETCH(bool, notStarted);
+    QFETCH(int, errors);
+    QFETCH(RunOutcome, outcome);
+
+    MirrorResult result;
+    result.startTimeText = QStringLiteral("2026-12-11 09:00:00");
+    result.counters.mirroredFiles = 4;
+    result.counters.mirroredBytes = 4096;
+    result.counters.skippedNewer = 1;
+    result.counters.skippedUnchanged = 2;
+    result.counters.errors = quint64(errors);
+    result.notStarted = notStarted;
+    result.firstError = errors ? QStringLiteral("/src/a: Permission denied") : QString();
+    const QDateTime end(QDate(2026, 12, 11), QTime(9, 1, 30));
+
+    const RunRecord run = RunRecordOf(QStringLiteral("7"), result, stopped, end);
+    QCOMPARE(run.outcome, outcome);
+    QCOMPARE(run.taskId, QStringLiteral("7"));
+    QCOMPARE(run.start, QDateTime(QDate(2026, 12, 11), QTime(9, 0)));
+    QCOMPARE(run.end, end);
+    QCOMPARE(run.copiedFiles, quint64(4));
+    QCOMPARE(run.copiedBytes, quint64(4096));
+    QCOMPARE(run.skippedFiles, quint64(3));
+    QCOMPARE(run.errors, quint64(errors));
+    QCOMPARE(run.firstError, result.firstError);
+    QCOMPARE(run.seen, !run.failed());
+}
+
+void TestRunOutcome::unpluggedDriveNeverFilled()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a file system needs root");
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("src"));
+    const QString drive = dir.filePath(QStringLiteral("media/backup"));
+    QVERIFY(QDir().mkpath(source));
+    QVERIFY(QDir().mkpath(drive));
+    dir.writeFile(QStringLiteral("src/a.txt"), "a");
+    dir.writeFile(QStringLiteral("src/b.txt"), "bb");
+    const QByteArray mountPoint = QFile::encodeName(drive);
+    if (::mount("none", mountPoint.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("no tmpfs mount here");
+    bool mounted = true;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount(mountPoint.constData());
+    });
+
+    TaskDatabase db;
+    const QString path = dir.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    db.open(path);
+    TaskQuery query(db);
+    const QString id = QStringLiteral("7");
+    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"),
+                                                        QStringLiteral("Backup"), source, drive,
+                                                        qint64(0)}));
+    RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+
+    struct Run
+    {
+        MirrorResult result;
+        QStringList lines;
+        RunRecord record;
+    };
+    const auto run = [&]() {
+        Run r;
+        RunControl control;
+        r.result = RunMirror(
+            id, [&](const QString& taskId, RunControl& c) { return LoadMirrorJob(db, taskId, c); },
+            {}, control, [&](LogKind, const QString& line) { r.lines << line; }, {},
+            Clock::system());
+        r.record = RunRecordOf(id, r.result, false, QDateTime::currentDateTime());
+        KeepRunOutcome(db, r.record, r.result);
+        return r;
+    };
+    const auto entries = [&] {
+        return QDir(drive).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+
+    // Plugged in: copied, and the drive is remembered.
+    Run first = run();
+    QCOMPARE(first.record.outcome, RunOutcome::Succeeded);
+    QCOMPARE(entries(), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
+             QStringLiteral("1"));
+
+    // Unplugged: the mount folder stays empty, one error line says why.
+    QCOMPARE(::umount(mountPoint.constData()), 0);
+    mounted = false;
+    Run second = run();
+    QCOMPARE(second.record.outcome, RunOutcome::NotStarted);
+    QCOMPARE(second.result.counters.errors, quint64(1));
+    QVERIFY(entries().isEmpty());
+    const QString told = QStringLiteral("[Backup] Target drive is not present: ") + drive;
+    QCOMPARE(second.lines.filter(QStringLiteral("not present")), QStringList{told});
+    QCOMPARE(second.record.firstError, told.mid(QStringLiteral("[Backup] ").size()));
+    // A failed run does not change what the target is meant to be.
+    QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
+             QStringLiteral("1"));
+
+    // A folder that holds files is a target the user filled: it runs.
+    dir.writeFile(QStringLiteral("media/backup/keep.txt"), "k");
+    Run third = run();
+    QCOMPARE(third.record.outcome, RunOutcome::Succeeded);
+    QCOMPARE(entries().size(), 3);
+    QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
+             QStringLiteral("0"));
+}
+
+QTEST_GUILESS_MAIN(TestRunOutcome)
+#include "TestRunOutcome.moc"
