@@ -3,6 +3,7 @@
 #include "cli/ListCommand.h"
 
 #include "platform/DisplayPath.h"
+#include "store/RunHistory.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
@@ -18,7 +19,7 @@ QString dash(const QString& text)
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-void printTasks(const QList<TaskListRow>& rows)
+void printTasks(const QList<TaskListRow>& rows, const QHash<QString, RunRecord>& lastRuns)
 {
     if (rows.isEmpty()) {
         Print(stdout, QStringLiteral("  (no tasks)\n"));
@@ -33,6 +34,9 @@ void printTasks(const QList<TaskListRow>& rows)
                   .arg(RunModeName(row.runMode), dash(row.lastRunText), dash(row.nextRunText)));
         Print(stdout, QStringLiteral("      source: %1\n      target: %2\n")
                           .arg(dash(DisplayText(row.sourceText)), dash(DisplayText(row.targetDir))));
+        // Only for a task with a kept run: lines of the others stay as they were.
+        if (const auto last = lastRuns.constFind(row.taskId); last != lastRuns.cend())
+            Print(stdout, QStringLiteral("      last result: %1\n").arg(ResultText(*last)));
     }
 }
 
@@ -48,7 +52,8 @@ QString ListCommand::help() const
     return QStringLiteral("Usage: tarnwick-cli list\n"
                           "\n"
                           "Shows every task group with its tasks, then the tasks in no group:\n"
-                          "ID, name, start mode, last run, next run, source and target.\n"
+                          "ID, name, start mode, last run, next run, source and target, and\n"
+                          "the result of the last kept run (see tarnwick-cli history).\n"
                           "A Tarnwick.dat without write permission is read as it is; nothing\n"
                           "is made beside it.\n");
 }
@@ -61,6 +66,7 @@ int ListCommand::run(const QStringList& args)
     OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
 
     const QList<TaskGroupRow> groups = ReadTaskGroups(db);
+    const QHash<QString, RunRecord> lastRuns = LastRuns(db);
     QSet<QString> grouped;
     QStringList unreadable;
     for (const TaskGroupRow& group : groups) {
@@ -69,7 +75,7 @@ int ListCommand::run(const QStringList& args)
         const QList<TaskListRow> rows = ReadTaskList(db, group.groupId, &unreadable);
         for (const TaskListRow& row : rows)
             grouped.insert(row.taskId);
-        printTasks(rows);
+        printTasks(rows, lastRuns);
     }
 
     QList<TaskListRow> ungrouped;
@@ -80,7 +86,7 @@ int ListCommand::run(const QStringList& args)
     }
     Print(stdout,
           groups.isEmpty() ? QStringLiteral("All Tasks\n") : QStringLiteral("Not in a group\n"));
-    printTasks(ungrouped);
+    printTasks(ungrouped, lastRuns);
     // The rest is shown; what could not be, is told (once: a grouped task
     // is met twice).
     unreadable.removeDuplicates();

@@ -2,6 +2,7 @@
 // command by its name and turns what it throws into a message and a status.
 #include "cli/DaemonCommand.h"
 #include "cli/ExportCommand.h"
+#include "cli/HistoryCommand.h"
 #include "cli/GroupCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/InitCommand.h"
@@ -30,6 +31,7 @@ std::vector<std::unique_ptr<CliCommand>> makeCommands()
     commands.push_back(std::make_unique<TaskCommand>());
     commands.push_back(std::make_unique<GroupCommand>());
     commands.push_back(std::make_unique<RunCommand>());
+    commands.push_back(std::make_unique<HistoryCommand>());
     commands.push_back(std::make_unique<DaemonCommand>());
     commands.push_back(std::make_unique<ExportCommand>());
     commands.push_back(std::make_unique<ImportCommand>());
