@@ -45,7 +45,7 @@ QJsonObject runObject(const TaskRuns& task, const RunRecord& run)
         {QStringLiteral("name"), task.taskName},
         {QStringLiteral("start"), DateTimeText(run.start)},
         {QStringLiteral("end"), DateTimeText(run.end)},
-        {QStringLiteral("result"), OutcomeName(run.outcome)},
+        {QStringLiteral("result"), EndingName(run.outcome)},
         {QStringLiteral("copiedFiles"), static_cast<double>(run.copiedFiles)},
         {QStringLiteral("copiedBytes"), static_cast<double>(run.copiedBytes)},
         {QStringLiteral("skippedFiles"), static_cast<double>(run.skippedFiles)},

@@ -14,7 +14,7 @@
 #include "engine/FolderMirror.h"
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"
-#include "engine/RunOutcome.h"
+#include "engine/RunEnding.h"
 #include "platform/RunControl.h"
 #include "platform/Ticker.h"
 #include "store/ScheduleRules.h"
@@ -248,7 +248,7 @@ int RunCommand::run(const QStringList& args)
         // it. The copy is done whatever happens here: a history that cannot
         // be written is told, and the exit status stays the run's own.
         try {
-            KeepRunOutcome(db, RunRecordOf(taskId, result, control.stopRequested(), clock.now()),
+            KeepRunEnding(db, RunRecordOf(taskId, result, control.stopRequested(), clock.now()),
                            result);
         } catch (const StoreError& e) {
             Print(stderr,

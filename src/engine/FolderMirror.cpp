@@ -277,29 +277,35 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetP
 
 namespace {
 
-// Moves the task's schedule on after its walk. Another program writing to
-// the task database (a long import) may hold it for minutes: the run says
-// so once and waits for it, rather than fail after copying everything and
-// leave a log without its summary. A stop request ends the wait with the
-// store's error.
+// Moves the task's schedule on after its walk, saying once that it waits
+// when another program holds the database.
 void moveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
                     const QString& startTimeText, RunControl& control, const LogSink& sink)
+{
+    RetryWhileStoreBusy([&] { afterWalk(job, startTimeText); }, control, [&] {
+        sink(LogKind::StartFinish,
+             u'[' + job.taskName +
+                 QStringLiteral("] Waiting for the task database: another program is "
+                                "writing to it."));
+    });
+}
+
+} // namespace
+
+void RetryWhileStoreBusy(const std::function<void()>& step, RunControl& control,
+                         const std::function<void()>& waiting)
 {
     bool told = false;
     for (;;) {
         try {
-            afterWalk(job, startTimeText);
+            step();
             return;
         } catch (const StoreError& e) {
             if (e.kind() != StoreError::Kind::Busy || control.stopRequested())
                 throw;
-            if (!told) {
-                sink(LogKind::StartFinish,
-                     u'[' + job.taskName +
-                         QStringLiteral("] Waiting for the task database: another program is "
-                                        "writing to it."));
-                told = true;
-            }
+            if (!told && waiting)
+                waiting();
+            told = true;
         }
         for (int slice = 0; slice < kStoreRetrySlices; ++slice) {
             if (control.checkpoint())
@@ -308,8 +314,6 @@ void moveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
         }
     }
 }
-
-} // namespace
 
 MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
                        const ExcludeTest& exclude, RunControl& control, const LogSink& sink,

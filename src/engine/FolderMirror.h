@@ -29,6 +29,14 @@ class TaskDatabase;
 // that owns the database, which a suspended run must not hold.
 MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunControl& control);
 
+// Runs `step`, a write to the task database. Another program writing to
+// the database (a long import) may hold it for minutes: while it does, the
+// step is tried again every second, `waiting` (may be empty) is called
+// once, and a stop request ends the wait with the store's error. Any other
+// failure is raised at once.
+void RetryWhileStoreBusy(const std::function<void()>& step, RunControl& control,
+                         const std::function<void()>& waiting);
+
 // The whole run: start line, every source in list order, the after-walk
 // step, the summary and the finished line. A stopped run still reports.
 // A dry run (options.mode) copies nothing and makes no folder; pass no

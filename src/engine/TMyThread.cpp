@@ -7,6 +7,7 @@
 
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
+#include "engine/RunEnding.h"
 #include "engine/RunningTaskList.h"
 #include "platform/SoundPlayer.h"
 #include "store/ScheduleRules.h"
@@ -113,6 +114,22 @@ void TMyThread::Execute()
         std::lock_guard lock(m_linesMutex);
         if (m_logLost)
             ++m_result.counters.errors;
+    }
+    // The run's row in the history, kept as tarnwick-cli run keeps it: on
+    // the user-interface thread, which owns the database and must not wait
+    // for it, so a database another program holds is waited for here.
+    m_record = RunRecordOf(m_taskId, m_result, control().stopRequested(), m_clock.now());
+    try {
+        RetryWhileStoreBusy(
+            [&] {
+                Synchronize([&] {
+                    const NoBusyWait quick(m_host.runDatabase());
+                    KeepRunEnding(m_host.runDatabase(), m_record, m_result);
+                });
+            },
+            control(), {});
+    } catch (const StoreError&) {
+        // Not kept; the run itself is over and has told what it did.
     }
 
     if (m_settings.showDlg)

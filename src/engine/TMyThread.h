@@ -10,6 +10,7 @@
 #include "engine/RunHost.h"
 #include "platform/Clock.h"
 #include "platform/TThread.h"
+#include "store/RunHistory.h"
 #include "store/Settings.h"
 
 #include <QList>
@@ -34,6 +35,9 @@ public:
     const QString& taskId() const { return m_taskId; }
     const RunnerSettings& settings() const { return m_settings; }
     const MirrorResult& result() const { return m_result; }
+    // The run's history row, once it has ended (an empty task ID before,
+    // and after a run that failed outright).
+    const RunRecord& record() const { return m_record; }
 
     // Called on the run's own thread for every line, whatever the switches
     // (the daemon prints them all). Set before the run starts.
@@ -76,6 +80,7 @@ private:
     LogFile m_logFile;      // used on the user-interface thread only
     bool m_logLost = false; // under m_linesMutex
     MirrorResult m_result;
+    RunRecord m_record;
 };
 
 } // namespace tarnwick

@@ -180,6 +180,8 @@ void RunCoordinator::runEnded(TMyThread* run, const QString& failure)
 {
     // The run has already taken its own entry off the running-task list.
     m_runs.removeAll(QPointer<TThread>(run));
+    if (!run->record().taskId.isEmpty())
+        emit runRecorded(run->record());
     emit runFinished(run->taskId(), failure);
 }
 

@@ -11,6 +11,7 @@
 #include "engine/RunningTaskList.h"
 #include "platform/Clock.h"
 #include "schedule/WatcherHost.h"
+#include "store/RunHistory.h"
 
 #include <QHash>
 #include <QList>
@@ -115,6 +116,9 @@ signals:
     // The run has left the running-task list; `failure` is the error that
     // cut it short, empty when it ran to its end.
     void runFinished(const QString& taskId, const QString& failure);
+    // The run's history row, kept in the database, just before runFinished;
+    // not sent for a run that failed outright.
+    void runRecorded(const tarnwick::RunRecord& run);
     // Something the user should know that no run line says: a run that
     // could not be made, a watcher that ended without being asked, a
     // warning of the change notifier.

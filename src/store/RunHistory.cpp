@@ -21,17 +21,17 @@ quint64 counted(const TaskQuery& rows, const char* column)
     return static_cast<quint64>(qMax<qint64>(0, rows.integer(column)));
 }
 
-RunOutcome outcomeOf(qint64 stored)
+RunEnding outcomeOf(qint64 stored)
 {
     switch (stored) {
     case 1:
-        return RunOutcome::WithErrors;
+        return RunEnding::WithErrors;
     case 2:
-        return RunOutcome::Stopped;
+        return RunEnding::Stopped;
     case 3:
-        return RunOutcome::NotStarted;
+        return RunEnding::NotStarted;
     default:
-        return RunOutcome::Succeeded;
+        return RunEnding::Succeeded;
     }
 }
 
@@ -109,29 +109,29 @@ void MarkRunsSeen(TaskDatabase& db, const QString& taskId)
 QString ResultText(const RunRecord& run)
 {
     switch (run.outcome) {
-    case RunOutcome::Succeeded:
+    case RunEnding::Succeeded:
         return QStringLiteral("OK");
-    case RunOutcome::WithErrors:
+    case RunEnding::WithErrors:
         return run.errors == 1 ? QStringLiteral("1 error")
                                : QStringLiteral("%1 errors").arg(run.errors);
-    case RunOutcome::Stopped:
+    case RunEnding::Stopped:
         return QStringLiteral("Stopped");
-    case RunOutcome::NotStarted:
+    case RunEnding::NotStarted:
         return QStringLiteral("Could not start");
     }
     return QString();
 }
 
-QString OutcomeName(RunOutcome outcome)
+QString EndingName(RunEnding outcome)
 {
     switch (outcome) {
-    case RunOutcome::Succeeded:
+    case RunEnding::Succeeded:
         return QStringLiteral("succeeded");
-    case RunOutcome::WithErrors:
+    case RunEnding::WithErrors:
         return QStringLiteral("with errors");
-    case RunOutcome::Stopped:
+    case RunEnding::Stopped:
         return QStringLiteral("stopped");
-    case RunOutcome::NotStarted:
+    case RunEnding::NotStarted:
         return QStringLiteral("could not start");
     }
     return QString();

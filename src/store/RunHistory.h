@@ -14,7 +14,7 @@ namespace tarnwick {
 class TaskDatabase;
 
 // How a run ended. The numbers are stored.
-enum class RunOutcome
+enum class RunEnding
 {
     Succeeded = 0,
     WithErrors = 1,
@@ -32,7 +32,7 @@ struct RunRecord
     quint64 copiedBytes = 0;
     quint64 skippedFiles = 0;
     quint64 errors = 0;
-    RunOutcome outcome = RunOutcome::Succeeded;
+    RunEnding outcome = RunEnding::Succeeded;
     QString firstError; // the first error line's reason, or why it did not start
     // Whether the user has looked at the task since this run; only a failed
     // run waits to be seen.
@@ -40,7 +40,7 @@ struct RunRecord
 
     bool failed() const
     {
-        return outcome == RunOutcome::WithErrors || outcome == RunOutcome::NotStarted;
+        return outcome == RunEnding::WithErrors || outcome == RunEnding::NotStarted;
     }
 };
 
@@ -68,6 +68,6 @@ QString ResultText(const RunRecord& run);
 
 // The outcome's name in scripts' output: "succeeded", "with errors",
 // "stopped", "could not start".
-QString OutcomeName(RunOutcome outcome);
+QString EndingName(RunEnding outcome);
 
 } // namespace tarnwick

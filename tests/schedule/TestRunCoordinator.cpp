@@ -29,7 +29,8 @@ struct Reports
 {
     QStringList started, finished, failures, boxes, problems, lines;
     QList<bool> shutdowns;
-    QStringList order; // "box:ID" and "end:ID" in arrival order
+    QStringList order; // "box:ID", "kept:ID" and "end:ID" in arrival order
+    QList<RunRecord> kept;
 
     void watch(RunCoordinator& c)
     {
@@ -41,6 +42,10 @@ struct Reports
                              failures << failure;
                              order << QStringLiteral("end:") + id;
                          });
+        QObject::connect(&c, &RunCoordinator::runRecorded, &c, [this](const RunRecord& run) {
+            kept << run;
+            order << QStringLiteral("kept:") + run.taskId;
+        });
         QObject::connect(&c, &RunCoordinator::finishedMessageRequested, &c,
                          [this](const QString& id) {
                              boxes << id;
@@ -111,6 +116,8 @@ private slots:
     void finishBoxDoesNotHoldTheRun();
     void runThatCannotBeMadeSaysWhy();
     void lostLogLinesToldOncePerRun();
+    void everyRunKeptInHistory_data();
+    void everyRunKeptInHistory();
 };
 
 void TestRunCoordinator::initTestCase()
@@ -259,7 +266,8 @@ void TestRunCoordinator::finishBoxDoesNotHoldTheRun()
     QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
     // Nobody closes the box: the run still ends and leaves the list.
     QVERIFY(waitFinished(1));
-    QCOMPARE(m_reports.order, QStringList({QStringLiteral("box:") + id, QStringLiteral("end:") + id}));
+    QCOMPARE(m_reports.order, QStringList({QStringLiteral("box:") + id, QStringLiteral("kept:") + id,
+                                           QStringLiteral("end:") + id}));
     QCOMPARE(m_coordinator->runningTasks().count(), 0);
 }
 
@@ -301,6 +309,37 @@ void TestRunCoordinator::lostLogLinesToldOncePerRun()
     const QString told = QStringLiteral("The log file name \"../Tarnwick.dat\" is not a plain file "
                                         "name in the Log folder: this run's lines are not logged.");
     QCOMPARE(m_reports.problems, (QStringList{told, told}));
+}
+
+// The window and the daemon keep each run's row as tarnwick-cli run does,
+// and tell their owner before the run's end.
+void TestRunCoordinator::everyRunKeptInHistory_data()
+{
+    QTest::addColumn<bool>("sourceGone");
+    QTest::addColumn<RunEnding>("outcome");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("clean") << false << RunEnding::Succeeded << QStringLiteral("OK");
+    QTest::newRow("source gone") << true << RunEnding::WithErrors << QStringLiteral("1 error");
+}
+
+void TestRunCoordinator::everyRunKeptInHistory()
+{
+    QFETCH(bool, sourceGone);
+    QFETCH(RunEnding, outcome);
+    QFETCH(QString, result);
+    const QString id = addTask(2);
+    if (sourceGone)
+        QVERIFY(QDir(m_home.filePath(QStringLiteral("src") + id)).removeRecursively());
+    QCOMPARE(m_coordinator->runByHand(id), RunningTaskList::RunOutcome::Started);
+    QVERIFY(waitFinished(1));
+    QCOMPARE(m_reports.kept.size(), 1);
+    QCOMPARE(m_reports.kept.first().outcome, outcome);
+    QCOMPARE(m_reports.kept.first().copiedFiles, sourceGone ? quint64(0) : quint64(2));
+    QCOMPARE(m_reports.order, (QStringList{QStringLiteral("kept:") + id, QStringLiteral("end:") + id}));
+    const QList<RunRecord> history = TaskHistory(m_db, id);
+    QCOMPARE(history.size(), 1);
+    QCOMPARE(ResultText(history.first()), result);
+    QCOMPARE(history.first().seen, !sourceGone);
 }
 
 QTEST_GUILESS_MAIN(TestRunCoordinator)

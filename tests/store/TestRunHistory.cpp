@@ -20,7 +20,7 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 12, 11), QTime(9, 30, 0));
 
-RunRecord Run(const QString& taskId, int minute, RunOutcome outcome = RunOutcome::Succeeded)
+RunRecord Run(const QString& taskId, int minute, RunEnding outcome = RunEnding::Succeeded)
 {
     RunRecord run;
     run.taskId = taskId;
@@ -59,33 +59,33 @@ private slots:
 
 void TestRunHistory::everyOutcomeRoundTrips_data()
 {
-    QTest::addColumn<RunOutcome>("outcome");
+    QTest::addColumn<RunEnding>("outcome");
     QTest::addColumn<quint64>("errors");
     QTest::addColumn<QString>("firstError");
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("seen"); // as stored: only a failure waits to be seen
 
-    QTest::newRow("succeeded") << RunOutcome::Succeeded << quint64(0) << QString()
+    QTest::newRow("succeeded") << RunEnding::Succeeded << quint64(0) << QString()
                                << QStringLiteral("OK") << QStringLiteral("succeeded") << true;
-    QTest::newRow("one error") << RunOutcome::WithErrors << quint64(1)
+    QTest::newRow("one error") << RunEnding::WithErrors << quint64(1)
                                << QStringLiteral("Permission denied")
                                << QStringLiteral("1 error") << QStringLiteral("with errors")
                                << false;
     QTest::newRow("four errors, quote in the reason")
-        << RunOutcome::WithErrors << quint64(4) << QStringLiteral("can't open 'a'")
+        << RunEnding::WithErrors << quint64(4) << QStringLiteral("can't open 'a'")
         << QStringLiteral("4 errors") << QStringLiteral("with errors") << false;
-    QTest::newRow("stopped") << RunOutcome::Stopped << quint64(0) << QString()
+    QTest::newRow("stopped") << RunEnding::Stopped << quint64(0) << QString()
                              << QStringLiteral("Stopped") << QStringLiteral("stopped") << true;
     QTest::newRow("could not start")
-        << RunOutcome::NotStarted << quint64(1)
+        << RunEnding::NotStarted << quint64(1)
         << QStringLiteral("Target drive is not present: /media/backup")
         << QStringLiteral("Could not start") << QStringLiteral("could not start") << false;
 }
 
 void TestRunHistory::everyOutcomeRoundTrips()
 {
-    QFETCH(RunOutcome, outcome);
+    QFETCH(RunEnding, outcome);
     QFETCH(quint64, errors);
     QFETCH(QString, firstError);
     QFETCH(QString, result);
@@ -118,7 +118,7 @@ void TestRunHistory::everyOutcomeRoundTrips()
     QCOMPARE(back.firstError, firstError);
     QCOMPARE(back.seen, seen);
     QCOMPARE(ResultText(back), result);
-    QCOMPARE(OutcomeName(back.outcome), name);
+    QCOMPARE(EndingName(back.outcome), name);
 }
 
 void TestRunHistory::newestHundredKeptPerTask()
@@ -140,16 +140,16 @@ void TestRunHistory::lastRunPerTaskAndSeenMark()
 {
     TaskDatabase db;
     db.open(freshDatabase());
-    RecordRun(db, Run(QStringLiteral("a"), 0, RunOutcome::Succeeded));
-    RecordRun(db, Run(QStringLiteral("a"), 1, RunOutcome::WithErrors));
-    RecordRun(db, Run(QStringLiteral("b"), 2, RunOutcome::WithErrors));
-    RecordRun(db, Run(QStringLiteral("b"), 3, RunOutcome::Succeeded));
+    RecordRun(db, Run(QStringLiteral("a"), 0, RunEnding::Succeeded));
+    RecordRun(db, Run(QStringLiteral("a"), 1, RunEnding::WithErrors));
+    RecordRun(db, Run(QStringLiteral("b"), 2, RunEnding::WithErrors));
+    RecordRun(db, Run(QStringLiteral("b"), 3, RunEnding::Succeeded));
 
     QHash<QString, RunRecord> last = LastRuns(db);
     QCOMPARE(last.size(), 2);
-    QCOMPARE(last.value(QStringLiteral("a")).outcome, RunOutcome::WithErrors);
+    QCOMPARE(last.value(QStringLiteral("a")).outcome, RunEnding::WithErrors);
     QVERIFY(!last.value(QStringLiteral("a")).seen);
-    QCOMPARE(last.value(QStringLiteral("b")).outcome, RunOutcome::Succeeded);
+    QCOMPARE(last.value(QStringLiteral("b")).outcome, RunEnding::Succeeded);
 
     MarkRunsSeen(db, QStringLiteral("a"));
     last = LastRuns(db);
@@ -200,7 +200,7 @@ void TestRunHistory::olderFiles()
     db.open(path, TaskDatabase::OpenFor::Reading);
     QCOMPARE(db.isReadOnly(), readOnly);
     QCOMPARE(db.hasAddedTables(), !readOnly);
-    RecordRun(db, Run(QStringLiteral("7"), 0, RunOutcome::WithErrors));
+    RecordRun(db, Run(QStringLiteral("7"), 0, RunEnding::WithErrors));
     MarkRunsSeen(db, QStringLiteral("7"));
     QCOMPARE(TaskHistory(db, QStringLiteral("7")).size(), readOnly ? 0 : 1);
     QCOMPARE(LastRuns(db).size(), readOnly ? 0 : 1);

@@ -7,7 +7,7 @@
 #include "TestDir.h"
 
 #include "engine/FolderMirror.h"
-#include "engine/RunOutcome.h"
+#include "engine/RunEnding.h"
 #include "platform/Clock.h"
 #include "platform/RunControl.h"
 #include "store/Statements.h"
@@ -23,9 +23,9 @@
 
 using namespace tarnwick;
 
-Q_DECLARE_METATYPE(tarnwick::RunOutcome)
+Q_DECLARE_METATYPE(tarnwick::RunEnding)
 
-class TestRunOutcome : public QObject
+class TestRunEnding : public QObject
 {
     Q_OBJECT
 
@@ -35,25 +35,25 @@ private slots:
     void unpluggedDriveNeverFilled();
 };
 
-void TestRunOutcome::recordOfEachEnd_data()
+void TestRunEnding::recordOfEachEnd_data()
 {
     QTest::addColumn<bool>("stopped");
     QTest::addColumn<bool>("notStarted");
     QTest::addColumn<int>("errors");
-    QTest::addColumn<RunOutcome>("outcome");
+    QTest::addColumn<RunEnding>("outcome");
 
-    QTest::newRow("clean") << false << false << 0 << RunOutcome::Succeeded;
-    QTest::newRow("errors") << false << false << 3 << RunOutcome::WithErrors;
-    QTest::newRow("stopped, with errors") << true << false << 2 << RunOutcome::Stopped;
-    QTest::newRow("drive not there") << false << true << 1 << RunOutcome::NotStarted;
+    QTest::newRow("clean") << false << false << 0 << RunEnding::Succeeded;
+    QTest::newRow("errors") << false << false << 3 << RunEnding::WithErrors;
+    QTest::newRow("stopped, with errors") << true << false << 2 << RunEnding::Stopped;
+    QTest::newRow("drive not there") << false << true << 1 << RunEnding::NotStarted;
 }
 
-void TestRunOutcome::recordOfEachEnd()
+void TestRunEnding::recordOfEachEnd()
 {
     QFETCH(bool, stopped);
     QFETCH(bool, notStarted);
     QFETCH(int, errors);
-    QFETCH(RunOutcome, outcome);
+    QFETCH(RunEnding, outcome);
 
     MirrorResult result;
     result.startTimeText = QStringLiteral("2026-12-11 09:00:00");
@@ -79,7 +79,7 @@ void TestRunOutcome::recordOfEachEnd()
     QCOMPARE(run.seen, !run.failed());
 }
 
-void TestRunOutcome::unpluggedDriveNeverFilled()
+void TestRunEnding::unpluggedDriveNeverFilled()
 {
     if (::geteuid() != 0)
         QSKIP("mounting a file system needs root");
@@ -125,7 +125,7 @@ void TestRunOutcome::unpluggedDriveNeverFilled()
             {}, control, [&](LogKind, const QString& line) { r.lines << line; }, {},
             Clock::system());
         r.record = RunRecordOf(id, r.result, false, QDateTime::currentDateTime());
-        KeepRunOutcome(db, r.record, r.result);
+        KeepRunEnding(db, r.record, r.result);
         return r;
     };
     const auto entries = [&] {
@@ -134,7 +134,7 @@ void TestRunOutcome::unpluggedDriveNeverFilled()
 
     // Plugged in: copied, and the drive is remembered.
     Run first = run();
-    QCOMPARE(first.record.outcome, RunOutcome::Succeeded);
+    QCOMPARE(first.record.outcome, RunEnding::Succeeded);
     QCOMPARE(entries(), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
              QStringLiteral("1"));
@@ -143,7 +143,7 @@ void TestRunOutcome::unpluggedDriveNeverFilled()
     QCOMPARE(::umount(mountPoint.constData()), 0);
     mounted = false;
     Run second = run();
-    QCOMPARE(second.record.outcome, RunOutcome::NotStarted);
+    QCOMPARE(second.record.outcome, RunEnding::NotStarted);
     QCOMPARE(second.result.counters.errors, quint64(1));
     QVERIFY(entries().isEmpty());
     const QString told = QStringLiteral("[Backup] Target drive is not present: ") + drive;
@@ -156,11 +156,11 @@ void TestRunOutcome::unpluggedDriveNeverFilled()
     // A folder that holds files is a target the user filled: it runs.
     dir.writeFile(QStringLiteral("media/backup/keep.txt"), "k");
     Run third = run();
-    QCOMPARE(third.record.outcome, RunOutcome::Succeeded);
+    QCOMPARE(third.record.outcome, RunEnding::Succeeded);
     QCOMPARE(entries().size(), 3);
     QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
              QStringLiteral("0"));
 }
 
-QTEST_GUILESS_MAIN(TestRunOutcome)
-#include "TestRunOutcome.moc"
+QTEST_GUILESS_MAIN(TestRunEnding)
+#include "TestRunEnding.moc"

@@ -1,4 +1,4 @@
-#include "engine/RunOutcome.h"
+#include "engine/RunEnding.h"
 
 #include "store/DateTexts.h"
 #include "store/TaskDatabase.h"
@@ -19,18 +19,18 @@ RunRecord RunRecordOf(const QString& taskId, const MirrorResult& result, bool st
     run.errors = result.counters.errors;
     run.firstError = result.firstError;
     if (stopped)
-        run.outcome = RunOutcome::Stopped;
+        run.outcome = RunEnding::Stopped;
     else if (result.notStarted)
-        run.outcome = RunOutcome::NotStarted;
+        run.outcome = RunEnding::NotStarted;
     else if (run.errors > 0)
-        run.outcome = RunOutcome::WithErrors;
+        run.outcome = RunEnding::WithErrors;
     else
-        run.outcome = RunOutcome::Succeeded;
+        run.outcome = RunEnding::Succeeded;
     run.seen = !run.failed();
     return run;
 }
 
-void KeepRunOutcome(TaskDatabase& db, const RunRecord& run, const MirrorResult& result)
+void KeepRunEnding(TaskDatabase& db, const RunRecord& run, const MirrorResult& result)
 {
     if (!db.hasAddedTables() || db.isReadOnly())
         return;
@@ -38,7 +38,7 @@ void KeepRunOutcome(TaskDatabase& db, const RunRecord& run, const MirrorResult& 
     RecordRun(db, run);
     // Only a good run tells what the target is meant to be: a run that
     // failed may have met the drive half gone.
-    if (run.outcome == RunOutcome::Succeeded && result.targetIsMountPoint)
+    if (run.outcome == RunEnding::Succeeded && result.targetIsMountPoint)
         WriteTaskOption(db, run.taskId, kOptionTargetIsMountPoint,
                         *result.targetIsMountPoint ? QStringLiteral("1") : QStringLiteral("0"));
     transaction.commit();

@@ -20,6 +20,6 @@ RunRecord RunRecordOf(const QString& taskId, const MirrorResult& result, bool st
 
 // Stores the row and, after a good run, the target's kind, in one
 // transaction. Nothing on a database without the added tables.
-void KeepRunOutcome(TaskDatabase& db, const RunRecord& run, const MirrorResult& result);
+void KeepRunEnding(TaskDatabase& db, const RunRecord& run, const MirrorResult& result);
 
 } // namespace tarnwick
