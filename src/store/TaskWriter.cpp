@@ -10,6 +10,7 @@
 #include "store/Statements.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
 
 namespace tarnwick {
 
@@ -211,8 +212,17 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
 
     StoreTransaction transaction(db);
     TaskQuery query(db);
-    if (mode == TaskSaveMode::Edit)
+    if (mode == TaskSaveMode::Edit) {
+        // What the runs learnt about the old target (a drive of its own)
+        // says nothing about a new one.
+        RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
+        const bool retargeted = !query.eof() && query.text("TargetDir") != row.targetDir;
+        if (retargeted && db.hasAddedTables())
+            RunStatement(query, FillStatement(sql::DeleteTaskOption,
+                                              {taskId, QString::fromLatin1(
+                                                           kOptionTargetIsMountPoint)}));
         deleteTaskRows(query, taskId);
+    }
     RunStatement(query,
                  FillStatement(sql::InsertTask, {taskId, task.groupId.trimmed(), row.taskName,
                                                  row.sourceText, row.targetDir, row.runMode}));

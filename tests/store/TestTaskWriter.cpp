@@ -5,9 +5,11 @@
 #include "StoredRows.h"
 
 #include "platform/Clock.h"
+#include "store/RunHistory.h"
 #include "store/ScheduleRules.h"
-#include "store/TaskDatabase.h"
 #include "store/TaskChecks.h"
+#include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
 #include "store/TaskWriter.h"
 
 #include <QTemporaryDir>
@@ -116,6 +118,8 @@ private:
     }
 
 private slots:
+    void targetKindForgottenWithItsTarget_data();
+    void targetKindForgottenWithItsTarget();
     void rulesRoundTrip_data();
     void rulesRoundTrip();
     void schedulesRoundTrip_data();
@@ -598,6 +602,37 @@ void TestTaskWriter::checks()
     QVERIFY(failure);
     QCOMPARE(failure->message, message);
     QCOMPARE(failure->page.value_or(-1), page);
+}
+
+// A run remembers whether the target was a drive of its own; an edit that
+// gives the task another target forgets it (a new target is no unplugged
+// drive), one that keeps the target keeps it, and runs stay.
+void TestTaskWriter::targetKindForgottenWithItsTarget_data()
+{
+    QTest::addColumn<QString>("newTarget");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("same target") << QStringLiteral("/mnt/backup") << QStringLiteral("1");
+    QTest::newRow("another target") << QStringLiteral("/srv/copies") << QString();
+}
+
+void TestTaskWriter::targetKindForgottenWithItsTarget()
+{
+    QFETCH(QString, newTarget);
+    QFETCH(QString, kept);
+    TaskDatabase db;
+    openFresh(db);
+    TaskRecord task = BaseTask(kId, TaskRunMode::Manual);
+    save(db, task);
+    WriteTaskOption(db, kId, kOptionTargetIsMountPoint, QStringLiteral("1"));
+    RunRecord run;
+    run.taskId = kId;
+    run.start = run.end = kNow;
+    RecordRun(db, run);
+
+    task.targetDir = newTarget;
+    save(db, task, TaskSaveMode::Edit);
+    QCOMPARE(ReadTaskOptions(db, kId).value(QString::fromLatin1(kOptionTargetIsMountPoint)), kept);
+    QCOMPARE(TaskHistory(db, kId).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestTaskWriter)
