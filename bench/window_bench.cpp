@@ -1,12 +1,25 @@
 // Measures the window, not the copying: how long the event loop stalls while
 // a run hands over every line of a big tree, how long that run takes in the
-// window, and how long start-up takes to a shown window. It drives the real
-// TfrmMain (offscreen or on a display) over a program folder the caller has
-// set up (TARNWICK_HOME with its task database and options).
+// window, how much memory the window holds idle and during the run, and how
+// long start-up takes to a shown window. It drives the real TfrmMain
+// (offscreen or on a display) over a program folder the caller has set up
+// (TARNWICK_HOME with its task database and options; bench/window.sh makes
+// one).
 //
-//   window_bench run TASKID     run the task once; prints wall ms, longest stall ms
+//   window_bench run TASKID [TIMES]
+//                               run the task once (or TIMES times, one after
+//                               the other in the same window, so that later
+//                               runs meet a full log view); prints for each
+//                               run the wall ms to the last line shown, the
+//                               CPU ms of all threads, the longest stall,
+//                               the lines in the log view, and resident KiB
+//                               before the run, at its peak and at its end
 //   window_bench startup        prints ms from the start of main() to the shown,
-//                               filled window
+//                               filled window, then resident KiB once it has
+//                               sat idle for a second
+//
+// Each figure is printed as "name value" on a line of its own.
+#include "ProcessMemory.h"
 #include "StallMeter.h"
 
 #include "ui/Desktop.h"
@@ -16,15 +29,43 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
+#include <optional>
 
 using namespace tarnwick;
 
 namespace {
 
-int runTask(ui::TfrmMain& window, const QString& taskId)
+// CPU time of every thread of the process so far, user and system.
+long long processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void printFigure(const char* name, long long value)
+{
+    std::printf("%s %lld\n", name, value);
+    std::fflush(stdout);
+}
+
+// The resident size now, and what of it is the process's own and what
+// mapped files.
+void printMemory(const char* when)
+{
+    std::printf("%s_rss_kib %lld\n%s_anon_kib %lld\n%s_file_kib %lld\n", when,
+                ProcessMemory::residentKib(), when, ProcessMemory::anonymousKib(), when,
+                ProcessMemory::fileKib());
+    std::fflush(stdout);
+}
+
+int runTask(ui::TfrmMain& window, const QString& taskId, int times)
 {
     auto* list = window.findChild<QAbstractItemView*>(QStringLiteral("lvwTask"));
     for (int row = 0; list && row < list->model()->rowCount(); ++row) {
@@ -36,25 +77,41 @@ int runTask(ui::TfrmMain& window, const QString& taskId)
         std::fprintf(stderr, "window_bench: task %s not in the list\n", qPrintable(taskId));
         return 2;
     }
-    StallMeter stalls;
+    const auto* log = window.findChild<QPlainTextEdit*>(QStringLiteral("rtfLog"));
+    std::optional<StallMeter> stalls;
     QElapsedTimer wall;
-    bool started = false;
+    long long cpuAtStart = 0;
+    int started = 0;
+    const auto startRun = [&] {
+        printMemory("before_run");
+        ProcessMemory::resetPeak();
+        stalls.emplace();
+        stalls->start();
+        wall.start();
+        cpuAtStart = processCpuMs();
+        ++started;
+        window.spbtnRunClick();
+    };
+    // The window has shown the run's last lines once the events queued by
+    // its end (the view's repaint among them) have been handled.
     QObject::connect(&window.coordinator(), &RunCoordinator::runFinished, qApp,
                      [&](const QString&, const QString&) {
-                         std::printf("run_ms %lld\nlongest_stall_ms %lld\n",
-                                     static_cast<long long>(wall.elapsed()),
-                                     static_cast<long long>(stalls.longestMs()));
-                         std::fflush(stdout);
-                         QCoreApplication::exit(0);
+                         QTimer::singleShot(0, qApp, [&] {
+                             printFigure("run_ms", wall.elapsed());
+                             printFigure("run_cpu_ms", processCpuMs() - cpuAtStart);
+                             printFigure("longest_stall_ms", stalls->longestMs());
+                             printFigure("view_lines", log ? log->document()->blockCount() : -1);
+                             printFigure("run_peak_rss_kib", ProcessMemory::peakResidentKib());
+                             printMemory("end");
+                             if (started < times)
+                                 startRun();
+                             else
+                                 QCoreApplication::exit(0);
+                         });
                      });
-    QTimer::singleShot(200, &window, [&] {
-        stalls.start();
-        wall.start();
-        started = true;
-        window.spbtnRunClick();
-    });
+    QTimer::singleShot(200, &window, startRun);
     const int code = QApplication::exec();
-    return started ? code : 1;
+    return started == times ? code : 1;
 }
 
 } // namespace
@@ -65,8 +122,11 @@ int main(int argc, char* argv[])
     sinceStart.start();
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
-    if (args.isEmpty() || (args.first() == QLatin1String("run") && args.size() != 2)) {
-        std::fprintf(stderr, "usage: window_bench run TASKID | window_bench startup\n");
+    const bool run = !args.isEmpty() && args.first() == QLatin1String("run");
+    const int times = run && args.size() == 3 ? args.at(2).toInt() : 1;
+    if ((run && (args.size() < 2 || args.size() > 3 || times < 1)) ||
+        (!run && args != QStringList{QStringLiteral("startup")})) {
+        std::fprintf(stderr, "usage: window_bench run TASKID [TIMES] | window_bench startup\n");
         return 2;
     }
     ui::TfrmMain window(ui::Desktop::standard());
@@ -75,10 +135,14 @@ int main(int argc, char* argv[])
     window.show();
     if (args.first() == QLatin1String("startup")) {
         QTimer::singleShot(0, &window, [&] {
-            std::printf("startup_ms %lld\n", static_cast<long long>(sinceStart.elapsed()));
+            printFigure("startup_ms", sinceStart.elapsed());
+            printFigure("startup_peak_rss_kib", ProcessMemory::peakResidentKib());
+        });
+        QTimer::singleShot(1000, &window, [&] {
+            printMemory("idle");
             QCoreApplication::exit(0);
         });
         return QApplication::exec();
     }
-    return runTask(window, args.at(1));
+    return runTask(window, args.at(1), times);
 }
