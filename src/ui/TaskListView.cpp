@@ -86,6 +86,8 @@ TaskListView::TaskListView(QWidget* parent) : QStackedWidget(parent)
             &TaskListView::selectionChanged);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, [this] {
+            if (m_filling)
+                return;
             fitColumns();
             emit rowsChanged();
         });
@@ -100,9 +102,14 @@ TaskListView::TaskListView(QWidget* parent) : QStackedWidget(parent)
     setViewStyle(ViewStyle::Detailed);
 }
 
-QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row) const
+QIcon TaskListView::taskIcon()
 {
-    auto* name = new TaskListItem(ThemeIcon("folder-sync"), row.taskName);
+    return ThemeIcon("folder-sync");
+}
+
+QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row, const QIcon& icon) const
+{
+    auto* name = new TaskListItem(icon, row.taskName);
     name->setData(row.taskId, kTaskIdRole);
     QList<QStandardItem*> cells{name};
     for (const QString& text : {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir})
@@ -117,8 +124,18 @@ QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row) const
 void TaskListView::setRows(const QList<TaskListRow>& rows)
 {
     clearRows();
+    // Fitting the columns measures the text of every row; done after each
+    // appended row it made filling a list of a thousand tasks take seconds.
+    // The columns are fitted, and the change told, once the list is full.
+    // One picture shared by every row: each making of it reads and parses
+    // the drawing anew.
+    const QIcon icon = taskIcon();
+    m_filling = true;
     for (const TaskListRow& row : rows)
-        m_model->appendRow(makeRow(row));
+        m_model->appendRow(makeRow(row, icon));
+    m_filling = false;
+    fitColumns();
+    emit rowsChanged();
 }
 
 void TaskListView::clearRows()
@@ -131,10 +148,10 @@ int TaskListView::showRow(const TaskListRow& row)
     int at = taskRow(row.taskId);
     if (at < 0) {
         // Appended, whatever order a header click gave the list.
-        m_model->appendRow(makeRow(row));
+        m_model->appendRow(makeRow(row, taskIcon()));
         at = m_model->rowCount() - 1;
     } else {
-        const QList<QStandardItem*> cells = makeRow(row);
+        const QList<QStandardItem*> cells = makeRow(row, QIcon());
         for (int column = 0; column < kColumns; ++column) {
             m_model->item(at, column)->setText(cells.at(column)->text());
             m_model->item(at, column)->setToolTip(cells.at(column)->text());

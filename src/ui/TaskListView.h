@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 
 class QAbstractItemView;
+class QIcon;
 class QItemSelectionModel;
 class QListView;
 class QStandardItem;
@@ -85,7 +86,9 @@ signals:
     void headerClicked(int column);
 
 private:
-    QList<QStandardItem*> makeRow(const TaskListRow& row) const;
+    // The picture of a task's row.
+    static QIcon taskIcon();
+    QList<QStandardItem*> makeRow(const TaskListRow& row, const QIcon& icon) const;
     void showSortMarks();
     // Columns as wide as their texts need, at least their first widths.
     void fitColumns();
@@ -97,6 +100,7 @@ private:
     ViewStyle m_viewStyle = ViewStyle::Detailed;
     QList<SortMark> m_sortMarks;
     int m_sortColumn = 0;
+    bool m_filling = false; // setRows is appending: columns are fitted once at its end
 };
 
 } // namespace tarnwick::ui
