@@ -1,6 +1,14 @@
 // The log view is a QPlainTextEdit rather than a rich-text edit: its layout
 // works line by line and only for what is shown, so a run of many thousand
 // lines stays cheap, and it still draws each line in its own colour.
+//
+// A run hands its lines over in many small batches, as fast as the window
+// takes them. Each edit of the view costs a layout of the lines in sight, a
+// move of the scroll bar and a repaint whatever its size, so the batches are
+// gathered and shown together on a clock a person cannot tell from "at
+// once". The gathered lines are cut to what the view keeps before they are
+// inserted, and the oldest lines of the view are dropped before the new ones
+// go in, so the view never holds more than it keeps.
 #include "ui/TLogPane.h"
 
 #include "platform/ProgramFolder.h"
@@ -19,8 +27,11 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace tarnwick::ui {
 
@@ -127,6 +138,11 @@ TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_deskt
     m_view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_view->setTabChangesFocus(true);
 
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setInterval(kFlushIntervalMs);
+    connect(m_flushTimer, &QTimer::timeout, this, &TLogPane::flush);
+
     m_pmuLog = new QMenu(this);
     m_pmuLog->setObjectName(QStringLiteral("pmuLog"));
     QAction* pmuSaveAs =
@@ -168,6 +184,9 @@ QColor TLogPane::toColor(quint32 colour)
 
 void TLogPane::appendLine(const QString& text, quint32 colour)
 {
+    // The window's own messages are few and tell of what just happened:
+    // shown at once, after the run lines that came before them.
+    flush();
     const QList<QString> one{text};
     appendBatch(
         one, [](const QString& line) -> const QString& { return line; },
@@ -178,9 +197,44 @@ void TLogPane::appendLines(const QList<ShownLine>& lines)
 {
     if (lines.isEmpty())
         return;
+    if (m_gathered.isEmpty())
+        m_gathered = lines;
+    else
+        m_gathered += lines;
+    // Lines beyond what the view keeps would be dropped the moment they
+    // were shown: they are dropped here instead, oldest first.
+    if (m_gathered.size() > kMaxLines)
+        m_gathered.remove(0, m_gathered.size() - kMaxLines);
+    if (!m_flushTimer->isActive())
+        m_flushTimer->start();
+}
+
+void TLogPane::flush()
+{
+    m_flushTimer->stop();
+    if (m_gathered.isEmpty())
+        return;
+    const QList<ShownLine> lines = std::exchange(m_gathered, {});
     appendBatch(
         lines, [](const ShownLine& line) -> const QString& { return line.text; },
         [](const ShownLine& line) { return line.colour; });
+}
+
+void TLogPane::dropOldest(int count)
+{
+    QTextDocument* document = m_view->document();
+    QTextCursor cursor(document);
+    if (count >= document->blockCount()) {
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        return;
+    }
+    cursor.setPosition(document->findBlockByNumber(count).position(), QTextCursor::KeepAnchor);
+    // The line that becomes the first keeps the format its line break gave
+    // it, which goes with the lines above.
+    const QTextCharFormat lineFormat = cursor.blockCharFormat();
+    cursor.removeSelectedText();
+    cursor.setBlockCharFormat(lineFormat);
 }
 
 template <typename Lines, typename TextOf, typename ColourOf>
@@ -199,25 +253,52 @@ void TLogPane::appendBatch(const Lines& lines, TextOf textOf, ColourOf colourOf)
     const int topBlock = top.blockNumber();
     const int lineInTopBlock = top.isValid() ? bar->value() - top.firstLineNumber() : 0;
 
+    // Room for the new lines first, as an edit of its own: one edit from
+    // the top to the end would have the layout look at every line.
+    const int shown = isEmpty() ? 0 : document->blockCount();
+    const int excess = shown + static_cast<int>(lines.size()) - kMaxLines;
+    const int blocksBeforeTrim = document->blockCount();
+    const int charactersBeforeTrim = document->characterCount();
+    if (excess > 0)
+        dropOldest(excess);
+    const int droppedBlocks = excess > 0 ? qMin(excess, blocksBeforeTrim) : 0;
+    const int droppedCharacters = charactersBeforeTrim - document->characterCount();
+
     QTextCursor end(document);
     end.beginEditBlock();
     end.movePosition(QTextCursor::End);
-    // An empty view has one empty line, which the first new line fills.
+    // Lines of one colour in a row go in a few at a time as one text, each
+    // after a line break of its own colour. The pieces stay small, so the
+    // text is gathered in one buffer used over and over rather than in a
+    // large block allocated afresh for every tick. An empty view has one
+    // empty line, which the first new line fills.
+    constexpr int kLinesPerPiece = 64;
     bool fillFirst = document->isEmpty();
+    QString piece;
+    int linesInPiece = 0;
+    quint32 pieceColour = 0;
     QTextCharFormat format;
+    const auto insertPiece = [&] {
+        if (linesInPiece == 0)
+            return;
+        format.setForeground(toColor(pieceColour));
+        end.insertText(piece, format);
+        piece.truncate(0);
+        linesInPiece = 0;
+    };
     for (const auto& line : lines) {
-        format.setForeground(toColor(colourOf(line)));
+        const quint32 colour = colourOf(line);
+        if (colour != pieceColour || linesInPiece == kLinesPerPiece)
+            insertPiece();
+        pieceColour = colour;
         if (!fillFirst)
-            end.insertBlock(QTextBlockFormat(), format);
+            piece += QChar::ParagraphSeparator;
         fillFirst = false;
-        end.insertText(textOf(line), format);
+        piece += textOf(line);
+        ++linesInPiece;
     }
-    const int blocksBeforeTrim = document->blockCount();
-    const int charactersBeforeTrim = document->characterCount();
-    // Closing the edit drops the lines past the limit from the top.
+    insertPiece();
     end.endEditBlock();
-    const int droppedBlocks = blocksBeforeTrim - document->blockCount();
-    const int droppedCharacters = charactersBeforeTrim - document->characterCount();
 
     // Text inserted where the caret or a selection ends carries them along;
     // put them back, shifted only by what was dropped above them.
@@ -250,6 +331,7 @@ bool TLogPane::isEmpty() const
 
 void TLogPane::saveAs()
 {
+    flush();
     if (isEmpty())
         return;
     const QString path = m_desktop.saveFileName(
@@ -277,11 +359,15 @@ void TLogPane::saveAs()
 
 void TLogPane::clear()
 {
+    // What has arrived so far goes, shown or not.
+    m_flushTimer->stop();
+    m_gathered.clear();
     m_view->clear();
 }
 
 void TLogPane::find()
 {
+    flush();
     if (isEmpty())
         return;
     if (!m_findDialog) {
@@ -296,6 +382,7 @@ bool TLogPane::findNext(const QString& text)
 {
     if (text.isEmpty())
         return false;
+    flush();
     QTextDocument* document = m_view->document();
     const QTextCursor current = m_view->textCursor();
     const int from = current.hasSelection() ? current.selectionEnd() : 0;

@@ -14,6 +14,7 @@
 
 class QMenu;
 class QPlainTextEdit;
+class QTimer;
 
 namespace tarnwick::ui {
 
@@ -31,12 +32,20 @@ public:
 
     explicit TLogPane(Desktop& desktop, QWidget* parent = nullptr);
 
-    // Adds `text` as the new last line in `colour` (0x00BBGGRR). The user's
-    // selection and caret stay where they are; the view follows the new line
-    // only when it was scrolled to the end.
+    // Lines handed to appendLines are shown at most this long after they
+    // arrive, all those gathered meanwhile in one edit of the view.
+    static constexpr int kFlushIntervalMs = 50;
+
+    // Adds `text` as the new last line in `colour` (0x00BBGGRR), at once and
+    // after every gathered line. The user's selection and caret stay where
+    // they are; the view follows the new line only when it was scrolled to
+    // the end.
     void appendLine(const QString& text, quint32 colour);
-    // The same for a batch, in order, as one edit of the view.
+    // Gathers a batch of run lines, in order, to be shown as appendLine
+    // shows one: at the next tick of the pane's clock or at flush().
     void appendLines(const QList<ShownLine>& lines);
+    // Shows every gathered line now, as one edit of the view.
+    void flush();
 
     // The commands of the toolbar and the pop-up menu.
     void saveAs();
@@ -63,12 +72,18 @@ signals:
 private:
     template <typename Lines, typename TextOf, typename ColourOf>
     void appendBatch(const Lines& lines, TextOf textOf, ColourOf colourOf);
+    // Takes the oldest `count` lines off the view.
+    void dropOldest(int count);
     bool isEmpty() const;
 
     Desktop& m_desktop;
     QPlainTextEdit* m_view = nullptr;
     QMenu* m_pmuLog = nullptr;
     TFindDialog* m_findDialog = nullptr;
+    // Run lines not shown yet, never more than the view keeps, and the
+    // clock that shows them.
+    QList<ShownLine> m_gathered;
+    QTimer* m_flushTimer = nullptr;
 };
 
 } // namespace tarnwick::ui

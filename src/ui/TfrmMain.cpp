@@ -534,6 +534,9 @@ void TfrmMain::connectCoordinator()
     connect(&c, &RunCoordinator::problem, this, &TfrmMain::showProblem);
     connect(&c, &RunCoordinator::runFinished, this,
             [this](const QString& taskId, const QString& failure) {
+                // The run's last lines, its summary among them, are shown
+                // with its end rather than at the pane's next tick.
+                m_logPane->flush();
                 if (!failure.isEmpty())
                     showProblem(QStringLiteral("The run of task %1 stopped: %2").arg(taskId, failure));
                 recomputeRunControls();

@@ -1,6 +1,7 @@
 // The log pane: lines in their colours, appends that leave the user's
-// selection and scroll position alone, the line limit, Find, Save As with
-// its failures, Clear, the log folder, and the commands' names and keys.
+// selection and scroll position alone, run lines gathered and shown on the
+// pane's clock, the line limit, Find, Save As with its failures, Clear, the
+// log folder, and the commands' names and keys.
 #include "FakeDesktop.h"
 #include "FileSizeLimit.h"
 
@@ -120,6 +121,14 @@ private slots:
     void followsEndOnlyWhenAtEnd();
     void limitDropsOldestLines();
     void longRunKeepsEventLoopResponsive();
+    void gatheredLinesShowInOrder_data();
+    void gatheredLinesShowInOrder();
+    void gatheredBlockIsCutToTheLimit_data();
+    void gatheredBlockIsCutToTheLimit();
+    void gatheredInsertKeepsSelectionAndScroll_data();
+    void gatheredInsertKeepsSelectionAndScroll();
+    void commandsSeeGatheredLines_data();
+    void commandsSeeGatheredLines();
 
     void findNext_data();
     void findNext();
@@ -202,6 +211,7 @@ void TestTLogPane::linesTakeTheirColours()
     m_pane->appendLines({{LogKind::Error, QStringLiteral("three"), colour},
                          {LogKind::StartFinish, QStringLiteral("four"), 0x00FF00},
                          {LogKind::Skip, QStringLiteral("five"), colour}});
+    m_pane->flush();
 
     QCOMPARE(Lines(view()),
              QStringList({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three"),
@@ -233,6 +243,7 @@ void TestTLogPane::appendsKeepSelection()
     m_pane->appendLines({{LogKind::Copy, QStringLiteral("alpha"), 0},
                          {LogKind::Copy, QStringLiteral("bravo"), 0},
                          {LogKind::Copy, QStringLiteral("charlie"), 0}});
+    m_pane->flush();
     const int end = 19;
     if (anchor < 0)
         anchor = end;
@@ -246,6 +257,7 @@ void TestTLogPane::appendsKeepSelection()
 
     m_pane->appendLine(QStringLiteral("delta"), 0xFF);
     m_pane->appendLines(Numbered(0, 3));
+    m_pane->flush();
 
     QCOMPARE(view()->textCursor().anchor(), anchor);
     QCOMPARE(view()->textCursor().position(), position);
@@ -257,6 +269,7 @@ void TestTLogPane::followsEndOnlyWhenAtEnd()
 {
     QScrollBar* bar = view()->verticalScrollBar();
     m_pane->appendLines(Numbered(0, 300));
+    m_pane->flush();
     // A fresh view is at its end and stays there.
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
@@ -271,12 +284,14 @@ void TestTLogPane::followsEndOnlyWhenAtEnd()
     QCOMPARE(top, QStringLiteral("line 100"));
     m_pane->appendLine(QStringLiteral("one more"), 0);
     m_pane->appendLines(Numbered(300, 200));
+    m_pane->flush();
     QCOMPARE(bar->value(), 100);
     QCOMPARE(TopLine(view()), top);
 
     // Back at the end, it follows again.
     bar->setValue(bar->maximum());
     m_pane->appendLines(Numbered(500, 50));
+    m_pane->flush();
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(Lines(view()).constLast(), QStringLiteral("line 549"));
 
@@ -284,6 +299,7 @@ void TestTLogPane::followsEndOnlyWhenAtEnd()
     // is at the newest line.
     m_pane->hide();
     m_pane->appendLines(Numbered(550, 300));
+    m_pane->flush();
     m_pane->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pane.get()));
     QCOMPARE(bar->value(), bar->maximum());
@@ -296,6 +312,7 @@ void TestTLogPane::limitDropsOldestLines()
     QScrollBar* bar = view()->verticalScrollBar();
     for (int from = 0; from < TLogPane::kMaxLines; from += 5000)
         m_pane->appendLines(Numbered(from, 5000, 0x0000FF));
+    m_pane->flush();
     QCOMPARE(view()->document()->blockCount(), TLogPane::kMaxLines);
     QCOMPARE(view()->document()->firstBlock().text(), QStringLiteral("line 0"));
 
@@ -308,6 +325,7 @@ void TestTLogPane::limitDropsOldestLines()
 
     m_pane->appendLine(QStringLiteral("line 200000"), 0x008000);
     m_pane->appendLines(Numbered(200001, 9, 0x008000));
+    m_pane->flush();
 
     QCOMPARE(view()->document()->blockCount(), TLogPane::kMaxLines);
     QCOMPARE(view()->document()->firstBlock().text(), QStringLiteral("line 10"));
@@ -321,6 +339,7 @@ void TestTLogPane::limitDropsOldestLines()
     bar->setValue(3);
     QCOMPARE(TopLine(view()), QStringLiteral("line 13"));
     m_pane->appendLines(Numbered(200010, 20));
+    m_pane->flush();
     QCOMPARE(TopLine(view()), QStringLiteral("line 30"));
     QCOMPARE(view()->textCursor().selectedText(), QStringLiteral("line 2000"));
 }
@@ -329,10 +348,11 @@ void TestTLogPane::longRunKeepsEventLoopResponsive()
 {
     // 100,000 lines in the batches a run hands over, onto a view that
     // already holds 150,000, so the later batches also drop lines. No batch
-    // may hold the event loop for long, nor may batches get slower as the
-    // view fills.
+    // nor showing what was gathered may hold the event loop for long, nor
+    // may they get slower as the view fills.
     for (int from = -150000; from < 0; from += 10000)
         m_pane->appendLines(Numbered(from, 10000));
+    m_pane->flush();
     QElapsedTimer timer;
     qint64 slowest = 0;
     qint64 total = 0;
@@ -341,16 +361,217 @@ void TestTLogPane::longRunKeepsEventLoopResponsive()
             Numbered(from, qMin(64, 100000 - from), from % 3 == 0 ? 0x0000FF : 0x008000);
         timer.start();
         m_pane->appendLines(batch);
+        if (from % 6400 == 0)
+            m_pane->flush();
         const qint64 took = timer.elapsed();
         slowest = qMax(slowest, took);
         total += took;
         if (from % 6400 == 0)
             QCoreApplication::processEvents();
     }
+    timer.start();
+    m_pane->flush();
+    slowest = qMax(slowest, timer.elapsed());
+    total += timer.elapsed();
     QCOMPARE(view()->document()->lastBlock().text(), QStringLiteral("line 99999"));
     QCOMPARE(view()->document()->firstBlock().text(), QStringLiteral("line -100000"));
     QVERIFY2(slowest < 500, qPrintable(QStringLiteral("slowest batch %1 ms").arg(slowest)));
     QVERIFY2(total < 20000, qPrintable(QStringLiteral("all batches %1 ms").arg(total)));
+}
+
+void TestTLogPane::gatheredLinesShowInOrder_data()
+{
+    // How the gathered lines come to be shown: by flush(), by the pane's
+    // clock, or by a message of the window, which goes after them.
+    QTest::addColumn<QString>("shownBy");
+    // A window message arrives between the two batches of run lines.
+    QTest::addColumn<bool>("messageBetween");
+    for (const char* by : {"flush", "clock", "message"}) {
+        QTest::addRow("shown by %s", by) << QString::fromLatin1(by) << false;
+        QTest::addRow("message between, shown by %s", by) << QString::fromLatin1(by) << true;
+    }
+}
+
+void TestTLogPane::gatheredLinesShowInOrder()
+{
+    QFETCH(QString, shownBy);
+    QFETCH(bool, messageBetween);
+    QStringList expected;
+    QList<QColor> colours;
+    const auto expect = [&](const QString& text, const QColor& colour) {
+        expected << text;
+        colours << colour;
+    };
+
+    m_pane->appendLines({{LogKind::StartFinish, QStringLiteral("started"), 0x008000},
+                         {LogKind::Copy, QStringLiteral("copied a"), 0x000000},
+                         {LogKind::Error, QStringLiteral("failed b"), 0x0000FF}});
+    expect(QStringLiteral("started"), QColor(0, 128, 0));
+    expect(QStringLiteral("copied a"), QColor(0, 0, 0));
+    expect(QStringLiteral("failed b"), QColor(255, 0, 0));
+    // Gathered, not shown yet.
+    QVERIFY(view()->document()->isEmpty());
+    if (messageBetween) {
+        m_pane->appendLine(QStringLiteral("window says"), 0xFF0000);
+        expect(QStringLiteral("window says"), QColor(0, 0, 255));
+        // The message is shown at once, after the lines before it.
+        QCOMPARE(Lines(view()), expected);
+    }
+    m_pane->appendLines({{LogKind::Skip, QStringLiteral("skipped c"), 0x336699},
+                         {LogKind::Copy, QStringLiteral("copied d"), 0x000000}});
+    expect(QStringLiteral("skipped c"), QColor(0x99, 0x66, 0x33));
+    expect(QStringLiteral("copied d"), QColor(0, 0, 0));
+    QCOMPARE(Lines(view()).size(), messageBetween ? 4 : 1);
+
+    if (shownBy == QLatin1String("flush")) {
+        m_pane->flush();
+    } else if (shownBy == QLatin1String("message")) {
+        m_pane->appendLine(QStringLiteral("window ends"), 0x00FF00);
+        expect(QStringLiteral("window ends"), QColor(0, 255, 0));
+    }
+    QTRY_COMPARE(Lines(view()), expected);
+    for (int line = 0; line < expected.size(); ++line)
+        QCOMPARE(LineColour(view(), line), colours.at(line));
+}
+
+void TestTLogPane::gatheredBlockIsCutToTheLimit_data()
+{
+    // Lines the view shows before, and lines gathered in one tick.
+    QTest::addColumn<int>("shownBefore");
+    QTest::addColumn<int>("gathered");
+    const int max = TLogPane::kMaxLines;
+    QTest::newRow("more than the limit into an empty view") << 0 << max + 1000;
+    QTest::newRow("more than the limit onto a full view") << max << max + 1;
+    QTest::newRow("exactly the limit onto a partly filled view") << 3000 << max;
+    QTest::newRow("a few onto a full view") << max << 10;
+}
+
+void TestTLogPane::gatheredBlockIsCutToTheLimit()
+{
+    QFETCH(int, shownBefore);
+    QFETCH(int, gathered);
+    const int max = TLogPane::kMaxLines;
+    if (shownBefore > 0) {
+        m_pane->appendLines(Numbered(-shownBefore, shownBefore, 0x0000FF));
+        m_pane->flush();
+        QCOMPARE(view()->document()->blockCount(), shownBefore);
+    }
+    // What the view holds whenever its text changes, and the most text put
+    // in by one change.
+    QTextDocument* document = view()->document();
+    int mostBlocks = 0;
+    int mostAdded = 0;
+    connect(document, &QTextDocument::contentsChange, m_pane.get(), [&](int, int, int added) {
+        mostBlocks = qMax(mostBlocks, document->blockCount());
+        mostAdded = qMax(mostAdded, added);
+    });
+    for (int from = 0; from < gathered; from += 50000)
+        m_pane->appendLines(Numbered(from, qMin(50000, gathered - from), 0x008000));
+    m_pane->flush();
+
+    const int kept = qMin(max, shownBefore + gathered);
+    const int firstKept = gathered - kept;
+    QCOMPARE(document->blockCount(), kept);
+    QCOMPARE(document->firstBlock().text(), QStringLiteral("line %1").arg(firstKept));
+    QCOMPARE(document->lastBlock().text(), QStringLiteral("line %1").arg(gathered - 1));
+    QCOMPARE(LineColour(view(), 0), firstKept < 0 ? QColor(255, 0, 0) : QColor(0, 128, 0));
+    QCOMPARE(LineColour(view(), kept - 1), QColor(0, 128, 0));
+    // The view never held more than it keeps, and what was cut never went in.
+    QVERIFY2(mostBlocks <= max, qPrintable(QString::number(mostBlocks)));
+    QVERIFY2(mostAdded < document->characterCount(), qPrintable(QString::number(mostAdded)));
+}
+
+void TestTLogPane::gatheredInsertKeepsSelectionAndScroll_data()
+{
+    // The view was at its end, or scrolled up to read; the gathered lines
+    // are shown by flush() or by the clock.
+    QTest::addColumn<bool>("atEnd");
+    QTest::addColumn<bool>("byClock");
+    QTest::newRow("scrolled up, flush") << false << false;
+    QTest::newRow("scrolled up, clock") << false << true;
+    QTest::newRow("at the end, flush") << true << false;
+    QTest::newRow("at the end, clock") << true << true;
+}
+
+void TestTLogPane::gatheredInsertKeepsSelectionAndScroll()
+{
+    QFETCH(bool, atEnd);
+    QFETCH(bool, byClock);
+    QScrollBar* bar = view()->verticalScrollBar();
+    m_pane->appendLines(Numbered(0, 300));
+    m_pane->flush();
+    QTextCursor cursor(view()->document()->findBlockByNumber(120));
+    cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 2);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    view()->setTextCursor(cursor);
+    const int anchor = view()->textCursor().anchor();
+    const int position = view()->textCursor().position();
+    if (atEnd)
+        bar->setValue(bar->maximum());
+    else
+        bar->setValue(100);
+    const QString top = TopLine(view());
+
+    for (int from = 300; from < 600; from += 100)
+        m_pane->appendLines(Numbered(from, 100));
+    if (byClock)
+        QTRY_COMPARE(view()->document()->lastBlock().text(), QStringLiteral("line 599"));
+    else
+        m_pane->flush();
+
+    QCOMPARE(view()->document()->blockCount(), 600);
+    QCOMPARE(view()->textCursor().anchor(), anchor);
+    QCOMPARE(view()->textCursor().position(), position);
+    QCOMPARE(view()->textCursor().selectedText(), QStringLiteral("ne 120"));
+    if (atEnd) {
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(
+            view()->cursorForPosition(QPoint(4, view()->viewport()->height() - 4)).block().text(),
+            QStringLiteral("line 599"));
+    } else {
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(TopLine(view()), top);
+    }
+}
+
+void TestTLogPane::commandsSeeGatheredLines_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("save as") << QStringLiteral("spbtnSave");
+    QTest::newRow("find") << QStringLiteral("spbtnFind");
+    QTest::newRow("find next") << QStringLiteral("findNext");
+    QTest::newRow("clear") << QStringLiteral("spbtnClear");
+}
+
+void TestTLogPane::commandsSeeGatheredLines()
+{
+    QFETCH(QString, command);
+    // Only gathered lines, none shown yet: the commands take them as shown.
+    m_pane->appendLines(Numbered(0, 3));
+    QVERIFY(view()->document()->isEmpty());
+    const QString path = m_home.filePath(QStringLiteral("gathered.txt"));
+    m_desktop->saveAnswers = {path};
+
+    if (command == QLatin1String("findNext")) {
+        QVERIFY(m_pane->findNext(QStringLiteral("line 2")));
+        QCOMPARE(view()->textCursor().selectedText(), QStringLiteral("line 2"));
+        return;
+    }
+    trigger(command);
+    if (command == QLatin1String("spbtnSave")) {
+        QCOMPARE(ReadAll(path), QByteArray("line 0\r\nline 1\r\nline 2\r\n"));
+        QVERIFY(QFile::remove(path));
+    } else if (command == QLatin1String("spbtnFind")) {
+        auto* dialog = m_pane->findChild<TFindDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+    } else {
+        // What arrived before Clear goes with it, shown or not.
+        m_pane->flush();
+        QVERIFY(view()->document()->isEmpty());
+        m_pane->appendLines(Numbered(3, 1));
+        m_pane->flush();
+        QCOMPARE(Lines(view()), QStringList{QStringLiteral("line 3")});
+    }
 }
 
 void TestTLogPane::findNext_data()
@@ -426,6 +647,7 @@ void TestTLogPane::findDialogSearchesWithItsText()
     m_pane->appendLines(Numbered(0, 400));
     m_pane->appendLine(QStringLiteral("wanted"), 0);
     m_pane->appendLines(Numbered(400, 400));
+    m_pane->flush();
     bar->setValue(0);
 
     trigger(QStringLiteral("spbtnFind"));
