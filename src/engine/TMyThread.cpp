@@ -1,8 +1,9 @@
 // Task runner. Lines of switched-off kinds never leave the worker; the
-// others are queued and delivered by the user-interface thread as soon as it
-// gets to them, in batches of whatever has gathered, and before every step
-// that changes what the user sees, so the log never lags the run by more
-// than kMaxPendingLines nor by more than a moment.
+// others are queued and delivered by the user-interface thread in batches of
+// whatever has gathered: a line after a quiet spell as soon as that thread
+// gets to it, lines that come thick and fast every kDeliveryGapMs, and all
+// of them before every step that changes what the user sees. So the log
+// never lags the run by more than kMaxPendingLines nor by more than a moment.
 #include "engine/TMyThread.h"
 
 #include "engine/ExcludeRules.h"
@@ -21,6 +22,8 @@ TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const 
 {
     SetFreeOnTerminate(true);
     SetPriority(m_settings.priority);
+    m_deliveryTimer.setSingleShot(true);
+    connect(&m_deliveryTimer, &QTimer::timeout, this, &TMyThread::deliverLines);
     m_host.runCreated(this);
 }
 
@@ -40,12 +43,23 @@ void TMyThread::emitLine(LogKind kind, const QString& text)
     ++m_inFlight;
     if (!m_deliveryAsked) {
         m_deliveryAsked = true;
-        QMetaObject::invokeMethod(this, &TMyThread::deliverLines, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TMyThread::deliverSoon, Qt::QueuedConnection);
     }
+}
+
+void TMyThread::deliverSoon()
+{
+    const qint64 wait = m_sinceDelivery.isValid() ? kDeliveryGapMs - m_sinceDelivery.elapsed() : 0;
+    if (wait <= 0)
+        deliverLines();
+    else if (!m_deliveryTimer.isActive())
+        m_deliveryTimer.start(static_cast<int>(wait));
 }
 
 void TMyThread::deliverLines()
 {
+    m_deliveryTimer.stop();
+    m_sinceDelivery.start();
     QList<ShownLine> lines;
     {
         std::lock_guard lock(m_linesMutex);

@@ -13,7 +13,9 @@
 #include "store/RunHistory.h"
 #include "store/Settings.h"
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QTimer>
 
 #include <condition_variable>
 #include <functional>
@@ -47,8 +49,14 @@ public:
     }
 
     // Most lines a run may have emitted before they reach the user-interface
-    // thread; a run that gets further ahead waits for it.
-    static constexpr int kMaxPendingLines = 1024;
+    // thread; a run that gets further ahead waits for it. Room for what a
+    // quick run emits while the window is busy for a few tens of
+    // milliseconds (showing the log view's gathered lines, say).
+    static constexpr int kMaxPendingLines = 4096;
+    // Hand-overs follow one another at least this far apart, so that each
+    // carries the lines of that time rather than the one or two that came
+    // since the last: every hand-over appends to the log file on its own.
+    static constexpr int kDeliveryGapMs = 5;
 
 protected:
     void Execute() override;
@@ -56,6 +64,9 @@ protected:
 
 private:
     void emitLine(LogKind kind, const QString& text);
+    // On the user-interface thread: hands the waiting lines to the host now,
+    // or once kDeliveryGapMs have passed since the last hand-over.
+    void deliverSoon();
     // On the user-interface thread: hands the waiting lines to the host.
     void deliverLines();
     // On the run's thread: returns once every line emitted so far has
@@ -77,6 +88,10 @@ private:
     QList<ShownLine> m_pending;
     int m_inFlight = 0; // added and not yet delivered
     bool m_deliveryAsked = false;
+    // On the user-interface thread: when the last hand-over was, and the
+    // clock of the next one.
+    QElapsedTimer m_sinceDelivery;
+    QTimer m_deliveryTimer;
     LogFile m_logFile;      // used on the user-interface thread only
     bool m_logLost = false; // under m_linesMutex
     MirrorResult m_result;
