@@ -26,7 +26,7 @@ ROUNDS=${ROUNDS:-5}
 WINDOW_BENCHES=${WINDOW_BENCHES:-window=$BUILD_DIR/bench/window_bench}
 
 die() { printf 'window bench: %s\n' "$*" >&2; exit 1; }
-for tool in sqlcipher python3 /usr/bin/time; do
+for tool in python3 /usr/bin/time; do
     command -v "$tool" > /dev/null || die "$tool is missing"
 done
 
@@ -49,72 +49,46 @@ rm -rf "$RUN_HOME" "$MANY_HOME" "$XDG_ALL" "$RESULTS"
 mkdir -p "$RUN_HOME" "$MANY_HOME" "$XDG_ALL/Tarnwick" "$RESULTS" "$EMPTY" "$DST"
 
 # Every line kind on, no splash, no sound, no finish box: the all-lines
-# options of run.sh.
-cat > "$XDG_ALL/Tarnwick/user.reg" << 'EOF'
-REGEDIT4
-
-[HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\TarnwickOption]
-"Minimized"=dword:00000000
-"HideTray"=dword:00000000
-"DisplaySplash"=dword:00000000
-"WhenClose"=dword:00000000
-"LogFileName"="Tarnwick.log"
-"MaxLogFileSize"=dword:00000000
-"StartFilshMsg"=dword:00000001
-"CopyMsg"=dword:00000001
-"SkipMsg"=dword:00000001
-"ErrorMsg"=dword:00000001
-"StartFilshClr"=dword:00008000
-"CopyClr"=dword:00000000
-"SkipClr"=dword:00000000
-"ErrorClr"=dword:000000ff
-"ShowDlg"=dword:00000000
-"ShowBullons"=dword:00000000
-"PlaySound"=dword:00000000
-"SoundFile"=""
-"ThrdPRI"=dword:00000001
-EOF
+# options of run.sh, written value by value.
+{
+    printf 'REGEDIT4\n\n'
+    printf '[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickOption]\n'
+    for value in Minimized=0 HideTray=0 DisplaySplash=0 WhenClose=0 MaxLogFileSize=0 \
+        StartFilshMsg=1 CopyMsg=1 SkipMsg=1 ErrorMsg=1 StartFilshClr=8000 CopyClr=0 SkipClr=0 \
+        ErrorClr=ff ShowDlg=0 ShowBullons=0 PlaySound=0 ThrdPRI=1; do
+        printf '"%s"=dword:%08x\n' "${value%%=*}" "0x${value#*=}"
+    done
+    printf '"LogFileName"="Tarnwick.log"\n"SoundFile"=""\n'
+} > "$XDG_ALL/Tarnwick/user.reg"
 chmod 700 "$XDG_ALL/Tarnwick"
 chmod 600 "$XDG_ALL/Tarnwick/user.reg"
 export XDG_CONFIG_HOME=$XDG_ALL QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
-# The catalogue's statements, as run.sh fills them.
-sql_text() { printf '%s' "$1" | sed "s/'/''/g"; }
-insert_task() { # ID GROUP NAME SOURCE TARGET
-    local id group name source target
-    id=$(sql_text "$1")
-    group=$(sql_text "$2")
-    name=$(sql_text "$3")
-    source=$(sql_text "$4")
-    target=$(sql_text "$5")
-    printf "insert into Task([TaskID],[TaskGroupID],[TaskName],[SourceDir],[TargetDir],[ScheduleType]) values('%s','%s','%s','%s','%s', %d);\n" \
-        "$id" "$group" "$name" "$source" "$target" 0
-    printf "insert into SourceDir([TaskID],[SourceDir],[IncludeSubDir]) values('%s','%s','%d');\n" \
-        "$id" "$source" 1
-    printf "insert into TaskSchedule([TaskID], [ScheduleType], [LastRunTime]) values('%s', 19, '%s');\n" \
-        "$id" "1899-12-30"
-}
+# The tasks go in through the program's own import: the bench task in one
+# program folder; 1,000 tasks in 20 groups, each mirroring an empty folder,
+# in the other.
 TASK=1000000001
 TARNWICK_HOME=$RUN_HOME "$CLI" init > /dev/null
-{
-    echo "PRAGMA key = '27190436';"
-    insert_task "$TASK" AllTask bench-small "$SRC" "$DST"
-} | sqlcipher "$RUN_HOME/Tarnwick.dat" > /dev/null
 TARNWICK_HOME=$MANY_HOME "$CLI" init > /dev/null
-{
-    echo "PRAGMA key = '27190436';"
-    echo "begin;"
-    for group in $(seq 1 20); do
-        printf "insert into TaskGroup([TaskGroupID],[Name]) values('G%02d', 'Group %d');\n" \
-            "$group" "$group"
-    done
-    for task in $(seq 1 1000); do
-        insert_task "$(printf '3%09d' "$task")" "$(printf 'G%02d' $(((task - 1) % 20 + 1)))" \
-            "task $task" "$EMPTY/$task" "$SCRATCH/nowhere/$task"
-    done
-    echo "commit;"
-} | sqlcipher "$MANY_HOME/Tarnwick.dat" > /dev/null
+python3 - "$SRC" "$DST" "$EMPTY" "$SCRATCH/nowhere" "$TASK" "$RESULTS" << 'PY'
+import json, os, sys
+src, dst, empty, nowhere, task, results = sys.argv[1:]
+def task_of(task_id, group, name, source, target):
+    return {"group": group, "id": task_id, "name": name, "rules": [], "schedules": [],
+            "sources": [{"path": source, "subfolders": True}], "start": "manual",
+            "target": target}
+def write(name, groups, tasks):
+    with open(os.path.join(results, name), "w") as out:
+        json.dump({"format": "tarnwick-tasks", "version": 1, "groups": groups, "tasks": tasks}, out)
+write("run-tasks.json", [], [task_of(task, "AllTask", "bench-small", src, dst)])
+groups = [{"id": "G%02d" % g, "name": "Group %d" % g} for g in range(1, 21)]
+tasks = [task_of("3%09d" % t, "G%02d" % ((t - 1) % 20 + 1), "task %d" % t, empty,
+                 "%s/%d" % (nowhere, t)) for t in range(1, 1001)]
+write("many-tasks.json", groups, tasks)
+PY
+TARNWICK_HOME=$RUN_HOME "$CLI" import "$RESULTS/run-tasks.json" > /dev/null
+TARNWICK_HOME=$MANY_HOME "$CLI" import "$RESULTS/many-tasks.json" > /dev/null
 
 # The copy the no-change runs find in step.
 TARNWICK_HOME=$RUN_HOME "$CLI" run "$TASK" > "$RESULTS/initial.out"
