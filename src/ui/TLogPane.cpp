@@ -2,11 +2,10 @@
 // works line by line and only for what is shown, so a run of many thousand
 // lines stays cheap, and it still draws each line in its own colour.
 //
-// A run hands its lines over in many small batches, as fast as the window
-// takes them. Each edit of the view costs a layout of the lines in sight, a
-// move of the scroll bar and a repaint whatever its size, so the batches are
-// gathered and shown together on a clock a person cannot tell from "at
-// once". The gathered lines are cut to what the view keeps before they are
+// A run hands its lines over in batches, many a second. Each edit of the
+// view costs a layout of the lines in sight, a move of the scroll bar and a
+// repaint whatever its size, so the batches are gathered and shown together
+// on a clock a person cannot tell from "at once". The gathered lines are cut to what the view keeps before they are
 // inserted, and the oldest lines of the view are dropped before the new ones
 // go in, so the view never holds more than it keeps.
 #include "ui/TLogPane.h"
