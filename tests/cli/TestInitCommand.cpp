@@ -44,8 +44,11 @@ void TestInitCommand::makesProgramFolderFiles()
     for (; !query.eof(); query.next())
         tables << query.text("name");
     tables.removeAll(QStringLiteral("sqlite_sequence"));
-    QCOMPARE(tables, QStringList({QStringLiteral("Exclude"), QStringLiteral("SourceDir"),
-                                  QStringLiteral("Task"), QStringLiteral("TaskGroup"),
+    // The five tables of the task store, and the run history and task
+    // options beside them.
+    QCOMPARE(tables, QStringList({QStringLiteral("Exclude"), QStringLiteral("RunHistory"),
+                                  QStringLiteral("SourceDir"), QStringLiteral("Task"),
+                                  QStringLiteral("TaskGroup"), QStringLiteral("TaskOption"),
                                   QStringLiteral("TaskSchedule")}));
 }
 
