@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
 // The first widths; a column never gets narrower than these.
-constexpr int kMinimumWidths[TaskListView::kColumns] = {100, 110, 110, 80, 200};
+constexpr int kMinimumWidths[TaskListView::kColumns] = {100, 110, 110, 80, 200, 90};
 
 } // namespace
 
@@ -32,7 +32,8 @@ TaskListView::TaskListView(QWidget* parent) : QStackedWidget(parent)
     m_model->setHorizontalHeaderLabels({QStringLiteral("Task Name"),
                                         QStringLiteral("Last Run Time"),
                                         QStringLiteral("Next Run Time"),
-                                        QStringLiteral("Source"), QStringLiteral("Target")});
+                                        QStringLiteral("Source"), QStringLiteral("Target"),
+                                        QStringLiteral("Last Result")});
     // The name header starts with the upward triangle although the rows are
     // in stored order, so the first click on it sorts descending.
     m_sortMarks = QList<SortMark>(kColumns, SortMark::None);
@@ -112,7 +113,8 @@ QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row, const QIcon&
     auto* name = new TaskListItem(icon, row.taskName);
     name->setData(row.taskId, kTaskIdRole);
     QList<QStandardItem*> cells{name};
-    for (const QString& text : {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir})
+    for (const QString& text :
+         {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir, QString()})
         cells.append(new QStandardItem(text));
     for (QStandardItem* cell : cells) {
         cell->setEditable(false);
@@ -121,7 +123,7 @@ QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row, const QIcon&
     return cells;
 }
 
-void TaskListView::setRows(const QList<TaskListRow>& rows)
+void TaskListView::setRows(const QList<TaskListRow>& rows, const ResultOf& resultOf)
 {
     clearRows();
     // Fitting the columns measures the text of every row; done after each
@@ -131,8 +133,17 @@ void TaskListView::setRows(const QList<TaskListRow>& rows)
     // the drawing anew.
     const QIcon icon = taskIcon();
     m_filling = true;
-    for (const TaskListRow& row : rows)
-        m_model->appendRow(makeRow(row, icon));
+    for (const TaskListRow& row : rows) {
+        QList<QStandardItem*> cells = makeRow(row, icon);
+        if (resultOf) {
+            // Set before the row goes in: no change to tell, nothing to refit.
+            const auto [mark, text] = resultOf(row.taskId);
+            cells[kResultColumn]->setIcon(mark);
+            cells[kResultColumn]->setText(text);
+            cells[kResultColumn]->setToolTip(text);
+        }
+        m_model->appendRow(cells);
+    }
     m_filling = false;
     fitColumns();
     emit rowsChanged();
@@ -151,12 +162,13 @@ int TaskListView::showRow(const TaskListRow& row)
         m_model->appendRow(makeRow(row, taskIcon()));
         at = m_model->rowCount() - 1;
     } else {
+        // The task's own cells; its last result stays as it was.
         const QList<QStandardItem*> cells = makeRow(row, QIcon());
-        for (int column = 0; column < kColumns; ++column) {
+        for (int column = 0; column < kResultColumn; ++column) {
             m_model->item(at, column)->setText(cells.at(column)->text());
             m_model->item(at, column)->setToolTip(cells.at(column)->text());
-            delete cells.at(column);
         }
+        qDeleteAll(cells);
     }
     m_selection->setCurrentIndex(m_model->index(at, 0), QItemSelectionModel::ClearAndSelect |
                                                             QItemSelectionModel::Rows);
@@ -179,6 +191,17 @@ void TaskListView::setTimes(const QString& taskId, const QString& lastRunText,
         m_model->item(row, column)->setText(text);
         m_model->item(row, column)->setToolTip(text);
     }
+}
+
+void TaskListView::setResult(const QString& taskId, const QIcon& mark, const QString& text)
+{
+    const int row = taskRow(taskId);
+    if (row < 0)
+        return;
+    QStandardItem* cell = m_model->item(row, kResultColumn);
+    cell->setIcon(mark);
+    cell->setText(text);
+    cell->setToolTip(text);
 }
 
 int TaskListView::rowCount() const

@@ -7,8 +7,12 @@
 
 #include "store/TaskList.h"
 
+#include <QIcon>
 #include <QList>
 #include <QStackedWidget>
+
+#include <functional>
+#include <utility>
 
 class QAbstractItemView;
 class QIcon;
@@ -25,7 +29,9 @@ class TaskListView : public QStackedWidget
     Q_OBJECT
 
 public:
-    static constexpr int kColumns = 5;
+    static constexpr int kColumns = 6;
+    // After the task's own columns: the result of its last run.
+    static constexpr int kResultColumn = 5;
 
     enum class ViewStyle
     {
@@ -46,8 +52,12 @@ public:
 
     explicit TaskListView(QWidget* parent = nullptr);
 
-    // Replaces every row, in stored order.
-    void setRows(const QList<TaskListRow>& rows);
+    // The mark and text of a task's Last Result cell.
+    using ResultOf = std::function<std::pair<QIcon, QString>(const QString& taskId)>;
+
+    // Replaces every row, in stored order, with their last results when
+    // `resultOf` is given.
+    void setRows(const QList<TaskListRow>& rows, const ResultOf& resultOf = {});
     void clearRows();
     // Adds the task's row at the end, or rewrites the row it has, and
     // selects it; returns its row.
@@ -55,6 +65,9 @@ public:
     void removeRow(int row);
     // The last and next run cells of the task's row, if it is listed.
     void setTimes(const QString& taskId, const QString& lastRunText, const QString& nextRunText);
+    // The Last Result cell of the task's row: its mark and text, or empty
+    // before the task's first run.
+    void setResult(const QString& taskId, const QIcon& mark, const QString& text);
 
     int rowCount() const;
     // The selected row, -1 when none; the row of a task, -1 when not listed.

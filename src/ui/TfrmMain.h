@@ -34,6 +34,7 @@ class QTreeWidgetItem;
 namespace tarnwick::ui {
 
 class Desktop;
+class LastResults;
 class TLogPane;
 
 class TfrmMain : public QMainWindow
@@ -131,6 +132,9 @@ private:
     void buildStatusBar();
     void buildTray();
     void connectCoordinator();
+    // The Last Result cells and the tray's badge follow the kept runs.
+    void connectResults();
+    void showTrayState();
 
     void readStartupSettings();
     void fillLanguageMenu();
@@ -201,6 +205,7 @@ private:
         Command largeIcon, smallIcon, list, detailed;
     } m_commands;
     TLogPane* m_logPane = nullptr;
+    LastResults* m_results = nullptr;
     QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
     QMenu* m_languageMenu = nullptr;
     QMenu* m_taskGroupMenu = nullptr;

@@ -116,6 +116,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"lvwTask_Column", "Column3.Caption", "lvwTask", 2},
     {"lvwTask_Column", "Column4.Caption", "lvwTask", 3},
     {"lvwTask_Column", "Column5.Caption", "lvwTask", 4},
+    {"lvwTask_Column", "Column6.Caption", "lvwTask", 5},
     {"PopupMenu1", "pmuGroupAdd.Caption", "pmuGroupAdd"},
     {"PopupMenu1", "pmuGroupRen.Caption", "pmuGroupRen"},
     {"PopupMenu1", "pmuGroupDel.Caption", "pmuGroupDel"},

@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusTipEvent>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -224,6 +225,7 @@ private slots:
     void failingCreationStepDoesNotStopTheOthers();
     void shutdownKeepsTheSummaryOfASuspendedRun();
     void finishBoxDoesNotHoldTheRun();
+    void failedRunSeenAtAGlance();
     void groupControlState_data();
     void groupControlState();
     void groupAddRenameRemove();
@@ -491,6 +493,51 @@ void TestTfrmMain::finishBoxDoesNotHoldTheRun()
                             20000));
     QTest::qWait(100);
     QCOMPARE(m_window->findChildren<QMessageBox*>(QStringLiteral("finishBox")).size(), 1);
+}
+
+// A run that fails shows in its row's Last Result cell and as a badge on
+// the tray, whose tooltip names the task, also after a restart; choosing
+// the task in the window takes the badge away, and a good run shows "OK".
+void TestTfrmMain::failedRunSeenAtAGlance()
+{
+    const QString good = addTask(QStringLiteral("1"), 2);
+    const QString bad = addTask(QStringLiteral("2"), 1);
+    QVERIFY(QDir(m_home->filePath(QStringLiteral("src2"))).removeRecursively());
+    openWindow();
+    auto* tray = m_window->findChild<QSystemTrayIcon*>();
+    QVERIFY(tray);
+    QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick"));
+    const int resultColumn = 5;
+    QCOMPARE(list()->model()->headerData(resultColumn, Qt::Horizontal).toString(),
+             QStringLiteral("Last Result"));
+
+    for (const QString& id : {good, bad}) {
+        select(id);
+        m_window->spbtnRunClick();
+        QVERIFY(waitIdle());
+    }
+    QTRY_COMPARE(cell(1, resultColumn), QStringLiteral("1 error"));
+    QCOMPARE(cell(0, resultColumn), QStringLiteral("OK"));
+    QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick: the last run failed: task 2"));
+
+    // A new window (a restart) finds the failure still unseen.
+    bool ended = false;
+    connect(m_window.get(), &TfrmMain::shutdownFinished, this, [&] { ended = true; });
+    m_window->shutdown();
+    QVERIFY(QTest::qWaitFor([&] { return ended; }, 15000));
+    m_window.reset();
+    openWindow();
+    tray = m_window->findChild<QSystemTrayIcon*>();
+    QCOMPARE(cell(1, resultColumn), QStringLiteral("1 error"));
+    QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick: the last run failed: task 2"));
+
+    // Looked at in the window in front: the badge goes, the cell stays.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    select(good);
+    select(bad);
+    QTRY_COMPARE(tray->toolTip(), QStringLiteral("Tarnwick"));
+    QCOMPARE(cell(1, resultColumn), QStringLiteral("1 error"));
 }
 
 void TestTfrmMain::groupControlState_data()

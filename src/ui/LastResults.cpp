@@ -1,0 +1,103 @@
+#include "ui/LastResults.h"
+
+#include "store/TaskDatabase.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace tarnwick::ui {
+
+void LastResults::load(TaskDatabase& db)
+{
+    m_last = LastRuns(db);
+}
+
+void LastResults::recorded(const RunRecord& run)
+{
+    m_last.insert(run.taskId, run);
+    emit changed(run.taskId);
+}
+
+void LastResults::seen(TaskDatabase& db, const QString& taskId)
+{
+    const auto found = m_last.find(taskId);
+    if (found == m_last.end() || found->seen)
+        return;
+    MarkRunsSeen(db, taskId);
+    found->seen = true;
+    emit changed(taskId);
+}
+
+void LastResults::forget(const QString& taskId)
+{
+    if (m_last.remove(taskId) > 0)
+        emit changed(taskId);
+}
+
+const RunRecord* LastResults::last(const QString& taskId) const
+{
+    const auto found = m_last.constFind(taskId);
+    return found == m_last.cend() ? nullptr : &*found;
+}
+
+QStringList LastResults::unseenFailures() const
+{
+    QStringList tasks;
+    for (const RunRecord& run : m_last) {
+        if (run.failed() && !run.seen)
+            tasks << run.taskId;
+    }
+    return tasks;
+}
+
+QIcon LastResults::resultIcon(const RunRecord& run)
+{
+    QColor colour(0x2e, 0x9d, 0x3e); // succeeded
+    if (run.failed())
+        colour = QColor(0xd0, 0x30, 0x30);
+    else if (run.outcome == RunEnding::Stopped)
+        colour = QColor(0x88, 0x88, 0x88);
+    QPixmap mark(16, 16);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(3, 3, 10, 10));
+    return QIcon(mark);
+}
+
+QIcon LastResults::badged(const QIcon& base)
+{
+    QIcon result;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap picture = base.pixmap(size, size);
+        if (picture.isNull()) {
+            picture = QPixmap(size, size);
+            picture.fill(Qt::transparent);
+        }
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal badge = size * 0.55;
+        const QRectF place(size - badge, size - badge, badge, badge);
+        painter.setPen(QPen(Qt::white, qMax(1.0, size / 16.0)));
+        painter.setBrush(QColor(0xd0, 0x30, 0x30));
+        painter.drawEllipse(place.adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.setPen(QPen(Qt::white, qMax(1.5, size / 10.0), Qt::SolidLine, Qt::RoundCap));
+        const qreal x = place.center().x();
+        painter.drawLine(QPointF(x, place.top() + badge * 0.25),
+                         QPointF(x, place.top() + badge * 0.58));
+        painter.drawPoint(QPointF(x, place.top() + badge * 0.76));
+        result.addPixmap(picture);
+    }
+    return result;
+}
+
+QString LastResults::trayToolTip(const QStringList& failedTaskNames)
+{
+    if (failedTaskNames.isEmpty())
+        return QStringLiteral("Tarnwick");
+    return QStringLiteral("Tarnwick: the last run failed: %1").arg(failedTaskNames.join(QStringLiteral(", ")));
+}
+
+} // namespace tarnwick::ui

@@ -1,0 +1,60 @@
+// The last result of every task, as the main window shows it: the task
+// list's Last Result cell (a coloured mark and "OK", "4 errors",
+// "Stopped", "Could not start") and the tray icon's warning badge, which
+// stays while a task's last run failed and the user has not looked at the
+// task since. Kept apart from the window so that the rules are tested
+// without one; the failures not yet seen live in the task database, so the
+// badge outlasts a restart.
+#pragma once
+
+#include "store/RunHistory.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QObject>
+#include <QStringList>
+
+namespace tarnwick {
+class TaskDatabase;
+}
+
+namespace tarnwick::ui {
+
+class LastResults : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LastResults(QObject* parent = nullptr) : QObject(parent) {}
+
+    // Reads the newest run of every task.
+    void load(TaskDatabase& db);
+    // A run has ended and been kept.
+    void recorded(const RunRecord& run);
+    // The user has looked at the task: its failure no longer waits.
+    void seen(TaskDatabase& db, const QString& taskId);
+    // A task is gone.
+    void forget(const QString& taskId);
+
+    // The task's newest run, or nullptr before its first.
+    const RunRecord* last(const QString& taskId) const;
+    // The tasks whose last run failed and that the user has not looked at
+    // since, in no particular order.
+    QStringList unseenFailures() const;
+
+    // A mark in the colour of the result: green, red, grey (stopped).
+    static QIcon resultIcon(const RunRecord& run);
+    // `base` with a red warning badge in its lower right corner.
+    static QIcon badged(const QIcon& base);
+    // The tray's tooltip: "Tarnwick", or which tasks failed.
+    static QString trayToolTip(const QStringList& failedTaskNames);
+
+signals:
+    // The shown result of the task, or the set of unseen failures, changed.
+    void changed(const QString& taskId);
+
+private:
+    QHash<QString, RunRecord> m_last;
+};
+
+} // namespace tarnwick::ui
