@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
 // The first widths; a column never gets narrower than these.
-constexpr int kMinimumWidths[TaskListView::kColumns] = {100, 110, 110, 80, 200, 90};
+constexpr int kMinimumWidths[TaskListView::kColumns] = {100, 110, 110, 80, 200, 130};
 
 } // namespace
 
