@@ -1,9 +1,14 @@
 #include "ui/LastResults.h"
 
 #include "store/TaskDatabase.h"
+#include "store/TaskList.h"
+#include "ui/Icons.h"
+#include "ui/TaskListView.h"
 
 #include <QPainter>
 #include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QWidget>
 
 namespace tarnwick::ui {
 
@@ -48,6 +53,62 @@ QStringList LastResults::unseenFailures() const
             tasks << run.taskId;
     }
     return tasks;
+}
+
+void LastResults::present(TaskDatabase& db, TaskListView* list, QSystemTrayIcon* tray,
+                          QWidget* window)
+{
+    m_db = &db;
+    m_list = list;
+    m_tray = tray;
+    connect(this, &LastResults::changed, this, [this](const QString& taskId) {
+        if (m_list) {
+            const auto [mark, text] = cell(taskId);
+            m_list->setResult(taskId, mark, text);
+        }
+        showTrayState();
+    });
+    // A list filled or changed while the window is not in front is no look.
+    for (auto signal : {&TaskListView::rowClicked, &TaskListView::selectionChanged})
+        connect(list, signal, this, [this, list, window] {
+            const QString taskId = list->selectedTaskId();
+            if (!window->isActiveWindow() || !last(taskId))
+                return;
+            try {
+                seen(*m_db, taskId);
+            } catch (const std::exception&) {
+                // Still unseen; asked again at the next look.
+            }
+        });
+}
+
+std::pair<QIcon, QString> LastResults::cell(const QString& taskId) const
+{
+    const RunRecord* run = last(taskId);
+    return run ? std::pair{resultIcon(*run), ResultText(*run)} : std::pair{QIcon(), QString()};
+}
+
+void LastResults::showTrayState()
+{
+    if (!m_tray || !m_db)
+        return;
+    const QStringList failed = unseenFailures();
+    QStringList names;
+    if (!failed.isEmpty()) {
+        try {
+            for (const TaskListRow& row :
+                 ReadTaskList(*m_db, QString::fromLatin1(kAllTaskGroupID))) {
+                if (failed.contains(row.taskId))
+                    names << row.taskName;
+            }
+        } catch (const std::exception&) {
+            names = failed; // their IDs rather than nothing
+        }
+        names.sort(Qt::CaseInsensitive);
+    }
+    const QIcon base = ThemeIcon("folder-sync");
+    m_tray->setIcon(failed.isEmpty() ? base : badged(base));
+    m_tray->setToolTip(trayToolTip(names));
 }
 
 QIcon LastResults::resultIcon(const RunRecord& run)

@@ -12,13 +12,21 @@
 #include <QHash>
 #include <QIcon>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+
+#include <utility>
+
+class QSystemTrayIcon;
+class QWidget;
 
 namespace tarnwick {
 class TaskDatabase;
 }
 
 namespace tarnwick::ui {
+
+class TaskListView;
 
 class LastResults : public QObject
 {
@@ -42,6 +50,16 @@ public:
     // since, in no particular order.
     QStringList unseenFailures() const;
 
+    // Keeps the Last Result cells of `list` and the badge and tooltip of
+    // `tray` in step with the results; a task chosen in `list` while
+    // `window` is in front counts as looked at. All outlive this object.
+    void present(TaskDatabase& db, TaskListView* list, QSystemTrayIcon* tray, QWidget* window);
+    // The mark and text of the task's Last Result cell (empty before its
+    // first run).
+    std::pair<QIcon, QString> cell(const QString& taskId) const;
+    // Puts the badge and the tooltip on the tray icon.
+    void showTrayState();
+
     // A mark in the colour of the result: green, red, grey (stopped).
     static QIcon resultIcon(const RunRecord& run);
     // `base` with a red warning badge in its lower right corner.
@@ -55,6 +73,9 @@ signals:
 
 private:
     QHash<QString, RunRecord> m_last;
+    TaskDatabase* m_db = nullptr;
+    QPointer<TaskListView> m_list;
+    QPointer<QSystemTrayIcon> m_tray;
 };
 
 } // namespace tarnwick::ui

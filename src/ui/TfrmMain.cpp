@@ -8,7 +8,6 @@
 #include "platform/ProgramFolder.h"
 #include "store/ScheduleRules.h"
 #include "store/Identifiers.h"
-#include "store/RunHistory.h"
 #include "store/Settings.h"
 #include "store/TaskList.h"
 #include "ui/Captions.h"
@@ -563,45 +562,7 @@ void TfrmMain::connectResults()
     m_results = new LastResults(this);
     connect(m_coordinator.get(), &RunCoordinator::runRecorded, m_results,
             &LastResults::recorded);
-    connect(m_results, &LastResults::changed, this, [this](const QString& taskId) {
-        if (const RunRecord* run = m_results->last(taskId))
-            m_taskList->setResult(taskId, LastResults::resultIcon(*run), ResultText(*run));
-        else
-            m_taskList->setResult(taskId, QIcon(), QString());
-        showTrayState();
-    });
-    // Choosing a task in the window counts as having looked at it; a list
-    // filled or changed while the window is not in front does not.
-    for (auto signal : {&TaskListView::rowClicked, &TaskListView::selectionChanged})
-        connect(m_taskList, signal, this, [this] {
-            const QString taskId = m_taskList->selectedTaskId();
-            if (!isActiveWindow() || !m_results->last(taskId))
-                return;
-            try {
-                m_results->seen(m_db, taskId);
-            } catch (const std::exception&) {
-                // Still unseen; asked again at the next look.
-            }
-        });
-}
-
-void TfrmMain::showTrayState()
-{
-    const QStringList failed = m_results->unseenFailures();
-    QStringList names;
-    if (!failed.isEmpty()) {
-        try {
-            for (const TaskListRow& row : ReadTaskList(m_db, QString::fromLatin1(kAllTaskGroupID)))
-                if (failed.contains(row.taskId))
-                    names << row.taskName;
-        } catch (const std::exception&) {
-            names = failed; // their IDs rather than nothing
-        }
-        names.sort(Qt::CaseInsensitive);
-    }
-    const QIcon base = ThemeIcon("folder-sync");
-    m_tray->setIcon(failed.isEmpty() ? base : LastResults::badged(base));
-    m_tray->setToolTip(LastResults::trayToolTip(names));
+    m_results->present(m_db, m_taskList, m_tray, this);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -610,7 +571,7 @@ void TfrmMain::openDatabase()
 {
     OpenTaskDatabase(m_db);
     m_results->load(m_db);
-    showTrayState();
+    m_results->showTrayState();
 }
 
 bool TfrmMain::guarded(const std::function<void()>& step)
@@ -714,11 +675,8 @@ void TfrmMain::fillTaskList(const QString& groupId)
         // Read first: a failing read leaves the rows shown as they were.
         QStringList unreadable;
         const QList<TaskListRow> rows = ReadTaskList(m_db, groupId.trimmed(), &unreadable);
-        m_taskList->setRows(rows, [this](const QString& taskId) {
-            const RunRecord* run = m_results->last(taskId);
-            return run ? std::pair{LastResults::resultIcon(*run), ResultText(*run)}
-                       : std::pair{QIcon(), QString()};
-        });
+        m_taskList->setRows(rows,
+                            [this](const QString& taskId) { return m_results->cell(taskId); });
         // Told once each, however often the list is filled.
         for (const QString& text : std::as_const(unreadable))
             m_coordinator->watcherWarning(text);

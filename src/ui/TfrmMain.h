@@ -134,7 +134,6 @@ private:
     void connectCoordinator();
     // The Last Result cells and the tray's badge follow the kept runs.
     void connectResults();
-    void showTrayState();
 
     void readStartupSettings();
     void fillLanguageMenu();
