@@ -22,6 +22,7 @@
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmOption.h"
 #include "ui/TfrmGroup.h"
+#include "ui/TfrmHistory.h"
 #include "ui/TfrmTask.h"
 
 #include "platform/TThread.h"
@@ -224,6 +225,7 @@ void TfrmMain::buildActions()
     });
     on("pmuOpenSourceDir", [this] { pmuOpenSourceDirClick(); });
     on("pmuOpenTargetDir", [this] { pmuOpenTargetDirClick(); });
+    on("pmuHistory", [this] { pmuHistoryClick(); });
     for (const char* name : {"mnuGroupNew", "pmuGroupAdd"})
         on(name, [this] { spbtnGroupAddClick(); });
     for (const char* name : {"mnuGroupRen", "pmuGroupRen"})
@@ -264,7 +266,7 @@ void TfrmMain::buildCommands()
     m_commands.taskNew = command({"mnuTaskNew", "pmuTaskNew"}, {"spbtnTaskAdd"});
     m_commands.taskEdit = command({"mnuTaskEdit", "pmuTaskEdit"}, {"spbtnTaskEdit"});
     m_commands.taskDelete = command({"mnuTaskDel", "pmuTaskDel"}, {"spbtnTaskDel"});
-    m_commands.openFolders = command({"pmuOpenSourceDir", "pmuOpenTargetDir"}, {});
+    m_commands.openFolders = command({"pmuOpenSourceDir", "pmuOpenTargetDir", "pmuHistory"}, {});
     m_commands.run = command({"mnuRun", "pmuRun"}, {"spbtnRun"});
     m_commands.suspend = command({"mnuSuspend", "pmuSuspend"}, {"spbtnSuspend"});
     m_commands.stop = command({"mnuStop", "pmuStop"}, {"spbtnStop"});
@@ -386,7 +388,7 @@ void TfrmMain::buildMenus()
     for (const char* name : {"pmuRun", "pmuSuspend", "pmuStop"})
         add(m_taskMenu, name);
     m_taskMenu->addSeparator();
-    for (const char* name : {"pmuOpenSourceDir", "pmuOpenTargetDir"})
+    for (const char* name : {"pmuOpenSourceDir", "pmuOpenTargetDir", "pmuHistory"})
         add(m_taskMenu, name);
     connect(m_taskMenu, &QMenu::aboutToShow, this, &TfrmMain::updateTaskCommands);
 
@@ -1003,6 +1005,22 @@ void TfrmMain::pmuOpenSourceDirClick()
 void TfrmMain::pmuOpenTargetDirClick()
 {
     browse(TaskListItem::kTargetColumn);
+}
+
+void TfrmMain::pmuHistoryClick()
+{
+    const int row = m_taskList->selectedRow();
+    if (row < 0)
+        return;
+    const QString taskId = m_taskList->selectedTaskId();
+    QList<RunRecord> runs;
+    if (!guarded([&] { runs = TaskHistory(m_db, taskId); }))
+        return;
+    // Opening the history is a look at the task.
+    guarded([&] { m_results->seen(m_db, taskId); });
+    auto* history = new TfrmHistory(m_taskList->cellText(row, 0), runs, this);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    history->show();
 }
 
 // Only an existing folder goes to the desktop: handing it a file would

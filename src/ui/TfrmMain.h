@@ -113,6 +113,7 @@ public slots:
     void spbtnTaskDelClick();
     void pmuOpenSourceDirClick();
     void pmuOpenTargetDirClick();
+    void pmuHistoryClick();
     // A click on a task list header: the header pictures move on and the
     // rows are sorted once by that column.
     void lvwTaskColumnClick(int column);

@@ -13,6 +13,7 @@
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmFilter.h"
 #include "ui/TfrmGroup.h"
+#include "ui/TfrmHistory.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmOption.h"
 #include "ui/TfrmTask.h"
@@ -92,6 +93,10 @@ QList<Window> windows()
          [](FakeDesktop& d, TaskDatabase&) { return std::make_unique<TfrmOption>(d); }},
         {u"about"_s, TfrmAbout::languageRows(),
          [](FakeDesktop& d, TaskDatabase&) { return std::make_unique<TfrmAbout>(d); }},
+        {u"history"_s, TfrmHistory::languageRows(),
+         [](FakeDesktop&, TaskDatabase&) {
+             return std::make_unique<TfrmHistory>(u"task"_s, QList<RunRecord>{});
+         }},
     };
 }
 
