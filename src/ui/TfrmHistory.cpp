@@ -58,6 +58,8 @@ TfrmHistory::TfrmHistory(const QString& taskName, const QList<RunRecord>& runs, 
     m_runs->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_runs->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_runs->setTabKeyNavigation(false);
+    // One line a run; a long first error is cut and whole in its tooltip.
+    m_runs->setWordWrap(false);
     m_runs->horizontalHeader()->setStretchLastSection(true);
     runsLabel->setBuddy(m_runs);
     for (int row = 0; row < runs.size(); ++row) {
