@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QUrl>
 
 namespace tarnwick::ui {
@@ -73,6 +74,13 @@ public:
     }
     QString playSound(const QString& file) override { return SoundPlayer::start(file); }
     void stopSound() override { SoundPlayer::stop(); }
+    bool notify(QSystemTrayIcon* tray, const QString& title, const QString& text) override
+    {
+        if (!tray || !tray->isVisible() || !QSystemTrayIcon::supportsMessages())
+            return false;
+        tray->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
+        return true;
+    }
     const Clock& clock() const override { return Clock::system(); }
 };
 

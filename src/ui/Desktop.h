@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class QSystemTrayIcon;
 class QWidget;
 
 namespace tarnwick {
@@ -48,6 +49,10 @@ public:
     // cannot be played. stopSound() ends what is playing.
     virtual QString playSound(const QString& file) = 0;
     virtual void stopSound() = 0;
+    // Shows a desktop notification through the tray icon; false, showing
+    // nothing, when the tray is hidden or the desktop has no notification
+    // service.
+    virtual bool notify(QSystemTrayIcon* tray, const QString& title, const QString& text) = 0;
     virtual const Clock& clock() const = 0;
 
     // The real desktop: Qt's boxes and dialogs, QDesktopServices, the

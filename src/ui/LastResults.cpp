@@ -2,6 +2,7 @@
 
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
+#include "ui/Desktop.h"
 #include "ui/Icons.h"
 #include "ui/TaskListView.h"
 
@@ -21,6 +22,38 @@ void LastResults::recorded(const RunRecord& run)
 {
     m_last.insert(run.taskId, run);
     emit changed(run.taskId);
+    notifyIfAway(run);
+}
+
+void LastResults::notifyIfAway(const RunRecord& run)
+{
+    // Only failures, one per run, and only when the window is not there to
+    // show them; nothing is owed when the desktop cannot show it.
+    if (!run.failed() || !m_desktop || !m_window ||
+        (m_window->isVisible() && !m_window->isMinimized()))
+        return;
+    const QStringList name = taskNames({run.taskId});
+    const QString title = QStringLiteral("Tarnwick: %1 failed").arg(name.value(0, run.taskId));
+    const QString text = run.firstError.isEmpty() ? ResultText(run) : run.firstError;
+    if (m_desktop->notify(m_tray, title, text))
+        m_notifiedTask = run.taskId;
+}
+
+QStringList LastResults::taskNames(const QStringList& taskIds) const
+{
+    QStringList names;
+    if (!m_db || taskIds.isEmpty())
+        return names;
+    try {
+        for (const TaskListRow& row : ReadTaskList(*m_db, QString::fromLatin1(kAllTaskGroupID))) {
+            if (taskIds.contains(row.taskId))
+                names << row.taskName;
+        }
+    } catch (const std::exception&) {
+        names = taskIds; // their IDs rather than nothing
+    }
+    names.sort(Qt::CaseInsensitive);
+    return names;
 }
 
 void LastResults::seen(TaskDatabase& db, const QString& taskId)
@@ -55,12 +88,18 @@ QStringList LastResults::unseenFailures() const
     return tasks;
 }
 
-void LastResults::present(TaskDatabase& db, TaskListView* list, QSystemTrayIcon* tray,
-                          QWidget* window)
+void LastResults::present(TaskDatabase& db, Desktop& desktop, TaskListView* list,
+                          QSystemTrayIcon* tray, QWidget* window)
 {
     m_db = &db;
+    m_desktop = &desktop;
     m_list = list;
     m_tray = tray;
+    m_window = window;
+    connect(tray, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (!m_notifiedTask.isEmpty())
+            emit notificationClicked(m_notifiedTask);
+    });
     connect(this, &LastResults::changed, this, [this](const QString& taskId) {
         if (m_list) {
             const auto [mark, text] = cell(taskId);
@@ -93,19 +132,7 @@ void LastResults::showTrayState()
     if (!m_tray || !m_db)
         return;
     const QStringList failed = unseenFailures();
-    QStringList names;
-    if (!failed.isEmpty()) {
-        try {
-            for (const TaskListRow& row :
-                 ReadTaskList(*m_db, QString::fromLatin1(kAllTaskGroupID))) {
-                if (failed.contains(row.taskId))
-                    names << row.taskName;
-            }
-        } catch (const std::exception&) {
-            names = failed; // their IDs rather than nothing
-        }
-        names.sort(Qt::CaseInsensitive);
-    }
+    const QStringList names = taskNames(failed);
     const QIcon base = ThemeIcon("folder-sync");
     m_tray->setIcon(failed.isEmpty() ? base : badged(base));
     m_tray->setToolTip(trayToolTip(names));

@@ -26,6 +26,7 @@ class TaskDatabase;
 
 namespace tarnwick::ui {
 
+class Desktop;
 class TaskListView;
 
 class LastResults : public QObject
@@ -52,8 +53,11 @@ public:
 
     // Keeps the Last Result cells of `list` and the badge and tooltip of
     // `tray` in step with the results; a task chosen in `list` while
-    // `window` is in front counts as looked at. All outlive this object.
-    void present(TaskDatabase& db, TaskListView* list, QSystemTrayIcon* tray, QWidget* window);
+    // `window` is in front counts as looked at. A run that fails while
+    // `window` is hidden or minimised is told once through `desktop`'s
+    // notification. All outlive this object.
+    void present(TaskDatabase& db, Desktop& desktop, TaskListView* list, QSystemTrayIcon* tray,
+                 QWidget* window);
     // The mark and text of the task's Last Result cell (empty before its
     // first run).
     std::pair<QIcon, QString> cell(const QString& taskId) const;
@@ -70,10 +74,20 @@ public:
 signals:
     // The shown result of the task, or the set of unseen failures, changed.
     void changed(const QString& taskId);
+    // The user clicked the notification of the task's failed run.
+    void notificationClicked(const QString& taskId);
 
 private:
+    // The names of the tasks `taskIds`, sorted; their IDs where the names
+    // cannot be read.
+    QStringList taskNames(const QStringList& taskIds) const;
+    void notifyIfAway(const RunRecord& run);
+
     QHash<QString, RunRecord> m_last;
     TaskDatabase* m_db = nullptr;
+    Desktop* m_desktop = nullptr;
+    QPointer<QWidget> m_window;
+    QString m_notifiedTask; // of the notification shown last
     QPointer<TaskListView> m_list;
     QPointer<QSystemTrayIcon> m_tray;
 };

@@ -170,10 +170,15 @@ int TaskListView::showRow(const TaskListRow& row)
         }
         qDeleteAll(cells);
     }
-    m_selection->setCurrentIndex(m_model->index(at, 0), QItemSelectionModel::ClearAndSelect |
-                                                            QItemSelectionModel::Rows);
+    selectRow(at);
     emit rowsChanged();
     return at;
+}
+
+void TaskListView::selectRow(int row)
+{
+    m_selection->setCurrentIndex(m_model->index(row, 0),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TaskListView::removeRow(int row)

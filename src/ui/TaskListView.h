@@ -73,6 +73,8 @@ public:
     // The selected row, -1 when none; the row of a task, -1 when not listed.
     int selectedRow() const;
     int taskRow(const QString& taskId) const;
+    // Makes `row` the selected and current one.
+    void selectRow(int row);
     // The selected row's task ID, "0" when no row is selected.
     QString selectedTaskId() const;
     QString cellText(int row, int column) const;

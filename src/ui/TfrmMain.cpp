@@ -564,7 +564,15 @@ void TfrmMain::connectResults()
     m_results = new LastResults(this);
     connect(m_coordinator.get(), &RunCoordinator::runRecorded, m_results,
             &LastResults::recorded);
-    m_results->present(m_db, m_taskList, m_tray, this);
+    m_results->present(m_db, m_desktop, m_taskList, m_tray, this);
+    // The notification of a failed run opens the window on that task.
+    connect(m_results, &LastResults::notificationClicked, this, [this](const QString& taskId) {
+        if (modalDialogOpen())
+            return;
+        showMainWindow();
+        if (const int row = taskRow(taskId); row >= 0)
+            m_taskList->selectRow(row);
+    });
 }
 
 // ---------------------------------------------------------------- start-up

@@ -61,6 +61,13 @@ public:
         return playFailure;
     }
     void stopSound() override { ++stops; }
+    QStringList notifications; // "title|text", in order
+    bool notifySucceeds = true;
+    bool notify(QSystemTrayIcon*, const QString& title, const QString& text) override
+    {
+        notifications << title + u'|' + text;
+        return notifySucceeds;
+    }
     QString folder(QWidget*, const QString& prompt) override
     {
         folderPrompts << prompt;

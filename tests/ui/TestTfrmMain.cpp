@@ -228,6 +228,8 @@ private slots:
     void shutdownKeepsTheSummaryOfASuspendedRun();
     void finishBoxDoesNotHoldTheRun();
     void failedRunSeenAtAGlance();
+    void failedRunNotifiedWhileAway_data();
+    void failedRunNotifiedWhileAway();
     void groupControlState_data();
     void groupControlState();
     void groupAddRenameRemove();
@@ -559,6 +561,51 @@ void TestTfrmMain::failedRunSeenAtAGlance()
     select(good);
     select(bad);
     QTRY_COMPARE(tray->toolTip(), QStringLiteral("Tarnwick"));
+}
+
+// One notification per failed run while the window is hidden or
+// minimised, naming the task and its first error; none for a good run or
+// while the window is shown. Clicking it brings the window back on the task.
+void TestTfrmMain::failedRunNotifiedWhileAway_data()
+{
+    QTest::addColumn<QString>("window"); // "shown", "hidden", "minimised"
+    QTest::addColumn<bool>("notified");
+    QTest::newRow("shown") << "shown" << false;
+    QTest::newRow("hidden") << "hidden" << true;
+    QTest::newRow("minimised") << "minimised" << true;
+}
+
+void TestTfrmMain::failedRunNotifiedWhileAway()
+{
+    QFETCH(QString, window);
+    QFETCH(bool, notified);
+    const QString good = addTask(QStringLiteral("1"), 1);
+    const QString bad = addTask(QStringLiteral("2"), 1);
+    QVERIFY(QDir(m_home->filePath(QStringLiteral("src2"))).removeRecursively());
+    openWindow();
+    if (window == u"hidden")
+        m_window->hide();
+    else if (window == u"minimised")
+        m_window->showMinimized();
+    for (const QString& id : {good, bad}) {
+        QCOMPARE(m_window->coordinator().runByHand(id), RunningTaskList::RunOutcome::Started);
+        QVERIFY(waitIdle());
+    }
+    QTRY_COMPARE(cell(1, 5), QStringLiteral("1 error"));
+    if (!notified) {
+        QCOMPARE(m_desktop->notifications, QStringList());
+        return;
+    }
+    QCOMPARE(m_desktop->notifications.size(), 1);
+    const QString shown = m_desktop->notifications.first();
+    QVERIFY2(shown.startsWith(QStringLiteral("Tarnwick: task 2 failed|")), qPrintable(shown));
+    QVERIFY2(shown.contains(QStringLiteral("src2")), qPrintable(shown));
+
+    select(good);
+    auto* tray = m_window->findChild<QSystemTrayIcon*>();
+    emit tray->messageClicked();
+    QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
+    QCOMPARE(m_window->selectedTaskId(), bad);
 }
 
 void TestTfrmMain::groupControlState_data()
