@@ -548,6 +548,19 @@ void TestTfrmMain::failedRunSeenAtAGlance()
     QCOMPARE(runs->rowCount(), 1);
     QCOMPARE(runs->item(0, 2)->text(), QStringLiteral("1 error"));
     QVERIFY(runs->item(0, 6)->text().contains(QStringLiteral("src2")));
+    // Reachable from the keyboard: each part has a label with its mnemonic,
+    // the chart a name for screen readers, Tab goes table, chart, Close.
+    auto* chart = dialog->findChild<QWidget*>(QStringLiteral("RunChart"));
+    QVERIFY(chart);
+    QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("lblRuns"))->buddy(), runs);
+    QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("lblChart"))->buddy(), chart);
+    QVERIFY(!chart->accessibleName().isEmpty());
+    QCOMPARE(chart->focusPolicy(), Qt::StrongFocus);
+    dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    runs->setFocus();
+    QTest::keyClick(runs, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), chart);
     QTRY_COMPARE(tray->toolTip(), QStringLiteral("Tarnwick"));
     QCOMPARE(cell(1, resultColumn), QStringLiteral("1 error"));
     dialog->close();
