@@ -14,7 +14,9 @@
 #include "store/TaskOptionValues.h"
 
 #include <QFile>
+#include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -186,9 +188,15 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
         job.targetDir = query.text("TargetDir");
     }
     query.close();
+    const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
     job.targetWasMountPoint =
-        ReadTaskOptions(db, taskId).value(QString::fromLatin1(kOptionTargetIsMountPoint)) ==
-        u'1';
+        options.value(QString::fromLatin1(kOptionTargetIsMountPoint)) == u'1';
+    const int keep = options.value(QString::fromLatin1(kOptionKeepVersions)).toInt();
+    if (keep > 0 && !job.targetDir.isEmpty()) {
+        job.keepVersions = std::min(keep, kMaxKeepVersions);
+        job.versionsDir = VersionsFolderPath(
+            job.targetDir, options.value(QString::fromLatin1(kOptionVersionsFolder)));
+    }
     return job;
 }
 

@@ -26,6 +26,10 @@ struct MirrorJob
     // The target folder had a file system of its own (a mounted drive) at
     // the task's last good run; unknown counts as not.
     bool targetWasMountPoint = false;
+    // Replaced target files are first moved into the versions folder, the
+    // newest `keepVersions` of each file kept there; 0 keeps none.
+    int keepVersions = 0;
+    QString versionsDir; // absolute; empty when keepVersions is 0
 };
 
 // 64-bit throughout: a byte total never wraps or prints negative.
@@ -40,6 +44,7 @@ struct MirrorCounters
     quint64 skippedNewer = 0;     // target newer, unreadable or its time unreadable
     quint64 skippedUnchanged = 0; // equal last-write times
     quint64 errors = 0;           // failed copies and failed folder creations
+    quint64 keptVersions = 0;     // replaced files moved into the versions folder
 
     bool operator==(const MirrorCounters&) const = default;
 };

@@ -3,7 +3,18 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include <QDir>
+
 namespace tarnwick {
+
+QString VersionsFolderPath(const QString& targetDir, const QString& folder)
+{
+    const QString name = folder.trimmed().isEmpty() ? QString::fromLatin1(kDefaultVersionsFolder)
+                                                    : folder.trimmed();
+    if (QDir::isAbsolutePath(name))
+        return QDir::cleanPath(name);
+    return QDir::cleanPath(targetDir + u'/' + name);
+}
 
 QHash<QString, QString> ReadTaskOptions(TaskDatabase& db, const QString& taskId)
 {

@@ -14,6 +14,17 @@ class TaskDatabase;
 
 // The names, as stored.
 inline constexpr char kOptionTargetIsMountPoint[] = "TargetIsMountPoint"; // "1" or "0"
+inline constexpr char kOptionKeepVersions[] = "KeepVersions";     // 0..99, 0 = off
+inline constexpr char kOptionVersionsFolder[] = "VersionsFolder"; // absolute, or inside the target
+inline constexpr char kOptionWhenTargetAppears[] = "WhenTargetAppears"; // "1" or "0"
+
+// The versions folder a task gets unless it names one.
+inline constexpr char kDefaultVersionsFolder[] = ".tarnwick-versions";
+inline constexpr int kMaxKeepVersions = 99;
+inline constexpr int kDefaultKeepVersions = 5;
+
+// The versions folder as a path: a relative folder lies inside the target.
+QString VersionsFolderPath(const QString& targetDir, const QString& folder);
 
 // Every option of the task, by name.
 QHash<QString, QString> ReadTaskOptions(TaskDatabase& db, const QString& taskId);

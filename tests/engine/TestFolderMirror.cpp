@@ -207,7 +207,12 @@ QString OurTemporaryName(pid_t pid, const char* random)
 
 MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
 {
-    return MirrorJob{QStringLiteral("1234"), QStringLiteral("T"), target, sources};
+    MirrorJob job;
+    job.taskId = QStringLiteral("1234");
+    job.taskName = QStringLiteral("T");
+    job.targetDir = target;
+    job.sources = sources;
+    return job;
 }
 
 } // namespace
