@@ -12,6 +12,7 @@
 #include "store/TaskChecks.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
+#include "store/TaskOptionValues.h"
 #include "store/TaskWriter.h"
 
 namespace tarnwick::cli {
@@ -166,6 +167,17 @@ int TaskCommand::show(const QStringList& args)
     if (!task.excludeMode || rules.isEmpty())
         rules = QStringList{QStringLiteral("Include all files")};
     printList(QStringLiteral("  filter:   "), rules);
+    Print(stdout,
+          QStringLiteral("  versions: %1\n")
+              .arg(task.extras.keepVersions == 0
+                       ? QStringLiteral("off")
+                       : QStringLiteral("%1 kept in %2")
+                             .arg(task.extras.keepVersions)
+                             .arg(DisplayText(VersionsFolderPath(task.targetDir,
+                                                                 task.extras.versionsFolder)))));
+    Print(stdout, QStringLiteral("  when target appears: %1\n")
+                      .arg(task.extras.whenTargetAppears ? QStringLiteral("run")
+                                                         : QStringLiteral("no")));
     const QString lastRun = LastRunCellText(db, taskId);
     const QString nextRun = NextRunCellText(db, taskId);
     Print(

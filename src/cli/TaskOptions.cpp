@@ -3,6 +3,8 @@
 // columns the editor's dialogs would have produced for the same choices.
 #include "cli/TaskOptions.h"
 
+#include "store/TaskOptionValues.h"
+
 #include "cli/ArgumentReader.h"
 #include "cli/CliCommand.h"
 #include "engine/ExcludeRules.h"
@@ -10,6 +12,7 @@
 #include "store/ScheduleRules.h"
 #include "store/DateTexts.h"
 #include "store/TaskChecks.h"
+#include "store/TaskOptionValues.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -243,6 +246,12 @@ void TaskChanges::applyTo(TaskRecord& task) const
         task.rules = *rules;
         task.excludeMode = !rules->isEmpty();
     }
+    if (keepVersions)
+        task.extras.keepVersions = *keepVersions;
+    if (versionsFolder)
+        task.extras.versionsFolder = *versionsFolder;
+    if (whenTargetAppears)
+        task.extras.whenTargetAppears = *whenTargetAppears;
 }
 
 TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock& clock,
@@ -352,6 +361,20 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         } else if (option == u"--include-all") {
             reader.noValue();
             includeAll = true;
+        } else if (option == u"--keep-versions") {
+            const qint64 count = number(reader, reader.value().trimmed(), option);
+            if (count < 0 || count > kMaxKeepVersions)
+                fail(reader, QStringLiteral("--keep-versions is from 0 (off) to %1")
+                                 .arg(kMaxKeepVersions));
+            changes.keepVersions = static_cast<int>(count);
+        } else if (option == u"--versions-folder") {
+            // Relative stays relative: it names a folder inside the target,
+            // wherever the target is moved to.
+            changes.versionsFolder = reader.value();
+        } else if (option == u"--when-target-appears" ||
+                   option == u"--not-when-target-appears") {
+            reader.noValue();
+            changes.whenTargetAppears = option == u"--when-target-appears";
         } else {
             reader.refuse();
         }
@@ -413,7 +436,17 @@ QString TaskOptionsHelp()
         "  --exclude-date WHEN   [modified|created|accessed:] then Nd (last N days),\n"
         "                        Nm (last N months) or FROM..TO (YYYY-MM-DD dates)\n"
         "  --exclude-attr LIST   readonly,archive,hidden,system,compressed,encrypted\n"
-        "  --include-all         no exclude rules\n");
+        "  --include-all         no exclude rules\n"
+        "\n"
+        "Kept versions and drives:\n"
+        "  --keep-versions N     before a run replaces a file, move the old one into the\n"
+        "                        versions folder and keep its N newest there (1-99;\n"
+        "                        0 keeps none)\n"
+        "  --versions-folder DIR the versions folder: a full path, or a folder inside\n"
+        "                        the target (default .tarnwick-versions)\n"
+        "  --when-target-appears also run when the target's drive is mounted\n"
+        "  --not-when-target-appears\n"
+        "                        not when the target's drive is mounted\n");
 }
 
 } // namespace tarnwick::cli

@@ -30,6 +30,9 @@ struct TaskChanges
     std::optional<TaskRunMode> runMode;
     QList<TaskScheduleItem> schedules;           // with runMode Scheduled
     std::optional<QList<ExcludeRule>> rules; // empty: include all files
+    std::optional<int> keepVersions;
+    std::optional<QString> versionsFolder;
+    std::optional<bool> whenTargetAppears;
 
     // Writes the given parts into `task` (the group as given).
     void applyTo(TaskRecord& task) const;

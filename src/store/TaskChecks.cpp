@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "store/DateTexts.h"
 #include "store/ScheduleRules.h"
+#include "store/TaskOptionValues.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -110,6 +111,28 @@ bool isInside(const QString& folder, const QString& parent)
     return parent == u"/" ? folder != u"/" : folder.startsWith(parent + u'/');
 }
 
+// The versions folder takes the replaced files out of the target's way; the
+// target itself or a folder above it would put them back into the mirror.
+std::optional<QString> checkExtras(const TaskRecord& task)
+{
+    const TaskExtras& extras = task.extras;
+    if (extras.keepVersions < 0 || extras.keepVersions > kMaxKeepVersions)
+        return QStringLiteral("The number of versions to keep is from 0 to %1.")
+            .arg(kMaxKeepVersions);
+    if (const std::optional<QString> refusal = CheckStoredText(
+            extras.versionsFolder, QStringLiteral("The versions folder"), limits::kPath))
+        return refusal;
+    if (extras.keepVersions == 0)
+        return std::nullopt;
+    const QString target = resolvedFolder(task.targetDir);
+    const QString versions =
+        resolvedFolder(VersionsFolderPath(task.targetDir.trimmed(), extras.versionsFolder));
+    if (versions == target || isInside(target, versions))
+        return QStringLiteral("The versions folder cannot be the target folder or a folder "
+                              "above it.");
+    return std::nullopt;
+}
+
 } // namespace
 
 bool HasControlCharacter(const QString& text)
@@ -163,6 +186,8 @@ std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
         return TaskCheckFailure{QStringLiteral("The target '%1' is a file, not a folder.")
                                     .arg(task.targetDir.trimmed()),
                                 1};
+    if (const std::optional<QString> refusal = checkExtras(task))
+        return TaskCheckFailure{*refusal, 1};
     if (task.excludeMode && task.rules.isEmpty())
         return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
     if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())

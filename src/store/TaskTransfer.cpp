@@ -9,6 +9,7 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskChecks.h"
 #include "store/TaskList.h"
+#include "store/TaskOptionValues.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -70,7 +71,10 @@ QJsonObject taskObject(const TaskRecord& task)
                        {QStringLiteral("start"), RunModeName(task.runMode)},
                        {QStringLiteral("sources"), sources},
                        {QStringLiteral("schedules"), schedules},
-                       {QStringLiteral("rules"), rules}};
+                       {QStringLiteral("rules"), rules},
+                       {QStringLiteral("keepVersions"), task.extras.keepVersions},
+                       {QStringLiteral("versionsFolder"), task.extras.versionsFolder},
+                       {QStringLiteral("whenTargetAppears"), task.extras.whenTargetAppears}};
 }
 
 // Reading, with the place of every value in its messages.
@@ -84,6 +88,10 @@ public:
         throw TaskDocumentError(QStringLiteral("%1: %2").arg(m_where, why));
     }
 
+    bool has(const QJsonObject& object, const char* key) const
+    {
+        return object.contains(QLatin1StringView(key));
+    }
     QJsonValue field(const QJsonObject& object, const char* key) const
     {
         const QJsonValue value = object.value(QLatin1StringView(key));
@@ -268,6 +276,15 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clo
     const QJsonArray rules = reader.array(object, "rules");
     for (qsizetype i = 0; i < rules.size(); ++i)
         task.rules.append(readRule(reader, reader.objectAt(rules, i, QStringLiteral("rule"))));
+    // Added after the first documents: a document without them keeps the
+    // defaults.
+    if (reader.has(object, "keepVersions"))
+        task.extras.keepVersions =
+            static_cast<int>(reader.integer(object, "keepVersions", 0, kMaxKeepVersions));
+    if (reader.has(object, "versionsFolder"))
+        task.extras.versionsFolder = reader.text(object, "versionsFolder");
+    if (reader.has(object, "whenTargetAppears"))
+        task.extras.whenTargetAppears = reader.boolean(object, "whenTargetAppears");
     task.excludeMode = !task.rules.isEmpty();
 
     // The task editor's checks, with its messages.

@@ -12,6 +12,10 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskOptionValues.h"
 
+#include <QHash>
+
+#include <algorithm>
+
 namespace tarnwick {
 
 namespace {
@@ -91,6 +95,36 @@ void readSchedules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
 }
 
 // The four deletes, in the order every deleter of a task keeps.
+TaskExtras readExtras(TaskDatabase& db, const QString& taskId)
+{
+    const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
+    TaskExtras extras;
+    extras.keepVersions = std::clamp(options.value(QString::fromLatin1(kOptionKeepVersions)).toInt(),
+                                     0, kMaxKeepVersions);
+    extras.versionsFolder = options.value(QString::fromLatin1(kOptionVersionsFolder));
+    extras.whenTargetAppears =
+        options.value(QString::fromLatin1(kOptionWhenTargetAppears)) == u'1';
+    return extras;
+}
+
+// A setting at its default has no row, so a database keeps rows only for
+// the tasks that use the setting.
+void writeExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extras)
+{
+    const auto put = [&](const char* name, const QString& value, bool isDefault) {
+        if (isDefault)
+            RunStatement(query,
+                         FillStatement(sql::DeleteTaskOption, {taskId, QString::fromLatin1(name)}));
+        else
+            RunStatement(query, FillStatement(sql::SetTaskOption,
+                                              {taskId, QString::fromLatin1(name), value}));
+    };
+    put(kOptionKeepVersions, QString::number(extras.keepVersions), extras.keepVersions == 0);
+    put(kOptionVersionsFolder, extras.versionsFolder.trimmed(),
+        extras.versionsFolder.trimmed().isEmpty());
+    put(kOptionWhenTargetAppears, QStringLiteral("1"), !extras.whenTargetAppears);
+}
+
 void deleteTaskRows(TaskQuery& query, const QString& taskId)
 {
     RunStatement(query, FillStatement(sql::DeleteSources, {taskId}));
@@ -195,6 +229,7 @@ TaskRecord LoadTask(TaskDatabase& db, const QString& taskId)
     readRules(db, taskId, task);
     if (task.runMode == TaskRunMode::Scheduled)
         readSchedules(db, taskId, task);
+    task.extras = readExtras(db, taskId);
     return task;
 }
 
@@ -246,6 +281,8 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
             insertScheduleEntry(query, taskId, item.entry, row.lastRunText, clock);
         break;
     }
+    if (db.hasAddedTables())
+        writeExtras(query, taskId, task.extras);
     // Read inside the transaction, so the row shows what was just written
     // and a failure here undoes the save as well.
     row.nextRunText = NextRunCellTextFor(db, taskId, row.runMode, sql::SelectNextRunTimeAfterSave);

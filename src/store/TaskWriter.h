@@ -36,6 +36,16 @@ struct TaskScheduleItem
     QString nextRunText;
 };
 
+// Settings of a task kept beside its rows, in TaskOption.
+struct TaskExtras
+{
+    int keepVersions = 0;   // replaced files kept per file; 0 keeps none
+    QString versionsFolder; // empty: the default folder inside the target
+    bool whenTargetAppears = false; // also run when the target's drive is mounted
+
+    friend bool operator==(const TaskExtras&, const TaskExtras&) = default;
+};
+
 // A whole task as the editor holds it. A front end that keeps a source in an
 // edit box appends it (untrimmed, with its subfolder flag) as the last
 // source before checking and saving.
@@ -50,6 +60,7 @@ struct TaskRecord
     bool excludeMode = false; // false: include all files; the rules are then not stored
     QList<ExcludeRule> rules;
     QList<TaskScheduleItem> schedules; // stored only for TaskRunMode::Scheduled
+    TaskExtras extras;
 };
 
 // Task.SourceDir for a source list: the one path trimmed, or for several,
@@ -84,7 +95,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
                      const Clock& clock);
 
 // Deletes every row of the task (its sources, schedule rows, rules, then
-// the task) in one transaction. Raises StoreError, leaving every row as it
+// the task, its options and kept runs) in one transaction. Raises StoreError, leaving every row as it
 // was.
 void deleteTask(TaskDatabase& db, const QString& taskId);
 

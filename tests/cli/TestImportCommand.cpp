@@ -49,6 +49,7 @@ private slots:
     void unreadableFileChangesNothing_data();
     void unreadableFileChangesNothing();
     void takenIdentifiersAreReplaced();
+    void documentWithoutTaskOptionsImports();
 
 private:
     CliResult cli(const QStringList& args, const QString& home = u"home"_s)
@@ -99,10 +100,17 @@ void TestImportCommand::addTasks()
                                     u"--exclude-attr"_s,
                                     u"system"_s,
                                     u"--exclude-file"_s,
-                                    u"/s/x"_s})
+                                    u"/s/x"_s,
+                                    u"--keep-versions"_s,
+                                    u"7"_s,
+                                    u"--versions-folder"_s,
+                                    u"/old"_s,
+                                    u"--when-target-appears"_s})
                  .exitCode,
              0);
-    QCOMPARE(cli(base + QStringList{u"Watched"_s, u"--on-change"_s}).exitCode, 0);
+    QCOMPARE(cli(base + QStringList{u"Watched"_s, u"--on-change"_s, u"--keep-versions"_s, u"1"_s})
+                 .exitCode,
+             0);
 }
 
 void TestImportCommand::roundTripGivesTheSameDocument()
@@ -176,6 +184,11 @@ void TestImportCommand::unreadableFileChangesNothing_data()
         << QByteArray("sources")
         << QJsonValue(QJsonArray{QJsonObject{{u"path"_s, u"s"_s}, {u"subfolders"_s, true}}})
         << u"A source folder must be a full path, not 's'."_s;
+    QTest::newRow("a hundred versions") << QByteArray("keepVersions") << QJsonValue(100)
+                                        << u"task 3: 'keepVersions' must be a whole number"_s;
+    QTest::newRow("versions in the target")
+        << QByteArray("versionsFolder") << QJsonValue(u"/t"_s)
+        << u"The versions folder cannot be the target folder or a folder above it."_s;
     QTest::newRow("a missing group")
         << QByteArray("group") << QJsonValue(u"G-gone"_s)
         << u"task 3: the group 'G-gone' is neither in the document nor in the database"_s;
@@ -243,6 +256,36 @@ void TestImportCommand::takenIdentifiersAreReplaced()
     const QString originalId = rows.filter(u"|Rich's|"_s).first().section(u'|', 0, 0);
     QVERIFY(LoadTask(db, copyId).groupId != LoadTask(db, originalId).groupId);
     QCOMPARE(LoadTask(db, copyId).schedules.size(), 4);
+}
+
+// Documents written before tasks had kept versions and drive starts lack
+// those members; their tasks import with both off.
+void TestImportCommand::documentWithoutTaskOptionsImports()
+{
+    addTasks();
+    QJsonObject root = QJsonDocument::fromJson(cli({u"export"_s}).out.toUtf8()).object();
+    QJsonArray tasks = root.value(u"tasks"_s).toArray();
+    for (qsizetype i = 0; i < tasks.size(); ++i) {
+        QJsonObject task = tasks.at(i).toObject();
+        for (const QString& key : {u"keepVersions"_s, u"versionsFolder"_s, u"whenTargetAppears"_s})
+            task.remove(key);
+        tasks.replace(i, task);
+    }
+    root.insert(u"tasks"_s, tasks);
+    const QString file = m_dir->filePath(u"older.json"_s);
+    m_dir->writeFile(file, QJsonDocument(root).toJson());
+    QCOMPARE(cli({u"import"_s, file}, u"empty"_s).exitCode, 0);
+    const QJsonArray imported =
+        QJsonDocument::fromJson(cli({u"export"_s}, u"empty"_s).out.toUtf8())
+            .object()
+            .value(u"tasks"_s)
+            .toArray();
+    QCOMPARE(imported.size(), 3);
+    for (const QJsonValue& task : imported) {
+        QCOMPARE(task[u"keepVersions"_s].toInt(-1), 0);
+        QCOMPARE(task[u"versionsFolder"_s].toString(u"?"_s), QString());
+        QCOMPARE(task[u"whenTargetAppears"_s].toBool(true), false);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestImportCommand)

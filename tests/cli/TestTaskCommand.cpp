@@ -33,13 +33,15 @@ const QDateTime kNow(QDate(2026, 6, 1), QTime(10, 0, 0));
 QStringList Dump(TaskDatabase& db)
 {
     QStringList rows;
-    for (const char* table : {"TaskGroup", "Task", "SourceDir", "Exclude", "TaskSchedule"}) {
+    for (const char* table :
+         {"TaskGroup", "Task", "SourceDir", "Exclude", "TaskSchedule", "TaskOption"}) {
         TaskQuery query(db);
         RunQuery(query, u"select * from %1 order by rowid"_s.arg(QLatin1StringView(table)));
         const char* columns[] = {
             "TaskGroupID",  "Name",          "TaskID",    "TaskName",    "SourceDir",  "TargetDir",
             "ScheduleType", "IncludeSubDir", "type",      "stype",       "sstype",     "value",
-            "EndDate",      "withweek",      "StartTime", "LastRunTime", "NextRunTime"};
+            "EndDate",      "withweek",      "StartTime", "LastRunTime", "NextRunTime",
+            "Value"};
         for (; !query.eof(); query.next()) {
             QString row = QLatin1StringView(table);
             for (const char* column : columns) {
@@ -178,6 +180,20 @@ void TestTaskCommand::addStoresWhatTheEditorStores_data()
                                             Rule(3, 1, 2, u"2004-01-10"_s, u"2004-01-20"_s)});
     QTest::newRow("attributes") << QStringList{u"--exclude-attr"_s, u"hidden,readonly"_s}
                                 << rules({Rule(4, 0, 0, u"101000"_s)});
+    const auto extras = [](TaskExtras given) {
+        return Expect([given](TaskRecord& t) { t.extras = given; });
+    };
+    QTest::newRow("versions in the default folder")
+        << QStringList{u"--keep-versions"_s, u"5"_s} << extras({5, QString(), false});
+    // A relative folder stays relative: it lies inside the target.
+    QTest::newRow("versions in a folder of their own")
+        << QStringList{u"--keep-versions=2"_s, u"--versions-folder"_s, u"old"_s}
+        << extras({2, u"old"_s, false});
+    QTest::newRow("run when the target appears")
+        << QStringList{u"--when-target-appears"_s} << extras({0, QString(), true});
+    QTest::newRow("the last of two choices holds")
+        << QStringList{u"--when-target-appears"_s, u"--not-when-target-appears"_s}
+        << extras({0, QString(), false});
 }
 
 void TestTaskCommand::addStoresWhatTheEditorStores()
@@ -272,6 +288,19 @@ void TestTaskCommand::badInput_data()
         << base + QStringList{u"--group"_s, u"Nope"_s} << u"no group with the ID or name 'Nope'"_s;
     QTest::newRow("unknown task") << QStringList{u"task"_s, u"show"_s, u"Nope"_s}
                                   << u"no task with the ID or name 'Nope'"_s;
+    QTest::newRow("a hundred versions") << base + QStringList{u"--keep-versions"_s, u"100"_s}
+                                        << u"--keep-versions is from 0 (off) to 99"_s;
+    QTest::newRow("versions as a word") << base + QStringList{u"--keep-versions"_s, u"all"_s}
+                                        << u"--keep-versions must be a number, not 'all'"_s;
+    // Versions kept in the target itself would be mirrored over and over.
+    const QString notTheTarget =
+        u"The versions folder cannot be the target folder or a folder above it."_s;
+    QTest::newRow("versions in the target")
+        << base + QStringList{u"--keep-versions"_s, u"3"_s, u"--versions-folder"_s, u"."_s}
+        << notTheTarget;
+    QTest::newRow("versions above the target")
+        << base + QStringList{u"--keep-versions"_s, u"3"_s, u"--versions-folder"_s, u"/"_s}
+        << notTheTarget;
 }
 
 void TestTaskCommand::badInput()
@@ -307,8 +336,10 @@ void TestTaskCommand::overlapIsWarnedNotRefused()
 
 void TestTaskCommand::editReplacesOnlyWhatIsGiven()
 {
-    const CliResult added = cli({u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s, u"--target"_s,
-                                 u"/t"_s, u"--every"_s, u"2h"_s, u"--exclude-ext"_s, u"doc"_s});
+    const CliResult added =
+        cli({u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s, u"--target"_s, u"/t"_s,
+             u"--every"_s, u"2h"_s, u"--exclude-ext"_s, u"doc"_s, u"--keep-versions"_s, u"4"_s,
+             u"--when-target-appears"_s});
     QCOMPARE(added.exitCode, 0);
     const QString id = added.out.trimmed();
 
@@ -325,6 +356,7 @@ void TestTaskCommand::editReplacesOnlyWhatIsGiven()
         QCOMPARE(task.runMode, TaskRunMode::Scheduled);
         QCOMPARE(task.schedules.size(), 1);
         QCOMPARE(task.rules.size(), 1);
+        QCOMPARE(task.extras, (TaskExtras{4, QString(), true}));
     }
     // A start mode replaces the schedule; --include-all the rules; a new
     // source list the old one; the name by the task's name.
@@ -340,6 +372,14 @@ void TestTaskCommand::editReplacesOnlyWhatIsGiven()
     QVERIFY(!task.excludeMode);
     QCOMPARE(task.sources.size(), 1);
     QCOMPARE(task.sources.first().path, u"/s2"_s);
+    QCOMPARE(task.extras, (TaskExtras{4, QString(), true}));
+    // Turning versions off leaves no row behind.
+    QCOMPARE(cli({u"task"_s, u"edit"_s, id, u"--keep-versions"_s, u"0"_s,
+                  u"--not-when-target-appears"_s})
+                 .exitCode,
+             0);
+    QCOMPARE(LoadTask(db, id).extras, TaskExtras{});
+    QVERIFY(Dump(db).filter(u"TaskOption|"_s).isEmpty());
     // An edit the editor refuses changes nothing.
     edited = cli({u"task"_s, u"edit"_s, id, u"--name"_s, u""_s});
     QCOMPARE(edited.exitCode, 2);
