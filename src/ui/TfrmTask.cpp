@@ -7,6 +7,7 @@
 #include "store/ScheduleRules.h"
 #include "store/TaskChecks.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
 #include "ui/Captions.h"
 #include "ui/Language.h"
 #include "ui/Desktop.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -55,6 +57,10 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmTask", "lblTargetDir.Caption", "lblTargetDir"},
     {"frmTask", "spbtnTarget.Caption", "spbtnTarget"},
     {"frmTask", "spbtnBrowseInfo.Caption", "spbtnOpenTarget"},
+    {"frmTask", "chkKeepVersions.Caption", "chkKeepVersions"},
+    {"frmTask", "lblKeepCount.Caption", "lblKeepCount"},
+    {"frmTask", "lblVersionsFolder.Caption", "lblVersionsFolder"},
+    {"frmTask", "chkWhenTargetAppears.Caption", "chkWhenTargetAppears"},
     {"frmTask", "TabSheetFilter.Caption", "TabSheetFilter"},
     {"frmTask", "RadioBtnInclude.Caption", "RadioBtnInclude"},
     {"frmTask", "RadioBtnExclude.Caption", "RadioBtnExclude"},
@@ -105,6 +111,10 @@ struct TfrmTask::Controls
     QLineEdit* edtTargetDir = nullptr;
     QPushButton* spbtnTarget = nullptr;
     QPushButton* spbtnOpenTarget = nullptr;
+    QCheckBox* chkKeepVersions = nullptr;
+    QSpinBox* spinKeepCount = nullptr;
+    QLineEdit* edtVersionsFolder = nullptr;
+    QCheckBox* chkWhenTargetAppears = nullptr;
 
     QRadioButton* RadioBtnInclude = nullptr;
     QRadioButton* RadioBtnExclude = nullptr;
@@ -259,7 +269,33 @@ void TfrmTask::buildTargetPage()
     grid->addWidget(m_c->edtTargetDir, 0, 1);
     grid->addWidget(m_c->spbtnTarget, 0, 2);
     grid->addWidget(m_c->spbtnOpenTarget, 0, 3);
-    grid->setRowStretch(1, 1);
+
+    // What a run replaces can be kept, and a drive's target can start its
+    // task when the drive is mounted again.
+    m_c->chkKeepVersions = captioned(new QCheckBox(page), "chkKeepVersions",
+                                     "&Keep replaced files as versions");
+    m_c->spinKeepCount = named(new QSpinBox(page), "spinKeepCount");
+    m_c->spinKeepCount->setRange(1, kMaxKeepVersions);
+    m_c->spinKeepCount->setValue(kDefaultKeepVersions);
+    auto* countLabel = captioned(new QLabel(page), "lblKeepCount", "&Versions per file");
+    countLabel->setBuddy(m_c->spinKeepCount);
+    m_c->edtVersionsFolder = named(new QLineEdit(page), "edtVersionsFolder");
+    m_c->edtVersionsFolder->setText(QString::fromLatin1(kDefaultVersionsFolder));
+    m_c->edtVersionsFolder->setMaxLength(static_cast<int>(limits::kPath));
+    m_c->edtVersionsFolder->setToolTip(
+        QStringLiteral("A full path, or a folder inside the target folder"));
+    auto* folderLabel =
+        captioned(new QLabel(page), "lblVersionsFolder", "Versions f&older");
+    folderLabel->setBuddy(m_c->edtVersionsFolder);
+    m_c->chkWhenTargetAppears = captioned(new QCheckBox(page), "chkWhenTargetAppears",
+                                          "Also run when the target a&ppears");
+    grid->addWidget(m_c->chkKeepVersions, 1, 0, 1, 4);
+    grid->addWidget(countLabel, 2, 0);
+    grid->addWidget(m_c->spinKeepCount, 2, 1, Qt::AlignLeft);
+    grid->addWidget(folderLabel, 3, 0);
+    grid->addWidget(m_c->edtVersionsFolder, 3, 1, 1, 3);
+    grid->addWidget(m_c->chkWhenTargetAppears, 4, 0, 1, 4);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(1, 1);
     m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
@@ -357,6 +393,7 @@ void TfrmTask::connectControls()
     for (QRadioButton* radio : {c.RadioBtnInclude, c.RadioBtnExclude, c.RadioBtnManually,
                                 c.RadioBtnAttr, c.RadiobtnSchedule})
         connect(radio, &QRadioButton::toggled, this, [this] { updateControls(); });
+    connect(c.chkKeepVersions, &QCheckBox::toggled, this, [this] { updateControls(); });
     connect(c.lvwSourceDir, &QTreeWidget::itemSelectionChanged, this,
             [this] { updateControls(); });
     for (QListWidget* list : {c.lvwExclude, c.lvwSchedule})
@@ -376,6 +413,8 @@ void TfrmTask::updateControls()
     c.spbtnEditSourceDir->setEnabled(sourceSelected);
     c.spbtnDelSourceDir->setEnabled(sourceSelected);
     c.spbtnOpenTarget->setEnabled(!c.edtTargetDir->text().trimmed().isEmpty());
+    c.spinKeepCount->setEnabled(c.chkKeepVersions->isChecked());
+    c.edtVersionsFolder->setEnabled(c.chkKeepVersions->isChecked());
 
     const bool excluding = c.RadioBtnExclude->isChecked();
     c.lvwExclude->setEnabled(excluding);
@@ -407,6 +446,13 @@ void TfrmTask::LoadTask(const QString& taskId)
     c.lblTaskGroupID->setText(task.groupId);
     c.edtTaskName->setText(task.name);
     c.edtTargetDir->setText(task.targetDir);
+    c.chkKeepVersions->setChecked(task.extras.keepVersions > 0);
+    c.spinKeepCount->setValue(task.extras.keepVersions > 0 ? task.extras.keepVersions
+                                                           : kDefaultKeepVersions);
+    c.edtVersionsFolder->setText(task.extras.versionsFolder.isEmpty()
+                                     ? QString::fromLatin1(kDefaultVersionsFolder)
+                                     : task.extras.versionsFolder);
+    c.chkWhenTargetAppears->setChecked(task.extras.whenTargetAppears);
 
     c.lvwSourceDir->clear();
     if (task.sources.size() == 1) {
@@ -465,6 +511,12 @@ TaskRecord TfrmTask::record() const
                    : c.RadiobtnSchedule->isChecked() ? TaskRunMode::Scheduled
                                                      : TaskRunMode::Manual;
     task.schedules = c.schedules;
+    task.extras.keepVersions = c.chkKeepVersions->isChecked() ? c.spinKeepCount->value() : 0;
+    // The default folder is stored as no choice, so it follows the default.
+    const QString folder = c.edtVersionsFolder->text().trimmed();
+    if (folder != QLatin1StringView(kDefaultVersionsFolder))
+        task.extras.versionsFolder = c.edtVersionsFolder->text();
+    task.extras.whenTargetAppears = c.chkWhenTargetAppears->isChecked();
     return task;
 }
 

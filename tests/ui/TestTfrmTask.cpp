@@ -163,6 +163,8 @@ private slots:
     void browsePutsTheFolderInTheBox();
     void controlsFollowTheChoices();
     void rulesAndEntriesFromTheirDialogs();
+    void versionsAndDriveStartOnTheTargetPage_data();
+    void versionsAndDriveStartOnTheTargetPage();
 };
 
 void TestTfrmTask::init()
@@ -217,10 +219,14 @@ void TestTfrmTask::opensAsNew()
             QVERIFY2(!button->autoDefault(), qPrintable(button->objectName()));
     }
     for (QLineEdit* box : dialog->findChildren<QLineEdit*>()) {
+        // A spin box's own edit line is labelled through the spin box.
+        QWidget* field = qobject_cast<QAbstractSpinBox*>(box->parentWidget())
+                             ? box->parentWidget()
+                             : static_cast<QWidget*>(box);
         bool labelled = false;
         for (QLabel* label : dialog->findChildren<QLabel*>())
-            labelled = labelled || label->buddy() == box;
-        QVERIFY2(labelled, qPrintable(box->objectName()));
+            labelled = labelled || label->buddy() == field;
+        QVERIFY2(labelled, qPrintable(field->objectName()));
     }
 }
 
@@ -697,6 +703,92 @@ void TestTfrmTask::rulesAndEntriesFromTheirDialogs()
     QCOMPARE(Rows(*m_db, QStringLiteral("select * from TaskSchedule order by TaskSchID"),
                   {"ScheduleType", "value"}),
              (QStringList{QStringLiteral("0|30"), QStringLiteral("1|5")}));
+}
+
+void TestTfrmTask::versionsAndDriveStartOnTheTargetPage_data()
+{
+    // What is stored, what the user changes on the Target page, and what is
+    // stored after OK; an empty message means the save is taken.
+    QTest::addColumn<int>("storedKeep");
+    QTest::addColumn<QString>("storedFolder");
+    QTest::addColumn<bool>("storedDrive");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("drive");
+    QTest::addColumn<QString>("message");
+    const QString none;
+    QTest::newRow("off stays off") << 0 << none << false << "" << 0 << none << false << none;
+    QTest::newRow("everything kept as stored")
+        << 7 << "/old" << true << "" << 7 << "/old" << true << none;
+    QTest::newRow("ticked with a count") << 0 << none << false << "keep 3" << 3 << none << false
+                                         << none;
+    QTest::newRow("unticked: none kept, the folder remembered")
+        << 4 << "/old" << false << "untick" << 0 << "/old" << false << none;
+    QTest::newRow("the default folder typed stays the default")
+        << 2 << "/old" << false << "folder .tarnwick-versions" << 2 << none << false << none;
+    QTest::newRow("drive start ticked") << 0 << none << false << "drive" << 0 << none << true
+                                        << none;
+    QTest::newRow("versions in the target are refused")
+        << 2 << none << false << "folder /dst" << 2 << none << false
+        << "The versions folder cannot be the target folder or a folder above it.";
+}
+
+void TestTfrmTask::versionsAndDriveStartOnTheTargetPage()
+{
+    QFETCH(int, storedKeep);
+    QFETCH(QString, storedFolder);
+    QFETCH(bool, storedDrive);
+    QFETCH(QString, change);
+    QFETCH(int, keep);
+    QFETCH(QString, folder);
+    QFETCH(bool, drive);
+    QFETCH(QString, message);
+    TaskRecord task;
+    task.taskId = kId;
+    task.name = QStringLiteral("N");
+    task.targetDir = QStringLiteral("/dst");
+    task.sources = {{QStringLiteral("/src"), true}};
+    task.extras = {storedKeep, storedFolder, storedDrive};
+    SaveTask(*m_db, task, TaskSaveMode::New, *m_clock);
+
+    auto dialog = editor();
+    dialog->LoadTask(kId);
+    auto* keepBox = child<QCheckBox>(dialog.get(), "chkKeepVersions");
+    auto* count = child<QSpinBox>(dialog.get(), "spinKeepCount");
+    auto* folderBox = child<QLineEdit>(dialog.get(), "edtVersionsFolder");
+    auto* driveBox = child<QCheckBox>(dialog.get(), "chkWhenTargetAppears");
+    QCOMPARE(keepBox->isChecked(), storedKeep > 0);
+    QCOMPARE(count->value(), storedKeep > 0 ? storedKeep : 5);
+    QCOMPARE(count->isEnabled(), storedKeep > 0);
+    QCOMPARE(folderBox->text(), storedFolder.isEmpty() ? QStringLiteral(".tarnwick-versions") : storedFolder);
+    QCOMPARE(driveBox->isChecked(), storedDrive);
+
+    const QString value = change.section(u' ', 1);
+    if (change.startsWith(u"keep")) {
+        keepBox->setChecked(true);
+        count->setValue(value.toInt());
+    } else if (change == u"untick") {
+        keepBox->setChecked(false);
+    } else if (change.startsWith(u"folder")) {
+        folderBox->setText(value);
+    } else if (change == u"drive") {
+        driveBox->setChecked(true);
+    }
+    QCOMPARE(count->isEnabled(), keepBox->isChecked());
+    auto* pages = child<QTabWidget>(dialog.get(), "PageCtrlTask");
+    pages->setCurrentIndex(3);
+    dialog->accept();
+
+    QCOMPARE(m_desktop->informations, message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty()) {
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(pages->currentIndex(), 1);
+        QCOMPARE(LoadTask(*m_db, kId).extras, task.extras);
+        return;
+    }
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(LoadTask(*m_db, kId).extras, (TaskExtras{keep, folder, drive}));
 }
 
 QTEST_MAIN(TestTfrmTask)
