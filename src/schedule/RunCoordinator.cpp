@@ -8,6 +8,7 @@
 #include "platform/InstanceLock.h"
 #include "schedule/TCheckThread.h"
 #include "schedule/TMonitorDirThread.h"
+#include "store/TaskOptionValues.h"
 
 #include <QElapsedTimer>
 
@@ -63,6 +64,50 @@ void RunCoordinator::startWatchers()
     m_watchers << QPointer<TThread>(checker) << QPointer<TThread>(monitor);
     checker->Start();
     monitor->Start();
+    followTargets();
+}
+
+// The mount watcher runs on this thread: a change of the table costs one
+// read of a small kernel file, and a start goes through the same door as a
+// scheduled one.
+void RunCoordinator::followTargets()
+{
+    QList<TaskTarget> stored;
+    try {
+        stored = TasksRunWhenTargetAppears(m_db);
+    } catch (const std::exception& e) {
+        watcherWarning(QString::fromUtf8(e.what()));
+    }
+    if (stored.isEmpty()) {
+        m_mounts.reset();
+        m_appearance.reset({}, {});
+        return;
+    }
+    if (!m_mounts) {
+        m_mounts = std::make_unique<MountWatcher>(m_mountTableFile);
+        if (!m_mounts->isWatching()) {
+            watcherWarning(QStringLiteral("Cannot watch the mount table %1: targets that appear "
+                                          "start nothing.")
+                               .arg(m_mountTableFile));
+            m_mounts.reset();
+            return;
+        }
+        connect(m_mounts.get(), &MountWatcher::changed, this,
+                &RunCoordinator::mountTableChanged);
+    }
+    QList<TargetAppearance::Task> tasks;
+    for (const TaskTarget& task : std::as_const(stored))
+        tasks.append({task.taskId, task.targetDir});
+    m_appearance.reset(tasks, m_mounts->table());
+    mountTableChanged(m_mounts->table());
+}
+
+void RunCoordinator::mountTableChanged(const QList<MountPoint>& table)
+{
+    if (m_shuttingDown)
+        return;
+    for (const QString& taskId : m_appearance.update(table))
+        startTaskIfIdle(taskId);
 }
 
 void RunCoordinator::stopWatchers()
@@ -236,6 +281,7 @@ void RunCoordinator::shutdown(int timeoutMs)
     m_shuttingDown = true;
     m_watcherTimer.stop();
     stopWatchers();
+    m_mounts.reset();
     m_running.StopAll();
 
     // Hand-overs of the ending threads are served by the event loop while

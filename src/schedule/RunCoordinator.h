@@ -10,6 +10,8 @@
 #include "engine/RunHost.h"
 #include "engine/RunningTaskList.h"
 #include "platform/Clock.h"
+#include "platform/MountTable.h"
+#include "schedule/TargetAppearance.h"
 #include "schedule/WatcherHost.h"
 #include "store/RunHistory.h"
 
@@ -21,6 +23,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 namespace tarnwick {
 
@@ -83,6 +86,14 @@ public:
     void shutdown(int timeoutMs = kShutdownWaitMs);
     bool isShuttingDown() const { return m_shuttingDown; }
 
+    // The mount table changed: starts, once, each task that also runs when
+    // its target appears and whose target just appeared.
+    void mountTableChanged(const QList<tarnwick::MountPoint>& table);
+    // The table the mount watcher reads; set before start(). Tests give a
+    // file of their own.
+    void setMountTableFile(const QString& file) { m_mountTableFile = file; }
+    bool isWatchingMounts() const { return m_mounts != nullptr; }
+
     // Watcher threads whose body has not returned yet (old ones included
     // until they have seen their stop request).
     int aliveWatcherCount() const;
@@ -131,6 +142,7 @@ private:
     TMyThread* makeRun(const QString& taskId, bool suspended, QString* reason);
     void startWatchers();
     void stopWatchers();
+    void followTargets();
     void pruneThreads();
     bool anyThreadAlive() const;
 
@@ -148,6 +160,10 @@ private:
     QStringList m_pendingChanges;
     QHash<QString, QString> m_refusals; // task -> the reason last reported for it
     QSet<QString> m_warnings;          // watcher warnings already reported
+    // Only while a task asks to run when its target appears.
+    QString m_mountTableFile = QString::fromLatin1(MountWatcher::kSystemTable);
+    std::unique_ptr<MountWatcher> m_mounts;
+    TargetAppearance m_appearance;
 };
 
 // Writes the running tasks beside the instance lock now and after every

@@ -206,6 +206,10 @@ inline constexpr char SetTaskOption[] =
 inline constexpr char DeleteTaskOption[] =
     "delete from TaskOption where [TaskID]='%s' and [Name]='%s'";
 inline constexpr char DeleteTaskOptions[] = "delete from TaskOption where [TaskID]= '%s'";
+inline constexpr char SelectTasksRunWhenTargetAppears[] =
+    "select Task.TaskID as TaskID, Task.TargetDir as TargetDir from Task join TaskOption on "
+    "TaskOption.TaskID = Task.TaskID where TaskOption.Name = 'WhenTargetAppears' and "
+    "TaskOption.Value = '1' order by Task.rowid";
 
 } // namespace tarnwick::sql
 

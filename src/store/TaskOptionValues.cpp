@@ -28,6 +28,18 @@ QHash<QString, QString> ReadTaskOptions(TaskDatabase& db, const QString& taskId)
     return options;
 }
 
+QList<TaskTarget> TasksRunWhenTargetAppears(TaskDatabase& db)
+{
+    QList<TaskTarget> tasks;
+    if (!db.hasAddedTables())
+        return tasks;
+    TaskQuery rows(db);
+    RunQuery(rows, QString::fromLatin1(sql::SelectTasksRunWhenTargetAppears));
+    for (; !rows.eof(); rows.next())
+        tasks.append({rows.text("TaskID"), rows.text("TargetDir")});
+    return tasks;
+}
+
 void WriteTaskOption(TaskDatabase& db, const QString& taskId, const char* name,
                      const QString& value)
 {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
 namespace tarnwick {
@@ -28,6 +29,15 @@ QString VersionsFolderPath(const QString& targetDir, const QString& folder);
 
 // Every option of the task, by name.
 QHash<QString, QString> ReadTaskOptions(TaskDatabase& db, const QString& taskId);
+
+// The tasks that also run when their target appears: identifier and
+// target folder, in stored order.
+struct TaskTarget
+{
+    QString taskId;
+    QString targetDir;
+};
+QList<TaskTarget> TasksRunWhenTargetAppears(TaskDatabase& db);
 
 // Sets one option, replacing its value.
 void WriteTaskOption(TaskDatabase& db, const QString& taskId, const char* name,

@@ -11,6 +11,7 @@
 #include "schedule/RunCoordinator.h"
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskOptionValues.h"
 
 #include <QDir>
 #include <QFile>
@@ -118,6 +119,7 @@ private slots:
     void lostLogLinesToldOncePerRun();
     void everyRunKeptInHistory_data();
     void everyRunKeptInHistory();
+    void taskStartsWhenItsTargetAppears();
 };
 
 void TestRunCoordinator::initTestCase()
@@ -340,6 +342,47 @@ void TestRunCoordinator::everyRunKeptInHistory()
     QCOMPARE(history.size(), 1);
     QCOMPARE(ResultText(history.first()), result);
     QCOMPARE(history.first().seen, !sourceGone);
+}
+
+// A task that also runs when its target appears starts once each time the
+// drive holding its target is mounted; other tasks never do. The table is
+// handed in as the watcher would hand it.
+void TestRunCoordinator::taskStartsWhenItsTargetAppears()
+{
+    const QString followed = addTask(2);
+    const QString other = addTask(2);
+    WriteTaskOption(m_db, followed, kOptionWhenTargetAppears, QStringLiteral("1"));
+    const QString target = m_home.filePath(QStringLiteral("dst") + followed);
+    const QString table = m_home.filePath(QStringLiteral("mountinfo"));
+    m_home.writeFile(table, QByteArrayLiteral("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"));
+    m_coordinator->setMountTableFile(table);
+    m_coordinator->start();
+    QVERIFY(QTest::qWaitFor([&] { return m_coordinator->isWatchingMounts(); }, 5000));
+    QVERIFY(m_reports.started.isEmpty());
+
+    const MountPoint root{1, QStringLiteral("/")};
+    const QList<MountPoint> unplugged{root};
+    const QList<MountPoint> plugged{root, {90, target}};
+    m_coordinator->mountTableChanged(plugged);
+    QCOMPARE(m_reports.started, QStringList{followed});
+    QVERIFY(waitFinished(1));
+    m_coordinator->mountTableChanged(plugged);
+    m_coordinator->mountTableChanged(unplugged);
+    QCOMPARE(m_reports.started, QStringList{followed});
+    // Reading the tasks anew (after an edit) starts nothing by itself.
+    m_coordinator->RestartWatchers();
+    QTest::qWait(RunCoordinator::kRestartPauseMs + 300);
+    QVERIFY(m_coordinator->isWatchingMounts());
+    QCOMPARE(m_reports.started, QStringList{followed});
+    m_coordinator->mountTableChanged({root, {91, target}});
+    QCOMPARE(m_reports.started, (QStringList{followed, followed}));
+    QVERIFY(waitFinished(2));
+    QVERIFY(!m_reports.started.contains(other));
+
+    // Without a task that asks for it, nothing watches the table.
+    WriteTaskOption(m_db, followed, kOptionWhenTargetAppears, QStringLiteral("0"));
+    m_coordinator->RestartWatchers();
+    QVERIFY(QTest::qWaitFor([&] { return !m_coordinator->isWatchingMounts(); }, 5000));
 }
 
 QTEST_GUILESS_MAIN(TestRunCoordinator)

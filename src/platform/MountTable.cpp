@@ -1,0 +1,95 @@
+#include "platform/MountTable.h"
+
+#include "platform/ReadToEnd.h"
+
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+// Blanks, tabs, line breaks and backslashes in a path come as \ooo.
+QString unescaped(const QByteArray& field)
+{
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field.at(i);
+        if (c == '\\' && i + 3 < field.size()) {
+            const QByteArray digits = field.mid(i + 1, 3);
+            bool ok = false;
+            const int code = digits.toInt(&ok, 8);
+            if (ok && digits.size() == 3 && code < 256) {
+                out.append(static_cast<char>(code));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(c);
+    }
+    return QString::fromUtf8(out);
+}
+
+} // namespace
+
+QList<MountPoint> ParseMountTable(const QByteArray& text)
+{
+    QList<MountPoint> table;
+    for (const QByteArray& line : text.split('\n')) {
+        // id parent major:minor root mount-point options ...
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 5)
+            continue;
+        bool ok = false;
+        const qint64 id = fields.at(0).toLongLong(&ok);
+        const QString path = unescaped(fields.at(4));
+        if (!ok || !path.startsWith(u'/'))
+            continue;
+        table.append({id, path});
+    }
+    return table;
+}
+
+std::optional<MountPoint> MountHolding(const QList<MountPoint>& table, const QString& path)
+{
+    std::optional<MountPoint> holding;
+    for (const MountPoint& mount : table) {
+        const bool above = mount.path == u"/" || path == mount.path ||
+                           path.startsWith(mount.path + u'/');
+        if (above && (!holding || mount.path.size() >= holding->path.size()))
+            holding = mount;
+    }
+    return holding;
+}
+
+MountWatcher::MountWatcher(const QString& file, QObject* parent) : QObject(parent)
+{
+    m_fd = ::open(file.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return;
+    readTable();
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        readTable();
+        emit changed(m_table);
+    });
+}
+
+MountWatcher::~MountWatcher()
+{
+    delete m_notifier;
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void MountWatcher::readTable()
+{
+    if (::lseek(m_fd, 0, SEEK_SET) != 0)
+        return;
+    m_table = ParseMountTable(ReadToEnd(m_fd));
+}
+
+} // namespace tarnwick
