@@ -18,6 +18,7 @@ namespace tarnwick {
 namespace {
 
 const QString kLanguage = QStringLiteral("Language");
+const QString kNotifyFailedRuns = QStringLiteral("NotifyFailedRuns");
 
 // The options key opened for reading. Each read takes its value's name and
 // kind from the table, so a reader cannot read a value as the wrong kind.
@@ -247,6 +248,28 @@ void WriteLanguage(const QString& language)
                                            "file '%2'")
                                 .arg(QString::fromLatin1(kLanguageKeyPath), RegistryFilePath()));
     registry.writeString(kLanguage, language);
+    registry.closeKey();
+}
+
+bool ReadNotifyFailedRuns()
+{
+    Registry registry;
+    if (!registry.openKey(QString::fromLatin1(kDesktopKeyPath), false))
+        return true;
+    const bool on =
+        !registry.valueExists(kNotifyFailedRuns) || registry.readBool(kNotifyFailedRuns);
+    registry.closeKey();
+    return on;
+}
+
+void WriteNotifyFailedRuns(bool on)
+{
+    Registry registry;
+    if (!registry.openKeyForWrite(QString::fromLatin1(kDesktopKeyPath)))
+        throw RegistryError(QStringLiteral("Cannot open or create the key '%1' in the registry "
+                                           "file '%2'")
+                                .arg(QString::fromLatin1(kDesktopKeyPath), RegistryFilePath()));
+    registry.writeBool(kNotifyFailedRuns, on);
     registry.closeKey();
 }
 

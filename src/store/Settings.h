@@ -217,6 +217,16 @@ OptionSettings ReadOptionSettingsForDialog(QStringList& unreadable);
 // values would make every later reader fail.
 void WriteOptionSettings(const OptionSettings& settings);
 
+// Whether a run that fails while the window is hidden or minimised is told
+// by a desktop notification. It has a key of its own: the options key holds
+// its nineteen values and no more. A missing key or value reads as on; a
+// settings file that cannot be read raises RegistryError.
+inline constexpr char kDesktopKeyPath[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\TarnwickDesktop";
+bool ReadNotifyFailedRuns();
+// Raises RegistryError when the value cannot be stored.
+void WriteNotifyFailedRuns(bool on);
+
 // The language key's Language value. Opened without create: a missing key
 // reads "English". Opened with create: the key is made if missing. Either
 // way a missing value under an existing key reads as empty.

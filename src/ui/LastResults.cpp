@@ -1,5 +1,7 @@
 #include "ui/LastResults.h"
 
+#include "platform/Registry.h"
+#include "store/Settings.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 #include "ui/Desktop.h"
@@ -30,13 +32,25 @@ void LastResults::notifyIfAway(const RunRecord& run)
     // Only failures, one per run, and only when the window is not there to
     // show them; nothing is owed when the desktop cannot show it.
     if (!run.failed() || !m_desktop || !m_window ||
-        (m_window->isVisible() && !m_window->isMinimized()))
+        (m_window->isVisible() && !m_window->isMinimized()) || !notificationsWanted())
         return;
     const QStringList name = taskNames({run.taskId});
     const QString title = QStringLiteral("Tarnwick: %1 failed").arg(name.value(0, run.taskId));
     const QString text = run.firstError.isEmpty() ? ResultText(run) : run.firstError;
     if (m_desktop->notify(m_tray, title, text))
         m_notifiedTask = run.taskId;
+}
+
+// Read at each failure, as the other preferences are read when used, so a
+// change in the options counts from the next run on.
+bool LastResults::notificationsWanted()
+{
+    try {
+        return ReadNotifyFailedRuns();
+    } catch (const RegistryError&) {
+        // A settings file that cannot be read keeps the default: on.
+        return true;
+    }
 }
 
 QStringList LastResults::taskNames(const QStringList& taskIds) const

@@ -81,6 +81,7 @@ private:
     // The names of the tasks `taskIds`, sorted; their IDs where the names
     // cannot be read.
     QStringList taskNames(const QStringList& taskIds) const;
+    static bool notificationsWanted();
     void notifyIfAway(const RunRecord& run);
 
     QHash<QString, RunRecord> m_last;

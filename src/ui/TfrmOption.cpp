@@ -66,6 +66,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmOption", "GroupBoxFinish.Caption", "GroupBoxFinish"},
     {"frmOption", "chkShowDlg.Caption", "chkShowDlg"},
     {"frmOption", "chkPlaySound.Caption", "chkPlaySound"},
+    {"frmOption", "chkNotifyFailedRuns.Caption", "chkNotifyFailedRuns"},
     {"frmOption", "lblSoundFile.Caption", "lblSoundFile"},
     {"frmOption", "spbtnOpen.Caption", "spbtnOpen"},
     {"frmOption", "spbtnPlay.Caption", "spbtnPlay"},
@@ -132,6 +133,7 @@ struct TfrmOption::Controls
     QCheckBox* chkShowDlg = nullptr;
     QCheckBox* chkShowBullons = nullptr;
     QCheckBox* chkPlaySound = nullptr;
+    QCheckBox* chkNotifyFailedRuns = nullptr;
     QLineEdit* edtSoundFile = nullptr;
     QToolButton* spbtnOpen = nullptr;
     QToolButton* spbtnPlay = nullptr;
@@ -168,12 +170,20 @@ TfrmOption::TfrmOption(Desktop& desktop, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Only checking it resets; unchecking leaves the controls as they are.
     connect(m_c->chkDefault, &QCheckBox::toggled, this, [this](bool checked) {
-        if (checked)
+        if (checked) {
             setValues(OptionSettings());
+            m_c->chkNotifyFailedRuns->setChecked(true);
+        }
     });
 
     setValues(ReadOptionSettingsForDialog(m_unreadable));
     m_c->chkAutostart->setChecked(Autostart().isEnabled());
+    try {
+        m_notifyFailedRuns = ReadNotifyFailedRuns();
+    } catch (const RegistryError& e) {
+        m_unreadable << e.message();
+    }
+    m_c->chkNotifyFailedRuns->setChecked(m_notifyFailedRuns);
     m_c->PageCtr->setCurrentIndex(0);
 }
 
@@ -313,7 +323,14 @@ void TfrmOption::buildEventPage()
     m_c->chkShowBullons = named(new QCheckBox(finish), "chkShowBullons");
     m_c->chkShowBullons->hide();
     m_c->chkPlaySound = checkBox(finish, "chkPlaySound", "&Play sound");
+    // Not one of the stored options: a value under a key of its own.
+    m_c->chkNotifyFailedRuns =
+        checkBox(finish, "chkNotifyFailedRuns", "&Notify of failed runs while the window is away");
+    m_c->chkNotifyFailedRuns->setToolTip(
+        QStringLiteral("A desktop notification when a run fails while the window is hidden or "
+                       "minimised"));
     finishLayout->addWidget(m_c->chkShowDlg);
+    finishLayout->addWidget(m_c->chkNotifyFailedRuns);
     finishLayout->addWidget(m_c->chkPlaySound);
 
     auto* sound = new QHBoxLayout;
@@ -473,7 +490,18 @@ void TfrmOption::accept()
         return;
     }
     // After the options: a failure here leaves the dialog open, and OK
-    // again writes the same options once more.
+    // again writes the same options once more. Written only when changed,
+    // so an OK that changes nothing leaves the settings file as it was.
+    const bool notify = m_c->chkNotifyFailedRuns->isChecked();
+    if (notify != m_notifyFailedRuns) {
+        try {
+            WriteNotifyFailedRuns(notify);
+        } catch (const RegistryError& e) {
+            m_desktop.error(this, e.message());
+            return;
+        }
+        m_notifyFailedRuns = notify;
+    }
     const Autostart autostart;
     const bool wanted = m_c->chkAutostart->isChecked();
     if (wanted != autostart.isEnabled()) {

@@ -64,6 +64,8 @@ private:
     QStringList m_unreadable;
     // The colour picker opens on the colour last chosen in it.
     QColor m_lastColour = Qt::black;
+    // The stored choice, written again only when the box differs from it.
+    bool m_notifyFailedRuns = true;
 };
 
 } // namespace tarnwick::ui

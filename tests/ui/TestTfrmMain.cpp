@@ -582,16 +582,21 @@ void TestTfrmMain::failedRunSeenAtAGlance()
 void TestTfrmMain::failedRunNotifiedWhileAway_data()
 {
     QTest::addColumn<QString>("window"); // "shown", "hidden", "minimised"
+    QTest::addColumn<bool>("wanted");    // the Options' tick box
     QTest::addColumn<bool>("notified");
-    QTest::newRow("shown") << "shown" << false;
-    QTest::newRow("hidden") << "hidden" << true;
-    QTest::newRow("minimised") << "minimised" << true;
+    QTest::newRow("shown") << "shown" << true << false;
+    QTest::newRow("hidden") << "hidden" << true << true;
+    QTest::newRow("minimised") << "minimised" << true << true;
+    QTest::newRow("minimised, turned off in the options") << "minimised" << false << false;
 }
 
 void TestTfrmMain::failedRunNotifiedWhileAway()
 {
     QFETCH(QString, window);
+    QFETCH(bool, wanted);
     QFETCH(bool, notified);
+    if (!wanted)
+        WriteNotifyFailedRuns(false);
     const QString good = addTask(QStringLiteral("1"), 1);
     const QString bad = addTask(QStringLiteral("2"), 1);
     QVERIFY(QDir(m_home->filePath(QStringLiteral("src2"))).removeRecursively());
@@ -605,6 +610,9 @@ void TestTfrmMain::failedRunNotifiedWhileAway()
         QVERIFY(waitIdle());
     }
     QTRY_COMPARE(cell(1, 5), QStringLiteral("1 error"));
+    // Whatever the notification, the tray tells the failure.
+    auto* tray = m_window->findChild<QSystemTrayIcon*>();
+    QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick: the last run failed: task 2"));
     if (!notified) {
         QCOMPARE(m_desktop->notifications, QStringList());
         return;
@@ -615,7 +623,6 @@ void TestTfrmMain::failedRunNotifiedWhileAway()
     QVERIFY2(shown.contains(QStringLiteral("src2")), qPrintable(shown));
 
     select(good);
-    auto* tray = m_window->findChild<QSystemTrayIcon*>();
     emit tray->messageClicked();
     QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
     QCOMPARE(m_window->selectedTaskId(), bad);

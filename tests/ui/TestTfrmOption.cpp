@@ -98,6 +98,7 @@ private slots:
     void soundButtonsFollowTheBoxAndTheField();
     void colourRowsTakeTheChosenColour();
     void autostartTickBoxWritesAndRemovesItsEntry();
+    void notificationTickBoxKeepsTheOptionsKeyAsItIs();
 };
 
 void TestTfrmOption::init()
@@ -405,6 +406,38 @@ void TestTfrmOption::autostartTickBoxWritesAndRemovesItsEntry()
     again->accept();
     QCOMPARE(again->result(), int(QDialog::Accepted));
     QVERIFY(!QFile::exists(entry));
+    QVERIFY(m_desktop->errors.isEmpty());
+}
+
+// The notification choice lives beside the options key: the key keeps its
+// nineteen values, and an OK that changes nothing writes nothing.
+void TestTfrmOption::notificationTickBoxKeepsTheOptionsKeyAsItIs()
+{
+    WriteOptionSettings(allChanged());
+    const QByteArray before = readAll(m_folder->registryPath());
+    auto d = dialog();
+    auto* box = child<QCheckBox>(d.get(), "chkNotifyFailedRuns");
+    QVERIFY(box->isChecked());
+    d->accept();
+    QCOMPARE(readAll(m_folder->registryPath()), before);
+
+    auto off = dialog();
+    child<QCheckBox>(off.get(), "chkNotifyFailedRuns")->setChecked(false);
+    off->accept();
+    QCOMPARE(off->result(), int(QDialog::Accepted));
+    QVERIFY(!ReadNotifyFailedRuns());
+    QCOMPARE(ReadOptionSettings().logFileName, allChanged().logFileName);
+    const QByteArray file = readAll(m_folder->registryPath());
+    QVERIFY(file.contains("TarnwickDesktop"));
+    QCOMPARE(file.count("\"TarnwickOption]"), before.count("\"TarnwickOption]"));
+
+    // Shown as stored; "Default" turns it on again.
+    auto again = dialog();
+    QVERIFY(!child<QCheckBox>(again.get(), "chkNotifyFailedRuns")->isChecked());
+    child<QCheckBox>(again.get(), "chkDefault")->setChecked(true);
+    QVERIFY(child<QCheckBox>(again.get(), "chkNotifyFailedRuns")->isChecked());
+    again->accept();
+    QVERIFY(ReadNotifyFailedRuns());
     QVERIFY(m_desktop->errors.isEmpty());
 }
 
