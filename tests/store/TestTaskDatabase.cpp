@@ -220,9 +220,9 @@ void TestTaskDatabase::everyCatalogueStatementIsAccepted()
     QCOMPARE(query.integer("value"), qint64(15));
     QCOMPARE(query.integer("ScheduleType"), qint64(4));
 
-    // Every statement of the catalogue header is in the table above (one
-    // twice), so a
-    // statement added there without a schema check here fails this test.
+    // Every statement of the catalogue header is in the table above (one of
+    // them twice), so a statement added there without a schema check here
+    // fails this test.
     QFile header(QStringLiteral(TARNWICK_SOURCE_DIR "/src/store/Statements.h"));
     QVERIFY(header.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(header.readAll());
