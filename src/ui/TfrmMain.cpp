@@ -846,7 +846,8 @@ void TfrmMain::showSelectedProgress()
     m_runFile->setText(m_runFile->fontMetrics().elidedText(current, Qt::ElideMiddle,
                                                            m_runFile->width()));
     m_runFile->setToolTip(current);
-    m_runFile->setVisible(!current.isEmpty());
+    // Kept in place between copies, so the counters do not jump sideways.
+    m_runFile->show();
     const bool big = progress->currentSize > kFileBarAbove;
     if (big)
         m_fileBar->setValue(static_cast<int>(

@@ -202,7 +202,7 @@ void TestLanguage::progressTextsFromTheChosenFile()
     const ProgressTexts texts = ProgressTexts::load(u"Deutsch"_s);
     QCOMPARE(texts.row(progress), u"Läuft: 3 Dateien, 2.5 KB"_s);
     QCOMPARE(texts.counters(progress, true), u"3 Dateien kopiert (2.5 KB), 9 Dateien geprüft, angehalten"_s);
-    QCOMPARE(texts.current(progress), u"Kopiere: /src/a"_s);
+    QCOMPARE(texts.current(progress), u"Wird kopiert: /src/a"_s);
     // A language without the section keeps the English texts.
     QCOMPARE(ProgressTexts::load(u"Klingon"_s).row(progress), u"Running: 3 files, 2.5 KB"_s);
 }
