@@ -651,6 +651,8 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     const quint64 size = m_entry.size;
     ++m_counters.totalFiles;
     m_counters.totalBytes += size;
+    if (m_options.looked)
+        m_options.looked(m_counters.totalFiles);
     if (m_exclude && m_exclude(m_path, m_entry))
         return;
     if (otherDevice) {

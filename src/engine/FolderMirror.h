@@ -87,7 +87,11 @@ public:
     const QString& firstError() const { return m_firstError; }
 
     // Set before the first mirrorFolder.
-    void setOptions(MirrorOptions options) { m_options = std::move(options); }
+    void setOptions(MirrorOptions options)
+    {
+        m_options = std::move(options);
+        m_copier.setAdvance(m_options.advance);
+    }
     // The run's sources, all of them, set before the first mirrorFolder: a
     // clean-up of temporary files left in the target by a killed run never
     // removes a file that one of them holds at that place.

@@ -91,10 +91,23 @@ enum class MirrorMode
 using CopyProgress =
     std::function<void(const QString& path, quint64 size, bool done, bool copied)>;
 
+// Told on the walk's thread for every file the walk meets, excluded ones
+// too, with the number met so far: a run that copies nothing still shows
+// that it moves on.
+using FilesLooked = std::function<void(quint64 filesLooked)>;
+
+// Told on the walk's thread while a big file is copied (as large as
+// FileCopier::kAdvanceStep or larger): how many bytes into it the copy has
+// come, about every kAdvanceStep.
+using CopyAdvance = std::function<void(quint64 bytesDone)>;
+
 struct MirrorOptions
 {
     MirrorMode mode = MirrorMode::Copy;
-    CopyProgress progress; // may be empty
+    // Each may be empty.
+    CopyProgress progress;
+    FilesLooked looked;
+    CopyAdvance advance;
 };
 
 struct MirrorResult

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/MirrorTypes.h"
+#include "engine/RunProgress.h"
 
 #include <QList>
 #include <QString>
@@ -46,6 +47,14 @@ public:
     // shows it without waiting for it to be closed: the run goes on to its
     // end and leaves the running-task list at once.
     virtual void showFinishedMessage(const QString& taskId) = 0;
+    // How far the run has come, at most ten times a second while it
+    // changes; none after runEnded. A host that shows no progress leaves
+    // it.
+    virtual void runProgress(TMyThread* run, const RunProgress& progress)
+    {
+        Q_UNUSED(run);
+        Q_UNUSED(progress);
+    }
     // The run has left the running-task list; run controls to idle. `failure`
     // is the error that cut the run short, empty when it ran to its end.
     virtual void runEnded(TMyThread* run, const QString& failure) = 0;

@@ -24,6 +24,13 @@ TMyThread::TMyThread(bool createSuspended, QString taskId, RunHost& host, const 
     SetPriority(m_settings.priority);
     m_deliveryTimer.setSingleShot(true);
     connect(&m_deliveryTimer, &QTimer::timeout, this, &TMyThread::deliverLines);
+    m_progressTimer.setSingleShot(true);
+    connect(&m_progressTimer, &QTimer::timeout, this, &TMyThread::deliverProgress);
+    m_progressClock.start();
+    // The walk asks once; it asks again only after the board was read.
+    m_progress.setChanged([this] {
+        QMetaObject::invokeMethod(this, &TMyThread::progressSoon, Qt::QueuedConnection);
+    });
     m_host.runCreated(this);
 }
 
@@ -76,6 +83,30 @@ void TMyThread::deliverLines()
     m_linesRoom.notify_all();
 }
 
+void TMyThread::progressSoon()
+{
+    if (m_progressEnded)
+        return;
+    const qint64 wait = m_progressPace.waitMs(m_progressClock.elapsed());
+    if (wait <= 0)
+        deliverProgress();
+    else if (!m_progressTimer.isActive())
+        m_progressTimer.start(static_cast<int>(wait));
+}
+
+void TMyThread::deliverProgress()
+{
+    if (m_progressEnded)
+        return;
+    RunProgress reading;
+    if (!m_progress.tryRead(reading)) {
+        // The walk is at a copy's start or end this instant: soon over.
+        m_progressTimer.start(1);
+        return;
+    }
+    m_host.runProgress(this, m_progressPace.take(std::move(reading), m_progressClock.elapsed()));
+}
+
 void TMyThread::flushLines()
 {
     {
@@ -118,9 +149,19 @@ void TMyThread::Execute()
         });
     };
 
+    MirrorOptions options;
+    options.progress = [this](const QString& path, quint64 size, bool done, bool copied) {
+        if (done)
+            m_progress.copyEnded(size, copied);
+        else
+            m_progress.copyStarted(path, size);
+    };
+    options.looked = [this](quint64 files) { m_progress.looked(files); };
+    options.advance = [this](quint64 bytes) { m_progress.copyAdvanced(bytes); };
     m_result = RunMirror(
         m_taskId, loader, exclude, control(),
-        [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock);
+        [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock,
+        options);
     flushLines();
     {
         // Lines missing from the log are an error of the run, whatever it
@@ -163,6 +204,8 @@ void TMyThread::AfterExecute()
     }
     const QString error = failure();
     Synchronize([&] {
+        m_progressEnded = true;
+        m_progressTimer.stop();
         m_host.runningTasks().RemoveThread(this);
         m_host.runEnded(this, error);
     });

@@ -8,6 +8,7 @@
 #include "engine/LogGate.h"
 #include "engine/MirrorTypes.h"
 #include "engine/RunHost.h"
+#include "engine/RunProgress.h"
 #include "platform/Clock.h"
 #include "platform/TThread.h"
 #include "store/RunHistory.h"
@@ -72,6 +73,10 @@ private:
     // On the run's thread: returns once every line emitted so far has
     // reached the host.
     void flushLines();
+    // On the user-interface thread: hands the run's progress to the host
+    // now, or once ProgressPace allows.
+    void progressSoon();
+    void deliverProgress();
 
     RunnerSettings m_settings;
     LogGate m_gate;
@@ -94,6 +99,14 @@ private:
     QTimer m_deliveryTimer;
     LogFile m_logFile;      // used on the user-interface thread only
     bool m_logLost = false; // under m_linesMutex
+    // The run's progress: written by the walk, read by the user-interface
+    // thread, which sets the pace on its own clock. No hand-over follows
+    // the run's end.
+    ProgressBoard m_progress;
+    ProgressPace m_progressPace;
+    QElapsedTimer m_progressClock;
+    QTimer m_progressTimer;
+    bool m_progressEnded = false;
     MirrorResult m_result;
     RunRecord m_record;
 };

@@ -168,6 +168,10 @@ int FileCopier::copyContent(int in, int out, off_t size, bool sparse)
     bool holesKnown = sparse;
     bool kernelCopy = true;
     bool first = true;
+    // A big file goes in steps of kAdvanceStep, each told of; a small one
+    // in one chunk, as before.
+    const bool tell = m_advance && static_cast<quint64>(size) >= kAdvanceStep;
+    const std::size_t chunk = tell ? static_cast<std::size_t>(kAdvanceStep) : kChunkSize;
     off_t pos = 0;
     for (;;) {
         off_t dataEnd = sparse ? -1 : size; // below 0: up to the end of the file
@@ -186,10 +190,14 @@ int FileCopier::copyContent(int in, int out, off_t size, bool sparse)
         }
         bool atEnd = false;
         while (!atEnd && (dataEnd < 0 || pos < dataEnd)) {
-            if (!first && m_gate)
-                m_gate();
+            if (!first) {
+                if (tell)
+                    m_advance(static_cast<quint64>(pos));
+                if (m_gate)
+                    m_gate();
+            }
             first = false;
-            std::size_t want = kChunkSize;
+            std::size_t want = chunk;
             if (dataEnd >= 0)
                 want = std::min(want, static_cast<std::size_t>(dataEnd - pos));
             if (kernelCopy) {

@@ -19,11 +19,20 @@ class FileCopier
 public:
     // Called between the chunks of a copy: where a paused run waits.
     using ChunkGate = std::function<void()>;
+    // Told how far into a big file its copy has come, in bytes.
+    using Advance = std::function<void(quint64 bytesDone)>;
+    // Files at least this large are told of as they are copied, about this
+    // often; smaller ones cost the telling nothing.
+    static constexpr quint64 kAdvanceStep = 4 * 1024 * 1024;
 
     explicit FileCopier(ChunkGate gate = {});
     ~FileCopier();
     FileCopier(const FileCopier&) = delete;
     FileCopier& operator=(const FileCopier&) = delete;
+
+    // Set before a copy; empty for none. Told before the gate is passed, so
+    // a paused copy has told how far it came.
+    void setAdvance(Advance advance) { m_advance = std::move(advance); }
 
     // Copies `sourceName` in the folder `sourceDirFd`, whose `source` record
     // was read before, to `targetName` in the folder `targetDirFd` (below 0:
@@ -63,6 +72,7 @@ private:
     int copyContent(int in, int out, off_t size, bool sparse);
 
     ChunkGate m_gate;
+    Advance m_advance;
     std::unique_ptr<char[]> m_buffer; // for file systems without copy_file_range
 };
 

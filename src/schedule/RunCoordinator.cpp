@@ -165,6 +165,12 @@ RunCoordinator::TaskRunState RunCoordinator::runState(const QString& taskId) con
                                                        : TaskRunState::Running;
 }
 
+const RunProgress* RunCoordinator::progress(const QString& taskId) const
+{
+    const auto found = m_progress.constFind(taskId);
+    return found == m_progress.cend() ? nullptr : &*found;
+}
+
 bool RunCoordinator::stopByHand(const QString& taskId)
 {
     return m_running.StopFirst(taskId);
@@ -221,10 +227,17 @@ void RunCoordinator::showFinishedMessage(const QString& taskId)
     emit finishedMessageRequested(taskId);
 }
 
+void RunCoordinator::runProgress(TMyThread* run, const RunProgress& progress)
+{
+    m_progress.insert(run->taskId(), progress);
+    emit progressChanged(run->taskId());
+}
+
 void RunCoordinator::runEnded(TMyThread* run, const QString& failure)
 {
     // The run has already taken its own entry off the running-task list.
     m_runs.removeAll(QPointer<TThread>(run));
+    m_progress.remove(run->taskId());
     if (!run->record().taskId.isEmpty())
         emit runRecorded(run->record());
     emit runFinished(run->taskId(), failure);

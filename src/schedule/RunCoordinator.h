@@ -74,6 +74,10 @@ public:
     };
     TaskRunState runState(const QString& taskId) const;
 
+    // How far the task's run has come, as last handed over; nullptr when
+    // the task has no run or its run has not told yet.
+    const RunProgress* progress(const QString& taskId) const;
+
     // The Suspend and Stop commands on the task's first run; false when
     // there was nothing to do.
     bool suspendByHand(const QString& taskId);
@@ -106,6 +110,7 @@ public:
     void taskTimesChanged(const QString& taskId, const QString& lastRunText,
                           const QString& nextRunText) override;
     void showFinishedMessage(const QString& taskId) override;
+    void runProgress(TMyThread* run, const RunProgress& progress) override;
     void runEnded(TMyThread* run, const QString& failure) override;
 
     // WatcherHost
@@ -122,6 +127,9 @@ signals:
     void linesLogged(const QList<tarnwick::ShownLine>& lines);
     void taskTimesUpdated(const QString& taskId, const QString& lastRunText,
                           const QString& nextRunText);
+    // The task's run has come further (see progress()), at most ten times
+    // a second while it changes. The run's end is told by runFinished.
+    void progressChanged(const QString& taskId);
     // The owner shows the finish box without blocking; the run does not wait.
     void finishedMessageRequested(const QString& taskId);
     // The run has left the running-task list; `failure` is the error that
@@ -158,6 +166,7 @@ private:
     bool m_shuttingDown = false;
     QSet<QString> m_startedByDate;
     QStringList m_pendingChanges;
+    QHash<QString, RunProgress> m_progress; // of running tasks that told it
     QHash<QString, QString> m_refusals; // task -> the reason last reported for it
     QSet<QString> m_warnings;          // watcher warnings already reported
     // Only while a task asks to run when its target appears.

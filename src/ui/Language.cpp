@@ -140,6 +140,17 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
     }
 }
 
+QStringList LanguageTexts(const QString& language, const char* section,
+                          std::span<const UiText> texts)
+{
+    const ProfileFile file(LanguageFilePath(language));
+    QStringList read;
+    for (const UiText& text : texts)
+        read << file.read(QString::fromLatin1(section), QString::fromLatin1(text.key),
+                          QString::fromUtf8(text.english));
+    return read;
+}
+
 QStringList AvailableLanguages()
 {
     QStringList names;

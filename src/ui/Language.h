@@ -5,6 +5,8 @@
 // call ApplyLanguage and nothing else: no window reads language files.
 #pragma once
 
+#include "ui/Captions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +43,12 @@ QString LanguageFilePath(const QString& language);
 // order; a text the file lacks is the control's built-in one. Drop-down
 // lists keep their chosen item.
 void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QString& language);
+
+// The entries `texts` of `section` in the file of `language`, in order,
+// each its English text where the file, section or key is missing. For
+// texts that no control carries (formats filled in as a run goes on).
+QStringList LanguageTexts(const QString& language, const char* section,
+                          std::span<const UiText> texts);
 
 // `text` as a list item or column header shows it: "&x" marks no letter
 // there, "&&" is one "&", and an "&" before a blank stays.

@@ -115,10 +115,7 @@ void LastResults::present(TaskDatabase& db, Desktop& desktop, TaskListView* list
             emit notificationClicked(m_notifiedTask);
     });
     connect(this, &LastResults::changed, this, [this](const QString& taskId) {
-        if (m_list) {
-            const auto [mark, text] = cell(taskId);
-            m_list->setResult(taskId, mark, text);
-        }
+        showCell(taskId);
         showTrayState();
     });
     // A list filled or changed while the window is not in front is no look.
@@ -137,8 +134,34 @@ void LastResults::present(TaskDatabase& db, Desktop& desktop, TaskListView* list
 
 std::pair<QIcon, QString> LastResults::cell(const QString& taskId) const
 {
+    // A result kept or seen while the task runs waits for the run's end.
+    const auto running = m_running.constFind(taskId);
+    if (running != m_running.cend())
+        return {m_runningMark, *running};
     const RunRecord* run = last(taskId);
     return run ? std::pair{resultIcon(*run), ResultText(*run)} : std::pair{QIcon(), QString()};
+}
+
+void LastResults::showRunning(const QString& taskId, const QString& text)
+{
+    if (m_runningMark.isNull())
+        m_runningMark = ThemeIcon("media-playback-start");
+    m_running.insert(taskId, text);
+    showCell(taskId);
+}
+
+void LastResults::runEnded(const QString& taskId)
+{
+    if (m_running.remove(taskId) > 0)
+        showCell(taskId);
+}
+
+void LastResults::showCell(const QString& taskId)
+{
+    if (!m_list)
+        return;
+    const auto [mark, text] = cell(taskId);
+    m_list->setResult(taskId, mark, text);
 }
 
 void LastResults::showTrayState()

@@ -58,9 +58,15 @@ public:
     // notification. All outlive this object.
     void present(TaskDatabase& db, Desktop& desktop, TaskListView* list, QSystemTrayIcon* tray,
                  QWidget* window);
-    // The mark and text of the task's Last Result cell (empty before its
-    // first run).
+    // The mark and text of the task's Last Result cell: how far its run
+    // has come while it runs, else its last result (empty before its first
+    // run).
     std::pair<QIcon, QString> cell(const QString& taskId) const;
+    // While the task runs, its Last Result cell shows `text` (how far the
+    // run has come) beside a running mark; the run's end puts the last
+    // result back, the one it has just kept if it kept one.
+    void showRunning(const QString& taskId, const QString& text);
+    void runEnded(const QString& taskId);
     // Puts the badge and the tooltip on the tray icon.
     void showTrayState();
 
@@ -84,7 +90,12 @@ private:
     static bool notificationsWanted();
     void notifyIfAway(const RunRecord& run);
 
+    // Shows the task's cell: its running text, else its last result.
+    void showCell(const QString& taskId);
+
     QHash<QString, RunRecord> m_last;
+    QHash<QString, QString> m_running; // task -> the text of its running run
+    QIcon m_runningMark;
     TaskDatabase* m_db = nullptr;
     Desktop* m_desktop = nullptr;
     QPointer<QWidget> m_window;

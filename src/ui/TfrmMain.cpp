@@ -41,6 +41,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -51,6 +52,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace tarnwick::ui {
@@ -506,6 +508,26 @@ void TfrmMain::buildStatusBar()
         m_panels[i]->setMinimumWidth(widths[i]);
         bar->addWidget(m_panels[i], i == 2 ? 1 : 0);
     }
+    // The selected task's run, at the right, out of the way of the hints.
+    // The labels are read by their texts; their descriptions say what the
+    // texts are.
+    m_runCounters = new QLabel(bar);
+    m_runCounters->setObjectName(QStringLiteral("lblRunProgress"));
+    m_runCounters->setAccessibleDescription(QStringLiteral("Progress of the selected task's run"));
+    m_runFile = new QLabel(bar);
+    m_runFile->setObjectName(QStringLiteral("lblRunFile"));
+    m_runFile->setAccessibleDescription(QStringLiteral("The file the selected task's run copies"));
+    m_runFile->setFixedWidth(260);
+    m_fileBar = new QProgressBar(bar);
+    m_fileBar->setObjectName(QStringLiteral("prgRunFile"));
+    m_fileBar->setAccessibleName(QStringLiteral("Copy of the current file"));
+    m_fileBar->setRange(0, 1000);
+    m_fileBar->setFixedWidth(120);
+    m_fileBar->setMaximumHeight(m_runCounters->sizeHint().height());
+    for (QWidget* part : std::initializer_list<QWidget*>{m_runCounters, m_runFile, m_fileBar}) {
+        bar->addPermanentWidget(part);
+        part->hide();
+    }
     QAction* toggle = m_actions.value(QStringLiteral("mnuStatusBar"));
     connect(toggle, &QAction::triggered, this, [this, toggle] { toggleView(toggle, statusBar()); });
 }
@@ -541,11 +563,18 @@ void TfrmMain::connectCoordinator()
                 // The run's last lines, its summary among them, are shown
                 // with its end rather than at the pane's next tick.
                 m_logPane->flush();
+                m_results->runEnded(taskId);
                 if (!failure.isEmpty())
                     showProblem(QStringLiteral("The run of task %1 stopped: %2").arg(taskId, failure));
                 recomputeRunControls();
             });
     connect(&c, &RunCoordinator::runStarted, this, [this] { recomputeRunControls(); });
+    connect(&c, &RunCoordinator::progressChanged, this, [this](const QString& taskId) {
+        if (const RunProgress* progress = m_coordinator->progress(taskId))
+            m_results->showRunning(taskId, m_progressTexts.row(*progress));
+        if (selectedRow() >= 0 && taskId == selectedTaskId())
+            showSelectedProgress();
+    });
     connect(&c.runningTasks(), &RunningTaskList::countChanged, this, [this](int count) {
         m_panels[1]->setText(QStringLiteral(" %1 Running Task(s)").arg(count));
         recomputeRunControls();
@@ -642,6 +671,17 @@ void TfrmMain::applyLanguage()
     QString language;
     guarded([&] { language = ReadLanguage(true); });
     ApplyLanguage(this, languageRows(), language);
+    applyProgressTexts(language);
+}
+
+void TfrmMain::applyProgressTexts(const QString& language)
+{
+    m_progressTexts = ProgressTexts::load(language);
+    for (const RunningTaskList::Entry& entry : m_coordinator->runningTasks().entries()) {
+        if (const RunProgress* progress = m_coordinator->progress(entry.taskId))
+            m_results->showRunning(entry.taskId, m_progressTexts.row(*progress));
+    }
+    showSelectedProgress();
 }
 
 void TfrmMain::chooseLanguage(const QString& language)
@@ -650,6 +690,7 @@ void TfrmMain::chooseLanguage(const QString& language)
     if (!guarded([&] { WriteLanguage(language); }))
         return;
     ApplyLanguage(this, languageRows(), language);
+    applyProgressTexts(language);
 }
 
 void TfrmMain::fillGroupTree()
@@ -785,6 +826,34 @@ void TfrmMain::recomputeRunControls()
     }
     if (!selected)
         m_commands.run.setEnabled(false);
+    showSelectedProgress();
+}
+
+void TfrmMain::showSelectedProgress()
+{
+    const RunProgress* progress =
+        selectedRow() >= 0 ? m_coordinator->progress(selectedTaskId()) : nullptr;
+    if (!progress) {
+        m_runCounters->hide();
+        m_runFile->hide();
+        m_fileBar->hide();
+        return;
+    }
+    m_runCounters->setText(m_progressTexts.counters(*progress, m_runState == RunState::Suspended));
+    m_runCounters->show();
+    const QString current = m_progressTexts.current(*progress);
+    // The path's middle gives way: its start and the file's name stay.
+    m_runFile->setText(m_runFile->fontMetrics().elidedText(current, Qt::ElideMiddle,
+                                                           m_runFile->width()));
+    m_runFile->setToolTip(current);
+    // Kept in place between copies, so the counters do not jump sideways.
+    m_runFile->show();
+    const bool big = progress->currentSize > kFileBarAbove;
+    if (big)
+        m_fileBar->setValue(static_cast<int>(
+            std::min<quint64>(progress->currentDone, progress->currentSize) * 1000 /
+            progress->currentSize));
+    m_fileBar->setVisible(big);
 }
 
 void TfrmMain::setRunControls(RunState state)

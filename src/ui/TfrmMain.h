@@ -12,6 +12,7 @@
 #include "store/TaskList.h"
 #include "store/TaskWriter.h"
 #include "ui/Command.h"
+#include "ui/ProgressTexts.h"
 #include "ui/TaskListView.h"
 
 #include <QHash>
@@ -24,6 +25,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMessageBox;
+class QProgressBar;
 class QSplitter;
 class QSystemTrayIcon;
 class QToolBar;
@@ -55,6 +57,10 @@ public:
     // The task list's four looks, and the pictures of its headers.
     using ViewStyle = TaskListView::ViewStyle;
     using SortMark = TaskListView::SortMark;
+
+    // The status bar shows a bar for the file being copied when it is
+    // larger than this: a smaller one is over before a bar would tell much.
+    static constexpr quint64 kFileBarAbove = 64ull * 1024 * 1024;
 
     explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
     ~TfrmMain() override;
@@ -166,6 +172,11 @@ private:
     void updateTaskCommands();
     void recomputeRunControls();
     void setRunControls(RunState state);
+    // The status bar's counters, current file and file bar for the
+    // selected task's run; hidden when it has none.
+    void showSelectedProgress();
+    // The running rows and the status bar in the texts of `language`.
+    void applyProgressTexts(const QString& language);
     void showProblem(const QString& text);
     void showFinishBox(const QString& taskId);
     // The selected row, -1 when none; the row of a task, -1 when not listed.
@@ -207,6 +218,10 @@ private:
     TLogPane* m_logPane = nullptr;
     LastResults* m_results = nullptr;
     QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
+    QLabel* m_runCounters = nullptr;
+    QLabel* m_runFile = nullptr;
+    QProgressBar* m_fileBar = nullptr;
+    ProgressTexts m_progressTexts;
     QMenu* m_languageMenu = nullptr;
     QMenu* m_taskGroupMenu = nullptr;
     QMenu* m_taskMenu = nullptr;

@@ -252,6 +252,7 @@ private slots:
     void decisionAtPrecision_data();
     void decisionAtPrecision();
     void exactLinesOfSmallRun();
+    void progressHooksFollowTheWalk();
     void copyFailures_data();
     void copyFailures();
     void targetSubfolders();
@@ -436,6 +437,56 @@ void TestFolderMirror::exactLinesOfSmallRun()
                                                   .totalBytes = 32,
                                                   .skippedNewer = 2,
                                                   .skippedUnchanged = 2}));
+}
+
+void TestFolderMirror::progressHooksFollowTheWalk()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst + u"/blocked"_s));
+    dir.writeFile(QStringLiteral("src/new.txt"), "new", kBase);
+    dir.writeFile(QStringLiteral("src/same.txt"), "same", kBase);
+    dir.writeFile(QStringLiteral("dst/same.txt"), "same", kBase);
+    dir.writeFile(QStringLiteral("src/skip.me"), "excluded", kBase);
+    dir.writeFile(QStringLiteral("src/blocked"), "a folder holds its name", kBase);
+    const qint64 bigSize = 20 << 20;
+    {
+        QFile big(src + u"/big"_s);
+        // Sparse: data at its start and 10 MiB in, told when the copy gets there.
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(bigSize));
+        QVERIFY(big.write("data") == 4 && big.seek(10 << 20) && big.write("data") == 4);
+    }
+
+    // Every call of the three, in order.
+    QStringList events;
+    MirrorOptions options;
+    options.progress = [&](const QString& path, quint64 size, bool done, bool copied) {
+        events << (done ? u"end %1 %2 %3"_s.arg(path).arg(size).arg(copied)
+                        : u"start %1 %2"_s.arg(path).arg(size));
+    };
+    options.looked = [&](quint64 files) { events << u"looked %1"_s.arg(files); };
+    options.advance = [&](quint64 done) { events << u"advance %1"_s.arg(done); };
+    Run run;
+    run.start(Job(dst, {{src, false}}),
+              [](const QByteArray& path, const EntryRecord&) { return path.endsWith(".me"); },
+              {}, options);
+    QCOMPARE(run.result.counters.totalFiles, 5u);
+
+    QStringList expected;
+    quint64 looked = 0;
+    for (const QString& name : KernelOrder(src)) {
+        expected << u"looked %1"_s.arg(++looked);
+        const QString path = src + u'/' + name;
+        if (name == u"new.txt"_s)
+            expected << u"start %1 3"_s.arg(path) << u"end %1 3 1"_s.arg(path);
+        else if (name == u"blocked"_s)
+            expected << u"start %1 23"_s.arg(path) << u"end %1 23 0"_s.arg(path);
+        else if (name == u"big"_s)
+            expected << u"start %1 %2"_s.arg(path).arg(bigSize)
+                     << u"advance %1"_s.arg(10 << 20) << u"end %1 %2 1"_s.arg(path).arg(bigSize);
+    }
+    QCOMPARE(events, expected);
 }
 
 void TestFolderMirror::copyFailures_data()

@@ -62,6 +62,19 @@ public:
         ++boxes;
         sinceBox.start();
     }
+    void runProgress(TMyThread*, const RunProgress& progress) override
+    {
+        if (!sinceProgress.isValid())
+            sinceProgress.start();
+        progressAt << sinceProgress.elapsed();
+        progresses << progress;
+        if (ended > 0)
+            ++progressAfterEnd;
+    }
+    QList<RunProgress> progresses;
+    QList<qint64> progressAt; // ms since the first
+    QElapsedTimer sinceProgress;
+    int progressAfterEnd = 0;
     void runEnded(TMyThread*, const QString& error) override
     {
         ++ended;
@@ -121,6 +134,7 @@ private slots:
     void logNeverLagsMoreThanABatch();
     void lineReachesHostWhileRunWaits();
     void stopOnSuspendedRunWritesSummary();
+    void progressHandedOutWhileCopying();
     void endingRunRemovesOnlyItsOwnEntry();
     void settingsReadFailureCreatesNoRun();
     void finishBoxThenSound_data();
@@ -240,6 +254,52 @@ void TestTMyThread::lineReachesHostWhileRunWaits()
     QVERIFY(run && run->Suspended());
     m_host->list.StopAll();
     QVERIFY(waitGone(run));
+}
+
+void TestTMyThread::progressHandedOutWhileCopying()
+{
+    // The run is paused inside the copy of a big file (at the gate between
+    // its pieces of data): the window must see that file and how far it is.
+    const QString id = addTask(QStringLiteral("big one"), 300);
+    const QString big = m_home.filePath(QStringLiteral("src%1/big").arg(id));
+    const qint64 mib = 1 << 20;
+    {
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(100 * mib));
+        for (qint64 at : {qint64(0), 50 * mib, 99 * mib})
+            QVERIFY(file.seek(at) && file.write("data") == 4);
+    }
+    QPointer<TMyThread> run = new TMyThread(false, id, *m_host);
+    TMyThread* raw = run.data();
+    std::atomic<bool> suspended{false};
+    run->setEcho([&](LogKind kind, const QString& line, quint32) {
+        if (kind == LogKind::Copy && line.endsWith(big) && !suspended.exchange(true))
+            raw->Suspend();
+    });
+    m_host->list.AddEntry(id, run, true);
+    run->Start();
+    const auto atBig = [&] {
+        return !m_host->progresses.isEmpty() && m_host->progresses.last().currentFile == big &&
+               m_host->progresses.last().currentDone == quint64(50 * mib);
+    };
+    QVERIFY(QTest::qWaitFor(atBig, 10000));
+    const RunProgress held = m_host->progresses.last();
+    QCOMPARE(held.currentSize, quint64(100 * mib));
+    // Every file met before it was new and copied.
+    QCOMPARE(held.filesCopied, held.filesLooked - 1);
+    QCOMPARE(held.bytesCopied, held.filesCopied * 4);
+    QTest::qWait(300);
+    QVERIFY(run && run->Suspended());
+    QCOMPARE(m_host->progresses.last(), held); // nothing new while paused
+
+    run->Resume();
+    QVERIFY(waitGone(run));
+    QCOMPARE(m_host->progressAfterEnd, 0);
+    // Never closer together than the pace allows (a millisecond of slack
+    // for the two clocks).
+    for (qsizetype i = 1; i < m_host->progressAt.size(); ++i)
+        QVERIFY2(m_host->progressAt[i] - m_host->progressAt[i - 1] >= ProgressPace::kGapMs - 1,
+                 qPrintable(QString::number(m_host->progressAt[i] - m_host->progressAt[i - 1])));
 }
 
 void TestTMyThread::stopOnSuspendedRunWritesSummary()

@@ -90,6 +90,8 @@ private slots:
     void symlinkFollowed();
     void specialFileNeverOpened();
     void gatePassedBetweenChunks();
+    void advanceToldForBigFiles_data();
+    void advanceToldForBigFiles();
     void sparseFileStaysSparse_data();
     void sparseFileStaysSparse();
 };
@@ -308,6 +310,70 @@ void TestFileCopier::gatePassedBetweenChunks()
     QCOMPARE(copier.copy(folder.fd(), "big", record, out.fd(), "big"), 0);
     QVERIFY(passes >= 2);
     QVERIFY(ReadFile(dir.filePath(u"out/big"_s)) == content);
+}
+
+void TestFileCopier::advanceToldForBigFiles_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QList<qint64>>("dataAt"); // offsets of 64 KiB blocks; empty: all data
+    QTest::addColumn<int>("leastTold");
+
+    const qint64 mib = 1ll << 20;
+    QTest::newRow("small file: never told") << 3 * mib << QList<qint64>{} << 0;
+    QTest::newRow("just below the step") << 4 * mib - 1 << QList<qint64>{} << 0;
+    QTest::newRow("20 MiB of data: every 4 MiB") << 20 * mib << QList<qint64>{} << 4;
+    QTest::newRow("sparse 100 MiB: at each piece of data")
+        << 100 * mib << QList<qint64>{0, 50 * mib, 99 * mib} << 2;
+}
+
+void TestFileCopier::advanceToldForBigFiles()
+{
+    QFETCH(qint64, size);
+    QFETCH(QList<qint64>, dataAt);
+    QFETCH(int, leastTold);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    {
+        QFile file(dir.filePath(u"file"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (dataAt.isEmpty()) {
+            QVERIFY(file.write(QByteArray(size, 'x')) == size);
+        } else {
+            QVERIFY(file.resize(size));
+            for (qint64 at : dataAt)
+                QVERIFY(file.seek(at) && file.write(QByteArray(64 * 1024, 'd')) == 64 * 1024);
+        }
+    }
+    Folder folder(dir.path()), out(dir.filePath(u"out"_s));
+    EntryRecord record;
+    QCOMPARE(StatEntry(folder.fd(), "file", record), 0);
+
+    // What happened in order: a position told, or a pass of the gate.
+    QList<qint64> events; // -1: the gate
+    FileCopier copier([&events] { events << -1; });
+    copier.setAdvance([&events](quint64 done) { events << qint64(done); });
+    QCOMPARE(copier.copy(folder.fd(), "file", record, out.fd(), "file"), 0);
+    QCOMPARE(QFileInfo(dir.filePath(u"out/file"_s)).size(), size);
+
+    QList<qint64> told;
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        if (events[i] < 0) {
+            // A paused copy has told how far it came.
+            if (leastTold > 0)
+                QVERIFY2(i > 0 && events[i - 1] >= 0, qPrintable(QString::number(i)));
+            continue;
+        }
+        told << events[i];
+    }
+    QVERIFY2(told.size() >= leastTold, qPrintable(QString::number(told.size())));
+    if (leastTold == 0)
+        QVERIFY(told.isEmpty());
+    for (qsizetype i = 0; i < told.size(); ++i) {
+        QVERIFY(told[i] > 0 && told[i] < size);
+        QVERIFY(i == 0 || told[i] > told[i - 1]);
+    }
 }
 
 void TestFileCopier::sparseFileStaysSparse_data()

@@ -10,6 +10,7 @@
 #include "platform/ProfileFile.h"
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
+#include "ui/ProgressTexts.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmFilter.h"
 #include "ui/TfrmGroup.h"
@@ -121,6 +122,7 @@ private slots:
     void init();
     void cleanup();
     void shippedFilesHoldEveryText();
+    void progressTextsFromTheChosenFile();
     void germanMnemonicsAreUnique();
     void menuListsOnlyFilesThatQualify();
     void choiceChangesMainWindowAtOnceAndDialogsWhenShown();
@@ -166,6 +168,43 @@ void TestLanguage::shippedFilesHoldEveryText()
             QVERIFY2(german.read(section, key, missing) != missing, qPrintable(where));
         }
     }
+}
+
+void TestLanguage::progressTextsFromTheChosenFile()
+{
+    // Formats no control carries: English as built in, every one in German
+    // with the same places to fill.
+    const ProfileFile english(shippedFile(u"English"_s));
+    const ProfileFile german(shippedFile(u"Deutsch"_s));
+    const QString section = QString::fromLatin1(ProgressTexts::kSection);
+    const QString missing = u"<missing>"_s;
+    const auto places = [](const QString& text) {
+        QStringList found;
+        for (const QString& place : {u"%1"_s, u"%2"_s, u"%3"_s})
+            if (text.contains(place))
+                found << place;
+        return found;
+    };
+    for (const UiText& entry : ProgressTexts::entries()) {
+        const QString key = QString::fromLatin1(entry.key);
+        QCOMPARE(english.read(section, key, missing), QString::fromUtf8(entry.english));
+        const QString translated = german.read(section, key, missing);
+        QVERIFY2(translated != missing, qPrintable(key));
+        QCOMPARE(places(translated), places(QString::fromUtf8(entry.english)));
+    }
+
+    RunProgress progress;
+    progress.filesCopied = 3;
+    progress.bytesCopied = 2500;
+    progress.filesLooked = 9;
+    progress.currentFile = u"/src/a"_s;
+    ship(u"Deutsch"_s);
+    const ProgressTexts texts = ProgressTexts::load(u"Deutsch"_s);
+    QCOMPARE(texts.row(progress), u"Läuft: 3 Dateien, 2.5 KB"_s);
+    QCOMPARE(texts.counters(progress, true), u"3 Dateien kopiert (2.5 KB), 9 Dateien geprüft, angehalten"_s);
+    QCOMPARE(texts.current(progress), u"Wird kopiert: /src/a"_s);
+    // A language without the section keeps the English texts.
+    QCOMPARE(ProgressTexts::load(u"Klingon"_s).row(progress), u"Running: 3 files, 2.5 KB"_s);
 }
 
 void TestLanguage::germanMnemonicsAreUnique()

@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
@@ -227,6 +228,7 @@ private slots:
     void failingCreationStepDoesNotStopTheOthers();
     void shutdownKeepsTheSummaryOfASuspendedRun();
     void finishBoxDoesNotHoldTheRun();
+    void runProgressInRowAndStatusBar();
     void failedRunSeenAtAGlance();
     void failedRunNotifiedWhileAway_data();
     void failedRunNotifiedWhileAway();
@@ -477,6 +479,74 @@ void TestTfrmMain::shutdownKeepsTheSummaryOfASuspendedRun()
     QFile log(m_home->filePath(QStringLiteral("Log/Tarnwick.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll().contains("[task 1] Summary:"));
+}
+
+void TestTfrmMain::runProgressInRowAndStatusBar()
+{
+    // 20 small files and a big sparse one with three pieces of data; the
+    // run is held inside the big file's copy, at the gate after its first
+    // piece, by pausing it as it announces that copy.
+    const QString id = addTask(QStringLiteral("1"), 20);
+    const QString other = addTask(QStringLiteral("2"), 1);
+    const QString big = m_home->filePath(QStringLiteral("src1/big"));
+    const qint64 mib = 1 << 20;
+    {
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(100 * mib));
+        for (qint64 at : {qint64(0), 50 * mib, 99 * mib})
+            QVERIFY(file.seek(at) && file.write("data") == 4);
+    }
+    openWindow();
+    std::atomic<TThread*> run{nullptr};
+    std::atomic<bool> held{false};
+    m_window->coordinator().setEcho([&](LogKind kind, const QString& line, quint32) {
+        if (kind == LogKind::Copy && line.endsWith(big) && !held.exchange(true))
+            run.load()->Suspend();
+    });
+    auto* counters = m_window->findChild<QLabel*>(QStringLiteral("lblRunProgress"));
+    auto* current = m_window->findChild<QLabel*>(QStringLiteral("lblRunFile"));
+    auto* bar = m_window->findChild<QProgressBar*>(QStringLiteral("prgRunFile"));
+    QVERIFY(counters && current && bar);
+    QVERIFY(counters->isHidden() && current->isHidden() && bar->isHidden());
+    QVERIFY(!bar->accessibleName().isEmpty());
+
+    select(id);
+    const int row = list()->currentIndex().row();
+    m_window->spbtnRunClick();
+    // The run needs this thread to load its rows: it cannot be far yet.
+    run = m_window->coordinator().runningTasks().FindFirst(id)->thread;
+    QVERIFY(QTest::qWaitFor([&] { return bar->isVisible() && bar->value() == 500; }, 10000));
+
+    // Every file met before the big one was new and copied.
+    const RunProgress* progress = m_window->coordinator().progress(id);
+    QVERIFY(progress);
+    const quint64 looked = progress->filesLooked;
+    QCOMPARE(progress->filesCopied, looked - 1);
+    const QString bytes = QStringLiteral("%1 B").arg((looked - 1) * 4);
+    QVERIFY2(counters->isVisible() &&
+                 counters->text().startsWith(QStringLiteral("%1 files copied (%2), %3 files looked at")
+                                                 .arg(looked - 1)
+                                                 .arg(bytes)
+                                                 .arg(looked)),
+             qPrintable(counters->text()));
+    QVERIFY(current->isVisible());
+    QCOMPARE(current->toolTip(), QStringLiteral("Copying: ") + big);
+    QVERIFY2(current->text().endsWith(QStringLiteral("big")), qPrintable(current->text()));
+    QCOMPARE(cell(row, TaskListView::kResultColumn),
+             QStringLiteral("Running: %1 files, %2").arg(looked - 1).arg(bytes));
+    // The window knows of the pause once it looks again: no rate then.
+    QVERIFY(QTest::qWaitFor([&] { return run.load()->Suspended(); }, 5000));
+    select(other);
+    QVERIFY(counters->isHidden() && current->isHidden() && bar->isHidden());
+    select(id);
+    QVERIFY2(counters->text().endsWith(QStringLiteral(", suspended")), qPrintable(counters->text()));
+    QVERIFY(bar->isVisible());
+
+    m_window->spbtnRunClick(); // resumes
+    QVERIFY(waitIdle());
+    QCOMPARE(cell(row, TaskListView::kResultColumn), QStringLiteral("OK"));
+    QVERIFY(counters->isHidden() && current->isHidden() && bar->isHidden());
+    QVERIFY(!m_window->coordinator().progress(id));
 }
 
 void TestTfrmMain::finishBoxDoesNotHoldTheRun()
