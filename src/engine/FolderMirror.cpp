@@ -13,17 +13,19 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskOptionValues.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -150,6 +152,24 @@ std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions)
     return finished;
 }
 
+// Why a replaced file could not be kept as a version, for its error line.
+QString KeepErrorText(const QByteArray& versionsFolder, int error)
+{
+    return QStringLiteral("Could not keep the replaced file in the versions folder ") +
+           DisplayPath(versionsFolder) + QStringLiteral(": ") + SystemErrorText(error);
+}
+
+// The identity of `name` in the folder `dirFd` itself, a link not followed.
+bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    identity.device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
+    identity.inode = st.st_ino;
+    return true;
+}
+
 class ScopedFd
 {
 public:
@@ -227,7 +247,13 @@ QString CopyErrorLine(const QString& taskName, const QString& path, const QStrin
            QLatin1StringView(", ") + reason + QLatin1StringView(". ");
 }
 
-void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink)
+QString KeepVersionLine(const QString& taskName, const QString& path)
+{
+    return u'[' + taskName + QLatin1StringView("] Keep version: ") + path;
+}
+
+void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink,
+                 bool versionsKept)
 {
     const QString prefix = u'[' + taskName + u']';
     const QString pad = QStringLiteral("          ");
@@ -246,6 +272,10 @@ void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink
                                    QStringLiteral("Skipped  : %1 newer files, %2 unchanged files.")
                                        .arg(c.skippedNewer)
                                        .arg(c.skippedUnchanged));
+    if (versionsKept)
+        sink(LogKind::StartFinish,
+             prefix + pad +
+                 QStringLiteral("Versions : %1 replaced files kept.").arg(c.keptVersions));
     if (c.errors == 0)
         sink(LogKind::StartFinish, prefix + pad + QStringLiteral("Status   : Mirror Successed!!"));
     else
@@ -358,6 +388,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
         FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
         mirror.setOptions(options);
         mirror.setSources(job.sources);
+        mirror.setVersions(job.keepVersions, job.versionsDir);
         for (const SourceEntry& source : job.sources)
             mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
         result.counters = mirror.counters();
@@ -366,7 +397,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 
     if (afterWalk)
         moveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
-    EmitSummary(job.taskName, result.counters, sink);
+    EmitSummary(job.taskName, result.counters, sink, job.keepVersions > 0);
     sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
     return result;
 }
@@ -377,6 +408,26 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
       m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
       m_copier([&control] { control.checkpoint(); })
 {
+}
+
+FolderMirror::~FolderMirror()
+{
+    if (m_versionsRootFd >= 0)
+        ::close(m_versionsRootFd);
+}
+
+FolderMirror::TargetFolder::~TargetFolder()
+{
+    // The root's versions folder is the run's, shared by every source.
+    if (parent && versionsFd >= 0)
+        ::close(versionsFd);
+}
+
+void FolderMirror::setVersions(int keep, const QString& versionsDir)
+{
+    m_keepVersions = std::max(keep, 0);
+    m_versionsDir = QDir::cleanPath(versionsDir);
+    m_versionsPathError = m_keepVersions > 0 ? PathBytes(m_versionsDir, m_versionsPath) : 0;
 }
 
 void FolderMirror::setSources(const QList<SourceEntry>& sources)
@@ -438,13 +489,31 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
     m_targetPath = targetPath;
     m_targetRootLength = m_targetPath.size();
+    m_targetRootFd = target.get();
+    if (m_keepVersions > 0 && m_versionsPathError == 0) {
+        // Where the versions folder lies inside the target it is reached
+        // from the target root, folder by folder, as the target folders are.
+        const QString root = QDir::cleanPath(targetDir);
+        const QString prefix = root.endsWith(u'/') ? root : root + u'/';
+        m_versionsInTarget = m_versionsDir.startsWith(prefix)
+                                 ? QFile::encodeName(m_versionsDir.mid(prefix.size()))
+                                 : QByteArray();
+        // Known from the start, a versions folder inside a source is never
+        // walked; one made during the run is known from then on.
+        if (!m_haveVersionsRoot) {
+            ScopedFd versions(::open(m_versionsPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            m_haveVersionsRoot = versions.get() >= 0 && IdentityOf(versions.get(), m_versionsRoot);
+        }
+    }
 
     m_walkPath.clear();
     FileIdentity root;
     if (IdentityOf(source.fd(), root))
         m_walkPath.push_back(root);
-    walk(source, target.get(), targetError, includeSubDir);
+    TargetFolder rootTarget{.fd = target.get(), .error = targetError};
+    walk(source, rootTarget, includeSubDir);
     m_walkPath.clear();
+    m_targetRootFd = -1;
 }
 
 bool FolderMirror::onWalkPath(const FileIdentity& identity) const
@@ -500,9 +569,8 @@ void FolderMirror::reportTargetLink()
     emitError(QStringLiteral("Target folder is a link: ") + DisplayPath(m_targetPath));
 }
 
-void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir)
+void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool includeSubDir)
 {
-    TargetFolder target{targetFd, targetError};
     const qsizetype base = m_path.size();
     const qsizetype targetBase = m_targetPath.size();
     // Where this folder lies; an entry elsewhere came through a link or a
@@ -526,7 +594,7 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
         }
         if (m_entry.isDirectory()) {
             if (includeSubDir)
-                enterFolder(source, name, length, identity, targetFd, targetError, includeSubDir);
+                enterFolder(source, name, length, identity, target, includeSubDir);
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
@@ -543,13 +611,17 @@ void FolderMirror::walk(FolderReader& source, int targetFd, int targetError, boo
 }
 
 void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size_t length,
-                               const FileIdentity& identity, int targetFd, int targetError,
+                               const FileIdentity& identity, TargetFolder& parentTarget,
                                bool includeSubDir)
 {
+    const int targetFd = parentTarget.fd;
+    const int targetError = parentTarget.error;
     // A link back to a folder already on the way down would never end, and
     // the target root inside a source would mirror the mirror.
     const bool known = identity.inode != 0;
     if (known && (onWalkPath(identity) || (m_haveTargetRoot && identity == m_targetRoot)))
+        return;
+    if (isVersionsFolder(identity, targetFd, name))
         return;
 
     ++m_counters.totalFolders;
@@ -573,7 +645,7 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         return;
     }
     if (dryRun()) {
-        enterFolderDry(sub, name, identity, known, targetFd, includeSubDir);
+        enterFolderDry(sub, name, identity, known, parentTarget, includeSubDir);
         return;
     }
     // Made first and opened after, so a folder that appears in between (a
@@ -636,7 +708,11 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 
     if (known)
         m_walkPath.push_back(identity);
-    walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
+    TargetFolder subTargetFolder{.fd = subTargetFd.get(),
+                                 .error = subTargetError,
+                                 .parent = &parentTarget,
+                                 .name = QByteArray(name, qsizetype(length))};
+    walk(sub, subTargetFolder, includeSubDir);
     if (known)
         m_walkPath.pop_back();
     // Filled, or the run stopped: nothing more is written into it. As in
@@ -698,6 +774,8 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     case CopyDecision::Older:
         break;
     }
+    // The file the copy replaces is kept as a version first.
+    const bool keep = decision == CopyDecision::Older && m_keepVersions > 0;
     if (dryRun()) {
         // What the copy would refuse before writing anything is reported as
         // the real run reports it; everything else counts as copied.
@@ -709,6 +787,13 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         if (refused != 0) {
             emitError(SystemErrorText(refused));
             return;
+        }
+        if (keep) {
+            if (const int error = nameVersionDry(target, name)) {
+                emitError(KeepErrorText(versionsPath(target), error));
+                return;
+            }
+            reportKeptVersion();
         }
         ++m_counters.mirroredFiles;
         m_counters.mirroredBytes += size;
@@ -727,23 +812,297 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     const QString shown = m_options.progress ? DisplayPath(m_path) : QString();
     if (m_options.progress)
         m_options.progress(shown, size, false, false);
-    const int error = target.fd < 0
-                          ? target.error
-                          : m_copier.copy(sourceFd, name, m_entry, target.fd, name, &existing,
-                                          target.creationMask);
+    int keepError = 0;
+    bool kept = false;
+    FileCopier::BeforeReplace keepOld;
+    if (keep) {
+        keepOld = [&] {
+            keepError = keepVersion(target, name, kept);
+            return keepError;
+        };
+    }
+    const int error = target.fd < 0 ? target.error
+                                    : m_copier.copy(sourceFd, name, m_entry, target.fd, name,
+                                                    &existing, target.creationMask, keepOld);
     if (m_options.progress)
         m_options.progress(shown, size, true, error == 0);
+    if (kept) {
+        reportKeptVersion();
+        removeOldVersions(target, QByteArray(name));
+    }
     if (error != 0) {
-        emitError(SystemErrorText(error));
+        emitError(keepError != 0 ? KeepErrorText(versionsPath(target), keepError)
+                                 : SystemErrorText(error));
         return;
     }
     ++m_counters.mirroredFiles;
     m_counters.mirroredBytes += size;
 }
 
-void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
-                                  bool known, int targetFd, bool includeSubDir)
+bool FolderMirror::isVersionsFolder(const FileIdentity& identity, int targetFd,
+                                    const char* name) const
 {
+    if (m_keepVersions <= 0)
+        return false;
+    if (m_haveVersionsRoot && identity.inode != 0 && identity == m_versionsRoot)
+        return true;
+    if (!m_versionsInTarget.isEmpty()) {
+        QByteArray relative = m_targetPath.mid(m_targetRootLength);
+        while (relative.startsWith('/'))
+            relative.remove(0, 1);
+        if (!relative.isEmpty())
+            relative += '/';
+        if (relative + name == m_versionsInTarget)
+            return true;
+    }
+    // The same folder by another path (the target root given through a link).
+    FileIdentity counterpart;
+    return m_haveVersionsRoot && targetFd >= 0 && IdentityAt(targetFd, name, counterpart) &&
+           counterpart == m_versionsRoot;
+}
+
+int FolderMirror::openVersionsRoot(mode_t mode, int& error)
+{
+    if (m_versionsRootFd >= 0)
+        return m_versionsRootFd;
+    error = m_versionsPathError;
+    if (error != 0)
+        return -1;
+    int fd = -1;
+    if (!m_versionsInTarget.isEmpty()) {
+        if (m_targetRootFd < 0) {
+            error = ENOENT;
+            return -1;
+        }
+        int dir = m_targetRootFd;
+        for (const QByteArray& part : m_versionsInTarget.split('/')) {
+            const int made = dryRun() || ::mkdirat(dir, part.constData(), mode) == 0 ? 0 : errno;
+            const int next = OpenTargetFolder(dir, part.constData());
+            const int openError = errno;
+            const bool link = next < 0 && IsLinkAt(dir, part.constData());
+            if (dir != m_targetRootFd)
+                ::close(dir);
+            if (next < 0) {
+                // In a dry run a missing folder is one the real run makes.
+                error = link                              ? ELOOP
+                        : dryRun() && openError == ENOENT ? 0
+                        : made != 0 && made != EEXIST     ? made
+                                                          : openError;
+                return -1;
+            }
+            dir = next;
+        }
+        fd = dir;
+    } else {
+        // Only the folder itself is made, never the folders above it: a
+        // missing parent is a drive that is not there, and filling its mount
+        // folder would fill the disk below it.
+        const int made = dryRun() || ::mkdir(m_versionsPath.constData(), mode) == 0 ? 0 : errno;
+        fd = ::open(m_versionsPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            const int openError = errno;
+            if (dryRun() && openError == ENOENT) {
+                const qsizetype slash = m_versionsPath.lastIndexOf('/');
+                const QByteArray above = slash <= 0 ? QByteArray("/") : m_versionsPath.left(slash);
+                struct stat st;
+                error = ::stat(above.constData(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOENT;
+            } else {
+                error = made != 0 && made != EEXIST ? made : openError;
+            }
+            return -1;
+        }
+    }
+    m_versionsRootFd = fd;
+    m_haveVersionsRoot = IdentityOf(fd, m_versionsRoot);
+    error = 0;
+    return fd;
+}
+
+void FolderMirror::openVersionsFolder(TargetFolder& target)
+{
+    if (target.versionsLooked)
+        return;
+    target.versionsLooked = true;
+    // A version holds what the target file held: it is made no easier to
+    // reach than there. Each versions folder gets the permission bits of
+    // the target folder it mirrors, so no one reads a version whom that
+    // folder kept out; its owner may also always write it, or no version
+    // could be put in a read-only folder's counterpart. The umask may take
+    // more; it never adds.
+    struct stat st;
+    const mode_t mode =
+        (target.fd >= 0 && ::fstat(target.fd, &st) == 0 ? st.st_mode & 0777 : 0) | S_IRWXU;
+    if (!target.parent) {
+        target.versionsFd = openVersionsRoot(mode, target.versionsError);
+        return;
+    }
+    TargetFolder& parent = *target.parent;
+    openVersionsFolder(parent);
+    if (parent.versionsFd < 0) {
+        target.versionsError = parent.versionsError;
+        return;
+    }
+    const char* name = target.name.constData();
+    const int made = dryRun() || ::mkdirat(parent.versionsFd, name, mode) == 0 ? 0 : errno;
+    target.versionsFd = OpenTargetFolder(parent.versionsFd, name);
+    if (target.versionsFd >= 0)
+        return;
+    const int openError = errno;
+    target.versionsError = IsLinkAt(parent.versionsFd, name) ? ELOOP
+                           : dryRun() && openError == ENOENT ? 0
+                           : made != 0 && made != EEXIST     ? made
+                                                             : openError;
+}
+
+void FolderMirror::listVersions(TargetFolder& target)
+{
+    if (target.versionsListed)
+        return;
+    target.versionsListed = true;
+    if (target.versionsFd < 0)
+        return;
+    // A copy into the versions folder from another file system that a kill
+    // cut off left its temporary file here.
+    if (!dryRun())
+        RemoveStaleTemporaryFiles(target.versionsFd, m_clock);
+    FolderReader reader;
+    if (reader.open(target.versionsFd, ".") != 0)
+        return;
+    const char* entry;
+    std::size_t length;
+    unsigned char type;
+    VersionOfName version;
+    while (reader.next(entry, length, type)) {
+        if (type == DT_DIR)
+            continue;
+        const QByteArray name(entry, qsizetype(length));
+        if (ParseVersionName(name, version))
+            target.versions[version.original].push_back({name, version.when, version.counter});
+    }
+}
+
+QByteArray FolderMirror::versionsPath(const TargetFolder& target) const
+{
+    if (!target.parent)
+        return m_versionsPath;
+    QByteArray path = versionsPath(*target.parent);
+    AppendName(path, target.name.constData(), std::size_t(target.name.size()));
+    return path;
+}
+
+namespace {
+
+// The first counter not taken by a version of the same file and second.
+int FirstFreeCounter(const std::vector<KeptVersion>& versions, quint64 when)
+{
+    int counter = 1;
+    for (const KeptVersion& version : versions) {
+        if (version.when == when)
+            counter = std::max(counter, version.counter + 1);
+    }
+    return counter;
+}
+
+} // namespace
+
+int FolderMirror::keepVersion(TargetFolder& target, const char* name, bool& kept)
+{
+    kept = false;
+    openVersionsFolder(target);
+    if (target.versionsFd < 0)
+        return target.versionsError;
+    listVersions(target);
+    const QByteArray fileName(name);
+    const QDateTime at = m_clock.now();
+    std::vector<KeptVersion>& versions = target.versions[fileName];
+    VersionOfName stamp;
+    ParseVersionName(VersionName(fileName, at), stamp);
+    QByteArray keptName;
+    bool moved = false;
+    int error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        error = KeepVersion(
+            target.fd, name, target.versionsFd,
+            [&](int counter) { return VersionName(fileName, at, counter); },
+            FirstFreeCounter(versions, stamp.when), keptName, moved);
+        if (error != ENOENT)
+            break;
+        // The file went meanwhile (a second run of the task kept it first):
+        // there is nothing left to keep, and the new file takes the name.
+        // Should that run's new file be there already, that is the one kept.
+        struct stat st;
+        if (::fstatat(target.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+            return 0;
+    }
+    if (error != 0)
+        return error;
+    kept = true;
+    ParseVersionName(keptName, stamp);
+    versions.push_back({keptName, stamp.when, stamp.counter});
+    m_versionPath = versionsPath(target);
+    AppendName(m_versionPath, keptName.constData(), std::size_t(keptName.size()));
+    return 0;
+}
+
+int FolderMirror::nameVersionDry(TargetFolder& target, const char* name)
+{
+    openVersionsFolder(target);
+    if (target.versionsFd < 0 && target.versionsError != 0)
+        return target.versionsError;
+    listVersions(target);
+    const QByteArray fileName(name);
+    const QDateTime at = m_clock.now();
+    std::vector<KeptVersion>& versions = target.versions[fileName];
+    VersionOfName stamp;
+    ParseVersionName(VersionName(fileName, at), stamp);
+    // The name the real run would take: free in the folder, and not taken
+    // by an earlier file of this run (a second source's file of that name).
+    QByteArray keptName;
+    for (int counter = FirstFreeCounter(versions, stamp.when);; ++counter) {
+        keptName = VersionName(fileName, at, counter);
+        struct stat st;
+        if (target.versionsFd < 0 ||
+            ::fstatat(target.versionsFd, keptName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            break;
+    }
+    ParseVersionName(keptName, stamp);
+    versions.push_back({keptName, stamp.when, stamp.counter});
+    m_versionPath = versionsPath(target);
+    AppendName(m_versionPath, keptName.constData(), std::size_t(keptName.size()));
+    return 0;
+}
+
+void FolderMirror::reportKeptVersion()
+{
+    ++m_counters.keptVersions;
+    m_sink(LogKind::Copy, KeepVersionLine(m_taskName, DisplayPath(m_versionPath)));
+}
+
+void FolderMirror::removeOldVersions(TargetFolder& target, const QByteArray& name)
+{
+    const auto found = target.versions.find(name);
+    if (found == target.versions.end() || found->size() <= std::size_t(m_keepVersions))
+        return;
+    std::vector<KeptVersion>& versions = *found;
+    std::sort(versions.begin(), versions.end(), KeptBefore);
+    const std::size_t extra = versions.size() - std::size_t(m_keepVersions);
+    for (std::size_t i = 0; i < extra; ++i) {
+        if (::unlinkat(target.versionsFd, versions[i].name.constData(), 0) != 0 &&
+            errno != ENOENT) {
+            const int error = errno;
+            QByteArray path = versionsPath(target);
+            AppendName(path, versions[i].name.constData(), std::size_t(versions[i].name.size()));
+            emitError(QStringLiteral("Old version not removed: ") + DisplayPath(path) +
+                      QStringLiteral(": ") + SystemErrorText(error));
+        }
+    }
+    versions.erase(versions.begin(), versions.begin() + std::ptrdiff_t(extra));
+}
+
+void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
+                                  bool known, TargetFolder& parentTarget, bool includeSubDir)
+{
+    const int targetFd = parentTarget.fd;
     int subTarget = -1;
     int subTargetError = kFolderToMake;
     if (targetFd >= 0) {
@@ -774,7 +1133,9 @@ void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const Fil
 
     if (known)
         m_walkPath.push_back(identity);
-    walk(sub, subTargetFd.get(), subTargetError, includeSubDir);
+    TargetFolder subTargetFolder{
+        .fd = subTargetFd.get(), .error = subTargetError, .parent = &parentTarget, .name = name};
+    walk(sub, subTargetFolder, includeSubDir);
     if (known)
         m_walkPath.pop_back();
 }

@@ -1,6 +1,7 @@
 // One run of a mirror task: load the job, walk every source onto the target
 // root, decide and copy file by file, and report each decision and a summary
-// as lines. Mirroring only adds and overwrites; nothing is ever deleted.
+// as lines. Mirroring only adds and overwrites; nothing is ever deleted but
+// the oldest versions of replaced files beyond the count a task keeps.
 #pragma once
 
 #include "engine/ExcludeTest.h"
@@ -8,9 +9,11 @@
 #include "platform/Clock.h"
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
+#include "platform/KeptVersions.h"
 #include "platform/PseudoFileSystems.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -61,14 +64,19 @@ QString FinishedLine(const QString& timeText, const QString& taskName);
 QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path);
 QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason);
 LogKind DecisionKind(CopyDecision decision);
-// The four summary lines and the status line.
-void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink);
+// The line of a replaced file kept in the versions folder, at `path`.
+QString KeepVersionLine(const QString& taskName, const QString& path);
+// The four summary lines and the status line; with `versionsKept` (the
+// task keeps versions) a line of the kept versions before the status.
+void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink,
+                 bool versionsKept = false);
 
 // The walk of one run: counters and lines accumulate over every call of
 // mirrorFolder.
 class FolderMirror
 {
 public:
+    ~FolderMirror();
     FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,
                  Credentials credentials = Credentials::ofProcess(),
                  const Clock& clock = Clock::system());
@@ -96,6 +104,10 @@ public:
     // clean-up of temporary files left in the target by a killed run never
     // removes a file that one of them holds at that place.
     void setSources(const QList<SourceEntry>& sources);
+    // Set before the first mirrorFolder: an older target file is moved into
+    // `versionsDir` before its replacement takes its place, and the newest
+    // `keep` of each file are kept there; `keep` 0 keeps none.
+    void setVersions(int keep, const QString& versionsDir);
 
 private:
     // The target folder of the source folder being walked.
@@ -106,17 +118,49 @@ private:
         qint64 precision = 0; // of its last-write times, 100-ns units; 0 until needed
         bool swept = false;   // its stale temporary files removed
         int creationMask = -1; // FileCopier::creationMask, asked with the sweep
+
+        // Its place in the target: the folder above (none for the root)
+        // and its name there, for the versions folder that mirrors it.
+        TargetFolder* parent = nullptr;
+        QByteArray name{};
+        // That versions folder, made or opened when first needed.
+        bool versionsLooked = false;
+        int versionsFd = -1;   // below 0: not there (see versionsError)
+        int versionsError = 0; // why not; 0 in a dry run where a real run makes it
+        // The versions kept there, by the name of the file they were;
+        // listed when first needed.
+        bool versionsListed = false;
+        QHash<QByteArray, std::vector<KeptVersion>> versions{};
+
+        ~TargetFolder();
     };
 
-    void walk(FolderReader& source, int targetFd, int targetError, bool includeSubDir);
+    void walk(FolderReader& source, TargetFolder& target, bool includeSubDir);
     void enterFolder(FolderReader& parent, const char* name, std::size_t length,
-                     const FileIdentity& identity, int targetFd, int targetError,
-                     bool includeSubDir);
+                     const FileIdentity& identity, TargetFolder& parentTarget, bool includeSubDir);
     void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
     // enterFolder's target side in a dry run: the folder is looked at, and
     // one a real run would make is counted and walked as if empty.
     void enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
-                        bool known, int targetFd, bool includeSubDir);
+                        bool known, TargetFolder& parentTarget, bool includeSubDir);
+    // Whether the source subfolder `name`, to be mirrored into the target
+    // folder `targetFd` (at m_targetPath), is the versions folder or would
+    // be mirrored into it.
+    bool isVersionsFolder(const FileIdentity& identity, int targetFd, const char* name) const;
+    // Makes (in a dry run, looks at) the versions folder of `target`.
+    void openVersionsFolder(TargetFolder& target);
+    int openVersionsRoot(mode_t mode, int& error);
+    void listVersions(TargetFolder& target);
+    // Moves the file `name` of `target` into its versions folder: 0 or the
+    // errno value; `kept` with the version's path in m_versionPath, unless
+    // the file was gone already.
+    int keepVersion(TargetFolder& target, const char* name, bool& kept);
+    // The version name a dry run reports for `name`.
+    int nameVersionDry(TargetFolder& target, const char* name);
+    // Removes the oldest versions of `name` beyond the count to keep.
+    void removeOldVersions(TargetFolder& target, const QByteArray& name);
+    QByteArray versionsPath(const TargetFolder& target) const;
+    void reportKeptVersion();
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
     // The error of a source folder whose place in the target holds a
@@ -158,6 +202,18 @@ private:
     QSet<QByteArray> m_kernelPathsReported;
     FileIdentity m_targetRoot;
     bool m_haveTargetRoot = false;
+
+    // Versions of replaced files.
+    int m_keepVersions = 0;
+    QString m_versionsDir;
+    QByteArray m_versionsPath;     // the folder's path, as bytes
+    int m_versionsPathError = 0;   // why it names no folder
+    QByteArray m_versionsInTarget; // its path inside the target root, or empty
+    int m_targetRootFd = -1;       // during mirrorFolder
+    int m_versionsRootFd = -1;     // once made or opened
+    FileIdentity m_versionsRoot;   // its identity, once known
+    bool m_haveVersionsRoot = false;
+    QByteArray m_versionPath; // the last version kept
 };
 
 } // namespace tarnwick

@@ -277,7 +277,7 @@ int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const Ent
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
                      int targetDirFd, const char* targetName, const TargetState* target,
-                     int creationMask)
+                     int creationMask, const BeforeReplace& beforeReplace)
 {
     if (targetDirFd < 0)
         return ENOENT;
@@ -337,6 +337,15 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     if (::futimens(out.get(), times) != 0)
         return fail(errno);
 
+    // Only now is the old file moved away: until here a failure left it in
+    // place. Once moved, its name is usually free for a plain link.
+    bool nameFree = target->kind == TargetState::Absent;
+    if (beforeReplace) {
+        if (const int error = beforeReplace())
+            return fail(error);
+        nameFree = true;
+    }
+
     if (named) {
         if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
             return fail(errno);
@@ -345,12 +354,13 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
 
     char procPath[64];
     std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", out.get());
-    if (target->kind == TargetState::Absent) {
+    if (nameFree) {
         if (::linkat(AT_FDCWD, procPath, targetDirFd, targetName, AT_SYMLINK_FOLLOW) == 0)
             return 0;
         if (errno != EEXIST)
             return errno;
-        // Something took the name meanwhile: replace it as any existing file.
+        // Something took the name meanwhile, or the old file was copied
+        // rather than moved: replace it as any existing file.
     }
     // linkat cannot replace: give the finished file a temporary name, then
     // rename it over the target in one step. Locked first, so that a

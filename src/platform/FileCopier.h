@@ -24,6 +24,11 @@ public:
     // Files at least this large are told of as they are copied, about this
     // often; smaller ones cost the telling nothing.
     static constexpr quint64 kAdvanceStep = 4 * 1024 * 1024;
+    // Called once the new content is complete, before it takes the target's
+    // name: moves the file there out of the way (into a versions folder).
+    // Returns 0, or the errno value that abandons the copy with the target
+    // left as it was.
+    using BeforeReplace = std::function<int()>;
 
     explicit FileCopier(ChunkGate gate = {});
     ~FileCopier();
@@ -47,8 +52,14 @@ public:
     // file made in the target folder (creationMask() of that folder); the
     // new file is made with the source's bits and given them again
     // afterwards only when the mask may have taken some. Below 0: unknown.
+    //
+    // `beforeReplace`, when given, runs between the complete new content
+    // and its taking the name: a kill at any moment leaves the old file at
+    // the target path or wherever beforeReplace put it, and the new file
+    // either complete at the target path or nowhere.
     int copy(int sourceDirFd, const char* sourceName, const EntryRecord& source, int targetDirFd,
-             const char* targetName, const TargetState* target = nullptr, int creationMask = -1);
+             const char* targetName, const TargetState* target = nullptr, int creationMask = -1,
+             const BeforeReplace& beforeReplace = {});
 
     // What the kernel takes from the permission bits a new file in the
     // folder `dirFd` is made with: the process's umask (0 to 0777), or -1

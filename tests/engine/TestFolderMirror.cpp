@@ -2,8 +2,9 @@
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
 #include "EndedProcess.h"
 #include "engine/FolderMirror.h"
-#include "platform/RunControl.h"
 #include "platform/FileStatus.h"
+#include "platform/RunControl.h"
+#include "platform/TemporaryFiles.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
@@ -16,6 +17,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <thread>
 
 #include <dirent.h>
@@ -79,13 +82,13 @@ struct Run
     std::vector<Line> lines;
     MirrorResult result;
     RunControl control;
+    FixedClock clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 0))};
 
     void start(const MirrorJob& job, const ExcludeTest& exclude = {},
                const std::function<void(Run&, const Line&)>& onLine = {},
                const MirrorOptions& options = {})
     {
         lines.clear();
-        FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(9, 5, 0)));
         result = RunMirror(
             job.taskId, [&job](const QString&, RunControl&) { return job; }, exclude, control,
             [&](LogKind kind, const QString& text) {
@@ -205,6 +208,13 @@ QString OurTemporaryName(pid_t pid, const char* random)
     return QStringLiteral(".tarnwick-%1-%2.tmp").arg(pid).arg(QLatin1StringView(random));
 }
 
+MirrorOptions OptionsFor(MirrorMode mode)
+{
+    MirrorOptions options;
+    options.mode = mode;
+    return options;
+}
+
 MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
 {
     MirrorJob job;
@@ -213,6 +223,31 @@ MirrorJob Job(const QString& target, const QList<SourceEntry>& sources)
     job.targetDir = target;
     job.sources = sources;
     return job;
+}
+
+// The job keeping `keep` versions of each replaced file, by default in the
+// versions folder inside the target.
+MirrorJob VersionsJob(const QString& target, const QList<SourceEntry>& sources, int keep,
+                      const QString& versionsDir = QString())
+{
+    MirrorJob job = Job(target, sources);
+    job.keepVersions = keep;
+    job.versionsDir = versionsDir.isEmpty() ? target + u"/.tarnwick-versions"_s : versionsDir;
+    return job;
+}
+
+QStringList Texts(const std::vector<Line>& lines)
+{
+    QStringList texts;
+    for (const Line& line : lines)
+        texts << line.second;
+    return texts;
+}
+
+int ModeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -278,6 +313,18 @@ private slots:
     void newFoldersKeepTheirPermissions_data();
     void newFoldersKeepTheirPermissions();
     void coarseTargetTimes();
+    void replacedFilesKeptAsVersions_data();
+    void replacedFilesKeptAsVersions();
+    void versionNamesNeverReused();
+    void onlyTheNewestVersionsStay();
+    void versionsFolderNeverMirrored_data();
+    void versionsFolderNeverMirrored();
+    void dryRunReportsVersionsAndWritesNothing();
+    void fileStaysWhenItsVersionCannotBeKept_data();
+    void fileStaysWhenItsVersionCannotBeKept();
+    void versionsOnAnotherFileSystem();
+    void killedRunsNeverLoseAFile();
+    void twoRunsKeepingVersionsAtOnce();
 };
 
 void TestFolderMirror::decisionAgainstPath_data()
@@ -1354,6 +1401,536 @@ void TestFolderMirror::coarseTargetTimes()
     QCOMPARE(::stat(QFile::encodeName(src + u"/sub/b"_s).constData(), &st), 0);
     if (st.st_mtim.tv_nsec == 999999999)
         QCOMPARE(precision, qint64(1));
+}
+
+void TestFolderMirror::replacedFilesKeptAsVersions_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<QString>("version"); // in the versions folder
+
+    QTest::newRow("extension") << "report.txt" << 5 << "report 2026-12-11 140307.txt";
+    QTest::newRow("two dots") << "archive.tar.gz" << 5 << "archive.tar 2026-12-11 140307.gz";
+    QTest::newRow("leading dot only") << ".bashrc" << 5 << ".bashrc 2026-12-11 140307";
+    QTest::newRow("no extension") << "noext" << 1 << "noext 2026-12-11 140307";
+    QTest::newRow("in a subfolder") << "a/b/report.txt" << 5 << "a/b/report 2026-12-11 140307.txt";
+    QTest::newRow("versions off") << "a/b/report.txt" << 0 << "";
+}
+
+void TestFolderMirror::replacedFilesKeptAsVersions()
+{
+    QFETCH(QString, file);
+    QFETCH(int, keep);
+    QFETCH(QString, version);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s),
+                  versions = dst + u"/.tarnwick-versions"_s;
+    const QString folder = QFileInfo(file).path();
+    QVERIFY(QDir().mkpath(src + u'/' + folder) && QDir().mkpath(dst + u'/' + folder));
+    dir.writeFile(u"src/"_s + file, "new", kBase + 10);
+    dir.writeFile(u"dst/"_s + file, "old", kBase);
+    if (folder != u"."_s) {
+        // Private target folders have private versions folders.
+        QCOMPARE(::chmod(QFile::encodeName(dst + u"/a"_s).constData(), 0750), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dst + u"/a/b"_s).constData(), 0700), 0);
+    }
+
+    Run run;
+    run.clock.set(QDateTime(QDate(2026, 12, 11), QTime(14, 3, 7, 500)));
+    run.start(VersionsJob(dst, {{src, true}}, keep));
+
+    const int folders = int(file.count(u'/'));
+    QStringList expected{
+        u"2026-12-11 14:03:07 synchronize started  [T]"_s,
+        u"[T] Mirroring: Overwrite the existing older file: "_s + src + u'/' + file,
+    };
+    if (keep > 0)
+        expected << u"[T] Keep version: "_s + versions + u'/' + version;
+    expected << u"<after walk 2026-12-11 14:03:07>"_s << u"[T] Summary:"_s
+             << u"[T]          Total    : %1 folders, 1 files, 3 bytes."_s.arg(folders)
+             << u"[T]          Mirrored : 0 folders, 1 files, 3 bytes."_s
+             << u"[T]          Skipped  : 0 newer files, 0 unchanged files."_s;
+    if (keep > 0)
+        expected << u"[T]          Versions : 1 replaced files kept."_s;
+    expected << u"[T]          Status   : Mirror Successed!!"_s
+             << u"2026-12-11 14:03:07 synchronize finished  [T]"_s;
+    QCOMPARE(Texts(run.lines), expected);
+    QCOMPARE(run.lines.at(2).first, keep > 0 ? LogKind::Copy : LogKind::StartFinish);
+    QCOMPARE(run.result.counters.keptVersions, quint64(keep > 0 ? 1 : 0));
+    QCOMPARE(ReadFile(dst + u'/' + file), QByteArray("new"));
+    QCOMPARE(MTime(dst + u'/' + file), kBase + 10);
+    if (keep == 0) {
+        QVERIFY(!QFileInfo::exists(versions));
+        return;
+    }
+    // The old file itself: its content and its time.
+    QCOMPARE(ReadFile(versions + u'/' + version), QByteArray("old"));
+    QCOMPARE(MTime(versions + u'/' + version), kBase);
+    QStringList names{version};
+    if (folder != u"."_s) {
+        names << u"a"_s << u"a/b"_s;
+        QCOMPARE(ModeOf(versions + u"/a"_s), 0750);
+        QCOMPARE(ModeOf(versions + u"/a/b"_s), 0700);
+    }
+    names.sort();
+    QCOMPARE(AllNames(versions), names);
+    QCOMPARE(ModeOf(versions), ModeOf(dst) | 0700);
+}
+
+void TestFolderMirror::versionNamesNeverReused()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString dst = dir.filePath(u"dst"_s), versions = dst + u"/.tarnwick-versions"_s;
+    QVERIFY(QDir().mkpath(versions));
+    QList<SourceEntry> sources;
+    // Three sources share the target: within the run's one second the file
+    // is replaced three times.
+    for (int i = 1; i <= 3; ++i) {
+        dir.makeDir(u"src%1"_s.arg(i));
+        dir.writeFile(u"src%1/f.txt"_s.arg(i), u"from %1"_s.arg(i).toUtf8(), kBase + 10 * i);
+        sources.append({dir.filePath(u"src%1"_s.arg(i)), false});
+    }
+    dir.writeFile(u"dst/f.txt"_s, "old", kBase);
+    // Kept by an earlier run in that same second.
+    dir.writeFile(u"dst/.tarnwick-versions/f 2026-12-09 090500.txt"_s, "earlier", kBase - 100);
+
+    Run run;
+    run.start(VersionsJob(dst, sources, 10));
+    const QString kept = u"[T] Keep version: "_s + versions + u"/f 2026-12-09 090500"_s;
+    QCOMPARE(run.texts(LogKind::Copy),
+             (QStringList{u"[T] Mirroring: Overwrite the existing older file: "_s +
+                              sources[0].sourceDir + u"/f.txt"_s,
+                          kept + u" (2).txt"_s,
+                          u"[T] Mirroring: Overwrite the existing older file: "_s +
+                              sources[1].sourceDir + u"/f.txt"_s,
+                          kept + u" (3).txt"_s,
+                          u"[T] Mirroring: Overwrite the existing older file: "_s +
+                              sources[2].sourceDir + u"/f.txt"_s,
+                          kept + u" (4).txt"_s}));
+    QCOMPARE(run.result.counters.keptVersions, quint64(3));
+    QCOMPARE(run.result.counters.errors, quint64(0));
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090500.txt"_s), QByteArray("earlier"));
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090500 (2).txt"_s), QByteArray("old"));
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090500 (3).txt"_s), QByteArray("from 1"));
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090500 (4).txt"_s), QByteArray("from 2"));
+    QCOMPARE(ReadFile(dst + u"/f.txt"_s), QByteArray("from 3"));
+}
+
+void TestFolderMirror::onlyTheNewestVersionsStay()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.makeDir(u"src"_s), dst = dir.filePath(u"dst"_s),
+                  versions = dst + u"/.tarnwick-versions"_s;
+    QVERIFY(QDir().mkpath(versions + u"/f 2019-01-01 000000.txt"_s)); // a folder
+    dir.writeFile(u"dst/f.txt"_s, "v0", kBase);
+    // A version from long ago, the oldest: it goes first.
+    dir.writeFile(u"dst/.tarnwick-versions/f 2020-01-01 000000.txt"_s, "ancient", kBase - 1000);
+    // Names close to a version's that are none of f.txt's: never removed.
+    const QStringList others{
+        u"F 2020-01-01 000000.txt"_s,     u"f 2020-01-01 00000.txt"_s,
+        u"f 2020-01-01 000000 (1).txt"_s, u"f 2020-01-01 000000.txt.bak"_s,
+        u"f 2020-01-01 000000.TXT"_s,     u"f.txt"_s,
+        u"g 2020-01-01 000000.txt"_s,     u"f 2020-01-01 000000"_s,
+    };
+    for (const QString& name : others)
+        dir.writeFile(u"dst/.tarnwick-versions/"_s + name, "other", kBase - 1000);
+
+    Run run;
+    for (int round = 1; round <= 4; ++round) {
+        dir.writeFile(u"src/f.txt"_s, u"v%1"_s.arg(round).toUtf8(), kBase + 10 * round);
+        run.clock.set(QDateTime(QDate(2026, 12, 9), QTime(9, 5 + round, 0)));
+        run.start(VersionsJob(dst, {{src, false}}, 2));
+        QCOMPARE(run.result.counters.keptVersions, quint64(1));
+        QCOMPARE(run.texts(LogKind::Error), QStringList());
+    }
+    QCOMPARE(ReadFile(dst + u"/f.txt"_s), QByteArray("v4"));
+    // The two newest versions, by the times in their names.
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090800.txt"_s), QByteArray("v2"));
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090900.txt"_s), QByteArray("v3"));
+    QStringList names =
+        others + QStringList{u"f 2019-01-01 000000.txt"_s, u"f 2026-12-09 090800.txt"_s,
+                             u"f 2026-12-09 090900.txt"_s};
+    names.sort();
+    QCOMPARE(AllNames(versions), names);
+    for (const QString& name : others)
+        QCOMPARE(ReadFile(versions + u'/' + name), QByteArray("other"));
+}
+
+void TestFolderMirror::versionsFolderNeverMirrored_data()
+{
+    QTest::addColumn<QString>("versionsDir");  // below the test folder
+    QTest::addColumn<QString>("sourceFolder"); // a subfolder of the source
+    QTest::addColumn<bool>("replace");         // the target holds an older f
+    QTest::addColumn<QStringList>("targetNames");
+
+    // Made by an earlier run inside the source.
+    QTest::newRow("versions folder inside the source") << "src/versions"
+                                                       << "versions" << true << QStringList{u"f"_s};
+    // The versions folder made by the walk itself, before the walk meets it.
+    QTest::newRow("made inside the source during the walk") << "src/versions"
+                                                            << "" << true << QStringList{u"f"_s};
+    QTest::newRow("source folder over the versions folder")
+        << "dst/.tarnwick-versions"
+        << ".tarnwick-versions" << true
+        << QStringList{u".tarnwick-versions"_s, u".tarnwick-versions/f 2026-12-09 090500"_s,
+                       u"f"_s};
+    QTest::newRow("source folder over a versions folder yet to be")
+        << "dst/.tarnwick-versions"
+        << ".tarnwick-versions" << false << QStringList{u"f"_s};
+    QTest::newRow("source folder over a deeper versions folder")
+        << "dst/keep/versions"
+        << "keep" << true
+        << QStringList{u"f"_s, u"keep"_s, u"keep/x"_s, u"keep/versions"_s,
+                       u"keep/versions/f 2026-12-09 090500"_s};
+}
+
+void TestFolderMirror::versionsFolderNeverMirrored()
+{
+    QFETCH(QString, versionsDir);
+    QFETCH(QString, sourceFolder);
+    QFETCH(bool, replace);
+    QFETCH(QStringList, targetNames);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.makeDir(u"src"_s), dst = dir.makeDir(u"dst"_s);
+    dir.writeFile(u"src/f"_s, "new", kBase + 10);
+    if (replace)
+        dir.writeFile(u"dst/f"_s, "old", kBase);
+    if (!sourceFolder.isEmpty()) {
+        dir.makeDir(u"src/"_s + sourceFolder);
+        dir.writeFile(u"src/"_s + sourceFolder + u"/x"_s, "x", kBase);
+        if (sourceFolder == u"keep"_s)
+            dir.makeDir(u"src/keep/versions"_s);
+        if (sourceFolder == u"keep"_s)
+            dir.writeFile(u"src/keep/versions/y"_s, "y", kBase);
+    }
+    // Two walks of the source, so that the second meets the versions folder
+    // the first has made.
+    const MirrorJob job =
+        VersionsJob(dst, {{src, true}, {src, true}}, 5, dir.filePath(versionsDir));
+    Run run;
+    run.start(job);
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(run.result.counters.keptVersions, quint64(replace ? 1 : 0));
+    targetNames.sort();
+    QCOMPARE(AllNames(dst), targetNames);
+    QCOMPARE(ReadFile(dir.filePath(versionsDir) + u"/f 2026-12-09 090500"_s),
+             replace ? QByteArray("old") : QByteArray("<absent>"));
+    // Neither walk counted the versions folder as a source folder.
+    const quint64 folders = sourceFolder == u"keep"_s ? 1 : 0;
+    QCOMPARE(run.result.counters.totalFolders, 2 * folders);
+}
+
+void TestFolderMirror::dryRunReportsVersionsAndWritesNothing()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.makeDir(u"src/a"_s).chopped(2),
+                  dst = dir.makeDir(u"dst/a"_s).chopped(2);
+    dir.writeFile(u"src/f.txt"_s, "new f", kBase + 10);
+    dir.writeFile(u"src/a/g"_s, "new g", kBase + 10);
+    dir.writeFile(u"src/a/h"_s, "new h", kBase + 10);
+    dir.writeFile(u"dst/f.txt"_s, "old f", kBase);
+    dir.writeFile(u"dst/a/g"_s, "old g", kBase);
+    dir.makeDir(u"dst/.tarnwick-versions"_s);
+    dir.writeFile(u"dst/.tarnwick-versions/f 2026-12-09 090500.txt"_s, "earlier", kBase - 100);
+    const QStringList before = AllNames(dst);
+
+    const MirrorJob job = VersionsJob(dst, {{src, true}}, 3);
+    Run dry;
+    dry.start(job, {}, {}, OptionsFor(MirrorMode::DryRun));
+    QCOMPARE(AllNames(dst), before);
+    QCOMPARE(ReadFile(dst + u"/f.txt"_s), QByteArray("old f"));
+    QCOMPARE(ReadFile(dst + u"/a/g"_s), QByteArray("old g"));
+    QCOMPARE(dry.result.counters.keptVersions, quint64(2));
+    const QString versions = dst + u"/.tarnwick-versions"_s;
+    QVERIFY(dry.texts(LogKind::Copy)
+                .contains(u"[T] Keep version: "_s + versions + u"/f 2026-12-09 090500 (2).txt"_s));
+    QVERIFY(dry.texts(LogKind::Copy)
+                .contains(u"[T] Keep version: "_s + versions + u"/a/g 2026-12-09 090500"_s));
+
+    // The real run says and counts the same.
+    Run real;
+    real.start(job);
+    QCOMPARE(Texts(real.lines), Texts(dry.lines));
+    QCOMPARE(real.result.counters, dry.result.counters);
+    QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090500 (2).txt"_s), QByteArray("old f"));
+    QCOMPARE(ReadFile(versions + u"/a/g 2026-12-09 090500"_s), QByteArray("old g"));
+}
+
+void TestFolderMirror::fileStaysWhenItsVersionCannotBeKept_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("versionsDir"); // below the test folder
+    QTest::addColumn<QString>("blocker");     // what stands in the way, below the test folder
+    QTest::addColumn<QString>("place");       // the versions folder named in the line
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a file at the versions folder") << "f"
+                                                   << "dst/.tarnwick-versions"
+                                                   << "file dst/.tarnwick-versions"
+                                                   << "dst/.tarnwick-versions"
+                                                   << "Not a directory";
+    QTest::newRow("a file at a versions subfolder") << "a/f"
+                                                    << "dst/.tarnwick-versions"
+                                                    << "file dst/.tarnwick-versions/a"
+                                                    << "dst/.tarnwick-versions/a"
+                                                    << "Not a directory";
+    QTest::newRow("a link at the versions folder") << "f"
+                                                   << "dst/.tarnwick-versions"
+                                                   << "link dst/.tarnwick-versions"
+                                                   << "dst/.tarnwick-versions"
+                                                   << "Too many levels of symbolic links";
+    QTest::newRow("a link at a versions subfolder") << "a/f"
+                                                    << "dst/.tarnwick-versions"
+                                                    << "link dst/.tarnwick-versions/a"
+                                                    << "dst/.tarnwick-versions/a"
+                                                    << "Too many levels of symbolic links";
+    QTest::newRow("the folder above the versions folder missing") << "f"
+                                                                  << "gone/versions"
+                                                                  << ""
+                                                                  << "gone/versions"
+                                                                  << "No such file or directory";
+}
+
+void TestFolderMirror::fileStaysWhenItsVersionCannotBeKept()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, versionsDir);
+    QFETCH(QString, blocker);
+    QFETCH(QString, place);
+    QFETCH(QString, reason);
+
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.makeDir(u"src/a"_s).chopped(2),
+                  dst = dir.makeDir(u"dst/a"_s).chopped(2);
+    const QString elsewhere = dir.makeDir(u"elsewhere"_s);
+    dir.writeFile(u"src/"_s + file, "new", kBase + 10);
+    dir.writeFile(u"dst/"_s + file, "old", kBase);
+    const QString blocked = blocker.mid(5);
+    if (blocked.startsWith(u"dst/.tarnwick-versions/"_s))
+        dir.makeDir(u"dst/.tarnwick-versions"_s);
+    if (blocker.startsWith(u"file "_s))
+        dir.writeFile(blocked, "in the way");
+    else if (blocker.startsWith(u"link "_s))
+        QVERIFY(QFile::link(elsewhere, dir.filePath(blocked)));
+    const QStringList before = AllNames(dst);
+
+    const MirrorJob job = VersionsJob(dst, {{src, true}}, 5, dir.filePath(versionsDir));
+    const QStringList expected{
+        u"[T] Mirroring: Overwrite the existing older file: "_s + src + u'/' + file,
+        u"[T] Error: Copy file fail: "_s + src + u'/' + file +
+            u", Could not keep the replaced file in the versions folder "_s + dir.filePath(place) +
+            u": "_s + reason + u". "_s,
+    };
+    for (const MirrorMode mode : {MirrorMode::DryRun, MirrorMode::Copy}) {
+        Run run;
+        run.start(job, {}, {}, OptionsFor(mode));
+        QCOMPARE(Texts(run.lines).mid(1, 2), expected);
+        QCOMPARE(run.lines.at(2).first, LogKind::Error);
+        QCOMPARE(run.result.counters.errors, quint64(1));
+        QCOMPARE(run.result.counters.mirroredFiles, quint64(0));
+        QCOMPARE(run.result.counters.keptVersions, quint64(0));
+        QCOMPARE(run.texts(LogKind::StartFinish).filter(u"Versions :"_s),
+                 QStringList{u"[T]          Versions : 0 replaced files kept."_s});
+        // The old file is where it was, as it was; nothing is left behind.
+        QCOMPARE(ReadFile(dst + u'/' + file), QByteArray("old"));
+        QCOMPARE(MTime(dst + u'/' + file), kBase);
+        QCOMPARE(AllNames(dst), before);
+        QCOMPARE(AllNames(elsewhere), QStringList());
+        QVERIFY(!QFileInfo::exists(dir.filePath(u"gone"_s)));
+    }
+}
+
+void TestFolderMirror::versionsOnAnotherFileSystem()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString mount = dir.makeDir(u"mnt"_s);
+    if (::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=8m") != 0)
+        QSKIP("no tmpfs mount here (not root)");
+    struct Unmount
+    {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mount)};
+
+    const QString src = dir.makeDir(u"src"_s), dst = dir.makeDir(u"dst"_s),
+                  versions = mount + u"/versions"_s;
+    dir.writeFile(u"src/f.txt"_s, "new", kBase + 10);
+    const QString target = dir.writeFile(u"dst/f.txt"_s, "the old content", kBase);
+    QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    // A link held at a target name is kept as the link it was.
+    dir.writeFile(u"src/link"_s, "new", kBase + 10);
+    dir.writeFile(u"dst/other"_s, "linked to", kBase);
+    QVERIFY(QFile::link(dst + u"/other"_s, dst + u"/link"_s));
+
+    Run run;
+    run.start(VersionsJob(dst, {{src, false}}, 5, versions));
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(run.result.counters.keptVersions, quint64(2));
+    const QString version = versions + u"/f 2026-12-09 090500.txt"_s;
+    QCOMPARE(ReadFile(version), QByteArray("the old content"));
+    QCOMPARE(MTime(version), kBase);
+    QCOMPARE(ModeOf(version), 0640);
+    QCOMPARE(ReadFile(dst + u"/f.txt"_s), QByteArray("new"));
+    QCOMPARE(QFileInfo(versions + u"/link 2026-12-09 090500"_s).symLinkTarget(), dst + u"/other"_s);
+    QCOMPARE(ReadFile(dst + u"/link"_s), QByteArray("new"));
+    QCOMPARE(ReadFile(dst + u"/other"_s), QByteArray("linked to"));
+    // Nothing but the versions, no temporary file of the copy.
+    QCOMPARE(AllNames(versions),
+             (QStringList{u"f 2026-12-09 090500.txt"_s, u"link 2026-12-09 090500"_s}));
+    QCOMPARE(AllNames(dst), (QStringList{u"f.txt"_s, u"link"_s, u"other"_s}));
+}
+
+namespace {
+
+// The content of file `i` of the kill test, old or new: long enough that a
+// cut-off copy would show.
+QByteArray KillContent(int i, bool fresh)
+{
+    QByteArray text = (fresh ? "new " : "old ") + QByteArray::number(i) + ' ';
+    return text.repeated(fresh ? 6000 : 3000);
+}
+
+} // namespace
+
+void TestFolderMirror::killedRunsNeverLoseAFile()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.makeDir(u"src"_s), dst = dir.filePath(u"dst"_s),
+                  versions = dst + u"/.tarnwick-versions"_s;
+    constexpr int kFiles = 80;
+    for (int i = 0; i < kFiles; ++i)
+        dir.writeFile(u"src/f%1.txt"_s.arg(i), KillContent(i, true), kBase + 10);
+    const MirrorJob job = VersionsJob(dst, {{src, false}}, 3);
+    auto lay = [&] {
+        QVERIFY(QDir(dst).removeRecursively() || !QFileInfo::exists(dst));
+        dir.makeDir(u"dst"_s);
+        for (int i = 0; i < kFiles; ++i)
+            dir.writeFile(u"dst/f%1.txt"_s.arg(i), KillContent(i, false), kBase);
+    };
+    // The run in a child process, killed `delayUs` after it began (or left
+    // to end when negative). Returns how long the child lived, in µs.
+    auto runChild = [&](qint64 delayUs) -> qint64 {
+        QElapsedTimer timer;
+        timer.start();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            Run run;
+            run.start(job);
+            ::_exit(run.result.counters.errors == 0 ? 0 : 1);
+        }
+        if (child < 0)
+            return -1;
+        if (delayUs >= 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+            ::kill(child, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return timer.nsecsElapsed() / 1000;
+    };
+
+    lay();
+    const qint64 whole = runChild(-1);
+    QVERIFY(whole > 0);
+
+    int cutMidway = 0;
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        lay();
+        runChild(qint64(QRandomGenerator::global()->bounded(quint64(whole))));
+        int replaced = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const QByteArray oldContent = KillContent(i, false), newContent = KillContent(i, true);
+            const QString name = u"f%1.txt"_s.arg(i);
+            const QByteArray target = ReadFile(dst + u'/' + name);
+            QVERIFY2(target == oldContent || target == newContent || target == "<absent>",
+                     qPrintable(name + u" is torn"_s));
+            // Whatever is in the versions folder is whole and the old file.
+            int kept = 0;
+            for (const QString& version :
+                 QDir(versions).entryList({u"f%1 *"_s.arg(i)}, QDir::Files | QDir::Hidden)) {
+                QCOMPARE(ReadFile(versions + u'/' + version), oldContent);
+                ++kept;
+            }
+            QVERIFY2(kept <= 1, qPrintable(name));
+            if (target != oldContent) {
+                QVERIFY2(kept == 1, qPrintable(name + u": the old file is lost"_s));
+                ++replaced;
+            }
+        }
+        if (replaced > 0 && replaced < kFiles)
+            ++cutMidway;
+        for (const QString& name : AllNames(dst)) {
+            if (name != u".tarnwick-versions"_s && !name.startsWith(u".tarnwick-versions/f"_s))
+                QVERIFY2(name.startsWith(u'f') || IsTemporaryName(QFile::encodeName(name)),
+                         qPrintable(name));
+        }
+
+        // A run after the kill completes the work, and keeps each old file once.
+        Run again;
+        again.start(job);
+        QCOMPARE(again.texts(LogKind::Error), QStringList());
+        for (int i = 0; i < kFiles; ++i) {
+            QCOMPARE(ReadFile(dst + u"/f%1.txt"_s.arg(i)), KillContent(i, true));
+            const QStringList kept =
+                QDir(versions).entryList({u"f%1 *"_s.arg(i)}, QDir::Files | QDir::Hidden);
+            QCOMPARE(kept.size(), 1);
+            QCOMPARE(ReadFile(versions + u'/' + kept.front()), KillContent(i, false));
+        }
+        QCOMPARE(AllNames(dst).size(), 2 * kFiles + 1);
+    }
+    // The kills fell while the run was replacing files, not only before or after.
+    QVERIFY2(cutMidway > 0, "no kill fell inside the run");
+}
+
+void TestFolderMirror::twoRunsKeepingVersionsAtOnce()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.makeDir(u"src"_s);
+    constexpr int kFiles = 40;
+    for (int i = 0; i < kFiles; ++i)
+        dir.writeFile(u"src/f%1"_s.arg(i), "new", kBase + 10);
+
+    // Both runs decide to replace the same files at the same moments; one
+    // keeps the old file, and the other finds it gone or keeps the first
+    // one's copy. Neither fails, and no old file is lost.
+    for (int round = 0; round < 6; ++round) {
+        const QString dst = dir.makeDir(u"dst%1"_s.arg(round));
+        for (int i = 0; i < kFiles; ++i)
+            dir.writeFile(u"dst%1/f%2"_s.arg(round).arg(i), "old", kBase);
+        const MirrorJob job = VersionsJob(dst, {{src, false}}, 5);
+        Run first, second;
+        std::atomic<int> ready{0};
+        auto go = [&ready, &job](Run& run) {
+            ++ready;
+            while (ready.load() < 2)
+                std::this_thread::yield();
+            run.start(job);
+        };
+        std::thread a(go, std::ref(first)), b(go, std::ref(second));
+        a.join();
+        b.join();
+        QCOMPARE(first.texts(LogKind::Error).join(u'\n') + second.texts(LogKind::Error).join(u'\n'),
+                 QString());
+        const QString versions = dst + u"/.tarnwick-versions"_s;
+        for (int i = 0; i < kFiles; ++i) {
+            QCOMPARE(ReadFile(dst + u"/f%1"_s.arg(i)), QByteArray("new"));
+            QStringList kept;
+            for (const QString& name : QDir(versions).entryList({u"f%1 *"_s.arg(i)}, QDir::Files))
+                kept << QString::fromLatin1(ReadFile(versions + u'/' + name));
+            QVERIFY2(kept.contains(u"old"_s), qPrintable(kept.join(u',')));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
