@@ -8,6 +8,7 @@
 #include "platform/FolderReader.h"
 #include "platform/TargetPlace.h"
 #include "platform/TemporaryFiles.h"
+#include "platform/UniqueFd.h"
 #include "store/DateTexts.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
@@ -170,22 +171,7 @@ bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
     return true;
 }
 
-class ScopedFd
-{
-public:
-    explicit ScopedFd(int fd) : m_fd(fd) {}
-    ~ScopedFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ScopedFd(const ScopedFd&) = delete;
-    ScopedFd& operator=(const ScopedFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+using ScopedFd = UniqueFd;
 
 } // namespace
 

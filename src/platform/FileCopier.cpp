@@ -12,6 +12,7 @@
 #include "platform/FileCopier.h"
 
 #include "platform/TemporaryFiles.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,28 +46,7 @@ struct timespec TimespecFromFileTime(qint64 fileTime)
     return ts;
 }
 
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = UniqueFd;
 
 bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
 {

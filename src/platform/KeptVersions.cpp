@@ -4,6 +4,7 @@
 #include "platform/KeptVersions.h"
 
 #include "platform/TemporaryFiles.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,28 +26,7 @@ constexpr qsizetype kStampLength = 18;
 constexpr int kMaxCounter = 10000;
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
 
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = UniqueFd;
 
 bool IsDigit(char c)
 {
