@@ -175,6 +175,9 @@ int TaskCommand::show(const QStringList& args)
                              .arg(task.extras.keepVersions)
                              .arg(DisplayText(VersionsFolderPath(task.targetDir,
                                                                  task.extras.versionsFolder)))));
+    Print(stdout, QStringLiteral("  at once:  %1\n")
+                      .arg(task.extras.parallel == 0 ? QStringLiteral("chosen by the target")
+                                                     : QString::number(task.extras.parallel)));
     Print(stdout, QStringLiteral("  when target appears: %1\n")
                       .arg(task.extras.whenTargetAppears ? QStringLiteral("run")
                                                          : QStringLiteral("no")));

@@ -252,6 +252,8 @@ void TaskChanges::applyTo(TaskRecord& task) const
         task.extras.versionsFolder = *versionsFolder;
     if (whenTargetAppears)
         task.extras.whenTargetAppears = *whenTargetAppears;
+    if (parallel)
+        task.extras.parallel = *parallel;
 }
 
 TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock& clock,
@@ -375,6 +377,12 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
                    option == u"--not-when-target-appears") {
             reader.noValue();
             changes.whenTargetAppears = option == u"--when-target-appears";
+        } else if (option == u"--parallel") {
+            const qint64 count = number(reader, reader.value().trimmed(), option);
+            if (count < 0 || count > kMaxParallel)
+                fail(reader, QStringLiteral("--parallel is from 0 (chosen by the target) to %1")
+                                 .arg(kMaxParallel));
+            changes.parallel = static_cast<int>(count);
         } else {
             reader.refuse();
         }
@@ -446,7 +454,10 @@ QString TaskOptionsHelp()
         "                        the target (default .tarnwick-versions)\n"
         "  --when-target-appears also run when the target's drive is mounted\n"
         "  --not-when-target-appears\n"
-        "                        not when the target's drive is mounted\n");
+        "                        not when the target's drive is mounted\n"
+        "  --parallel N          target operations under way at once (1-64); 0 lets the\n"
+        "                        target's file system decide: more on a network or FUSE\n"
+        "                        file system, one or two on a local disk\n");
 }
 
 } // namespace tarnwick::cli

@@ -197,6 +197,8 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
     const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
     job.targetWasMountPoint =
         options.value(QString::fromLatin1(kOptionTargetIsMountPoint)) == u'1';
+    job.parallel = std::clamp(options.value(QString::fromLatin1(kOptionParallel)).toInt(), 0,
+                              kMaxParallel);
     const int keep = options.value(QString::fromLatin1(kOptionKeepVersions)).toInt();
     if (keep > 0 && !job.targetDir.isEmpty()) {
         job.keepVersions = std::min(keep, kMaxKeepVersions);

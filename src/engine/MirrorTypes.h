@@ -30,6 +30,9 @@ struct MirrorJob
     // newest `keepVersions` of each file kept there; 0 keeps none.
     int keepVersions = 0;
     QString versionsDir; // absolute; empty when keepVersions is 0
+    // Target operations under way at once, set on the task; 0 lets the
+    // target's file system decide.
+    int parallel = 0;
 };
 
 // 64-bit throughout: a byte total never wraps or prints negative.

@@ -119,6 +119,10 @@ std::optional<QString> checkExtras(const TaskRecord& task)
     if (extras.keepVersions < 0 || extras.keepVersions > kMaxKeepVersions)
         return QStringLiteral("The number of versions to keep is from 0 to %1.")
             .arg(kMaxKeepVersions);
+    if (extras.parallel < 0 || extras.parallel > kMaxParallel)
+        return QStringLiteral("The number of operations at once is from 0 (chosen by the "
+                              "target) to %1.")
+            .arg(kMaxParallel);
     if (const std::optional<QString> refusal = CheckStoredText(
             extras.versionsFolder, QStringLiteral("The versions folder"), limits::kPath))
         return refusal;

@@ -18,11 +18,14 @@ inline constexpr char kOptionTargetIsMountPoint[] = "TargetIsMountPoint"; // "1"
 inline constexpr char kOptionKeepVersions[] = "KeepVersions";     // 0..99, 0 = off
 inline constexpr char kOptionVersionsFolder[] = "VersionsFolder"; // absolute, or inside the target
 inline constexpr char kOptionWhenTargetAppears[] = "WhenTargetAppears"; // "1" or "0"
+inline constexpr char kOptionParallel[] = "Parallel"; // 1..64; none: chosen by the target
 
 // The versions folder a task gets unless it names one.
 inline constexpr char kDefaultVersionsFolder[] = ".tarnwick-versions";
 inline constexpr int kMaxKeepVersions = 99;
 inline constexpr int kDefaultKeepVersions = 5;
+// Target operations one run may have under way at once, when set by hand.
+inline constexpr int kMaxParallel = 64;
 
 // The versions folder as a path: a relative folder lies inside the target.
 QString VersionsFolderPath(const QString& targetDir, const QString& folder);

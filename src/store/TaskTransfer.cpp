@@ -74,7 +74,8 @@ QJsonObject taskObject(const TaskRecord& task)
                        {QStringLiteral("rules"), rules},
                        {QStringLiteral("keepVersions"), task.extras.keepVersions},
                        {QStringLiteral("versionsFolder"), task.extras.versionsFolder},
-                       {QStringLiteral("whenTargetAppears"), task.extras.whenTargetAppears}};
+                       {QStringLiteral("whenTargetAppears"), task.extras.whenTargetAppears},
+                       {QStringLiteral("parallel"), task.extras.parallel}};
 }
 
 // Reading, with the place of every value in its messages.
@@ -285,6 +286,8 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clo
         task.extras.versionsFolder = reader.text(object, "versionsFolder");
     if (reader.has(object, "whenTargetAppears"))
         task.extras.whenTargetAppears = reader.boolean(object, "whenTargetAppears");
+    if (reader.has(object, "parallel"))
+        task.extras.parallel = static_cast<int>(reader.integer(object, "parallel", 0, kMaxParallel));
     task.excludeMode = !task.rules.isEmpty();
 
     // The task editor's checks, with its messages.

@@ -104,6 +104,8 @@ TaskExtras readExtras(TaskDatabase& db, const QString& taskId)
     extras.versionsFolder = options.value(QString::fromLatin1(kOptionVersionsFolder));
     extras.whenTargetAppears =
         options.value(QString::fromLatin1(kOptionWhenTargetAppears)) == u'1';
+    extras.parallel = std::clamp(options.value(QString::fromLatin1(kOptionParallel)).toInt(), 0,
+                                 kMaxParallel);
     return extras;
 }
 
@@ -123,6 +125,7 @@ void writeExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extr
     put(kOptionVersionsFolder, extras.versionsFolder.trimmed(),
         extras.versionsFolder.trimmed().isEmpty());
     put(kOptionWhenTargetAppears, QStringLiteral("1"), !extras.whenTargetAppears);
+    put(kOptionParallel, QString::number(extras.parallel), extras.parallel == 0);
 }
 
 void deleteTaskRows(TaskQuery& query, const QString& taskId)

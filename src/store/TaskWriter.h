@@ -42,6 +42,7 @@ struct TaskExtras
     int keepVersions = 0;   // replaced files kept per file; 0 keeps none
     QString versionsFolder; // empty: the default folder inside the target
     bool whenTargetAppears = false; // also run when the target's drive is mounted
+    int parallel = 0; // target operations at once; 0 lets the target's file system decide
 
     friend bool operator==(const TaskExtras&, const TaskExtras&) = default;
 };

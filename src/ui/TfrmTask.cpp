@@ -61,6 +61,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmTask", "lblKeepCount.Caption", "lblKeepCount"},
     {"frmTask", "lblVersionsFolder.Caption", "lblVersionsFolder"},
     {"frmTask", "chkWhenTargetAppears.Caption", "chkWhenTargetAppears"},
+    {"frmTask", "lblParallel.Caption", "lblParallel"},
     {"frmTask", "TabSheetFilter.Caption", "TabSheetFilter"},
     {"frmTask", "RadioBtnInclude.Caption", "RadioBtnInclude"},
     {"frmTask", "RadioBtnExclude.Caption", "RadioBtnExclude"},
@@ -115,6 +116,7 @@ struct TfrmTask::Controls
     QSpinBox* spinKeepCount = nullptr;
     QLineEdit* edtVersionsFolder = nullptr;
     QCheckBox* chkWhenTargetAppears = nullptr;
+    QSpinBox* spinParallel = nullptr;
 
     QRadioButton* RadioBtnInclude = nullptr;
     QRadioButton* RadioBtnExclude = nullptr;
@@ -294,8 +296,19 @@ void TfrmTask::buildTargetPage()
     grid->addWidget(m_c->spinKeepCount, 2, 1, Qt::AlignLeft);
     grid->addWidget(folderLabel, 3, 0);
     grid->addWidget(m_c->edtVersionsFolder, 3, 1, 1, 3);
+    // How many target operations a run keeps under way; the target's file
+    // system decides unless the user knows better.
+    m_c->spinParallel = named(new QSpinBox(page), "spinParallel");
+    m_c->spinParallel->setRange(0, kMaxParallel);
+    m_c->spinParallel->setSpecialValueText(QStringLiteral("Automatic"));
+    m_c->spinParallel->setToolTip(
+        QStringLiteral("More on a network or FUSE target, one or two on a local disk"));
+    auto* parallelLabel = captioned(new QLabel(page), "lblParallel", "Operations at o&nce");
+    parallelLabel->setBuddy(m_c->spinParallel);
     grid->addWidget(m_c->chkWhenTargetAppears, 4, 0, 1, 4);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(parallelLabel, 5, 0);
+    grid->addWidget(m_c->spinParallel, 5, 1, Qt::AlignLeft);
+    grid->setRowStretch(6, 1);
     grid->setColumnStretch(1, 1);
     m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
@@ -453,6 +466,7 @@ void TfrmTask::LoadTask(const QString& taskId)
                                      ? QString::fromLatin1(kDefaultVersionsFolder)
                                      : task.extras.versionsFolder);
     c.chkWhenTargetAppears->setChecked(task.extras.whenTargetAppears);
+    c.spinParallel->setValue(task.extras.parallel);
 
     c.lvwSourceDir->clear();
     if (task.sources.size() == 1) {
@@ -517,6 +531,7 @@ TaskRecord TfrmTask::record() const
     if (folder != QLatin1StringView(kDefaultVersionsFolder))
         task.extras.versionsFolder = c.edtVersionsFolder->text();
     task.extras.whenTargetAppears = c.chkWhenTargetAppears->isChecked();
+    task.extras.parallel = c.spinParallel->value();
     return task;
 }
 

@@ -105,7 +105,9 @@ void TestImportCommand::addTasks()
                                     u"7"_s,
                                     u"--versions-folder"_s,
                                     u"/old"_s,
-                                    u"--when-target-appears"_s})
+                                    u"--when-target-appears"_s,
+                                    u"--parallel"_s,
+                                    u"12"_s})
                  .exitCode,
              0);
     QCOMPARE(cli(base + QStringList{u"Watched"_s, u"--on-change"_s, u"--keep-versions"_s, u"1"_s})
@@ -186,6 +188,8 @@ void TestImportCommand::unreadableFileChangesNothing_data()
         << u"A source folder must be a full path, not 's'."_s;
     QTest::newRow("a hundred versions") << QByteArray("keepVersions") << QJsonValue(100)
                                         << u"task 3: 'keepVersions' must be a whole number"_s;
+    QTest::newRow("too many at once") << QByteArray("parallel") << QJsonValue(65)
+                                      << u"task 3: 'parallel' must be a whole number"_s;
     QTest::newRow("versions in the target")
         << QByteArray("versionsFolder") << QJsonValue(u"/t"_s)
         << u"The versions folder cannot be the target folder or a folder above it."_s;
@@ -267,7 +271,8 @@ void TestImportCommand::documentWithoutTaskOptionsImports()
     QJsonArray tasks = root.value(u"tasks"_s).toArray();
     for (qsizetype i = 0; i < tasks.size(); ++i) {
         QJsonObject task = tasks.at(i).toObject();
-        for (const QString& key : {u"keepVersions"_s, u"versionsFolder"_s, u"whenTargetAppears"_s})
+        for (const QString& key : {u"keepVersions"_s, u"versionsFolder"_s,
+                                   u"whenTargetAppears"_s, u"parallel"_s})
             task.remove(key);
         tasks.replace(i, task);
     }
@@ -285,6 +290,7 @@ void TestImportCommand::documentWithoutTaskOptionsImports()
         QCOMPARE(task[u"keepVersions"_s].toInt(-1), 0);
         QCOMPARE(task[u"versionsFolder"_s].toString(u"?"_s), QString());
         QCOMPARE(task[u"whenTargetAppears"_s].toBool(true), false);
+        QCOMPARE(task[u"parallel"_s].toInt(-1), 0);
     }
 }
 

@@ -191,6 +191,8 @@ void TestTaskCommand::addStoresWhatTheEditorStores_data()
         << extras({2, u"old"_s, false});
     QTest::newRow("run when the target appears")
         << QStringList{u"--when-target-appears"_s} << extras({0, QString(), true});
+    QTest::newRow("operations at once")
+        << QStringList{u"--parallel"_s, u"16"_s} << extras({0, QString(), false, 16});
     QTest::newRow("the last of two choices holds")
         << QStringList{u"--when-target-appears"_s, u"--not-when-target-appears"_s}
         << extras({0, QString(), false});
@@ -290,6 +292,8 @@ void TestTaskCommand::badInput_data()
                                   << u"no task with the ID or name 'Nope'"_s;
     QTest::newRow("a hundred versions") << base + QStringList{u"--keep-versions"_s, u"100"_s}
                                         << u"--keep-versions is from 0 (off) to 99"_s;
+    QTest::newRow("too many at once") << base + QStringList{u"--parallel"_s, u"65"_s}
+                                      << u"--parallel is from 0 (chosen by the target) to 64"_s;
     QTest::newRow("versions as a word") << base + QStringList{u"--keep-versions"_s, u"all"_s}
                                         << u"--keep-versions must be a number, not 'all'"_s;
     // Versions kept in the target itself would be mirrored over and over.

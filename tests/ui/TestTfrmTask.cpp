@@ -729,6 +729,8 @@ void TestTfrmTask::versionsAndDriveStartOnTheTargetPage_data()
         << 2 << "/old" << false << "folder .tarnwick-versions" << 2 << none << false << none;
     QTest::newRow("drive start ticked") << 0 << none << false << "drive" << 0 << none << true
                                         << none;
+    QTest::newRow("operations at once set by hand")
+        << 0 << none << false << "parallel 8" << 0 << none << false << none;
     QTest::newRow("versions in the target are refused")
         << 2 << none << false << "folder /dst" << 2 << none << false
         << "The versions folder cannot be the target folder or a folder above it.";
@@ -774,6 +776,11 @@ void TestTfrmTask::versionsAndDriveStartOnTheTargetPage()
         folderBox->setText(value);
     } else if (change == u"drive") {
         driveBox->setChecked(true);
+    } else if (change.startsWith(u"parallel")) {
+        auto* parallel = child<QSpinBox>(dialog.get(), "spinParallel");
+        QCOMPARE(parallel->value(), 0);
+        QCOMPARE(parallel->text(), QStringLiteral("Automatic"));
+        parallel->setValue(value.toInt());
     }
     QCOMPARE(count->isEnabled(), keepBox->isChecked());
     auto* pages = child<QTabWidget>(dialog.get(), "PageCtrlTask");
@@ -788,7 +795,8 @@ void TestTfrmTask::versionsAndDriveStartOnTheTargetPage()
         return;
     }
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(LoadTask(*m_db, kId).extras, (TaskExtras{keep, folder, drive}));
+    const int parallel = change.startsWith(u"parallel") ? value.toInt() : 0;
+    QCOMPARE(LoadTask(*m_db, kId).extras, (TaskExtras{keep, folder, drive, parallel}));
 }
 
 QTEST_MAIN(TestTfrmTask)
