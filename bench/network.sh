@@ -178,7 +178,8 @@ for entry in $CASES; do
         traced=$("$CLI" task add "net-strace" --source "$small" --target "$MNT/traced")
         empty_target traced
         sleep "$COLD_WAIT"
-        strace -f -c -o "$RESULTS/strace-count.txt" "$CLI" run "$traced" > /dev/null
+        # -w: the time each call waited, not only its time in the kernel.
+        strace -f -c -w -o "$RESULTS/strace-count.txt" "$CLI" run "$traced" > /dev/null
         empty_target traced
         sleep "$COLD_WAIT"
         counters_to /dev/null
@@ -225,7 +226,10 @@ for key in sorted(runs, key=lambda k: (int(k[1]), k[0], order.get(k[3], 9))):
         elif name == "DELAYED_TOTAL":
             total = int(value)
     n = int(files)
-    cells = [f"{req.get(k, 0) / n:.2f}" if req.get(k) else "" for k in kinds]
+    def per_file(k):
+        v = req.get(k, 0) / n
+        return "" if not v else "<0.01" if v < 0.005 else f"{v:.2f}"
+    cells = [per_file(k) for k in kinds]
     other = sorted(set(req) - set(kinds) - {"READ", "WRITE", "FORGET", "BATCH_FORGET"})
     print(f"| {case} | {int(delay) / 1000:g} ms | {n} | {tool} | {statistics.median(r[0] for r in rs):.2f} | "
           f"{cpu:.2f} | {total / n:.2f} | " + " | ".join(cells) + " |"
