@@ -377,6 +377,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
         mirror.setOptions(options);
         mirror.setSources(job.sources);
         mirror.setVersions(job.keepVersions, job.versionsDir);
+        mirror.setParallel(job.parallel);
         for (const SourceEntry& source : job.sources)
             mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
         result.counters = mirror.counters();
@@ -498,6 +499,11 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     FileIdentity root;
     if (IdentityOf(source.fd(), root))
         m_walkPath.push_back(root);
+    if (!m_pool && !dryRun() && target.get() >= 0) {
+        if (const int copies = CopiesAtOnce(target.get(), m_parallel); copies > 1)
+            m_pool = std::make_unique<CopyPool>(
+                copies, [this] { m_control.checkpoint(); }, m_poolCopy);
+    }
     TargetFolder rootTarget{.fd = target.get(), .error = targetError};
     walk(source, rootTarget, includeSubDir);
     m_walkPath.clear();
@@ -545,11 +551,74 @@ qint64 FolderMirror::timePrecision(int targetFd)
 
 void FolderMirror::emitError(const QString& reason)
 {
-    ++m_counters.errors;
     const QString path = DisplayPath(m_path);
-    if (m_firstError.isEmpty())
-        m_firstError = path + QStringLiteral(": ") + reason;
-    m_sink(LogKind::Error, CopyErrorLine(m_taskName, path, reason));
+    emitLine(LogKind::Error, CopyErrorLine(m_taskName, path, reason),
+             path + QStringLiteral(": ") + reason);
+}
+
+void FolderMirror::emitLine(LogKind kind, const QString& line, const QString& error)
+{
+    if (m_pending.empty())
+        sendLine(kind, line, error);
+    else
+        m_pending.back().after.emplace_back(kind, line, error);
+}
+
+void FolderMirror::sendLine(LogKind kind, const QString& line, const QString& error)
+{
+    if (!error.isEmpty()) {
+        ++m_counters.errors;
+        if (m_firstError.isEmpty())
+            m_firstError = error;
+    }
+    m_sink(kind, line);
+}
+
+void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& target,
+                             const TargetState& existing)
+{
+    auto job = std::make_shared<CopyPool::Job>();
+    job->sourceDirFd = sourceFd;
+    job->name = QByteArray(name);
+    job->source = m_entry;
+    job->targetDirFd = target.fd;
+    job->target = existing;
+    job->creationMask = target.creationMask;
+    PendingCopy pending{job, DisplayPath(m_path),
+                        m_options.progress ? DisplayPath(m_path) : QString(), {}};
+    if (m_options.progress)
+        m_options.progress(pending.shown, m_entry.size, false, false);
+    m_pending.push_back(std::move(pending));
+    m_pool->submit(std::move(job));
+    settleCopies(false);
+}
+
+void FolderMirror::settleCopies(bool all)
+{
+    // Twice the copiers: each has the next copy waiting when it ends.
+    const std::size_t bound = m_pool ? std::size_t(m_pool->threads()) * 2 : 0;
+    while (!m_pending.empty()) {
+        PendingCopy& front = m_pending.front();
+        if (!all && m_pending.size() <= bound && !m_pool->ended(*front.job))
+            break;
+        m_pool->wait(*front.job);
+        const CopyPool::Job& job = *front.job;
+        if (m_options.progress)
+            m_options.progress(front.shown, job.source.size, true, job.error == 0);
+        if (job.error != 0) {
+            const QString reason = SystemErrorText(job.error);
+            sendLine(LogKind::Error, CopyErrorLine(m_taskName, front.path, reason),
+                     front.path + QStringLiteral(": ") + reason);
+        } else {
+            ++m_counters.mirroredFiles;
+            m_counters.mirroredBytes += job.source.size;
+        }
+        // The lines that came after it were all written before the next
+        // copy was handed over: they go out now, before that copy's end.
+        for (const auto& [kind, line, error] : front.after)
+            sendLine(kind, line, error);
+        m_pending.pop_front();
+    }
 }
 
 void FolderMirror::reportTargetLink()
@@ -568,6 +637,13 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
     const char* name;
     std::size_t length;
     unsigned char type;
+    // The copies under way read from `source` and write into `target`: they
+    // end before either is closed, whichever way the walk of the folder ends.
+    struct Settle
+    {
+        FolderMirror& mirror;
+        ~Settle() { mirror.settleCopies(true); }
+    } settle{*this};
     while (source.next(name, length, type)) {
         // Before each entry, so a file being copied when the stop comes is finished.
         if (m_control.checkpoint())
@@ -581,6 +657,9 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
             identity = {};
         }
         if (m_entry.isDirectory()) {
+            // The copies into this folder end before the walk goes down:
+            // the subfolder's lines follow theirs.
+            settleCopies(true);
             if (includeSubDir)
                 enterFolder(source, name, length, identity, target, includeSubDir);
         } else {
@@ -749,7 +828,7 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     m_line += QLatin1StringView("] ");
     m_line += DecisionText(decision);
     AppendDisplayPath(m_line, m_path.constData(), m_path.size());
-    m_sink(DecisionKind(decision), m_line);
+    emitLine(DecisionKind(decision), m_line);
 
     switch (decision) {
     case CopyDecision::Unchanged:
@@ -796,6 +875,15 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         });
         target.swept = true;
         target.creationMask = FileCopier::creationMask(target.fd);
+    }
+    // A kept version moves files in the versions folder as it goes: such
+    // copies, and those with no folder to go to, are made here in turn. So
+    // is a big file whose bytes are told as they go: its time is in its
+    // data, which overlapping does not shorten.
+    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
+    if (m_pool && !keep && !toldInBytes && target.fd >= 0) {
+        queueCopy(sourceFd, name, target, existing);
+        return;
     }
     const QString shown = m_options.progress ? DisplayPath(m_path) : QString();
     if (m_options.progress)
@@ -1063,7 +1151,7 @@ int FolderMirror::nameVersionDry(TargetFolder& target, const char* name)
 void FolderMirror::reportKeptVersion()
 {
     ++m_counters.keptVersions;
-    m_sink(LogKind::Copy, KeepVersionLine(m_taskName, DisplayPath(m_versionPath)));
+    emitLine(LogKind::Copy, KeepVersionLine(m_taskName, DisplayPath(m_versionPath)));
 }
 
 void FolderMirror::removeOldVersions(TargetFolder& target, const QByteArray& name)

@@ -4,6 +4,7 @@
 // the oldest versions of replaced files beyond the count a task keeps.
 #pragma once
 
+#include "engine/CopyPool.h"
 #include "engine/ExcludeTest.h"
 #include "engine/MirrorTypes.h"
 #include "platform/Clock.h"
@@ -17,6 +18,9 @@
 #include <QSet>
 #include <QString>
 
+#include <deque>
+#include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -108,6 +112,12 @@ public:
     // `versionsDir` before its replacement takes its place, and the newest
     // `keep` of each file are kept there; `keep` 0 keeps none.
     void setVersions(int keep, const QString& versionsDir);
+    // Set before the first mirrorFolder: how many copies the run keeps under
+    // way at once; 0 lets the target's file system decide.
+    void setParallel(int copies) { m_parallel = copies; }
+    // How the pool's copies are made, for tests that make them end out of
+    // order; set before the first mirrorFolder.
+    void setPoolCopy(CopyPool::Copy copy) { m_poolCopy = std::move(copy); }
 
 private:
     // The target folder of the source folder being walked.
@@ -163,6 +173,18 @@ private:
     void reportKeptVersion();
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
+    // Every line goes out here: at once while no copy is under way, else
+    // after the lines of the copies before it, so the log keeps the walk's
+    // order whichever copy ends first. `error` is the first-error text of
+    // an error line, counted when the line goes out.
+    void emitLine(LogKind kind, const QString& line, const QString& error = QString());
+    void sendLine(LogKind kind, const QString& line, const QString& error);
+    // Hands the copy of the file at m_path to the pool.
+    void queueCopy(int sourceFd, const char* name, TargetFolder& target,
+                   const TargetState& existing);
+    // Ends the copies under way in the walk's order: those that have ended
+    // (`all` false, and at most the pool's bound left under way), or all.
+    void settleCopies(bool all);
     // The error of a source folder whose place in the target holds a
     // symbolic link (at m_targetPath).
     void reportTargetLink();
@@ -214,6 +236,20 @@ private:
     FileIdentity m_versionsRoot;   // its identity, once known
     bool m_haveVersionsRoot = false;
     QByteArray m_versionPath; // the last version kept
+
+    // Copies under way, oldest first, each with the lines that came after
+    // its own.
+    struct PendingCopy
+    {
+        std::shared_ptr<CopyPool::Job> job;
+        QString path;  // as shown
+        QString shown; // for the progress hook; empty without one
+        std::vector<std::tuple<LogKind, QString, QString>> after;
+    };
+    int m_parallel = 0;
+    CopyPool::Copy m_poolCopy;
+    std::unique_ptr<CopyPool> m_pool;
+    std::deque<PendingCopy> m_pending;
 };
 
 } // namespace tarnwick

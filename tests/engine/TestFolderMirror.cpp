@@ -17,6 +17,9 @@
 #include <QtTest>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -84,10 +87,16 @@ struct Run
     RunControl control;
     FixedClock clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 0))};
 
-    void start(const MirrorJob& job, const ExcludeTest& exclude = {},
+    void start(const MirrorJob& given, const ExcludeTest& exclude = {},
                const std::function<void(Run&, const Line&)>& onLine = {},
                const MirrorOptions& options = {})
     {
+        // TestFolderMirrorOverlapped runs every case again with copies
+        // under way side by side: each must give the same lines, summary
+        // and target.
+        MirrorJob job = given;
+        if (const int copies = qEnvironmentVariableIntValue("TARNWICK_TEST_COPIES"))
+            job.parallel = copies;
         lines.clear();
         result = RunMirror(
             job.taskId, [&job](const QString&, RunControl&) { return job; }, exclude, control,
@@ -320,6 +329,7 @@ private slots:
     void versionsFolderNeverMirrored_data();
     void versionsFolderNeverMirrored();
     void dryRunReportsVersionsAndWritesNothing();
+    void linesKeepWalkOrderWhenCopiesEndInReverse();
     void fileStaysWhenItsVersionCannotBeKept_data();
     void fileStaysWhenItsVersionCannotBeKept();
     void versionsOnAnotherFileSystem();
@@ -532,6 +542,18 @@ void TestFolderMirror::progressHooksFollowTheWalk()
         else if (name == u"big"_s)
             expected << u"start %1 %2"_s.arg(path).arg(bigSize)
                      << u"advance %1"_s.arg(10 << 20) << u"end %1 %2 1"_s.arg(path).arg(bigSize);
+    }
+    if (qEnvironmentVariableIsSet("TARNWICK_TEST_COPIES")) {
+        // Copies under way side by side end after later files are looked
+        // at: the same calls, each copy's end after its start.
+        for (const QString& event : std::as_const(events)) {
+            if (event.startsWith(u"end "))
+                QVERIFY(events.indexOf(u"start "_s + event.section(u' ', 1, -2)) >= 0 &&
+                        events.indexOf(u"start "_s + event.section(u' ', 1, -2)) <
+                        events.indexOf(event));
+        }
+        events.sort();
+        expected.sort();
     }
     QCOMPARE(events, expected);
 }
@@ -1931,6 +1953,78 @@ void TestFolderMirror::twoRunsKeepingVersionsAtOnce()
             QVERIFY2(kept.contains(u"old"_s), qPrintable(kept.join(u',')));
         }
     }
+}
+
+// Copies under way side by side end in any order; the log must not. Here
+// each copy waits until every copy handed over after it has ended, so they
+// end in exactly the reverse order, one of them failing (a read-only target
+// file): the lines, counters and first error are those of the run that
+// copies one file at a time.
+void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s);
+    QVERIFY(QDir().mkpath(src));
+    for (int i = 0; i < 6; ++i)
+        dir.writeFile(u"src/f%1"_s.arg(i), QByteArray(100 * (i + 1), 'x'), kBase);
+
+    const auto mirror = [&](const QString& dst, int copies, CopyPool::Copy copy) {
+        // Checked below: the read-only file keeps its old content.
+        QDir().mkpath(dst);
+        dir.writeFile(dst.mid(dir.path().size() + 1) + u"/f3"_s, "old", kBase - 10);
+        ::chmod(QFile::encodeName(dst + u"/f3"_s).constData(), 0444);
+        std::vector<Line> lines;
+        RunControl control;
+        FolderMirror run(u"T"_s, {}, control,
+                         [&](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
+        run.setParallel(copies);
+        run.setPoolCopy(std::move(copy));
+        run.mirrorFolder(src, true, dst);
+        QStringList texts;
+        for (const Line& line : lines)
+            texts << QString::number(int(line.first)) + u' ' +
+                         QString(line.second).replace(dst, u"<dst>"_s);
+        return std::tuple(texts, run.counters(), run.firstError());
+    };
+    const auto [oneAtATime, counters, firstError] = mirror(dir.filePath(u"one"_s), 1, {});
+    QCOMPARE(counters.mirroredFiles, quint64(5));
+    QCOMPARE(counters.errors, quint64(1));
+    QCOMPARE(ReadFile(dir.filePath(u"one/f3"_s)), QByteArray("old"));
+
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::set<quint64> done;
+    std::vector<quint64> endOrder;
+    CopyPool::Copy reverse = [&](FileCopier& copier, const CopyPool::Job& job) {
+        {
+            std::unique_lock lock(mutex);
+            ended.wait(lock, [&] {
+                for (quint64 later = job.sequence + 1; later < 6; ++later)
+                    if (!done.count(later))
+                        return false;
+                return true;
+            });
+        }
+        const int error = copier.copy(job.sourceDirFd, job.name.constData(), job.source,
+                                      job.targetDirFd, job.name.constData(), &job.target,
+                                      job.creationMask);
+        {
+            const std::lock_guard lock(mutex);
+            done.insert(job.sequence);
+            endOrder.push_back(job.sequence);
+        }
+        ended.notify_all();
+        return error;
+    };
+    const auto [overlapped, overlappedCounters, overlappedError] =
+        mirror(dir.filePath(u"many"_s), 6, reverse);
+    QCOMPARE(endOrder, (std::vector<quint64>{5, 4, 3, 2, 1, 0}));
+    QCOMPARE(overlapped, oneAtATime);
+    QCOMPARE(AllNames(dir.filePath(u"many"_s)), AllNames(dir.filePath(u"one"_s)));
+    QCOMPARE(overlappedCounters, counters);
+    QCOMPARE(QString(overlappedError).replace(dir.filePath(u"many"_s), u"<dst>"_s),
+             QString(firstError).replace(dir.filePath(u"one"_s), u"<dst>"_s));
 }
 
 QTEST_GUILESS_MAIN(TestFolderMirror)
