@@ -2,6 +2,10 @@
 
 #include "platform/FileCopier.h"
 
+#include <algorithm>
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <sys/vfs.h>
 
 namespace tarnwick {
@@ -32,6 +36,12 @@ bool IsNetworkOrFuse(long type)
 
 } // namespace
 
+CopyPool::Folders::~Folders()
+{
+    if (finalMode >= 0 && target.get() >= 0)
+        ::fchmod(target.get(), static_cast<mode_t>(finalMode));
+}
+
 int CopiesAtOnce(int targetFd, int chosen)
 {
     if (chosen > 0)
@@ -42,8 +52,8 @@ int CopiesAtOnce(int targetFd, int chosen)
     return IsNetworkOrFuse(static_cast<long>(fs.f_type)) ? kNetworkCopies : 1;
 }
 
-CopyPool::CopyPool(int threads, std::function<void()> gate, Copy copy)
-    : m_gate(std::move(gate)), m_copy(std::move(copy))
+CopyPool::CopyPool(int threads, std::function<void()> gate, Decide decide, Copy copy)
+    : m_gate(std::move(gate)), m_decide(std::move(decide)), m_copy(std::move(copy))
 {
     if (!m_copy) {
         m_copy = [](FileCopier& copier, const Job& job) {
@@ -83,6 +93,20 @@ void CopyPool::wait(const Job& job)
     m_ended.wait(lock, [&job] { return job.done; });
 }
 
+void CopyPool::cancelQueued()
+{
+    std::deque<std::shared_ptr<Job>> cancelled;
+    {
+        const std::lock_guard lock(m_mutex);
+        cancelled.swap(m_queue);
+        for (const std::shared_ptr<Job>& job : cancelled) {
+            job->error = ECANCELED;
+            job->done = true;
+        }
+    }
+    m_ended.notify_all();
+}
+
 bool CopyPool::ended(const Job& job)
 {
     const std::lock_guard lock(m_mutex);
@@ -96,21 +120,36 @@ void CopyPool::work()
         std::shared_ptr<Job> job;
         {
             std::unique_lock lock(m_mutex);
-            m_queued.wait(lock, [this] { return m_closing || !m_queue.empty(); });
+            auto free = m_queue.end();
+            m_queued.wait(lock, [this, &free] {
+                free = std::find_if(m_queue.begin(), m_queue.end(),
+                                    [this](const std::shared_ptr<Job>& queued) {
+                                        return std::find(m_busy.begin(), m_busy.end(),
+                                                         queued->folders.get()) == m_busy.end();
+                                    });
+                return free != m_queue.end() || (m_closing && m_queue.empty());
+            });
             // Queued copies are finished even when closing: the walk has
             // told of each one already, and waits for its end.
-            if (m_queue.empty())
+            if (free == m_queue.end())
                 return;
-            job = std::move(m_queue.front());
-            m_queue.pop_front();
+            job = std::move(*free);
+            m_queue.erase(free);
+            m_busy.push_back(job->folders.get());
         }
-        const int error = m_copy(copier, *job);
+        const int error = job->decide && !m_decide(*job) ? job->error : m_copy(copier, *job);
         {
             const std::lock_guard lock(m_mutex);
             job->error = error;
             job->done = true;
+            m_busy.erase(std::find(m_busy.begin(), m_busy.end(), job->folders.get()));
         }
         m_ended.notify_all();
+        // The folders close (and a new one takes its final bits) once the
+        // walk and every copy into them have let go; outside the lock, as
+        // that may wait on the target.
+        job.reset();
+        m_queued.notify_all();
     }
 }
 

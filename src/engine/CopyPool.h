@@ -18,6 +18,7 @@
 
 #include "platform/EntryRecord.h"
 #include "platform/FileStatus.h"
+#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 
@@ -36,16 +37,40 @@ class FileCopier;
 class CopyPool
 {
 public:
+    // A source folder and its target folder, open for as long as a copy
+    // between them is under way, so the walk may go on into other folders.
+    // A new target folder gets its final permission bits when the last copy
+    // into it has ended.
+    struct Folders
+    {
+        UniqueFd source;
+        UniqueFd target;
+        int finalMode = -1; // below 0: left as it is
+        QByteArray relative; // the target folder's path below the target root
+        // What the first copy into the folder does once, by the copier then
+        // in the folder (a copier has a folder to itself).
+        bool swept = false;
+        int creationMask = -1;
+        ~Folders();
+    };
+
     // One copy, as FileCopier::copy takes it; `error` and `done` are set by
     // the pool.
     struct Job
     {
+        std::shared_ptr<Folders> folders;
         int sourceDirFd = -1;
         QByteArray name;
         EntryRecord source;
         int targetDirFd = -1;
         TargetState target;
         int creationMask = -1;
+        // Whether the copier first looks at the target and decides (on
+        // `precision`, with the decision in `decision`), and copies only a
+        // file that is missing or older there.
+        bool decide = false;
+        qint64 precision = 1;
+        int decision = 0; // a CopyDecision
         quint64 sequence = 0; // 0, 1, 2, ... in the order of submission
         int error = 0;
         bool done = false;
@@ -53,10 +78,13 @@ public:
     // Makes the copy of a job with a copier of the pool's: FileCopier::copy
     // unless given otherwise (tests make copies end out of order).
     using Copy = std::function<int(FileCopier& copier, const Job& job)>;
+    // Looks at the target and decides for a job with `decide`: true when the
+    // copy is due. Runs on the copier's thread.
+    using Decide = std::function<bool(Job& job)>;
 
     // `threads` copiers; `gate` is called between the chunks of every copy
     // (where a paused run waits) on the copying thread.
-    CopyPool(int threads, std::function<void()> gate, Copy copy = {});
+    CopyPool(int threads, std::function<void()> gate, Decide decide, Copy copy = {});
     ~CopyPool();
     CopyPool(const CopyPool&) = delete;
     CopyPool& operator=(const CopyPool&) = delete;
@@ -70,11 +98,15 @@ public:
     void wait(const Job& job);
     // Whether `job` has ended, without waiting.
     bool ended(const Job& job);
+    // Ends every copy not yet begun with ECANCELED, for a run that stops:
+    // the copies under way end as they would.
+    void cancelQueued();
 
 private:
     void work();
 
     std::function<void()> m_gate;
+    Decide m_decide;
     Copy m_copy;
     quint64 m_submitted = 0;
     std::mutex m_mutex;
@@ -82,6 +114,11 @@ private:
     std::condition_variable m_ended;
     std::deque<std::shared_ptr<Job>> m_queue;
     bool m_closing = false;
+    // Target folders a copy is being made in: the kernel takes a folder's
+    // lock for each create and rename in it, so copies into one folder wait
+    // for each other however many are under way. Each copier takes the
+    // first queued copy into a folder no other copier is in.
+    std::vector<const Folders*> m_busy;
     std::vector<std::thread> m_threads;
 };
 

@@ -431,6 +431,12 @@ void FolderMirror::setSources(const QList<SourceEntry>& sources)
 
 bool FolderMirror::sourceWouldCopy(int sourceFd, const char* name) const
 {
+    return sourceWouldCopyAt(m_targetPath.mid(m_targetRootLength), sourceFd, name);
+}
+
+bool FolderMirror::sourceWouldCopyAt(const QByteArray& relative, int sourceFd,
+                                     const char* name) const
+{
     // Anything that is there, or might be: only a name surely absent from
     // every source is a leftover of ours.
     auto held = [](int dirFd, const char* path) {
@@ -441,7 +447,6 @@ bool FolderMirror::sourceWouldCopy(int sourceFd, const char* name) const
     if (held(sourceFd, name))
         return true;
     // The same place in the other sources, which share the target.
-    const QByteArray relative = m_targetPath.mid(m_targetRootLength);
     for (const auto& [root, includeSubDir] : m_sources) {
         if (!relative.isEmpty() && !includeSubDir)
             continue;
@@ -502,10 +507,14 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     if (!m_pool && !dryRun() && target.get() >= 0) {
         if (const int copies = CopiesAtOnce(target.get(), m_parallel); copies > 1)
             m_pool = std::make_unique<CopyPool>(
-                copies, [this] { m_control.checkpoint(); }, m_poolCopy);
+                copies, [this] { m_control.checkpoint(); },
+                [this](CopyPool::Job& job) { return decideInPool(job); }, m_poolCopy);
     }
     TargetFolder rootTarget{.fd = target.get(), .error = targetError};
     walk(source, rootTarget, includeSubDir);
+    // A later source may hold files of the same names: it decides against
+    // the target these copies leave.
+    settleCopies(Settle::All);
     m_walkPath.clear();
     m_targetRootFd = -1;
 }
@@ -575,34 +584,150 @@ void FolderMirror::sendLine(LogKind kind, const QString& line, const QString& er
 }
 
 void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& target,
-                             const TargetState& existing)
+                             const TargetState* existing, LogKind kind,
+                             const QString& decisionLine)
 {
+    if (!target.shared) {
+        // Each open folder holds two descriptors: well under the usual
+        // limit of 1024 however the tree is shaped.
+        constexpr std::size_t kMaxOpenFolders = 128;
+        const auto closed = [](const std::weak_ptr<CopyPool::Folders>& f) { return f.expired(); };
+        m_openFolders.erase(std::remove_if(m_openFolders.begin(), m_openFolders.end(), closed),
+                            m_openFolders.end());
+        while (m_openFolders.size() >= kMaxOpenFolders && !m_pending.empty()) {
+            settleCopies(Settle::Oldest);
+            m_openFolders.erase(
+                std::remove_if(m_openFolders.begin(), m_openFolders.end(), closed),
+                m_openFolders.end());
+        }
+        target.shared = std::make_shared<CopyPool::Folders>();
+        target.shared->relative = m_targetPath.mid(m_targetRootLength);
+        target.shared->source.reset(::fcntl(sourceFd, F_DUPFD_CLOEXEC, 0));
+        target.shared->target.reset(::fcntl(target.fd, F_DUPFD_CLOEXEC, 0));
+        m_openFolders.push_back(target.shared);
+    }
+    if (target.shared->source.get() < 0 || target.shared->target.get() < 0) {
+        // Out of descriptors: this file is done here, as without a pool.
+        target.shared.reset();
+        if (!existing) {
+            decideHere(sourceFd, name, target);
+            return;
+        }
+        emitLine(kind, decisionLine);
+        copyHere(sourceFd, name, target, *existing, false);
+        return;
+    }
     auto job = std::make_shared<CopyPool::Job>();
-    job->sourceDirFd = sourceFd;
+    job->folders = target.shared;
+    job->sourceDirFd = target.shared->source.get();
     job->name = QByteArray(name);
     job->source = m_entry;
-    job->targetDirFd = target.fd;
-    job->target = existing;
-    job->creationMask = target.creationMask;
-    PendingCopy pending{job, DisplayPath(m_path),
+    job->targetDirFd = target.shared->target.get();
+    if (existing) {
+        job->target = *existing;
+        job->creationMask = target.creationMask;
+    } else {
+        job->decide = true;
+        job->precision = target.precision;
+    }
+    PendingCopy pending{job, kind, decisionLine, DisplayPath(m_path),
                         m_options.progress ? DisplayPath(m_path) : QString(), {}};
-    if (m_options.progress)
+    if (m_options.progress && existing)
         m_options.progress(pending.shown, m_entry.size, false, false);
     m_pending.push_back(std::move(pending));
     m_pool->submit(std::move(job));
-    settleCopies(false);
+    settleCopies(Settle::Ended);
 }
 
-void FolderMirror::settleCopies(bool all)
+bool FolderMirror::decideInPool(CopyPool::Job& job)
 {
-    // Twice the copiers: each has the next copy waiting when it ends.
-    const std::size_t bound = m_pool ? std::size_t(m_pool->threads()) * 2 : 0;
+    job.target = LookAtTarget(job.targetDirFd, job.name.constData(), m_credentials);
+    if (job.target.lookError != 0) {
+        job.decision = -1;
+        job.error = job.target.lookError;
+        return false;
+    }
+    const CopyDecision decision =
+        CompareWithTarget(job.source.lastWriteTime, job.target, job.precision);
+    job.decision = static_cast<int>(decision);
+    if (decision != CopyDecision::Missing && decision != CopyDecision::Older)
+        return false;
+    // As the walk does before its first copy into a folder; the copier has
+    // the folder to itself.
+    CopyPool::Folders& folders = *job.folders;
+    if (!folders.swept) {
+        RemoveStaleTemporaryFiles(job.targetDirFd, m_clock, [&](const char* leftover) {
+            return sourceWouldCopyAt(folders.relative, job.sourceDirFd, leftover);
+        });
+        folders.swept = true;
+        folders.creationMask = FileCopier::creationMask(job.targetDirFd);
+    }
+    job.creationMask = folders.creationMask;
+    return true;
+}
+
+void FolderMirror::settleCopies(Settle how)
+{
+    // The walk runs this far ahead of the oldest copy under way, so that the
+    // copiers find copies into several folders at once (each folder takes
+    // one copier at a time), and no further: a stop cancels what was not
+    // begun, and the lines wait in memory.
+    const std::size_t bound = m_pool ? std::size_t(m_pool->threads()) * 64 : 0;
+    if (how == Settle::All && m_control.stopRequested() && m_pool)
+        m_pool->cancelQueued();
+    bool settledOne = false;
     while (!m_pending.empty()) {
         PendingCopy& front = m_pending.front();
-        if (!all && m_pending.size() <= bound && !m_pool->ended(*front.job))
+        const bool wait = how == Settle::All || m_pending.size() > bound ||
+                          (how == Settle::Oldest && !settledOne);
+        if (!wait && !m_pool->ended(*front.job))
             break;
         m_pool->wait(*front.job);
+        settledOne = true;
         const CopyPool::Job& job = *front.job;
+        if (job.error == ECANCELED) {
+            // Stopped before it began: as if the walk had stopped before
+            // the file, it is neither told of nor counted.
+            --m_counters.totalFiles;
+            m_counters.totalBytes -= job.source.size;
+            if (m_options.progress)
+                m_options.progress(front.shown, job.source.size, true, false);
+            for (const auto& [kind, line, error] : front.after)
+                sendLine(kind, line, error);
+            m_pending.pop_front();
+            continue;
+        }
+        if (job.decide) {
+            if (job.decision < 0) {
+                // The target could not be looked at: neither copied nor kept.
+                const QString reason = SystemErrorText(job.error);
+                sendLine(LogKind::Error, CopyErrorLine(m_taskName, front.path, reason),
+                         front.path + QStringLiteral(": ") + reason);
+                for (const auto& [kind, line, error] : front.after)
+                    sendLine(kind, line, error);
+                m_pending.pop_front();
+                continue;
+            }
+            const auto decision = static_cast<CopyDecision>(job.decision);
+            sendLine(DecisionKind(decision), DecisionLine(m_taskName, decision, front.path),
+                     QString());
+            const bool skipped =
+                decision == CopyDecision::Unchanged || decision == CopyDecision::Newer;
+            if (decision == CopyDecision::Unchanged)
+                ++m_counters.skippedUnchanged;
+            else if (decision == CopyDecision::Newer)
+                ++m_counters.skippedNewer;
+            else if (m_options.progress)
+                m_options.progress(front.shown, job.source.size, false, false);
+            if (skipped) {
+                for (const auto& [kind, line, error] : front.after)
+                    sendLine(kind, line, error);
+                m_pending.pop_front();
+                continue;
+            }
+        } else {
+            sendLine(front.kind, front.decision, QString());
+        }
         if (m_options.progress)
             m_options.progress(front.shown, job.source.size, true, job.error == 0);
         if (job.error != 0) {
@@ -637,13 +762,6 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
     const char* name;
     std::size_t length;
     unsigned char type;
-    // The copies under way read from `source` and write into `target`: they
-    // end before either is closed, whichever way the walk of the folder ends.
-    struct Settle
-    {
-        FolderMirror& mirror;
-        ~Settle() { mirror.settleCopies(true); }
-    } settle{*this};
     while (source.next(name, length, type)) {
         // Before each entry, so a file being copied when the stop comes is finished.
         if (m_control.checkpoint())
@@ -657,9 +775,6 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
             identity = {};
         }
         if (m_entry.isDirectory()) {
-            // The copies into this folder end before the walk goes down:
-            // the subfolder's lines follow theirs.
-            settleCopies(true);
             if (includeSubDir)
                 enterFolder(source, name, length, identity, target, includeSubDir);
         } else {
@@ -783,8 +898,11 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     if (known)
         m_walkPath.pop_back();
     // Filled, or the run stopped: nothing more is written into it. As in
-    // FitNewFolder, a file system that keeps no such bits may refuse.
-    if (finalMode)
+    // FitNewFolder, a file system that keeps no such bits may refuse. With
+    // copies into it still under way, the last of them does it.
+    if (finalMode && subTargetFolder.shared)
+        subTargetFolder.shared->finalMode = static_cast<int>(*finalMode);
+    else if (finalMode)
         ::fchmod(subTargetFd.get(), *finalMode);
 }
 
@@ -805,6 +923,22 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
             return;
     }
 
+    // With copiers at hand and nothing kept as versions, the look at the
+    // target and the decision go to them too: on a slow target each look is
+    // a round trip as well, and a run that copies nothing is all looks.
+    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
+    if (m_pool && m_keepVersions == 0 && !toldInBytes && target.fd >= 0) {
+        if (target.precision == 0)
+            target.precision = timePrecision(target.fd);
+        queueCopy(sourceFd, name, target, nullptr, LogKind::Copy, QString());
+        return;
+    }
+    decideHere(sourceFd, name, target);
+}
+
+void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& target)
+{
+    const quint64 size = m_entry.size;
     const TargetState existing = LookAtTarget(target.fd, name, m_credentials);
     if (existing.lookError != 0) {
         // Whether a copy is there is unknown: neither copied nor kept.
@@ -828,7 +962,18 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     m_line += QLatin1StringView("] ");
     m_line += DecisionText(decision);
     AppendDisplayPath(m_line, m_path.constData(), m_path.size());
-    emitLine(DecisionKind(decision), m_line);
+    // The file the copy replaces is kept as a version first.
+    const bool keep = decision == CopyDecision::Older && m_keepVersions > 0;
+    // A kept version moves files in the versions folder as it goes: such
+    // copies, and those with no folder to go to, are made here in turn. So
+    // is a big file whose bytes are told as they go: its time is in its
+    // data, which overlapping does not shorten.
+    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
+    const bool queued = m_pool && !dryRun() && !keep && !toldInBytes && target.fd >= 0 &&
+                        (decision == CopyDecision::Missing || decision == CopyDecision::Older);
+    // A queued copy's line goes out with it, in its turn.
+    if (!queued)
+        emitLine(DecisionKind(decision), m_line);
 
     switch (decision) {
     case CopyDecision::Unchanged:
@@ -841,8 +986,6 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     case CopyDecision::Older:
         break;
     }
-    // The file the copy replaces is kept as a version first.
-    const bool keep = decision == CopyDecision::Older && m_keepVersions > 0;
     if (dryRun()) {
         // What the copy would refuse before writing anything is reported as
         // the real run reports it; everything else counts as copied.
@@ -876,15 +1019,16 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         target.swept = true;
         target.creationMask = FileCopier::creationMask(target.fd);
     }
-    // A kept version moves files in the versions folder as it goes: such
-    // copies, and those with no folder to go to, are made here in turn. So
-    // is a big file whose bytes are told as they go: its time is in its
-    // data, which overlapping does not shorten.
-    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
-    if (m_pool && !keep && !toldInBytes && target.fd >= 0) {
-        queueCopy(sourceFd, name, target, existing);
-        return;
-    }
+    if (queued)
+        queueCopy(sourceFd, name, target, &existing, DecisionKind(decision), m_line);
+    else
+        copyHere(sourceFd, name, target, existing, keep);
+}
+
+void FolderMirror::copyHere(int sourceFd, const char* name, TargetFolder& target,
+                            const TargetState& existing, bool keep)
+{
+    const quint64 size = m_entry.size;
     const QString shown = m_options.progress ? DisplayPath(m_path) : QString();
     if (m_options.progress)
         m_options.progress(shown, size, false, false);

@@ -141,6 +141,9 @@ private:
         // listed when first needed.
         bool versionsListed = false;
         QHash<QByteArray, std::vector<KeptVersion>> versions{};
+        // This folder and its source folder, shared with the copies under
+        // way into it; made at the first.
+        std::shared_ptr<CopyPool::Folders> shared{};
 
         ~TargetFolder();
     };
@@ -179,12 +182,24 @@ private:
     // an error line, counted when the line goes out.
     void emitLine(LogKind kind, const QString& line, const QString& error = QString());
     void sendLine(LogKind kind, const QString& line, const QString& error);
-    // Hands the copy of the file at m_path to the pool.
+    // Hands the copy of the file at m_path to the pool, with its decision
+    // line, which goes out in its turn (or never, for a copy a stop cancels).
+    // Without `existing`, the pool looks at the target and decides too.
     void queueCopy(int sourceFd, const char* name, TargetFolder& target,
-                   const TargetState& existing);
+                   const TargetState* existing, LogKind kind, const QString& decisionLine);
     // Ends the copies under way in the walk's order: those that have ended
-    // (`all` false, and at most the pool's bound left under way), or all.
-    void settleCopies(bool all);
+    // (and at most the pool's bound left under way), at least the oldest,
+    // or all (cancelling those not begun when the run stops).
+    enum class Settle
+    {
+        Ended,
+        Oldest,
+        All
+    };
+    void settleCopies(Settle how);
+    // Makes the copy of the file at m_path on the walk's own thread.
+    void copyHere(int sourceFd, const char* name, TargetFolder& target,
+                  const TargetState& existing, bool keep);
     // The error of a source folder whose place in the target holds a
     // symbolic link (at m_targetPath).
     void reportTargetLink();
@@ -196,6 +211,13 @@ private:
     // place in another source: a file the run would copy into the target
     // folder at m_targetPath.
     bool sourceWouldCopy(int sourceFd, const char* name) const;
+    // The same for the target folder at `relative` below the target root.
+    bool sourceWouldCopyAt(const QByteArray& relative, int sourceFd, const char* name) const;
+    // Looks at the target, decides and copies the file at m_path here.
+    void decideHere(int sourceFd, const char* name, TargetFolder& target);
+    // The same on a copier's thread for a queued job: touches nothing of
+    // the walk's.
+    bool decideInPool(CopyPool::Job& job);
     // True when `fd` (at m_path) lies on a kernel file system; reports it,
     // once per path and run.
     bool leadsIntoKernel(int fd);
@@ -242,6 +264,8 @@ private:
     struct PendingCopy
     {
         std::shared_ptr<CopyPool::Job> job;
+        LogKind kind;
+        QString decision;
         QString path;  // as shown
         QString shown; // for the progress hook; empty without one
         std::vector<std::tuple<LogKind, QString, QString>> after;
@@ -250,6 +274,8 @@ private:
     CopyPool::Copy m_poolCopy;
     std::unique_ptr<CopyPool> m_pool;
     std::deque<PendingCopy> m_pending;
+    // Folders held open for copies, so their number stays bounded.
+    std::vector<std::weak_ptr<CopyPool::Folders>> m_openFolders;
 };
 
 } // namespace tarnwick
