@@ -5,7 +5,8 @@
 # delay on every metadata, open, create and close request (not on data).
 # For each delay, side by side in one sitting:
 #
-#   1. initial copy into an empty target: tarnwick-cli run, rsync -a, cp -r;
+#   1. initial copy into an empty target: tarnwick-cli run (as it chooses, and
+#      with --parallel 1: one file at a time), rsync -a, cp -r;
 #   2. no-change re-run, each tool on the target it made itself;
 #
 # and for every single run the FUSE requests it made, by kind (latfs's
@@ -147,6 +148,9 @@ for entry in $CASES; do
     src=$SCRATCH/src-files-$files
     python3 "$BENCH_DIR/make_tree.py" small "$src" --files "$files" > /dev/null
     task=$("$CLI" task add "net-$delay-$files" --source "$src" --target "$MNT/tarnwick")
+    # The same run one file at a time, as on a local disk: what overlapping buys.
+    serial=$("$CLI" task add "net-serial-$delay-$files" --source "$src" --target "$MNT/serial" \
+        --parallel 1)
     mount_latfs "$delay"
     echo "$delay us, $files files: $(cut -d' ' -f1-3 /proc/loadavg)" >> "$RESULTS/load.txt"
 
@@ -154,6 +158,8 @@ for entry in $CASES; do
     for run in $(seq "$RUNS"); do
         empty_target tarnwick
         timed "initial-$delay-$files-tarnwick-$run" "$CLI" run "$task"
+        empty_target serial
+        timed "initial-$delay-$files-serial-$run" "$CLI" run "$serial"
         empty_target rsync
         timed "initial-$delay-$files-rsync-$run" rsync -a "$src/" "$MNT/rsync/"
         empty_target cp
@@ -165,6 +171,7 @@ for entry in $CASES; do
     say "No-change re-run of $files small files, $delay us per request"
     for run in $(seq "$RUNS"); do
         timed "nochange-$delay-$files-tarnwick-$run" "$CLI" run "$task"
+        timed "nochange-$delay-$files-serial-$run" "$CLI" run "$serial"
         timed "nochange-$delay-$files-rsync-$run" rsync -a "$src/" "$MNT/rsync/"
         timed "nochange-$delay-$files-cp-$run" cp -ru --preserve=timestamps "$src/." "$MNT/cp/"
     done
@@ -212,7 +219,7 @@ for t in results.glob("*.time"):
 print("| Case | Delay | Files | Tool | Wall s | CPU s | Delayed requests per file | "
       + " | ".join(k for k in kinds) + " |")
 print("|---" * (7 + len(kinds)) + "|")
-order = {"tarnwick": 0, "rsync": 1, "cp": 2}
+order = {"tarnwick": 0, "serial": 1, "rsync": 2, "cp": 3}
 for key in sorted(runs, key=lambda k: (int(k[1]), k[0], order.get(k[3], 9))):
     case, delay, files, tool = key
     rs = sorted(runs[key])

@@ -287,8 +287,11 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     if (out.get() < 0) {
         if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
             return errno;
-        // File systems without O_TMPFILE: a named temporary, removed on failure.
-        out.reset(CreateTemporaryFile(targetDirFd, tempName));
+        // File systems without O_TMPFILE (FUSE, NFS, SMB): a named
+        // temporary, removed on failure. Made with the source's bits as the
+        // nameless file is: the finished file has them anyway, and on a
+        // network target a mode change afterwards is one more round trip.
+        out.reset(CreateTemporaryFile(targetDirFd, tempName, wanted));
         if (out.get() < 0)
             return errno;
         named = true;
@@ -303,9 +306,9 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     const bool sparse = st.st_blocks * 512 < st.st_size;
     if (const int error = copyContent(in.get(), out.get(), st.st_size, sparse))
         return fail(error);
-    // A named temporary file was made private; otherwise the bits are given
-    // again only when the umask or a default ACL may have taken some.
-    const bool modeKept = !named && creationMask >= 0 && (wanted & creationMask) == 0;
+    // The bits are given again only when the umask or a default ACL may
+    // have taken some.
+    const bool modeKept = creationMask >= 0 && (wanted & creationMask) == 0;
     if (!modeKept && ::fchmod(out.get(), wanted) != 0)
         return fail(errno);
     // The time read before the content: a source written during the copy

@@ -87,12 +87,12 @@ bool IsTemporaryName(const char* name, pid_t* writer)
     return true;
 }
 
-int CreateTemporaryFile(int dirFd, QByteArray& name)
+int CreateTemporaryFile(int dirFd, QByteArray& name, mode_t mode)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = TemporaryName();
         const int fd =
-            ::openat(dirFd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            ::openat(dirFd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;

@@ -25,10 +25,10 @@ QByteArray TemporaryName();
 // Whether `name` has that form, exactly; the writer's process ID in `writer`.
 bool IsTemporaryName(const char* name, pid_t* writer = nullptr);
 
-// Creates a new temporary file in the folder `dirFd`, write-only with mode
-// 0600, locked for its writer; its name in `name`. Returns the descriptor,
-// or -1 with errno set.
-int CreateTemporaryFile(int dirFd, QByteArray& name);
+// Creates a new temporary file in the folder `dirFd`, write-only with
+// `mode` (less the umask), locked for its writer; its name in `name`.
+// Returns the descriptor, or -1 with errno set.
+int CreateTemporaryFile(int dirFd, QByteArray& name, mode_t mode = 0600);
 
 // Says whether a file of the name would be copied into the folder being
 // cleaned up: such a file is never removed.
