@@ -42,14 +42,15 @@ CopyPool::Folders::~Folders()
         ::fchmod(target.get(), static_cast<mode_t>(finalMode));
 }
 
-int CopiesAtOnce(int targetFd, int chosen)
+int CopiesAtOnce(int sourceFd, int targetFd, int chosen)
 {
     if (chosen > 0)
         return chosen;
-    struct statfs fs;
-    if (targetFd < 0 || ::fstatfs(targetFd, &fs) != 0)
-        return 1;
-    return IsNetworkOrFuse(static_cast<long>(fs.f_type)) ? kNetworkCopies : 1;
+    const auto slow = [](int fd) {
+        struct statfs fs;
+        return fd >= 0 && ::fstatfs(fd, &fs) == 0 && IsNetworkOrFuse(static_cast<long>(fs.f_type));
+    };
+    return slow(targetFd) || slow(sourceFd) ? kNetworkCopies : 1;
 }
 
 CopyPool::CopyPool(int threads, std::function<void()> gate, Decide decide, Copy copy)

@@ -122,9 +122,11 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-// How many copies a run keeps under way on the file system holding
-// `targetFd`: `chosen` when the task sets it, else more on network and FUSE
-// file systems and one elsewhere.
-int CopiesAtOnce(int targetFd, int chosen);
+// How many copies a run keeps under way from the folder `sourceFd` to the
+// folder `targetFd`: `chosen` when the task sets it, else more when either
+// lies on a network or FUSE file system (a NAS as the source waits a round
+// trip for every open and read as a NAS as the target does), and one
+// between local disks.
+int CopiesAtOnce(int sourceFd, int targetFd, int chosen);
 
 } // namespace tarnwick

@@ -505,7 +505,7 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     if (IdentityOf(source.fd(), root))
         m_walkPath.push_back(root);
     if (!m_pool && !dryRun() && target.get() >= 0) {
-        if (const int copies = CopiesAtOnce(target.get(), m_parallel); copies > 1)
+        if (const int copies = CopiesAtOnce(source.fd(), target.get(), m_parallel); copies > 1)
             m_pool = std::make_unique<CopyPool>(
                 copies, [this] { m_control.checkpoint(); },
                 [this](CopyPool::Job& job) { return decideInPool(job); }, m_poolCopy);
