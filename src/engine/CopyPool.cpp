@@ -138,6 +138,10 @@ void CopyPool::work()
             m_queue.erase(free);
             m_busy.push_back(job->folders.get());
         }
+        // A suspended run holds its copiers here too, not only between the
+        // chunks of a big file: a queue of small copies must not run on.
+        if (m_gate)
+            m_gate();
         const int error = job->decide && !m_decide(*job) ? job->error : m_copy(copier, *job);
         {
             const std::lock_guard lock(m_mutex);
