@@ -69,6 +69,7 @@ public:
         // `precision`, with the decision in `decision`), and copies only a
         // file that is missing or older there.
         bool decide = false;
+        bool lookAtSource = false; // read `source` first, from the source folder
         qint64 precision = 1;
         int decision = 0; // a CopyDecision
         quint64 sequence = 0; // 0, 1, 2, ... in the order of submission

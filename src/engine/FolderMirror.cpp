@@ -585,7 +585,7 @@ void FolderMirror::sendLine(LogKind kind, const QString& line, const QString& er
 
 void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& target,
                              const TargetState* existing, LogKind kind,
-                             const QString& decisionLine)
+                             const QString& decisionLine, bool lookAtSource)
 {
     if (!target.shared) {
         // Each open folder holds two descriptors: well under the usual
@@ -609,6 +609,14 @@ void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& targe
     if (target.shared->source.get() < 0 || target.shared->target.get() < 0) {
         // Out of descriptors: this file is done here, as without a pool.
         target.shared.reset();
+        if (lookAtSource) {
+            // As the walk does it without copiers.
+            if (StatEntry(sourceFd, name, m_entry, nullptr) != 0)
+                RecordFromListing(DT_REG, m_entry);
+            m_entry.name = QByteArray(name);
+            mirrorFile(sourceFd, name, target, false);
+            return;
+        }
         if (!existing) {
             decideHere(sourceFd, name, target);
             return;
@@ -628,6 +636,7 @@ void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& targe
         job->creationMask = target.creationMask;
     } else {
         job->decide = true;
+        job->lookAtSource = lookAtSource;
         job->precision = target.precision;
     }
     PendingCopy pending{job, kind, decisionLine, DisplayPath(m_path),
@@ -641,6 +650,12 @@ void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& targe
 
 bool FolderMirror::decideInPool(CopyPool::Job& job)
 {
+    if (job.lookAtSource) {
+        const QByteArray name = job.source.name;
+        if (StatEntry(job.sourceDirFd, job.name.constData(), job.source, nullptr) != 0)
+            RecordFromListing(DT_REG, job.source);
+        job.source.name = name;
+    }
     job.target = LookAtTarget(job.targetDirFd, job.name.constData(), m_credentials);
     if (job.target.lookError != 0) {
         job.decision = -1;
@@ -688,14 +703,22 @@ void FolderMirror::settleCopies(Settle how)
         if (job.error == ECANCELED) {
             // Stopped before it began: as if the walk had stopped before
             // the file, it is neither told of nor counted.
-            --m_counters.totalFiles;
-            m_counters.totalBytes -= job.source.size;
+            if (!job.lookAtSource) {
+                --m_counters.totalFiles;
+                m_counters.totalBytes -= job.source.size;
+            }
             if (m_options.progress)
                 m_options.progress(front.shown, job.source.size, true, false);
             for (const auto& [kind, line, error] : front.after)
                 sendLine(kind, line, error);
             m_pending.pop_front();
             continue;
+        }
+        if (job.lookAtSource) {
+            ++m_counters.totalFiles;
+            m_counters.totalBytes += job.source.size;
+            if (m_options.looked)
+                m_options.looked(m_counters.totalFiles);
         }
         if (job.decide) {
             if (job.decision < 0) {
@@ -769,6 +792,22 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
         if (IsDotOrDotDot(name) || (type == DT_DIR && !includeSubDir))
             continue;
 
+        // With copiers at hand, a plain file's own look at the source goes
+        // to them as well: on a NAS as the source it is a round trip too.
+        // Not where the walk needs the file's record before deciding: to
+        // test the exclude rules, to keep versions, to tell a big file's
+        // bytes as they go.
+        if (type == DT_REG && m_pool && !m_exclude && m_keepVersions == 0 && !m_options.advance &&
+            target.fd >= 0) {
+            AppendName(m_path, name, length);
+            if (target.precision == 0)
+                target.precision = timePrecision(target.fd);
+            m_entry = EntryRecord();
+            m_entry.name = QByteArray(name, static_cast<qsizetype>(length));
+            queueCopy(source.fd(), name, target, nullptr, LogKind::Copy, QString(), true);
+            m_path.truncate(base);
+            continue;
+        }
         FileIdentity identity;
         if (StatEntry(source.fd(), name, m_entry, &identity) != 0) {
             RecordFromListing(type, m_entry);

@@ -185,8 +185,10 @@ private:
     // Hands the copy of the file at m_path to the pool, with its decision
     // line, which goes out in its turn (or never, for a copy a stop cancels).
     // Without `existing`, the pool looks at the target and decides too.
+    // With `lookAtSource`, the pool reads the file's record as well.
     void queueCopy(int sourceFd, const char* name, TargetFolder& target,
-                   const TargetState* existing, LogKind kind, const QString& decisionLine);
+                   const TargetState* existing, LogKind kind, const QString& decisionLine,
+                   bool lookAtSource = false);
     // Ends the copies under way in the walk's order: those that have ended
     // (and at most the pool's bound left under way), at least the oldest,
     // or all (cancelling those not begun when the run stops).
