@@ -294,6 +294,13 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         changes.rules->append(rule);
     };
     bool includeAll = false;
+    // A count from 0 (which means `zero`) to `most`.
+    const auto count = [&reader](const QString& option, int most, const QString& zero) {
+        const qint64 n = number(reader, reader.value().trimmed(), option);
+        if (n < 0 || n > most)
+            fail(reader, QStringLiteral("%1 is from 0 (%2) to %3").arg(option, zero).arg(most));
+        return static_cast<int>(n);
+    };
 
     while (reader.next()) {
         if (!reader.isOption()) {
@@ -364,11 +371,7 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
             reader.noValue();
             includeAll = true;
         } else if (option == u"--keep-versions") {
-            const qint64 count = number(reader, reader.value().trimmed(), option);
-            if (count < 0 || count > kMaxKeepVersions)
-                fail(reader, QStringLiteral("--keep-versions is from 0 (off) to %1")
-                                 .arg(kMaxKeepVersions));
-            changes.keepVersions = static_cast<int>(count);
+            changes.keepVersions = count(option, kMaxKeepVersions, QStringLiteral("off"));
         } else if (option == u"--versions-folder") {
             // Relative stays relative: it names a folder inside the target,
             // wherever the target is moved to.
@@ -378,11 +381,7 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
             reader.noValue();
             changes.whenTargetAppears = option == u"--when-target-appears";
         } else if (option == u"--parallel") {
-            const qint64 count = number(reader, reader.value().trimmed(), option);
-            if (count < 0 || count > kMaxParallel)
-                fail(reader, QStringLiteral("--parallel is from 0 (chosen by the target) to %1")
-                                 .arg(kMaxParallel));
-            changes.parallel = static_cast<int>(count);
+            changes.parallel = count(option, kMaxParallel, QStringLiteral("chosen by the target"));
         } else {
             reader.refuse();
         }
