@@ -21,7 +21,7 @@
 # CASES (default "1000:10000 5000:2000") lists delay-in-microseconds:files
 # pairs; RUNS (default 1) repeats each timed run (the median is reported);
 # BUILD_DIR (default build) is the build measured; LATFS_C is latfs's source
-# (default /work/shared/tools/latfs/latfs.c), compiled into
+# (default ../shared/tools/latfs/latfs.c beside the project), compiled into
 # BUILD_DIR/bench/latfs when that is missing. STRACE_FILES (20) sizes the
 # traced copy; STRACE=0 skips it.
 #
@@ -40,7 +40,7 @@ SCRATCH=${1:-${TARNWICK_BENCH_DIR:-/tmp/tarnwick-bench}}
 BUILD_DIR=${BUILD_DIR:-$REPO/build}
 CASES=${CASES:-1000:10000 5000:2000}
 RUNS=${RUNS:-1}
-LATFS_C=${LATFS_C:-/work/shared/tools/latfs/latfs.c}
+LATFS_C=${LATFS_C:-$REPO/../shared/tools/latfs/latfs.c}
 STRACE=${STRACE:-1}
 STRACE_FILES=${STRACE_FILES:-20}
 # The kernel keeps FUSE entries and attributes this long (latfs's default);
