@@ -1296,10 +1296,7 @@ int FolderMirror::keepVersion(TargetFolder& target, const char* name, bool& kept
     if (error != 0)
         return error;
     kept = true;
-    ParseVersionName(keptName, stamp);
-    versions.push_back({keptName, stamp.when, stamp.counter});
-    m_versionPath = versionsPath(target);
-    AppendName(m_versionPath, keptName.constData(), std::size_t(keptName.size()));
+    noteVersion(target, versions, keptName);
     return 0;
 }
 
@@ -1324,11 +1321,18 @@ int FolderMirror::nameVersionDry(TargetFolder& target, const char* name)
             ::fstatat(target.versionsFd, keptName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             break;
     }
+    noteVersion(target, versions, keptName);
+    return 0;
+}
+
+void FolderMirror::noteVersion(const TargetFolder& target, std::vector<KeptVersion>& versions,
+                               const QByteArray& keptName)
+{
+    VersionOfName stamp;
     ParseVersionName(keptName, stamp);
     versions.push_back({keptName, stamp.when, stamp.counter});
     m_versionPath = versionsPath(target);
     AppendName(m_versionPath, keptName.constData(), std::size_t(keptName.size()));
-    return 0;
 }
 
 void FolderMirror::reportKeptVersion()

@@ -173,6 +173,10 @@ private:
     // Removes the oldest versions of `name` beyond the count to keep.
     void removeOldVersions(TargetFolder& target, const QByteArray& name);
     QByteArray versionsPath(const TargetFolder& target) const;
+    // A version of `target`'s file kept (or, in a dry run, named) as
+    // `keptName`: listed with that file's versions, its path in m_versionPath.
+    void noteVersion(const TargetFolder& target, std::vector<KeptVersion>& versions,
+                     const QByteArray& keptName);
     void reportKeptVersion();
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
