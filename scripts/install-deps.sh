@@ -12,6 +12,7 @@ packages=(
   xvfb xdotool at-spi2-core dbus-daemon gir1.2-atspi-2.0 python3-gi
   fonts-dejavu-core imagemagick
   desktop-file-utils appstream dpkg-dev file git
+  exfat-fuse exfatprogs fusefat dosfstools ntfs-3g e2fsprogs sshfs openssh-server openssh-client
 )
 
 missing=()

@@ -59,8 +59,7 @@ CopyPool::CopyPool(int threads, std::function<void()> gate, Decide decide, Copy 
     if (!m_copy) {
         m_copy = [](FileCopier& copier, const Job& job) {
             return copier.copy(job.sourceDirFd, job.name.constData(), job.source,
-                               job.targetDirFd, job.name.constData(), &job.target,
-                               job.creationMask);
+                               job.targetDirFd, job.name.constData(), &job.target, job.place);
         };
     }
     for (int i = 0; i < threads; ++i)

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "platform/EntryRecord.h"
+#include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
 #include "platform/UniqueFd.h"
 
@@ -32,7 +33,6 @@
 
 namespace tarnwick {
 
-class FileCopier;
 
 class CopyPool
 {
@@ -64,7 +64,7 @@ public:
         EntryRecord source;
         int targetDirFd = -1;
         TargetState target;
-        int creationMask = -1;
+        CopyPlace place;
         // Whether the copier first looks at the target and decides (on
         // `precision`, with the decision in `decision`), and copies only a
         // file that is missing or older there.

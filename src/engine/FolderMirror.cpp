@@ -6,6 +6,7 @@
 #include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
+#include "platform/MountTable.h"
 #include "platform/TargetPlace.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
@@ -19,8 +20,10 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
@@ -173,6 +176,23 @@ bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
 
 using ScopedFd = UniqueFd;
 
+// The reason of the error line of a name that lands on `other` in a target
+// blind to case.
+QString CaseClashText(const QByteArray& other)
+{
+    return QStringLiteral("cannot be stored beside ") + DisplayPath(other) +
+           QStringLiteral(": the target does not tell names apart by case");
+}
+
+// Why a target folder could not be made, for its error line: a name the
+// file system cannot hold and a full drive in words.
+QString FolderFailureText(int makeError, bool nothingThere)
+{
+    if (makeError == ENOSPC || makeError == EDQUOT)
+        return CopyFailureText(kCopyTargetFull);
+    return CopyFailureText(FileCopier::nameFailure(makeError, nothingThere));
+}
+
 } // namespace
 
 MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunControl& control)
@@ -197,6 +217,7 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
     const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
     job.targetWasMountPoint =
         options.value(QString::fromLatin1(kOptionTargetIsMountPoint)) == u'1';
+    job.targetFileSystem = options.value(QString::fromLatin1(kOptionTargetFileSystem));
     job.parallel = std::clamp(options.value(QString::fromLatin1(kOptionParallel)).toInt(), 0,
                               kMaxParallel);
     const int keep = options.value(QString::fromLatin1(kOptionKeepVersions)).toInt();
@@ -233,6 +254,27 @@ QString CopyErrorLine(const QString& taskName, const QString& path, const QStrin
 {
     return u'[' + taskName + QLatin1StringView("] Error: Copy file fail: ") + path +
            QLatin1StringView(", ") + reason + QLatin1StringView(". ");
+}
+
+QString CopyFailureText(int error)
+{
+    switch (error) {
+    case kCopyNameRefused:
+        return QStringLiteral("the target's file system cannot hold this name");
+    case kCopyTargetFull:
+        return QStringLiteral("the target is full");
+    case kCopyCameOutShort:
+        return QStringLiteral("the target kept less of the file than was written");
+    case kCopyTooLargeForFat:
+        return QStringLiteral("too large for a FAT32 drive (4 GiB at most)");
+    default:
+        return SystemErrorText(error);
+    }
+}
+
+QString TargetGoneLine(const QString& taskName)
+{
+    return u'[' + taskName + QLatin1StringView("] The target drive went away during the run");
 }
 
 QString KeepVersionLine(const QString& taskName, const QString& path)
@@ -274,6 +316,12 @@ void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink
 
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target, qint64 precision)
 {
+    return CompareWithTarget(sourceLastWrite, target.size, target, precision);
+}
+
+CopyDecision CompareWithTarget(qint64 sourceLastWrite, quint64 sourceSize,
+                               const TargetState& target, qint64 precision)
+{
     // A folder of that name is no file: the copy is tried, and fails.
     if (target.kind != TargetState::File)
         return CopyDecision::Missing;
@@ -283,8 +331,14 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target
     const qint64 existing = TimeAtPrecision(target.lastWriteTime, precision);
     if (source > existing)
         return CopyDecision::Older;
-    if (source == existing)
+    if (source == existing) {
+        // A file changed within the target's time step right after its
+        // copy (a run started by the change does just that) shows only in
+        // its size, as rsync's quick check finds it.
+        if (sourceLastWrite != target.lastWriteTime && sourceSize != target.size)
+            return CopyDecision::Older;
         return CopyDecision::Unchanged;
+    }
     return CopyDecision::Newer;
 }
 
@@ -302,6 +356,31 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetP
 }
 
 namespace {
+
+// The file system holding the folder at `path` (links followed), as a run
+// remembers it: its mount point, its type and its source, a line each.
+std::optional<QString> TargetFileSystemNow(const QByteArray& path)
+{
+    char* real = ::realpath(path.constData(), nullptr);
+    if (!real)
+        return std::nullopt;
+    const QString folder = QFile::decodeName(real);
+    std::free(real);
+    const std::optional<MountedFileSystem> holder =
+        FileSystemHolding(ReadMountedFileSystems(), folder);
+    if (!holder)
+        return std::nullopt;
+    return holder->path + u'\n' + holder->type + u'\n' + holder->source;
+}
+
+// Whether anything is mounted where the remembered file system was.
+bool MountedAt(const QString& remembered)
+{
+    const QString mountPoint = remembered.section(u'\n', 0, 0);
+    const QList<MountedFileSystem> table = ReadMountedFileSystems();
+    return std::any_of(table.cbegin(), table.cend(),
+                       [&](const MountedFileSystem& fs) { return fs.path == mountPoint; });
+}
 
 // Moves the task's schedule on after its walk, saying once that it waits
 // when another program holds the database.
@@ -358,17 +437,32 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     // run and is now an empty folder of its parent's file system is left
     // alone, and the run says why. A target that holds files, or that was
     // never seen as a drive, runs as ever.
+    //
+    // A drive is also known by the file system it was: a target that now
+    // lies on another file system than at the last run that found it,
+    // while nothing is mounted where that one was, is not there, whatever
+    // the folder holds and however the earlier runs ended.
+    auto notPresent = [&] {
+        result.notStarted = true;
+        result.counters.errors = 1;
+        result.firstError =
+            QStringLiteral("Target drive is not present: ") + DisplayText(job.targetDir);
+        sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + result.firstError);
+    };
     QByteArray targetPath;
     if (PathBytes(job.targetDir, targetPath) == 0) {
         const TargetPlace place = LookAtTargetPlace(targetPath);
         if (place.present)
             result.targetIsMountPoint = place.ownFileSystem;
-        if (place.present && place.empty && !place.ownFileSystem && job.targetWasMountPoint) {
-            result.notStarted = true;
-            result.counters.errors = 1;
-            result.firstError =
-                QStringLiteral("Target drive is not present: ") + DisplayText(job.targetDir);
-            sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + result.firstError);
+        if (place.present && place.empty && !place.ownFileSystem && job.targetWasMountPoint)
+            notPresent();
+        if (place.present && !result.notStarted) {
+            const std::optional<QString> now = TargetFileSystemNow(targetPath);
+            if (now && !job.targetFileSystem.isEmpty() && *now != job.targetFileSystem &&
+                !MountedAt(job.targetFileSystem))
+                notPresent();
+            else
+                result.targetFileSystem = now;
         }
     }
 
@@ -380,6 +474,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
         mirror.setParallel(job.parallel);
         for (const SourceEntry& source : job.sources)
             mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
+        mirror.flushTarget(job.targetDir);
         result.counters = mirror.counters();
         result.firstError = mirror.firstError();
     }
@@ -460,6 +555,8 @@ bool FolderMirror::sourceWouldCopyAt(const QByteArray& relative, int sourceFd,
 void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
                                 const QString& targetDir)
 {
+    if (m_targetGone)
+        return;
     FolderReader source;
     // A source that cannot be read is an unmounted drive or a folder closed
     // to us, never an empty folder: a run that copied nothing must not report
@@ -481,6 +578,7 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     if (target.get() < 0 && targetError == 0)
         targetError = errno;
     m_haveTargetRoot = target.get() >= 0 && IdentityOf(target.get(), m_targetRoot);
+    m_targetRootPath = targetPath;
     m_targetPath = targetPath;
     m_targetRootLength = m_targetPath.size();
     m_targetRootFd = target.get();
@@ -540,22 +638,109 @@ bool FolderMirror::leadsIntoKernel(int fd)
     return true;
 }
 
-qint64 FolderMirror::timePrecision(int targetFd)
+const TargetFileSystem& FolderMirror::fileSystemOf(TargetFolder& target)
 {
+    if (target.fs)
+        return *target.fs;
     FileIdentity folder;
-    if (targetFd < 0 || !IdentityOf(targetFd, folder))
-        return 1;
-    for (const auto& [device, precision] : m_timePrecisions) {
-        if (device == folder.device)
-            return precision;
+    if (target.fd < 0 || !IdentityOf(target.fd, folder)) {
+        target.fs = &target.guessed;
+        return target.guessed;
     }
-    // Learnt once per file system and run, from what it keeps; where no file
-    // can be made (a folder closed to writing) the kind's guess serves, and
-    // the next folder tries again.
-    qint64 precision = FileTimePrecision(targetFd);
-    if (MeasureTimePrecision(targetFd, precision) == 0)
-        m_timePrecisions.emplace_back(folder.device, precision);
-    return precision;
+    for (const auto& [device, fs] : m_fileSystems) {
+        if (device == folder.device) {
+            target.fs = &fs;
+            return fs;
+        }
+    }
+    // Learnt once per file system and run, from what it does with a file
+    // of ours. A dry run writes nothing and takes the kind's guess; where no
+    // file can be made (a folder closed to writing) the guess serves this
+    // folder, and the next folder tries again.
+    TargetFileSystem fs;
+    if (dryRun()) {
+        fs = GuessTargetFileSystem(target.fd);
+    } else if (LearnTargetFileSystem(target.fd, fs) != 0) {
+        target.guessed = fs;
+        target.fs = &target.guessed;
+        return target.guessed;
+    }
+    m_fileSystems.emplace_back(folder.device, fs);
+    target.fs = &m_fileSystems.back().second;
+    return *target.fs;
+}
+
+CopyPlace FolderMirror::placeOf(TargetFolder& target)
+{
+    const TargetFileSystem& fs = fileSystemOf(target);
+    return CopyPlace{.creationMask = target.creationMask,
+                     .renameStampsTime = fs.renameStampsTime,
+                     .fat = fs.fat};
+}
+
+namespace {
+
+// A name as a file system blind to case compares it: Unicode case folding
+// of a UTF-8 name, the ASCII letters of any other.
+QByteArray CaseFolded(const QByteArray& name)
+{
+    const QString text = QString::fromUtf8(name);
+    if (text.toUtf8() == name)
+        return text.toCaseFolded().toUtf8();
+    return name.toLower();
+}
+
+} // namespace
+
+QByteArray FolderMirror::caseClash(TargetFolder& target, const char* name, std::size_t length)
+{
+    if (target.fd < 0 || !fileSystemOf(target).caseBlind)
+        return {};
+    const QByteArray own(name, qsizetype(length));
+    // Several sources fill the same target folders: the names each gave
+    // are kept for the whole run.
+    QHash<QByteArray, QByteArray>& names =
+        m_sources.size() > 1 ? m_namesByFolder[m_targetPath.mid(m_targetRootLength)] : target.names;
+    const QByteArray folded = CaseFolded(own);
+    const auto given = names.constFind(folded);
+    if (given == names.cend()) {
+        names.insert(folded, own);
+        return {};
+    }
+    return *given == own ? QByteArray() : *given;
+}
+
+bool FolderMirror::targetGone()
+{
+    if (m_targetGone)
+        return true;
+    if (!m_haveTargetRoot || dryRun())
+        return false;
+    // A pulled drive leaves its bare mount folder (another file system) or
+    // nothing; a FUSE driver that died answers ENOTCONN.
+    ScopedFd root(::open(m_targetRootPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    FileIdentity now;
+    if (root.get() >= 0 && IdentityOf(root.get(), now) && now == m_targetRoot)
+        return false;
+    m_targetGone = true;
+    // The copies not begun would only fail one by one.
+    if (m_pool)
+        m_pool->cancelQueued();
+    return true;
+}
+
+void FolderMirror::flushTarget(const QString& targetDir)
+{
+    const quint64 written =
+        m_counters.mirroredFiles + m_counters.mirroredFolders + m_counters.keptVersions;
+    if (dryRun() || m_targetGone || written == 0)
+        return;
+    if (PathBytes(targetDir, m_path) != 0)
+        return;
+    ScopedFd target(::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (target.get() >= 0 && ::syncfs(target.get()) != 0)
+        emitError(QStringLiteral("the target did not store everything written to it: ") +
+                  SystemErrorText(errno));
 }
 
 void FolderMirror::emitError(const QString& reason)
@@ -575,6 +760,20 @@ void FolderMirror::emitLine(LogKind kind, const QString& line, const QString& er
 
 void FolderMirror::sendLine(LogKind kind, const QString& line, const QString& error)
 {
+    // After the target went away every write fails: one line says so, in
+    // the place of the first error, and the run ends there.
+    if (!error.isEmpty() && (m_targetGone || targetGone())) {
+        if (m_targetGoneTold)
+            return;
+        m_targetGoneTold = true;
+        ++m_counters.errors;
+        const QString gone = TargetGoneLine(m_taskName);
+        if (m_firstError.isEmpty())
+            m_firstError = DisplayPath(m_targetRootPath) +
+                           QStringLiteral(": The target drive went away during the run");
+        m_sink(LogKind::Error, gone);
+        return;
+    }
     if (!error.isEmpty()) {
         ++m_counters.errors;
         if (m_firstError.isEmpty())
@@ -631,13 +830,13 @@ void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& targe
     job->name = QByteArray(name);
     job->source = m_entry;
     job->targetDirFd = target.shared->target.get();
+    job->place = placeOf(target);
     if (existing) {
         job->target = *existing;
-        job->creationMask = target.creationMask;
     } else {
         job->decide = true;
         job->lookAtSource = lookAtSource;
-        job->precision = target.precision;
+        job->precision = fileSystemOf(target).precision;
     }
     PendingCopy pending{job, kind, decisionLine, DisplayPath(m_path),
                         m_options.progress ? DisplayPath(m_path) : QString(), {}};
@@ -663,7 +862,7 @@ bool FolderMirror::decideInPool(CopyPool::Job& job)
         return false;
     }
     const CopyDecision decision =
-        CompareWithTarget(job.source.lastWriteTime, job.target, job.precision);
+        CompareWithTarget(job.source.lastWriteTime, job.source.size, job.target, job.precision);
     job.decision = static_cast<int>(decision);
     if (decision != CopyDecision::Missing && decision != CopyDecision::Older)
         return false;
@@ -677,7 +876,7 @@ bool FolderMirror::decideInPool(CopyPool::Job& job)
         folders.swept = true;
         folders.creationMask = FileCopier::creationMask(job.targetDirFd);
     }
-    job.creationMask = folders.creationMask;
+    job.place.creationMask = folders.creationMask;
     return true;
 }
 
@@ -688,7 +887,7 @@ void FolderMirror::settleCopies(Settle how)
     // one copier at a time), and no further: a stop cancels what was not
     // begun, and the lines wait in memory.
     const std::size_t bound = m_pool ? std::size_t(m_pool->threads()) * 64 : 0;
-    if (how == Settle::All && m_control.stopRequested() && m_pool)
+    if (m_pool && (m_targetGone || (how == Settle::All && m_control.stopRequested())))
         m_pool->cancelQueued();
     bool settledOne = false;
     while (!m_pending.empty()) {
@@ -754,7 +953,7 @@ void FolderMirror::settleCopies(Settle how)
         if (m_options.progress)
             m_options.progress(front.shown, job.source.size, true, job.error == 0);
         if (job.error != 0) {
-            const QString reason = SystemErrorText(job.error);
+            const QString reason = CopyFailureText(job.error);
             sendLine(LogKind::Error, CopyErrorLine(m_taskName, front.path, reason),
                      front.path + QStringLiteral(": ") + reason);
         } else {
@@ -787,7 +986,7 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
     unsigned char type;
     while (source.next(name, length, type)) {
         // Before each entry, so a file being copied when the stop comes is finished.
-        if (m_control.checkpoint())
+        if (m_control.checkpoint() || m_targetGone)
             return;
         if (IsDotOrDotDot(name) || (type == DT_DIR && !includeSubDir))
             continue;
@@ -797,11 +996,10 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
         // Not where the walk needs the file's record before deciding: to
         // test the exclude rules, to keep versions, to tell a big file's
         // bytes as they go.
+        // A name that clashes by case is told of where the file is met.
         if (type == DT_REG && m_pool && !m_exclude && m_keepVersions == 0 && !m_options.advance &&
-            target.fd >= 0) {
+            target.fd >= 0 && caseClash(target, name, length).isEmpty()) {
             AppendName(m_path, name, length);
-            if (target.precision == 0)
-                target.precision = timePrecision(target.fd);
             m_entry = EntryRecord();
             m_entry.name = QByteArray(name, static_cast<qsizetype>(length));
             queueCopy(source.fd(), name, target, nullptr, LogKind::Copy, QString(), true);
@@ -847,6 +1045,10 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 
     ++m_counters.totalFolders;
     AppendName(m_path, name, length);
+    if (const QByteArray other = caseClash(parentTarget, name, length); !other.isEmpty()) {
+        emitError(CaseClashText(other));
+        return;
+    }
     AppendName(m_targetPath, name, length);
 
     // The source first: a subfolder that cannot be read is reported, and no
@@ -912,7 +1114,8 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
                 return;
             }
             if (makeError != EEXIST || openError == ENOENT) {
-                emitError(SystemErrorText(makeError == EEXIST ? openError : makeError));
+                emitError(makeError == EEXIST ? SystemErrorText(openError)
+                                              : FolderFailureText(makeError, openError == ENOENT));
                 return;
             }
             if (openError == ENOTDIR) {
@@ -955,6 +1158,10 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
         m_options.looked(m_counters.totalFiles);
     if (m_exclude && m_exclude(m_path, m_entry))
         return;
+    if (const QByteArray other = caseClash(target, name, std::strlen(name)); !other.isEmpty()) {
+        emitError(CaseClashText(other));
+        return;
+    }
     if (otherDevice) {
         // A link to /proc/kcore or a file under /sys: kernel state, not a file.
         ScopedFd at(::openat(sourceFd, name, O_PATH | O_CLOEXEC));
@@ -967,8 +1174,6 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     // a round trip as well, and a run that copies nothing is all looks.
     const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
     if (m_pool && m_keepVersions == 0 && !toldInBytes && target.fd >= 0) {
-        if (target.precision == 0)
-            target.precision = timePrecision(target.fd);
         queueCopy(sourceFd, name, target, nullptr, LogKind::Copy, QString());
         return;
     }
@@ -984,15 +1189,8 @@ void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& targ
         emitError(SystemErrorText(existing.lookError));
         return;
     }
-    if (target.precision == 0) {
-        // Learning the precision makes a short-lived file; a dry run leaves
-        // the target as it is and takes the file system kind's guess.
-        target.precision = !dryRun()         ? timePrecision(target.fd)
-                           : target.fd < 0 ? 1
-                                             : FileTimePrecision(target.fd);
-    }
-    const CopyDecision decision =
-        CompareWithTarget(m_entry.lastWriteTime, existing, target.precision);
+    const CopyDecision decision = CompareWithTarget(m_entry.lastWriteTime, m_entry.size, existing,
+                                                    fileSystemOf(target).precision);
     // The line of every file goes through one kept buffer: DecisionLine's
     // text, without a string of its own for the path or the line.
     StartLine(m_line);
@@ -1033,8 +1231,10 @@ void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& targ
                           : FileCopier::targetRefusal(existing);
         if (refused == 0)
             refused = FileCopier::sourceRefusal(sourceFd, name, m_entry);
+        if (refused == 0)
+            refused = FileCopier::sizeRefusal(m_entry.size, placeOf(target));
         if (refused != 0) {
-            emitError(SystemErrorText(refused));
+            emitError(CopyFailureText(refused));
             return;
         }
         if (keep) {
@@ -1082,7 +1282,7 @@ void FolderMirror::copyHere(int sourceFd, const char* name, TargetFolder& target
     }
     const int error = target.fd < 0 ? target.error
                                     : m_copier.copy(sourceFd, name, m_entry, target.fd, name,
-                                                    &existing, target.creationMask, keepOld);
+                                                    &existing, placeOf(target), keepOld);
     if (m_options.progress)
         m_options.progress(shown, size, true, error == 0);
     if (kept) {
@@ -1091,7 +1291,7 @@ void FolderMirror::copyHere(int sourceFd, const char* name, TargetFolder& target
     }
     if (error != 0) {
         emitError(keepError != 0 ? KeepErrorText(versionsPath(target), keepError)
-                                 : SystemErrorText(error));
+                                 : CopyFailureText(error));
         return;
     }
     ++m_counters.mirroredFiles;

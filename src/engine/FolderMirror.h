@@ -58,6 +58,11 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 // target file system's `precision` (100-ns units).
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target,
                                qint64 precision = 1);
+// The same knowing the source's size: times equal only at a coarser
+// `precision` than the times themselves, with sizes that differ, are a
+// change within the file system's time step, and the target is older.
+CopyDecision CompareWithTarget(qint64 sourceLastWrite, quint64 sourceSize,
+                               const TargetState& target, qint64 precision);
 // The same for a target given by its path.
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetPath,
                                const Credentials& credentials = Credentials::ofProcess());
@@ -68,6 +73,11 @@ QString FinishedLine(const QString& timeText, const QString& taskName);
 QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path);
 QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason);
 LogKind DecisionKind(CopyDecision decision);
+// The reason an error line gives for a failed copy: FileCopier's own
+// failures in words, else the system's text.
+QString CopyFailureText(int error);
+// The line of a run that ends because its target went away.
+QString TargetGoneLine(const QString& taskName);
 // The line of a replaced file kept in the versions folder, at `path`.
 QString KeepVersionLine(const QString& taskName, const QString& path);
 // The four summary lines and the status line; with `versionsKept` (the
@@ -93,6 +103,12 @@ public:
     // A target folder the walk makes has its source folder's permission
     // bits; one that is there already is left as it is.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
+
+    // After the last mirrorFolder, where the run wrote anything into the
+    // target: makes the target's file system write out what it holds, and
+    // counts a failure there as an error. A drive the run says it mirrored
+    // to can then be pulled.
+    void flushTarget(const QString& targetDir);
 
     const MirrorCounters& counters() const { return m_counters; }
     // "<path>: <reason>" of the first error, or empty.
@@ -125,7 +141,12 @@ private:
     {
         int fd = -1;          // below 0: it could not be opened
         int error = 0;        // why not
-        qint64 precision = 0; // of its last-write times, 100-ns units; 0 until needed
+        // The file system it lies on; learnt when first needed.
+        const TargetFileSystem* fs = nullptr;
+        TargetFileSystem guessed{}; // where nothing could be learnt
+        // Names given in it so far, by their case-folded form, on a file
+        // system that does not tell names apart by case.
+        QHash<QByteArray, QByteArray> names{};
         bool swept = false;   // its stale temporary files removed
         int creationMask = -1; // FileCopier::creationMask, asked with the sweep
 
@@ -209,9 +230,17 @@ private:
     // The error of a source folder whose place in the target holds a
     // symbolic link (at m_targetPath).
     void reportTargetLink();
-    // The step at which the target file system holding `targetFd` keeps
-    // last-write times.
-    qint64 timePrecision(int targetFd);
+    // What the file system holding the target folder does.
+    const TargetFileSystem& fileSystemOf(TargetFolder& target);
+    // How a copy is made into the target folder.
+    CopyPlace placeOf(TargetFolder& target);
+    // On a file system that does not tell names apart by case, the name
+    // given before in the target folder that `name` would land on, when it
+    // differs from `name`; else empty, and `name` is taken.
+    QByteArray caseClash(TargetFolder& target, const char* name, std::size_t length);
+    // Whether the target root the run opened has gone (a drive pulled, a
+    // share dropped): its path now leads elsewhere or nowhere. Said once.
+    bool targetGone();
     bool onWalkPath(const FileIdentity& identity) const;
     // Whether `name` is held in the source folder `sourceFd` or at the same
     // place in another source: a file the run would copy into the target
@@ -248,7 +277,13 @@ private:
     // The run's source paths, and whether their subfolders are walked.
     std::vector<std::pair<QByteArray, bool>> m_sources;
     PseudoFileSystems m_pseudo;
-    std::vector<std::pair<quint64, qint64>> m_timePrecisions; // device, step
+    std::deque<std::pair<quint64, TargetFileSystem>> m_fileSystems; // by device
+    // Names given per target folder (path below the root) when several
+    // sources fill one target, on a file system blind to case.
+    QHash<QByteArray, QHash<QByteArray, QByteArray>> m_namesByFolder;
+    QByteArray m_targetRootPath;
+    bool m_targetGone = false;
+    bool m_targetGoneTold = false;
     QSet<QByteArray> m_kernelPathsReported;
     FileIdentity m_targetRoot;
     bool m_haveTargetRoot = false;

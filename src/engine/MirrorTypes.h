@@ -26,6 +26,9 @@ struct MirrorJob
     // The target folder had a file system of its own (a mounted drive) at
     // the task's last good run; unknown counts as not.
     bool targetWasMountPoint = false;
+    // The file system the target lay on at the last run that found it
+    // (TargetFileSystemText), or empty.
+    QString targetFileSystem;
     // Replaced target files are first moved into the versions folder, the
     // newest `keepVersions` of each file kept there; 0 keeps none.
     int keepVersions = 0;
@@ -126,6 +129,9 @@ struct MirrorResult
     // Whether the target folder was a mount point of its own when the run
     // began; unset when it could not be looked at.
     std::optional<bool> targetIsMountPoint;
+    // The file system the target lay on when the run began, when the run
+    // found it there (TargetFileSystemText).
+    std::optional<QString> targetFileSystem;
 };
 
 } // namespace tarnwick

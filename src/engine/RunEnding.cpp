@@ -41,6 +41,10 @@ void KeepRunEnding(TaskDatabase& db, const RunRecord& run, const MirrorResult& r
     if (run.outcome == RunEnding::Succeeded && result.targetIsMountPoint)
         WriteTaskOption(db, run.taskId, kOptionTargetIsMountPoint,
                         *result.targetIsMountPoint ? QStringLiteral("1") : QStringLiteral("0"));
+    // Every run that found the target tells which file system it was, and
+    // with that which drive; written only when it changed.
+    if (result.targetFileSystem && *result.targetFileSystem != result.job.targetFileSystem)
+        WriteTaskOption(db, run.taskId, kOptionTargetFileSystem, *result.targetFileSystem);
     transaction.commit();
 }
 

@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -122,7 +123,60 @@ int ProcessUmask()
     return *p == '\n' ? (mask & 0777) : -1;
 }
 
+// A write refused on the target. A full drive says so in many ways:
+// ENOSPC from a kernel file system, EPERM from fusefat, EIO from sshfs when
+// the file is closed; where the space left is less than the file, that is
+// what it was.
+int WriteFailure(int error, int targetDirFd, off_t size)
+{
+    if (error == ENOSPC || error == EDQUOT)
+        return kCopyTargetFull;
+    struct statvfs fs;
+    if (::fstatvfs(targetDirFd, &fs) != 0)
+        return error;
+    // fusefat gives no figures; there a write refused on a file of our own
+    // is a full drive.
+    if (fs.f_blocks == 0)
+        return error == EPERM ? kCopyTargetFull : error;
+    const quint64 left = quint64(fs.f_bavail) * quint64(fs.f_frsize);
+    return left < quint64(size) ? kCopyTargetFull : error;
+}
+
+// Closes one descriptor of the new file, which makes a network or FUSE file
+// system send what it still holds and tell of a write it could not make,
+// then asks the file system itself (not the kernel's cached view) how long
+// the file is. Returns 0, the errno value, or kCopyCameOutShort.
+int CheckWritten(int out, off_t length)
+{
+    const int flushed = ::fcntl(out, F_DUPFD_CLOEXEC, 0);
+    if (flushed < 0)
+        return errno;
+    if (::close(flushed) != 0 && errno != EINTR)
+        return errno;
+    struct statx st;
+    if (::statx(out, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_SIZE, &st) != 0)
+        return errno;
+    return (st.stx_mask & STATX_SIZE) && off_t(st.stx_size) != length ? kCopyCameOutShort : 0;
+}
+
+// Whether a refused mode change means a file system without permission
+// bits of its own.
+bool ModesNotKept(int error)
+{
+    return error == EPERM || error == ENOSYS || error == EOPNOTSUPP;
+}
+
 } // namespace
+
+int FileCopier::nameFailure(int error, bool nothingThere)
+{
+    // A file system that refuses a name it cannot hold answers in its own
+    // way: exFAT ENOENT, fusefat EPERM, others EINVAL or EILSEQ. Where a file
+    // had the name, the name is fine and the errno value tells.
+    const bool refused = error == EINVAL || error == EILSEQ || error == ENAMETOOLONG ||
+                         error == EPERM || error == ENOENT;
+    return nothingThere && refused ? kCopyNameRefused : error;
+}
 
 int FileCopier::creationMask(int dirFd)
 {
@@ -137,7 +191,7 @@ FileCopier::FileCopier(ChunkGate gate) : m_gate(std::move(gate)) {}
 
 FileCopier::~FileCopier() = default;
 
-int FileCopier::copyContent(int in, int out, off_t size, bool sparse)
+int FileCopier::copyContent(int in, int out, off_t size, bool sparse, off_t& length)
 {
     // Only the source's data is copied, at its own offsets: the holes of a
     // sparse file stay holes in the copy, as cp makes them. Where the file
@@ -227,23 +281,23 @@ int FileCopier::copyContent(int in, int out, off_t size, bool sparse)
     }
     // A hole at the end has no data to write: the length says where it
     // ends. Asked again only when the data stopped short of the length.
+    length = pos;
     if (pos < size) {
         struct stat st;
         if (::fstat(in, &st) != 0)
             return errno;
-        if (st.st_size > pos && ::ftruncate(out, st.st_size) != 0)
-            return errno;
+        if (st.st_size > pos) {
+            if (::ftruncate(out, st.st_size) != 0)
+                return errno;
+            length = st.st_size;
+        }
     }
     return 0;
 }
 
 int FileCopier::targetRefusal(const TargetState& target)
 {
-    if (target.kind == TargetState::Folder)
-        return EISDIR;
-    if (target.kind == TargetState::File && target.readOnly)
-        return EACCES;
-    return 0;
+    return target.kind == TargetState::Folder ? EISDIR : 0;
 }
 
 int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
@@ -257,7 +311,7 @@ int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const Ent
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
                      int targetDirFd, const char* targetName, const TargetState* target,
-                     int creationMask, const BeforeReplace& beforeReplace)
+                     const CopyPlace& place, const BeforeReplace& beforeReplace)
 {
     if (targetDirFd < 0)
         return ENOENT;
@@ -276,12 +330,14 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     struct stat st;
     if (const int refused = openRegularSource(sourceDirFd, sourceName, in, st))
         return refused;
+    if (const int refused = sizeRefusal(quint64(st.st_size), place))
+        return refused;
 
     // The new content lives in a file without a name until it is complete,
     // so no one else can open it while it is written; it is made with the
     // source's permission bits (or fewer, where the umask takes some).
     const mode_t wanted = st.st_mode & 0777;
-    bool named = false;
+    bool temporary = false; // the new file has a temporary name
     QByteArray tempName;
     Fd out(::openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, wanted));
     if (out.get() < 0) {
@@ -293,23 +349,27 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         // network target a mode change afterwards is one more round trip.
         out.reset(CreateTemporaryFile(targetDirFd, tempName, wanted));
         if (out.get() < 0)
-            return errno;
-        named = true;
+            return WriteFailure(errno, targetDirFd, st.st_size);
+        temporary = true;
     }
 
     auto fail = [&](int error) {
-        if (named)
+        if (temporary)
             ::unlinkat(targetDirFd, tempName.constData(), 0);
         return error;
     };
 
     const bool sparse = st.st_blocks * 512 < st.st_size;
-    if (const int error = copyContent(in.get(), out.get(), st.st_size, sparse))
-        return fail(error);
+    off_t length = 0;
+    if (const int error = copyContent(in.get(), out.get(), st.st_size, sparse, length))
+        return fail(WriteFailure(error, targetDirFd, st.st_size));
+    if (const int error = CheckWritten(out.get(), length))
+        return fail(WriteFailure(error, targetDirFd, st.st_size));
     // The bits are given again only when the umask or a default ACL may
-    // have taken some.
-    const bool modeKept = creationMask >= 0 && (wanted & creationMask) == 0;
-    if (!modeKept && ::fchmod(out.get(), wanted) != 0)
+    // have taken some. The file is our own, so a refusal can only mean a
+    // file system that keeps no bits of its own.
+    const bool modeKept = place.creationMask >= 0 && (wanted & place.creationMask) == 0;
+    if (!modeKept && ::fchmod(out.get(), wanted) != 0 && !ModesNotKept(errno))
         return fail(errno);
     // The time read before the content: a source written during the copy
     // then looks newer than its copy and is copied again next time.
@@ -319,6 +379,18 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     times[1].tv_nsec += source.lastWriteExtraNs;
     if (::futimens(out.get(), times) != 0)
         return fail(errno);
+    const bool targetAbsent = target->kind == TargetState::Absent;
+    // A file system that stamps what it renames gets the time again, by
+    // the name it now has.
+    auto named = [&](int error) {
+        if (error != 0)
+            return fail(nameFailure(error, targetAbsent));
+        if (!place.renameStampsTime)
+            return 0;
+        // Closed first: such a driver may stamp the file again as it closes.
+        out.reset();
+        return ::utimensat(targetDirFd, targetName, times, AT_SYMLINK_NOFOLLOW) != 0 ? errno : 0;
+    };
 
     // Only now is the old file moved away: until here a failure left it in
     // place. Once moved, its name is usually free for a plain link.
@@ -329,10 +401,10 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         nameFree = true;
     }
 
-    if (named) {
-        if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
-            return fail(errno);
-        return 0;
+    if (temporary) {
+        return named(::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0
+                         ? errno
+                         : 0);
     }
 
     char procPath[64];
@@ -341,7 +413,7 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         if (::linkat(AT_FDCWD, procPath, targetDirFd, targetName, AT_SYMLINK_FOLLOW) == 0)
             return 0;
         if (errno != EEXIST)
-            return errno;
+            return nameFailure(errno, targetAbsent);
         // Something took the name meanwhile, or the old file was copied
         // rather than moved: replace it as any existing file.
     }
@@ -357,10 +429,9 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
         if (errno != EEXIST || attempt >= 100)
             return errno;
     }
-    named = true;
-    if (::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0)
-        return fail(errno);
-    return 0;
+    temporary = true;
+    return named(::renameat(targetDirFd, tempName.constData(), targetDirFd, targetName) != 0 ? errno
+                                                                                              : 0);
 }
 
 } // namespace tarnwick

@@ -1,6 +1,7 @@
 // statx and statfs behind the walk's view of files.
 #include "platform/FileStatus.h"
 
+#include "platform/MountTable.h"
 #include "platform/TemporaryFiles.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -100,7 +102,8 @@ TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credent
         return state;
     struct statx st;
     if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT,
-                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_MTIME, &st) != 0) {
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_MTIME | STATX_SIZE,
+                &st) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
             return state;
@@ -123,6 +126,7 @@ TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credent
     state.readable = credentials.canRead(st.stx_uid, st.stx_gid, st.stx_mode);
     state.readOnly = !(st.stx_mode & S_IWUSR);
     state.lastWriteTime = FileTimeOf(st.stx_mtime);
+    state.size = st.stx_size;
     return state;
 }
 
@@ -138,43 +142,94 @@ qint64 FileTimePrecision(int fd)
     return 1;
 }
 
-int MeasureTimePrecision(int dirFd, qint64& precision)
+namespace {
+
+// Whether the file system holding `fd` is FAT: the kernel's own driver says
+// so in the file system's magic number; one through FUSE only in the mount
+// table's type.
+bool IsFat(int fd)
 {
-    QByteArray name;
-    int fd = ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        if (errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL)
-            return errno;
-        fd = CreateTemporaryFile(dirFd, name);
-        if (fd < 0)
-            return errno;
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) == 0 && static_cast<long>(fs.f_type) == kMsdosMagic)
+        return true;
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    const quint64 device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
+    for (const MountedFileSystem& mount : ReadMountedFileSystems()) {
+        if (mount.device == device)
+            return mount.type == u"vfat" || mount.type == u"msdos" ||
+                   mount.type == u"fuse.fusefat" || mount.type == u"fuse.fatfs";
     }
+    return false;
+}
+
+// The step, in 100-ns units, that turns `given` into `kept`; 0 for none.
+qint64 StepOf(qint64 given, qint64 kept)
+{
+    for (const qint64 step :
+         {1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 20000000LL}) {
+        if (TimeAtPrecision(given, step) == kept)
+            return step;
+    }
+    return 0;
+}
+
+} // namespace
+
+TargetFileSystem GuessTargetFileSystem(int dirFd)
+{
+    TargetFileSystem fs;
+    fs.precision = FileTimePrecision(dirFd);
+    fs.fat = dirFd >= 0 && IsFat(dirFd);
+    return fs;
+}
+
+int LearnTargetFileSystem(int dirFd, TargetFileSystem& fs)
+{
+    fs = GuessTargetFileSystem(dirFd);
+    // A named file, also where unnamed ones exist: the questions are about
+    // names. It has our temporary form and is locked, so a run killed here
+    // leaves a leftover the next run removes.
+    QByteArray name;
+    const int fd = CreateTemporaryFile(dirFd, name);
+    if (fd < 0)
+        return errno;
     // An odd second and its last 100-ns step: whatever coarser step the file
     // system keeps, it shows. 2021 lies within every file system's range.
     constexpr qint64 kSeconds = 1622541601;
     constexpr long kNanoseconds = 999999900;
     const struct timespec times[2] = {{static_cast<time_t>(kSeconds), kNanoseconds},
                                       {static_cast<time_t>(kSeconds), kNanoseconds}};
+    const qint64 given = FileTimeFromUnix(kSeconds, kNanoseconds);
     int error = 0;
     struct stat st;
-    if (::futimens(fd, times) != 0 || ::fstat(fd, &st) != 0)
+    if (::futimens(fd, times) != 0 || ::fstat(fd, &st) != 0) {
         error = errno;
-    if (!name.isEmpty())
-        ::unlinkat(dirFd, name.constData(), 0);
-    ::close(fd);
-    if (error != 0)
-        return error;
-
-    const qint64 given = FileTimeFromUnix(kSeconds, kNanoseconds);
-    const qint64 kept = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-    for (const qint64 step :
-         {1LL, 10LL, 100LL, 1000LL, 10000LL, 100000LL, 1000000LL, 10000000LL, 20000000LL}) {
-        if (TimeAtPrecision(given, step) == kept) {
-            precision = step;
-            return 0;
+    } else {
+        const qint64 kept = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+        const qint64 step = StepOf(given, kept);
+        if (step == 0)
+            error = ERANGE;
+        else
+            fs.precision = step;
+        // Our names are ASCII: in capitals they name the same file only where
+        // case makes no difference.
+        const QByteArray capitals = name.toUpper();
+        struct stat other;
+        fs.caseBlind = ::fstatat(dirFd, capitals.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       other.st_ino == st.st_ino;
+        const QByteArray renamed = TemporaryName();
+        if (::renameat(dirFd, name.constData(), dirFd, renamed.constData()) == 0) {
+            name = renamed;
+            if (::fstatat(dirFd, name.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0)
+                fs.renameStampsTime =
+                    FileTimeFromUnix(other.st_mtim.tv_sec, other.st_mtim.tv_nsec) != kept;
         }
     }
-    return ERANGE;
+    ::unlinkat(dirFd, name.constData(), 0);
+    ::close(fd);
+    return error;
 }
 
 QString SystemErrorText(int error)

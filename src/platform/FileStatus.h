@@ -63,6 +63,7 @@ struct TargetState
     bool readable = true;
     bool readOnly = false; // the owner's write bit is clear
     qint64 lastWriteTime = 0;
+    quint64 size = 0;
 };
 
 // One statx of `name` in the folder `dirFd` (a symbolic link followed). A
@@ -75,17 +76,41 @@ TargetState LookAtTarget(int dirFd, const char* name, const Credentials& credent
 // A guess, from the file system's kind alone, at the step in 100-ns units at
 // which the file system holding the open folder `fd` stores last-write
 // times: 20000000 on FAT (2 s), 100000 on exFAT (10 ms), 1 elsewhere. For
-// when MeasureTimePrecision cannot make its file.
+// when LearnTargetFileSystem cannot make its file.
 qint64 FileTimePrecision(int fd);
 
-// The step, in 100-ns units, at which the file system holding the open
-// folder `dirFd` stores last-write times, learnt from what it keeps of a
-// time given to a short-lived file made there (unnamed where the file system
-// offers that): 1 for nanosecond times, 10000000 for an ext4 made with
-// 128-byte inodes, 20000000 for FAT. Returns 0, or the errno value when no
-// file can be made there or the time kept fits no step; `precision` is then
-// left as it was.
-int MeasureTimePrecision(int dirFd, qint64& precision);
+// What a run must know of the file system it writes to, learnt once per
+// file system from what it does with a short-lived file of ours.
+struct TargetFileSystem
+{
+    // The step, in 100-ns units, at which it keeps last-write times: 1 for
+    // nanosecond times, 10000000 for exFAT through FUSE or an ext4 made with
+    // 128-byte inodes, 20000000 for FAT.
+    qint64 precision = 1;
+    // It does not tell names apart by case (FAT, exFAT): "Readme.md" and
+    // "README.md" are one file there.
+    bool caseBlind = false;
+    // A renamed file gets the current time as its last-write time (fusefat),
+    // so a copy renamed into place must be stamped again.
+    bool renameStampsTime = false;
+    // FAT, whose files end below 4 GiB.
+    bool fat = false;
+};
+
+// The largest file a FAT file system holds: 4 GiB less one byte.
+inline constexpr quint64 kFatFileSizeLimit = (quint64(1) << 32) - 1;
+
+// What the file system's kind alone tells of the one holding the open folder
+// `dirFd`, without writing anything: FileTimePrecision's guess, FAT.
+TargetFileSystem GuessTargetFileSystem(int dirFd);
+
+// Learns it for the file system holding the open folder `dirFd` by making a
+// short-lived file there: the time it keeps of a time given, whether the
+// name in capitals finds the same file, whether a rename keeps the time.
+// Returns 0, or the errno value when no file can be made there (a folder
+// closed to writing, a full drive); `fs` then holds what the file system's
+// kind alone tells (FileTimePrecision's guess, FAT).
+int LearnTargetFileSystem(int dirFd, TargetFileSystem& fs);
 
 // A time taken down to a multiple of `precision`.
 inline qint64 TimeAtPrecision(qint64 time, qint64 precision)

@@ -33,6 +33,21 @@ QString unescaped(const QByteArray& field)
     return QString::fromUtf8(out);
 }
 
+// The entry of `table` whose mount point is the deepest at or above `path`,
+// the later of two at the same place.
+template <class Mount>
+std::optional<Mount> Holding(const QList<Mount>& table, const QString& path)
+{
+    std::optional<Mount> holding;
+    for (const Mount& mount : table) {
+        const bool above = mount.path == u"/" || path == mount.path ||
+                           path.startsWith(mount.path + u'/');
+        if (above && (!holding || mount.path.size() >= holding->path.size()))
+            holding = mount;
+    }
+    return holding;
+}
+
 } // namespace
 
 QList<MountPoint> ParseMountTable(const QByteArray& text)
@@ -53,16 +68,53 @@ QList<MountPoint> ParseMountTable(const QByteArray& text)
     return table;
 }
 
+QList<MountedFileSystem> ParseMountedFileSystems(const QByteArray& text)
+{
+    QList<MountedFileSystem> table;
+    for (const QByteArray& line : text.split('\n')) {
+        // id parent major:minor root mount-point options [optional...] - type source super
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf(QByteArray("-"), 6);
+        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
+            continue;
+        MountedFileSystem mount;
+        mount.path = unescaped(fields.at(4));
+        const QList<QByteArray> numbers = fields.at(2).split(':');
+        bool majorOk = false;
+        bool minorOk = false;
+        if (numbers.size() == 2) {
+            const quint64 major = numbers.at(0).toULongLong(&majorOk);
+            const quint64 minor = numbers.at(1).toULongLong(&minorOk);
+            mount.device = (major << 32) | minor;
+        }
+        if (!majorOk || !minorOk || !mount.path.startsWith(u'/'))
+            continue;
+        mount.type = unescaped(fields.at(dash + 1));
+        mount.source = unescaped(fields.at(dash + 2));
+        table.append(mount);
+    }
+    return table;
+}
+
+QList<MountedFileSystem> ReadMountedFileSystems()
+{
+    const int fd = ::open(MountWatcher::kSystemTable, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const QByteArray text = ReadToEnd(fd);
+    ::close(fd);
+    return ParseMountedFileSystems(text);
+}
+
+std::optional<MountedFileSystem> FileSystemHolding(const QList<MountedFileSystem>& table,
+                                                   const QString& path)
+{
+    return Holding(table, path);
+}
+
 std::optional<MountPoint> MountHolding(const QList<MountPoint>& table, const QString& path)
 {
-    std::optional<MountPoint> holding;
-    for (const MountPoint& mount : table) {
-        const bool above = mount.path == u"/" || path == mount.path ||
-                           path.startsWith(mount.path + u'/');
-        if (above && (!holding || mount.path.size() >= holding->path.size()))
-            holding = mount;
-    }
-    return holding;
+    return Holding(table, path);
 }
 
 MountWatcher::MountWatcher(const QString& file, QObject* parent) : QObject(parent)

@@ -27,6 +27,28 @@ struct MountPoint
 // not parse are left out.
 QList<MountPoint> ParseMountTable(const QByteArray& text);
 
+// A mounted file system as the table tells it: where it is mounted, the
+// device number the kernel gave it, its type and what it was mounted from
+// (a device, an image, a network address, or a mere word such as "tmpfs").
+struct MountedFileSystem
+{
+    QString path;
+    quint64 device = 0; // major << 32 | minor
+    QString type;       // "ext4", "vfat", "fuseblk", "fuse.sshfs", ...
+    QString source;
+
+    friend bool operator==(const MountedFileSystem&, const MountedFileSystem&) = default;
+};
+
+// The same table with those fields, in its order.
+QList<MountedFileSystem> ParseMountedFileSystems(const QByteArray& text);
+// This process's table, read now; empty when it cannot be read.
+QList<MountedFileSystem> ReadMountedFileSystems();
+// The file system that holds `path` (clean and absolute): the deepest mount
+// point at or above it, the later of two at the same place.
+std::optional<MountedFileSystem> FileSystemHolding(const QList<MountedFileSystem>& table,
+                                                   const QString& path);
+
 // The mount that holds `path`: the deepest mount point at or above it, the
 // later one of two at the same place. `path` is a clean absolute path; it
 // need not exist (a drive's folder may be made only when it is mounted).

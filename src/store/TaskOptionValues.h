@@ -15,6 +15,9 @@ class TaskDatabase;
 
 // The names, as stored.
 inline constexpr char kOptionTargetIsMountPoint[] = "TargetIsMountPoint"; // "1" or "0"
+// The file system the target lay on at the last run that found it: its mount
+// point, type and source, a line each.
+inline constexpr char kOptionTargetFileSystem[] = "TargetFileSystem";
 inline constexpr char kOptionKeepVersions[] = "KeepVersions";     // 0..99, 0 = off
 inline constexpr char kOptionVersionsFolder[] = "VersionsFolder"; // absolute, or inside the target
 inline constexpr char kOptionWhenTargetAppears[] = "WhenTargetAppears"; // "1" or "0"

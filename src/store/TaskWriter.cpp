@@ -255,10 +255,11 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
         // says nothing about a new one.
         RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
         const bool retargeted = !query.eof() && query.text("TargetDir") != row.targetDir;
-        if (retargeted && db.hasAddedTables())
-            RunStatement(query, FillStatement(sql::DeleteTaskOption,
-                                              {taskId, QString::fromLatin1(
-                                                           kOptionTargetIsMountPoint)}));
+        if (retargeted && db.hasAddedTables()) {
+            for (const char* learnt : {kOptionTargetIsMountPoint, kOptionTargetFileSystem})
+                RunStatement(query, FillStatement(sql::DeleteTaskOption,
+                                                  {taskId, QString::fromLatin1(learnt)}));
+        }
         deleteTaskRows(query, taskId);
     }
     RunStatement(query,

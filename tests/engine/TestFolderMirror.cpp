@@ -299,6 +299,7 @@ private slots:
     void progressHooksFollowTheWalk();
     void copyFailures_data();
     void copyFailures();
+    void readOnlyCopyUpdated();
     void targetSubfolders();
     void missingTargetRoot();
     void stopMidWalk();
@@ -566,9 +567,6 @@ void TestFolderMirror::copyFailures_data()
     QTest::addColumn<QString>("decisionText");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("read-only older target") << "readonly"
-                                            << "Mirroring: Overwrite the existing older file: "
-                                            << "Permission denied";
     QTest::newRow("folder at the file's target path") << "folder"
                                                       << "Mirroring: Copy the new file: "
                                                       << "Is a directory";
@@ -585,12 +583,7 @@ void TestFolderMirror::copyFailures()
     const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
     QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
     dir.writeFile(QStringLiteral("src/f"), "new", kBase);
-    if (setup == u"readonly"_s) {
-        dir.writeFile(QStringLiteral("dst/f"), "old", kBase - 10);
-        QCOMPARE(::chmod(QFile::encodeName(dst + u"/f"_s).constData(), 0444), 0);
-    } else {
-        QVERIFY(QDir().mkpath(dst + u"/f"_s));
-    }
+    QVERIFY(QDir().mkpath(dst + u"/f"_s));
 
     Run run;
     run.start(Job(dst, {{src, true}}));
@@ -600,9 +593,37 @@ void TestFolderMirror::copyFailures()
     QCOMPARE(run.result.counters, (MirrorCounters{.totalFiles = 1, .totalBytes = 3, .errors = 1}));
     QCOMPARE(run.texts(LogKind::ErrorStatus),
              QStringList{u"[T]          Status   : Mirror Finished!! Find 1 Errors."_s});
-    if (setup == u"readonly"_s)
-        QCOMPARE(ReadFile(dst + u"/f"_s), QByteArray("old"));
     QCOMPARE(AllNames(dst), QStringList{u"f"_s});
+}
+
+// A copy takes its source's bits, so a read-only source has a read-only
+// copy; when the source changes, that copy is replaced like any other (the
+// target folder's permission decides), and the next run finds it unchanged.
+void TestFolderMirror::readOnlyCopyUpdated()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    dir.writeFile(QStringLiteral("src/f"), "old", kBase - 10);
+    const QByteArray source = QFile::encodeName(src + u"/f"_s);
+    QCOMPARE(::chmod(source.constData(), 0444), 0);
+
+    Run run;
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters.mirroredFiles, quint64(1));
+    dir.writeFile(QStringLiteral("src/f"), "new content", kBase);
+    QCOMPARE(::chmod(source.constData(), 0444), 0);
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.texts(LogKind::Copy),
+             QStringList{u"[T] Mirroring: Overwrite the existing older file: "_s + src + u"/f"_s});
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(ReadFile(dst + u"/f"_s), QByteArray("new content"));
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dst + u"/f"_s).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0444));
+    run.start(Job(dst, {{src, true}}));
+    QCOMPARE(run.result.counters.skippedUnchanged, quint64(1));
 }
 
 void TestFolderMirror::targetSubfolders()
@@ -1399,10 +1420,13 @@ void TestFolderMirror::coarseTargetTimes()
     TestDir::writeFileAt(src + u"/sub/b"_s, "b", kBase + 1, 999999999);
 
     const int folder = ::open(QFile::encodeName(dst).constData(), O_RDONLY | O_DIRECTORY);
-    qint64 precision = 0;
-    QCOMPARE(MeasureTimePrecision(folder, precision), 0);
+    TargetFileSystem fs;
+    QCOMPARE(LearnTargetFileSystem(folder, fs), 0);
     ::close(folder);
-    QCOMPARE(precision, qint64(10000000));
+    QCOMPARE(fs.precision, qint64(10000000));
+    QVERIFY(!fs.caseBlind);
+    QVERIFY(!fs.renameStampsTime);
+    QVERIFY(!fs.fat);
 
     Run run;
     run.start(Job(dst, {{src, true}}));
@@ -1421,13 +1445,12 @@ void TestFolderMirror::coarseTargetTimes()
 
     // Where the file system keeps nanoseconds, the step is the 100-ns unit.
     const int here = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
-    precision = 0;
-    QCOMPARE(MeasureTimePrecision(here, precision), 0);
+    QCOMPARE(LearnTargetFileSystem(here, fs), 0);
     ::close(here);
     struct stat st;
     QCOMPARE(::stat(QFile::encodeName(src + u"/sub/b"_s).constData(), &st), 0);
     if (st.st_mtim.tv_nsec == 999999999)
-        QCOMPARE(precision, qint64(1));
+        QCOMPARE(fs.precision, qint64(1));
 }
 
 void TestFolderMirror::replacedFilesKeptAsVersions_data()
@@ -1962,8 +1985,8 @@ void TestFolderMirror::twoRunsKeepingVersionsAtOnce()
 
 // Copies under way side by side end in any order; the log must not. Here
 // each copy waits until every copy handed over after it has ended, so they
-// end in exactly the reverse order, one of them failing (a read-only target
-// file): the lines, counters and first error are those of the run that
+// end in exactly the reverse order, one of them failing (a folder at its
+// target path): the lines, counters and first error are those of the run that
 // copies one file at a time. One file a folder: copies into one folder are
 // made one after another.
 void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
@@ -1977,10 +2000,8 @@ void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
     }
 
     const auto mirror = [&](const QString& dst, int copies, CopyPool::Copy copy) {
-        // Checked below: the read-only file keeps its old content.
-        QDir().mkpath(dst + u"/d3"_s);
-        dir.writeFile(dst.mid(dir.path().size() + 1) + u"/d3/f3"_s, "old", kBase - 10);
-        ::chmod(QFile::encodeName(dst + u"/d3/f3"_s).constData(), 0444);
+        // Checked below: the folder at the file's target path stays.
+        QDir().mkpath(dst + u"/d3/f3"_s);
         std::vector<Line> lines;
         RunControl control;
         FolderMirror run(u"T"_s, {}, control,
@@ -1997,7 +2018,7 @@ void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
     const auto [oneAtATime, counters, firstError] = mirror(dir.filePath(u"one"_s), 1, {});
     QCOMPARE(counters.mirroredFiles, quint64(5));
     QCOMPARE(counters.errors, quint64(1));
-    QCOMPARE(ReadFile(dir.filePath(u"one/d3/f3"_s)), QByteArray("old"));
+    QVERIFY(QFileInfo(dir.filePath(u"one/d3/f3"_s)).isDir());
     QCOMPARE(counters.mirroredFolders, quint64(5));
 
     std::mutex mutex;
@@ -2016,7 +2037,7 @@ void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
         }
         const int error = copier.copy(job.sourceDirFd, job.name.constData(), job.source,
                                       job.targetDirFd, job.name.constData(), &job.target,
-                                      job.creationMask);
+                                      job.place);
         {
             const std::lock_guard lock(mutex);
             done.insert(job.sequence);
@@ -2061,7 +2082,7 @@ void TestFolderMirror::stopWhileCopiesAreQueued()
         ++begun;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return copier.copy(job.sourceDirFd, job.name.constData(), job.source, job.targetDirFd,
-                           job.name.constData(), &job.target, job.creationMask);
+                           job.name.constData(), &job.target, job.place);
     });
     std::thread stopper([&] {
         while (begun < 20)

@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -153,13 +154,28 @@ void TestRunEnding::unpluggedDriveNeverFilled()
     QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
              QStringLiteral("1"));
 
-    // A folder that holds files is a target the user filled: it runs.
-    dir.writeFile(QStringLiteral("media/backup/keep.txt"), "k");
+    // A stray file in the bare mount folder changes nothing: the drive is
+    // known by its file system, which is not mounted.
+    dir.writeFile(QStringLiteral("media/backup/stray.txt"), "s");
     Run third = run();
-    QCOMPARE(third.record.outcome, RunEnding::Succeeded);
-    QCOMPARE(entries().size(), 3);
-    QCOMPARE(ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetIsMountPoint)),
-             QStringLiteral("0"));
+    QCOMPARE(third.record.outcome, RunEnding::NotStarted);
+    QCOMPARE(entries(), QStringList{QStringLiteral("stray.txt")});
+
+    // Nor do errors of earlier runs: a run with an error still tells which
+    // drive the target is.
+    QCOMPARE(::mount("none", mountPoint.constData(), "tmpfs", 0, "size=1m"), 0);
+    mounted = true;
+    QCOMPARE(::mkfifo(QFile::encodeName(source + QStringLiteral("/pipe")).constData(), 0600), 0);
+    Run fourth = run();
+    QCOMPARE(fourth.record.outcome, RunEnding::WithErrors);
+    QCOMPARE(entries(), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QCOMPARE(::umount(mountPoint.constData()), 0);
+    mounted = false;
+    Run fifth = run();
+    QCOMPARE(fifth.record.outcome, RunEnding::NotStarted);
+    QCOMPARE(entries(), QStringList{QStringLiteral("stray.txt")});
+
+    QVERIFY(!ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetFileSystem)).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRunEnding)

@@ -604,8 +604,8 @@ void TestTaskWriter::checks()
     QCOMPARE(failure->page.value_or(-1), page);
 }
 
-// A run remembers whether the target was a drive of its own; an edit that
-// gives the task another target forgets it (a new target is no unplugged
+// A run remembers whether the target was a drive of its own and which file
+// system it lay on; an edit that gives the task another target forgets both (a new target is no unplugged
 // drive), one that keeps the target keeps it, and runs stay.
 void TestTaskWriter::targetKindForgottenWithItsTarget_data()
 {
@@ -624,6 +624,8 @@ void TestTaskWriter::targetKindForgottenWithItsTarget()
     TaskRecord task = BaseTask(kId, TaskRunMode::Manual);
     save(db, task);
     WriteTaskOption(db, kId, kOptionTargetIsMountPoint, QStringLiteral("1"));
+    const QString fileSystem = QStringLiteral("/mnt/backup\nfuseblk\n/dev/sdb1");
+    WriteTaskOption(db, kId, kOptionTargetFileSystem, fileSystem);
     RunRecord run;
     run.taskId = kId;
     run.start = run.end = kNow;
@@ -632,6 +634,8 @@ void TestTaskWriter::targetKindForgottenWithItsTarget()
     task.targetDir = newTarget;
     save(db, task, TaskSaveMode::Edit);
     QCOMPARE(ReadTaskOptions(db, kId).value(QString::fromLatin1(kOptionTargetIsMountPoint)), kept);
+    QCOMPARE(ReadTaskOptions(db, kId).value(QString::fromLatin1(kOptionTargetFileSystem)),
+             kept.isEmpty() ? QString() : fileSystem);
     QCOMPARE(TaskHistory(db, kId).size(), 1);
 }
 
