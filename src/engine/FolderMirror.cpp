@@ -717,10 +717,13 @@ bool FolderMirror::targetGone()
     if (!m_haveTargetRoot || dryRun())
         return false;
     // A pulled drive leaves its bare mount folder (another file system) or
-    // nothing; a FUSE driver that died answers ENOTCONN.
-    ScopedFd root(::open(m_targetRootPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    FileIdentity now;
-    if (root.get() >= 0 && IdentityOf(root.get(), now) && now == m_targetRoot)
+    // nothing; a FUSE driver that died answers ENOTCONN, once asked past
+    // what the kernel remembers of the folder.
+    struct statx st;
+    if (::statx(AT_FDCWD, m_targetRootPath.constData(), AT_STATX_FORCE_SYNC, STATX_INO, &st) ==
+            0 &&
+        FileIdentity{(quint64(st.stx_dev_major) << 32) | st.stx_dev_minor, st.stx_ino} ==
+            m_targetRoot)
         return false;
     m_targetGone = true;
     // The copies not begun would only fail one by one.

@@ -213,12 +213,12 @@ int LearnTargetFileSystem(int dirFd, TargetFileSystem& fs)
             error = ERANGE;
         else
             fs.precision = step;
-        // Our names are ASCII: in capitals they name the same file only where
-        // case makes no difference.
+        // Our names are ASCII with a random part: in capitals they name a file
+        // only where case makes no difference. (FUSE drivers may number one
+        // file differently under two names, so the inode tells nothing.)
         const QByteArray capitals = name.toUpper();
         struct stat other;
-        fs.caseBlind = ::fstatat(dirFd, capitals.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       other.st_ino == st.st_ino;
+        fs.caseBlind = ::fstatat(dirFd, capitals.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
         const QByteArray renamed = TemporaryName();
         if (::renameat(dirFd, name.constData(), dirFd, renamed.constData()) == 0) {
             name = renamed;
