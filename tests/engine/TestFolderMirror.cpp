@@ -295,6 +295,8 @@ private slots:
     void decisionAgainstPath();
     void decisionAtPrecision_data();
     void decisionAtPrecision();
+    void changeWithinTimeStep_data();
+    void changeWithinTimeStep();
     void exactLinesOfSmallRun();
     void progressHooksFollowTheWalk();
     void copyFailures_data();
@@ -332,6 +334,7 @@ private slots:
     void dryRunReportsVersionsAndWritesNothing();
     void linesKeepWalkOrderWhenCopiesEndInReverse();
     void stopWhileCopiesAreQueued();
+    void targetGoneEndsTheRun();
     void killedOverlappedRunsLeaveNoPartialFile();
     void fileStaysWhenItsVersionCannotBeKept_data();
     void fileStaysWhenItsVersionCannotBeKept();
@@ -415,6 +418,46 @@ void TestFolderMirror::decisionAtPrecision()
     state.kind = TargetState::File;
     state.lastWriteTime = target;
     QCOMPARE(CompareWithTarget(source, state, precision), expected);
+}
+
+// A file changed within the target's time step right after its copy: the
+// times agree only at the target's step, the sizes tell it apart. Where the
+// times agree exactly, or the target is newer beyond the step, the size
+// says nothing.
+void TestFolderMirror::changeWithinTimeStep_data()
+{
+    QTest::addColumn<qint64>("source");
+    QTest::addColumn<quint64>("sourceSize");
+    QTest::addColumn<qint64>("precision");
+    QTest::addColumn<CopyDecision>("expected");
+
+    const qint64 t = FileTimeFromUnix(kBase, 1000000); // 0.1 s past a second
+    const qint64 stored = TimeAtPrecision(t, 10000000);
+    QTest::newRow("1 s step, 0.6 s later, other size")
+        << t + 6000000 << quint64(23) << qint64(10000000) << CopyDecision::Older;
+    QTest::newRow("1 s step, 0.6 s later, same size")
+        << t + 6000000 << quint64(14) << qint64(10000000) << CopyDecision::Unchanged;
+    QTest::newRow("FAT 2 s step, other size")
+        << t + 6000000 << quint64(23) << qint64(20000000) << CopyDecision::Older;
+    QTest::newRow("exact times, other size (kept, as ever)")
+        << stored << quint64(23) << qint64(10000000) << CopyDecision::Unchanged;
+    QTest::newRow("nanosecond target, exact times, other size")
+        << stored << quint64(23) << qint64(1) << CopyDecision::Unchanged;
+    QTest::newRow("target newer beyond the step, other size")
+        << stored - 10000000 << quint64(23) << qint64(10000000) << CopyDecision::Newer;
+}
+
+void TestFolderMirror::changeWithinTimeStep()
+{
+    QFETCH(qint64, source);
+    QFETCH(quint64, sourceSize);
+    QFETCH(qint64, precision);
+    QFETCH(CopyDecision, expected);
+    TargetState state;
+    state.kind = TargetState::File;
+    state.lastWriteTime = TimeAtPrecision(FileTimeFromUnix(kBase, 1000000), 10000000);
+    state.size = 14;
+    QCOMPARE(CompareWithTarget(source, sourceSize, state, precision), expected);
 }
 
 void TestFolderMirror::exactLinesOfSmallRun()
@@ -2054,6 +2097,59 @@ void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
     QCOMPARE(overlappedCounters, counters);
     QCOMPARE(QString(overlappedError).replace(dir.filePath(u"many"_s), u"<dst>"_s),
              QString(firstError).replace(dir.filePath(u"one"_s), u"<dst>"_s));
+}
+
+// A drive pulled in the middle of a run: every copy after it fails. The run
+// says so in one line, counted as one error, cancels what it had not begun
+// and ends its walk there; the rest is not told file by file.
+void TestFolderMirror::targetGoneEndsTheRun()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    for (int folder = 0; folder < 4; ++folder) {
+        QVERIFY(QDir().mkpath(src + u"/d%1"_s.arg(folder)));
+        for (int i = 0; i < 50; ++i)
+            dir.writeFile(u"src/d%1/f%2"_s.arg(folder).arg(i), "x", kBase);
+    }
+    QVERIFY(QDir().mkpath(dst));
+
+    std::atomic<int> copies{0};
+    std::atomic<bool> pulled{false};
+    std::mutex pulling;
+    std::vector<Line> lines;
+    RunControl control;
+    FolderMirror run(u"T"_s, {}, control,
+                     [&](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
+    run.setParallel(4);
+    run.setPoolCopy([&](FileCopier& copier, const CopyPool::Job& job) {
+        if (++copies > 10) {
+            // The bare mount folder left where the drive was.
+            const std::lock_guard lock(pulling);
+            if (!pulled.exchange(true)) {
+                QDir().rename(dst, dst + u".pulled"_s);
+                QDir().mkpath(dst);
+            }
+            return EIO;
+        }
+        return copier.copy(job.sourceDirFd, job.name.constData(), job.source, job.targetDirFd,
+                           job.name.constData(), &job.target, job.place);
+    });
+    run.mirrorFolder(src, true, dst);
+    run.flushTarget(dst);
+
+    QStringList errors;
+    for (const Line& line : lines) {
+        if (line.first == LogKind::Error)
+            errors << line.second;
+    }
+    QCOMPARE(errors, QStringList{u"[T] The target drive went away during the run"_s});
+    QCOMPARE(run.counters().errors, quint64(1));
+    QCOMPARE(run.firstError(), dst + u": The target drive went away during the run"_s);
+    QVERIFY(run.counters().mirroredFiles <= 10);
+    // Not walked to its end: the copies not begun were cancelled, not told.
+    QVERIFY2(run.counters().totalFiles < 200, qPrintable(QString::number(run.counters().totalFiles)));
+    QVERIFY(AllNames(dst).isEmpty());
 }
 
 // A stop while many copies wait their turn: the run ends at once with the
