@@ -267,6 +267,8 @@ QString CopyFailureText(int error)
         return QStringLiteral("the target kept less of the file than was written");
     case kCopyTooLargeForFat:
         return QStringLiteral("too large for a FAT32 drive (4 GiB at most)");
+    case kCopyLinkNotOwned:
+        return QStringLiteral("not followed: the link's owner does not own its target");
     default:
         return SystemErrorText(error);
     }
@@ -1016,7 +1018,8 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
         }
         if (m_entry.isDirectory()) {
             if (includeSubDir)
-                enterFolder(source, name, length, identity, target, includeSubDir);
+                enterFolder(source, name, length, identity, target, includeSubDir,
+                            type == DT_LNK || type == DT_UNKNOWN);
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
@@ -1034,7 +1037,7 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
 
 void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size_t length,
                                const FileIdentity& identity, TargetFolder& parentTarget,
-                               bool includeSubDir)
+                               bool includeSubDir, bool viaLink)
 {
     const int targetFd = parentTarget.fd;
     const int targetError = parentTarget.error;
@@ -1060,6 +1063,12 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     if (const int error = sub.open(parent.fd(), name)) {
         emitError(SystemErrorText(error));
         return;
+    }
+    if (viaLink) {
+        if (const int refused = LinkOwnerRefusal(parent.fd(), name, sub.fd())) {
+            emitError(CopyFailureText(refused));
+            return;
+        }
     }
     const bool sameDevice =
         known && !m_walkPath.empty() && identity.device == m_walkPath.back().device;

@@ -170,8 +170,10 @@ private:
     };
 
     void walk(FolderReader& source, TargetFolder& target, bool includeSubDir);
+    // `viaLink`: the listing did not say the entry is a folder itself.
     void enterFolder(FolderReader& parent, const char* name, std::size_t length,
-                     const FileIdentity& identity, TargetFolder& parentTarget, bool includeSubDir);
+                     const FileIdentity& identity, TargetFolder& parentTarget, bool includeSubDir,
+                     bool viaLink);
     void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
     // enterFolder's target side in a dry run: the folder is looked at, and
     // one a real run would make is counted and walked as if empty.

@@ -72,11 +72,21 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
 // at, the open still does not wait; fstat then refuses it.
 int openRegularSource(int sourceDirFd, const char* sourceName, Fd& in, struct stat& st)
 {
-    in.reset(::openat(sourceDirFd, sourceName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    // A plain file opens at the first try; a link is followed only by its
+    // owner's leave.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    in.reset(::openat(sourceDirFd, sourceName, kFlags | O_NOFOLLOW));
+    const bool link = in.get() < 0 && errno == ELOOP;
+    if (link)
+        in.reset(::openat(sourceDirFd, sourceName, kFlags));
     if (in.get() < 0)
         return errno;
     if (::fstat(in.get(), &st) != 0)
         return errno;
+    if (link) {
+        if (const int refused = LinkOwnerRefusal(sourceDirFd, sourceName, in.get()))
+            return refused;
+    }
     if (S_ISDIR(st.st_mode))
         return EISDIR;
     if (!S_ISREG(st.st_mode))
@@ -167,6 +177,20 @@ bool ModesNotKept(int error)
 }
 
 } // namespace
+
+int LinkOwnerRefusal(int dirFd, const char* name, int reached)
+{
+    // The link is looked at after what it led to was opened: a link put in
+    // its place meanwhile by the folder's writer is that writer's, and is
+    // judged as such.
+    struct stat target;
+    struct stat link;
+    if (::fstat(reached, &target) != 0 || ::fstatat(dirFd, name, &link, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (!S_ISLNK(link.st_mode) || link.st_uid == target.st_uid || link.st_uid == ::geteuid())
+        return 0;
+    return kCopyLinkNotOwned;
+}
 
 int FileCopier::nameFailure(int error, bool nothingThere)
 {

@@ -23,6 +23,15 @@ inline constexpr int kCopyTargetFull = 0x10002;
 inline constexpr int kCopyCameOutShort = 0x10003;
 // A file of 4 GiB or more for a FAT drive, refused before anything is written.
 inline constexpr int kCopyTooLargeForFat = 0x10004;
+// A symbolic link in a source whose owner neither owns what it leads to nor
+// runs the copy: not followed, so that a user who can write a mirrored folder
+// cannot have another user's run publish a file only that user may read.
+inline constexpr int kCopyLinkNotOwned = 0x10005;
+
+// Whether the link `name` in `dirFd`, followed to what the open descriptor
+// `reached` is, may be followed: 0, kCopyLinkNotOwned, or the errno value.
+// A name that is no link (any more) is 0.
+int LinkOwnerRefusal(int dirFd, const char* name, int reached);
 
 // What a copy needs to know of the folder it writes into, learnt once per
 // folder or file system.
