@@ -465,6 +465,10 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
                 notPresent();
             else
                 result.targetFileSystem = now;
+        } else if (!place.present && !job.targetFileSystem.isEmpty() &&
+                   !MountedAt(job.targetFileSystem)) {
+            // A folder on the drive is gone with the drive.
+            notPresent();
         }
     }
 
