@@ -93,6 +93,10 @@ std::optional<QString> checkFolder(const QString& path, const QString& what)
 {
     if (const std::optional<QString> refusal = CheckStoredText(path, what, limits::kPath))
         return refusal;
+    // A name whose bytes are no UTF-8 reaches us with the replacement mark
+    // in their place: stored so, it would name another folder.
+    if (path.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("%1 must be valid UTF-8 text; '%2' is not.").arg(what, path.trimmed());
     if (!QDir::isAbsolutePath(path.trimmed()))
         return QStringLiteral("%1 must be a full path, not '%2'.").arg(what, path.trimmed());
     return std::nullopt;
@@ -141,8 +145,15 @@ std::optional<QString> checkExtras(const TaskRecord& task)
 
 bool HasControlCharacter(const QString& text)
 {
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
+    // Also the marks that turn text around on screen (a name could show a
+    // file's extension backwards) and the line and paragraph separators.
+    const auto control = [](QChar c) {
+        const char16_t u = c.unicode();
+        return c.category() == QChar::Other_Control || (u >= 0x202A && u <= 0x202E) ||
+               (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x061C ||
+               u == 0x2028 || u == 0x2029;
+    };
+    return std::any_of(text.cbegin(), text.cend(), control);
 }
 
 std::optional<QString> CheckStoredText(const QString& text, const QString& what,

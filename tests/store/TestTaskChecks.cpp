@@ -250,6 +250,18 @@ void TestTaskChecks::taskTexts_data()
     QTest::newRow("a name of blanks around a word") << u"name"_s << u"  Photos "_s << QString()
                                                     << -1;
     QTest::newRow("a name in another script") << u"name"_s << u"Фото 写真"_s << QString() << -1;
+    QTest::newRow("a name turned around (U+202E)")
+        << u"name"_s << u"report\u202Efdp.exe"_s << nameControl << -1;
+    QTest::newRow("a name with a line separator (U+2028)")
+        << u"name"_s << u"a\u2028b"_s << nameControl << -1;
+    QTest::newRow("a name joined by ZWJ (emoji)")
+        << u"name"_s << u"Family \U0001F468\u200D\U0001F469"_s << QString() << -1;
+    QTest::newRow("a source whose bytes were no UTF-8")
+        << u"source"_s << u"/tmp/\uFFFD"_s
+        << u"A source folder must be valid UTF-8 text; '/tmp/\uFFFD' is not."_s << 0;
+    QTest::newRow("a target whose bytes were no UTF-8")
+        << u"target"_s << u"/media/\uFFFDx"_s
+        << u"The target folder must be valid UTF-8 text; '/media/\uFFFDx' is not."_s << 1;
     QTest::newRow("a relative source") << u"source"_s << u"Music"_s
                                        << u"A source folder must be a full path, not 'Music'."_s
                                        << 0;
