@@ -249,6 +249,10 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clo
     DocumentReader reader(QStringLiteral("task %1").arg(index + 1));
     TaskRecord task;
     task.taskId = readIdentifier(reader, object);
+    // The tree's root has that identifier: a task of it would stand in for
+    // the whole list.
+    if (task.taskId == QLatin1StringView(kAllTaskGroupID))
+        reader.fail(QStringLiteral("'id' must be a task identifier"));
     task.groupId = reader.text(object, "group");
     task.name = reader.text(object, "name");
     task.targetDir = reader.text(object, "target");

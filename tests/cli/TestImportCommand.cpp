@@ -178,6 +178,12 @@ void TestImportCommand::unreadableFileChangesNothing_data()
         << u"task 3: 'name' holds a control character"_s;
     QTest::newRow("an ID with a line break") << QByteArray("id") << QJsonValue(u"T1\nT2"_s)
                                              << u"task 3: 'id' holds a control character"_s;
+    QTest::newRow("the tree's root as an ID") << QByteArray("id") << QJsonValue(u"AllTask"_s)
+                                              << u"task 3: 'id' must be a task identifier"_s;
+    QTest::newRow("a source whose bytes were no UTF-8")
+        << QByteArray("sources")
+        << QJsonValue(QJsonArray{QJsonObject{{u"path"_s, u"/s\uFFFD"_s}, {u"subfolders"_s, true}}})
+        << u"A source folder must be valid UTF-8 text; '/s\uFFFD' is not."_s;
     QTest::newRow("a NUL in the target") << QByteArray("target") << QJsonValue(u"/t\u0000x"_s)
                                          << u"task 3: 'target' holds a control character"_s;
     QTest::newRow("a relative target") << QByteArray("target") << QJsonValue(u"t"_s)
