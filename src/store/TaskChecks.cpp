@@ -264,6 +264,11 @@ std::optional<QString> CheckExcludeRule(const ExcludeRule& rule)
     case kRuleSingleFile:
         if (rule.value.trimmed().isEmpty())
             return QStringLiteral("File is empty!");
+        // Runs compare it with the full path of each file: a relative one
+        // would never leave anything out.
+        if (!QDir::isAbsolutePath(rule.value.trimmed()))
+            return QStringLiteral("The file to leave out must be a full path, not '%1'.")
+                .arg(rule.value.trimmed());
         return std::nullopt;
     case kRuleSize:
         if (rule.stype < kSizeLess || rule.stype > kSizeGreater)

@@ -95,6 +95,9 @@ void TestTaskChecks::excludeRule_data()
     QTest::newRow("a file") << Rule(kRuleSingleFile, 0, 0, u"/a/b.txt"_s) << QString();
     QTest::newRow("a file of blanks") << Rule(kRuleSingleFile, 0, 0, u"  "_s)
                                       << u"File is empty!"_s;
+    QTest::newRow("a file by a relative path")
+        << Rule(kRuleSingleFile, 0, 0, u"notes/b.txt"_s)
+        << u"The file to leave out must be a full path, not 'notes/b.txt'."_s;
     QTest::newRow("size 0") << Rule(kRuleSize, kSizeEqual, kSizeBytes, u"0"_s) << QString();
     QTest::newRow("size at the top") << Rule(kRuleSize, kSizeLess, kSizeMegabytes, u"2147483647"_s)
                                      << QString();
