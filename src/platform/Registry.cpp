@@ -443,6 +443,8 @@ bool EnsureFolder(const QString& folder)
 // Reads and parses the file; a missing file is an empty registry. Opened
 // without blocking and taken only when it is a regular file: a fifo or a
 // device put in its place must not hold the program forever.
+constexpr qint64 kMaxRegistryFileSize = 16 * 1024 * 1024;
+
 Document LoadDocument(const QString& path)
 {
     Document doc;
@@ -461,6 +463,12 @@ Document LoadDocument(const QString& path)
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         throw refuse(QStringLiteral("it is not a regular file"));
+    }
+    // Our own files hold a few kilobytes; one of gigabytes (a sparse file
+    // put there) would take all memory before a line of it is read.
+    if (status.st_size > kMaxRegistryFileSize) {
+        ::close(fd);
+        throw refuse(QStringLiteral("it is larger than %1 MiB").arg(kMaxRegistryFileSize >> 20));
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {

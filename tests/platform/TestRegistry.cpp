@@ -102,6 +102,7 @@ private slots:
     void malformedFileIsReportedAndKept();
     void lineBreakInTextIsRefused();
     void onlyARegularFileIsRead();
+    void hugeFileIsRefused();
     void writeValuesInOneRewrite();
     void writeValuesAllOrNothing_data();
     void writeValuesAllOrNothing();
@@ -418,6 +419,23 @@ void TestRegistry::onlyARegularFileIsRead()
                  .arg(m_file));
     QVERIFY(timer.elapsed() < 1000);
     QVERIFY(QFileInfo(m_file).isFile() == false && QFileInfo::exists(m_file));
+    QVERIFY(QFile::remove(m_file));
+}
+
+// A settings file of gigabytes (a sparse file put in its place) is refused
+// by its size, before any of it is read, and left as it is.
+void TestRegistry::hugeFileIsRefused()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(m_file).absolutePath()));
+    QFile huge(m_file);
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    QVERIFY(huge.resize(qint64(3) << 30));
+    huge.close();
+    Registry registry;
+    QCOMPARE(ErrorOf([&] { registry.openKey(kKey, false); }),
+             QStringLiteral("Cannot read the registry file '%1': it is larger than 16 MiB")
+                 .arg(m_file));
+    QCOMPARE(QFileInfo(m_file).size(), qint64(3) << 30);
     QVERIFY(QFile::remove(m_file));
 }
 
