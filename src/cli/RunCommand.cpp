@@ -243,6 +243,10 @@ int RunCommand::run(const QStringList& args)
         throw;
     }
     finishOutput();
+    // Lines missing from the log are an error of the run, whatever it
+    // copied, in its history as in its exit status.
+    if (logFile.lost())
+        ++result.counters.errors;
     if (!dryRun) {
         // The run's row in the history, as the window and the daemon keep
         // it. The copy is done whatever happens here: a history that cannot
@@ -256,8 +260,7 @@ int RunCommand::run(const QStringList& args)
                       .arg(e.message()));
         }
     }
-    // A run whose log lost lines failed, whatever it copied.
-    return result.counters.errors == 0 && !logFile.lost() ? kExitOk : kExitFailure;
+    return result.counters.errors == 0 ? kExitOk : kExitFailure;
 }
 
 } // namespace tarnwick::cli

@@ -7,6 +7,9 @@
 #include "store/TaskDatabase.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
@@ -532,6 +535,14 @@ void TestRunCommand::lostLogLinesFailTheRun()
     QCOMPARE(Names(dst).size(), 40); // the copies themselves are made
     QCOMPARE(result.exitCode, told.isEmpty() ? 0 : 1);
     QCOMPARE(result.err, told.isEmpty() ? QString() : told + u'\n');
+    // The history says what the exit status says, as the window's and the
+    // daemon's runs do.
+    const CliResult history =
+        RunCli({u"history"_s, u"101"_s, u"--json"_s}, m_home->path(), m_config->path());
+    QCOMPARE(history.exitCode, 0);
+    const QJsonArray runs = QJsonDocument::fromJson(history.out.toUtf8()).array();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.at(0).toObject().value(u"errors"_s).toInt(), told.isEmpty() ? 0 : 1);
     if (fullDisk) {
         // Whole lines, each as printed, and none after the first lost one.
         const QByteArray logged = ReadFile(log);
