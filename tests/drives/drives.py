@@ -48,8 +48,10 @@ LEFT_FREE_MIB = 10
 COMMAND_LIMIT_S = 30
 RUN_LIMIT_S = 60
 # Cases still to run when this much time has passed are reported as not run,
-# so that the script ends (and tears down) before CTest would kill it.
+# and a run under way this much later is ended, so that the script tears down
+# before CTest (150 s) would kill it.
 DEFAULT_BUDGET_S = 115
+OVERRUN_S = 20
 
 FILE_SYSTEMS = ["exfat", "fat32", "ntfs", "sshfs", "ext4"]
 FUSE_FILE_SYSTEMS = {"exfat", "fat32", "ntfs", "sshfs"}
@@ -233,6 +235,7 @@ class Lab:
         self.counter = 0
         self.closed = False
         self.made_run_sshd = False
+        self.deadline = time.monotonic() + args.budget + OVERRUN_S
 
     def folder(self, *parts):
         path = os.path.join(self.root, *parts)
@@ -641,8 +644,11 @@ class Program:
         self.checked([cli, "init"])
 
     def checked(self, argv):
-        done = subprocess.run(argv, capture_output=True, env=self.env, timeout=COMMAND_LIMIT_S,
-                              stdin=subprocess.DEVNULL)
+        try:
+            done = subprocess.run(argv, capture_output=True, env=self.env,
+                                  timeout=COMMAND_LIMIT_S, stdin=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            raise Fail(f"{' '.join(argv[1:])} did not end within {COMMAND_LIMIT_S} s")
         if done.returncode != 0:
             raise Fail(f"{' '.join(argv[1:])} exited {done.returncode}: "
                        f"{done.stderr.decode(errors='replace').strip()}")
@@ -667,6 +673,7 @@ class Program:
 
     def finish(self, started, name, limit=RUN_LIMIT_S):
         process, path, began = started
+        limit = max(1, min(limit, self.lab.deadline - time.monotonic()))
         try:
             process.wait(limit)
         except subprocess.TimeoutExpired:
@@ -674,7 +681,7 @@ class Program:
             process.wait()
             with open(path, "rb") as f:
                 partial = Run(name, None, f.read().decode(errors="replace"), limit)
-            raise Fail(f"{name}: tarnwick-cli run did not end within {limit} s", [partial])
+            raise Fail(f"{name}: tarnwick-cli run did not end within {limit:.0f} s", [partial])
         with open(path, "rb") as f:
             return Run(name, process.returncode, f.read().decode(errors="replace"),
                        time.monotonic() - began)
