@@ -9,6 +9,7 @@
 #include "platform/ReadToEnd.h"
 
 #include "platform/ProgramFolder.h"
+#include "platform/UserFolders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -58,24 +59,24 @@ QString lockFileProblem(const struct stat& status)
     return {};
 }
 
+// Made when missing (the cache folder too), and never reached through a
+// link.
 struct LockFolder
 {
     QString path;
-    // In the shared temporary folder, where anyone may have made the name
-    // first: made when missing, and never reached through a link.
-    bool shared = false;
 };
 
 LockFolder lockFolder()
 {
-    // A runtime folder that is not safely the user's own (another user's,
-    // as after `sudo -E`) is passed over as an unset one is.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    struct stat status = {};
-    if (!runtime.isEmpty() && ::stat(QFile::encodeName(runtime).constData(), &status) == 0 &&
-        folderProblem(status).isEmpty())
-        return {QDir::cleanPath(runtime), false};
-    return {QDir::temp().filePath(QStringLiteral("tarnwick-%1").arg(::geteuid())), true};
+    // The user's own cache folder: nobody else can make names there first,
+    // as anyone can in the shared temporary folder, and it is the same
+    // whether a session's runtime folder is set or not (cron, sudo, a
+    // service), so the window and the daemon always meet at one lock.
+    const QString cache = XdgBaseFolder(QProcessEnvironment::systemEnvironment(),
+                                        QStringLiteral("XDG_CACHE_HOME"), QStringLiteral(".cache"));
+    if (cache.isEmpty())
+        return {QDir::temp().filePath(QStringLiteral("tarnwick-%1").arg(::geteuid()))};
+    return {JoinPath(cache, QStringLiteral("tarnwick"))};
 }
 
 // Tarnwick-<hash>.lock: one lock per data folder (the folder of the task
@@ -92,18 +93,21 @@ QString lockFileName()
     return QStringLiteral("Tarnwick-%1.lock").arg(QString::fromLatin1(digest.toHex().left(16)));
 }
 
-// Opens the lock folder, making the shared one (mode 0700) when `make`
+// Opens the lock folder, making it (mode 0700) when `make`
 // says so, and checks the opened folder. -1 with `error` set when there is
 // none safe to use; -1 with `error` empty when it does not exist.
 int openLockFolder(const LockFolder& folder, bool make, QString& error)
 {
     const QByteArray path = QFile::encodeName(folder.path);
-    if (make && folder.shared && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+    // The cache folder above it may be missing on a fresh account.
+    if (make)
+        ::mkdir(QFile::encodeName(QFileInfo(folder.path).absolutePath()).constData(), 0700);
+    if (make && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
         error = QStringLiteral("Cannot make the lock folder %1: %2")
                     .arg(folder.path, systemReason(errno));
         return -1;
     }
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.shared ? O_NOFOLLOW : 0);
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
     const int fd = ::open(path.constData(), flags);
     if (fd < 0) {
         const int openError = errno;

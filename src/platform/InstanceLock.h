@@ -6,10 +6,11 @@
 // of the folder's canonical path), so two program folders of one user run
 // side by side, while an installed window and an installed daemon share
 // the user's data folder and its lock. The lock file lives in a folder only the user can write:
-// $XDG_RUNTIME_DIR when it is the user's own and nobody else can write to
-// it, else tarnwick-<uid> in the temporary folder, made with mode 0700. A
-// folder or lock file another user could have planted or can change (a
-// symbolic link, another's, writable by others) is refused, never used.
+// tarnwick in the user's cache folder ($XDG_CACHE_HOME, else ~/.cache),
+// made with mode 0700, the same whether a session's runtime folder is set
+// or not. A folder or lock file another user could have planted or can
+// change (a symbolic link, another's, writable by others) is refused,
+// never used.
 #pragma once
 
 #include <QString>

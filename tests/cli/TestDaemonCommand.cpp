@@ -68,14 +68,14 @@ private:
         QVERIFY(process.waitForStarted());
     }
     void start(QProcess& process) { start(process, m_env); }
-    // The lock file the daemon takes for `home` with `runtime` as its
-    // runtime folder (the defaults: the test's own).
-    QString lockFile(const QString& home = {}, const QString& runtime = {}) const
+    // The lock file the daemon takes for `home` with `cache` as its cache
+    // folder (the defaults: the test's own).
+    QString lockFile(const QString& home = {}, const QString& cache = {}) const
     {
         qputenv("TARNWICK_HOME",
                 QFile::encodeName(home.isEmpty() ? path(QStringLiteral("home")) : home));
-        qputenv("XDG_RUNTIME_DIR",
-                QFile::encodeName(runtime.isEmpty() ? path(QStringLiteral("runtime")) : runtime));
+        qputenv("XDG_CACHE_HOME",
+                QFile::encodeName(cache.isEmpty() ? path(QStringLiteral("cache")) : cache));
         return InstanceLock::lockFilePath();
     }
     // Waits until the daemon has named itself in its lock file: SIGHUP is
@@ -114,6 +114,7 @@ void TestDaemonCommand::initTestCase()
     m_env.insert(QStringLiteral("TARNWICK_HOME"), m_dir.makeDir(QStringLiteral("home")));
     m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.makeDir(QStringLiteral("config")));
     m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.makeDir(QStringLiteral("runtime")));
+    m_env.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.makeDir(QStringLiteral("cache")));
     m_dir.makeDir(QStringLiteral("home/Log"));
     CreateTaskDatabase(path(QStringLiteral("home/Tarnwick.dat")));
 }
@@ -215,9 +216,11 @@ void TestDaemonCommand::lockFileThatCannotBeMadeIsAnError()
 {
     // Unlike another instance holding the lock, this is a fault to report.
     QProcessEnvironment env = m_env;
-    const QString runtime = m_dir.makeDir(QStringLiteral("blocked-runtime"));
-    QVERIFY(QDir().mkdir(lockFile({}, runtime)));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    const QString cache = m_dir.makeDir(QStringLiteral("blocked-cache"));
+    QVERIFY(QDir().mkpath(lockFile({}, cache)));
+    QVERIFY(QFile::setPermissions(QFileInfo(lockFile({}, cache)).absolutePath(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
     QProcess daemon;
     daemon.setProcessEnvironment(env);
     daemon.start(qEnvironmentVariable("TARNWICK_CLI"), {QStringLiteral("daemon")});
@@ -225,7 +228,7 @@ void TestDaemonCommand::lockFileThatCannotBeMadeIsAnError()
     QCOMPARE(daemon.exitCode(), 1);
     QCOMPARE(QString::fromUtf8(daemon.readAllStandardError()),
              QStringLiteral("tarnwick-cli daemon: Cannot make the lock file %1: Is a directory\n")
-                 .arg(lockFile({}, runtime)));
+                 .arg(lockFile({}, cache)));
 }
 
 void TestDaemonCommand::picksUpATaskAddedByTheCommandLine()

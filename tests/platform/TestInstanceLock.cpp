@@ -54,23 +54,20 @@ private slots:
     void eachProgramFolderHasItsOwnLock();
     void plantedLockFileIsRefused_data();
     void plantedLockFileIsRefused();
-    void fallbackFolder_data();
-    void fallbackFolder();
-    void runtimeFolderThatIsNotTheUsersOwn_data();
-    void runtimeFolderThatIsNotTheUsersOwn();
+    void lockFolder_data();
+    void lockFolder();
+    void sameLockWithOrWithoutRuntimeFolder_data();
+    void sameLockWithOrWithoutRuntimeFolder();
     void reloadRequestReachesOnlyTheHolder_data();
     void reloadRequestReachesOnlyTheHolder();
 
 private:
-    // A private runtime folder and program folder per test; TMPDIR inside
-    // the test's own folder, so the fallback folder is the test's too.
+    // A private runtime folder, cache folder and program folder per test;
+    // TMPDIR inside the test's own folder, so a fallback would be too.
     std::unique_ptr<TestDir> m_dir;
     QByteArray m_tmpdir;
     QString m_runtime;
-    QString fallbackLockFolder() const
-    {
-        return m_dir->filePath(QStringLiteral("tmp/tarnwick-%1").arg(::geteuid()));
-    }
+    QString cacheLockFolder() const { return m_dir->filePath(QStringLiteral("cache/tarnwick")); }
 };
 
 void TestInstanceLock::initTestCase()
@@ -93,12 +90,17 @@ void TestInstanceLock::init()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime));
     qputenv("TARNWICK_HOME", QFile::encodeName(m_dir->makeDir(QStringLiteral("home"))));
     qputenv("TMPDIR", QFile::encodeName(m_dir->makeDir(QStringLiteral("tmp"))));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("cache"))));
+    // As a first lock leaves it; lockFolder starts without it.
+    QVERIFY(QDir().mkpath(cacheLockFolder()));
+    QVERIFY(QFile::setPermissions(cacheLockFolder(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 void TestInstanceLock::heldElsewhereAndReleased()
 {
     const QString path = InstanceLock::lockFilePath();
-    QCOMPARE(QFileInfo(path).absolutePath(), m_runtime);
+    QCOMPARE(QFileInfo(path).absolutePath(), cacheLockFolder());
     QVERIFY2(QFileInfo(path).fileName().contains(
                  QRegularExpression(QStringLiteral("^Tarnwick-[0-9a-f]{16}\\.lock$"))),
              qPrintable(path));
@@ -233,7 +235,7 @@ void TestInstanceLock::plantedLockFileIsRefused()
         QVERIFY(targetHolder->isRunning());
 }
 
-void TestInstanceLock::fallbackFolder_data()
+void TestInstanceLock::lockFolder_data()
 {
     QTest::addColumn<QString>("planted");
     QTest::addColumn<QString>("error"); // empty: the lock is taken there
@@ -252,13 +254,15 @@ void TestInstanceLock::fallbackFolder_data()
         << refused + QStringLiteral("it belongs to another user (uid %1)").arg(NobodyUid());
 }
 
-void TestInstanceLock::fallbackFolder()
+void TestInstanceLock::lockFolder()
 {
     QFETCH(QString, planted);
     QFETCH(QString, error);
-    // As under sudo, cron or a service.
-    qunsetenv("XDG_RUNTIME_DIR");
-    const QString folder = fallbackLockFolder();
+    const QString folder = cacheLockFolder();
+    // A fresh account has no cache folder either: the lock makes both.
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("cache"))).removeRecursively());
+    if (!planted.isEmpty())
+        QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
     const QByteArray folderPath = QFile::encodeName(folder);
     bool isMode = false;
     const uint mode = planted.toUInt(&isMode, 8);
@@ -301,20 +305,21 @@ void TestInstanceLock::fallbackFolder()
     }
 }
 
-void TestInstanceLock::runtimeFolderThatIsNotTheUsersOwn_data()
+// The window under a desktop session and the daemon under cron or sudo
+// meet at one lock: no runtime folder, whoever's, moves it, and nothing is
+// written there.
+void TestInstanceLock::sameLockWithOrWithoutRuntimeFolder_data()
 {
     QTest::addColumn<QString>("runtime");
-    QTest::addColumn<bool>("used");
-    QTest::newRow("private") << "0700" << true;
-    QTest::newRow("group-writable") << "0770" << false;
-    QTest::newRow("another user's") << "another's" << false;
-    QTest::newRow("missing") << "missing" << false;
+    QTest::newRow("private") << "0700";
+    QTest::newRow("group-writable") << "0770";
+    QTest::newRow("another user's") << "another's";
+    QTest::newRow("unset") << "unset";
 }
 
-void TestInstanceLock::runtimeFolderThatIsNotTheUsersOwn()
+void TestInstanceLock::sameLockWithOrWithoutRuntimeFolder()
 {
     QFETCH(QString, runtime);
-    QFETCH(bool, used);
     const QString folder = m_dir->filePath(QStringLiteral("other-runtime"));
     const QByteArray folderPath = QFile::encodeName(folder);
     if (runtime == QLatin1String("another's")) {
@@ -323,20 +328,23 @@ void TestInstanceLock::runtimeFolderThatIsNotTheUsersOwn()
         QVERIFY(QDir().mkdir(folder));
         QCOMPARE(::chmod(folderPath.constData(), 0700), 0);
         QCOMPARE(::chown(folderPath.constData(), NobodyUid(), static_cast<gid_t>(-1)), 0);
-    } else if (runtime != QLatin1String("missing")) {
+    } else if (runtime != QLatin1String("unset")) {
         QVERIFY(QDir().mkdir(folder));
         QCOMPARE(::chmod(folderPath.constData(), runtime.toUInt(nullptr, 8)), 0);
     }
-    qputenv("XDG_RUNTIME_DIR", folderPath);
+    InstanceLock session;
+    QCOMPARE(session.tryAcquire(), InstanceLock::Outcome::Acquired);
+    if (runtime == QLatin1String("unset"))
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", folderPath);
 
-    // A runtime folder another could write to is passed over for the
-    // user's own folder in the temporary folder.
-    QCOMPARE(QFileInfo(InstanceLock::lockFilePath()).absolutePath(),
-             used ? folder : fallbackLockFolder());
-    InstanceLock lock;
-    QCOMPARE(lock.tryAcquire(), InstanceLock::Outcome::Acquired);
-    if (!used && QFileInfo(folder).isDir())
+    QCOMPARE(QFileInfo(InstanceLock::lockFilePath()).absolutePath(), cacheLockFolder());
+    InstanceLock other;
+    QCOMPARE(other.tryAcquire(), InstanceLock::Outcome::HeldElsewhere);
+    if (QFileInfo(folder).isDir())
         QVERIFY(QDir(folder).isEmpty());
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("tmp"))).isEmpty());
 }
 
 void TestInstanceLock::reloadRequestReachesOnlyTheHolder_data()
