@@ -6,6 +6,8 @@
 // no folder, no schedule row, no log file lines.
 #include "cli/RunCommand.h"
 
+#include "platform/ProgramFolder.h"
+
 #include "cli/ArgumentReader.h"
 #include "cli/ProgressLine.h"
 #include "cli/TerminalPrinter.h"
@@ -81,7 +83,7 @@ QString RunCommand::summary() const
 QString RunCommand::help() const
 {
     return QStringLiteral(
-        "Usage: tarnwick-cli run [--dry-run] [--quiet] [--progress] TASK\n"
+        "Usage: tarnwick-cli run [--dry-run] [--quiet] [--progress] [--wait] TASK\n"
         "\n"
         "Runs the mirror task TASK (a task ID, or a task name when no ID matches)\n"
         "on this terminal: every line of the run is printed, coloured by kind on a\n"
@@ -98,6 +100,9 @@ QString RunCommand::help() const
         "                  files and bytes copied of those to copy, the rate and the\n"
         "                  file being copied; nothing when standard error is no\n"
         "                  terminal\n"
+        "  --wait          when another process (the window, the daemon, another\n"
+        "                  tarnwick-cli run) runs the task, wait for its end; without\n"
+        "                  it the run does not start and the exit status is 1\n"
         "\n"
         "Exit status: 0 when the run counted no error, 1 when it did or the\n"
         "settings cannot be read, 2 for a bad argument or an unknown task.\n");
@@ -110,6 +115,7 @@ int RunCommand::run(const QStringList& args)
     bool dryRun = false;
     bool quiet = false;
     bool progress = false;
+    bool wait = false;
     while (reader.next()) {
         if (!reader.isOption()) {
             words << reader.word();
@@ -122,6 +128,8 @@ int RunCommand::run(const QStringList& args)
             quiet = true;
         else if (option == u"--progress")
             progress = true;
+        else if (option == u"--wait")
+            wait = true;
         else
             reader.refuse();
         reader.noValue();
@@ -156,6 +164,9 @@ int RunCommand::run(const QStringList& args)
     ProgressLine progressLine(stderr);
     MirrorOptions options;
     options.mode = dryRun ? MirrorMode::DryRun : MirrorMode::Copy;
+    // One run of a task at a time, whichever process starts it.
+    options.runLockFolder = DataFolder();
+    options.waitForOtherRun = wait;
     const bool showProgress = progress && !dryRun && progressLine.shown();
     if (showProgress) {
         // What there is to copy is learnt from a dry walk first.

@@ -8,6 +8,7 @@
 #include "platform/FolderReader.h"
 #include "platform/MountTable.h"
 #include "platform/TargetPlace.h"
+#include "platform/TaskRunLock.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
 #include "store/DateTexts.h"
@@ -384,6 +385,54 @@ bool MountedAt(const QString& remembered)
                        [&](const MountedFileSystem& fs) { return fs.path == mountPoint; });
 }
 
+// Takes the task's run lock for `result`'s run: at once, after waiting for
+// the run of another process (one line says so), or not at all: the run is
+// then not started, with an error unless it was stopped while it waited.
+void TakeRunLock(TaskRunLock& lock, const MirrorOptions& options, MirrorResult& result,
+                 RunControl& control, const LogSink& sink)
+{
+    const MirrorJob& job = result.job;
+    const auto process = [&lock] {
+        return lock.holder() > 0 ? QStringLiteral("process %1").arg(lock.holder())
+                                 : QStringLiteral("another process");
+    };
+    const auto notStarted = [&](const QString& why) {
+        result.notStarted = true;
+        result.counters.errors = 1;
+        result.firstError = why;
+        sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + why);
+    };
+    bool told = false;
+    for (;;) {
+        switch (lock.tryAcquire(options.runLockFolder, job.taskId)) {
+        case TaskRunLock::Outcome::Acquired:
+            return;
+        case TaskRunLock::Outcome::Failed:
+            notStarted(QStringLiteral("Not started: ") + lock.error());
+            return;
+        case TaskRunLock::Outcome::HeldElsewhere:
+            break;
+        }
+        if (!options.waitForOtherRun) {
+            notStarted(QStringLiteral("Not started: the task is running in %1").arg(process()));
+            return;
+        }
+        if (!told) {
+            told = true;
+            sink(LogKind::StartFinish, u'[' + job.taskName +
+                                           QStringLiteral("] Waiting for the run of %1 in %2")
+                                               .arg(job.taskName, process()));
+        }
+        for (int slice = 0; slice < kStoreRetrySlices; ++slice) {
+            if (control.checkpoint()) {
+                result.notStarted = true;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(kStoreRetrySliceMs));
+        }
+    }
+}
+
 // Moves the task's schedule on after its walk, saying once that it waits
 // when another program holds the database.
 void moveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
@@ -433,6 +482,10 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     const MirrorJob& job = result.job;
     sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
 
+    TaskRunLock runLock;
+    if (!options.runLockFolder.isEmpty() && options.mode == MirrorMode::Copy)
+        TakeRunLock(runLock, options, result, control, sink);
+
     // A backup drive that is not plugged in leaves its empty mount folder
     // on the file system above it; filling that folder would fill the
     // system disk. A target that was a drive of its own at the last good
@@ -452,7 +505,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
         sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + result.firstError);
     };
     QByteArray targetPath;
-    if (PathBytes(job.targetDir, targetPath) == 0) {
+    if (!result.notStarted && PathBytes(job.targetDir, targetPath) == 0) {
         const TargetPlace place = LookAtTargetPlace(targetPath);
         if (place.present)
             result.targetIsMountPoint = place.ownFileSystem;

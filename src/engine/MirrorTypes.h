@@ -114,6 +114,12 @@ struct MirrorOptions
     CopyProgress progress;
     FilesLooked looked;
     CopyAdvance advance;
+    // The data folder whose run locks keep a task to one run at a time
+    // across processes; empty: no lock (a dry run takes none either).
+    QString runLockFolder;
+    // When another process runs the task: wait for its end, saying so in a
+    // line, or start nothing and say why (an error of the run).
+    bool waitForOtherRun = true;
 };
 
 struct MirrorResult

@@ -6,10 +6,13 @@
 // never lags the run by more than kMaxPendingLines nor by more than a moment.
 #include "engine/TMyThread.h"
 
+#include "platform/ProgramFolder.h"
+
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
 #include "engine/RunEnding.h"
 #include "engine/RunningTaskList.h"
+#include "platform/ProgramFolder.h"
 #include "platform/SoundPlayer.h"
 #include "store/ScheduleRules.h"
 #include "store/TaskDatabase.h"
@@ -158,6 +161,8 @@ void TMyThread::Execute()
     };
     options.looked = [this](quint64 files) { m_progress.looked(files); };
     options.advance = [this](quint64 bytes) { m_progress.copyAdvanced(bytes); };
+    // A run of the task by tarnwick-cli is waited for.
+    options.runLockFolder = DataFolder();
     m_result = RunMirror(
         m_taskId, loader, exclude, control(),
         [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock,

@@ -3,6 +3,7 @@
 #include "CliProcess.h"
 #include "FileSizeLimit.h"
 #include "TestDir.h"
+#include "platform/TaskRunLock.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
@@ -107,6 +108,7 @@ private slots:
     void manyLinesArriveWholeAndOnce();
     void lostLogLinesFailTheRun_data();
     void lostLogLinesFailTheRun();
+    void oneRunOfATaskAcrossProcesses();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -119,7 +121,7 @@ private:
     {
         return RunCli({u"run"_s, task}, m_home->path(), m_config->path());
     }
-    QProcess* start(const QString& task);
+    QProcess* start(const QString& task, const QStringList& options = {});
     bool waitForCopy(QProcess* process, const QString& dst);
 
     std::unique_ptr<QTemporaryDir> m_home, m_config;
@@ -172,14 +174,14 @@ void TestRunCommand::writeOptions(const QByteArray& text)
     file.write(text);
 }
 
-QProcess* TestRunCommand::start(const QString& task)
+QProcess* TestRunCommand::start(const QString& task, const QStringList& options)
 {
     auto* process = new QProcess(this);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"TARNWICK_HOME"_s, m_home->path());
     env.insert(u"XDG_CONFIG_HOME"_s, m_config->path());
     process->setProcessEnvironment(env);
-    process->start(qEnvironmentVariable("TARNWICK_CLI"), {u"run"_s, task});
+    process->start(qEnvironmentVariable("TARNWICK_CLI"), QStringList{u"run"_s} + options + QStringList{task});
     return process;
 }
 
@@ -558,6 +560,45 @@ void TestRunCommand::lostLogLinesFailTheRun()
         if (!logFileName.isEmpty())
             QVERIFY(ReadFile(m_home->filePath(u"Tarnwick.dat"_s)).startsWith(database.left(16)));
     }
+}
+
+// Two runs of one task at once would take each other's new files for old
+// ones. While another process (here: this test) runs the task, a run
+// refuses with status 1, naming the process, or with --wait waits for it
+// and then runs.
+void TestRunCommand::oneRunOfATaskAcrossProcesses()
+{
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    m_files->writeFile(u"src/a"_s, "a", kBase);
+    addTask(u"101"_s, u"t"_s, src, dst);
+    TaskRunLock other;
+    QCOMPARE(other.tryAcquire(m_home->path(), u"101"_s), TaskRunLock::Outcome::Acquired);
+    const QString process = QString::number(QCoreApplication::applicationPid());
+
+    const CliResult refused = run(u"101"_s);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.out.contains(u"[t] Not started: the task is running in process "_s + process +
+                                  u'\n'),
+             qPrintable(refused.out));
+    QCOMPARE(Names(dst), QStringList());
+    // Another task runs meanwhile.
+    QVERIFY(QDir().mkpath(m_files->filePath(u"other"_s)));
+    addTask(u"102"_s, u"u"_s, src, m_files->filePath(u"other"_s));
+    QCOMPARE(run(u"102"_s).exitCode, 0);
+
+    QProcess* waiting = start(u"101"_s, {u"--wait"_s});
+    QVERIFY(QTest::qWaitFor([&] { return waiting->bytesAvailable() > 0 ||
+                                         waiting->state() != QProcess::Running; }, 10000));
+    QTest::qWait(300);
+    QCOMPARE(waiting->state(), QProcess::Running);
+    QCOMPARE(Names(dst), QStringList());
+    other.release();
+    QVERIFY(waiting->waitForFinished(10000));
+    QCOMPARE(waiting->exitCode(), 0);
+    const QString out = QString::fromUtf8(waiting->readAllStandardOutput());
+    QVERIFY2(out.contains(u"[t] Waiting for the run of t in process "_s + process + u'\n'),
+             qPrintable(out));
+    QCOMPARE(Names(dst), QStringList{u"a"_s});
 }
 
 void TestRunCommand::failedRunExitsOne_data()
