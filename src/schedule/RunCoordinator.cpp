@@ -47,16 +47,44 @@ void RunCoordinator::RestartWatchers()
 {
     if (m_shuttingDown)
         return;
-    stopWatchers();
+    // The checker reads its entries afresh when it starts; the monitor
+    // goes on listening until its successor watches.
+    if (m_checker)
+        m_checker->Terminate();
+    m_checker.clear();
+    retireMonitor();
     // One timer for the first start and every restart: a restart before the
     // first start, or several within the pause, leave one pending start.
     if (!m_watcherTimer.isActive() || m_watcherTimer.remainingTime() < kRestartPauseMs)
         m_watcherTimer.start(kRestartPauseMs);
 }
 
+void RunCoordinator::retireMonitor()
+{
+    if (auto* monitor = qobject_cast<TMonitorDirThread*>(m_monitor.data())) {
+        monitor->retire();
+        m_retiring << QPointer<TMonitorDirThread>(monitor);
+    }
+    m_monitor.clear();
+}
+
+void RunCoordinator::monitorWatching(TThread* monitor)
+{
+    if (monitor != m_monitor)
+        return;
+    for (const QPointer<TMonitorDirThread>& old : std::as_const(m_retiring)) {
+        if (old)
+            old->Terminate();
+    }
+    m_retiring.clear();
+}
+
 void RunCoordinator::startWatchers()
 {
-    stopWatchers();
+    if (m_checker)
+        m_checker->Terminate();
+    m_checker.clear();
+    retireMonitor();
     auto* checker = new TCheckThread(*this, m_clock);
     auto* monitor = new TMonitorDirThread(*this);
     m_checker = checker;
@@ -116,6 +144,11 @@ void RunCoordinator::stopWatchers()
         m_checker->Terminate();
     if (m_monitor)
         m_monitor->Terminate();
+    for (const QPointer<TMonitorDirThread>& old : std::as_const(m_retiring)) {
+        if (old)
+            old->Terminate();
+    }
+    m_retiring.clear();
     m_checker.clear();
     m_monitor.clear();
 }

@@ -27,6 +27,8 @@
 
 namespace tarnwick {
 
+class TMonitorDirThread;
+
 class InstanceLock;
 class TaskDatabase;
 class TThread;
@@ -58,7 +60,9 @@ public:
     void start();
     // Asks the watchers to stop and makes new ones, which read the stored
     // tasks anew, after the restart pause. Calls within the pause, or before
-    // the first start, coalesce: one checker and one monitor follow.
+    // the first start, coalesce: one checker and one monitor follow. The
+    // old monitor hears changes until the new one watches, and leaves them
+    // to it.
     void RestartWatchers();
 
     // The Run command: resumes the task's suspended run, or starts one.
@@ -119,6 +123,7 @@ public:
     QSet<QString>& startedByDate() override { return m_startedByDate; }
     QStringList& pendingChanges() override { return m_pendingChanges; }
     void watcherEnded(TThread* watcher, const QString& failure) override;
+    void monitorWatching(TThread* monitor) override;
     void watcherWarning(const QString& text) override;
 
 signals:
@@ -150,6 +155,9 @@ private:
     TMyThread* makeRun(const QString& taskId, bool suspended, QString* reason);
     void startWatchers();
     void stopWatchers();
+    // Hands the monitor to m_retiring: it listens on until the next one
+    // watches.
+    void retireMonitor();
     void followTargets();
     void pruneThreads();
     bool anyThreadAlive() const;
@@ -161,6 +169,8 @@ private:
     QTimer m_watcherTimer;
     QPointer<TThread> m_checker;
     QPointer<TThread> m_monitor;
+    // Monitors replaced by m_monitor, listening until it watches.
+    QList<QPointer<TMonitorDirThread>> m_retiring;
     QList<QPointer<TThread>> m_watchers; // every watcher whose body may still run
     QList<QPointer<TThread>> m_runs;     // every run whose body may still run
     bool m_shuttingDown = false;

@@ -1,7 +1,9 @@
 // Change monitor loop. The watched tasks and folders are read once, when the
 // monitor starts; a change to the tasks replaces the monitor. Changes not yet
 // served live with the host, not here: a monitor that is replaced leaves
-// them, and the events still queued for it, to the next one. A task whose
+// them, and the events still queued for it, to the next one. The one
+// replaced goes on listening until the new one watches, so no change falls
+// between the two. A task whose
 // target lies inside one of its sources does not watch that target, so its
 // own copies do not start it again.
 #include "schedule/TMonitorDirThread.h"
@@ -47,6 +49,8 @@ void TMonitorDirThread::Execute()
         });
     };
     loadTasks();
+    if (tasks.isEmpty())
+        Synchronize([&] { m_host.monitorWatching(this); });
     while (tasks.isEmpty()) {
         if (!SleepUnlessTerminated(1000))
             return;
@@ -83,6 +87,9 @@ void TMonitorDirThread::Execute()
             notifier.setIgnoredSubtree(tree, QFile::encodeName(target));
     }
 
+    // From here on nothing is missed: the monitor this one replaces may go.
+    Synchronize([&] { m_host.monitorWatching(this); });
+
     const auto taskIdsOf = [&](const QList<int>& trees) {
         QStringList taskIds;
         for (int tree : trees) {
@@ -111,7 +118,7 @@ void TMonitorDirThread::Execute()
                 if (!pending.contains(taskId))
                     pending << taskId;
             }
-            if (Terminated())
+            if (Terminated() || m_retired)
                 return; // the next monitor starts them
             // A task that is running when its change comes runs once more
             // after that run has ended: its walk may have passed the change

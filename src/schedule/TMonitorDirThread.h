@@ -3,6 +3,8 @@
 // something changes below one of its folders.
 #pragma once
 
+#include <atomic>
+
 #include "platform/TThread.h"
 
 namespace tarnwick {
@@ -19,12 +21,18 @@ public:
     // Milliseconds one pass waits for a change.
     static constexpr int kPassMs = 500;
 
+    // Replaced by a new monitor that is not watching yet: this one goes on
+    // hearing changes but leaves them to the new one to serve, starting
+    // nothing on the tasks it read before the change. Any thread.
+    void retire() { m_retired = true; }
+
 protected:
     void Execute() override;
     void AfterExecute() override;
 
 private:
     WatcherHost& m_host;
+    std::atomic<bool> m_retired{false};
 };
 
 } // namespace tarnwick

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QSet>
+#include <QtGlobal>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,9 @@ public:
     // A warning of the change notifier (the system's watch limit reached,
     // no watching possible at all).
     virtual void watcherWarning(const QString& text) = 0;
+    // The monitor watches every tree it was given (or has none to watch):
+    // a monitor it replaces may stop now without a change going unheard.
+    virtual void monitorWatching(TThread* monitor) { Q_UNUSED(monitor) }
 };
 
 } // namespace tarnwick

@@ -9,6 +9,7 @@
 
 #include "platform/Registry.h"
 #include "schedule/RunCoordinator.h"
+#include "schedule/TMonitorDirThread.h"
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskOptionValues.h"
@@ -120,6 +121,7 @@ private slots:
     void everyRunKeptInHistory_data();
     void everyRunKeptInHistory();
     void taskStartsWhenItsTargetAppears();
+    void changeRightAfterARestartIsRun();
 };
 
 void TestRunCoordinator::initTestCase()
@@ -383,6 +385,40 @@ void TestRunCoordinator::taskStartsWhenItsTargetAppears()
     WriteTaskOption(m_db, followed, kOptionWhenTargetAppears, QStringLiteral("0"));
     m_coordinator->RestartWatchers();
     QVERIFY(QTest::qWaitFor([&] { return !m_coordinator->isWatchingMounts(); }, 5000));
+}
+
+// After any change to the tasks the watchers are replaced. A source change
+// at any moment of that replacement is still run: the old monitor listens
+// until the new one watches. Swept over the gap between the restart and
+// the change.
+void TestRunCoordinator::changeRightAfterARestartIsRun()
+{
+    const QString id = addTask(1, 1);
+    const QString src = m_home.filePath(QStringLiteral("src") + id);
+    const QString dst = m_home.filePath(QStringLiteral("dst") + id);
+    m_coordinator->start();
+    // Started by the first change once the monitor watches.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            m_home.writeFile(src + QStringLiteral("/first.txt"), "1");
+            return !m_reports.started.isEmpty();
+        },
+        10000));
+    QVERIFY(waitFinished(1));
+    QTest::qWait(2 * TMonitorDirThread::kPassMs);
+    const int startedBefore = m_reports.started.size();
+    for (const int gapMs : {0, 80, 200, 350, 450, 600, 900}) {
+        m_coordinator->RestartWatchers();
+        QTest::qWait(gapMs);
+        const QString name = QStringLiteral("after-%1ms.txt").arg(gapMs);
+        m_home.writeFile(src + u'/' + name, "x");
+        QVERIFY2(QTest::qWaitFor([&] { return QFile::exists(dst + u'/' + name); }, 10000),
+                 qPrintable(name));
+        QVERIFY(QTest::qWaitFor([&] { return m_coordinator->runningTasks().count() == 0; },
+                                10000));
+    }
+    QVERIFY(m_reports.started.size() > startedBefore);
+    QCOMPARE(m_reports.problems, QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRunCoordinator)
