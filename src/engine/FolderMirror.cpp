@@ -511,6 +511,12 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
             result.targetIsMountPoint = place.ownFileSystem;
         if (place.present && place.empty && !place.ownFileSystem && job.targetWasMountPoint)
             notPresent();
+        if (!result.notStarted && !options.expectedTargetMount.isEmpty()) {
+            const std::optional<QString> now =
+                place.present ? TargetFileSystemNow(targetPath) : std::nullopt;
+            if (!now || now->section(u'\n', 0, 0) != options.expectedTargetMount)
+                notPresent();
+        }
         if (place.present && !result.notStarted) {
             const std::optional<QString> now = TargetFileSystemNow(targetPath);
             if (now && !job.targetFileSystem.isEmpty() && *now != job.targetFileSystem &&

@@ -120,6 +120,10 @@ struct MirrorOptions
     // When another process runs the task: wait for its end, saying so in a
     // line, or start nothing and say why (an error of the run).
     bool waitForOtherRun = true;
+    // Set for a run started because a drive was mounted at this path: when
+    // the walk begins the target must still lie on the file system mounted
+    // there (a drive that came and went at once leaves a bare folder).
+    QString expectedTargetMount;
 };
 
 struct MirrorResult

@@ -163,6 +163,7 @@ void TMyThread::Execute()
     options.advance = [this](quint64 bytes) { m_progress.copyAdvanced(bytes); };
     // A run of the task by tarnwick-cli is waited for.
     options.runLockFolder = DataFolder();
+    options.expectedTargetMount = m_expectedTargetMount;
     m_result = RunMirror(
         m_taskId, loader, exclude, control(),
         [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock,

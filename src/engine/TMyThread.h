@@ -37,6 +37,9 @@ public:
 
     const QString& taskId() const { return m_taskId; }
     const RunnerSettings& settings() const { return m_settings; }
+    // Before Start(): the run was started because a drive was mounted at
+    // `mountPoint` (MirrorOptions::expectedTargetMount).
+    void setExpectedTargetMount(const QString& mountPoint) { m_expectedTargetMount = mountPoint; }
     const MirrorResult& result() const { return m_result; }
     // The run's history row, once it has ended (an empty task ID before,
     // and after a run that failed outright).
@@ -99,6 +102,7 @@ private:
     QTimer m_deliveryTimer;
     LogFile m_logFile;      // used on the user-interface thread only
     bool m_logLost = false; // under m_linesMutex
+    QString m_expectedTargetMount;
     // The run's progress: written by the walk, read by the user-interface
     // thread, which sets the pace on its own clock. No hand-over follows
     // the run's end.

@@ -10,6 +10,7 @@
 #include "schedule/TMonitorDirThread.h"
 #include "store/TaskOptionValues.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 
 #include <exception>
@@ -124,8 +125,11 @@ void RunCoordinator::followTargets()
                 &RunCoordinator::mountTableChanged);
     }
     QList<TargetAppearance::Task> tasks;
-    for (const TaskTarget& task : std::as_const(stored))
+    m_appearanceTargets.clear();
+    for (const TaskTarget& task : std::as_const(stored)) {
         tasks.append({task.taskId, task.targetDir});
+        m_appearanceTargets.insert(task.taskId, task.targetDir);
+    }
     m_appearance.reset(tasks, m_mounts->table());
     mountTableChanged(m_mounts->table());
 }
@@ -134,8 +138,13 @@ void RunCoordinator::mountTableChanged(const QList<MountPoint>& table)
 {
     if (m_shuttingDown)
         return;
-    for (const QString& taskId : m_appearance.update(table))
-        startTaskIfIdle(taskId);
+    // The run checks that its target still lies on the drive that came:
+    // one that went again at once leaves only its bare folder.
+    for (const QString& taskId : m_appearance.update(table)) {
+        const std::optional<MountPoint> mount =
+            MountHolding(table, QDir::cleanPath(m_appearanceTargets.value(taskId)));
+        startTaskIfIdle(taskId, mount ? mount->path : QString());
+    }
 }
 
 void RunCoordinator::stopWatchers()
@@ -211,11 +220,21 @@ bool RunCoordinator::stopByHand(const QString& taskId)
 
 WatcherHost::StartResult RunCoordinator::startTaskIfIdle(const QString& taskId)
 {
+    return startTaskIfIdle(taskId, QString());
+}
+
+WatcherHost::StartResult RunCoordinator::startTaskIfIdle(const QString& taskId,
+                                                         const QString& expectedTargetMount)
+{
     if (m_shuttingDown || m_running.IsRunning(taskId))
         return StartResult::AlreadyRunning;
     QString reason;
-    TThread* started =
-        m_running.StartIfIdle(taskId, [&]() -> TThread* { return makeRun(taskId, false, &reason); });
+    TThread* started = m_running.StartIfIdle(taskId, [&]() -> TThread* {
+        TMyThread* run = makeRun(taskId, false, &reason);
+        if (run)
+            run->setExpectedTargetMount(expectedTargetMount);
+        return run;
+    });
     if (!started) {
         // The checker tries again at its next passes; the same failure of
         // the same task is told once, until it changes or a run starts.

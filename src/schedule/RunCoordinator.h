@@ -152,6 +152,9 @@ signals:
     void shutdownFinished(bool allEnded);
 
 private:
+    // The same for a run started because a drive was mounted at
+    // `expectedTargetMount` (empty: any other start).
+    StartResult startTaskIfIdle(const QString& taskId, const QString& expectedTargetMount);
     TMyThread* makeRun(const QString& taskId, bool suspended, QString* reason);
     void startWatchers();
     void stopWatchers();
@@ -183,6 +186,7 @@ private:
     QString m_mountTableFile = QString::fromLatin1(MountWatcher::kSystemTable);
     std::unique_ptr<MountWatcher> m_mounts;
     TargetAppearance m_appearance;
+    QHash<QString, QString> m_appearanceTargets; // task ID, target folder
 };
 
 // Writes the running tasks beside the instance lock now and after every

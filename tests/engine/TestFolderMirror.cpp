@@ -2,6 +2,7 @@
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
 #include "EndedProcess.h"
 #include "engine/FolderMirror.h"
+#include "platform/MountTable.h"
 #include "platform/FileStatus.h"
 #include "platform/RunControl.h"
 #include "platform/TemporaryFiles.h"
@@ -335,6 +336,7 @@ private slots:
     void linesKeepWalkOrderWhenCopiesEndInReverse();
     void stopWhileCopiesAreQueued();
     void targetGoneEndsTheRun();
+    void runStartedByADriveChecksTheDriveIsThere();
     void linksFollowedByTheirOwnersLeave_data();
     void linksFollowedByTheirOwnersLeave();
     void killedOverlappedRunsLeaveNoPartialFile();
@@ -2205,6 +2207,36 @@ void TestFolderMirror::linksFollowedByTheirOwnersLeave()
         QCOMPARE(run.result.counters.errors, quint64(1));
         QCOMPARE(AllNames(dst), QStringList());
     }
+}
+
+// A run started because a drive was mounted checks, as its walk begins,
+// that the target still lies on the file system mounted there: a drive
+// that came and went at once leaves a bare folder on the disk above.
+void TestFolderMirror::runStartedByADriveChecksTheDriveIsThere()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    dir.writeFile(QStringLiteral("src/f"), "1", kBase);
+    const std::optional<MountedFileSystem> holding =
+        FileSystemHolding(ReadMountedFileSystems(), QFileInfo(dst).canonicalFilePath());
+    QVERIFY(holding);
+
+    MirrorOptions options;
+    Run run;
+    // The drive is gone: its mount point holds nothing.
+    options.expectedTargetMount = dst;
+    run.start(Job(dst, {{src, true}}), {}, {}, options);
+    QCOMPARE(run.texts(LogKind::Error),
+             QStringList{u"[T] Target drive is not present: "_s + dst});
+    QVERIFY(run.result.notStarted);
+    QCOMPARE(AllNames(dst), QStringList());
+    // The drive is there.
+    options.expectedTargetMount = holding->path;
+    run.start(Job(dst, {{src, true}}), {}, {}, options);
+    QCOMPARE(run.texts(LogKind::Error), QStringList());
+    QCOMPARE(AllNames(dst), QStringList{u"f"_s});
 }
 
 // A stop while many copies wait their turn: the run ends at once with the
