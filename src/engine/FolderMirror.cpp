@@ -1109,8 +1109,15 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     const bool known = identity.inode != 0;
     if (known && (onWalkPath(identity) || (m_haveTargetRoot && identity == m_targetRoot)))
         return;
-    if (isVersionsFolder(identity, targetFd, name))
+    if (isVersionsFolder(identity, targetFd, name)) {
+        // The user's files there are not mirrored: an error, never silence.
+        AppendName(m_path, name, length);
+        emitError(m_haveVersionsRoot && identity.inode != 0 && identity == m_versionsRoot
+                      ? QStringLiteral("not mirrored: it is the task's versions folder")
+                      : QStringLiteral("not mirrored: it would land in the task's versions "
+                                       "folder"));
         return;
+    }
 
     ++m_counters.totalFolders;
     AppendName(m_path, name, length);

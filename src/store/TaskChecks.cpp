@@ -138,6 +138,14 @@ std::optional<QString> checkExtras(const TaskRecord& task)
     if (versions == target || isInside(target, versions))
         return QStringLiteral("The versions folder cannot be the target folder or a folder "
                               "above it.");
+    // In a source, the user's files there would be left out of the mirror
+    // and replaced files written into the source.
+    for (const TaskSource& source : task.sources) {
+        const QString folder = resolvedFolder(source.path);
+        if (versions == folder || isInside(versions, folder) || isInside(folder, versions))
+            return QStringLiteral("The versions folder cannot be a source folder, lie inside "
+                                  "one or hold one.");
+    }
     return std::nullopt;
 }
 

@@ -199,6 +199,9 @@ void TestImportCommand::unreadableFileChangesNothing_data()
     QTest::newRow("versions in the target")
         << QByteArray("versionsFolder") << QJsonValue(u"/t"_s)
         << u"The versions folder cannot be the target folder or a folder above it."_s;
+    QTest::newRow("versions in a source")
+        << QByteArray("versionsFolder") << QJsonValue(u"/s/old"_s)
+        << u"The versions folder cannot be a source folder, lie inside one or hold one."_s;
     QTest::newRow("a missing group")
         << QByteArray("group") << QJsonValue(u"G-gone"_s)
         << u"task 3: the group 'G-gone' is neither in the document nor in the database"_s;

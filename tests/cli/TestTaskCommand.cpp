@@ -305,6 +305,16 @@ void TestTaskCommand::badInput_data()
     QTest::newRow("versions above the target")
         << base + QStringList{u"--keep-versions"_s, u"3"_s, u"--versions-folder"_s, u"/"_s}
         << notTheTarget;
+    // In a source, the user's own files there would never be mirrored and
+    // replaced files would be written into the source.
+    const QString notInASource =
+        u"The versions folder cannot be a source folder, lie inside one or hold one."_s;
+    QTest::newRow("versions in a source")
+        << base + QStringList{u"--keep-versions"_s, u"3"_s, u"--versions-folder"_s, u"/s/old"_s}
+        << notInASource;
+    QTest::newRow("versions as the source")
+        << base + QStringList{u"--keep-versions"_s, u"3"_s, u"--versions-folder"_s, u"/s"_s}
+        << notInASource;
 }
 
 void TestTaskCommand::badInput()

@@ -734,6 +734,9 @@ void TestTfrmTask::versionsAndDriveStartOnTheTargetPage_data()
     QTest::newRow("versions in the target are refused")
         << 2 << none << false << "folder /dst" << 2 << none << false
         << "The versions folder cannot be the target folder or a folder above it.";
+    QTest::newRow("versions in a source are refused")
+        << 2 << none << false << "folder /src/old" << 2 << none << false
+        << "The versions folder cannot be a source folder, lie inside one or hold one.";
 }
 
 void TestTfrmTask::versionsAndDriveStartOnTheTargetPage()
