@@ -285,6 +285,11 @@ QString KeepVersionLine(const QString& taskName, const QString& path)
     return u'[' + taskName + QLatin1StringView("] Keep version: ") + path;
 }
 
+QString RemoveVersionLine(const QString& taskName, const QString& path)
+{
+    return u'[' + taskName + QLatin1StringView("] Remove old version: ") + path;
+}
+
 void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink,
                  bool versionsKept)
 {
@@ -1513,12 +1518,29 @@ void FolderMirror::listVersions(TargetFolder& target)
     std::size_t length;
     unsigned char type;
     VersionOfName version;
+    // Only what this program kept counts as a version: a file of the
+    // user's with such a name in a folder the user named stays.
+    const QList<QByteArray> listed = ReadKeptIndex(target.versionsFd);
+    const QSet<QByteArray> ours(listed.cbegin(), listed.cend());
+    qsizetype present = 0;
     while (reader.next(entry, length, type)) {
         if (type == DT_DIR)
             continue;
         const QByteArray name(entry, qsizetype(length));
-        if (ParseVersionName(name, version))
+        if (ours.contains(name) && ParseVersionName(name, version)) {
             target.versions[version.original].push_back({name, version.when, version.counter});
+            ++present;
+        }
+    }
+    // Names of versions removed since pile up in the index: written anew
+    // once they are the greater part.
+    if (!dryRun() && listed.size() > 2 * present + 16) {
+        QList<QByteArray> names;
+        for (const std::vector<KeptVersion>& kept : std::as_const(target.versions)) {
+            for (const KeptVersion& v : kept)
+                names.append(v.name);
+        }
+        RewriteKeptIndex(target.versionsFd, names);
     }
 }
 
@@ -1578,6 +1600,9 @@ int FolderMirror::keepVersion(TargetFolder& target, const char* name, bool& kept
     if (error != 0)
         return error;
     kept = true;
+    // Listed so that it may be removed once older than the count kept; one
+    // that cannot be listed is kept for good, which loses nothing.
+    AddToKeptIndex(target.versionsFd, keptName);
     noteVersion(target, versions, keptName);
     return 0;
 }
@@ -1632,11 +1657,12 @@ void FolderMirror::removeOldVersions(TargetFolder& target, const QByteArray& nam
     std::sort(versions.begin(), versions.end(), KeptBefore);
     const std::size_t extra = versions.size() - std::size_t(m_keepVersions);
     for (std::size_t i = 0; i < extra; ++i) {
-        if (::unlinkat(target.versionsFd, versions[i].name.constData(), 0) != 0 &&
-            errno != ENOENT) {
+        QByteArray path = versionsPath(target);
+        AppendName(path, versions[i].name.constData(), std::size_t(versions[i].name.size()));
+        if (::unlinkat(target.versionsFd, versions[i].name.constData(), 0) == 0) {
+            emitLine(LogKind::Copy, RemoveVersionLine(m_taskName, DisplayPath(path)));
+        } else if (errno != ENOENT) {
             const int error = errno;
-            QByteArray path = versionsPath(target);
-            AppendName(path, versions[i].name.constData(), std::size_t(versions[i].name.size()));
             emitError(QStringLiteral("Old version not removed: ") + DisplayPath(path) +
                       QStringLiteral(": ") + SystemErrorText(error));
         }

@@ -80,6 +80,8 @@ QString CopyFailureText(int error);
 QString TargetGoneLine(const QString& taskName);
 // The line of a replaced file kept in the versions folder, at `path`.
 QString KeepVersionLine(const QString& taskName, const QString& path);
+// The line of a version removed as older than the count kept, at `path`.
+QString RemoveVersionLine(const QString& taskName, const QString& path);
 // The four summary lines and the status line; with `versionsKept` (the
 // task keeps versions) a line of the kept versions before the status.
 void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink,

@@ -319,4 +319,65 @@ int KeepVersion(int dirFd, const char* name, int versionsFd, const VersionNameFo
     return EEXIST;
 }
 
+QList<QByteArray> ReadKeptIndex(int versionsFd)
+{
+    UniqueFd fd(::openat(versionsFd, kKeptIndexName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0)
+        return {};
+    QByteArray text;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        text.append(buffer, got);
+    }
+    QList<QByteArray> names;
+    for (const QByteArray& line : text.split('\n')) {
+        if (!line.isEmpty())
+            names.append(line);
+    }
+    return names;
+}
+
+int AddToKeptIndex(int versionsFd, const QByteArray& name)
+{
+    // Names hold no line break here: they are made from target file names
+    // with a time, and a name with a line break is never listed.
+    if (name.contains('\n'))
+        return EINVAL;
+    UniqueFd fd(::openat(versionsFd, kKeptIndexName,
+                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0)
+        return errno;
+    // One write of the whole line: an append never interleaves within it.
+    const QByteArray line = name + '\n';
+    const ssize_t wrote = ::write(fd.get(), line.constData(), size_t(line.size()));
+    if (wrote != line.size())
+        return wrote < 0 ? errno : EIO;
+    return ::close(fd.release()) == 0 ? 0 : errno;
+}
+
+int RewriteKeptIndex(int versionsFd, const QList<QByteArray>& names)
+{
+    QByteArray text;
+    for (const QByteArray& name : names)
+        text += name + '\n';
+    QByteArray temporary;
+    UniqueFd fd(CreateTemporaryFile(versionsFd, temporary));
+    if (fd.get() < 0)
+        return errno;
+    const ssize_t wrote = ::write(fd.get(), text.constData(), size_t(text.size()));
+    int error = wrote == text.size() ? 0 : (wrote < 0 ? errno : EIO);
+    if (error == 0 && ::close(fd.release()) != 0)
+        error = errno;
+    if (error == 0 && ::renameat(versionsFd, temporary.constData(), versionsFd, kKeptIndexName) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlinkat(versionsFd, temporary.constData(), 0);
+    return error;
+}
+
 } // namespace tarnwick

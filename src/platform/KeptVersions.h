@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 
 #include <functional>
 #include <utility>
@@ -62,5 +63,19 @@ using VersionNameFor = std::function<QByteArray(int counter)>;
 // failure the file is where it was, and no part of it is in `versionsFd`.
 int KeepVersion(int dirFd, const char* name, int versionsFd, const VersionNameFor& nameFor,
                 int firstCounter, QByteArray& keptName, bool& moved);
+
+// The versions this program kept in a versions folder, by name, in a small
+// index file of that folder: old versions are removed only when listed
+// there, never a file of the user's that merely has a version's name (a
+// versions folder may be any folder the user names). A version whose
+// listing was cut off by a kill is never removed: kept too long, never lost.
+inline constexpr char kKeptIndexName[] = ".tarnwick-kept";
+// The names the index of `versionsFd` lists (none when it has no index).
+QList<QByteArray> ReadKeptIndex(int versionsFd);
+// Adds `name` to the index. Returns 0 or the errno value.
+int AddToKeptIndex(int versionsFd, const QByteArray& name);
+// Replaces the index by `names` in one step (a rename). Returns 0 or the
+// errno value; the old index is left whole on failure.
+int RewriteKeptIndex(int versionsFd, const QList<QByteArray>& names);
 
 } // namespace tarnwick

@@ -25,6 +25,13 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
+    // Gives the descriptor up, for a close whose result is wanted.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;

@@ -69,13 +69,18 @@ QStringList KernelOrder(const QString& path)
     return names;
 }
 
+// Every name below `path`, but the index a versions folder keeps of the
+// versions kept there (onlyTheNewestVersionsStay looks at that).
 QStringList AllNames(const QString& path)
 {
     QStringList names;
     QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(path).relativeFilePath(it.next());
+    while (it.hasNext()) {
+        const QString name = QDir(path).relativeFilePath(it.next());
+        if (QFileInfo(name).fileName() != u".tarnwick-kept")
+            names << name;
+    }
     names.sort();
     return names;
 }
@@ -1616,6 +1621,9 @@ void TestFolderMirror::versionNamesNeverReused()
     QCOMPARE(ReadFile(dst + u"/f.txt"_s), QByteArray("from 3"));
 }
 
+// Beyond the count kept, the oldest versions this program kept go, each with
+// a line. A file of the user's that merely has a version's name (a versions
+// folder may be any folder the user names) is never removed.
 void TestFolderMirror::onlyTheNewestVersionsStay()
 {
     TestDir dir;
@@ -1624,30 +1632,35 @@ void TestFolderMirror::onlyTheNewestVersionsStay()
                   versions = dst + u"/.tarnwick-versions"_s;
     QVERIFY(QDir().mkpath(versions + u"/f 2019-01-01 000000.txt"_s)); // a folder
     dir.writeFile(u"dst/f.txt"_s, "v0", kBase);
-    // A version from long ago, the oldest: it goes first.
-    dir.writeFile(u"dst/.tarnwick-versions/f 2020-01-01 000000.txt"_s, "ancient", kBase - 1000);
-    // Names close to a version's that are none of f.txt's: never removed.
+    // The user's own files, one of them named exactly as a version of f.txt
+    // from long ago, the others close to such names: never removed.
     const QStringList others{
-        u"F 2020-01-01 000000.txt"_s,     u"f 2020-01-01 00000.txt"_s,
-        u"f 2020-01-01 000000 (1).txt"_s, u"f 2020-01-01 000000.txt.bak"_s,
-        u"f 2020-01-01 000000.TXT"_s,     u"f.txt"_s,
-        u"g 2020-01-01 000000.txt"_s,     u"f 2020-01-01 000000"_s,
+        u"f 2020-01-01 000000.txt"_s,     u"F 2020-01-01 000000.txt"_s,
+        u"f 2020-01-01 00000.txt"_s,      u"f 2020-01-01 000000 (1).txt"_s,
+        u"f 2020-01-01 000000.txt.bak"_s, u"f 2020-01-01 000000.TXT"_s,
+        u"f.txt"_s,                       u"g 2020-01-01 000000.txt"_s,
+        u"f 2020-01-01 000000"_s,
     };
     for (const QString& name : others)
         dir.writeFile(u"dst/.tarnwick-versions/"_s + name, "other", kBase - 1000);
 
     Run run;
+    QStringList removed;
     for (int round = 1; round <= 4; ++round) {
         dir.writeFile(u"src/f.txt"_s, u"v%1"_s.arg(round).toUtf8(), kBase + 10 * round);
         run.clock.set(QDateTime(QDate(2026, 12, 9), QTime(9, 5 + round, 0)));
         run.start(VersionsJob(dst, {{src, false}}, 2));
         QCOMPARE(run.result.counters.keptVersions, quint64(1));
         QCOMPARE(run.texts(LogKind::Error), QStringList());
+        removed += run.texts(LogKind::Copy).filter(u"Remove old version"_s);
     }
     QCOMPARE(ReadFile(dst + u"/f.txt"_s), QByteArray("v4"));
     // The two newest versions, by the times in their names.
     QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090800.txt"_s), QByteArray("v2"));
     QCOMPARE(ReadFile(versions + u"/f 2026-12-09 090900.txt"_s), QByteArray("v3"));
+    QCOMPARE(removed, (QStringList{
+                          u"[T] Remove old version: "_s + versions + u"/f 2026-12-09 090600.txt"_s,
+                          u"[T] Remove old version: "_s + versions + u"/f 2026-12-09 090700.txt"_s}));
     QStringList names =
         others + QStringList{u"f 2019-01-01 000000.txt"_s, u"f 2026-12-09 090800.txt"_s,
                              u"f 2026-12-09 090900.txt"_s};
@@ -1655,6 +1668,8 @@ void TestFolderMirror::onlyTheNewestVersionsStay()
     QCOMPARE(AllNames(versions), names);
     for (const QString& name : others)
         QCOMPARE(ReadFile(versions + u'/' + name), QByteArray("other"));
+    // What this program kept is listed in the folder's index.
+    QVERIFY(ReadFile(versions + u"/.tarnwick-kept"_s).contains("f 2026-12-09 090900.txt\n"));
 }
 
 void TestFolderMirror::versionsFolderNeverMirrored_data()
