@@ -22,6 +22,7 @@ private slots:
     void otherNamesAreNoVersions_data();
     void otherNamesAreNoVersions();
     void takenNamesAreNeverReplaced();
+    void indexListsWhatWasKept();
 };
 
 void TestKeptVersions::namesThereAndBack_data()
@@ -125,6 +126,28 @@ void TestKeptVersions::takenNamesAreNeverReplaced()
     QCOMPARE(first.readAll(), QByteArray("first"));
     QCOMPARE(second.readAll(), QByteArray("second"));
     QCOMPARE(third.readAll(), QByteArray("old"));
+}
+
+// The index of what this program kept: none at first, each name added
+// once, written anew in one step, and no temporary file left.
+void TestKeptVersions::indexListsWhatWasKept()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    dir.makeDir(u"v"_s);
+    const int versions = ::open(QFile::encodeName(dir.filePath(u"v"_s)).constData(), O_DIRECTORY);
+    QVERIFY(versions >= 0);
+    QCOMPARE(ReadKeptIndex(versions), QList<QByteArray>());
+    QCOMPARE(AddToKeptIndex(versions, "a 2026-12-11 140307.txt"), 0);
+    QCOMPARE(AddToKeptIndex(versions, "b 2026-12-11 140307"), 0);
+    QCOMPARE(AddToKeptIndex(versions, "line\nbreak"), int(EINVAL));
+    QCOMPARE(ReadKeptIndex(versions),
+             (QList<QByteArray>{"a 2026-12-11 140307.txt", "b 2026-12-11 140307"}));
+    QCOMPARE(RewriteKeptIndex(versions, {"b 2026-12-11 140307"}), 0);
+    QCOMPARE(ReadKeptIndex(versions), QList<QByteArray>{"b 2026-12-11 140307"});
+    ::close(versions);
+    QCOMPARE(QDir(dir.filePath(u"v"_s)).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u".tarnwick-kept"_s});
 }
 
 QTEST_GUILESS_MAIN(TestKeptVersions)
