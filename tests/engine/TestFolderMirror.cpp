@@ -69,6 +69,17 @@ QStringList KernelOrder(const QString& path)
     return names;
 }
 
+// src/d0 ... src/d<folders-1>, each with files f0 ... f<files-1> holding
+// `content`, all of the same time.
+void MakeFolders(TestDir& dir, int folders, int files, const QByteArray& content)
+{
+    for (int folder = 0; folder < folders; ++folder) {
+        QDir().mkpath(dir.filePath(u"src/d%1"_s.arg(folder)));
+        for (int i = 0; i < files; ++i)
+            dir.writeFile(u"src/d%1/f%2"_s.arg(folder).arg(i), content, kBase);
+    }
+}
+
 // Every name below `path`, but the index a versions folder keeps of the
 // versions kept there (onlyTheNewestVersionsStay looks at that).
 QStringList AllNames(const QString& path)
@@ -2144,11 +2155,7 @@ void TestFolderMirror::targetGoneEndsTheRun()
     TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    for (int folder = 0; folder < 4; ++folder) {
-        QVERIFY(QDir().mkpath(src + u"/d%1"_s.arg(folder)));
-        for (int i = 0; i < 50; ++i)
-            dir.writeFile(u"src/d%1/f%2"_s.arg(folder).arg(i), "x", kBase);
-    }
+    MakeFolders(dir, 4, 50, "x");
     QVERIFY(QDir().mkpath(dst));
 
     std::atomic<int> copies{0};
@@ -2280,11 +2287,7 @@ void TestFolderMirror::stopWhileCopiesAreQueued()
     TestDir dir;
     QVERIFY(dir.isValid());
     const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    for (int d = 0; d < 20; ++d) {
-        QVERIFY(QDir().mkpath(src + u"/d%1"_s.arg(d)));
-        for (int i = 0; i < 20; ++i)
-            dir.writeFile(u"src/d%1/f%2"_s.arg(d).arg(i), "12", kBase);
-    }
+    MakeFolders(dir, 20, 20, "12");
     QVERIFY(QDir().mkpath(dst));
     std::vector<Line> lines;
     RunControl control;
