@@ -219,6 +219,7 @@ MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunContro
     job.targetWasMountPoint =
         options.value(QString::fromLatin1(kOptionTargetIsMountPoint)) == u'1';
     job.targetFileSystem = options.value(QString::fromLatin1(kOptionTargetFileSystem));
+    job.targetTraits = options.value(QString::fromLatin1(kOptionTargetTraits));
     job.parallel = std::clamp(options.value(QString::fromLatin1(kOptionParallel)).toInt(), 0,
                               kMaxParallel);
     const int keep = options.value(QString::fromLatin1(kOptionKeepVersions)).toInt();
@@ -379,6 +380,16 @@ std::optional<QString> TargetFileSystemNow(const QByteArray& path)
     if (!holder)
         return std::nullopt;
     return holder->path + u'\n' + holder->type + u'\n' + holder->source;
+}
+
+// The device of the folder at `path` (links followed).
+std::optional<quint64> DeviceOf(const QByteArray& path)
+{
+    ScopedFd folder(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    FileIdentity identity;
+    if (folder.get() < 0 || !IdentityOf(folder.get(), identity))
+        return std::nullopt;
+    return identity.device;
 }
 
 // Whether anything is mounted where the remembered file system was.
@@ -542,9 +553,23 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
         mirror.setSources(job.sources);
         mirror.setVersions(job.keepVersions, job.versionsDir);
         mirror.setParallel(job.parallel);
+        // What an earlier run learnt of the target's file system holds for
+        // as long as the target lies on that file system.
+        const std::optional<quint64> rootDevice = DeviceOf(targetPath);
+        const QString& now = result.targetFileSystem ? *result.targetFileSystem : QString();
+        if (rootDevice && !now.isEmpty() && job.targetTraits.section(u'\n', 0, 2) == now) {
+            if (const std::optional<TargetFileSystem> fs =
+                    ParseTargetFileSystem(job.targetTraits.section(u'\n', 3).toLatin1()))
+                mirror.rememberFileSystem(*rootDevice, *fs);
+        }
         for (const SourceEntry& source : job.sources)
             mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
         mirror.flushTarget(job.targetDir);
+        if (rootDevice && !now.isEmpty()) {
+            if (const std::optional<TargetFileSystem> fs = mirror.knownFileSystem(*rootDevice))
+                result.targetTraits =
+                    now + u'\n' + QString::fromLatin1(TargetFileSystemText(*fs));
+        }
         result.counters = mirror.counters();
         result.firstError = mirror.firstError();
     }
@@ -738,6 +763,22 @@ const TargetFileSystem& FolderMirror::fileSystemOf(TargetFolder& target)
     m_fileSystems.emplace_back(folder.device, fs);
     target.fs = &m_fileSystems.back().second;
     return *target.fs;
+}
+
+void FolderMirror::rememberFileSystem(quint64 device, const TargetFileSystem& fs)
+{
+    m_fileSystems.emplace_back(device, fs);
+}
+
+std::optional<TargetFileSystem> FolderMirror::knownFileSystem(quint64 device) const
+{
+    if (dryRun())
+        return std::nullopt;
+    for (const auto& [known, fs] : m_fileSystems) {
+        if (known == device)
+            return fs;
+    }
+    return std::nullopt;
 }
 
 CopyPlace FolderMirror::placeOf(TargetFolder& target)

@@ -112,6 +112,14 @@ public:
     // to can then be pulled.
     void flushTarget(const QString& targetDir);
 
+    // What an earlier run learnt of the file system of `device`: not learnt
+    // again, which on a drive or a share saves writing to it. Set before the
+    // first mirrorFolder.
+    void rememberFileSystem(quint64 device, const TargetFileSystem& fs);
+    // What the run knows of the file system of `device`, learnt by a real
+    // run or remembered.
+    std::optional<TargetFileSystem> knownFileSystem(quint64 device) const;
+
     const MirrorCounters& counters() const { return m_counters; }
     // "<path>: <reason>" of the first error, or empty.
     const QString& firstError() const { return m_firstError; }

@@ -29,6 +29,8 @@ struct MirrorJob
     // The file system the target lay on at the last run that found it
     // (TargetFileSystemText), or empty.
     QString targetFileSystem;
+    // That file system and what was learnt of it (TargetTraitsText), or empty.
+    QString targetTraits;
     // Replaced target files are first moved into the versions folder, the
     // newest `keepVersions` of each file kept there; 0 keeps none.
     int keepVersions = 0;
@@ -142,6 +144,8 @@ struct MirrorResult
     // The file system the target lay on when the run began, when the run
     // found it there (TargetFileSystemText).
     std::optional<QString> targetFileSystem;
+    // What the run knew of the target's file system, learnt or remembered.
+    std::optional<QString> targetTraits;
 };
 
 } // namespace tarnwick

@@ -45,6 +45,8 @@ void KeepRunEnding(TaskDatabase& db, const RunRecord& run, const MirrorResult& r
     // with that which drive; written only when it changed.
     if (result.targetFileSystem && *result.targetFileSystem != result.job.targetFileSystem)
         WriteTaskOption(db, run.taskId, kOptionTargetFileSystem, *result.targetFileSystem);
+    if (result.targetTraits && *result.targetTraits != result.job.targetTraits)
+        WriteTaskOption(db, run.taskId, kOptionTargetTraits, *result.targetTraits);
     transaction.commit();
 }
 

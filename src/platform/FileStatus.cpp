@@ -177,6 +177,34 @@ qint64 StepOf(qint64 given, qint64 kept)
 
 } // namespace
 
+QByteArray TargetFileSystemText(const TargetFileSystem& fs)
+{
+    return QByteArray::number(fs.precision) + ' ' + (fs.caseBlind ? '1' : '0') + ' ' +
+           (fs.renameStampsTime ? '1' : '0') + ' ' + (fs.fat ? '1' : '0');
+}
+
+std::optional<TargetFileSystem> ParseTargetFileSystem(const QByteArray& text)
+{
+    const QList<QByteArray> fields = text.split(' ');
+    if (fields.size() != 4)
+        return std::nullopt;
+    TargetFileSystem fs;
+    bool ok = false;
+    fs.precision = fields[0].toLongLong(&ok);
+    if (!ok || fs.precision < 1 || fs.precision > 20000000)
+        return std::nullopt;
+    const auto flag = [&ok](const QByteArray& field) {
+        ok = ok && (field == "0" || field == "1");
+        return field == "1";
+    };
+    fs.caseBlind = flag(fields[1]);
+    fs.renameStampsTime = flag(fields[2]);
+    fs.fat = flag(fields[3]);
+    if (!ok)
+        return std::nullopt;
+    return fs;
+}
+
 TargetFileSystem GuessTargetFileSystem(int dirFd)
 {
     TargetFileSystem fs;

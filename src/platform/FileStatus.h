@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include <sys/types.h>
 #include <vector>
 
@@ -99,6 +101,11 @@ struct TargetFileSystem
 
 // The largest file a FAT file system holds: 4 GiB less one byte.
 inline constexpr quint64 kFatFileSizeLimit = (quint64(1) << 32) - 1;
+
+// The facts as one line of text, and back; nothing for a line that is not
+// such a text.
+QByteArray TargetFileSystemText(const TargetFileSystem& fs);
+std::optional<TargetFileSystem> ParseTargetFileSystem(const QByteArray& text);
 
 // What the file system's kind alone tells of the one holding the open folder
 // `dirFd`, without writing anything: FileTimePrecision's guess, FAT.

@@ -18,6 +18,10 @@ inline constexpr char kOptionTargetIsMountPoint[] = "TargetIsMountPoint"; // "1"
 // The file system the target lay on at the last run that found it: its mount
 // point, type and source, a line each.
 inline constexpr char kOptionTargetFileSystem[] = "TargetFileSystem";
+// What a run learnt of that file system (its time step, whether it tells
+// names apart by case...), after those three lines a fourth: the next run
+// on the same file system need not learn it again by writing to it.
+inline constexpr char kOptionTargetTraits[] = "TargetTraits";
 inline constexpr char kOptionKeepVersions[] = "KeepVersions";     // 0..99, 0 = off
 inline constexpr char kOptionVersionsFolder[] = "VersionsFolder"; // absolute, or inside the target
 inline constexpr char kOptionWhenTargetAppears[] = "WhenTargetAppears"; // "1" or "0"

@@ -256,7 +256,8 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
         RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
         const bool retargeted = !query.eof() && query.text("TargetDir") != row.targetDir;
         if (retargeted && db.hasAddedTables()) {
-            for (const char* learnt : {kOptionTargetIsMountPoint, kOptionTargetFileSystem})
+            for (const char* learnt :
+                 {kOptionTargetIsMountPoint, kOptionTargetFileSystem, kOptionTargetTraits})
                 RunStatement(query, FillStatement(sql::DeleteTaskOption,
                                                   {taskId, QString::fromLatin1(learnt)}));
         }

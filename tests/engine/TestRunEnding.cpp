@@ -34,6 +34,7 @@ private slots:
     void recordOfEachEnd_data();
     void recordOfEachEnd();
     void unpluggedDriveNeverFilled();
+    void fileSystemLearntOnce();
 };
 
 void TestRunEnding::recordOfEachEnd_data()
@@ -176,6 +177,75 @@ void TestRunEnding::unpluggedDriveNeverFilled()
     QCOMPARE(entries(), QStringList{QStringLiteral("stray.txt")});
 
     QVERIFY(!ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetFileSystem)).isEmpty());
+}
+
+// What a run learns of the target's file system by writing a short-lived
+// file there is kept with the task: the next run on the same file system
+// writes nothing to learn it again and decides by what was kept, while a
+// target on another file system is learnt afresh.
+void TestRunEnding::fileSystemLearntOnce()
+{
+    TestDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("src"));
+    const QString target = dir.filePath(QStringLiteral("dst"));
+    QVERIFY(QDir().mkpath(source) && QDir().mkpath(target));
+    dir.writeFile(QStringLiteral("src/a.txt"), "a", 1622541600);
+
+    TaskDatabase db;
+    const QString path = dir.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    db.open(path);
+    TaskQuery query(db);
+    const QString id = QStringLiteral("8");
+    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"),
+                                                        QStringLiteral("Keep"), source, target,
+                                                        qint64(0)}));
+    RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+    const auto run = [&] {
+        RunControl control;
+        QStringList copies;
+        const MirrorResult result = RunMirror(
+            id, [&](const QString& taskId, RunControl& c) { return LoadMirrorJob(db, taskId, c); },
+            {}, control,
+            [&](LogKind kind, const QString& line) {
+                if (kind == LogKind::Copy)
+                    copies << line;
+            },
+            {}, Clock::system());
+        KeepRunEnding(db, RunRecordOf(id, result, false, QDateTime::currentDateTime()), result);
+        return copies;
+    };
+    const auto traits = [&] {
+        return ReadTaskOptions(db, id).value(QString::fromLatin1(kOptionTargetTraits));
+    };
+    const auto folderChanged = [&] {
+        struct stat st;
+        ::stat(QFile::encodeName(target).constData(), &st);
+        return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    };
+
+    QCOMPARE(run().size(), 1);
+    const QString learnt = traits();
+    QCOMPARE(learnt.count(u'\n'), 3);
+    QVERIFY2(learnt.endsWith(QStringLiteral(" 0 0 0")), qPrintable(learnt)); // case, rename, FAT
+
+    // Kept: a no-change run writes nothing into the target folder.
+    const qint64 before = folderChanged();
+    QTest::qWait(20);
+    QCOMPARE(run(), QStringList());
+    QCOMPARE(folderChanged(), before);
+
+    // Decided by what was kept: a two-second step hides a change of one second.
+    const QString fat = learnt.section(u'\n', 0, 2) + QStringLiteral("\n20000000 0 0 0");
+    WriteTaskOption(db, id, kOptionTargetTraits, fat);
+    dir.writeFile(QStringLiteral("src/a.txt"), "b", 1622541601);
+    QCOMPARE(run(), QStringList());
+    // Kept for another file system: learnt afresh, and the change is seen.
+    WriteTaskOption(db, id, kOptionTargetTraits,
+                    QStringLiteral("/elsewhere\next4\n/dev/sdz1\n20000000 0 0 0"));
+    QCOMPARE(run().size(), 1);
+    QCOMPARE(traits(), learnt);
 }
 
 QTEST_GUILESS_MAIN(TestRunEnding)
