@@ -14,6 +14,7 @@
 
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
+#include "store/RunJob.h"
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"
 #include "engine/RunEnding.h"
@@ -158,7 +159,7 @@ int RunCommand::run(const QStringList& args)
     const ExcludeTest exclude =
         MakeExcludeTest(LoadExcludeRules(db, taskId, &control), &control, clock);
     const MirrorJobLoader loader = [&db](const QString& id, RunControl& c) {
-        return LoadMirrorJob(db, id, c);
+        return LoadRunJob(db, id, c);
     };
 
     ProgressLine progressLine(stderr);

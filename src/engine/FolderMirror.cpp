@@ -12,9 +12,7 @@
 #include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
 #include "store/DateTexts.h"
-#include "store/Statements.h"
-#include "store/TaskDatabase.h"
-#include "store/TaskOptionValues.h"
+#include "store/StoreError.h"
 
 #include <QDir>
 #include <QFile>
@@ -195,41 +193,6 @@ QString FolderFailureText(int makeError, bool nothingThere)
 }
 
 } // namespace
-
-MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunControl& control)
-{
-    MirrorJob job;
-    job.taskId = taskId;
-    TaskQuery query(db);
-    RunQuery(query, FillStatement(sql::SelectSourcesForRun, {taskId}));
-    for (; !query.eof(); query.next()) {
-        if (control.stopRequested())
-            break;
-        job.sources.append({query.text("SourceDir"), query.yesNo("IncludeSubDir")});
-    }
-    RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
-    if (!query.eof()) {
-        // Every line of the run carries the name: one that still holds a
-        // line break from an older database must not forge lines.
-        job.taskName = DisplayText(query.text("TaskName"));
-        job.targetDir = query.text("TargetDir");
-    }
-    query.close();
-    const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
-    job.targetWasMountPoint =
-        options.value(QString::fromLatin1(kOptionTargetIsMountPoint)) == u'1';
-    job.targetFileSystem = options.value(QString::fromLatin1(kOptionTargetFileSystem));
-    job.targetTraits = options.value(QString::fromLatin1(kOptionTargetTraits));
-    job.parallel = std::clamp(options.value(QString::fromLatin1(kOptionParallel)).toInt(), 0,
-                              kMaxParallel);
-    const int keep = options.value(QString::fromLatin1(kOptionKeepVersions)).toInt();
-    if (keep > 0 && !job.targetDir.isEmpty()) {
-        job.keepVersions = std::min(keep, kMaxKeepVersions);
-        job.versionsDir = VersionsFolderPath(
-            job.targetDir, options.value(QString::fromLatin1(kOptionVersionsFolder)));
-    }
-    return job;
-}
 
 QString StartedLine(const QString& startTimeText, const QString& taskName)
 {

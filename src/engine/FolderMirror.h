@@ -28,13 +28,6 @@ namespace tarnwick {
 
 class FolderReader;
 class RunControl;
-class TaskDatabase;
-
-// Reads the task's source rows (all of them, stopping early when a stop is
-// requested), then its name and target. A task without a row has an empty
-// name and target. It never waits at the pause gate: it runs on the thread
-// that owns the database, which a suspended run must not hold.
-MirrorJob LoadMirrorJob(TaskDatabase& db, const QString& taskId, const RunControl& control);
 
 // Runs `step`, a write to the task database. Another program writing to
 // the database (a long import) may hold it for minutes: while it does, the

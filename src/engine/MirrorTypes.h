@@ -2,6 +2,8 @@
 // counters, the decision for one file, and the kinds of the lines it emits.
 #pragma once
 
+#include "store/RunJob.h"
+
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -11,34 +13,8 @@
 
 namespace tarnwick {
 
-struct SourceEntry
-{
-    QString sourceDir;
-    bool includeSubDir = false; // walk subfolders too, to any depth
-};
-
-struct MirrorJob
-{
-    QString taskId;
-    QString taskName;
-    QString targetDir;
-    QList<SourceEntry> sources; // in the order the store returns them
-    // The target folder had a file system of its own (a mounted drive) at
-    // the task's last good run; unknown counts as not.
-    bool targetWasMountPoint = false;
-    // The file system the target lay on at the last run that found it
-    // (TargetFileSystemText), or empty.
-    QString targetFileSystem;
-    // That file system and what was learnt of it (TargetTraitsText), or empty.
-    QString targetTraits;
-    // Replaced target files are first moved into the versions folder, the
-    // newest `keepVersions` of each file kept there; 0 keeps none.
-    int keepVersions = 0;
-    QString versionsDir; // absolute; empty when keepVersions is 0
-    // Target operations under way at once, set on the task; 0 lets the
-    // target's file system decide.
-    int parallel = 0;
-};
+// The job of a run, as the store reads it.
+using MirrorJob = RunJob;
 
 // 64-bit throughout: a byte total never wraps or prints negative.
 struct MirrorCounters

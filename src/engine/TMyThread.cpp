@@ -10,6 +10,7 @@
 
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
+#include "store/RunJob.h"
 #include "engine/RunEnding.h"
 #include "engine/RunningTaskList.h"
 #include "platform/ProgramFolder.h"
@@ -131,7 +132,7 @@ void TMyThread::Execute()
     // at the pause gate; a suspended run waits here, on its own thread.
     const auto loader = [this](const QString& id, RunControl& control) {
         MirrorJob job;
-        Synchronize([&] { job = LoadMirrorJob(m_host.runDatabase(), id, control); });
+        Synchronize([&] { job = LoadRunJob(m_host.runDatabase(), id, control); });
         control.checkpoint();
         return job;
     };

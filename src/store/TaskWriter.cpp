@@ -94,10 +94,15 @@ void readSchedules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
     }
 }
 
-// The four deletes, in the order every deleter of a task keeps.
-TaskExtras readExtras(TaskDatabase& db, const QString& taskId)
+} // namespace
+
+TaskExtras ReadTaskExtras(TaskDatabase& db, const QString& taskId)
 {
-    const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
+    return TaskExtrasFrom(ReadTaskOptions(db, taskId));
+}
+
+TaskExtras TaskExtrasFrom(const QHash<QString, QString>& options)
+{
     TaskExtras extras;
     extras.keepVersions = std::clamp(options.value(QString::fromLatin1(kOptionKeepVersions)).toInt(),
                                      0, kMaxKeepVersions);
@@ -108,6 +113,8 @@ TaskExtras readExtras(TaskDatabase& db, const QString& taskId)
                                  kMaxParallel);
     return extras;
 }
+
+namespace {
 
 // A setting at its default has no row, so a database keeps rows only for
 // the tasks that use the setting.
@@ -128,6 +135,7 @@ void writeExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extr
     put(kOptionParallel, QString::number(extras.parallel), extras.parallel == 0);
 }
 
+// The four deletes, in the order every deleter of a task keeps.
 void deleteTaskRows(TaskQuery& query, const QString& taskId)
 {
     RunStatement(query, FillStatement(sql::DeleteSources, {taskId}));
@@ -232,7 +240,7 @@ TaskRecord LoadTask(TaskDatabase& db, const QString& taskId)
     readRules(db, taskId, task);
     if (task.runMode == TaskRunMode::Scheduled)
         readSchedules(db, taskId, task);
-    task.extras = readExtras(db, taskId);
+    task.extras = ReadTaskExtras(db, taskId);
     return task;
 }
 

@@ -9,6 +9,7 @@
 #include "store/ScheduleEntry.h"
 #include "store/TaskList.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -46,6 +47,13 @@ struct TaskExtras
 
     friend bool operator==(const TaskExtras&, const TaskExtras&) = default;
 };
+
+// The settings of a task beyond its own columns, as stored: the one reader
+// of them, clamping each to its range (an older or hand-edited database may
+// hold anything).
+TaskExtras ReadTaskExtras(TaskDatabase& db, const QString& taskId);
+// The same from the task's options as ReadTaskOptions gives them.
+TaskExtras TaskExtrasFrom(const QHash<QString, QString>& options);
 
 // A whole task as the editor holds it. A front end that keeps a source in an
 // edit box appends it (untrimmed, with its subfolder flag) as the last

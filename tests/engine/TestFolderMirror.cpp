@@ -2,6 +2,7 @@
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
 #include "EndedProcess.h"
 #include "engine/FolderMirror.h"
+#include "store/RunJob.h"
 #include "platform/MountTable.h"
 #include "platform/FileStatus.h"
 #include "platform/RunControl.h"
@@ -935,7 +936,7 @@ void TestFolderMirror::loadJobFromStore()
                      FillStatement(sql::InsertSource, {u"77"_s, u"/s%1"_s.arg(i), qint64(i % 2)}));
 
     RunControl control;
-    const MirrorJob job = LoadMirrorJob(db, u"77"_s, control);
+    const MirrorJob job = LoadRunJob(db, u"77"_s, control);
     QCOMPARE(job.taskId, u"77"_s);
     QCOMPARE(job.taskName, u"it's mine"_s);
     QCOMPARE(job.targetDir, u"/target"_s);
@@ -944,17 +945,17 @@ void TestFolderMirror::loadJobFromStore()
     QCOMPARE(job.sources.at(11).includeSubDir, true);
     QCOMPARE(job.sources.at(10).includeSubDir, false);
 
-    const MirrorJob missing = LoadMirrorJob(db, u"78"_s, control);
+    const MirrorJob missing = LoadRunJob(db, u"78"_s, control);
     QVERIFY(missing.taskName.isEmpty() && missing.targetDir.isEmpty() && missing.sources.isEmpty());
 
     control.requestStop();
-    QVERIFY(LoadMirrorJob(db, u"77"_s, control).sources.isEmpty());
+    QVERIFY(LoadRunJob(db, u"77"_s, control).sources.isEmpty());
 
     // A run of a task without rows: empty brackets, nothing walked, success.
     Run run;
     run.control.requestStop();
     run.result = RunMirror(
-        u"78"_s, [&db](const QString& id, RunControl& c) { return LoadMirrorJob(db, id, c); }, {},
+        u"78"_s, [&db](const QString& id, RunControl& c) { return LoadRunJob(db, id, c); }, {},
         run.control,
         [&run](LogKind kind, const QString& text) { run.lines.emplace_back(kind, text); }, {},
         FixedClock(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 0))));

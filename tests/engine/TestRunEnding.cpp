@@ -7,6 +7,7 @@
 #include "TestDir.h"
 
 #include "engine/FolderMirror.h"
+#include "store/RunJob.h"
 #include "engine/RunEnding.h"
 #include "platform/Clock.h"
 #include "platform/RunControl.h"
@@ -123,7 +124,7 @@ void TestRunEnding::unpluggedDriveNeverFilled()
         Run r;
         RunControl control;
         r.result = RunMirror(
-            id, [&](const QString& taskId, RunControl& c) { return LoadMirrorJob(db, taskId, c); },
+            id, [&](const QString& taskId, RunControl& c) { return LoadRunJob(db, taskId, c); },
             {}, control, [&](LogKind, const QString& line) { r.lines << line; }, {},
             Clock::system());
         r.record = RunRecordOf(id, r.result, false, QDateTime::currentDateTime());
@@ -206,7 +207,7 @@ void TestRunEnding::fileSystemLearntOnce()
         RunControl control;
         QStringList copies;
         const MirrorResult result = RunMirror(
-            id, [&](const QString& taskId, RunControl& c) { return LoadMirrorJob(db, taskId, c); },
+            id, [&](const QString& taskId, RunControl& c) { return LoadRunJob(db, taskId, c); },
             {}, control,
             [&](LogKind kind, const QString& line) {
                 if (kind == LogKind::Copy)
