@@ -14,6 +14,7 @@
 
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
+#include "engine/RunMirror.h"
 #include "store/RunJob.h"
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"

@@ -6,13 +6,8 @@
 #include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
-#include "platform/MountTable.h"
-#include "platform/TargetPlace.h"
-#include "platform/TaskRunLock.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
-#include "store/DateTexts.h"
-#include "store/StoreError.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,14 +16,11 @@
 #include <algorithm>
 #include <cstring>
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <thread>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -39,10 +31,6 @@ namespace {
 // would make: a dry run counts it as made and walks into it as if empty.
 constexpr int kFolderToMake = -1;
 
-// A run waiting for a locked task database tries again every second (the
-// store itself has waited its busy timeout at each try).
-constexpr int kStoreRetrySlices = 10;
-constexpr int kStoreRetrySliceMs = 100;
 
 bool IsDotOrDotDot(const char* name)
 {
@@ -65,37 +53,6 @@ void RecordFromListing(unsigned char type, EntryRecord& record)
                                          : kAttrSystem;
     record.creationTime = record.lastAccessTime = record.lastWriteTime = 0;
     record.size = 0;
-}
-
-// The file-name bytes of a stored path text, or why the text names no
-// file: it is empty, it holds a NUL (the system would read only the part
-// before it, a different folder), or it holds characters that have no
-// file-name bytes. Returns 0 or the errno value.
-int PathBytes(const QString& text, QByteArray& bytes)
-{
-    bytes = QFile::encodeName(text);
-    if (text.isEmpty())
-        return ENOENT;
-    if (bytes.contains('\0'))
-        return EINVAL;
-    if (QFile::decodeName(bytes) != text)
-        return EILSEQ;
-    return 0;
-}
-
-QLatin1StringView DecisionText(CopyDecision decision)
-{
-    switch (decision) {
-    case CopyDecision::Missing:
-        return QLatin1StringView("Mirroring: Copy the new file: ");
-    case CopyDecision::Older:
-        return QLatin1StringView("Mirroring: Overwrite the existing older file: ");
-    case CopyDecision::Unchanged:
-        return QLatin1StringView("Skipping: Keep the existing unchanged file: ");
-    case CopyDecision::Newer:
-        return QLatin1StringView("Skipping: Keep the existing newer file: ");
-    }
-    return QLatin1StringView();
 }
 
 // Empties a line buffer for the next line. A sink that kept the last line
@@ -155,13 +112,6 @@ std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions)
     return finished;
 }
 
-// Why a replaced file could not be kept as a version, for its error line.
-QString KeepErrorText(const QByteArray& versionsFolder, int error)
-{
-    return QStringLiteral("Could not keep the replaced file in the versions folder ") +
-           DisplayPath(versionsFolder) + QStringLiteral(": ") + SystemErrorText(error);
-}
-
 // The identity of `name` in the folder `dirFd` itself, a link not followed.
 bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
 {
@@ -175,116 +125,7 @@ bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
 
 using ScopedFd = UniqueFd;
 
-// The reason of the error line of a name that lands on `other` in a target
-// blind to case.
-QString CaseClashText(const QByteArray& other)
-{
-    return QStringLiteral("cannot be stored beside ") + DisplayPath(other) +
-           QStringLiteral(": the target does not tell names apart by case");
-}
-
-// Why a target folder could not be made, for its error line: a name the
-// file system cannot hold and a full drive in words.
-QString FolderFailureText(int makeError, bool nothingThere)
-{
-    if (makeError == ENOSPC || makeError == EDQUOT)
-        return CopyFailureText(kCopyTargetFull);
-    return CopyFailureText(FileCopier::nameFailure(makeError, nothingThere));
-}
-
 } // namespace
-
-QString StartedLine(const QString& startTimeText, const QString& taskName)
-{
-    return startTimeText + QStringLiteral(" synchronize started  [") + taskName + u']';
-}
-
-QString FinishedLine(const QString& timeText, const QString& taskName)
-{
-    return timeText + QStringLiteral(" synchronize finished  [") + taskName + u']';
-}
-
-LogKind DecisionKind(CopyDecision decision)
-{
-    return decision == CopyDecision::Missing || decision == CopyDecision::Older ? LogKind::Copy
-                                                                                : LogKind::Skip;
-}
-
-QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path)
-{
-    return u'[' + taskName + QLatin1StringView("] ") + DecisionText(decision) + path;
-}
-
-QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason)
-{
-    return u'[' + taskName + QLatin1StringView("] Error: Copy file fail: ") + path +
-           QLatin1StringView(", ") + reason + QLatin1StringView(". ");
-}
-
-QString CopyFailureText(int error)
-{
-    switch (error) {
-    case kCopyNameRefused:
-        return QStringLiteral("the target's file system cannot hold this name");
-    case kCopyTargetFull:
-        return QStringLiteral("the target is full");
-    case kCopyCameOutShort:
-        return QStringLiteral("the target kept less of the file than was written");
-    case kCopyTooLargeForFat:
-        return QStringLiteral("too large for a FAT32 drive (4 GiB at most)");
-    case kCopyLinkNotOwned:
-        return QStringLiteral("not followed: the link's owner does not own its target");
-    default:
-        return SystemErrorText(error);
-    }
-}
-
-QString TargetGoneLine(const QString& taskName)
-{
-    return u'[' + taskName + QLatin1StringView("] The target drive went away during the run");
-}
-
-QString KeepVersionLine(const QString& taskName, const QString& path)
-{
-    return u'[' + taskName + QLatin1StringView("] Keep version: ") + path;
-}
-
-QString RemoveVersionLine(const QString& taskName, const QString& path)
-{
-    return u'[' + taskName + QLatin1StringView("] Remove old version: ") + path;
-}
-
-void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink,
-                 bool versionsKept)
-{
-    const QString prefix = u'[' + taskName + u']';
-    const QString pad = QStringLiteral("          ");
-    sink(LogKind::StartFinish, prefix + QStringLiteral(" Summary:"));
-    sink(LogKind::StartFinish, prefix + pad +
-                                   QStringLiteral("Total    : %1 folders, %2 files, %3 bytes.")
-                                       .arg(c.totalFolders)
-                                       .arg(c.totalFiles)
-                                       .arg(c.totalBytes));
-    sink(LogKind::StartFinish, prefix + pad +
-                                   QStringLiteral("Mirrored : %1 folders, %2 files, %3 bytes.")
-                                       .arg(c.mirroredFolders)
-                                       .arg(c.mirroredFiles)
-                                       .arg(c.mirroredBytes));
-    sink(LogKind::StartFinish, prefix + pad +
-                                   QStringLiteral("Skipped  : %1 newer files, %2 unchanged files.")
-                                       .arg(c.skippedNewer)
-                                       .arg(c.skippedUnchanged));
-    if (versionsKept)
-        sink(LogKind::StartFinish,
-             prefix + pad +
-                 QStringLiteral("Versions : %1 replaced files kept.").arg(c.keptVersions));
-    if (c.errors == 0)
-        sink(LogKind::StartFinish, prefix + pad + QStringLiteral("Status   : Mirror Successed!!"));
-    else
-        sink(LogKind::ErrorStatus,
-             prefix + pad +
-                 QStringLiteral("Status   : Mirror Finished!! Find %1 Errors.").arg(c.errors));
-}
 
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target, qint64 precision)
 {
@@ -325,223 +166,6 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetP
     ScopedFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return CompareWithTarget(sourceLastWrite, LookAtTarget(fd.get(), name.constData(), credentials),
                              FileTimePrecision(fd.get()));
-}
-
-namespace {
-
-// The file system holding the folder at `path` (links followed), as a run
-// remembers it: its mount point, its type and its source, a line each.
-std::optional<QString> TargetFileSystemNow(const QByteArray& path)
-{
-    char* real = ::realpath(path.constData(), nullptr);
-    if (!real)
-        return std::nullopt;
-    const QString folder = QFile::decodeName(real);
-    std::free(real);
-    const std::optional<MountedFileSystem> holder =
-        FileSystemHolding(ReadMountedFileSystems(), folder);
-    if (!holder)
-        return std::nullopt;
-    return holder->path + u'\n' + holder->type + u'\n' + holder->source;
-}
-
-// The device of the folder at `path` (links followed).
-std::optional<quint64> DeviceOf(const QByteArray& path)
-{
-    ScopedFd folder(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    FileIdentity identity;
-    if (folder.get() < 0 || !IdentityOf(folder.get(), identity))
-        return std::nullopt;
-    return identity.device;
-}
-
-// Whether anything is mounted where the remembered file system was.
-bool MountedAt(const QString& remembered)
-{
-    const QString mountPoint = remembered.section(u'\n', 0, 0);
-    const QList<MountedFileSystem> table = ReadMountedFileSystems();
-    return std::any_of(table.cbegin(), table.cend(),
-                       [&](const MountedFileSystem& fs) { return fs.path == mountPoint; });
-}
-
-// Takes the task's run lock for `result`'s run: at once, after waiting for
-// the run of another process (one line says so), or not at all: the run is
-// then not started, with an error unless it was stopped while it waited.
-void TakeRunLock(TaskRunLock& lock, const MirrorOptions& options, MirrorResult& result,
-                 RunControl& control, const LogSink& sink)
-{
-    const MirrorJob& job = result.job;
-    const auto process = [&lock] {
-        return lock.holder() > 0 ? QStringLiteral("process %1").arg(lock.holder())
-                                 : QStringLiteral("another process");
-    };
-    const auto notStarted = [&](const QString& why) {
-        result.notStarted = true;
-        result.counters.errors = 1;
-        result.firstError = why;
-        sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + why);
-    };
-    bool told = false;
-    for (;;) {
-        switch (lock.tryAcquire(options.runLockFolder, job.taskId)) {
-        case TaskRunLock::Outcome::Acquired:
-            return;
-        case TaskRunLock::Outcome::Failed:
-            notStarted(QStringLiteral("Not started: ") + lock.error());
-            return;
-        case TaskRunLock::Outcome::HeldElsewhere:
-            break;
-        }
-        if (!options.waitForOtherRun) {
-            notStarted(QStringLiteral("Not started: the task is running in %1").arg(process()));
-            return;
-        }
-        if (!told) {
-            told = true;
-            sink(LogKind::StartFinish, u'[' + job.taskName +
-                                           QStringLiteral("] Waiting for the run of %1 in %2")
-                                               .arg(job.taskName, process()));
-        }
-        for (int slice = 0; slice < kStoreRetrySlices; ++slice) {
-            if (control.checkpoint()) {
-                result.notStarted = true;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(kStoreRetrySliceMs));
-        }
-    }
-}
-
-// Moves the task's schedule on after its walk, saying once that it waits
-// when another program holds the database.
-void moveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
-                    const QString& startTimeText, RunControl& control, const LogSink& sink)
-{
-    RetryWhileStoreBusy([&] { afterWalk(job, startTimeText); }, control, [&] {
-        sink(LogKind::StartFinish,
-             u'[' + job.taskName +
-                 QStringLiteral("] Waiting for the task database: another program is "
-                                "writing to it."));
-    });
-}
-
-} // namespace
-
-void RetryWhileStoreBusy(const std::function<void()>& step, RunControl& control,
-                         const std::function<void()>& waiting)
-{
-    bool told = false;
-    for (;;) {
-        try {
-            step();
-            return;
-        } catch (const StoreError& e) {
-            if (e.kind() != StoreError::Kind::Busy || control.stopRequested())
-                throw;
-            if (!told && waiting)
-                waiting();
-            told = true;
-        }
-        for (int slice = 0; slice < kStoreRetrySlices; ++slice) {
-            if (control.checkpoint())
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kStoreRetrySliceMs));
-        }
-    }
-}
-
-MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
-                       const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
-                       const AfterWalkStep& afterWalk, const Clock& clock,
-                       const MirrorOptions& options)
-{
-    MirrorResult result;
-    result.startTimeText = DateTimeText(clock.now());
-    result.job = loader(taskId, control);
-    const MirrorJob& job = result.job;
-    sink(LogKind::StartFinish, StartedLine(result.startTimeText, job.taskName));
-
-    TaskRunLock runLock;
-    if (!options.runLockFolder.isEmpty() && options.mode == MirrorMode::Copy)
-        TakeRunLock(runLock, options, result, control, sink);
-
-    // A backup drive that is not plugged in leaves its empty mount folder
-    // on the file system above it; filling that folder would fill the
-    // system disk. A target that was a drive of its own at the last good
-    // run and is now an empty folder of its parent's file system is left
-    // alone, and the run says why. A target that holds files, or that was
-    // never seen as a drive, runs as ever.
-    //
-    // A drive is also known by the file system it was: a target that now
-    // lies on another file system than at the last run that found it,
-    // while nothing is mounted where that one was, is not there, whatever
-    // the folder holds and however the earlier runs ended.
-    auto notPresent = [&] {
-        result.notStarted = true;
-        result.counters.errors = 1;
-        result.firstError =
-            QStringLiteral("Target drive is not present: ") + DisplayText(job.targetDir);
-        sink(LogKind::Error, u'[' + job.taskName + QStringLiteral("] ") + result.firstError);
-    };
-    QByteArray targetPath;
-    if (!result.notStarted && PathBytes(job.targetDir, targetPath) == 0) {
-        const TargetPlace place = LookAtTargetPlace(targetPath);
-        if (place.present)
-            result.targetIsMountPoint = place.ownFileSystem;
-        if (place.present && place.empty && !place.ownFileSystem && job.targetWasMountPoint)
-            notPresent();
-        if (!result.notStarted && !options.expectedTargetMount.isEmpty()) {
-            const std::optional<QString> now =
-                place.present ? TargetFileSystemNow(targetPath) : std::nullopt;
-            if (!now || now->section(u'\n', 0, 0) != options.expectedTargetMount)
-                notPresent();
-        }
-        if (place.present && !result.notStarted) {
-            const std::optional<QString> now = TargetFileSystemNow(targetPath);
-            if (now && !job.targetFileSystem.isEmpty() && *now != job.targetFileSystem &&
-                !MountedAt(job.targetFileSystem))
-                notPresent();
-            else
-                result.targetFileSystem = now;
-        } else if (!place.present && !job.targetFileSystem.isEmpty() &&
-                   !MountedAt(job.targetFileSystem)) {
-            // A folder on the drive is gone with the drive.
-            notPresent();
-        }
-    }
-
-    if (!result.notStarted) {
-        FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
-        mirror.setOptions(options);
-        mirror.setSources(job.sources);
-        mirror.setVersions(job.keepVersions, job.versionsDir);
-        mirror.setParallel(job.parallel);
-        // What an earlier run learnt of the target's file system holds for
-        // as long as the target lies on that file system.
-        const std::optional<quint64> rootDevice = DeviceOf(targetPath);
-        const QString& now = result.targetFileSystem ? *result.targetFileSystem : QString();
-        if (rootDevice && !now.isEmpty() && job.targetTraits.section(u'\n', 0, 2) == now) {
-            if (const std::optional<TargetFileSystem> fs =
-                    ParseTargetFileSystem(job.targetTraits.section(u'\n', 3).toLatin1()))
-                mirror.rememberFileSystem(*rootDevice, *fs);
-        }
-        for (const SourceEntry& source : job.sources)
-            mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
-        mirror.flushTarget(job.targetDir);
-        if (rootDevice && !now.isEmpty()) {
-            if (const std::optional<TargetFileSystem> fs = mirror.knownFileSystem(*rootDevice))
-                result.targetTraits =
-                    now + u'\n' + QString::fromLatin1(TargetFileSystemText(*fs));
-        }
-        result.counters = mirror.counters();
-        result.firstError = mirror.firstError();
-    }
-
-    if (afterWalk)
-        moveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
-    EmitSummary(job.taskName, result.counters, sink, job.keepVersions > 0);
-    sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
-    return result;
 }
 
 FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& control, LogSink sink,

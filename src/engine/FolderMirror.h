@@ -7,6 +7,7 @@
 #include "engine/CopyPool.h"
 #include "engine/ExcludeTest.h"
 #include "engine/MirrorTypes.h"
+#include "engine/RunLines.h"
 #include "platform/Clock.h"
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
@@ -29,23 +30,6 @@ namespace tarnwick {
 class FolderReader;
 class RunControl;
 
-// Runs `step`, a write to the task database. Another program writing to
-// the database (a long import) may hold it for minutes: while it does, the
-// step is tried again every second, `waiting` (may be empty) is called
-// once, and a stop request ends the wait with the store's error. Any other
-// failure is raised at once.
-void RetryWhileStoreBusy(const std::function<void()>& step, RunControl& control,
-                         const std::function<void()>& waiting);
-
-// The whole run: start line, every source in list order, the after-walk
-// step, the summary and the finished line. A stopped run still reports.
-// A dry run (options.mode) copies nothing and makes no folder; pass no
-// after-walk step for it, so that no schedule row changes either.
-MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
-                       const ExcludeTest& exclude, RunControl& control, const LogSink& sink,
-                       const AfterWalkStep& afterWalk, const Clock& clock = Clock::system(),
-                       const MirrorOptions& options = {});
-
 // The decision for a source file whose last-write time is `sourceLastWrite`
 // against what a look at its target path found. Times are compared at the
 // target file system's `precision` (100-ns units).
@@ -59,26 +43,6 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, quint64 sourceSize,
 // The same for a target given by its path.
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetPath,
                                const Credentials& credentials = Credentials::ofProcess());
-
-// The line texts, complete.
-QString StartedLine(const QString& startTimeText, const QString& taskName);
-QString FinishedLine(const QString& timeText, const QString& taskName);
-QString DecisionLine(const QString& taskName, CopyDecision decision, const QString& path);
-QString CopyErrorLine(const QString& taskName, const QString& path, const QString& reason);
-LogKind DecisionKind(CopyDecision decision);
-// The reason an error line gives for a failed copy: FileCopier's own
-// failures in words, else the system's text.
-QString CopyFailureText(int error);
-// The line of a run that ends because its target went away.
-QString TargetGoneLine(const QString& taskName);
-// The line of a replaced file kept in the versions folder, at `path`.
-QString KeepVersionLine(const QString& taskName, const QString& path);
-// The line of a version removed as older than the count kept, at `path`.
-QString RemoveVersionLine(const QString& taskName, const QString& path);
-// The four summary lines and the status line; with `versionsKept` (the
-// task keeps versions) a line of the kept versions before the status.
-void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink,
-                 bool versionsKept = false);
 
 // The walk of one run: counters and lines accumulate over every call of
 // mirrorFolder.

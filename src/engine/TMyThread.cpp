@@ -10,6 +10,7 @@
 
 #include "engine/ExcludeRules.h"
 #include "engine/FolderMirror.h"
+#include "engine/RunMirror.h"
 #include "store/RunJob.h"
 #include "engine/RunEnding.h"
 #include "engine/RunningTaskList.h"

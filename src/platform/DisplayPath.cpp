@@ -1,6 +1,10 @@
 // A strict UTF-8 reading that keeps every byte it cannot read visible.
 #include "platform/DisplayPath.h"
 
+#include <QFile>
+
+#include <cerrno>
+
 #include <algorithm>
 
 namespace tarnwick {
@@ -127,6 +131,18 @@ QString DisplayText(const QString& text)
             shown += c;
     }
     return shown;
+}
+
+int PathBytes(const QString& text, QByteArray& bytes)
+{
+    bytes = QFile::encodeName(text);
+    if (text.isEmpty())
+        return ENOENT;
+    if (bytes.contains('\0'))
+        return EINVAL;
+    if (QFile::decodeName(bytes) != text)
+        return EILSEQ;
+    return 0;
 }
 
 } // namespace tarnwick

@@ -21,4 +21,10 @@ void AppendDisplayPath(QString& text, const char* data, qsizetype size);
 // values; a database written before may still hold some.
 QString DisplayText(const QString& text);
 
+// The file-name bytes of a stored path text, or why the text names no
+// file: it is empty, it holds a NUL (the system would read only the part
+// before it, a different folder), or it holds characters that have no
+// file-name bytes. Returns 0 or the errno value.
+int PathBytes(const QString& text, QByteArray& bytes);
+
 } // namespace tarnwick

@@ -2,6 +2,7 @@
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
 #include "EndedProcess.h"
 #include "engine/FolderMirror.h"
+#include "engine/RunMirror.h"
 #include "store/RunJob.h"
 #include "platform/MountTable.h"
 #include "platform/FileStatus.h"

@@ -7,6 +7,7 @@
 #include "TestDir.h"
 
 #include "engine/FolderMirror.h"
+#include "engine/RunMirror.h"
 #include "store/RunJob.h"
 #include "engine/RunEnding.h"
 #include "platform/Clock.h"
