@@ -2,7 +2,6 @@
 #include "cli/CliCommand.h"
 
 #include "platform/InstanceLock.h"
-#include "store/Statements.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 
@@ -22,14 +21,11 @@ void ExpectNoArguments(const QString& command, const QStringList& args)
 
 QString ResolveTaskId(TaskDatabase& db, const QString& wanted, const QString& command)
 {
-    TaskQuery query(db);
-    RunQuery(query, QString::fromLatin1(sql::SelectAllTaskRows));
     QStringList byName;
-    for (; !query.eof(); query.next()) {
-        const QString id = query.text("TaskID");
+    for (const auto& [id, taskName] : ReadTaskNames(db)) {
         if (id == wanted)
             return id;
-        if (query.text("TaskName") == wanted)
+        if (taskName == wanted)
             byName << id;
     }
     if (byName.isEmpty())

@@ -23,7 +23,6 @@
 #include "platform/Ticker.h"
 #include "store/ScheduleRules.h"
 #include "store/Settings.h"
-#include "store/Statements.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
 

@@ -10,9 +10,6 @@
 #include "platform/RunControl.h"
 #include "platform/Clock.h"
 #include "platform/FileAttributes.h"
-#include "store/Statements.h"
-#include "store/StoreError.h"
-#include "store/TaskDatabase.h"
 
 #include <QDate>
 #include <QLocale>
@@ -252,41 +249,9 @@ bool RuleMatches(const ExcludeRule& rule, const QByteArray& path, const EntryRec
     }
 }
 
-// An integer column that does not hold a number leaves the rule unreadable.
-std::optional<qint64> ReadIntegerColumn(const TaskQuery& query, const char* column)
-{
-    try {
-        return query.integer(column);
-    } catch (const StoreError&) {
-        return std::nullopt;
-    }
-}
 
 } // namespace
 
-QList<ExcludeRule> LoadExcludeRules(TaskDatabase& db, const QString& taskId,
-                                    const RunControl* control)
-{
-    QList<ExcludeRule> rules;
-    TaskQuery query(db);
-    RunQuery(query, FillStatement(sql::SelectRulesForRun, {taskId}));
-    for (; !query.eof(); query.next()) {
-        if (control && control->stopRequested())
-            break;
-        const std::optional<qint64> type = ReadIntegerColumn(query, "type");
-        const std::optional<qint64> stype = ReadIntegerColumn(query, "stype");
-        const std::optional<qint64> sstype = ReadIntegerColumn(query, "sstype");
-        ExcludeRule rule;
-        rule.type = type && stype && sstype ? *type : -1;
-        rule.stype = stype.value_or(0);
-        rule.sstype = sstype.value_or(0);
-        rule.value = query.text("value");
-        rule.endDate = query.text("EndDate");
-        rules.append(rule);
-    }
-    query.close();
-    return rules;
-}
 
 bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const EntryRecord& entry,
                 const QDateTime& now, const RunControl* control)

@@ -6,6 +6,7 @@
 #include "engine/ExcludeTest.h"
 #include "platform/EntryRecord.h"
 #include "store/ExcludeRule.h"
+#include "store/RunJob.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -19,12 +20,6 @@ class Clock;
 class RunControl;
 class TaskDatabase;
 
-// Every rule of `taskId`, in the order the store returns them. Reading stops
-// early, leaving the rules read so far, once `control` (may be null) has a
-// stop request. A row whose type, stype or sstype is not a number is kept
-// with type -1, so it matches nothing. Store failures raise StoreError.
-QList<ExcludeRule> LoadExcludeRules(TaskDatabase& db, const QString& taskId,
-                                    const RunControl* control);
 
 // Whether the file at `path` (bytes as the walk built it) with `entry` is
 // excluded: rules are tried in order and the first match decides. `now` is

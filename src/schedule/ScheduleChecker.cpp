@@ -3,8 +3,6 @@
 
 #include "store/ScheduleRules.h"
 #include "store/DateTexts.h"
-#include "store/Statements.h"
-#include "store/TaskDatabase.h"
 
 namespace tarnwick {
 
@@ -22,32 +20,6 @@ QString dateKey(const CheckEntry& entry, const QDate& on)
 }
 
 } // namespace
-
-bool CheckEntry::dueByDate() const
-{
-    return IsDueByDate(kind, startTime);
-}
-
-QList<CheckEntry> LoadCheckEntries(TaskDatabase& db, QStringList* unreadable)
-{
-    TaskQuery query(db);
-    RunQuery(query, QString::fromLatin1(sql::SelectSchedulesToCheck));
-    QList<CheckEntry> entries;
-    for (; !query.eof(); query.next()) {
-        // A hand-edited or older row must not end the checker: it is passed
-        // over and named, and every other entry is still served.
-        try {
-            entries.append({query.text("TaskID"), query.integer("ScheduleType"),
-                            query.dateTime("NextRunTime"), query.text("StartTime")});
-        } catch (const StoreError& e) {
-            if (unreadable)
-                *unreadable << QStringLiteral("A schedule entry of task %1 cannot be read and is "
-                                              "passed over: %2")
-                                   .arg(query.text("TaskID"), e.message());
-        }
-    }
-    return entries;
-}
 
 ScheduleChecker::ScheduleChecker(const QDateTime& startedAt, QSet<QString>* startedByDate)
     : m_last(wholeSecond(startedAt).addSecs(-1)),

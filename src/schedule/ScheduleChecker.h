@@ -5,6 +5,8 @@
 // whose run could not be made stays due until its run starts.
 #pragma once
 
+#include "store/ScheduleRules.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSet>
@@ -13,25 +15,7 @@
 
 namespace tarnwick {
 
-class TaskDatabase;
-
-struct CheckEntry
-{
-    QString taskId;
-    qint64 kind = 0;
-    QDateTime nextRunTime;
-    QString startTime;
-
-    // Kinds 2 and above without a start time are due for a whole day;
-    // the others to the second.
-    bool dueByDate() const;
-    bool operator==(const CheckEntry&) const = default;
-};
-
-// Every entry of kinds 0 to 6, in store order. A row whose next run time
-// cannot be read is passed over, with a message for it in `unreadable`.
-QList<CheckEntry> LoadCheckEntries(TaskDatabase& db, QStringList* unreadable = nullptr);
-
+// The entries come from the store (CheckEntry, LoadCheckEntries).
 class ScheduleChecker
 {
 public:

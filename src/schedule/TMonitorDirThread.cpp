@@ -10,8 +10,7 @@
 
 #include "platform/ChangeNotifier.h"
 #include "schedule/WatcherHost.h"
-#include "store/Statements.h"
-#include "store/TaskDatabase.h"
+#include "store/TaskList.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -39,37 +38,29 @@ TMonitorDirThread::TMonitorDirThread(WatcherHost& host) : TThread(false), m_host
 
 void TMonitorDirThread::Execute()
 {
-    QStringList tasks;
+    QList<WatchedTask> watched;
     const auto loadTasks = [&] {
-        Synchronize([&] {
-            TaskQuery query(m_host.watcherDatabase());
-            RunQuery(query, QString::fromLatin1(sql::SelectWatchedTasks));
-            for (; !query.eof() && !Terminated(); query.next())
-                tasks << query.text("TaskID");
-        });
+        Synchronize(
+            [&] { watched = ReadWatchedTasks(m_host.watcherDatabase(), [this] { return Terminated(); }); });
     };
     loadTasks();
-    if (tasks.isEmpty())
+    if (watched.isEmpty())
         Synchronize([&] { m_host.monitorWatching(this); });
-    while (tasks.isEmpty()) {
+    while (watched.isEmpty()) {
         if (!SleepUnlessTerminated(1000))
             return;
         loadTasks();
     }
-
+    QStringList tasks;
     QList<WatchPair> pairs;
     QHash<QString, QString> targets;
-    Synchronize([&] {
-        TaskQuery query(m_host.watcherDatabase());
-        for (const QString& taskId : tasks) {
-            RunQuery(query, FillStatement(sql::SelectWatchedFolders, {taskId}));
-            for (; !query.eof(); query.next())
-                pairs.append({taskId, query.text("SourceDir")});
-            RunQuery(query, FillStatement(sql::SelectTaskForRun, {taskId}));
-            if (!query.eof())
-                targets.insert(taskId, query.text("TargetDir"));
-        }
-    });
+    for (const WatchedTask& task : std::as_const(watched)) {
+        tasks << task.taskId;
+        for (const QString& folder : task.folders)
+            pairs.append({task.taskId, folder});
+        if (!task.targetDir.isEmpty())
+            targets.insert(task.taskId, task.targetDir);
+    }
 
     ChangeNotifier notifier;
     notifier.setWarningHandler(

@@ -3,11 +3,26 @@
 #include "platform/DisplayPath.h"
 #include "platform/RunControl.h"
 #include "store/Statements.h"
+#include "store/StoreError.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskOptionValues.h"
 #include "store/TaskWriter.h"
 
 namespace tarnwick {
+
+namespace {
+
+// An integer column that does not hold a number leaves the rule unreadable.
+std::optional<qint64> ReadIntegerColumn(const TaskQuery& query, const char* column)
+{
+    try {
+        return query.integer(column);
+    } catch (const StoreError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
 
 RunJob LoadRunJob(TaskDatabase& db, const QString& taskId, const RunControl& control)
 {
@@ -41,6 +56,30 @@ RunJob LoadRunJob(TaskDatabase& db, const QString& taskId, const RunControl& con
     job.targetFileSystem = options.value(QString::fromLatin1(kOptionTargetFileSystem));
     job.targetTraits = options.value(QString::fromLatin1(kOptionTargetTraits));
     return job;
+}
+
+QList<ExcludeRule> LoadExcludeRules(TaskDatabase& db, const QString& taskId,
+                                    const RunControl* control)
+{
+    QList<ExcludeRule> rules;
+    TaskQuery query(db);
+    RunQuery(query, FillStatement(sql::SelectRulesForRun, {taskId}));
+    for (; !query.eof(); query.next()) {
+        if (control && control->stopRequested())
+            break;
+        const std::optional<qint64> type = ReadIntegerColumn(query, "type");
+        const std::optional<qint64> stype = ReadIntegerColumn(query, "stype");
+        const std::optional<qint64> sstype = ReadIntegerColumn(query, "sstype");
+        ExcludeRule rule;
+        rule.type = type && stype && sstype ? *type : -1;
+        rule.stype = stype.value_or(0);
+        rule.sstype = sstype.value_or(0);
+        rule.value = query.text("value");
+        rule.endDate = query.text("EndDate");
+        rules.append(rule);
+    }
+    query.close();
+    return rules;
 }
 
 } // namespace tarnwick

@@ -5,6 +5,8 @@
 // loader and never reads the database itself.
 #pragma once
 
+#include "store/ExcludeRule.h"
+
 #include <QList>
 #include <QString>
 
@@ -47,5 +49,13 @@ struct RunJob
 // an empty name and target. It never waits at the pause gate: it runs on
 // the thread that owns the database, which a suspended run must not hold.
 RunJob LoadRunJob(TaskDatabase& db, const QString& taskId, const RunControl& control);
+
+// Every rule of `taskId`, in the order the store returns them. Reading stops
+// early, leaving the rules read so far, once `control` (may be null) has a
+// stop request. A row whose type, stype or sstype is not a number is kept
+// with type -1, so it matches nothing. Store failures raise StoreError.
+QList<ExcludeRule> LoadExcludeRules(TaskDatabase& db, const QString& taskId,
+                                    const RunControl* control);
+
 
 } // namespace tarnwick

@@ -7,6 +7,7 @@
 // date-only entry on today's date: either would make the checker start the
 // task again at once.
 #include "store/ScheduleRules.h"
+#include "store/StoreError.h"
 
 #include "platform/Clock.h"
 #include "store/DateTexts.h"
@@ -406,6 +407,32 @@ QString DescribeEditorEntry(const ScheduleEntry& entry)
     default:
         return QString();
     }
+}
+
+bool CheckEntry::dueByDate() const
+{
+    return IsDueByDate(kind, startTime);
+}
+
+QList<CheckEntry> LoadCheckEntries(TaskDatabase& db, QStringList* unreadable)
+{
+    TaskQuery query(db);
+    RunQuery(query, QString::fromLatin1(sql::SelectSchedulesToCheck));
+    QList<CheckEntry> entries;
+    for (; !query.eof(); query.next()) {
+        // A hand-edited or older row must not end the checker: it is passed
+        // over and named, and every other entry is still served.
+        try {
+            entries.append({query.text("TaskID"), query.integer("ScheduleType"),
+                            query.dateTime("NextRunTime"), query.text("StartTime")});
+        } catch (const StoreError& e) {
+            if (unreadable)
+                *unreadable << QStringLiteral("A schedule entry of task %1 cannot be read and is "
+                                              "passed over: %2")
+                                   .arg(query.text("TaskID"), e.message());
+        }
+    }
+    return entries;
 }
 
 } // namespace tarnwick

@@ -7,6 +7,7 @@
 #include "store/ScheduleEntry.h"
 
 #include <QDate>
+#include <QList>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -85,5 +86,22 @@ QString DescribeStoredEntry(const ScheduleEntry& entry, const QString& nextRunTe
 // The text the schedule editor shows for the entry being edited; it becomes
 // the list text of the entry.
 QString DescribeEditorEntry(const ScheduleEntry& entry);
+
+struct CheckEntry
+{
+    QString taskId;
+    qint64 kind = 0;
+    QDateTime nextRunTime;
+    QString startTime;
+
+    // Kinds 2 and above without a start time are due for a whole day;
+    // the others to the second.
+    bool dueByDate() const;
+    bool operator==(const CheckEntry&) const = default;
+};
+
+// Every entry of kinds 0 to 6, in store order. A row whose next run time
+// cannot be read is passed over, with a message for it in `unreadable`.
+QList<CheckEntry> LoadCheckEntries(TaskDatabase& db, QStringList* unreadable = nullptr);
 
 } // namespace tarnwick

@@ -111,4 +111,32 @@ QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId, QStrin
     return rows;
 }
 
+QList<WatchedTask> ReadWatchedTasks(TaskDatabase& db, const std::function<bool()>& stop)
+{
+    QList<WatchedTask> tasks;
+    TaskQuery query(db);
+    RunQuery(query, QString::fromLatin1(sql::SelectWatchedTasks));
+    for (; !query.eof() && !(stop && stop()); query.next())
+        tasks.append({query.text("TaskID"), {}, {}});
+    for (WatchedTask& task : tasks) {
+        RunQuery(query, FillStatement(sql::SelectWatchedFolders, {task.taskId}));
+        for (; !query.eof(); query.next())
+            task.folders << query.text("SourceDir");
+        RunQuery(query, FillStatement(sql::SelectTaskForRun, {task.taskId}));
+        if (!query.eof())
+            task.targetDir = query.text("TargetDir");
+    }
+    return tasks;
+}
+
+QList<std::pair<QString, QString>> ReadTaskNames(TaskDatabase& db)
+{
+    QList<std::pair<QString, QString>> names;
+    TaskQuery query(db);
+    RunQuery(query, QString::fromLatin1(sql::SelectAllTaskRows));
+    for (; !query.eof(); query.next())
+        names.append({query.text("TaskID"), query.text("TaskName")});
+    return names;
+}
+
 } // namespace tarnwick

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace tarnwick {
 
@@ -73,5 +76,19 @@ QString LastRunCellText(TaskDatabase& db, const QString& taskId);
 // it has none), and empty for any other mode.
 QString NextRunCellTextFor(TaskDatabase& db, const QString& taskId, qint64 runMode,
                            const char* minStatement);
+
+// A task started by a change of its source folders: the folders to watch
+// and its target, which is not watched where it lies inside a source.
+struct WatchedTask
+{
+    QString taskId;
+    QStringList folders;
+    QString targetDir;
+};
+// Every such task, in store order; reading stops early once `stop` says so.
+QList<WatchedTask> ReadWatchedTasks(TaskDatabase& db, const std::function<bool()>& stop = {});
+
+// Every task's ID and name, in store order.
+QList<std::pair<QString, QString>> ReadTaskNames(TaskDatabase& db);
 
 } // namespace tarnwick
