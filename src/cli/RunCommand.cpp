@@ -6,22 +6,17 @@
 // no folder, no schedule row, no log file lines.
 #include "cli/RunCommand.h"
 
-#include "platform/ProgramFolder.h"
-
 #include "cli/ArgumentReader.h"
 #include "cli/ProgressLine.h"
 #include "cli/TerminalPrinter.h"
-
-#include "engine/ExcludeRules.h"
-#include "engine/FolderMirror.h"
-#include "engine/RunMirror.h"
-#include "store/RunJob.h"
 #include "engine/LogFile.h"
 #include "engine/LogGate.h"
 #include "engine/RunEnding.h"
+#include "engine/TaskRun.h"
+#include "platform/Clock.h"
+#include "platform/ProgramFolder.h"
 #include "platform/RunControl.h"
 #include "platform/Ticker.h"
-#include "store/ScheduleRules.h"
 #include "store/Settings.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
@@ -156,11 +151,6 @@ int RunCommand::run(const QStringList& args)
     RunControl control;
     StopSignals stopSignals(control);
     const Clock& clock = Clock::system();
-    const ExcludeTest exclude =
-        MakeExcludeTest(LoadExcludeRules(db, taskId, &control), &control, clock);
-    const MirrorJobLoader loader = [&db](const QString& id, RunControl& c) {
-        return LoadRunJob(db, id, c);
-    };
 
     ProgressLine progressLine(stderr);
     MirrorOptions options;
@@ -173,9 +163,10 @@ int RunCommand::run(const QStringList& args)
         // What there is to copy is learnt from a dry walk first.
         MirrorOptions count;
         count.mode = MirrorMode::DryRun;
-        const MirrorResult planned =
-            RunMirror(taskId, loader, exclude, control, [](LogKind, const QString&) {}, {}, clock,
-                      count);
+        TaskRunHooks counting;
+        counting.withStore = [&db](const std::function<void(TaskDatabase&)>& step) { step(db); };
+        counting.sink = [](LogKind, const QString&) {};
+        const MirrorResult planned = RunTask(taskId, counting, control, clock, count).result;
         progressLine.setTotals(planned.counters.mirroredFiles, planned.counters.mirroredBytes);
     }
 
@@ -234,44 +225,32 @@ int RunCommand::run(const QStringList& args)
         };
     }
     const Ticker flushInTime(kLogFlushMs, flushOutput);
-    // A schedule that cannot be moved on would run the task again at once:
-    // the run fails there, without a summary, as a run on a thread does.
-    AfterWalkStep afterWalk = [&db, &clock](const MirrorJob& job, const QString& start) {
-        UpdateAfterRun(db, job.taskId, start, clock);
+    // The command line owns its database: a step reaches it at once.
+    TaskRunHooks hooks;
+    hooks.withStore = [&db](const std::function<void(TaskDatabase&)>& step) { step(db); };
+    hooks.sink = sink;
+    hooks.logLost = [&] {
+        flushOutput();
+        return logFile.lost();
     };
-    if (dryRun)
-        afterWalk = nullptr;
 
-    MirrorResult result;
+    TaskRunOutcome outcome;
     const auto finishOutput = [&] {
         flushOutput();
         std::lock_guard lock(output);
         progressLine.clear();
     };
     try {
-        result = RunMirror(taskId, loader, exclude, control, sink, afterWalk, clock, options);
+        outcome = RunTask(taskId, hooks, control, clock, options);
     } catch (...) {
         finishOutput();
         throw;
     }
     finishOutput();
-    // Lines missing from the log are an error of the run, whatever it
-    // copied, in its history as in its exit status.
-    if (logFile.lost())
-        ++result.counters.errors;
-    if (!dryRun) {
-        // The run's row in the history, as the window and the daemon keep
-        // it. The copy is done whatever happens here: a history that cannot
-        // be written is told, and the exit status stays the run's own.
-        try {
-            KeepRunEnding(db, RunRecordOf(taskId, result, control.stopRequested(), clock.now()),
-                           result);
-        } catch (const StoreError& e) {
-            Print(stderr,
-                  QStringLiteral("tarnwick-cli run: the run's result was not kept: %1\n")
-                      .arg(e.message()));
-        }
-    }
+    const MirrorResult& result = outcome.result;
+    if (outcome.notKept)
+        Print(stderr, QStringLiteral("tarnwick-cli run: the run's result was not kept: %1\n")
+                          .arg(*outcome.notKept));
     return result.counters.errors == 0 ? kExitOk : kExitFailure;
 }
 

@@ -6,17 +6,10 @@
 // never lags the run by more than kMaxPendingLines nor by more than a moment.
 #include "engine/TMyThread.h"
 
-#include "platform/ProgramFolder.h"
-
-#include "engine/ExcludeRules.h"
-#include "engine/FolderMirror.h"
-#include "engine/RunMirror.h"
-#include "store/RunJob.h"
-#include "engine/RunEnding.h"
 #include "engine/RunningTaskList.h"
+#include "engine/TaskRun.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SoundPlayer.h"
-#include "store/ScheduleRules.h"
 #include "store/TaskDatabase.h"
 
 namespace tarnwick {
@@ -129,29 +122,25 @@ void TMyThread::Execute()
     if (Terminated())
         return;
 
-    // The rows are read on the user-interface thread, which must never wait
-    // at the pause gate; a suspended run waits here, on its own thread.
-    const auto loader = [this](const QString& id, RunControl& control) {
-        MirrorJob job;
-        Synchronize([&] { job = LoadRunJob(m_host.runDatabase(), id, control); });
-        control.checkpoint();
-        return job;
-    };
-
-    QList<ExcludeRule> rules;
-    Synchronize([&] { rules = LoadExcludeRules(m_host.runDatabase(), m_taskId, &control()); });
-    const ExcludeTest exclude =
-        rules.isEmpty() ? ExcludeTest() : MakeExcludeTest(rules, &control(), m_clock);
-
-    const auto afterWalk = [this](const MirrorJob&, const QString& startText) {
-        flushLines();
+    // The task database lives on the user-interface thread, which must not
+    // wait for another program holding it: a step meets such a database at
+    // once, and the run waits for it here, on its own thread.
+    TaskRunHooks hooks;
+    hooks.withStore = [this](const std::function<void(TaskDatabase&)>& step) {
         Synchronize([&] {
-            // A database held by another program fails at once here; the
-            // run waits for it on its own thread and tries again.
             const NoBusyWait quick(m_host.runDatabase());
-            const QString next = UpdateAfterRun(m_host.runDatabase(), m_taskId, startText, m_clock);
-            m_host.taskTimesChanged(m_taskId, startText, next);
+            step(m_host.runDatabase());
         });
+    };
+    hooks.sink = [this](LogKind kind, const QString& text) { emitLine(kind, text); };
+    hooks.walkEnded = [this] { flushLines(); };
+    hooks.timesChanged = [this](const QString& startText, const QString& nextText) {
+        Synchronize([&] { m_host.taskTimesChanged(m_taskId, startText, nextText); });
+    };
+    hooks.logLost = [this] {
+        flushLines();
+        std::lock_guard lock(m_linesMutex);
+        return m_logLost;
     };
 
     MirrorOptions options;
@@ -166,34 +155,9 @@ void TMyThread::Execute()
     // A run of the task by tarnwick-cli is waited for.
     options.runLockFolder = DataFolder();
     options.expectedTargetMount = m_expectedTargetMount;
-    m_result = RunMirror(
-        m_taskId, loader, exclude, control(),
-        [this](LogKind kind, const QString& text) { emitLine(kind, text); }, afterWalk, m_clock,
-        options);
-    flushLines();
-    {
-        // Lines missing from the log are an error of the run, whatever it
-        // copied: its log no longer tells what it did.
-        std::lock_guard lock(m_linesMutex);
-        if (m_logLost)
-            ++m_result.counters.errors;
-    }
-    // The run's row in the history, kept as tarnwick-cli run keeps it: on
-    // the user-interface thread, which owns the database and must not wait
-    // for it, so a database another program holds is waited for here.
-    m_record = RunRecordOf(m_taskId, m_result, control().stopRequested(), m_clock.now());
-    try {
-        RetryWhileStoreBusy(
-            [&] {
-                Synchronize([&] {
-                    const NoBusyWait quick(m_host.runDatabase());
-                    KeepRunEnding(m_host.runDatabase(), m_record, m_result);
-                });
-            },
-            control(), {});
-    } catch (const StoreError&) {
-        // Not kept; the run itself is over and has told what it did.
-    }
+    const TaskRunOutcome outcome = RunTask(m_taskId, hooks, control(), m_clock, options);
+    m_result = outcome.result;
+    m_record = outcome.record;
 
     if (m_settings.showDlg)
         Synchronize([&] { m_host.showFinishedMessage(m_taskId); });
