@@ -3,6 +3,8 @@
 // path per file, and nothing held in memory beyond the current folder chain.
 #include "engine/FolderMirror.h"
 
+#include "engine/TargetFolders.h"
+
 #include "platform/RunControl.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
@@ -32,17 +34,7 @@ namespace {
 constexpr int kFolderToMake = -1;
 
 
-bool IsDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
 
-void AppendName(QByteArray& path, const char* name, std::size_t length)
-{
-    if (!path.endsWith('/'))
-        path += '/';
-    path.append(name, static_cast<qsizetype>(length));
-}
 
 // A record for an entry that cannot be looked at: only what the folder
 // listing itself tells.
@@ -68,60 +60,10 @@ void StartLine(QString& line)
     line.reserve(room);
 }
 
-// Opens the target folder `name` in the folder `dirFd` without following a
-// symbolic link at that name: what a link below the target root points to
-// lies outside the target, and no copy may land there.
-int OpenTargetFolder(int dirFd, const char* name)
-{
-    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
 
-// Whether `name` in the folder `dirFd` is a symbolic link itself. Such an
-// open fails with ENOTDIR, as for a file, so the name is looked at again.
-bool IsLinkAt(int dirFd, const char* name)
-{
-    struct stat st;
-    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-}
 
-// The mode bits a folder the run makes ends with: the source folder's
-// permission bits, and the other bits as mkdirat set them (a sticky bit
-// asked for, a setgid bit taken over from the folder above).
-mode_t FinalFolderMode(mode_t made, mode_t sourcePermissions)
-{
-    return (made & 07000) | (sourcePermissions & 0777);
-}
 
-// Gives the folder the run has just made at `folderFd` the bits of its
-// source folder that the umask took, and all its owner's while it is being
-// filled. Returns the mode to give it once filled, if it has not that.
-std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions)
-{
-    struct stat made;
-    if (::fstat(folderFd, &made) != 0)
-        return std::nullopt;
-    const mode_t finished = FinalFolderMode(made.st_mode, sourcePermissions);
-    const mode_t filling = finished | S_IRWXU;
-    // Given back through the folder's own descriptor, never by its path. A
-    // file system that keeps no permission bits of its own (FAT) refuses;
-    // the folder then stays narrower than its source, never wider.
-    if ((made.st_mode & 07777) != filling)
-        ::fchmod(folderFd, filling);
-    if (finished == filling)
-        return std::nullopt;
-    return finished;
-}
 
-// The identity of `name` in the folder `dirFd` itself, a link not followed.
-bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
-{
-    struct stat st;
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    identity.device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
-    identity.inode = st.st_ino;
-    return true;
-}
 
 using ScopedFd = UniqueFd;
 

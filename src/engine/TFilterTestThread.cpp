@@ -15,22 +15,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-bool isDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-void appendName(QByteArray& path, const char* name, std::size_t length)
-{
-    if (!path.endsWith('/'))
-        path.append('/');
-    path.append(name, static_cast<qsizetype>(length));
-}
-
-} // namespace
-
 TFilterTestThread::TFilterTestThread(QString folder, QList<ExcludeRule> rules,
                                      const Clock& clock)
     : TThread(false), m_folder(std::move(folder)),
@@ -66,12 +50,12 @@ void TFilterTestThread::walk(FolderReader& folder)
     while (folder.next(name, length, type)) {
         if (Terminated())
             return;
-        if (isDotOrDotDot(name))
+        if (IsDotOrDotDot(name))
             continue;
         FileIdentity identity;
         if (StatEntry(folder.fd(), name, m_entry, &identity) != 0)
             continue; // gone since it was listed
-        appendName(m_path, name, length);
+        AppendName(m_path, name, length);
         if (m_entry.isDirectory()) {
             bool onPath = false;
             for (const FileIdentity& above : m_walkPath)

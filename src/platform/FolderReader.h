@@ -3,6 +3,8 @@
 // buffer of the reader's own: no list of the folder is ever built.
 #pragma once
 
+#include <QByteArray>
+
 #include <cstddef>
 
 namespace tarnwick {
@@ -38,5 +40,20 @@ private:
     long m_pos = 0;
     int m_error = 0;
 };
+
+// Whether a listed name is "." or "..", which walks pass over.
+inline bool IsDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Joins a folder path and an entry's name with '/' unless the path ends
+// with one.
+inline void AppendName(QByteArray& path, const char* name, std::size_t length)
+{
+    if (!path.endsWith('/'))
+        path += '/';
+    path.append(name, static_cast<qsizetype>(length));
+}
 
 } // namespace tarnwick
