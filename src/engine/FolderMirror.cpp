@@ -114,28 +114,15 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
                            Credentials credentials, const Clock& clock)
     : m_taskName(std::move(taskName)), m_exclude(std::move(exclude)), m_control(control),
       m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
-      m_copier([&control] { control.checkpoint(); })
+      m_copier([&control] { control.checkpoint(); }), m_versions(clock)
 {
 }
 
-FolderMirror::~FolderMirror()
-{
-    if (m_versionsRootFd >= 0)
-        ::close(m_versionsRootFd);
-}
-
-FolderMirror::TargetFolder::~TargetFolder()
-{
-    // The root's versions folder is the run's, shared by every source.
-    if (parent && versionsFd >= 0)
-        ::close(versionsFd);
-}
+FolderMirror::~FolderMirror() = default;
 
 void FolderMirror::setVersions(int keep, const QString& versionsDir)
 {
-    m_keepVersions = std::max(keep, 0);
-    m_versionsDir = QDir::cleanPath(versionsDir);
-    m_versionsPathError = m_keepVersions > 0 ? PathBytes(m_versionsDir, m_versionsPath) : 0;
+    m_versions.set(keep, versionsDir);
 }
 
 void FolderMirror::setSources(const QList<SourceEntry>& sources)
@@ -205,22 +192,8 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     m_targetRootPath = targetPath;
     m_targetPath = targetPath;
     m_targetRootLength = m_targetPath.size();
-    m_targetRootFd = target.get();
-    if (m_keepVersions > 0 && m_versionsPathError == 0) {
-        // Where the versions folder lies inside the target it is reached
-        // from the target root, folder by folder, as the target folders are.
-        const QString root = QDir::cleanPath(targetDir);
-        const QString prefix = root.endsWith(u'/') ? root : root + u'/';
-        m_versionsInTarget = m_versionsDir.startsWith(prefix)
-                                 ? QFile::encodeName(m_versionsDir.mid(prefix.size()))
-                                 : QByteArray();
-        // Known from the start, a versions folder inside a source is never
-        // walked; one made during the run is known from then on.
-        if (!m_haveVersionsRoot) {
-            ScopedFd versions(::open(m_versionsPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-            m_haveVersionsRoot = versions.get() >= 0 && IdentityOf(versions.get(), m_versionsRoot);
-        }
-    }
+    m_versions.setDryRun(dryRun());
+    m_versions.beginTarget(targetDir, target.get());
 
     m_walkPath.clear();
     FileIdentity root;
@@ -232,13 +205,15 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
                 copies, [this] { m_control.checkpoint(); },
                 [this](CopyPool::Job& job) { return decideInPool(job); }, m_poolCopy);
     }
-    TargetFolder rootTarget{.fd = target.get(), .error = targetError};
+    TargetFolder rootTarget{.fd = target.get(),
+                            .error = targetError,
+                            .versions = {.targetFd = target.get()}};
     walk(source, rootTarget, includeSubDir);
     // A later source may hold files of the same names: it decides against
     // the target these copies leave.
     settleCopies(Settle::All);
     m_walkPath.clear();
-    m_targetRootFd = -1;
+    m_versions.endTarget();
 }
 
 bool FolderMirror::onWalkPath(const FileIdentity& identity) const
@@ -640,7 +615,7 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
         // test the exclude rules, to keep versions, to tell a big file's
         // bytes as they go.
         // A name that clashes by case is told of where the file is met.
-        if (type == DT_REG && m_pool && !m_exclude && m_keepVersions == 0 && !m_options.advance &&
+        if (type == DT_REG && m_pool && !m_exclude && !m_versions.on() && !m_options.advance &&
             target.fd >= 0 && caseClash(target, name, length).isEmpty()) {
             AppendName(m_path, name, length);
             m_entry = EntryRecord();
@@ -684,13 +659,13 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
     const bool known = identity.inode != 0;
     if (known && (onWalkPath(identity) || (m_haveTargetRoot && identity == m_targetRoot)))
         return;
-    if (isVersionsFolder(identity, targetFd, name)) {
+    bool itself = false;
+    if (m_versions.holds(identity, targetFd, m_targetPath.mid(m_targetRootLength), name, itself)) {
         // The user's files there are not mirrored: an error, never silence.
         AppendName(m_path, name, length);
-        emitError(m_haveVersionsRoot && identity.inode != 0 && identity == m_versionsRoot
-                      ? QStringLiteral("not mirrored: it is the task's versions folder")
-                      : QStringLiteral("not mirrored: it would land in the task's versions "
-                                       "folder"));
+        emitError(itself ? QStringLiteral("not mirrored: it is the task's versions folder")
+                         : QStringLiteral("not mirrored: it would land in the task's versions "
+                                          "folder"));
         return;
     }
 
@@ -791,8 +766,9 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         m_walkPath.push_back(identity);
     TargetFolder subTargetFolder{.fd = subTargetFd.get(),
                                  .error = subTargetError,
-                                 .parent = &parentTarget,
-                                 .name = QByteArray(name, qsizetype(length))};
+                                 .versions = {.parent = &parentTarget.versions,
+                                              .name = QByteArray(name, qsizetype(length)),
+                                              .targetFd = subTargetFd.get()}};
     walk(sub, subTargetFolder, includeSubDir);
     if (known)
         m_walkPath.pop_back();
@@ -830,7 +806,7 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     // target and the decision go to them too: on a slow target each look is
     // a round trip as well, and a run that copies nothing is all looks.
     const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
-    if (m_pool && m_keepVersions == 0 && !toldInBytes && target.fd >= 0) {
+    if (m_pool && !m_versions.on() && !toldInBytes && target.fd >= 0) {
         queueCopy(sourceFd, name, target, nullptr, LogKind::Copy, QString());
         return;
     }
@@ -857,7 +833,7 @@ void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& targ
     m_line += DecisionText(decision);
     AppendDisplayPath(m_line, m_path.constData(), m_path.size());
     // The file the copy replaces is kept as a version first.
-    const bool keep = decision == CopyDecision::Older && m_keepVersions > 0;
+    const bool keep = decision == CopyDecision::Older && m_versions.on();
     // A kept version moves files in the versions folder as it goes: such
     // copies, and those with no folder to go to, are made here in turn. So
     // is a big file whose bytes are told as they go: its time is in its
@@ -895,8 +871,8 @@ void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& targ
             return;
         }
         if (keep) {
-            if (const int error = nameVersionDry(target, name)) {
-                emitError(KeepErrorText(versionsPath(target), error));
+            if (const int error = m_versions.nameDry(target.versions, name, m_versionPath)) {
+                emitError(KeepErrorText(m_versions.pathOf(target.versions), error));
                 return;
             }
             reportKeptVersion();
@@ -933,7 +909,7 @@ void FolderMirror::copyHere(int sourceFd, const char* name, TargetFolder& target
     FileCopier::BeforeReplace keepOld;
     if (keep) {
         keepOld = [&] {
-            keepError = keepVersion(target, name, kept);
+            keepError = m_versions.keep(target.versions, name, kept, m_versionPath);
             return keepError;
         };
     }
@@ -944,10 +920,16 @@ void FolderMirror::copyHere(int sourceFd, const char* name, TargetFolder& target
         m_options.progress(shown, size, true, error == 0);
     if (kept) {
         reportKeptVersion();
-        removeOldVersions(target, QByteArray(name));
+        for (const auto& [path, why] : m_versions.removeOld(target.versions, QByteArray(name))) {
+            if (why == 0)
+                emitLine(LogKind::Copy, RemoveVersionLine(m_taskName, DisplayPath(path)));
+            else
+                emitError(QStringLiteral("Old version not removed: ") + DisplayPath(path) +
+                          QStringLiteral(": ") + SystemErrorText(why));
+        }
     }
     if (error != 0) {
-        emitError(keepError != 0 ? KeepErrorText(versionsPath(target), keepError)
+        emitError(keepError != 0 ? KeepErrorText(m_versions.pathOf(target.versions), keepError)
                                  : CopyFailureText(error));
         return;
     }
@@ -955,289 +937,10 @@ void FolderMirror::copyHere(int sourceFd, const char* name, TargetFolder& target
     m_counters.mirroredBytes += size;
 }
 
-bool FolderMirror::isVersionsFolder(const FileIdentity& identity, int targetFd,
-                                    const char* name) const
-{
-    if (m_keepVersions <= 0)
-        return false;
-    if (m_haveVersionsRoot && identity.inode != 0 && identity == m_versionsRoot)
-        return true;
-    if (!m_versionsInTarget.isEmpty()) {
-        QByteArray relative = m_targetPath.mid(m_targetRootLength);
-        while (relative.startsWith('/'))
-            relative.remove(0, 1);
-        if (!relative.isEmpty())
-            relative += '/';
-        if (relative + name == m_versionsInTarget)
-            return true;
-    }
-    // The same folder by another path (the target root given through a link).
-    FileIdentity counterpart;
-    return m_haveVersionsRoot && targetFd >= 0 && IdentityAt(targetFd, name, counterpart) &&
-           counterpart == m_versionsRoot;
-}
-
-int FolderMirror::openVersionsRoot(mode_t mode, int& error)
-{
-    if (m_versionsRootFd >= 0)
-        return m_versionsRootFd;
-    error = m_versionsPathError;
-    if (error != 0)
-        return -1;
-    int fd = -1;
-    if (!m_versionsInTarget.isEmpty()) {
-        if (m_targetRootFd < 0) {
-            error = ENOENT;
-            return -1;
-        }
-        int dir = m_targetRootFd;
-        for (const QByteArray& part : m_versionsInTarget.split('/')) {
-            const int made = dryRun() || ::mkdirat(dir, part.constData(), mode) == 0 ? 0 : errno;
-            const int next = OpenTargetFolder(dir, part.constData());
-            const int openError = errno;
-            const bool link = next < 0 && IsLinkAt(dir, part.constData());
-            if (dir != m_targetRootFd)
-                ::close(dir);
-            if (next < 0) {
-                // In a dry run a missing folder is one the real run makes.
-                error = link                              ? ELOOP
-                        : dryRun() && openError == ENOENT ? 0
-                        : made != 0 && made != EEXIST     ? made
-                                                          : openError;
-                return -1;
-            }
-            dir = next;
-        }
-        fd = dir;
-    } else {
-        // Only the folder itself is made, never the folders above it: a
-        // missing parent is a drive that is not there, and filling its mount
-        // folder would fill the disk below it.
-        const int made = dryRun() || ::mkdir(m_versionsPath.constData(), mode) == 0 ? 0 : errno;
-        fd = ::open(m_versionsPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
-            const int openError = errno;
-            if (dryRun() && openError == ENOENT) {
-                const qsizetype slash = m_versionsPath.lastIndexOf('/');
-                const QByteArray above = slash <= 0 ? QByteArray("/") : m_versionsPath.left(slash);
-                struct stat st;
-                error = ::stat(above.constData(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOENT;
-            } else {
-                error = made != 0 && made != EEXIST ? made : openError;
-            }
-            return -1;
-        }
-    }
-    m_versionsRootFd = fd;
-    m_haveVersionsRoot = IdentityOf(fd, m_versionsRoot);
-    error = 0;
-    return fd;
-}
-
-void FolderMirror::openVersionsFolder(TargetFolder& target)
-{
-    if (target.versionsLooked)
-        return;
-    target.versionsLooked = true;
-    // A version holds what the target file held: it is made no easier to
-    // reach than there. Each versions folder gets the permission bits of
-    // the target folder it mirrors, so no one reads a version whom that
-    // folder kept out; its owner may also always write it, or no version
-    // could be put in a read-only folder's counterpart. The umask may take
-    // more; it never adds.
-    struct stat st;
-    const mode_t mode =
-        (target.fd >= 0 && ::fstat(target.fd, &st) == 0 ? st.st_mode & 0777 : 0) | S_IRWXU;
-    if (!target.parent) {
-        target.versionsFd = openVersionsRoot(mode, target.versionsError);
-        return;
-    }
-    TargetFolder& parent = *target.parent;
-    openVersionsFolder(parent);
-    if (parent.versionsFd < 0) {
-        target.versionsError = parent.versionsError;
-        return;
-    }
-    const char* name = target.name.constData();
-    const int made = dryRun() || ::mkdirat(parent.versionsFd, name, mode) == 0 ? 0 : errno;
-    target.versionsFd = OpenTargetFolder(parent.versionsFd, name);
-    if (target.versionsFd >= 0)
-        return;
-    const int openError = errno;
-    target.versionsError = IsLinkAt(parent.versionsFd, name) ? ELOOP
-                           : dryRun() && openError == ENOENT ? 0
-                           : made != 0 && made != EEXIST     ? made
-                                                             : openError;
-}
-
-void FolderMirror::listVersions(TargetFolder& target)
-{
-    if (target.versionsListed)
-        return;
-    target.versionsListed = true;
-    if (target.versionsFd < 0)
-        return;
-    // A copy into the versions folder from another file system that a kill
-    // cut off left its temporary file here.
-    if (!dryRun())
-        RemoveStaleTemporaryFiles(target.versionsFd, m_clock);
-    FolderReader reader;
-    if (reader.open(target.versionsFd, ".") != 0)
-        return;
-    const char* entry;
-    std::size_t length;
-    unsigned char type;
-    VersionOfName version;
-    // Only what this program kept counts as a version: a file of the
-    // user's with such a name in a folder the user named stays.
-    const QList<QByteArray> listed = ReadKeptIndex(target.versionsFd);
-    const QSet<QByteArray> ours(listed.cbegin(), listed.cend());
-    qsizetype present = 0;
-    while (reader.next(entry, length, type)) {
-        if (type == DT_DIR)
-            continue;
-        const QByteArray name(entry, qsizetype(length));
-        if (ours.contains(name) && ParseVersionName(name, version)) {
-            target.versions[version.original].push_back({name, version.when, version.counter});
-            ++present;
-        }
-    }
-    // Names of versions removed since pile up in the index: written anew
-    // once they are the greater part.
-    if (!dryRun() && listed.size() > 2 * present + 16) {
-        QList<QByteArray> names;
-        for (const std::vector<KeptVersion>& kept : std::as_const(target.versions)) {
-            for (const KeptVersion& v : kept)
-                names.append(v.name);
-        }
-        RewriteKeptIndex(target.versionsFd, names);
-    }
-}
-
-QByteArray FolderMirror::versionsPath(const TargetFolder& target) const
-{
-    if (!target.parent)
-        return m_versionsPath;
-    QByteArray path = versionsPath(*target.parent);
-    AppendName(path, target.name.constData(), std::size_t(target.name.size()));
-    return path;
-}
-
-namespace {
-
-// The first counter not taken by a version of the same file and second.
-int FirstFreeCounter(const std::vector<KeptVersion>& versions, quint64 when)
-{
-    int counter = 1;
-    for (const KeptVersion& version : versions) {
-        if (version.when == when)
-            counter = std::max(counter, version.counter + 1);
-    }
-    return counter;
-}
-
-} // namespace
-
-int FolderMirror::keepVersion(TargetFolder& target, const char* name, bool& kept)
-{
-    kept = false;
-    openVersionsFolder(target);
-    if (target.versionsFd < 0)
-        return target.versionsError;
-    listVersions(target);
-    const QByteArray fileName(name);
-    const QDateTime at = m_clock.now();
-    std::vector<KeptVersion>& versions = target.versions[fileName];
-    VersionOfName stamp;
-    ParseVersionName(VersionName(fileName, at), stamp);
-    QByteArray keptName;
-    bool moved = false;
-    int error = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        error = KeepVersion(
-            target.fd, name, target.versionsFd,
-            [&](int counter) { return VersionName(fileName, at, counter); },
-            FirstFreeCounter(versions, stamp.when), keptName, moved);
-        if (error != ENOENT)
-            break;
-        // The file went meanwhile (a second run of the task kept it first):
-        // there is nothing left to keep, and the new file takes the name.
-        // Should that run's new file be there already, that is the one kept.
-        struct stat st;
-        if (::fstatat(target.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
-            return 0;
-    }
-    if (error != 0)
-        return error;
-    kept = true;
-    // Listed so that it may be removed once older than the count kept; one
-    // that cannot be listed is kept for good, which loses nothing.
-    AddToKeptIndex(target.versionsFd, keptName);
-    noteVersion(target, versions, keptName);
-    return 0;
-}
-
-int FolderMirror::nameVersionDry(TargetFolder& target, const char* name)
-{
-    openVersionsFolder(target);
-    if (target.versionsFd < 0 && target.versionsError != 0)
-        return target.versionsError;
-    listVersions(target);
-    const QByteArray fileName(name);
-    const QDateTime at = m_clock.now();
-    std::vector<KeptVersion>& versions = target.versions[fileName];
-    VersionOfName stamp;
-    ParseVersionName(VersionName(fileName, at), stamp);
-    // The name the real run would take: free in the folder, and not taken
-    // by an earlier file of this run (a second source's file of that name).
-    QByteArray keptName;
-    for (int counter = FirstFreeCounter(versions, stamp.when);; ++counter) {
-        keptName = VersionName(fileName, at, counter);
-        struct stat st;
-        if (target.versionsFd < 0 ||
-            ::fstatat(target.versionsFd, keptName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            break;
-    }
-    noteVersion(target, versions, keptName);
-    return 0;
-}
-
-void FolderMirror::noteVersion(const TargetFolder& target, std::vector<KeptVersion>& versions,
-                               const QByteArray& keptName)
-{
-    VersionOfName stamp;
-    ParseVersionName(keptName, stamp);
-    versions.push_back({keptName, stamp.when, stamp.counter});
-    m_versionPath = versionsPath(target);
-    AppendName(m_versionPath, keptName.constData(), std::size_t(keptName.size()));
-}
-
 void FolderMirror::reportKeptVersion()
 {
     ++m_counters.keptVersions;
     emitLine(LogKind::Copy, KeepVersionLine(m_taskName, DisplayPath(m_versionPath)));
-}
-
-void FolderMirror::removeOldVersions(TargetFolder& target, const QByteArray& name)
-{
-    const auto found = target.versions.find(name);
-    if (found == target.versions.end() || found->size() <= std::size_t(m_keepVersions))
-        return;
-    std::vector<KeptVersion>& versions = *found;
-    std::sort(versions.begin(), versions.end(), KeptBefore);
-    const std::size_t extra = versions.size() - std::size_t(m_keepVersions);
-    for (std::size_t i = 0; i < extra; ++i) {
-        QByteArray path = versionsPath(target);
-        AppendName(path, versions[i].name.constData(), std::size_t(versions[i].name.size()));
-        if (::unlinkat(target.versionsFd, versions[i].name.constData(), 0) == 0) {
-            emitLine(LogKind::Copy, RemoveVersionLine(m_taskName, DisplayPath(path)));
-        } else if (errno != ENOENT) {
-            const int error = errno;
-            emitError(QStringLiteral("Old version not removed: ") + DisplayPath(path) +
-                      QStringLiteral(": ") + SystemErrorText(error));
-        }
-    }
-    versions.erase(versions.begin(), versions.begin() + std::ptrdiff_t(extra));
 }
 
 void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
@@ -1274,8 +977,11 @@ void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const Fil
 
     if (known)
         m_walkPath.push_back(identity);
-    TargetFolder subTargetFolder{
-        .fd = subTargetFd.get(), .error = subTargetError, .parent = &parentTarget, .name = name};
+    TargetFolder subTargetFolder{.fd = subTargetFd.get(),
+                                 .error = subTargetError,
+                                 .versions = {.parent = &parentTarget.versions,
+                                              .name = QByteArray(name),
+                                              .targetFd = subTargetFd.get()}};
     walk(sub, subTargetFolder, includeSubDir);
     if (known)
         m_walkPath.pop_back();

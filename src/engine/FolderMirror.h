@@ -8,6 +8,7 @@
 #include "engine/ExcludeTest.h"
 #include "engine/MirrorTypes.h"
 #include "engine/RunLines.h"
+#include "engine/VersionsFolder.h"
 #include "platform/Clock.h"
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
@@ -117,23 +118,11 @@ private:
         bool swept = false;   // its stale temporary files removed
         int creationMask = -1; // FileCopier::creationMask, asked with the sweep
 
-        // Its place in the target: the folder above (none for the root)
-        // and its name there, for the versions folder that mirrors it.
-        TargetFolder* parent = nullptr;
-        QByteArray name{};
-        // That versions folder, made or opened when first needed.
-        bool versionsLooked = false;
-        int versionsFd = -1;   // below 0: not there (see versionsError)
-        int versionsError = 0; // why not; 0 in a dry run where a real run makes it
-        // The versions kept there, by the name of the file they were;
-        // listed when first needed.
-        bool versionsListed = false;
-        QHash<QByteArray, std::vector<KeptVersion>> versions{};
+        // Its counterpart in the versions folder.
+        VersionsFolder::Place versions{};
         // This folder and its source folder, shared with the copies under
         // way into it; made at the first.
         std::shared_ptr<CopyPool::Folders> shared{};
-
-        ~TargetFolder();
     };
 
     void walk(FolderReader& source, TargetFolder& target, bool includeSubDir);
@@ -146,27 +135,7 @@ private:
     // one a real run would make is counted and walked as if empty.
     void enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
                         bool known, TargetFolder& parentTarget, bool includeSubDir);
-    // Whether the source subfolder `name`, to be mirrored into the target
-    // folder `targetFd` (at m_targetPath), is the versions folder or would
-    // be mirrored into it.
-    bool isVersionsFolder(const FileIdentity& identity, int targetFd, const char* name) const;
-    // Makes (in a dry run, looks at) the versions folder of `target`.
-    void openVersionsFolder(TargetFolder& target);
-    int openVersionsRoot(mode_t mode, int& error);
-    void listVersions(TargetFolder& target);
-    // Moves the file `name` of `target` into its versions folder: 0 or the
-    // errno value; `kept` with the version's path in m_versionPath, unless
-    // the file was gone already.
-    int keepVersion(TargetFolder& target, const char* name, bool& kept);
-    // The version name a dry run reports for `name`.
-    int nameVersionDry(TargetFolder& target, const char* name);
-    // Removes the oldest versions of `name` beyond the count to keep.
-    void removeOldVersions(TargetFolder& target, const QByteArray& name);
-    QByteArray versionsPath(const TargetFolder& target) const;
-    // A version of `target`'s file kept (or, in a dry run, named) as
-    // `keptName`: listed with that file's versions, its path in m_versionPath.
-    void noteVersion(const TargetFolder& target, std::vector<KeptVersion>& versions,
-                     const QByteArray& keptName);
+    // Says so for a kept version at m_versionPath, and counts it.
     void reportKeptVersion();
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }
     void emitError(const QString& reason);
@@ -258,15 +227,7 @@ private:
     bool m_haveTargetRoot = false;
 
     // Versions of replaced files.
-    int m_keepVersions = 0;
-    QString m_versionsDir;
-    QByteArray m_versionsPath;     // the folder's path, as bytes
-    int m_versionsPathError = 0;   // why it names no folder
-    QByteArray m_versionsInTarget; // its path inside the target root, or empty
-    int m_targetRootFd = -1;       // during mirrorFolder
-    int m_versionsRootFd = -1;     // once made or opened
-    FileIdentity m_versionsRoot;   // its identity, once known
-    bool m_haveVersionsRoot = false;
+    VersionsFolder m_versions;
     QByteArray m_versionPath; // the last version kept
 
     // Copies under way, oldest first, each with the lines that came after
