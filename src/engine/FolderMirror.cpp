@@ -114,7 +114,10 @@ FolderMirror::FolderMirror(QString taskName, ExcludeTest exclude, RunControl& co
                            Credentials credentials, const Clock& clock)
     : m_taskName(std::move(taskName)), m_exclude(std::move(exclude)), m_control(control),
       m_sink(std::move(sink)), m_credentials(std::move(credentials)), m_clock(clock),
-      m_copier([&control] { control.checkpoint(); }), m_versions(clock)
+      m_copier([&control] { control.checkpoint(); }), m_versions(clock),
+      m_copies([this](const OrderedCopies::Line& line) {
+          sendLine(line.kind, line.text, line.error);
+      })
 {
 }
 
@@ -370,10 +373,7 @@ void FolderMirror::emitError(const QString& reason)
 
 void FolderMirror::emitLine(LogKind kind, const QString& line, const QString& error)
 {
-    if (m_pending.empty())
-        sendLine(kind, line, error);
-    else
-        m_pending.back().after.emplace_back(kind, line, error);
+    m_copies.sendOrHold({kind, line, error});
 }
 
 void FolderMirror::sendLine(LogKind kind, const QString& line, const QString& error)
@@ -411,7 +411,7 @@ void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& targe
         const auto closed = [](const std::weak_ptr<CopyPool::Folders>& f) { return f.expired(); };
         m_openFolders.erase(std::remove_if(m_openFolders.begin(), m_openFolders.end(), closed),
                             m_openFolders.end());
-        while (m_openFolders.size() >= kMaxOpenFolders && !m_pending.empty()) {
+        while (m_openFolders.size() >= kMaxOpenFolders && !m_copies.empty()) {
             settleCopies(Settle::Oldest);
             m_openFolders.erase(
                 std::remove_if(m_openFolders.begin(), m_openFolders.end(), closed),
@@ -456,11 +456,11 @@ void FolderMirror::queueCopy(int sourceFd, const char* name, TargetFolder& targe
         job->lookAtSource = lookAtSource;
         job->precision = fileSystemOf(target).precision;
     }
-    PendingCopy pending{job, kind, decisionLine, DisplayPath(m_path),
-                        m_options.progress ? DisplayPath(m_path) : QString(), {}};
+    OrderedCopies::Pending pending{job, kind, decisionLine, DisplayPath(m_path),
+                                   m_options.progress ? DisplayPath(m_path) : QString()};
     if (m_options.progress && existing)
         m_options.progress(pending.shown, m_entry.size, false, false);
-    m_pending.push_back(std::move(pending));
+    m_copies.add(std::move(pending));
     m_pool->submit(std::move(job));
     settleCopies(Settle::Ended);
 }
@@ -500,89 +500,71 @@ bool FolderMirror::decideInPool(CopyPool::Job& job)
 
 void FolderMirror::settleCopies(Settle how)
 {
+    if (m_copies.empty())
+        return;
     // The walk runs this far ahead of the oldest copy under way, so that the
     // copiers find copies into several folders at once (each folder takes
     // one copier at a time), and no further: a stop cancels what was not
     // begun, and the lines wait in memory.
-    const std::size_t bound = m_pool ? std::size_t(m_pool->threads()) * 64 : 0;
-    if (m_pool && (m_targetGone || (how == Settle::All && m_control.stopRequested())))
+    const std::size_t bound = std::size_t(m_pool->threads()) * 64;
+    if (m_targetGone || (how == Settle::All && m_control.stopRequested()))
         m_pool->cancelQueued();
-    bool settledOne = false;
-    while (!m_pending.empty()) {
-        PendingCopy& front = m_pending.front();
-        const bool wait = how == Settle::All || m_pending.size() > bound ||
-                          (how == Settle::Oldest && !settledOne);
-        if (!wait && !m_pool->ended(*front.job))
-            break;
-        m_pool->wait(*front.job);
-        settledOne = true;
-        const CopyPool::Job& job = *front.job;
-        if (job.error == ECANCELED) {
-            // Stopped before it began: as if the walk had stopped before
-            // the file, it is neither told of nor counted.
-            if (!job.lookAtSource) {
-                --m_counters.totalFiles;
-                m_counters.totalBytes -= job.source.size;
-            }
-            if (m_options.progress)
-                m_options.progress(front.shown, job.source.size, true, false);
-            for (const auto& [kind, line, error] : front.after)
-                sendLine(kind, line, error);
-            m_pending.pop_front();
-            continue;
-        }
-        if (job.lookAtSource) {
-            ++m_counters.totalFiles;
-            m_counters.totalBytes += job.source.size;
-            if (m_options.looked)
-                m_options.looked(m_counters.totalFiles);
-        }
-        if (job.decide) {
-            if (job.decision < 0) {
-                // The target could not be looked at: neither copied nor kept.
-                const QString reason = SystemErrorText(job.error);
-                sendLine(LogKind::Error, CopyErrorLine(m_taskName, front.path, reason),
-                         front.path + QStringLiteral(": ") + reason);
-                for (const auto& [kind, line, error] : front.after)
-                    sendLine(kind, line, error);
-                m_pending.pop_front();
-                continue;
-            }
-            const auto decision = static_cast<CopyDecision>(job.decision);
-            sendLine(DecisionKind(decision), DecisionLine(m_taskName, decision, front.path),
-                     QString());
-            const bool skipped =
-                decision == CopyDecision::Unchanged || decision == CopyDecision::Newer;
-            if (decision == CopyDecision::Unchanged)
-                ++m_counters.skippedUnchanged;
-            else if (decision == CopyDecision::Newer)
-                ++m_counters.skippedNewer;
-            else if (m_options.progress)
-                m_options.progress(front.shown, job.source.size, false, false);
-            if (skipped) {
-                for (const auto& [kind, line, error] : front.after)
-                    sendLine(kind, line, error);
-                m_pending.pop_front();
-                continue;
-            }
-        } else {
-            sendLine(front.kind, front.decision, QString());
+    m_copies.settle(*m_pool, how, bound,
+                    [this](const OrderedCopies::Pending& copy) { copyEnded(copy); });
+}
+
+void FolderMirror::copyEnded(const OrderedCopies::Pending& copy)
+{
+    const CopyPool::Job& job = *copy.job;
+    if (job.error == ECANCELED) {
+        // Stopped before it began: as if the walk had stopped before the
+        // file, it is neither told of nor counted.
+        if (!job.lookAtSource) {
+            --m_counters.totalFiles;
+            m_counters.totalBytes -= job.source.size;
         }
         if (m_options.progress)
-            m_options.progress(front.shown, job.source.size, true, job.error == 0);
-        if (job.error != 0) {
-            const QString reason = CopyFailureText(job.error);
-            sendLine(LogKind::Error, CopyErrorLine(m_taskName, front.path, reason),
-                     front.path + QStringLiteral(": ") + reason);
-        } else {
-            ++m_counters.mirroredFiles;
-            m_counters.mirroredBytes += job.source.size;
+            m_options.progress(copy.shown, job.source.size, true, false);
+        return;
+    }
+    if (job.lookAtSource) {
+        ++m_counters.totalFiles;
+        m_counters.totalBytes += job.source.size;
+        if (m_options.looked)
+            m_options.looked(m_counters.totalFiles);
+    }
+    if (job.decide) {
+        if (job.decision < 0) {
+            // The target could not be looked at: neither copied nor kept.
+            const QString reason = SystemErrorText(job.error);
+            sendLine(LogKind::Error, CopyErrorLine(m_taskName, copy.path, reason),
+                     copy.path + QStringLiteral(": ") + reason);
+            return;
         }
-        // The lines that came after it were all written before the next
-        // copy was handed over: they go out now, before that copy's end.
-        for (const auto& [kind, line, error] : front.after)
-            sendLine(kind, line, error);
-        m_pending.pop_front();
+        const auto decision = static_cast<CopyDecision>(job.decision);
+        sendLine(DecisionKind(decision), DecisionLine(m_taskName, decision, copy.path), QString());
+        if (decision == CopyDecision::Unchanged) {
+            ++m_counters.skippedUnchanged;
+            return;
+        }
+        if (decision == CopyDecision::Newer) {
+            ++m_counters.skippedNewer;
+            return;
+        }
+        if (m_options.progress)
+            m_options.progress(copy.shown, job.source.size, false, false);
+    } else {
+        sendLine(copy.kind, copy.decision, QString());
+    }
+    if (m_options.progress)
+        m_options.progress(copy.shown, job.source.size, true, job.error == 0);
+    if (job.error != 0) {
+        const QString reason = CopyFailureText(job.error);
+        sendLine(LogKind::Error, CopyErrorLine(m_taskName, copy.path, reason),
+                 copy.path + QStringLiteral(": ") + reason);
+    } else {
+        ++m_counters.mirroredFiles;
+        m_counters.mirroredBytes += job.source.size;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "engine/CopyPool.h"
 #include "engine/ExcludeTest.h"
 #include "engine/MirrorTypes.h"
+#include "engine/OrderedCopies.h"
 #include "engine/RunLines.h"
 #include "engine/VersionsFolder.h"
 #include "platform/Clock.h"
@@ -22,7 +23,6 @@
 
 #include <deque>
 #include <memory>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -152,16 +152,12 @@ private:
     void queueCopy(int sourceFd, const char* name, TargetFolder& target,
                    const TargetState* existing, LogKind kind, const QString& decisionLine,
                    bool lookAtSource = false);
-    // Ends the copies under way in the walk's order: those that have ended
-    // (and at most the pool's bound left under way), at least the oldest,
-    // or all (cancelling those not begun when the run stops).
-    enum class Settle
-    {
-        Ended,
-        Oldest,
-        All
-    };
+    // Ends the copies under way in the walk's order, as OrderedCopies
+    // says; a stop or a target gone cancels those not begun.
+    using Settle = OrderedCopies::Settle;
     void settleCopies(Settle how);
+    // Tells and counts a copy that has ended.
+    void copyEnded(const OrderedCopies::Pending& copy);
     // Makes the copy of the file at m_path on the walk's own thread.
     void copyHere(int sourceFd, const char* name, TargetFolder& target,
                   const TargetState& existing, bool keep);
@@ -230,21 +226,10 @@ private:
     VersionsFolder m_versions;
     QByteArray m_versionPath; // the last version kept
 
-    // Copies under way, oldest first, each with the lines that came after
-    // its own.
-    struct PendingCopy
-    {
-        std::shared_ptr<CopyPool::Job> job;
-        LogKind kind;
-        QString decision;
-        QString path;  // as shown
-        QString shown; // for the progress hook; empty without one
-        std::vector<std::tuple<LogKind, QString, QString>> after;
-    };
     int m_parallel = 0;
     CopyPool::Copy m_poolCopy;
     std::unique_ptr<CopyPool> m_pool;
-    std::deque<PendingCopy> m_pending;
+    OrderedCopies m_copies;
     // Folders held open for copies, so their number stays bounded.
     std::vector<std::weak_ptr<CopyPool::Folders>> m_openFolders;
 };
