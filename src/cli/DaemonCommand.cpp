@@ -23,7 +23,7 @@ namespace tarnwick::cli {
 namespace {
 
 // "process 1234 (/usr/bin/tarnwick)", as far as the system tells.
-QString describeHolder()
+QString DescribeHolder()
 {
     const auto holder = InstanceLock::holder();
     if (!holder || holder->pid <= 0)
@@ -66,7 +66,7 @@ int DaemonCommand::run(const QStringList& args)
         Print(stderr,
               QStringLiteral("tarnwick-cli daemon: the lock file %1 is held by %2; only one "
                              "Tarnwick runs the tasks of a program folder\n")
-                  .arg(InstanceLock::lockFilePath(), describeHolder()));
+                  .arg(InstanceLock::lockFilePath(), DescribeHolder()));
         return kExitFailure;
     case InstanceLock::Outcome::Failed:
         Print(stderr, QStringLiteral("tarnwick-cli daemon: %1\n").arg(lock.error()));

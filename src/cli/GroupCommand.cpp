@@ -14,13 +14,13 @@ namespace tarnwick::cli {
 
 namespace {
 
-void checkName(const QString& command, const QString& name)
+void CheckName(const QString& command, const QString& name)
 {
     if (const std::optional<QString> refusal = CheckGroupName(name))
         throw UsageError(QStringLiteral("%1: %2").arg(command, *refusal));
 }
 
-void expectWords(const QString& command, const QStringList& words, qsizetype count,
+void ExpectWords(const QString& command, const QStringList& words, qsizetype count,
                  const QString& what)
 {
     if (words.size() != count)
@@ -59,8 +59,8 @@ int GroupCommand::run(const QStringList& args)
     const QString command = QStringLiteral("group ") + sub;
     if (sub == u"add") {
         const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
-        expectWords(command, words, 1, QStringLiteral("one group name"));
-        checkName(command, words.first());
+        ExpectWords(command, words, 1, QStringLiteral("one group name"));
+        CheckName(command, words.first());
         TaskDatabase db;
         OpenTaskDatabase(db);
         const QString groupId = NewGroupID(db, m_clock);
@@ -68,8 +68,8 @@ int GroupCommand::run(const QStringList& args)
         Print(stdout, groupId + u'\n');
     } else if (sub == u"rename") {
         const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
-        expectWords(command, words, 2, QStringLiteral("a group and its new name"));
-        checkName(command, words.at(1));
+        ExpectWords(command, words, 2, QStringLiteral("a group and its new name"));
+        CheckName(command, words.at(1));
         TaskDatabase db;
         OpenTaskDatabase(db);
         const QString groupId = ResolveGroupId(db, words.first(), command);
@@ -78,7 +78,7 @@ int GroupCommand::run(const QStringList& args)
         renameTaskGroup(db, groupId, words.at(1));
     } else if (sub == u"remove") {
         const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
-        expectWords(command, words, 1, QStringLiteral("one group ID or name"));
+        ExpectWords(command, words, 1, QStringLiteral("one group ID or name"));
         TaskDatabase db;
         OpenTaskDatabase(db);
         const QString groupId = ResolveGroupId(db, words.first(), command);

@@ -25,7 +25,7 @@ struct TaskRuns
     QList<RunRecord> runs;
 };
 
-QString runLine(const RunRecord& run)
+QString RunLine(const RunRecord& run)
 {
     QString line = QStringLiteral("  %1 - %2  %3  copied %4 files, %5 bytes; skipped %6")
                        .arg(DateTimeText(run.start), TimeText(run.end.time()),
@@ -36,7 +36,7 @@ QString runLine(const RunRecord& run)
     return line + u'\n';
 }
 
-QJsonObject runObject(const TaskRuns& task, const RunRecord& run)
+QJsonObject RunObject(const TaskRuns& task, const RunRecord& run)
 {
     // Counts as numbers; a byte count beyond 2^53 loses its last digits in
     // a JSON reader, which no run reaches.
@@ -115,7 +115,7 @@ int HistoryCommand::run(const QStringList& args)
         QJsonArray runs;
         for (const TaskRuns& task : std::as_const(tasks)) {
             for (const RunRecord& run : task.runs)
-                runs.append(runObject(task, run));
+                runs.append(RunObject(task, run));
         }
         Print(stdout, QString::fromUtf8(QJsonDocument(runs).toJson(QJsonDocument::Indented)));
         return kExitOk;
@@ -126,7 +126,7 @@ int HistoryCommand::run(const QStringList& args)
         if (task.runs.isEmpty())
             Print(stdout, QStringLiteral("  (no runs kept)\n"));
         for (const RunRecord& run : task.runs)
-            Print(stdout, runLine(run));
+            Print(stdout, RunLine(run));
     }
     return kExitOk;
 }

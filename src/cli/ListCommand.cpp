@@ -14,12 +14,12 @@ namespace tarnwick::cli {
 
 namespace {
 
-QString dash(const QString& text)
+QString Dash(const QString& text)
 {
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-void printTasks(const QList<TaskListRow>& rows, const QHash<QString, RunRecord>& lastRuns)
+void PrintTasks(const QList<TaskListRow>& rows, const QHash<QString, RunRecord>& lastRuns)
 {
     if (rows.isEmpty()) {
         Print(stdout, QStringLiteral("  (no tasks)\n"));
@@ -31,9 +31,9 @@ void printTasks(const QList<TaskListRow>& rows, const QHash<QString, RunRecord>&
               QStringLiteral("  [%1] %2\n").arg(DisplayText(row.taskId), DisplayText(row.taskName)));
         Print(stdout,
               QStringLiteral("      start: %1   last run: %2   next run: %3\n")
-                  .arg(RunModeName(row.runMode), dash(row.lastRunText), dash(row.nextRunText)));
+                  .arg(RunModeName(row.runMode), Dash(row.lastRunText), Dash(row.nextRunText)));
         Print(stdout, QStringLiteral("      source: %1\n      target: %2\n")
-                          .arg(dash(DisplayText(row.sourceText)), dash(DisplayText(row.targetDir))));
+                          .arg(Dash(DisplayText(row.sourceText)), Dash(DisplayText(row.targetDir))));
         // Only for a task with a kept run: lines of the others stay as they were.
         if (const auto last = lastRuns.constFind(row.taskId); last != lastRuns.cend())
             Print(stdout, QStringLiteral("      last result: %1\n").arg(ResultText(*last)));
@@ -75,7 +75,7 @@ int ListCommand::run(const QStringList& args)
         const QList<TaskListRow> rows = ReadTaskList(db, group.groupId, &unreadable);
         for (const TaskListRow& row : rows)
             grouped.insert(row.taskId);
-        printTasks(rows, lastRuns);
+        PrintTasks(rows, lastRuns);
     }
 
     QList<TaskListRow> ungrouped;
@@ -86,7 +86,7 @@ int ListCommand::run(const QStringList& args)
     }
     Print(stdout,
           groups.isEmpty() ? QStringLiteral("All Tasks\n") : QStringLiteral("Not in a group\n"));
-    printTasks(ungrouped, lastRuns);
+    PrintTasks(ungrouped, lastRuns);
     // The rest is shown; what could not be, is told (once: a grouped task
     // is met twice).
     unreadable.removeDuplicates();

@@ -11,7 +11,7 @@ namespace tarnwick::cli {
 
 namespace {
 
-QString byteText(quint64 bytes)
+QString ByteText(quint64 bytes)
 {
     static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
     double value = static_cast<double>(bytes);
@@ -25,7 +25,7 @@ QString byteText(quint64 bytes)
                : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1StringView(kUnits[unit]));
 }
 
-int terminalWidth(std::FILE* stream)
+int TerminalWidth(std::FILE* stream)
 {
     struct winsize size = {};
     if (::ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
@@ -70,10 +70,10 @@ void ProgressLine::draw()
     QString text = QStringLiteral("%1/%2 files, %3 of %4, %5/s")
                        .arg(m_doneFiles)
                        .arg(m_totalFiles)
-                       .arg(byteText(m_doneBytes), byteText(m_totalBytes), byteText(rate));
+                       .arg(ByteText(m_doneBytes), ByteText(m_totalBytes), ByteText(rate));
     if (!m_current.isEmpty())
         text += QStringLiteral("  ") + m_current;
-    const int width = terminalWidth(m_stream) - 1;
+    const int width = TerminalWidth(m_stream) - 1;
     if (text.size() > width)
         text = text.left(width);
     Print(m_stream, QStringLiteral("\r\x1b[K") + text);

@@ -20,7 +20,7 @@ namespace tarnwick::cli {
 namespace {
 
 // The one plain word a subcommand takes (the name or the task).
-QString oneWord(const QStringList& words, const QString& command, const QString& what)
+QString OneWord(const QStringList& words, const QString& command, const QString& what)
 {
     if (words.size() != 1)
         throw UsageError(
@@ -28,7 +28,7 @@ QString oneWord(const QStringList& words, const QString& command, const QString&
     return words.first();
 }
 
-QString groupText(TaskDatabase& db, const QString& groupId)
+QString GroupText(TaskDatabase& db, const QString& groupId)
 {
     if (groupId == QLatin1StringView(kAllTaskGroupID))
         return QStringLiteral("none");
@@ -40,7 +40,7 @@ QString groupText(TaskDatabase& db, const QString& groupId)
 }
 
 // Lines after the first are indented under a label.
-void printList(const QString& label, const QStringList& lines)
+void PrintList(const QString& label, const QStringList& lines)
 {
     const QString pad = QString(label.size(), u' ');
     for (qsizetype i = 0; i < lines.size(); ++i)
@@ -48,7 +48,7 @@ void printList(const QString& label, const QStringList& lines)
 }
 
 // Allowed, but most likely a slip of the user's.
-void warnOfOverlap(const TaskRecord& task, const QString& command)
+void WarnOfOverlap(const TaskRecord& task, const QString& command)
 {
     if (const std::optional<QString> warning = TargetOverlapWarning(task))
         Print(stderr, QStringLiteral("%1: warning: %2\n").arg(command, *warning));
@@ -107,7 +107,7 @@ int TaskCommand::add(const QStringList& args)
     ArgumentReader reader(command, args);
     QStringList words;
     const TaskChanges changes = ReadTaskOptions(reader, false, m_clock, words);
-    const QString name = oneWord(words, command, QStringLiteral("one task name"));
+    const QString name = OneWord(words, command, QStringLiteral("one task name"));
 
     TaskRecord task;
     changes.applyTo(task);
@@ -116,7 +116,7 @@ int TaskCommand::add(const QStringList& args)
     // even where no database is.
     if (const auto failure = ValidateTask(task))
         throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
-    warnOfOverlap(task, command);
+    WarnOfOverlap(task, command);
 
     TaskDatabase db;
     OpenTaskDatabase(db);
@@ -133,7 +133,7 @@ int TaskCommand::show(const QStringList& args)
 {
     const QString command = QStringLiteral("task show");
     const QStringList words = ArgumentReader::plainWords(command, args);
-    const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
+    const QString wanted = OneWord(words, command, QStringLiteral("one task ID or name"));
 
     TaskDatabase db;
     OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
@@ -143,7 +143,7 @@ int TaskCommand::show(const QStringList& args)
     // Stored texts from an older database may hold control characters.
     Print(stdout,
           QStringLiteral("Task %1 [%2]\n").arg(DisplayText(task.name), DisplayText(task.taskId)));
-    Print(stdout, QStringLiteral("  group:    %1\n").arg(groupText(db, task.groupId)));
+    Print(stdout, QStringLiteral("  group:    %1\n").arg(GroupText(db, task.groupId)));
     Print(stdout, QStringLiteral("  target:   %1\n").arg(DisplayText(task.targetDir)));
     QStringList sources;
     for (const TaskSource& source : task.sources)
@@ -151,7 +151,7 @@ int TaskCommand::show(const QStringList& args)
                                                            : QStringLiteral("  (no subfolders)"));
     if (sources.isEmpty())
         sources << QStringLiteral("-");
-    printList(QStringLiteral("  sources:  "), sources);
+    PrintList(QStringLiteral("  sources:  "), sources);
     Print(stdout, QStringLiteral("  start:    %1\n").arg(RunModeName(task.runMode)));
     if (task.runMode == TaskRunMode::Scheduled) {
         QStringList entries;
@@ -159,14 +159,14 @@ int TaskCommand::show(const QStringList& args)
             entries << DescribeStoredEntry(item.entry, item.nextRunText);
         if (entries.isEmpty())
             entries << QStringLiteral("-");
-        printList(QStringLiteral("  schedule: "), entries);
+        PrintList(QStringLiteral("  schedule: "), entries);
     }
     QStringList rules;
     for (const ExcludeRule& rule : task.rules)
         rules << DescribeStoredRule(rule);
     if (!task.excludeMode || rules.isEmpty())
         rules = QStringList{QStringLiteral("Include all files")};
-    printList(QStringLiteral("  filter:   "), rules);
+    PrintList(QStringLiteral("  filter:   "), rules);
     Print(stdout,
           QStringLiteral("  versions: %1\n")
               .arg(task.extras.keepVersions == 0
@@ -198,7 +198,7 @@ int TaskCommand::edit(const QStringList& args)
     ArgumentReader reader(command, args);
     QStringList words;
     const TaskChanges changes = ReadTaskOptions(reader, true, m_clock, words);
-    const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
+    const QString wanted = OneWord(words, command, QStringLiteral("one task ID or name"));
 
     TaskDatabase db;
     OpenTaskDatabase(db);
@@ -210,7 +210,7 @@ int TaskCommand::edit(const QStringList& args)
         task.groupId = ResolveGroupId(db, *changes.group, command);
     if (const auto failure = ValidateTask(task))
         throw UsageError(QStringLiteral("%1: %2").arg(command, failure->message));
-    warnOfOverlap(task, command);
+    WarnOfOverlap(task, command);
     SaveTask(db, task, TaskSaveMode::Edit, m_clock);
     NotifyRunningInstance();
     return kExitOk;
@@ -220,7 +220,7 @@ int TaskCommand::remove(const QStringList& args)
 {
     const QString command = QStringLiteral("task remove");
     const QStringList words = ArgumentReader::plainWords(command, args);
-    const QString wanted = oneWord(words, command, QStringLiteral("one task ID or name"));
+    const QString wanted = OneWord(words, command, QStringLiteral("one task ID or name"));
 
     TaskDatabase db;
     OpenTaskDatabase(db);

@@ -26,7 +26,7 @@ namespace {
 
 // A folder or file as the user typed it, made absolute against the current
 // folder: a run started elsewhere (by the daemon) must find the same place.
-QString absolutePath(const QString& path)
+QString AbsolutePath(const QString& path)
 {
     if (path.isEmpty())
         return path;
@@ -39,7 +39,7 @@ QString absolutePath(const QString& path)
 }
 
 // The text as a number; whether it is in range is the store's check.
-qint64 number(const ArgumentReader& reader, const QString& text, const QString& what)
+qint64 Number(const ArgumentReader& reader, const QString& text, const QString& what)
 {
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
@@ -49,13 +49,13 @@ qint64 number(const ArgumentReader& reader, const QString& text, const QString& 
 }
 
 // A value the editors' checks refuse is refused here with their message.
-void check(const ArgumentReader& reader, const std::optional<QString>& refusal)
+void Check(const ArgumentReader& reader, const std::optional<QString>& refusal)
 {
     if (refusal)
         fail(reader, *refusal);
 }
 
-ScheduleEntry everyEntry(const ArgumentReader& reader, const QString& text)
+ScheduleEntry EveryEntry(const ArgumentReader& reader, const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^(\\d+)([mhd])$"));
     const QRegularExpressionMatch match = form.match(text.trimmed().toLower());
@@ -67,17 +67,17 @@ ScheduleEntry everyEntry(const ArgumentReader& reader, const QString& text)
     const QString unit = match.captured(2);
     if (unit == u"m") {
         entry.kind = ScheduleKind::EveryMinutes;
-        entry.value = number(reader, match.captured(1), QStringLiteral("--every in minutes"));
+        entry.value = Number(reader, match.captured(1), QStringLiteral("--every in minutes"));
     } else {
         entry.kind = unit == u"h" ? ScheduleKind::EveryHours : ScheduleKind::EveryDays;
-        entry.value = number(reader, match.captured(1),
+        entry.value = Number(reader, match.captured(1),
                              unit == u"h" ? QStringLiteral("--every in hours")
                                           : QStringLiteral("--every in days"));
     }
     return entry;
 }
 
-ScheduleEntry weeklyEntry(const ArgumentReader& reader, const QString& text)
+ScheduleEntry WeeklyEntry(const ArgumentReader& reader, const QString& text)
 {
     static const std::array<QLatin1StringView, 7> kDays{
         QLatin1StringView("mon"), QLatin1StringView("tue"), QLatin1StringView("wed"),
@@ -101,7 +101,7 @@ ScheduleEntry weeklyEntry(const ArgumentReader& reader, const QString& text)
     return entry;
 }
 
-QDate dateValue(const ArgumentReader& reader, const QString& text, const QString& option)
+QDate DateValue(const ArgumentReader& reader, const QString& text, const QString& option)
 {
     const QDate date = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
     if (!date.isValid())
@@ -110,7 +110,7 @@ QDate dateValue(const ArgumentReader& reader, const QString& text, const QString
     return date;
 }
 
-QString timeValue(const ArgumentReader& reader, const QString& text)
+QString TimeValue(const ArgumentReader& reader, const QString& text)
 {
     QTime time = QTime::fromString(text.trimmed(), QStringLiteral("H:mm:ss"));
     if (!time.isValid())
@@ -121,14 +121,14 @@ QString timeValue(const ArgumentReader& reader, const QString& text)
     return TimeText(time);
 }
 
-ExcludeRule extensionRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule ExtensionRule(const ArgumentReader& reader, const QString& text)
 {
     QStringList entries;
     for (const QString& entry : text.split(u',', Qt::SkipEmptyParts)) {
         // Blank pieces are no entries; the rule's check tells when none is left.
         if (entry.trimmed().isEmpty())
             continue;
-        check(reader, CheckWildcardEntry(entries, entry));
+        Check(reader, CheckWildcardEntry(entries, entry));
         entries << entry;
     }
     ExcludeRule rule;
@@ -137,7 +137,7 @@ ExcludeRule extensionRule(const ArgumentReader& reader, const QString& text)
     return rule;
 }
 
-ExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule SizeRule(const ArgumentReader& reader, const QString& text)
 {
     static const QRegularExpression form(
         QStringLiteral("^\\s*([<=>])\\s*(\\d+)\\s*(m|mb|k|kb|b|)\\s*$"),
@@ -155,11 +155,11 @@ ExcludeRule sizeRule(const ArgumentReader& reader, const QString& text)
     rule.sstype = unit.startsWith(u'm')   ? kSizeMegabytes
                   : unit.startsWith(u'k') ? kSizeKilobytes
                                           : kSizeBytes;
-    rule.value = QString::number(number(reader, match.captured(2), QStringLiteral("the size")));
+    rule.value = QString::number(Number(reader, match.captured(2), QStringLiteral("the size")));
     return rule;
 }
 
-ExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule DateRule(const ArgumentReader& reader, const QString& text)
 {
     ExcludeRule rule;
     rule.type = kRuleDate;
@@ -184,7 +184,7 @@ ExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
     if (match.hasMatch()) {
         rule.sstype = match.captured(2) == u"d" ? kWindowLastDays : kWindowLastMonths;
         rule.value = QString::number(
-            number(reader, match.captured(1), QStringLiteral("the window of --exclude-date")));
+            Number(reader, match.captured(1), QStringLiteral("the window of --exclude-date")));
         return rule;
     }
     const qsizetype dots = window.indexOf(QLatin1StringView(".."));
@@ -192,15 +192,15 @@ ExcludeRule dateRule(const ArgumentReader& reader, const QString& text)
         fail(reader, QStringLiteral("bad window '%1' for --exclude-date: Nd (last N days), Nm "
                                     "(last N months) or FROM..TO (dates as YYYY-MM-DD)")
                          .arg(window));
-    const QDate from = dateValue(reader, window.left(dots), QStringLiteral("--exclude-date"));
-    const QDate to = dateValue(reader, window.mid(dots + 2), QStringLiteral("--exclude-date"));
+    const QDate from = DateValue(reader, window.left(dots), QStringLiteral("--exclude-date"));
+    const QDate to = DateValue(reader, window.mid(dots + 2), QStringLiteral("--exclude-date"));
     rule.sstype = kWindowBetween;
     rule.value = DateText(from);
     rule.endDate = DateText(to);
     return rule;
 }
 
-ExcludeRule attributeRule(const ArgumentReader& reader, const QString& text)
+ExcludeRule AttributeRule(const ArgumentReader& reader, const QString& text)
 {
     // In the order of the stored flags.
     static const std::array<QLatin1StringView, 6> kNames{
@@ -288,7 +288,7 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         return *changes.sources;
     };
     const auto addRule = [&](const ExcludeRule& rule) {
-        check(reader, CheckExcludeRule(rule));
+        Check(reader, CheckExcludeRule(rule));
         if (!changes.rules)
             changes.rules.emplace();
         changes.rules->append(rule);
@@ -296,7 +296,7 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
     bool includeAll = false;
     // A count from 0 (which means `zero`) to `most`.
     const auto count = [&reader](const QString& option, int most, const QString& zero) {
-        const qint64 n = number(reader, reader.value().trimmed(), option);
+        const qint64 n = Number(reader, reader.value().trimmed(), option);
         if (n < 0 || n > most)
             fail(reader, QStringLiteral("%1 is from 0 (%2) to %3").arg(option, zero).arg(most));
         return static_cast<int>(n);
@@ -311,11 +311,11 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
         if (option == u"--name" && allowName) {
             changes.name = reader.value();
         } else if (option == u"--target") {
-            changes.target = absolutePath(reader.value());
+            changes.target = AbsolutePath(reader.value());
         } else if (option == u"--group") {
             changes.group = reader.value();
         } else if (option == u"--source" || option == u"--no-subfolders") {
-            const QString path = absolutePath(reader.value());
+            const QString path = AbsolutePath(reader.value());
             if (path.isEmpty())
                 fail(reader, QStringLiteral("Source is empty!"));
             const bool subfolders = option == u"--source";
@@ -333,40 +333,40 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
             reader.noValue();
             chooseFamily(StartFamily::OnChange);
         } else if (option == u"--every") {
-            addSchedule(everyEntry(reader, reader.value()));
+            addSchedule(EveryEntry(reader, reader.value()));
         } else if (option == u"--weekly") {
-            addSchedule(weeklyEntry(reader, reader.value()));
+            addSchedule(WeeklyEntry(reader, reader.value()));
         } else if (option == u"--monthly") {
             ScheduleEntry entry;
             entry.kind = ScheduleKind::WithinMonth;
             entry.value =
-                number(reader, reader.value().trimmed(), QStringLiteral("the day of --monthly"));
+                Number(reader, reader.value().trimmed(), QStringLiteral("the day of --monthly"));
             addSchedule(entry);
         } else if (option == u"--once") {
             ScheduleEntry entry;
             entry.kind = ScheduleKind::Once;
-            entry.onceDate = dateValue(reader, reader.value(), option);
+            entry.onceDate = DateValue(reader, reader.value(), option);
             addSchedule(entry);
         } else if (option == u"--at") {
-            const QString time = timeValue(reader, reader.value());
+            const QString time = TimeValue(reader, reader.value());
             if (lastHasTime)
                 fail(reader, QStringLiteral("--at gives the time of the schedule option before "
                                             "it (--every, --weekly, --monthly or --once), once"));
             changes.schedules.last().entry.startTime = time;
             lastHasTime = true;
         } else if (option == u"--exclude-ext") {
-            addRule(extensionRule(reader, reader.value()));
+            addRule(ExtensionRule(reader, reader.value()));
         } else if (option == u"--exclude-file") {
             ExcludeRule rule;
             rule.type = kRuleSingleFile;
-            rule.value = absolutePath(reader.value());
+            rule.value = AbsolutePath(reader.value());
             addRule(rule);
         } else if (option == u"--exclude-size") {
-            addRule(sizeRule(reader, reader.value()));
+            addRule(SizeRule(reader, reader.value()));
         } else if (option == u"--exclude-date") {
-            addRule(dateRule(reader, reader.value()));
+            addRule(DateRule(reader, reader.value()));
         } else if (option == u"--exclude-attr") {
-            addRule(attributeRule(reader, reader.value()));
+            addRule(AttributeRule(reader, reader.value()));
         } else if (option == u"--include-all") {
             reader.noValue();
             includeAll = true;
@@ -403,7 +403,7 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
     case StartFamily::Schedule:
         changes.runMode = TaskRunMode::Scheduled;
         for (const TaskScheduleItem& item : std::as_const(changes.schedules))
-            check(reader, CheckScheduleEntry(item.entry, clock));
+            Check(reader, CheckScheduleEntry(item.entry, clock));
         // The editor's schedule list keeps itself sorted by its captions,
         // and saves in that order.
         std::stable_sort(changes.schedules.begin(), changes.schedules.end(),

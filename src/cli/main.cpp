@@ -23,7 +23,7 @@ using namespace tarnwick::cli;
 
 namespace {
 
-std::vector<std::unique_ptr<CliCommand>> makeCommands()
+std::vector<std::unique_ptr<CliCommand>> MakeCommands()
 {
     std::vector<std::unique_ptr<CliCommand>> commands;
     commands.push_back(std::make_unique<InitCommand>());
@@ -38,7 +38,7 @@ std::vector<std::unique_ptr<CliCommand>> makeCommands()
     return commands;
 }
 
-QString overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
+QString Overview(const std::vector<std::unique_ptr<CliCommand>>& commands)
 {
     QString text = QStringLiteral("Usage: tarnwick-cli COMMAND [ARGUMENTS]\n\n"
                                   "Sets up, shows, runs and schedules Tarnwick's mirror tasks without the\n"
@@ -58,11 +58,11 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    const auto commands = makeCommands();
+    const auto commands = MakeCommands();
 
     if (args.isEmpty() || args.first() == QLatin1String("--help") ||
         args.first() == QLatin1String("-h") || args.first() == QLatin1String("help")) {
-        Print(stdout, overview(commands));
+        Print(stdout, Overview(commands));
         return kExitOk;
     }
     if (args.first() == QLatin1String("--version")) {

@@ -16,7 +16,7 @@ namespace tarnwick {
 
 namespace {
 
-QString systemError()
+QString SystemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -96,7 +96,7 @@ QString LogFile::writeTo(const QByteArray& bytes)
             fd = ::open(path.constData(), flags, 0600);
     }
     if (fd < 0)
-        return systemError();
+        return SystemError();
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -117,7 +117,7 @@ QString LogFile::writeTo(const QByteArray& bytes)
         data += wrote;
         left -= static_cast<std::size_t>(wrote);
     }
-    const QString why = ok ? QString() : systemError();
+    const QString why = ok ? QString() : SystemError();
     if (!ok && start >= 0) {
         // A full disk cut the last line short: take the piece back, so the
         // file holds whole lines only and the next line starts on its own.
@@ -130,7 +130,7 @@ QString LogFile::writeTo(const QByteArray& bytes)
         (void)::ftruncate(fd, start + keep);
     }
     if (::close(fd) != 0 && ok)
-        return systemError();
+        return SystemError();
     return why;
 }
 

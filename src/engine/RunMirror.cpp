@@ -117,7 +117,7 @@ void TakeRunLock(TaskRunLock& lock, const MirrorOptions& options, MirrorResult& 
 
 // Moves the task's schedule on after its walk, saying once that it waits
 // when another program holds the database.
-void moveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
+void MoveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
                     const QString& startTimeText, RunControl& control, const LogSink& sink)
 {
     RetryWhileStoreBusy([&] { afterWalk(job, startTimeText); }, control, [&] {
@@ -238,7 +238,7 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
     }
 
     if (afterWalk)
-        moveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
+        MoveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
     EmitSummary(job.taskName, result.counters, sink, job.keepVersions > 0);
     sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
     return result;

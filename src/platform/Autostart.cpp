@@ -23,7 +23,7 @@ const QString kOwnerKey = QStringLiteral("X-Tarnwick-Autostart");
 
 // Characters that make the Desktop Entry rules ask for double quotes
 // around an Exec argument.
-bool needsQuotes(const QString& argument)
+bool NeedsQuotes(const QString& argument)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     if (argument.isEmpty())
@@ -37,10 +37,10 @@ bool needsQuotes(const QString& argument)
 // One Exec argument: quoted where needed, with `"`, `` ` ``, `$` and `\`
 // escaped inside the quotes, and `%` doubled (a single one is a field
 // code the launcher would replace).
-QString execArgument(const QString& argument)
+QString ExecArgument(const QString& argument)
 {
     QString text;
-    const bool quoted = needsQuotes(argument);
+    const bool quoted = NeedsQuotes(argument);
     if (quoted)
         text += u'"';
     for (const QChar c : argument) {
@@ -57,7 +57,7 @@ QString execArgument(const QString& argument)
 
 // The escapes of a Desktop Entry string value, applied to the whole Exec
 // value after the argument quoting (so a `\` inside quotes is written `\\\\`).
-QString stringValue(const QString& value)
+QString StringValue(const QString& value)
 {
     QString text;
     for (const QChar c : value) {
@@ -77,7 +77,7 @@ QString stringValue(const QString& value)
 
 // The keys of the [Desktop Entry] group, values as written. An unreadable
 // file gives none.
-QHash<QString, QString> desktopEntryKeys(const QString& path)
+QHash<QString, QString> DesktopEntryKeys(const QString& path)
 {
     QHash<QString, QString> keys;
     QFile file(path);
@@ -123,7 +123,7 @@ bool Autostart::isEnabled() const
     const QString path = filePath();
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
-    const QHash<QString, QString> keys = desktopEntryKeys(path);
+    const QHash<QString, QString> keys = DesktopEntryKeys(path);
     return keys.value(QStringLiteral("Hidden")) != QLatin1String("true") &&
            keys.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
@@ -137,11 +137,11 @@ QString Autostart::execValue() const
     if (!home.isEmpty()) {
         if (home.contains(QChar::ReplacementCharacter))
             return QString();
-        exec = QStringLiteral("env ") + execArgument(QStringLiteral("TARNWICK_HOME=") + home) +
+        exec = QStringLiteral("env ") + ExecArgument(QStringLiteral("TARNWICK_HOME=") + home) +
                u' ';
     }
-    exec += execArgument(m_windowProgram) + QStringLiteral(" --minimized");
-    return stringValue(exec);
+    exec += ExecArgument(m_windowProgram) + QStringLiteral(" --minimized");
+    return StringValue(exec);
 }
 
 bool Autostart::enable(QString* error) const
@@ -187,7 +187,7 @@ bool Autostart::disable(QString* error) const
     const QFileInfo entry(path);
     if (path.isEmpty() || (!entry.exists() && !entry.isSymLink()))
         return true;
-    if (desktopEntryKeys(path).value(kOwnerKey) != QLatin1String("true")) {
+    if (DesktopEntryKeys(path).value(kOwnerKey) != QLatin1String("true")) {
         // Someone else's entry that switches itself off starts nothing.
         if (!isEnabled())
             return true;

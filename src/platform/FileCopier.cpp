@@ -70,7 +70,7 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t at)
 // Opens a source entry for reading; 0, or why it is no regular file to
 // copy. O_NONBLOCK: should the entry have become a FIFO since it was looked
 // at, the open still does not wait; fstat then refuses it.
-int openRegularSource(int sourceDirFd, const char* sourceName, Fd& in, struct stat& st)
+int OpenRegularSource(int sourceDirFd, const char* sourceName, Fd& in, struct stat& st)
 {
     // A plain file opens at the first try; a link is followed only by its
     // owner's leave.
@@ -94,7 +94,7 @@ int openRegularSource(int sourceDirFd, const char* sourceName, Fd& in, struct st
     return 0;
 }
 
-int sourceTypeRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
+int SourceTypeRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
 {
     if (source.attributes & kAttrDirectory)
         return EISDIR;
@@ -326,11 +326,11 @@ int FileCopier::targetRefusal(const TargetState& target)
 
 int FileCopier::sourceRefusal(int sourceDirFd, const char* sourceName, const EntryRecord& source)
 {
-    if (const int refused = sourceTypeRefusal(sourceDirFd, sourceName, source))
+    if (const int refused = SourceTypeRefusal(sourceDirFd, sourceName, source))
         return refused;
     Fd in;
     struct stat st;
-    return openRegularSource(sourceDirFd, sourceName, in, st);
+    return OpenRegularSource(sourceDirFd, sourceName, in, st);
 }
 
 int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord& source,
@@ -347,12 +347,12 @@ int FileCopier::copy(int sourceDirFd, const char* sourceName, const EntryRecord&
     }
     if (const int refused = targetRefusal(*target))
         return refused;
-    if (const int refused = sourceTypeRefusal(sourceDirFd, sourceName, source))
+    if (const int refused = SourceTypeRefusal(sourceDirFd, sourceName, source))
         return refused;
 
     Fd in;
     struct stat st;
-    if (const int refused = openRegularSource(sourceDirFd, sourceName, in, st))
+    if (const int refused = OpenRegularSource(sourceDirFd, sourceName, in, st))
         return refused;
     if (const int refused = sizeRefusal(quint64(st.st_size), place))
         return refused;

@@ -31,14 +31,14 @@ namespace tarnwick {
 
 namespace {
 
-QString systemReason(int error)
+QString SystemReason(int error)
 {
     return QString::fromLocal8Bit(strerror(error));
 }
 
 // Why nobody but this user can be trusted with the folder's entries, or
 // nothing when only this user can add, remove or replace them.
-QString folderProblem(const struct stat& status)
+QString FolderProblem(const struct stat& status)
 {
     if (!S_ISDIR(status.st_mode))
         return QStringLiteral("it is not a folder");
@@ -50,7 +50,7 @@ QString folderProblem(const struct stat& status)
     return {};
 }
 
-QString lockFileProblem(const struct stat& status)
+QString LockFileProblem(const struct stat& status)
 {
     if (!S_ISREG(status.st_mode))
         return QStringLiteral("it is not a regular file");
@@ -66,7 +66,7 @@ struct LockFolder
     QString path;
 };
 
-LockFolder lockFolder()
+LockFolder CurrentLockFolder()
 {
     // The user's own cache folder: nobody else can make names there first,
     // as anyone can in the shared temporary folder, and it is the same
@@ -82,7 +82,7 @@ LockFolder lockFolder()
 // Tarnwick-<hash>.lock: one lock per data folder (the folder of the task
 // database the window and the daemon would both run from), the same for
 // every path that leads to the folder.
-QString lockFileName()
+QString LockFileName()
 {
     const QString folder = DataFolder();
     QString canonical = QDir(folder).canonicalPath();
@@ -96,7 +96,7 @@ QString lockFileName()
 // Opens the lock folder, making it (mode 0700) when `make`
 // says so, and checks the opened folder. -1 with `error` set when there is
 // none safe to use; -1 with `error` empty when it does not exist.
-int openLockFolder(const LockFolder& folder, bool make, QString& error)
+int OpenLockFolder(const LockFolder& folder, bool make, QString& error)
 {
     const QByteArray path = QFile::encodeName(folder.path);
     // The cache folder above it may be missing on a fresh account.
@@ -104,7 +104,7 @@ int openLockFolder(const LockFolder& folder, bool make, QString& error)
         ::mkdir(QFile::encodeName(QFileInfo(folder.path).absolutePath()).constData(), 0700);
     if (make && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
         error = QStringLiteral("Cannot make the lock folder %1: %2")
-                    .arg(folder.path, systemReason(errno));
+                    .arg(folder.path, SystemReason(errno));
         return -1;
     }
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
@@ -122,17 +122,17 @@ int openLockFolder(const LockFolder& folder, bool make, QString& error)
                         .arg(folder.path);
         else
             error = QStringLiteral("Cannot open the lock folder %1: %2")
-                        .arg(folder.path, systemReason(openError));
+                        .arg(folder.path, SystemReason(openError));
         return -1;
     }
     struct stat status = {};
     if (::fstat(fd, &status) != 0) {
         error = QStringLiteral("Cannot look at the lock folder %1: %2")
-                    .arg(folder.path, systemReason(errno));
+                    .arg(folder.path, SystemReason(errno));
         ::close(fd);
         return -1;
     }
-    const QString problem = folderProblem(status);
+    const QString problem = FolderProblem(status);
     if (!problem.isEmpty()) {
         error = QStringLiteral("Cannot use the lock folder %1: %2").arg(folder.path, problem);
         ::close(fd);
@@ -144,7 +144,7 @@ int openLockFolder(const LockFolder& folder, bool make, QString& error)
 // The process holding an exclusive flock on the file, from the kernel's
 // list of locks ("1: FLOCK  ADVISORY  WRITE <pid> <major>:<minor>:<inode>
 // ..."; waiters carry "->"). 0 when the list does not name one.
-qint64 exclusiveHolderOf(const struct stat& file)
+qint64 ExclusiveHolderOf(const struct stat& file)
 {
     const int fd = ::open("/proc/locks", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -174,7 +174,7 @@ qint64 exclusiveHolderOf(const struct stat& file)
 
 // The executable a process runs; empty when it cannot be read. A program
 // replaced on disk since it started (an update) still counts as itself.
-QString executableOf(qint64 pid)
+QString ExecutableOf(qint64 pid)
 {
     const QByteArray link = "/proc/" + QByteArray::number(pid) + "/exe";
     char buffer[PATH_MAX];
@@ -190,11 +190,11 @@ QString executableOf(qint64 pid)
 
 // This process's executable and the window and command line beside it:
 // the programs that may hold the lock as this program.
-bool isThisProgram(const QString& executable)
+bool IsThisProgram(const QString& executable)
 {
     if (executable.isEmpty())
         return false;
-    const QString self = executableOf(::getpid());
+    const QString self = ExecutableOf(::getpid());
     if (executable == self)
         return true;
     const QString folder = QFileInfo(self).absolutePath();
@@ -206,7 +206,7 @@ bool isThisProgram(const QString& executable)
     return false;
 }
 
-bool mayBeAskedToReload(const std::optional<InstanceLock::Holder>& holder)
+bool MayBeAskedToReload(const std::optional<InstanceLock::Holder>& holder)
 {
     return holder && holder->pid > 0 && holder->pid != ::getpid() && holder->announced &&
            holder->thisProgram;
@@ -214,7 +214,7 @@ bool mayBeAskedToReload(const std::optional<InstanceLock::Holder>& holder)
 
 // A descriptor that stays with the process whatever becomes of its id;
 // -1 where the system has none to give (then errno says why).
-int pinProcess(pid_t pid)
+int PinProcess(pid_t pid)
 {
 #if defined(SYS_pidfd_open) && defined(SYS_pidfd_send_signal)
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -225,7 +225,7 @@ int pinProcess(pid_t pid)
 #endif
 }
 
-bool signalPinned(int pidFd, pid_t pid, int signalNumber)
+bool SignalPinned(int pidFd, pid_t pid, int signalNumber)
 {
 #if defined(SYS_pidfd_open) && defined(SYS_pidfd_send_signal)
     if (pidFd >= 0)
@@ -245,7 +245,7 @@ InstanceLock::~InstanceLock()
 
 QString InstanceLock::lockFilePath()
 {
-    return JoinPath(lockFolder().path, lockFileName());
+    return JoinPath(CurrentLockFolder().path, LockFileName());
 }
 
 InstanceLock::Outcome InstanceLock::tryAcquire()
@@ -253,10 +253,10 @@ InstanceLock::Outcome InstanceLock::tryAcquire()
     if (m_fd >= 0)
         return Outcome::Acquired;
     m_error.clear();
-    const LockFolder folder = lockFolder();
-    const QString name = lockFileName();
+    const LockFolder folder = CurrentLockFolder();
+    const QString name = LockFileName();
     const QString filePath = JoinPath(folder.path, name);
-    const int folderFd = openLockFolder(folder, true, m_error);
+    const int folderFd = OpenLockFolder(folder, true, m_error);
     if (folderFd < 0)
         return Outcome::Failed;
     // Not truncated here: until the lock is held the file belongs to
@@ -271,17 +271,17 @@ InstanceLock::Outcome InstanceLock::tryAcquire()
                 QStringLiteral("Cannot use the lock file %1: it is a symbolic link").arg(filePath);
         else
             m_error = QStringLiteral("Cannot make the lock file %1: %2")
-                          .arg(filePath, systemReason(openError));
+                          .arg(filePath, SystemReason(openError));
         return Outcome::Failed;
     }
     struct stat status = {};
     if (::fstat(fd, &status) != 0) {
         m_error = QStringLiteral("Cannot look at the lock file %1: %2")
-                      .arg(filePath, systemReason(errno));
+                      .arg(filePath, SystemReason(errno));
         ::close(fd);
         return Outcome::Failed;
     }
-    const QString problem = lockFileProblem(status);
+    const QString problem = LockFileProblem(status);
     if (!problem.isEmpty()) {
         m_error = QStringLiteral("Cannot use the lock file %1: %2").arg(filePath, problem);
         ::close(fd);
@@ -292,7 +292,7 @@ InstanceLock::Outcome InstanceLock::tryAcquire()
         ::close(fd);
         if (error == EWOULDBLOCK)
             return Outcome::HeldElsewhere;
-        m_error = QStringLiteral("Cannot lock %1: %2").arg(filePath, systemReason(error));
+        m_error = QStringLiteral("Cannot lock %1: %2").arg(filePath, SystemReason(error));
         return Outcome::Failed;
     }
     // What an earlier holder announced is no longer true; until this one
@@ -300,7 +300,7 @@ InstanceLock::Outcome InstanceLock::tryAcquire()
     if (::ftruncate(fd, 0) != 0) {
         const int error = errno;
         ::close(fd);
-        m_error = QStringLiteral("Cannot clear %1: %2").arg(filePath, systemReason(error));
+        m_error = QStringLiteral("Cannot clear %1: %2").arg(filePath, SystemReason(error));
         return Outcome::Failed;
     }
     m_fd = fd;
@@ -325,28 +325,28 @@ bool InstanceLock::announce(const QStringList& runningTaskIds)
 std::optional<InstanceLock::Holder> InstanceLock::holder()
 {
     QString error;
-    const int folderFd = openLockFolder(lockFolder(), false, error);
+    const int folderFd = OpenLockFolder(CurrentLockFolder(), false, error);
     if (folderFd < 0)
         return std::nullopt;
-    const int fd = ::openat(folderFd, QFile::encodeName(lockFileName()).constData(),
+    const int fd = ::openat(folderFd, QFile::encodeName(LockFileName()).constData(),
                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     ::close(folderFd);
     if (fd < 0)
         return std::nullopt;
     struct stat status = {};
     // A lock we can take is held by nobody: whatever the file says is stale.
-    if (::fstat(fd, &status) != 0 || !lockFileProblem(status).isEmpty() ||
+    if (::fstat(fd, &status) != 0 || !LockFileProblem(status).isEmpty() ||
         flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
         ::close(fd);
         return std::nullopt;
     }
     const QByteArray text = ReadToEnd(fd);
     Holder found;
-    found.pid = exclusiveHolderOf(status);
+    found.pid = ExclusiveHolderOf(status);
     ::close(fd);
     if (found.pid > 0) {
-        found.program = executableOf(found.pid);
-        found.thisProgram = isThisProgram(found.program);
+        found.program = ExecutableOf(found.pid);
+        found.thisProgram = IsThisProgram(found.program);
     }
     const QList<QByteArray> lines = text.split('\n');
     bool ok = false;
@@ -362,17 +362,17 @@ std::optional<InstanceLock::Holder> InstanceLock::holder()
 bool InstanceLock::askHolderToReload()
 {
     const std::optional<Holder> found = holder();
-    if (!mayBeAskedToReload(found))
+    if (!MayBeAskedToReload(found))
         return false;
     // Pin the process, then look again: a holder that ended and left its
     // id to another process in between is then not the one signalled.
     const auto pid = static_cast<pid_t>(found->pid);
-    const int pidFd = pinProcess(pid);
+    const int pidFd = PinProcess(pid);
     if (pidFd < 0 && errno == ESRCH)
         return false;
     const std::optional<Holder> again = holder();
     const bool sent =
-        mayBeAskedToReload(again) && again->pid == found->pid && signalPinned(pidFd, pid, SIGHUP);
+        MayBeAskedToReload(again) && again->pid == found->pid && SignalPinned(pidFd, pid, SIGHUP);
     if (pidFd >= 0)
         ::close(pidFd);
     return sent;

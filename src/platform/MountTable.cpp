@@ -12,7 +12,7 @@ namespace tarnwick {
 namespace {
 
 // Blanks, tabs, line breaks and backslashes in a path come as \ooo.
-QString unescaped(const QByteArray& field)
+QString Unescaped(const QByteArray& field)
 {
     QByteArray out;
     out.reserve(field.size());
@@ -60,7 +60,7 @@ QList<MountPoint> ParseMountTable(const QByteArray& text)
             continue;
         bool ok = false;
         const qint64 id = fields.at(0).toLongLong(&ok);
-        const QString path = unescaped(fields.at(4));
+        const QString path = Unescaped(fields.at(4));
         if (!ok || !path.startsWith(u'/'))
             continue;
         table.append({id, path});
@@ -78,7 +78,7 @@ QList<MountedFileSystem> ParseMountedFileSystems(const QByteArray& text)
         if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
             continue;
         MountedFileSystem mount;
-        mount.path = unescaped(fields.at(4));
+        mount.path = Unescaped(fields.at(4));
         const QList<QByteArray> numbers = fields.at(2).split(':');
         bool majorOk = false;
         bool minorOk = false;
@@ -89,8 +89,8 @@ QList<MountedFileSystem> ParseMountedFileSystems(const QByteArray& text)
         }
         if (!majorOk || !minorOk || !mount.path.startsWith(u'/'))
             continue;
-        mount.type = unescaped(fields.at(dash + 1));
-        mount.source = unescaped(fields.at(dash + 2));
+        mount.type = Unescaped(fields.at(dash + 1));
+        mount.source = Unescaped(fields.at(dash + 2));
         table.append(mount);
     }
     return table;

@@ -14,13 +14,13 @@ namespace tarnwick {
 
 namespace {
 
-bool isFolder(const QByteArray& path)
+bool IsFolder(const QByteArray& path)
 {
     struct stat status = {};
     return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-QString reason(int error)
+QString Reason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -32,7 +32,7 @@ bool MakePrivateFolder(const QString& path, QString* error)
     const QString clean = QDir::cleanPath(QDir(path).absolutePath());
     // The missing levels, from the top down.
     QStringList missing;
-    for (QString level = clean; !isFolder(QFile::encodeName(level));) {
+    for (QString level = clean; !IsFolder(QFile::encodeName(level));) {
         missing.prepend(level);
         const QString parent = QDir::cleanPath(level + QStringLiteral("/.."));
         if (parent == level)
@@ -43,11 +43,11 @@ bool MakePrivateFolder(const QString& path, QString* error)
         const QByteArray native = QFile::encodeName(level);
         // EEXIST: another process made it meanwhile, or something other
         // than a folder is in the way, which the check below tells apart.
-        if (::mkdir(native.constData(), 0700) == 0 || (errno == EEXIST && isFolder(native)))
+        if (::mkdir(native.constData(), 0700) == 0 || (errno == EEXIST && IsFolder(native)))
             continue;
         const int why = errno == EEXIST ? ENOTDIR : errno;
         if (error)
-            *error = QStringLiteral("Cannot make the folder %1: %2").arg(level, reason(why));
+            *error = QStringLiteral("Cannot make the folder %1: %2").arg(level, Reason(why));
         return false;
     }
     return true;

@@ -9,7 +9,7 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024; // a language file is small
 
-QString decoded(const QByteArray& bytes)
+QString Decoded(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
@@ -20,7 +20,7 @@ QString decoded(const QByteArray& bytes)
     return text;
 }
 
-QString unquoted(QString text)
+QString Unquoted(QString text)
 {
     text = text.trimmed();
     if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'') &&
@@ -36,7 +36,7 @@ ProfileFile::ProfileFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QString text = decoded(file.read(kMaxFileBytes));
+    const QString text = Decoded(file.read(kMaxFileBytes));
     QHash<QString, QString>* section = nullptr;
     QString sectionName;
     for (QStringView line : QStringView(text).split(u'\n')) {
@@ -55,7 +55,7 @@ ProfileFile::ProfileFile(const QString& path)
             continue;
         const QString key = line.first(equals).trimmed().toString().toLower();
         if (!key.isEmpty() && !section->contains(key))
-            section->insert(key, unquoted(line.sliced(equals + 1).toString()));
+            section->insert(key, Unquoted(line.sliced(equals + 1).toString()));
     }
 }
 

@@ -24,7 +24,7 @@ namespace tarnwick {
 
 namespace {
 
-QString withSlash(QString folder)
+QString WithSlash(QString folder)
 {
     if (!folder.endsWith(u'/'))
         folder += u'/';
@@ -39,21 +39,21 @@ FolderLayout ResolveFolderLayout(const QString& executableFolder,
     FolderLayout layout;
     const QString home = environment.value(QStringLiteral("TARNWICK_HOME"));
     if (!home.isEmpty()) {
-        layout.resources = layout.data = withSlash(QDir(home).absolutePath());
+        layout.resources = layout.data = WithSlash(QDir(home).absolutePath());
         return layout;
     }
-    const QString executable = withSlash(QDir::cleanPath(executableFolder));
+    const QString executable = WithSlash(QDir::cleanPath(executableFolder));
     const QFileInfo marker(QDir::cleanPath(executable + QLatin1String(kInstalledMarker)));
     if (!marker.isFile()) {
         layout.resources = layout.data = executable;
         return layout;
     }
     layout.installed = true;
-    layout.resources = withSlash(marker.absolutePath());
+    layout.resources = WithSlash(marker.absolutePath());
     const QString dataHome =
         XdgBaseFolder(environment, QStringLiteral("XDG_DATA_HOME"), QStringLiteral(".local/share"));
     if (!dataHome.isEmpty())
-        layout.data = withSlash(dataHome) + QStringLiteral("Tarnwick/");
+        layout.data = WithSlash(dataHome) + QStringLiteral("Tarnwick/");
     return layout;
 }
 
@@ -65,7 +65,7 @@ FolderLayout CurrentFolderLayout()
 QString ExecutableFolder()
 {
     const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    return withSlash(QFileInfo(executable).absolutePath());
+    return WithSlash(QFileInfo(executable).absolutePath());
 }
 
 QString ResourceFolder()

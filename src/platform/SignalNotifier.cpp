@@ -15,7 +15,7 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int number)
+void OnSignal(int number)
 {
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(number);
@@ -34,7 +34,7 @@ SignalNotifier::SignalNotifier(std::initializer_list<int> signalNumbers, QObject
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalNotifier::readPipe);
     for (int number : m_signals) {
         struct sigaction action = {};
-        action.sa_handler = onSignal;
+        action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         sigaction(number, &action, nullptr);

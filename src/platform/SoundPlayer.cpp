@@ -54,7 +54,7 @@ bool g_open = false;
 quint64 g_generation = 0; // counts starts, so a waiter can tell its sound was replaced
 
 template <typename Function>
-bool lookUp(void* library, const char* name, Function& function)
+bool LookUp(void* library, const char* name, Function& function)
 {
     function = reinterpret_cast<Function>(::dlsym(library, name));
     return function != nullptr;
@@ -63,7 +63,7 @@ bool lookUp(void* library, const char* name, Function& function)
 // Loads the mixer once; the caller holds g_mutex. The library stays loaded
 // for the rest of the process (SDL's threads may still run in it). A
 // library that is missing or lacks a function gives the loader's words.
-QString ensureLoaded()
+QString EnsureLoaded()
 {
     if (g_loaded)
         return QString();
@@ -73,15 +73,15 @@ QString ensureLoaded()
             .arg(QString::fromLocal8Bit(::dlerror()));
     Mixer m;
     const bool complete =
-        lookUp(library, "SDL_WasInit", m.wasInit) &&
-        lookUp(library, "SDL_InitSubSystem", m.initSubSystem) &&
-        lookUp(library, "SDL_GetError", m.getError) && lookUp(library, "Mix_Init", m.init) &&
-        lookUp(library, "Mix_OpenAudio", m.openAudio) &&
-        lookUp(library, "Mix_LoadMUS", m.loadMusic) &&
-        lookUp(library, "Mix_PlayMusic", m.playMusic) &&
-        lookUp(library, "Mix_PlayingMusic", m.playingMusic) &&
-        lookUp(library, "Mix_HaltMusic", m.haltMusic) &&
-        lookUp(library, "Mix_FreeMusic", m.freeMusic);
+        LookUp(library, "SDL_WasInit", m.wasInit) &&
+        LookUp(library, "SDL_InitSubSystem", m.initSubSystem) &&
+        LookUp(library, "SDL_GetError", m.getError) && LookUp(library, "Mix_Init", m.init) &&
+        LookUp(library, "Mix_OpenAudio", m.openAudio) &&
+        LookUp(library, "Mix_LoadMUS", m.loadMusic) &&
+        LookUp(library, "Mix_PlayMusic", m.playMusic) &&
+        LookUp(library, "Mix_PlayingMusic", m.playingMusic) &&
+        LookUp(library, "Mix_HaltMusic", m.haltMusic) &&
+        LookUp(library, "Mix_FreeMusic", m.freeMusic);
     if (!complete) {
         const QString why = QString::fromLocal8Bit(::dlerror());
         ::dlclose(library);
@@ -93,30 +93,30 @@ QString ensureLoaded()
     return QString();
 }
 
-QString sdlError()
+QString SdlError()
 {
     return QString::fromUtf8(g_mixer.getError());
 }
 
 // Opens the audio device once; the caller holds g_mutex.
-QString ensureOpen()
+QString EnsureOpen()
 {
     if (g_open)
         return QString();
-    if (QString error = ensureLoaded(); !error.isEmpty())
+    if (QString error = EnsureLoaded(); !error.isEmpty())
         return error;
     if (g_mixer.wasInit(SDL_INIT_AUDIO) == 0 && g_mixer.initSubSystem(SDL_INIT_AUDIO) != 0)
-        return sdlError();
+        return SdlError();
     g_mixer.init(MIX_INIT_MID);
     if (g_mixer.openAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 1024) != 0)
-        return sdlError();
+        return SdlError();
     g_open = true;
     return QString();
 }
 
 // Halts and frees the current sound; the caller holds g_mutex. Nothing to
 // do before the first sound, so stopping never loads the library.
-void stopLocked()
+void StopLocked()
 {
     if (g_music) {
         g_mixer.haltMusic();
@@ -126,17 +126,17 @@ void stopLocked()
 }
 
 // Loads and starts a file; the caller holds g_mutex.
-QString startLocked(const QString& file)
+QString StartLocked(const QString& file)
 {
-    if (QString error = ensureOpen(); !error.isEmpty())
+    if (QString error = EnsureOpen(); !error.isEmpty())
         return error;
-    stopLocked();
+    StopLocked();
     g_music = g_mixer.loadMusic(QFile::encodeName(file).constData());
     if (!g_music)
-        return sdlError();
+        return SdlError();
     ++g_generation;
     if (g_mixer.playMusic(g_music, 1) != 0)
-        return sdlError();
+        return SdlError();
     return QString();
 }
 
@@ -147,7 +147,7 @@ QString SoundPlayer::playToEnd(const QString& file)
     quint64 mine = 0;
     {
         std::lock_guard lock(g_mutex);
-        if (QString error = startLocked(file); !error.isEmpty())
+        if (QString error = StartLocked(file); !error.isEmpty())
             return error;
         mine = g_generation;
     }
@@ -157,7 +157,7 @@ QString SoundPlayer::playToEnd(const QString& file)
         if (g_generation != mine || !g_music)
             return QString(); // replaced or stopped by someone else
         if (!g_mixer.playingMusic()) {
-            stopLocked();
+            StopLocked();
             return QString();
         }
     }
@@ -166,13 +166,13 @@ QString SoundPlayer::playToEnd(const QString& file)
 QString SoundPlayer::start(const QString& file)
 {
     std::lock_guard lock(g_mutex);
-    return startLocked(file);
+    return StartLocked(file);
 }
 
 void SoundPlayer::stop()
 {
     std::lock_guard lock(g_mutex);
-    stopLocked();
+    StopLocked();
 }
 
 } // namespace tarnwick

@@ -17,7 +17,7 @@ namespace tarnwick {
 
 namespace {
 
-QString reason(int error)
+QString Reason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -47,13 +47,13 @@ TaskRunLock::Outcome TaskRunLock::tryAcquire(const QString& dataFolder, const QS
     const QByteArray folder = QFile::encodeName(QDir(dataFolder).filePath(QStringLiteral("Runs")));
     if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST) {
         m_error = QStringLiteral("Cannot make the folder %1: %2")
-                      .arg(QFile::decodeName(folder), reason(errno));
+                      .arg(QFile::decodeName(folder), Reason(errno));
         return Outcome::Failed;
     }
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
-        m_error = QStringLiteral("Cannot make the lock file %1: %2").arg(path, reason(errno));
+        m_error = QStringLiteral("Cannot make the lock file %1: %2").arg(path, Reason(errno));
         return Outcome::Failed;
     }
     struct stat status = {};
@@ -69,7 +69,7 @@ TaskRunLock::Outcome TaskRunLock::tryAcquire(const QString& dataFolder, const QS
             ::close(fd);
             return Outcome::HeldElsewhere;
         }
-        m_error = QStringLiteral("Cannot lock the file %1: %2").arg(path, reason(error));
+        m_error = QStringLiteral("Cannot lock the file %1: %2").arg(path, Reason(error));
         ::close(fd);
         return Outcome::Failed;
     }

@@ -11,7 +11,7 @@ namespace tarnwick {
 
 namespace {
 
-int niceValue(ThreadPriority priority)
+int NiceValue(ThreadPriority priority)
 {
     switch (priority) {
     case ThreadPriority::Idle:
@@ -44,7 +44,7 @@ void ApplyThreadPriority(ThreadPriority priority)
         syscall(SYS_ioprio_set, kWhoProcess, 0, kClassIdle << kClassShift);
         return;
     }
-    setpriority(PRIO_PROCESS, static_cast<id_t>(tid), niceValue(priority));
+    setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceValue(priority));
 }
 
 } // namespace tarnwick

@@ -16,7 +16,7 @@ namespace {
 
 // A session started without HOME (a service manager, `env -i`) still has
 // a home in the password database; QDir::homePath() would give "/".
-QString passwordDatabaseHome()
+QString PasswordDatabaseHome()
 {
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     if (size <= 0)
@@ -32,7 +32,7 @@ QString passwordDatabaseHome()
 
 // A home that is not there is not made: a system user's home such as
 // /nonexistent must stay missing.
-QString existingFolder(const QString& path)
+QString ExistingFolder(const QString& path)
 {
     return QDir::isAbsolutePath(path) && QFileInfo(path).isDir() ? QDir::cleanPath(path)
                                                                  : QString();
@@ -44,8 +44,8 @@ QString HomeFolder(const QProcessEnvironment& environment)
 {
     const QString home = environment.value(QStringLiteral("HOME"));
     if (QDir::isAbsolutePath(home))
-        return existingFolder(home);
-    return existingFolder(passwordDatabaseHome());
+        return ExistingFolder(home);
+    return ExistingFolder(PasswordDatabaseHome());
 }
 
 QString XdgBaseFolder(const QProcessEnvironment& environment, const QString& variable,

@@ -8,12 +8,12 @@ namespace tarnwick {
 
 namespace {
 
-QDateTime wholeSecond(const QDateTime& at)
+QDateTime WholeSecond(const QDateTime& at)
 {
     return at.addMSecs(-at.time().msec());
 }
 
-QString dateKey(const CheckEntry& entry, const QDate& on)
+QString DateKey(const CheckEntry& entry, const QDate& on)
 {
     return entry.taskId + u'|' + QString::number(entry.kind) + u'|' +
            DateTimeText(entry.nextRunTime) + u'|' + DateText(on);
@@ -22,7 +22,7 @@ QString dateKey(const CheckEntry& entry, const QDate& on)
 } // namespace
 
 ScheduleChecker::ScheduleChecker(const QDateTime& startedAt, QSet<QString>* startedByDate)
-    : m_last(wholeSecond(startedAt).addSecs(-1)),
+    : m_last(WholeSecond(startedAt).addSecs(-1)),
       m_startedByDate(startedByDate ? startedByDate : &m_ownStartedByDate)
 {
 }
@@ -30,7 +30,7 @@ ScheduleChecker::ScheduleChecker(const QDateTime& startedAt, QSet<QString>* star
 QList<CheckEntry> ScheduleChecker::dueEntries(const QList<CheckEntry>& entries,
                                               const QDateTime& now)
 {
-    const QDateTime second = wholeSecond(now);
+    const QDateTime second = WholeSecond(now);
     QList<CheckEntry> due;
     if (second <= m_last)
         return due;
@@ -38,10 +38,10 @@ QList<CheckEntry> ScheduleChecker::dueEntries(const QList<CheckEntry>& entries,
     for (const CheckEntry& entry : entries) {
         if (entry.dueByDate()) {
             if (entry.nextRunTime.date() == today &&
-                !m_startedByDate->contains(dateKey(entry, today)))
+                !m_startedByDate->contains(DateKey(entry, today)))
                 due.append(entry);
         } else {
-            const QDateTime at = wholeSecond(entry.nextRunTime);
+            const QDateTime at = WholeSecond(entry.nextRunTime);
             if (at > m_last && at <= second)
                 due.append(entry);
         }
@@ -65,7 +65,7 @@ void ScheduleChecker::started(const CheckEntry& entry, const QDate& on)
 {
     m_refused.removeAll(entry);
     if (entry.dueByDate())
-        m_startedByDate->insert(dateKey(entry, on));
+        m_startedByDate->insert(DateKey(entry, on));
 }
 
 void ScheduleChecker::refused(const CheckEntry& entry)

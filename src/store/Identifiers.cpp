@@ -14,7 +14,7 @@ namespace {
 
 constexpr quint64 kMultiplier = (quint64{0x15A} << 32) | quint64{0x4E35};
 
-QString nextFree(TaskDatabase& db, quint32 drawn, quint32 modulus, const char* countStatement)
+QString NextFree(TaskDatabase& db, quint32 drawn, quint32 modulus, const char* countStatement)
 {
     TaskQuery query(db);
     quint32 candidate = drawn % modulus;
@@ -49,12 +49,12 @@ QString DrawnGroupID(const Clock& clock)
 
 QString NewTaskID(TaskDatabase& db, const Clock& clock)
 {
-    return nextFree(db, SeededDraw(clock.secondsSinceEpoch()), kTaskIDModulus, sql::CountTaskID);
+    return NextFree(db, SeededDraw(clock.secondsSinceEpoch()), kTaskIDModulus, sql::CountTaskID);
 }
 
 QString NewGroupID(TaskDatabase& db, const Clock& clock)
 {
-    return nextFree(db, SeededDraw(clock.secondsSinceEpoch()), kGroupIDModulus, sql::CountGroupID);
+    return NextFree(db, SeededDraw(clock.secondsSinceEpoch()), kGroupIDModulus, sql::CountGroupID);
 }
 
 } // namespace tarnwick

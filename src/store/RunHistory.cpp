@@ -11,17 +11,17 @@ namespace tarnwick {
 
 namespace {
 
-qint64 stored(quint64 count)
+qint64 Stored(quint64 count)
 {
     return static_cast<qint64>(qMin<quint64>(count, quint64(std::numeric_limits<qint64>::max())));
 }
 
-quint64 counted(const TaskQuery& rows, const char* column)
+quint64 Counted(const TaskQuery& rows, const char* column)
 {
     return static_cast<quint64>(qMax<qint64>(0, rows.integer(column)));
 }
 
-RunEnding outcomeOf(qint64 stored)
+RunEnding OutcomeOf(qint64 stored)
 {
     switch (stored) {
     case 1:
@@ -35,18 +35,18 @@ RunEnding outcomeOf(qint64 stored)
     }
 }
 
-RunRecord recordOf(const TaskQuery& rows)
+RunRecord RecordOf(const TaskQuery& rows)
 {
     RunRecord run;
     run.id = rows.integer("RunID");
     run.taskId = rows.text("TaskID");
     run.start = rows.dateTime("StartTime");
     run.end = rows.dateTime("EndTime");
-    run.copiedFiles = counted(rows, "CopiedFiles");
-    run.copiedBytes = counted(rows, "CopiedBytes");
-    run.skippedFiles = counted(rows, "SkippedFiles");
-    run.errors = counted(rows, "Errors");
-    run.outcome = outcomeOf(rows.integer("Outcome"));
+    run.copiedFiles = Counted(rows, "CopiedFiles");
+    run.copiedBytes = Counted(rows, "CopiedBytes");
+    run.skippedFiles = Counted(rows, "SkippedFiles");
+    run.errors = Counted(rows, "Errors");
+    run.outcome = OutcomeOf(rows.integer("Outcome"));
     run.firstError = rows.text("FirstError");
     run.seen = rows.yesNo("Seen");
     return run;
@@ -63,8 +63,8 @@ void RecordRun(TaskDatabase& db, const RunRecord& run)
     RunStatement(query,
                  FillStatement(sql::InsertRun,
                                {run.taskId, DateTimeText(run.start), DateTimeText(run.end),
-                                stored(run.copiedFiles), stored(run.copiedBytes),
-                                stored(run.skippedFiles), stored(run.errors),
+                                Stored(run.copiedFiles), Stored(run.copiedBytes),
+                                Stored(run.skippedFiles), Stored(run.errors),
                                 static_cast<qint64>(run.outcome), run.firstError,
                                 qint64(run.failed() ? 0 : 1)}));
     RunStatement(query, FillStatement(sql::PruneRuns,
@@ -80,7 +80,7 @@ QList<RunRecord> TaskHistory(TaskDatabase& db, const QString& taskId)
     TaskQuery rows(db);
     RunQuery(rows, FillStatement(sql::SelectRuns, {taskId}));
     for (; !rows.eof(); rows.next())
-        runs.append(recordOf(rows));
+        runs.append(RecordOf(rows));
     return runs;
 }
 
@@ -92,7 +92,7 @@ QHash<QString, RunRecord> LastRuns(TaskDatabase& db)
     TaskQuery rows(db);
     RunQuery(rows, QString::fromLatin1(sql::SelectLastRuns));
     for (; !rows.eof(); rows.next()) {
-        RunRecord run = recordOf(rows);
+        RunRecord run = RecordOf(rows);
         last.insert(run.taskId, run);
     }
     return last;

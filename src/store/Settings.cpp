@@ -149,7 +149,7 @@ namespace {
 
 // Reads the nineteen values into `settings`; `onFailure` decides what an
 // unreadable value does (throw on, or be told and passed over).
-void readOptionValues(Registry& registry, OptionSettings& settings,
+void ReadOptionValues(Registry& registry, OptionSettings& settings,
                       const std::function<void(const RegistryError&)>& onFailure)
 {
     for (std::size_t i = 0; i < std::size(kOptionValues); ++i) {
@@ -180,7 +180,7 @@ OptionSettings ReadOptionSettings()
     Registry registry;
     if (!registry.openKey(QString::fromLatin1(kOptionKeyPath), false))
         return settings;
-    readOptionValues(registry, settings, [](const RegistryError& e) { throw e; });
+    ReadOptionValues(registry, settings, [](const RegistryError& e) { throw e; });
     return settings;
 }
 
@@ -197,7 +197,7 @@ OptionSettings ReadOptionSettingsForDialog(QStringList& unreadable)
         unreadable << e.message();
         return settings;
     }
-    readOptionValues(registry, settings,
+    ReadOptionValues(registry, settings,
                      [&unreadable](const RegistryError& e) { unreadable << e.message(); });
     return settings;
 }

@@ -16,28 +16,28 @@ namespace tarnwick {
 
 namespace {
 
-std::optional<qint64> wholeNumber(const QString& text)
+std::optional<qint64> WholeNumber(const QString& text)
 {
     bool ok = false;
     const qint64 n = text.trimmed().toLongLong(&ok);
     return ok ? std::optional<qint64>(n) : std::nullopt;
 }
 
-std::optional<QString> outOfRange(const QString& what, qint64 low, qint64 high)
+std::optional<QString> OutOfRange(const QString& what, qint64 low, qint64 high)
 {
     return QStringLiteral("%1 must be a number from %2 to %3.").arg(what).arg(low).arg(high);
 }
 
-std::optional<QString> checkNumber(const QString& text, const QString& what, qint64 low,
+std::optional<QString> CheckNumber(const QString& text, const QString& what, qint64 low,
                                    qint64 high)
 {
-    const std::optional<qint64> n = wholeNumber(text);
+    const std::optional<qint64> n = WholeNumber(text);
     if (!n || *n < low || *n > high)
-        return outOfRange(what, low, high);
+        return OutOfRange(what, low, high);
     return std::nullopt;
 }
 
-bool isFlags(const QString& text, qsizetype count)
+bool IsFlags(const QString& text, qsizetype count)
 {
     if (text.size() != count)
         return false;
@@ -48,7 +48,7 @@ bool isFlags(const QString& text, qsizetype count)
     return true;
 }
 
-std::optional<QDate> readDate(const QString& text)
+std::optional<QDate> ReadDate(const QString& text)
 {
     const std::optional<QDateTime> at = ParseDateTimeText(text.trimmed());
     if (!at || at->time() != QTime(0, 0))
@@ -56,7 +56,7 @@ std::optional<QDate> readDate(const QString& text)
     return at->date();
 }
 
-std::optional<QString> checkDateRule(const ExcludeRule& rule)
+std::optional<QString> CheckDateRule(const ExcludeRule& rule)
 {
     switch (rule.stype) {
     case kDateLastWrite:
@@ -68,14 +68,14 @@ std::optional<QString> checkDateRule(const ExcludeRule& rule)
     }
     switch (rule.sstype) {
     case kWindowLastMonths:
-        return checkNumber(rule.value, QStringLiteral("The number of months"), 0,
+        return CheckNumber(rule.value, QStringLiteral("The number of months"), 0,
                            limits::kMaxDateWindow);
     case kWindowLastDays:
-        return checkNumber(rule.value, QStringLiteral("The number of days"), 0,
+        return CheckNumber(rule.value, QStringLiteral("The number of days"), 0,
                            limits::kMaxDateWindow);
     case kWindowBetween: {
-        const std::optional<QDate> from = readDate(rule.value);
-        const std::optional<QDate> to = readDate(rule.endDate);
+        const std::optional<QDate> from = ReadDate(rule.value);
+        const std::optional<QDate> to = ReadDate(rule.endDate);
         if (!from || !to)
             return QStringLiteral("A date rule between two dates needs both dates.");
         // The editor's two pickers carry times of day that let one day pass.
@@ -89,7 +89,7 @@ std::optional<QString> checkDateRule(const ExcludeRule& rule)
 }
 
 // A folder of the task: a full path of a sensible length, printable.
-std::optional<QString> checkFolder(const QString& path, const QString& what)
+std::optional<QString> CheckFolder(const QString& path, const QString& what)
 {
     if (const std::optional<QString> refusal = CheckStoredText(path, what, limits::kPath))
         return refusal;
@@ -103,21 +103,21 @@ std::optional<QString> checkFolder(const QString& path, const QString& what)
 }
 
 // The folder as the runs will meet it, links resolved where it exists.
-QString resolvedFolder(const QString& path)
+QString ResolvedFolder(const QString& path)
 {
     const QString clean = QDir::cleanPath(path.trimmed());
     const QString canonical = QFileInfo(clean).canonicalFilePath();
     return canonical.isEmpty() ? clean : canonical;
 }
 
-bool isInside(const QString& folder, const QString& parent)
+bool IsInside(const QString& folder, const QString& parent)
 {
     return parent == u"/" ? folder != u"/" : folder.startsWith(parent + u'/');
 }
 
 // The versions folder takes the replaced files out of the target's way; the
 // target itself or a folder above it would put them back into the mirror.
-std::optional<QString> checkExtras(const TaskRecord& task)
+std::optional<QString> CheckExtras(const TaskRecord& task)
 {
     const TaskExtras& extras = task.extras;
     if (extras.keepVersions < 0 || extras.keepVersions > kMaxKeepVersions)
@@ -132,17 +132,17 @@ std::optional<QString> checkExtras(const TaskRecord& task)
         return refusal;
     if (extras.keepVersions == 0)
         return std::nullopt;
-    const QString target = resolvedFolder(task.targetDir);
+    const QString target = ResolvedFolder(task.targetDir);
     const QString versions =
-        resolvedFolder(VersionsFolderPath(task.targetDir.trimmed(), extras.versionsFolder));
-    if (versions == target || isInside(target, versions))
+        ResolvedFolder(VersionsFolderPath(task.targetDir.trimmed(), extras.versionsFolder));
+    if (versions == target || IsInside(target, versions))
         return QStringLiteral("The versions folder cannot be the target folder or a folder "
                               "above it.");
     // In a source, the user's files there would be left out of the mirror
     // and replaced files written into the source.
     for (const TaskSource& source : task.sources) {
-        const QString folder = resolvedFolder(source.path);
-        if (versions == folder || isInside(versions, folder) || isInside(folder, versions))
+        const QString folder = ResolvedFolder(source.path);
+        if (versions == folder || IsInside(versions, folder) || IsInside(folder, versions))
             return QStringLiteral("The versions folder cannot be a source folder, lie inside "
                                   "one or hold one.");
     }
@@ -196,20 +196,20 @@ std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
         return TaskCheckFailure{QStringLiteral("Source is empty!"), 0};
     for (const TaskSource& source : task.sources) {
         if (const std::optional<QString> refusal =
-                checkFolder(source.path, QStringLiteral("A source folder")))
+                CheckFolder(source.path, QStringLiteral("A source folder")))
             return TaskCheckFailure{*refusal, 0};
     }
     if (task.targetDir.trimmed().isEmpty())
         return TaskCheckFailure{QStringLiteral("Target is empty!"), 1};
     if (const std::optional<QString> refusal =
-            checkFolder(task.targetDir, QStringLiteral("The target folder")))
+            CheckFolder(task.targetDir, QStringLiteral("The target folder")))
         return TaskCheckFailure{*refusal, 1};
     const QFileInfo target(task.targetDir.trimmed());
     if (target.exists() && !target.isDir())
         return TaskCheckFailure{QStringLiteral("The target '%1' is a file, not a folder.")
                                     .arg(task.targetDir.trimmed()),
                                 1};
-    if (const std::optional<QString> refusal = checkExtras(task))
+    if (const std::optional<QString> refusal = CheckExtras(task))
         return TaskCheckFailure{*refusal, 1};
     if (task.excludeMode && task.rules.isEmpty())
         return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
@@ -220,14 +220,14 @@ std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
 
 std::optional<QString> TargetOverlapWarning(const TaskRecord& task)
 {
-    const QString target = resolvedFolder(task.targetDir);
+    const QString target = ResolvedFolder(task.targetDir);
     for (const TaskSource& source : task.sources) {
-        const QString folder = resolvedFolder(source.path);
+        const QString folder = ResolvedFolder(source.path);
         if (target == folder)
             return QStringLiteral("The target is the source folder %1 itself: a run will "
                                   "find nothing to copy.")
                 .arg(source.path.trimmed());
-        if (source.includeSubfolders && isInside(target, folder))
+        if (source.includeSubfolders && IsInside(target, folder))
             return QStringLiteral("The target %1 lies inside the source folder %2: every run "
                                   "will also walk what earlier runs copied there.")
                 .arg(task.targetDir.trimmed(), source.path.trimmed());
@@ -283,11 +283,11 @@ std::optional<QString> CheckExcludeRule(const ExcludeRule& rule)
             return QStringLiteral("Unknown comparison for a size rule.");
         if (rule.sstype < kSizeMegabytes || rule.sstype > kSizeBytes)
             return QStringLiteral("Unknown unit for a size rule.");
-        return checkNumber(rule.value, QStringLiteral("The size"), 0, limits::kMaxSize);
+        return CheckNumber(rule.value, QStringLiteral("The size"), 0, limits::kMaxSize);
     case kRuleDate:
-        return checkDateRule(rule);
+        return CheckDateRule(rule);
     case kRuleAttributes:
-        if (!isFlags(rule.value, 6) || !rule.value.contains(u'1'))
+        if (!IsFlags(rule.value, 6) || !rule.value.contains(u'1'))
             return QStringLiteral("A Attributes must been checked! at least!");
         return std::nullopt;
     default:
@@ -305,24 +305,24 @@ std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Cloc
     switch (entry.kind) {
     case ScheduleKind::EveryMinutes:
         if (entry.value < limits::kMinMinutes || entry.value > limits::kMaxInterval)
-            return outOfRange(QStringLiteral("The number of minutes"), limits::kMinMinutes,
+            return OutOfRange(QStringLiteral("The number of minutes"), limits::kMinMinutes,
                               limits::kMaxInterval);
         return std::nullopt;
     case ScheduleKind::EveryHours:
     case ScheduleKind::EveryDays:
         if (entry.value < limits::kMinInterval || entry.value > limits::kMaxInterval)
-            return outOfRange(entry.kind == ScheduleKind::EveryHours
+            return OutOfRange(entry.kind == ScheduleKind::EveryHours
                                   ? QStringLiteral("The number of hours")
                                   : QStringLiteral("The number of days"),
                               limits::kMinInterval, limits::kMaxInterval);
         return std::nullopt;
     case ScheduleKind::WithinWeek:
-        if (!isFlags(entry.weekMask.trimmed(), 7) || !entry.weekMask.contains(u'1'))
+        if (!IsFlags(entry.weekMask.trimmed(), 7) || !entry.weekMask.contains(u'1'))
             return QStringLiteral("None selected day!");
         return std::nullopt;
     case ScheduleKind::WithinMonth:
         if (entry.value < limits::kMinMonthDay || entry.value > limits::kMaxMonthDay)
-            return outOfRange(QStringLiteral("The day of the month"), limits::kMinMonthDay,
+            return OutOfRange(QStringLiteral("The day of the month"), limits::kMinMonthDay,
                               limits::kMaxMonthDay);
         return std::nullopt;
     case ScheduleKind::Once: {

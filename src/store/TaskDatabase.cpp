@@ -23,7 +23,7 @@ namespace tarnwick {
 
 namespace {
 
-QString engineMessage(sqlite3* db)
+QString EngineMessage(sqlite3* db)
 {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
@@ -32,7 +32,7 @@ QString engineMessage(sqlite3* db)
 // keeps the engine's own text, so a person can tell which file is meant. A
 // lock held by another writer past the busy timeout is told apart: the
 // caller may wait and try again.
-StoreError engineFailure(sqlite3* db, const QString& path, const QString& engineText)
+StoreError EngineFailure(sqlite3* db, const QString& path, const QString& engineText)
 {
     const int code = db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM;
     const bool busy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
@@ -41,19 +41,19 @@ StoreError engineFailure(sqlite3* db, const QString& path, const QString& engine
 }
 
 // Runs one or more statements that give no rows.
-void exec(sqlite3* db, const QString& path, const QByteArray& sql)
+void Exec(sqlite3* db, const QString& path, const QByteArray& sql)
 {
     char* error = nullptr;
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString message = error ? QString::fromUtf8(error) : engineMessage(db);
+        const QString message = error ? QString::fromUtf8(error) : EngineMessage(db);
         sqlite3_free(error);
-        throw engineFailure(db, path, message);
+        throw EngineFailure(db, path, message);
     }
 }
 
 // Refuses a file that is there but holds no task database. Nothing was
 // written to it, and the message says so.
-StoreError notATaskDatabase(const QString& path, const QString& why)
+StoreError NotATaskDatabase(const QString& path, const QString& why)
 {
     return StoreError(
         QStringLiteral("%1 is not a task database (%2); it was left as it is").arg(path, why),
@@ -61,14 +61,14 @@ StoreError notATaskDatabase(const QString& path, const QString& why)
 }
 
 // Why opening the file at `path` failed, told in words that name the file.
-StoreError openFailure(const QString& path, int engineCode, const QString& engineText)
+StoreError OpenFailure(const QString& path, int engineCode, const QString& engineText)
 {
     const QFileInfo info(path);
     if (!info.exists())
         return StoreError(QStringLiteral("no task database at %1 (%2)").arg(path, engineText),
                           StoreError::Kind::NoDatabaseFile);
     if (engineCode == SQLITE_NOTADB)
-        return notATaskDatabase(path, engineText);
+        return NotATaskDatabase(path, engineText);
     return StoreError(QStringLiteral("cannot open the task database %1: %2").arg(path, engineText));
 }
 
@@ -78,7 +78,7 @@ StoreError openFailure(const QString& path, int engineCode, const QString& engin
 // engine is to write into its first page.
 enum class Keying { Password, RawKey, NewFile };
 
-QByteArray keyStatement(Keying keying)
+QByteArray KeyStatement(Keying keying)
 {
     switch (keying) {
     case Keying::RawKey:
@@ -97,7 +97,7 @@ QByteArray keyStatement(Keying keying)
 // or by an older build) and when the start cannot be read (the open then
 // fails with the engine's own words). Non-blocking, so that a fifo in the
 // file's place cannot hold the program up here.
-Keying keyingFor(const QString& path)
+Keying KeyingFor(const QString& path)
 {
     constexpr std::size_t saltSize = sizeof(sql::DatabaseSalt) - 1;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -114,7 +114,7 @@ Keying keyingFor(const QString& path)
 
 // Opens and keys a connection on `name` (a file name, or a URI when `flags`
 // say so). On failure returns nullptr and the engine's own code and text.
-sqlite3* openKeyed(const QByteArray& name, int flags, Keying keying, int& engineCode,
+sqlite3* OpenKeyed(const QByteArray& name, int flags, Keying keying, int& engineCode,
                    QString& engineText)
 {
     sqlite3* db = nullptr;
@@ -125,7 +125,7 @@ sqlite3* openKeyed(const QByteArray& name, int flags, Keying keying, int& engine
         // -wal file) holds it locked for a short while, which is waited
         // out, not reported as "database is locked".
         sqlite3_busy_timeout(db, TaskDatabase::kBusyTimeoutMs);
-        const QByteArray key = keyStatement(keying);
+        const QByteArray key = KeyStatement(keying);
         // Reading the schema is what proves the key: a wrong key or a file
         // that is no database fails here with the engine's own message.
         if (sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
@@ -134,7 +134,7 @@ sqlite3* openKeyed(const QByteArray& name, int flags, Keying keying, int& engine
             return db;
     }
     engineCode = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
-    engineText = engineMessage(db);
+    engineText = EngineMessage(db);
     sqlite3_close(db);
     return nullptr;
 }
@@ -143,7 +143,7 @@ sqlite3* openKeyed(const QByteArray& name, int flags, Keying keying, int& engine
 // the statements use, in words ("it has no table Task", "its table Task has
 // no column TargetDir"), or an empty text when it is all there. Only reads:
 // it decides whether the file is ours before anything is written to it.
-QString missingSchema(sqlite3* db)
+QString MissingSchema(sqlite3* db)
 {
     // Whether the statement compiles and, when `row`, gives a row.
     const auto answers = [db](const QByteArray& sql, bool row) {
@@ -171,7 +171,7 @@ QString missingSchema(sqlite3* db)
     return QString();
 }
 
-QVariant columnValue(sqlite3_stmt* stmt, int i)
+QVariant ColumnValue(sqlite3_stmt* stmt, int i)
 {
     switch (sqlite3_column_type(stmt, i)) {
     case SQLITE_NULL:
@@ -192,7 +192,7 @@ QVariant columnValue(sqlite3_stmt* stmt, int i)
 // root, who could write it anyway: the bit is the user's way of saying
 // "do not change this". The folder must take the engine's side files, and
 // side files left by someone else must be writable too.
-QString readOnlyReason(const QString& path)
+QString ReadOnlyReason(const QString& path)
 {
     const QByteArray file = QFile::encodeName(path);
     struct stat status = {};
@@ -214,7 +214,7 @@ QString readOnlyReason(const QString& path)
 // The URI that opens `path` for reading only, as an immutable file: no
 // locks, no -wal or -shm made beside it. The engine of this generation
 // cannot read a WAL database read-only any other way without making them.
-QByteArray immutableUri(const QString& path)
+QByteArray ImmutableUri(const QString& path)
 {
     return "file:" + QFile::encodeName(path).toPercentEncoding("/") + "?immutable=1";
 }
@@ -233,13 +233,13 @@ void TaskDatabase::open(const QString& path, OpenFor purpose)
     // a header into it; what the user put there is not ours to change.
     const QFileInfo info(path);
     if (info.isFile() && info.size() == 0)
-        throw notATaskDatabase(path, QStringLiteral("the file is empty"));
+        throw NotATaskDatabase(path, QStringLiteral("the file is empty"));
 
     // Opened read-write, a file that cannot be written would still get -wal
     // and -shm files beside it, with its own read-only mode, and they would
     // then keep every later open from working. So a read-only database is
     // refused for changes and read as an immutable file otherwise.
-    const QString readOnly = info.isFile() ? readOnlyReason(path) : QString();
+    const QString readOnly = info.isFile() ? ReadOnlyReason(path) : QString();
     if (!readOnly.isEmpty()) {
         if (purpose == OpenFor::Changes)
             throw StoreError(QStringLiteral("%1 is read-only (%2); it can be read but not changed")
@@ -258,21 +258,21 @@ void TaskDatabase::open(const QString& path, OpenFor purpose)
 
     int engineCode = SQLITE_OK;
     QString engineText;
-    const Keying keying = keyingFor(path);
+    const Keying keying = KeyingFor(path);
     sqlite3* db = readOnly.isEmpty()
-                      ? openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE, keying,
+                      ? OpenKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE, keying,
                                   engineCode, engineText)
-                      : openKeyed(immutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                      : OpenKeyed(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
                                   keying, engineCode, engineText);
     if (!db)
-        throw openFailure(path, engineCode, engineText);
+        throw OpenFailure(path, engineCode, engineText);
     // Checked before anything below may write (the switch to WAL rewrites
     // the file's header): a database of some other program keyed the same
     // way is left as it is, byte for byte.
-    const QString missing = missingSchema(db);
+    const QString missing = MissingSchema(db);
     if (!missing.isEmpty()) {
         sqlite3_close(db);
-        throw notATaskDatabase(path, missing);
+        throw NotATaskDatabase(path, missing);
     }
     m_db = db;
     m_path = path;
@@ -281,14 +281,14 @@ void TaskDatabase::open(const QString& path, OpenFor purpose)
         // WAL lets the window and a command-line run share the file. A file
         // that cannot switch (read-only medium) still works in its own mode.
         try {
-            exec(m_db, m_path, "PRAGMA journal_mode = WAL;");
+            Exec(m_db, m_path, "PRAGMA journal_mode = WAL;");
         } catch (const StoreError&) {
         }
         // A file made by an older build gets the added tables now; one that
         // cannot take them (a full disk, another writer holding it past the
         // timeout) still opens, and works as a read-only one does.
         try {
-            exec(m_db, m_path, sql::CreateAddedTables);
+            Exec(m_db, m_path, sql::CreateAddedTables);
         } catch (const StoreError&) {
         }
     }
@@ -320,7 +320,7 @@ void TaskDatabase::execute(const QString& statement)
 {
     if (!m_db)
         throw StoreError(QStringLiteral("The task database is not open"));
-    exec(m_db, m_path, statement.toUtf8());
+    Exec(m_db, m_path, statement.toUtf8());
 }
 
 void CreateTaskDatabase(const QString& path)
@@ -340,7 +340,7 @@ void CreateTaskDatabase(const QString& path)
     ::close(fd);
     int engineCode = SQLITE_OK;
     QString engineText;
-    sqlite3* db = openKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    sqlite3* db = OpenKeyed(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             Keying::NewFile, engineCode, engineText);
     if (!db) {
         QFile::remove(path);
@@ -348,11 +348,11 @@ void CreateTaskDatabase(const QString& path)
             QStringLiteral("cannot make the task database %1: %2").arg(path, engineText));
     }
     try {
-        exec(db, path, "BEGIN;");
-        exec(db, path, sql::CreateSchema);
-        exec(db, path, sql::CreateAddedTables);
-        exec(db, path, "COMMIT;");
-        exec(db, path, "PRAGMA journal_mode = WAL;");
+        Exec(db, path, "BEGIN;");
+        Exec(db, path, sql::CreateSchema);
+        Exec(db, path, sql::CreateAddedTables);
+        Exec(db, path, "COMMIT;");
+        Exec(db, path, "PRAGMA journal_mode = WAL;");
     } catch (...) {
         sqlite3_close(db);
         QFile::remove(path);
@@ -452,7 +452,7 @@ void RunQuery(TaskQuery& query, const QString& statement)
     const QString& path = query.database().path();
     if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr) !=
         SQLITE_OK)
-        throw engineFailure(db, path, engineMessage(db));
+        throw EngineFailure(db, path, EngineMessage(db));
     const int columns = sqlite3_column_count(stmt);
     for (int i = 0; i < columns; ++i)
         query.m_columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
@@ -461,14 +461,14 @@ void RunQuery(TaskQuery& query, const QString& statement)
         std::vector<QVariant> row;
         row.reserve(static_cast<std::size_t>(columns));
         for (int i = 0; i < columns; ++i)
-            row.push_back(columnValue(stmt, i));
+            row.push_back(ColumnValue(stmt, i));
         query.m_rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        const QString message = engineMessage(db);
+        const QString message = EngineMessage(db);
         sqlite3_finalize(stmt);
         query.close();
-        throw engineFailure(db, path, message);
+        throw EngineFailure(db, path, message);
     }
     sqlite3_finalize(stmt);
 }
@@ -488,7 +488,7 @@ QString EscapeQuotes(const QString& text)
 
 namespace {
 
-QString fill(const char* statementTemplate, const StatementArg* arg, const StatementArg* end)
+QString Fill(const char* statementTemplate, const StatementArg* arg, const StatementArg* end)
 {
     QString out;
     for (const char* p = statementTemplate; *p; ++p) {
@@ -521,12 +521,12 @@ QString fill(const char* statementTemplate, const StatementArg* arg, const State
 
 QString FillStatement(const char* statementTemplate, std::initializer_list<StatementArg> args)
 {
-    return fill(statementTemplate, args.begin(), args.end());
+    return Fill(statementTemplate, args.begin(), args.end());
 }
 
 QString FillStatement(const char* statementTemplate, const std::vector<StatementArg>& args)
 {
-    return fill(statementTemplate, args.data(), args.data() + args.size());
+    return Fill(statementTemplate, args.data(), args.data() + args.size());
 }
 
 StoreTransaction::StoreTransaction(TaskDatabase& db) : m_db(db)

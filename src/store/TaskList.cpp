@@ -12,7 +12,7 @@ namespace tarnwick {
 namespace {
 
 // A date-time column as the list shows it: empty for NULL.
-QString dateTimeCell(const TaskQuery& query, const char* column)
+QString DateTimeCell(const TaskQuery& query, const char* column)
 {
     if (query.eof() || query.isNull(column))
         return QString();
@@ -55,7 +55,7 @@ QString LastRunCellText(TaskDatabase& db, const QString& taskId)
 {
     TaskQuery query(db);
     RunQuery(query, FillStatement(sql::SelectLastRunTime, {taskId}));
-    return dateTimeCell(query, "LastRunTime");
+    return DateTimeCell(query, "LastRunTime");
 }
 
 QString NextRunCellTextFor(TaskDatabase& db, const QString& taskId, qint64 runMode,
@@ -69,7 +69,7 @@ QString NextRunCellTextFor(TaskDatabase& db, const QString& taskId, qint64 runMo
     case qint64(TaskRunMode::Scheduled): {
         TaskQuery query(db);
         RunQuery(query, FillStatement(minStatement, {taskId}));
-        return dateTimeCell(query, "NextRunTime");
+        return DateTimeCell(query, "NextRunTime");
     }
     default:
         return QString();

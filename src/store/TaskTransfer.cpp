@@ -24,7 +24,7 @@ namespace tarnwick {
 
 namespace {
 
-QJsonObject scheduleObject(const ScheduleEntry& entry)
+QJsonObject ScheduleObject(const ScheduleEntry& entry)
 {
     QJsonObject object;
     object.insert(QStringLiteral("kind"), static_cast<int>(entry.kind));
@@ -44,7 +44,7 @@ QJsonObject scheduleObject(const ScheduleEntry& entry)
     return object;
 }
 
-QJsonObject taskObject(const TaskRecord& task)
+QJsonObject TaskObject(const TaskRecord& task)
 {
     QJsonArray sources;
     for (const TaskSource& source : task.sources)
@@ -53,7 +53,7 @@ QJsonObject taskObject(const TaskRecord& task)
     QJsonArray schedules;
     if (task.runMode == TaskRunMode::Scheduled) {
         for (const TaskScheduleItem& item : task.schedules)
-            schedules.append(scheduleObject(item.entry));
+            schedules.append(ScheduleObject(item.entry));
     }
     QJsonArray rules;
     if (task.excludeMode) {
@@ -150,18 +150,18 @@ private:
     QString m_where;
 };
 
-bool isDateText(const QString& text)
+bool IsDateText(const QString& text)
 {
     return QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid() && text.size() == 10;
 }
 
-bool isFlags(const QString& text, qsizetype length)
+bool IsFlags(const QString& text, qsizetype length)
 {
     static const QRegularExpression flags(QStringLiteral("^[01]*$"));
     return text.size() == length && flags.match(text).hasMatch();
 }
 
-ScheduleEntry readSchedule(const DocumentReader& reader, const QJsonObject& object)
+ScheduleEntry ReadSchedule(const DocumentReader& reader, const QJsonObject& object)
 {
     ScheduleEntry entry;
     const qint64 kind = reader.integer(object, "kind", 0, 5);
@@ -179,12 +179,12 @@ ScheduleEntry readSchedule(const DocumentReader& reader, const QJsonObject& obje
         break;
     case ScheduleKind::WithinWeek:
         entry.weekMask = reader.text(object, "weekMask");
-        if (!isFlags(entry.weekMask, 7) || !entry.weekMask.contains(u'1'))
+        if (!IsFlags(entry.weekMask, 7) || !entry.weekMask.contains(u'1'))
             reader.fail(QStringLiteral("'weekMask' must be seven 0 or 1, at least one 1"));
         break;
     case ScheduleKind::Once: {
         const QString date = reader.text(object, "onceDate");
-        if (!isDateText(date))
+        if (!IsDateText(date))
             reader.fail(QStringLiteral("'onceDate' must be a date as YYYY-MM-DD"));
         entry.onceDate = QDate::fromString(date, QStringLiteral("yyyy-MM-dd"));
         break;
@@ -199,7 +199,7 @@ ScheduleEntry readSchedule(const DocumentReader& reader, const QJsonObject& obje
     return entry;
 }
 
-ExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
+ExcludeRule ReadRule(const DocumentReader& reader, const QJsonObject& object)
 {
     ExcludeRule rule;
     rule.type = reader.integer(object, "type", 0, 4);
@@ -215,14 +215,14 @@ ExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
             reader.fail(QStringLiteral("the size rule's 'value' must be a number"));
         break;
     case 3:
-        if (rule.sstype == 2 && !(isDateText(rule.value) && isDateText(rule.endDate)))
+        if (rule.sstype == 2 && !(IsDateText(rule.value) && IsDateText(rule.endDate)))
             reader.fail(QStringLiteral("a date rule between two dates needs 'value' and "
                                        "'endDate' as YYYY-MM-DD"));
         if (rule.sstype != 2 && !numeric)
             reader.fail(QStringLiteral("the date rule's 'value' must be a number"));
         break;
     case 4:
-        if (!isFlags(rule.value, 6))
+        if (!IsFlags(rule.value, 6))
             reader.fail(QStringLiteral("the attribute rule's 'value' must be six 0 or 1"));
         break;
     default:
@@ -234,7 +234,7 @@ ExcludeRule readRule(const DocumentReader& reader, const QJsonObject& object)
     return rule;
 }
 
-QString readIdentifier(const DocumentReader& reader, const QJsonObject& object)
+QString ReadIdentifier(const DocumentReader& reader, const QJsonObject& object)
 {
     const QString id = reader.text(object, "id").trimmed();
     if (id.isEmpty())
@@ -244,11 +244,11 @@ QString readIdentifier(const DocumentReader& reader, const QJsonObject& object)
     return id;
 }
 
-TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clock)
+TaskRecord ReadTask(const QJsonObject& object, qsizetype index, const Clock& clock)
 {
     DocumentReader reader(QStringLiteral("task %1").arg(index + 1));
     TaskRecord task;
-    task.taskId = readIdentifier(reader, object);
+    task.taskId = ReadIdentifier(reader, object);
     // The tree's root has that identifier: a task of it would stand in for
     // the whole list.
     if (task.taskId == QLatin1StringView(kAllTaskGroupID))
@@ -271,7 +271,7 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clo
     for (qsizetype i = 0; i < schedules.size(); ++i) {
         TaskScheduleItem item;
         item.entry =
-            readSchedule(reader, reader.objectAt(schedules, i, QStringLiteral("schedule")));
+            ReadSchedule(reader, reader.objectAt(schedules, i, QStringLiteral("schedule")));
         if (const std::optional<QString> refusal = CheckScheduleEntry(item.entry, clock))
             reader.fail(QStringLiteral("schedule %1: %2").arg(i + 1).arg(*refusal));
         task.schedules.append(item);
@@ -280,7 +280,7 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clo
         reader.fail(QStringLiteral("only a task with \"start\": \"scheduled\" has schedules"));
     const QJsonArray rules = reader.array(object, "rules");
     for (qsizetype i = 0; i < rules.size(); ++i)
-        task.rules.append(readRule(reader, reader.objectAt(rules, i, QStringLiteral("rule"))));
+        task.rules.append(ReadRule(reader, reader.objectAt(rules, i, QStringLiteral("rule"))));
     // Added after the first documents: a document without them keeps the
     // defaults.
     if (reader.has(object, "keepVersions"))
@@ -300,7 +300,7 @@ TaskRecord readTask(const QJsonObject& object, qsizetype index, const Clock& clo
     return task;
 }
 
-bool taken(TaskDatabase& db, const char* statement, const QString& id)
+bool IdTaken(TaskDatabase& db, const char* statement, const QString& id)
 {
     TaskQuery query(db);
     RunQuery(query, FillStatement(statement, {id}));
@@ -319,7 +319,7 @@ QByteArray ExportTasks(TaskDatabase& db, QStringList* unreadable)
     for (const TaskListRow& row :
          ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID), unreadable)) {
         try {
-            tasks.append(taskObject(LoadTask(db, row.taskId)));
+            tasks.append(TaskObject(LoadTask(db, row.taskId)));
         } catch (const StoreError& e) {
             if (unreadable)
                 unreadable->append(UnreadableTaskText(row.taskId, e.message()));
@@ -364,7 +364,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
     for (qsizetype i = 0; i < groupArray.size(); ++i) {
         const DocumentReader reader(QStringLiteral("group %1").arg(i + 1));
         const QJsonObject object = top.objectAt(groupArray, i, QStringLiteral("group"));
-        Group group{readIdentifier(reader, object), reader.text(object, "name")};
+        Group group{ReadIdentifier(reader, object), reader.text(object, "name")};
         if (group.id == QLatin1StringView(kAllTaskGroupID))
             reader.fail(QStringLiteral("'id' must be a group identifier"));
         if (const std::optional<QString> refusal = CheckGroupName(group.name))
@@ -379,7 +379,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
     QList<TaskRecord> tasks;
     const QJsonArray taskArray = top.array(root, "tasks");
     for (qsizetype i = 0; i < taskArray.size(); ++i) {
-        TaskRecord task = readTask(top.objectAt(taskArray, i, QStringLiteral("task")), i, clock);
+        TaskRecord task = ReadTask(top.objectAt(taskArray, i, QStringLiteral("task")), i, clock);
         // A task in no known group would be in no list of the window.
         if (!knownGroups.contains(task.groupId.trimmed()))
             throw TaskDocumentError(
@@ -395,7 +395,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
     QHash<QString, QString> newGroupIds;
     for (const Group& group : std::as_const(groups)) {
         QString id = group.id;
-        if (taken(db, sql::CountGroupID, id)) {
+        if (IdTaken(db, sql::CountGroupID, id)) {
             id = NewGroupID(db, clock);
             report.renamed << QStringLiteral("group '%1': the ID %2 was taken; it has the ID %3")
                                   .arg(group.name, group.id, id);
@@ -411,7 +411,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
     QList<TaskRecord> clashing;
     for (TaskRecord task : std::as_const(tasks)) {
         task.groupId = newGroupIds.value(task.groupId.trimmed(), task.groupId);
-        if (taken(db, sql::CountTaskID, task.taskId)) {
+        if (IdTaken(db, sql::CountTaskID, task.taskId)) {
             clashing.append(task);
             continue;
         }

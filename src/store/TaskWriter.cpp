@@ -24,7 +24,7 @@ namespace {
 // it are not the task's rules.
 constexpr qint64 kIncludeAllRow = -1;
 
-TaskRunMode runModeFromText(const QString& text)
+TaskRunMode RunModeFromText(const QString& text)
 {
     if (text == u"0")
         return TaskRunMode::Manual;
@@ -34,14 +34,14 @@ TaskRunMode runModeFromText(const QString& text)
 }
 
 // An empty NextRunTime reads as the zero date-time, as NULL does.
-QDateTime storedNextRun(const TaskQuery& row)
+QDateTime StoredNextRun(const TaskQuery& row)
 {
     if (row.isNull("NextRunTime") || row.text("NextRunTime").trimmed().isEmpty())
         return ZeroDateTime();
     return row.dateTime("NextRunTime");
 }
 
-void readSources(TaskDatabase& db, const QString& taskId, TaskRecord& task)
+void ReadSources(TaskDatabase& db, const QString& taskId, TaskRecord& task)
 {
     TaskQuery rows(db);
     RunQuery(rows, FillStatement(sql::SelectSourcesForEditor, {taskId}));
@@ -49,7 +49,7 @@ void readSources(TaskDatabase& db, const QString& taskId, TaskRecord& task)
         task.sources.append({rows.text("SourceDir"), rows.yesNo("IncludeSubDir")});
 }
 
-void readRules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
+void ReadRules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
 {
     TaskQuery rows(db);
     RunQuery(rows, FillStatement(sql::SelectRulesForEditor, {taskId}));
@@ -71,7 +71,7 @@ void readRules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
     }
 }
 
-void readSchedules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
+void ReadSchedules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
 {
     TaskQuery rows(db);
     RunQuery(rows, FillStatement(sql::SelectSchedulesForEditor, {taskId}));
@@ -86,7 +86,7 @@ void readSchedules(TaskDatabase& db, const QString& taskId, TaskRecord& task)
         if (item.entry.kind == ScheduleKind::Once) {
             // The stored time is the date plus the start time; the start
             // time has its own column, so only the date is the entry's.
-            const QDateTime next = storedNextRun(rows);
+            const QDateTime next = StoredNextRun(rows);
             item.entry.onceDate = next.date();
             item.nextRunText = DateTimeText(next);
         }
@@ -118,7 +118,7 @@ namespace {
 
 // A setting at its default has no row, so a database keeps rows only for
 // the tasks that use the setting.
-void writeExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extras)
+void WriteExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extras)
 {
     const auto put = [&](const char* name, const QString& value, bool isDefault) {
         if (isDefault)
@@ -136,7 +136,7 @@ void writeExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extr
 }
 
 // The four deletes, in the order every deleter of a task keeps.
-void deleteTaskRows(TaskQuery& query, const QString& taskId)
+void DeleteTaskRows(TaskQuery& query, const QString& taskId)
 {
     RunStatement(query, FillStatement(sql::DeleteSources, {taskId}));
     RunStatement(query, FillStatement(sql::DeleteSchedules, {taskId}));
@@ -144,7 +144,7 @@ void deleteTaskRows(TaskQuery& query, const QString& taskId)
     RunStatement(query, FillStatement(sql::DeleteTask, {taskId}));
 }
 
-void insertRule(TaskQuery& query, const QString& taskId, const ExcludeRule& rule)
+void InsertRule(TaskQuery& query, const QString& taskId, const ExcludeRule& rule)
 {
     const QString value = rule.value.trimmed();
     switch (rule.type) {
@@ -167,7 +167,7 @@ void insertRule(TaskQuery& query, const QString& taskId, const ExcludeRule& rule
     }
 }
 
-void insertScheduleEntry(TaskQuery& query, const QString& taskId, const ScheduleEntry& given,
+void InsertScheduleEntry(TaskQuery& query, const QString& taskId, const ScheduleEntry& given,
                          const QString& lastRun, const Clock& clock)
 {
     switch (given.kind) {
@@ -211,7 +211,7 @@ void insertScheduleEntry(TaskQuery& query, const QString& taskId, const Schedule
 
 } // namespace
 
-QString sourceListText(const QList<TaskSource>& sources)
+QString SourceListText(const QList<TaskSource>& sources)
 {
     if (sources.size() == 1)
         return sources.first().path.trimmed();
@@ -234,12 +234,12 @@ TaskRecord LoadTask(TaskDatabase& db, const QString& taskId)
         task.groupId = row.text("TaskGroupID");
         task.name = row.text("TaskName");
         task.targetDir = row.text("TargetDir");
-        task.runMode = runModeFromText(row.text("ScheduleType"));
+        task.runMode = RunModeFromText(row.text("ScheduleType"));
     }
-    readSources(db, taskId, task);
-    readRules(db, taskId, task);
+    ReadSources(db, taskId, task);
+    ReadRules(db, taskId, task);
     if (task.runMode == TaskRunMode::Scheduled)
-        readSchedules(db, taskId, task);
+        ReadSchedules(db, taskId, task);
     task.extras = ReadTaskExtras(db, taskId);
     return task;
 }
@@ -252,7 +252,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
     row.taskName = task.name.trimmed();
     row.runMode = static_cast<qint64>(task.runMode);
     row.lastRunText = DateTimeText(clock.now());
-    row.sourceText = sourceListText(task.sources);
+    row.sourceText = SourceListText(task.sources);
     row.targetDir = task.targetDir.trimmed();
     const QString& taskId = row.taskId;
 
@@ -269,7 +269,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
                 RunStatement(query, FillStatement(sql::DeleteTaskOption,
                                                   {taskId, QString::fromLatin1(learnt)}));
         }
-        deleteTaskRows(query, taskId);
+        DeleteTaskRows(query, taskId);
     }
     RunStatement(query,
                  FillStatement(sql::InsertTask, {taskId, task.groupId.trimmed(), row.taskName,
@@ -280,7 +280,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
                                  {taskId, source.path, qint64(source.includeSubfolders ? 1 : 0)}));
     if (task.excludeMode) {
         for (const ExcludeRule& rule : task.rules)
-            insertRule(query, taskId, rule);
+            InsertRule(query, taskId, rule);
     }
     switch (task.runMode) {
     case TaskRunMode::Manual:
@@ -291,11 +291,11 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
         break;
     case TaskRunMode::Scheduled:
         for (const TaskScheduleItem& item : task.schedules)
-            insertScheduleEntry(query, taskId, item.entry, row.lastRunText, clock);
+            InsertScheduleEntry(query, taskId, item.entry, row.lastRunText, clock);
         break;
     }
     if (db.hasAddedTables())
-        writeExtras(query, taskId, task.extras);
+        WriteExtras(query, taskId, task.extras);
     // Read inside the transaction, so the row shows what was just written
     // and a failure here undoes the save as well.
     row.nextRunText = NextRunCellTextFor(db, taskId, row.runMode, sql::SelectNextRunTimeAfterSave);
@@ -307,7 +307,7 @@ void deleteTask(TaskDatabase& db, const QString& taskId)
 {
     StoreTransaction transaction(db);
     TaskQuery query(db);
-    deleteTaskRows(query, taskId);
+    DeleteTaskRows(query, taskId);
     // Its runs and options go with it: a later task that happened to get
     // the same ID must not inherit them.
     if (db.hasAddedTables()) {
