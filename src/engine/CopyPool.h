@@ -10,10 +10,12 @@
 // opens and links synchronously anyway; a few threads that each walk that
 // chain reach the same overlap with the copier the run already trusts.
 //
-// The walk stays the one that decides, in its order; the pool only runs the
-// copies it hands over and tells how each ended. New threads take the
-// scheduling priority of the thread that makes them, so the pool is made
-// on the run's own thread.
+// The walk lists the folders and hands each file over in its order; a
+// copier then looks at the source and the target where the walk left that
+// to it, decides as the walk would, and copies. How each ended goes back to
+// the walk, which lets the lines out in its own order (OrderedCopies). New
+// threads take the scheduling priority of the thread that makes them, so
+// the pool is made on the run's own thread.
 #pragma once
 
 #include "platform/EntryRecord.h"
