@@ -681,67 +681,35 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
         emitError(SystemErrorText(targetError));
         return;
     }
-    if (dryRun()) {
-        enterFolderDry(sub, name, identity, known, parentTarget, includeSubDir);
-        return;
-    }
-    // Made first and opened after, so a folder that appears in between (a
-    // second run of the same task making it too) is simply used: whoever
-    // made it, it is there as a folder.
-    //
-    // A link at the folder's name is never followed, nor removed: it is an
-    // error for the folder and everything in it. mkdirat itself never
-    // follows a link at the name it makes.
-    //
-    // A new folder has the source folder's permission bits from the moment
-    // it exists, so a private folder never stands open to other users in
-    // the target. Only its owner may also write and search it while the
-    // run fills it: a read-only source folder would refuse its own files.
-    // Its own owner bits follow once it is filled. A folder that is there
-    // already is left as it is.
     struct stat sourceFolder;
     const mode_t sourcePermissions =
         ::fstat(sub.fd(), &sourceFolder) == 0 ? sourceFolder.st_mode & 07777 : 0777;
+    // Below a folder a dry run found missing, every folder is one a real
+    // run makes.
+    const TargetSubfolder entered =
+        targetFd < 0 ? TargetSubfolder{.outcome = TargetSubfolder::Made}
+                     : EnterTargetSubfolder(targetFd, name, sourcePermissions, dryRun());
     int subTargetError = 0;
-    int subTarget = -1;
-    std::optional<mode_t> finalMode; // of a new folder, once filled
-    if (::mkdirat(targetFd, name, sourcePermissions | S_IRWXU) == 0) {
+    switch (entered.outcome) {
+    case TargetSubfolder::LinkHeld:
+        reportTargetLink();
+        return;
+    case TargetSubfolder::Failed:
+        emitError(entered.failure);
+        return;
+    case TargetSubfolder::Made:
         ++m_counters.mirroredFolders;
-        subTarget = OpenTargetFolder(targetFd, name);
-        if (subTarget < 0) {
-            subTargetError = errno;
-            // Put in the place of the folder just made.
-            if (IsLinkAt(targetFd, name)) {
-                reportTargetLink();
-                return;
-            }
-        } else {
-            finalMode = FitNewFolder(subTarget, sourcePermissions);
-        }
-    } else {
-        const int makeError = errno;
-        subTarget = OpenTargetFolder(targetFd, name);
-        if (subTarget < 0) {
-            const int openError = errno;
-            if (IsLinkAt(targetFd, name)) {
-                reportTargetLink();
-                return;
-            }
-            if (makeError != EEXIST || openError == ENOENT) {
-                emitError(makeError == EEXIST ? SystemErrorText(openError)
-                                              : FolderFailureText(makeError, openError == ENOENT));
-                return;
-            }
-            if (openError == ENOTDIR) {
-                // A file holds the name: the folder cannot be made.
-                emitError(SystemErrorText(EEXIST));
-                return;
-            }
-            // The folder is there but cannot be opened: the walk goes on and
-            // each copy into it reports why.
-            subTargetError = openError;
-        }
+        // A dry run walks into it as if empty.
+        subTargetError = entered.fd >= 0 ? 0 : entered.error != 0 ? entered.error : kFolderToMake;
+        break;
+    case TargetSubfolder::Unopenable:
+        subTargetError = entered.error;
+        break;
+    case TargetSubfolder::Opened:
+        break;
     }
+    const int subTarget = entered.fd;
+    const std::optional<mode_t> finalMode = entered.finalMode;
     ScopedFd subTargetFd(subTarget);
 
     if (known)
@@ -925,48 +893,5 @@ void FolderMirror::reportKeptVersion()
     emitLine(LogKind::Copy, KeepVersionLine(m_taskName, DisplayPath(m_versionPath)));
 }
 
-void FolderMirror::enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
-                                  bool known, TargetFolder& parentTarget, bool includeSubDir)
-{
-    const int targetFd = parentTarget.fd;
-    int subTarget = -1;
-    int subTargetError = kFolderToMake;
-    if (targetFd >= 0) {
-        subTarget = OpenTargetFolder(targetFd, name);
-        if (subTarget < 0) {
-            const int openError = errno;
-            struct stat st;
-            const bool nameTaken = ::fstatat(targetFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-            if (nameTaken && S_ISLNK(st.st_mode)) {
-                // As the real run: never followed, wherever it leads.
-                reportTargetLink();
-                return;
-            } else if (!nameTaken && openError == ENOENT) {
-                subTargetError = kFolderToMake;
-            } else if (openError == ENOTDIR) {
-                // A file holds the name: the folder cannot be made.
-                emitError(SystemErrorText(EEXIST));
-                return;
-            } else {
-                // There but closed to us: each copy into it reports why.
-                subTargetError = openError;
-            }
-        }
-    }
-    if (subTarget < 0 && subTargetError == kFolderToMake)
-        ++m_counters.mirroredFolders;
-    ScopedFd subTargetFd(subTarget);
-
-    if (known)
-        m_walkPath.push_back(identity);
-    TargetFolder subTargetFolder{.fd = subTargetFd.get(),
-                                 .error = subTargetError,
-                                 .versions = {.parent = &parentTarget.versions,
-                                              .name = QByteArray(name),
-                                              .targetFd = subTargetFd.get()}};
-    walk(sub, subTargetFolder, includeSubDir);
-    if (known)
-        m_walkPath.pop_back();
-}
 
 } // namespace tarnwick

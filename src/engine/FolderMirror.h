@@ -131,10 +131,6 @@ private:
                      const FileIdentity& identity, TargetFolder& parentTarget, bool includeSubDir,
                      bool viaLink);
     void mirrorFile(int sourceFd, const char* name, TargetFolder& target, bool otherDevice);
-    // enterFolder's target side in a dry run: the folder is looked at, and
-    // one a real run would make is counted and walked as if empty.
-    void enterFolderDry(FolderReader& sub, const char* name, const FileIdentity& identity,
-                        bool known, TargetFolder& parentTarget, bool includeSubDir);
     // Says so for a kept version at m_versionPath, and counts it.
     void reportKeptVersion();
     bool dryRun() const { return m_options.mode == MirrorMode::DryRun; }

@@ -1,5 +1,8 @@
 #include "engine/TargetFolders.h"
 
+#include "engine/RunLines.h"
+
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -48,6 +51,52 @@ bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
     identity.device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
     identity.inode = st.st_ino;
     return true;
+}
+
+TargetSubfolder EnterTargetSubfolder(int parentFd, const char* name, mode_t sourcePermissions,
+                                     bool dryRun)
+{
+    TargetSubfolder sub;
+    int makeError = EEXIST;
+    if (!dryRun) {
+        if (::mkdirat(parentFd, name, sourcePermissions | S_IRWXU) == 0) {
+            sub.fd = OpenTargetFolder(parentFd, name);
+            if (sub.fd >= 0) {
+                sub.outcome = TargetSubfolder::Made;
+                sub.finalMode = FitNewFolder(sub.fd, sourcePermissions);
+                return sub;
+            }
+            // Something took the place of the folder just made.
+            sub.error = errno;
+            sub.outcome =
+                IsLinkAt(parentFd, name) ? TargetSubfolder::LinkHeld : TargetSubfolder::Made;
+            return sub;
+        }
+        makeError = errno;
+    }
+    sub.fd = OpenTargetFolder(parentFd, name);
+    if (sub.fd >= 0) {
+        sub.outcome = TargetSubfolder::Opened;
+        return sub;
+    }
+    const int openError = errno;
+    struct stat st;
+    const bool nameTaken = ::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (nameTaken && S_ISLNK(st.st_mode)) {
+        sub.outcome = TargetSubfolder::LinkHeld;
+    } else if (dryRun && !nameTaken && openError == ENOENT) {
+        sub.outcome = TargetSubfolder::Made; // one a real run makes
+    } else if (makeError != EEXIST || openError == ENOENT) {
+        sub.failure = makeError == EEXIST ? SystemErrorText(openError)
+                                          : FolderFailureText(makeError, openError == ENOENT);
+    } else if (openError == ENOTDIR) {
+        // A file holds the name: the folder cannot be made.
+        sub.failure = SystemErrorText(EEXIST);
+    } else {
+        sub.outcome = TargetSubfolder::Unopenable;
+        sub.error = openError;
+    }
+    return sub;
 }
 
 } // namespace tarnwick

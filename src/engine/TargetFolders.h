@@ -8,6 +8,7 @@
 #include "platform/FileStatus.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstddef>
 #include <optional>
@@ -36,5 +37,37 @@ std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions);
 
 // The identity of `name` in the folder `dirFd` itself, a link not followed.
 bool IdentityAt(int dirFd, const char* name, FileIdentity& identity);
+
+// What became of the target folder of a source subfolder.
+struct TargetSubfolder
+{
+    enum Outcome
+    {
+        Opened,     // there already, and opened
+        Made,       // made by this run (in a dry run: one a real run would make)
+        Unopenable, // there, but closed to us: each copy into it says why
+        LinkHeld,   // a symbolic link holds its name: never followed
+        Failed      // it cannot be made: `failure` says why
+    };
+    Outcome outcome = Failed;
+    int fd = -1;    // Opened and Made (a real run's); owned by the caller
+    int error = 0;  // Unopenable, or Made and then not opened: why
+    QString failure{};
+    // A folder this run made, once filled: the mode to give it, if not that.
+    std::optional<mode_t> finalMode{};
+};
+
+// Opens or makes the target folder `name` in the target folder `parentFd`
+// for a source folder with the permission bits `sourcePermissions`; a dry
+// run only looks. Made first and opened after, so a folder that appears in
+// between (a second run making it too) is simply used. A link at the name is
+// never followed, nor removed: mkdirat itself never follows one. A new
+// folder has the source folder's bits from the moment it exists, so a
+// private folder never stands open to other users in the target; only its
+// owner may also write and search it while the run fills it (a read-only
+// source folder would refuse its own files), its own bits following once it
+// is filled. A folder that is there already is left as it is.
+TargetSubfolder EnterTargetSubfolder(int parentFd, const char* name, mode_t sourcePermissions,
+                                     bool dryRun);
 
 } // namespace tarnwick
