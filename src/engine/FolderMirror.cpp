@@ -67,6 +67,41 @@ void StartLine(QString& line)
 
 using ScopedFd = UniqueFd;
 
+// The look at a file's target path and the decision, as the walk and the
+// copiers make it alike. `lookError` set: whether a copy is there is
+// unknown, and the file is neither copied nor kept.
+struct FileDecision
+{
+    TargetState target;
+    CopyDecision decision = CopyDecision::Missing;
+    bool copy() const
+    {
+        return target.lookError == 0 &&
+               (decision == CopyDecision::Missing || decision == CopyDecision::Older);
+    }
+};
+
+FileDecision DecideFile(const EntryRecord& source, int targetDirFd, const char* name,
+                        qint64 precision, const Credentials& credentials)
+{
+    FileDecision file;
+    file.target = LookAtTarget(targetDirFd, name, credentials);
+    if (file.target.lookError == 0)
+        file.decision =
+            CompareWithTarget(source.lastWriteTime, source.size, file.target, precision);
+    return file;
+}
+
+// Before the first copy into a target folder: a run killed while copying
+// left its temporary file where that copy was going, and the copy is due
+// again now, so this is the place to look, once per folder, without listing
+// every target folder. Returns the folder's creation mask.
+int SweepTargetFolder(int targetFd, const Clock& clock, const KeepName& keep)
+{
+    RemoveStaleTemporaryFiles(targetFd, clock, keep);
+    return FileCopier::creationMask(targetFd);
+}
+
 } // namespace
 
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const TargetState& target, qint64 precision)
@@ -473,26 +508,25 @@ bool FolderMirror::decideInPool(CopyPool::Job& job)
             RecordFromListing(DT_REG, job.source);
         job.source.name = name;
     }
-    job.target = LookAtTarget(job.targetDirFd, job.name.constData(), m_credentials);
-    if (job.target.lookError != 0) {
+    const FileDecision file =
+        DecideFile(job.source, job.targetDirFd, job.name.constData(), job.precision, m_credentials);
+    job.target = file.target;
+    if (file.target.lookError != 0) {
         job.decision = -1;
-        job.error = job.target.lookError;
+        job.error = file.target.lookError;
         return false;
     }
-    const CopyDecision decision =
-        CompareWithTarget(job.source.lastWriteTime, job.source.size, job.target, job.precision);
-    job.decision = static_cast<int>(decision);
-    if (decision != CopyDecision::Missing && decision != CopyDecision::Older)
+    job.decision = static_cast<int>(file.decision);
+    if (!file.copy())
         return false;
-    // As the walk does before its first copy into a folder; the copier has
-    // the folder to itself.
+    // The copier has the folder to itself.
     CopyPool::Folders& folders = *job.folders;
     if (!folders.swept) {
-        RemoveStaleTemporaryFiles(job.targetDirFd, m_clock, [&](const char* leftover) {
-            return sourceWouldCopyAt(folders.relative, job.sourceDirFd, leftover);
-        });
+        folders.creationMask =
+            SweepTargetFolder(job.targetDirFd, m_clock, [&](const char* leftover) {
+                return sourceWouldCopyAt(folders.relative, job.sourceDirFd, leftover);
+            });
         folders.swept = true;
-        folders.creationMask = FileCopier::creationMask(job.targetDirFd);
     }
     job.place.creationMask = folders.creationMask;
     return true;
@@ -568,6 +602,15 @@ void FolderMirror::copyEnded(const OrderedCopies::Pending& copy)
     }
 }
 
+bool FolderMirror::copiersTake(const TargetFolder& target, quint64 size) const
+{
+    // A big file whose bytes are told as they go is copied here: its time
+    // is in its data, which overlapping does not shorten. A copy with no
+    // folder to go to fails here at once.
+    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
+    return m_pool && !dryRun() && target.fd >= 0 && !toldInBytes;
+}
+
 void FolderMirror::reportTargetLink()
 {
     emitError(QStringLiteral("Target folder is a link: ") + DisplayPath(m_targetPath));
@@ -597,8 +640,8 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
         // test the exclude rules, to keep versions, to tell a big file's
         // bytes as they go.
         // A name that clashes by case is told of where the file is met.
-        if (type == DT_REG && m_pool && !m_exclude && !m_versions.on() && !m_options.advance &&
-            target.fd >= 0 && caseClash(target, name, length).isEmpty()) {
+        if (type == DT_REG && !m_exclude && !m_versions.on() && !m_options.advance &&
+            copiersTake(target, 0) && caseClash(target, name, length).isEmpty()) {
             AppendName(m_path, name, length);
             m_entry = EntryRecord();
             m_entry.name = QByteArray(name, static_cast<qsizetype>(length));
@@ -752,11 +795,10 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
             return;
     }
 
-    // With copiers at hand and nothing kept as versions, the look at the
-    // target and the decision go to them too: on a slow target each look is
-    // a round trip as well, and a run that copies nothing is all looks.
-    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
-    if (m_pool && !m_versions.on() && !toldInBytes && target.fd >= 0) {
+    // With nothing kept as versions, the look at the target and the
+    // decision go to the copiers too: on a slow target each look is a round
+    // trip as well, and a run that copies nothing is all looks.
+    if (!m_versions.on() && copiersTake(target, size)) {
         queueCopy(sourceFd, name, target, nullptr, LogKind::Copy, QString());
         return;
     }
@@ -766,14 +808,14 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
 void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& target)
 {
     const quint64 size = m_entry.size;
-    const TargetState existing = LookAtTarget(target.fd, name, m_credentials);
+    const FileDecision file =
+        DecideFile(m_entry, target.fd, name, fileSystemOf(target).precision, m_credentials);
+    const TargetState& existing = file.target;
     if (existing.lookError != 0) {
-        // Whether a copy is there is unknown: neither copied nor kept.
         emitError(SystemErrorText(existing.lookError));
         return;
     }
-    const CopyDecision decision = CompareWithTarget(m_entry.lastWriteTime, m_entry.size, existing,
-                                                    fileSystemOf(target).precision);
+    const CopyDecision decision = file.decision;
     // The line of every file goes through one kept buffer: DecisionLine's
     // text, without a string of its own for the path or the line.
     StartLine(m_line);
@@ -785,12 +827,8 @@ void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& targ
     // The file the copy replaces is kept as a version first.
     const bool keep = decision == CopyDecision::Older && m_versions.on();
     // A kept version moves files in the versions folder as it goes: such
-    // copies, and those with no folder to go to, are made here in turn. So
-    // is a big file whose bytes are told as they go: its time is in its
-    // data, which overlapping does not shorten.
-    const bool toldInBytes = m_options.advance && size >= FileCopier::kAdvanceStep;
-    const bool queued = m_pool && !dryRun() && !keep && !toldInBytes && target.fd >= 0 &&
-                        (decision == CopyDecision::Missing || decision == CopyDecision::Older);
+    // copies are made here in turn.
+    const bool queued = file.copy() && !keep && copiersTake(target, size);
     // A queued copy's line goes out with it, in its turn.
     if (!queued)
         emitLine(DecisionKind(decision), m_line);
@@ -832,14 +870,11 @@ void FolderMirror::decideHere(int sourceFd, const char* name, TargetFolder& targ
         return;
     }
     if (target.fd >= 0 && !target.swept) {
-        // A run killed while copying left its temporary file where that
-        // copy was going; the copy is due again now, so this is the place
-        // to look, once per folder, without listing every target folder.
-        RemoveStaleTemporaryFiles(target.fd, m_clock, [this, sourceFd](const char* leftover) {
-            return sourceWouldCopy(sourceFd, leftover);
-        });
+        target.creationMask =
+            SweepTargetFolder(target.fd, m_clock, [this, sourceFd](const char* leftover) {
+                return sourceWouldCopy(sourceFd, leftover);
+            });
         target.swept = true;
-        target.creationMask = FileCopier::creationMask(target.fd);
     }
     if (queued)
         queueCopy(sourceFd, name, target, &existing, DecisionKind(decision), m_line);

@@ -154,6 +154,10 @@ private:
     void settleCopies(Settle how);
     // Tells and counts a copy that has ended.
     void copyEnded(const OrderedCopies::Pending& copy);
+    // Whether the copiers take a copy of `size` bytes into `target`,
+    // rather than the walk making it here: the one answer for the walk,
+    // the file and the decision.
+    bool copiersTake(const TargetFolder& target, quint64 size) const;
     // Makes the copy of the file at m_path on the walk's own thread.
     void copyHere(int sourceFd, const char* name, TargetFolder& target,
                   const TargetState& existing, bool keep);
