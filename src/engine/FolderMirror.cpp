@@ -231,6 +231,7 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     m_targetPath = targetPath;
     m_targetRootLength = m_targetPath.size();
     m_versions.setDryRun(dryRun());
+    m_fileSystems.setDryRun(dryRun());
     m_versions.beginTarget(targetDir, target.get());
 
     m_walkPath.clear();
@@ -277,50 +278,19 @@ bool FolderMirror::leadsIntoKernel(int fd)
 
 const TargetFileSystem& FolderMirror::fileSystemOf(TargetFolder& target)
 {
-    if (target.fs)
-        return *target.fs;
-    FileIdentity folder;
-    if (target.fd < 0 || !IdentityOf(target.fd, folder)) {
-        target.fs = &target.guessed;
-        return target.guessed;
-    }
-    for (const auto& [device, fs] : m_fileSystems) {
-        if (device == folder.device) {
-            target.fs = &fs;
-            return fs;
-        }
-    }
-    // Learnt once per file system and run, from what it does with a file
-    // of ours. A dry run writes nothing and takes the kind's guess; where no
-    // file can be made (a folder closed to writing) the guess serves this
-    // folder, and the next folder tries again.
-    TargetFileSystem fs;
-    if (dryRun()) {
-        fs = GuessTargetFileSystem(target.fd);
-    } else if (LearnTargetFileSystem(target.fd, fs) != 0) {
-        target.guessed = fs;
-        target.fs = &target.guessed;
-        return target.guessed;
-    }
-    m_fileSystems.emplace_back(folder.device, fs);
-    target.fs = &m_fileSystems.back().second;
+    if (!target.fs)
+        target.fs = &m_fileSystems.of(target.fd, target.guessed);
     return *target.fs;
 }
 
 void FolderMirror::rememberFileSystem(quint64 device, const TargetFileSystem& fs)
 {
-    m_fileSystems.emplace_back(device, fs);
+    m_fileSystems.remember(device, fs);
 }
 
 std::optional<TargetFileSystem> FolderMirror::knownFileSystem(quint64 device) const
 {
-    if (dryRun())
-        return std::nullopt;
-    for (const auto& [known, fs] : m_fileSystems) {
-        if (known == device)
-            return fs;
-    }
-    return std::nullopt;
+    return m_fileSystems.known(device);
 }
 
 CopyPlace FolderMirror::placeOf(TargetFolder& target)

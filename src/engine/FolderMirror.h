@@ -9,6 +9,7 @@
 #include "engine/MirrorTypes.h"
 #include "engine/OrderedCopies.h"
 #include "engine/RunLines.h"
+#include "engine/TargetFolders.h"
 #include "engine/VersionsFolder.h"
 #include "platform/Clock.h"
 #include "platform/FileCopier.h"
@@ -211,7 +212,7 @@ private:
     // The run's source paths, and whether their subfolders are walked.
     std::vector<std::pair<QByteArray, bool>> m_sources;
     PseudoFileSystems m_pseudo;
-    std::deque<std::pair<quint64, TargetFileSystem>> m_fileSystems; // by device
+    TargetFileSystems m_fileSystems;
     // Names given per target folder (path below the root) when several
     // sources fill one target, on a file system blind to case.
     QHash<QByteArray, QHash<QByteArray, QByteArray>> m_namesByFolder;

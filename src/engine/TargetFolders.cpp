@@ -99,4 +99,42 @@ TargetSubfolder EnterTargetSubfolder(int parentFd, const char* name, mode_t sour
     return sub;
 }
 
+const TargetFileSystem& TargetFileSystems::of(int fd, TargetFileSystem& guessed)
+{
+    FileIdentity folder;
+    if (fd < 0 || !IdentityOf(fd, folder)) {
+        guessed = TargetFileSystem();
+        return guessed;
+    }
+    for (const auto& [device, fs] : m_known) {
+        if (device == folder.device)
+            return fs;
+    }
+    TargetFileSystem fs;
+    if (m_dryRun) {
+        fs = GuessTargetFileSystem(fd);
+    } else if (LearnTargetFileSystem(fd, fs) != 0) {
+        guessed = fs;
+        return guessed;
+    }
+    m_known.emplace_back(folder.device, fs);
+    return m_known.back().second;
+}
+
+void TargetFileSystems::remember(quint64 device, const TargetFileSystem& fs)
+{
+    m_known.emplace_back(device, fs);
+}
+
+std::optional<TargetFileSystem> TargetFileSystems::known(quint64 device) const
+{
+    if (m_dryRun)
+        return std::nullopt;
+    for (const auto& [known, fs] : m_known) {
+        if (known == device)
+            return fs;
+    }
+    return std::nullopt;
+}
+
 } // namespace tarnwick

@@ -11,8 +11,10 @@
 #include <QString>
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <sys/types.h>
+#include <utility>
 
 namespace tarnwick {
 
@@ -69,5 +71,26 @@ struct TargetSubfolder
 // is filled. A folder that is there already is left as it is.
 TargetSubfolder EnterTargetSubfolder(int parentFd, const char* name, mode_t sourcePermissions,
                                      bool dryRun);
+
+// What a run knows of the file systems it writes to, by device: learnt once
+// per file system and run from what it does with a file of ours, or
+// remembered from an earlier run. A dry run writes nothing and takes what
+// the file system's kind tells.
+class TargetFileSystems
+{
+public:
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // The file system holding the open folder `fd`. Where no file can be
+    // made there (a folder closed to writing), the kind's guess is given in
+    // `guessed` and not kept: the next folder tries again.
+    const TargetFileSystem& of(int fd, TargetFileSystem& guessed);
+    void remember(quint64 device, const TargetFileSystem& fs);
+    // What a real run knows of the file system of `device`.
+    std::optional<TargetFileSystem> known(quint64 device) const;
+
+private:
+    bool m_dryRun = false;
+    std::deque<std::pair<quint64, TargetFileSystem>> m_known; // stable addresses
+};
 
 } // namespace tarnwick
