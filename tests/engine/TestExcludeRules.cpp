@@ -8,10 +8,10 @@
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
+#include "ProgramFolder.h"
 #include "TestDir.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -61,7 +61,9 @@ class TestExcludeRules : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
+    // The rules' databases are made in the program folder; it needs no
+    // Tarnwick.dat of its own.
+    ProgramFolderFixture m_folder{false};
     TestDir m_files;
     int m_databaseNumber = 0;
 
@@ -76,7 +78,8 @@ private:
     }
     QString freshDatabase()
     {
-        const QString path = m_home.filePath(QStringLiteral("rules%1.dat").arg(++m_databaseNumber));
+        const QString path =
+            m_folder.home.filePath(QStringLiteral("rules%1.dat").arg(++m_databaseNumber));
         CreateTaskDatabase(path);
         return path;
     }
@@ -113,10 +116,8 @@ private slots:
 
 void TestExcludeRules::initTestCase()
 {
-    QVERIFY(m_home.isValid());
+    QVERIFY(m_folder.home.isValid());
     QVERIFY(m_files.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
-    qputenv("TARNWICK_HOME", QFile::encodeName(m_home.path()));
 
     makeFile("readonly.txt", 0444);
     makeFile("writable.txt", 0644);

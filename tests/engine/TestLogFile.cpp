@@ -4,13 +4,13 @@
 // after a lost line, every loss told once, and a fifo in the log's place
 // never waited on.
 #include "FileSizeLimit.h"
+#include "ProgramFolder.h"
 
 #include "engine/LogFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -45,15 +45,15 @@ private slots:
     void fifoIsNotWaitedOn();
 
 private:
-    QTemporaryDir m_home;
+    // No task database: the refused-name cases put a file of their own there.
+    ProgramFolderFixture m_folder{false};
     QString m_logFolder;
 };
 
 void TestLogFile::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    qputenv("TARNWICK_HOME", QFile::encodeName(m_home.path()));
-    m_logFolder = m_home.path() + QStringLiteral("/Log/");
+    QVERIFY(m_folder.home.isValid());
+    m_logFolder = m_folder.home.path() + QStringLiteral("/Log/");
 }
 
 void TestLogFile::init()
@@ -111,7 +111,7 @@ void TestLogFile::refusesNamesOutsideLogFolder()
 
     // What the names would reach: the task database beside the Log folder
     // and a file in a folder below it.
-    const QString database = m_home.path() + QStringLiteral("/Tarnwick.dat");
+    const QString database = m_folder.databasePath();
     QFile file(database);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("SQLite format 3");

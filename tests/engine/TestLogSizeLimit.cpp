@@ -2,6 +2,7 @@
 // 4 GiB, what is left alone (no limit, no file, no name, a folder, a fifo),
 // names that would reach outside the Log folder, and a reset that fails.
 #include "FileSizeLimit.h"
+#include "ProgramFolder.h"
 
 #include "engine/LogSizeLimit.h"
 #include "platform/Clock.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -50,16 +50,16 @@ private:
     // A sparse file of `size` bytes with a first line to tell it by.
     void makeFile(const QString& path, qint64 size);
 
-    QTemporaryDir m_home;
+    // No task database: the refused-name cases put a file of their own there.
+    ProgramFolderFixture m_folder{false};
     QString m_logFolder;
     FixedClock m_clock{QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))};
 };
 
 void TestLogSizeLimit::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    qputenv("TARNWICK_HOME", QFile::encodeName(m_home.path()));
-    m_logFolder = m_home.path() + QStringLiteral("/Log/");
+    QVERIFY(m_folder.home.isValid());
+    m_logFolder = m_folder.home.path() + QStringLiteral("/Log/");
 }
 
 void TestLogSizeLimit::init()
@@ -178,7 +178,7 @@ void TestLogSizeLimit::nameOutsideLogFolderIsRefused()
     QFETCH(QString, name);
 
     // Files the names would reach, each over any limit.
-    const QString database = m_home.path() + QStringLiteral("/Tarnwick.dat");
+    const QString database = m_folder.databasePath();
     makeFile(database, 300 * 1024);
     QVERIFY(QDir().mkpath(m_logFolder + QStringLiteral("a")));
     makeFile(m_logFolder + QStringLiteral("a/b"), 300 * 1024);

@@ -3,6 +3,7 @@
 // writers in several objects and processes that keep each other's values,
 // and several values written in one rewrite, all or nothing.
 #include "FileSizeLimit.h"
+#include "ProgramFolder.h"
 #include "RegistryErrorOf.h"
 #include "RewriteCounter.h"
 
@@ -111,15 +112,15 @@ private slots:
     void twoProcessesKeepEachOthersWrites();
 
 private:
-    QTemporaryDir m_config;
+    // Only its settings folder is used; no task database.
+    ProgramFolderFixture m_folder{false};
     QString m_file;
 };
 
 void TestRegistry::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    m_file = m_config.path() + QStringLiteral("/Tarnwick/user.reg");
+    QVERIFY(m_folder.config.isValid());
+    m_file = m_folder.registryPath();
 }
 
 void TestRegistry::init()
@@ -156,7 +157,7 @@ void TestRegistry::openWithoutCreateNeedsTheKey()
 
 void TestRegistry::createMakesPrivateFileAndFolder()
 {
-    QDir(m_config.path()).rmdir(QStringLiteral("Tarnwick"));
+    QDir(m_folder.config.path()).rmdir(QStringLiteral("Tarnwick"));
     Registry registry;
     QVERIFY(registry.openKey(kKey, true));
     QCOMPARE(ReadAll(m_file), "REGEDIT4\n\n" + kKeyLine.toUtf8() + "\n\n");
@@ -594,7 +595,7 @@ void TestRegistry::writeValuesAllOrNothing()
 
 void TestRegistry::openKeyForWriteAddsKeyWithFirstWrite()
 {
-    QDir(m_config.path()).rmdir(QStringLiteral("Tarnwick"));
+    QDir(m_folder.config.path()).rmdir(QStringLiteral("Tarnwick"));
     Registry registry;
     QVERIFY(registry.openKeyForWrite(kKey));
     QVERIFY(registry.hasOpenKey());

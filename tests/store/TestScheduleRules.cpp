@@ -1,6 +1,7 @@
 // Schedule rules at pinned moments: the week-day and month-day rules, the
 // next run written at save, the two recomputes against a real task database,
 // the next-run cell and the two description texts.
+#include "ProgramFolder.h"
 #include "ScopedTimeZone.h"
 
 #include "platform/Clock.h"
@@ -10,7 +11,6 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 
@@ -92,7 +92,7 @@ class TestScheduleRules : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_home;
+    ProgramFolderFixture m_folder;
     // One database made fresh for the run and emptied before each case:
     // making a keyed file costs far more than the rules under test.
     TaskDatabase m_db;
@@ -123,12 +123,8 @@ private slots:
 
 void TestScheduleRules::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("TARNWICK_HOME", m_home.path().toUtf8());
-    const QString path = m_home.filePath(QStringLiteral("Tarnwick.dat"));
-    CreateTaskDatabase(path);
-    m_db.open(path);
+    QVERIFY(m_folder.home.isValid());
+    m_db.open(m_folder.databasePath());
 }
 
 void TestScheduleRules::init()

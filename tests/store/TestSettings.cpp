@@ -3,6 +3,7 @@
 // existing key, empty strings for missing texts, the order in which each
 // reader reads, and the options writer: one rewrite, all or nothing.
 #include "FileSizeLimit.h"
+#include "ProgramFolder.h"
 #include "RegistryErrorOf.h"
 #include "RewriteCounter.h"
 
@@ -144,15 +145,15 @@ private:
     void writeRegistry(const QByteArray& text);
     QByteArray registryText() const;
 
-    QTemporaryDir m_config;
+    // Only its settings folder is used; no task database.
+    ProgramFolderFixture m_folder{false};
     QString m_file;
 };
 
 void TestSettings::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    m_file = m_config.path() + QStringLiteral("/Tarnwick/user.reg");
+    QVERIFY(m_folder.config.isValid());
+    m_file = m_folder.registryPath();
     QCOMPARE(RegistryFilePath(), m_file);
 }
 
