@@ -6,6 +6,7 @@
 // status 0. Daemons of two program folders run side by side, and a change
 // in one folder reaches only its own daemon.
 #include "LockHolder.h"
+#include "ProgramFolder.h"
 #include "TaskFixture.h"
 #include "TestDir.h"
 
@@ -28,13 +29,14 @@ class TestDaemonCommand : public QObject
     Q_OBJECT
 
 private:
-    TestDir m_dir;
+    ProgramFolderFixture m_folder;
+    TestDir m_dir; // the tasks' folders, the runtime and cache folders
     QProcessEnvironment m_env;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString log() const
     {
-        QFile file(path(QStringLiteral("home/Log/Tarnwick.log")));
+        QFile file(m_folder.logPath());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
     // The names of the process's threads, as the kernel keeps them.
@@ -72,8 +74,7 @@ private:
     // folder (the defaults: the test's own).
     QString lockFile(const QString& home = {}, const QString& cache = {}) const
     {
-        qputenv("TARNWICK_HOME",
-                QFile::encodeName(home.isEmpty() ? path(QStringLiteral("home")) : home));
+        qputenv("TARNWICK_HOME", QFile::encodeName(home.isEmpty() ? m_folder.home.path() : home));
         qputenv("XDG_CACHE_HOME",
                 QFile::encodeName(cache.isEmpty() ? path(QStringLiteral("cache")) : cache));
         return InstanceLock::lockFilePath();
@@ -111,12 +112,10 @@ private slots:
 void TestDaemonCommand::initTestCase()
 {
     m_env = QProcessEnvironment::systemEnvironment();
-    m_env.insert(QStringLiteral("TARNWICK_HOME"), m_dir.makeDir(QStringLiteral("home")));
-    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.makeDir(QStringLiteral("config")));
+    m_env.insert(QStringLiteral("TARNWICK_HOME"), m_folder.home.path());
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.config.path());
     m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.makeDir(QStringLiteral("runtime")));
     m_env.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.makeDir(QStringLiteral("cache")));
-    m_dir.makeDir(QStringLiteral("home/Log"));
-    CreateTaskDatabase(path(QStringLiteral("home/Tarnwick.dat")));
 }
 
 void TestDaemonCommand::runsScheduledAndChangedTasks()
@@ -129,7 +128,7 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
     const QString due = DateTimeText(saved.addSecs(6));
     {
         TaskDatabase db;
-        db.open(path(QStringLiteral("home/Tarnwick.dat")));
+        db.open(m_folder.databasePath());
         AddTask(db, QStringLiteral("10"), QStringLiteral("timed"), {{timedSource, true}},
                 m_dir.makeDir(QStringLiteral("timed/dst")), 2);
         AddTask(db, QStringLiteral("20"), QStringLiteral("watched"), {{watchedSource, false}},
@@ -181,7 +180,7 @@ void TestDaemonCommand::runsScheduledAndChangedTasks()
 
     {
         TaskDatabase db;
-        db.open(path(QStringLiteral("home/Tarnwick.dat")));
+        db.open(m_folder.databasePath());
         TaskQuery q(db);
         RunQuery(q, FillStatement(sql::SelectSchedulesAfterRun, {QStringLiteral("10")}));
         QVERIFY(q.dateTime("NextRunTime") > QDateTime::currentDateTime());

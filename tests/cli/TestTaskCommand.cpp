@@ -6,6 +6,7 @@
 // lock without being Tarnwick, nor one the lock file merely names.
 #include "CliProcess.h"
 #include "LockHolder.h"
+#include "ProgramFolder.h"
 #include "Rules.h"
 #include "TestDir.h"
 
@@ -80,6 +81,7 @@ class TestTaskCommand : public QObject
 
 private slots:
     void init();
+    void cleanup();
     void addStoresWhatTheEditorStores_data();
     void addStoresWhatTheEditorStores();
     void badInput_data();
@@ -95,24 +97,29 @@ private slots:
 private:
     CliResult cli(const QStringList& args)
     {
-        return RunCli(args, m_dir->filePath(u"home"_s), m_dir->filePath(u"config"_s));
+        return RunCli(args, m_folder->home.path(), m_folder->config.path());
     }
-    QString database() const { return m_dir->filePath(u"home/Tarnwick.dat"_s); }
+    QString database() const { return m_folder->databasePath(); }
 
-    std::unique_ptr<TestDir> m_dir;
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    std::unique_ptr<TestDir> m_dir; // the runtime folder and the cases' own files
     FixedClock m_clock{kNow};
 };
 
 void TestTaskCommand::init()
 {
+    m_folder = std::make_unique<ProgramFolderFixture>();
     m_dir = std::make_unique<TestDir>();
-    m_dir->makeDir(u"home"_s);
-    m_dir->makeDir(u"config"_s);
     m_dir->makeDir(u"runtime"_s);
-    qputenv("TARNWICK_HOME", m_dir->filePath(u"home"_s).toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir->filePath(u"config"_s).toUtf8());
     qputenv("XDG_RUNTIME_DIR", m_dir->filePath(u"runtime"_s).toUtf8());
-    CreateTaskDatabase(database());
+}
+
+void TestTaskCommand::cleanup()
+{
+    // The folder goes first and puts back the variables it set, before the
+    // next case's folder takes them.
+    m_folder.reset();
+    m_dir.reset();
 }
 
 void TestTaskCommand::addStoresWhatTheEditorStores_data()
