@@ -4,6 +4,7 @@
 // log folder, and the commands' names and keys.
 #include "FakeDesktop.h"
 #include "FileSizeLimit.h"
+#include "ProgramFolder.h"
 
 #include "platform/ProgramFolder.h"
 #include "ui/TFindDialog.h"
@@ -151,15 +152,16 @@ private:
     QPlainTextEdit* view() const { return m_pane->view(); }
     void trigger(const QString& name);
 
-    QTemporaryDir m_home;
+    // No task database: Save As checks that the program folder holds no
+    // file but the one it wrote.
+    ProgramFolderFixture m_folder{false};
     std::unique_ptr<SaveDesktop> m_desktop;
     std::unique_ptr<TLogPane> m_pane;
 };
 
 void TestTLogPane::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    qputenv("TARNWICK_HOME", QFile::encodeName(m_home.path()));
+    QVERIFY(m_folder.home.isValid());
 }
 
 void TestTLogPane::init()
@@ -548,7 +550,7 @@ void TestTLogPane::commandsSeeGatheredLines()
     // Only gathered lines, none shown yet: the commands take them as shown.
     m_pane->appendLines(Numbered(0, 3));
     QVERIFY(view()->document()->isEmpty());
-    const QString path = m_home.filePath(QStringLiteral("gathered.txt"));
+    const QString path = m_folder.home.filePath(QStringLiteral("gathered.txt"));
     m_desktop->saveAnswers = {path};
 
     if (command == QLatin1String("findNext")) {
@@ -702,7 +704,7 @@ void TestTLogPane::emptyViewOpensNoDialog()
         m_pane->appendLine(QStringLiteral("gone"), 0);
         trigger(QStringLiteral("spbtnClear"));
     }
-    const QString never = m_home.filePath(QStringLiteral("never.txt"));
+    const QString never = m_folder.home.filePath(QStringLiteral("never.txt"));
     m_desktop->saveAnswers = {never};
 
     trigger(command);
@@ -715,7 +717,7 @@ void TestTLogPane::emptyViewOpensNoDialog()
 
 void TestTLogPane::saveAsWritesTheView()
 {
-    const QString path = m_home.filePath(QStringLiteral("saved.txt"));
+    const QString path = m_folder.home.filePath(QStringLiteral("saved.txt"));
     QVERIFY(WriteAll(path, QByteArray("an older and longer file that is replaced\n")));
     m_pane->appendLine(QStringLiteral("[task] Grüße"), 0xFF);
     m_pane->appendLine(QStringLiteral("second"), 0x8000);
@@ -735,7 +737,8 @@ void TestTLogPane::saveAsWritesTheView()
     QCOMPARE(m_desktop->suffix, QStringLiteral("txt"));
     QCOMPARE(ReadAll(path), QByteArray("[task] Gr\xC3\xBC\xC3\x9F\x65\r\nsecond\r\n"));
     QVERIFY(m_desktop->errors.isEmpty());
-    QCOMPARE(QDir(m_home.path()).entryList(QDir::Files), QStringList{QStringLiteral("saved.txt")});
+    QCOMPARE(QDir(m_folder.home.path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("saved.txt")});
     QVERIFY(QFile::remove(path));
 }
 
@@ -814,7 +817,7 @@ void TestTLogPane::logFolderOpens()
 {
     QFETCH(QString, command);
     trigger(command);
-    QCOMPARE(m_desktop->opened, QStringList{m_home.path() + QStringLiteral("/Log/")});
+    QCOMPARE(m_desktop->opened, QStringList{m_folder.home.path() + QStringLiteral("/Log/")});
     QCOMPARE(m_desktop->opened, QStringList{LogFolder()});
 }
 
