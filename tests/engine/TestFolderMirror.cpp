@@ -73,7 +73,7 @@ QStringList KernelOrder(const QString& path)
 
 // src/d0 ... src/d<folders-1>, each with files f0 ... f<files-1> holding
 // `content`, all of the same time.
-void MakeFolders(TestDir& dir, int folders, int files, const QByteArray& content)
+void MakeFolders(const TestDir& dir, int folders, int files, const QByteArray& content)
 {
     for (int folder = 0; folder < folders; ++folder) {
         QDir().mkpath(dir.filePath(u"src/d%1"_s.arg(folder)));
@@ -81,6 +81,27 @@ void MakeFolders(TestDir& dir, int folders, int files, const QByteArray& content
             dir.writeFile(u"src/d%1/f%2"_s.arg(folder).arg(i), content, kBase);
     }
 }
+
+// A test folder with the source and target folder most cases mirror
+// between, both made; isValid() says whether they could be.
+struct MirrorFolders
+{
+    MirrorFolders()
+    {
+        if (dir.isValid()) {
+            src = dir.makeDir(QStringLiteral("src"));
+            dst = dir.makeDir(QStringLiteral("dst"));
+        }
+    }
+    bool isValid() const
+    {
+        return dir.isValid() && QFileInfo(src).isDir() && QFileInfo(dst).isDir();
+    }
+
+    TestDir dir;
+    QString src; // <dir>/src
+    QString dst; // <dir>/dst
+};
 
 // Every name below `path`, but the index a versions folder keeps of the
 // versions kept there (onlyTheNewestVersionsStay looks at that).
@@ -566,10 +587,10 @@ void TestFolderMirror::exactLinesOfSmallRun()
 
 void TestFolderMirror::progressHooksFollowTheWalk()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst + u"/blocked"_s));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    QVERIFY(QDir().mkpath(dst + u"/blocked"_s));
     dir.writeFile(QStringLiteral("src/new.txt"), "new", kBase);
     dir.writeFile(QStringLiteral("src/same.txt"), "same", kBase);
     dir.writeFile(QStringLiteral("dst/same.txt"), "same", kBase);
@@ -643,10 +664,9 @@ void TestFolderMirror::copyFailures()
     QFETCH(QString, decisionText);
     QFETCH(QString, reason);
 
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     dir.writeFile(QStringLiteral("src/f"), "new", kBase);
     QVERIFY(QDir().mkpath(dst + u"/f"_s));
 
@@ -666,10 +686,9 @@ void TestFolderMirror::copyFailures()
 // target folder's permission decides), and the next run finds it unchanged.
 void TestFolderMirror::readOnlyCopyUpdated()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     dir.writeFile(QStringLiteral("src/f"), "old", kBase - 10);
     const QByteArray source = QFile::encodeName(src + u"/f"_s);
     QCOMPARE(::chmod(source.constData(), 0444), 0);
@@ -693,9 +712,9 @@ void TestFolderMirror::readOnlyCopyUpdated()
 
 void TestFolderMirror::targetSubfolders()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     QVERIFY(QDir().mkpath(src + u"/have/deeper"_s) && QDir().mkpath(src + u"/make"_s) &&
             QDir().mkpath(src + u"/blocked"_s) && QDir().mkpath(dst + u"/have"_s));
     dir.writeFile(QStringLiteral("src/have/deeper/f"), "1", kBase);
@@ -745,10 +764,9 @@ void TestFolderMirror::missingTargetRoot()
 
 void TestFolderMirror::stopMidWalk()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     for (int i = 0; i < 5; ++i)
         dir.writeFile(QStringLiteral("src/f%1").arg(i), "12", kBase);
 
@@ -800,10 +818,9 @@ void TestFolderMirror::summaryCountsPast4GiB()
 
 void TestFolderMirror::sparseFiveGiBFileCounted()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dir.filePath(u"dst"_s)));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     QFile big(src + u"/big"_s);
     QVERIFY(big.open(QIODevice::WriteOnly));
     if (!big.resize(5ll << 30))
@@ -813,7 +830,7 @@ void TestFolderMirror::sparseFiveGiBFileCounted()
 
     Run run;
     // The big file is excluded, so only the arithmetic is at stake here.
-    run.start(Job(dir.filePath(u"dst"_s), {{src, true}}),
+    run.start(Job(dst, {{src, true}}),
               [](const QByteArray& path, const EntryRecord&) { return path.endsWith("/big"); });
     QCOMPARE(run.result.counters.totalBytes, (5ull << 30) + 3);
     QVERIFY(run.texts(LogKind::StartFinish)
@@ -822,10 +839,10 @@ void TestFolderMirror::sparseFiveGiBFileCounted()
 
 void TestFolderMirror::specialFileAndLinkLoop()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    QVERIFY(QDir().mkpath(src + u"/sub"_s));
     QCOMPARE(::mkfifo(QFile::encodeName(src + u"/sub/pipe"_s).constData(), 0644), 0);
     QVERIFY(QFile::link(src, src + u"/sub/back-to-root"_s));
     QVERIFY(QFile::link(src + u"/sub"_s, src + u"/sub/self"_s));
@@ -871,10 +888,9 @@ void TestFolderMirror::targetInsideSource()
 
 void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     dir.writeFile(QStringLiteral("src/f"), "first", kBase);
 
     Run run;
@@ -894,10 +910,9 @@ void TestFolderMirror::sourceWrittenDuringCopyIsCopiedAgain()
 
 void TestFolderMirror::nameNotUtf8()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     const QByteArray name("caf\xe9-\xc3\xa9.txt");
     dir.writeFile("src/" + name, "bytes", kBase);
 
@@ -1139,10 +1154,9 @@ void TestFolderMirror::kernelFileSystemsNotWalked()
     QFETCH(QString, kind);
     QFETCH(MirrorCounters, expected);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     TestDir::writeFileAt(src + u"/f"_s, "1", kBase);
     std::unique_ptr<QTemporaryDir> shm;
     if (linkTo == u"tmpfs"_s) {
@@ -1174,9 +1188,9 @@ void TestFolderMirror::kernelFileSystemsNotWalked()
 
 void TestFolderMirror::temporaryFilesOfKilledRuns()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(dst + u"/sub"_s));
     TestDir::writeFileAt(src + u"/sub/f"_s, "new", kBase);
 
@@ -1218,10 +1232,10 @@ void TestFolderMirror::userFilesNamedLikeTemporaryFiles()
 {
     QFETCH(QString, name);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), other = dir.filePath(u"other"_s),
-                  dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    const QString other = dir.filePath(u"other"_s);
     QVERIFY(QDir().mkpath(src + u"/sub"_s) && QDir().mkpath(other + u"/sub"_s) &&
             QDir().mkpath(dst + u"/sub"_s));
     const pid_t ended = EndedProcess();
@@ -1384,10 +1398,9 @@ void TestFolderMirror::newFoldersKeepTheirPermissions()
     QFETCH(bool, otherUser);
     QFETCH(QList<int>, expectedModes);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     QStringList folders; // below src and dst
     QString folder;
     for (qsizetype i = 0; i < sourceModes.size(); ++i) {
@@ -1538,10 +1551,10 @@ void TestFolderMirror::replacedFilesKeptAsVersions()
     QFETCH(int, keep);
     QFETCH(QString, version);
 
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s),
-                  versions = dst + u"/.tarnwick-versions"_s;
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    const QString versions = dst + u"/.tarnwick-versions"_s;
     const QString folder = QFileInfo(file).path();
     QVERIFY(QDir().mkpath(src + u'/' + folder) && QDir().mkpath(dst + u'/' + folder));
     dir.writeFile(u"src/"_s + file, "new", kBase + 10);
@@ -1639,10 +1652,10 @@ void TestFolderMirror::versionNamesNeverReused()
 // folder may be any folder the user names) is never removed.
 void TestFolderMirror::onlyTheNewestVersionsStay()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.makeDir(u"src"_s), dst = dir.filePath(u"dst"_s),
-                  versions = dst + u"/.tarnwick-versions"_s;
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    const QString versions = dst + u"/.tarnwick-versions"_s;
     QVERIFY(QDir().mkpath(versions + u"/f 2019-01-01 000000.txt"_s)); // a folder
     dir.writeFile(u"dst/f.txt"_s, "v0", kBase);
     // The user's own files, one of them named exactly as a version of f.txt
@@ -1732,9 +1745,9 @@ void TestFolderMirror::versionsFolderNeverMirrored()
     QFETCH(QString, skipped);
     QFETCH(QString, why);
 
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.makeDir(u"src"_s), dst = dir.makeDir(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     dir.writeFile(u"src/f"_s, "new", kBase + 10);
     if (replace)
         dir.writeFile(u"dst/f"_s, "old", kBase);
@@ -1771,10 +1784,11 @@ void TestFolderMirror::versionsFolderNeverMirrored()
 
 void TestFolderMirror::dryRunReportsVersionsAndWritesNothing()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.makeDir(u"src/a"_s).chopped(2),
-                  dst = dir.makeDir(u"dst/a"_s).chopped(2);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    dir.makeDir(u"src/a"_s);
+    dir.makeDir(u"dst/a"_s);
     dir.writeFile(u"src/f.txt"_s, "new f", kBase + 10);
     dir.writeFile(u"src/a/g"_s, "new g", kBase + 10);
     dir.writeFile(u"src/a/h"_s, "new h", kBase + 10);
@@ -1849,10 +1863,11 @@ void TestFolderMirror::fileStaysWhenItsVersionCannotBeKept()
     QFETCH(QString, place);
     QFETCH(QString, reason);
 
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.makeDir(u"src/a"_s).chopped(2),
-                  dst = dir.makeDir(u"dst/a"_s).chopped(2);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    dir.makeDir(u"src/a"_s);
+    dir.makeDir(u"dst/a"_s);
     const QString elsewhere = dir.makeDir(u"elsewhere"_s);
     dir.writeFile(u"src/"_s + file, "new", kBase + 10);
     dir.writeFile(u"dst/"_s + file, "old", kBase);
@@ -1893,8 +1908,9 @@ void TestFolderMirror::fileStaysWhenItsVersionCannotBeKept()
 
 void TestFolderMirror::versionsOnAnotherFileSystem()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     const QString mount = dir.makeDir(u"mnt"_s);
     if (::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=8m") != 0)
         QSKIP("no tmpfs mount here (not root)");
@@ -1904,8 +1920,7 @@ void TestFolderMirror::versionsOnAnotherFileSystem()
         ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
     } unmount{QFile::encodeName(mount)};
 
-    const QString src = dir.makeDir(u"src"_s), dst = dir.makeDir(u"dst"_s),
-                  versions = mount + u"/versions"_s;
+    const QString versions = mount + u"/versions"_s;
     dir.writeFile(u"src/f.txt"_s, "new", kBase + 10);
     const QString target = dir.writeFile(u"dst/f.txt"_s, "the old content", kBase);
     QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0640), 0);
@@ -1946,10 +1961,10 @@ QByteArray KillContent(int i, bool fresh)
 
 void TestFolderMirror::killedRunsNeverLoseAFile()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.makeDir(u"src"_s), dst = dir.filePath(u"dst"_s),
-                  versions = dst + u"/.tarnwick-versions"_s;
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
+    const QString versions = dst + u"/.tarnwick-versions"_s;
     constexpr int kFiles = 80;
     for (int i = 0; i < kFiles; ++i)
         dir.writeFile(u"src/f%1.txt"_s.arg(i), KillContent(i, true), kBase + 10);
@@ -2154,11 +2169,10 @@ void TestFolderMirror::linesKeepWalkOrderWhenCopiesEndInReverse()
 // and ends its walk there; no file after it is told of as an error.
 void TestFolderMirror::targetGoneEndsTheRun()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     MakeFolders(dir, 4, 50, "x");
-    QVERIFY(QDir().mkpath(dst));
 
     std::atomic<int> copies{0};
     std::atomic<bool> pulled{false};
@@ -2224,11 +2238,11 @@ void TestFolderMirror::linksFollowedByTheirOwnersLeave()
     if (::geteuid() != 0)
         QSKIP("giving files to another user needs root");
 
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     const QString secret = dir.filePath(u"private"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst) && QDir().mkpath(secret));
+    QVERIFY(QDir().mkpath(secret));
     dir.writeFile(QStringLiteral("private/note"), "secret", kBase);
     const QString reached = folder ? secret : secret + u"/note"_s;
     QCOMPARE(::chown(QFile::encodeName(reached).constData(), targetOwner, 0), 0);
@@ -2256,10 +2270,9 @@ void TestFolderMirror::linksFollowedByTheirOwnersLeave()
 // that came and went at once leaves a bare folder on the disk above.
 void TestFolderMirror::runStartedByADriveChecksTheDriveIsThere()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
-    QVERIFY(QDir().mkpath(src) && QDir().mkpath(dst));
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     dir.writeFile(QStringLiteral("src/f"), "1", kBase);
     const std::optional<MountedFileSystem> holding =
         FileSystemHolding(ReadMountedFileSystems(), QFileInfo(dst).canonicalFilePath());
@@ -2286,11 +2299,10 @@ void TestFolderMirror::runStartedByADriveChecksTheDriveIsThere()
 // files it copied; nothing half-made is left in the target.
 void TestFolderMirror::stopWhileCopiesAreQueued()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.filePath(u"src"_s), dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     MakeFolders(dir, 20, 20, "12");
-    QVERIFY(QDir().mkpath(dst));
     std::vector<Line> lines;
     RunControl control;
     FolderMirror run(u"T"_s, {}, control,
@@ -2340,9 +2352,9 @@ void TestFolderMirror::stopWhileCopiesAreQueued()
 // its own temporary names besides; the next run completes the target.
 void TestFolderMirror::killedOverlappedRunsLeaveNoPartialFile()
 {
-    TestDir dir;
-    QVERIFY(dir.isValid());
-    const QString src = dir.makeDir(u"src"_s), dst = dir.filePath(u"dst"_s);
+    MirrorFolders tree;
+    QVERIFY(tree.isValid());
+    const auto& [dir, src, dst] = tree;
     for (int d = 0; d < 10; ++d) {
         dir.makeDir(u"src/d%1"_s.arg(d));
         for (int i = 0; i < 20; ++i)
