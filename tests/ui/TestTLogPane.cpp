@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -121,7 +120,7 @@ private slots:
     void appendsKeepSelection();
     void followsEndOnlyWhenAtEnd();
     void limitDropsOldestLines();
-    void longRunKeepsEventLoopResponsive();
+    void longRunKeepsTheNewestLines();
     void gatheredLinesShowInOrder_data();
     void gatheredLinesShowInOrder();
     void gatheredBlockIsCutToTheLimit_data();
@@ -346,39 +345,28 @@ void TestTLogPane::limitDropsOldestLines()
     QCOMPARE(view()->textCursor().selectedText(), QStringLiteral("line 2000"));
 }
 
-void TestTLogPane::longRunKeepsEventLoopResponsive()
+void TestTLogPane::longRunKeepsTheNewestLines()
 {
     // 100,000 lines in the batches a run hands over, onto a view that
-    // already holds 150,000, so the later batches also drop lines. No batch
-    // nor showing what was gathered may hold the event loop for long, nor
-    // may they get slower as the view fills.
+    // already holds 150,000, so the later batches also drop lines; what was
+    // gathered is shown now and then, with the event loop running between.
+    // The view ends holding the newest lines in order. How long the batches
+    // hold the event loop is measured by bench/log_pane_bench.
     for (int from = -150000; from < 0; from += 10000)
         m_pane->appendLines(Numbered(from, 10000));
     m_pane->flush();
-    QElapsedTimer timer;
-    qint64 slowest = 0;
-    qint64 total = 0;
     for (int from = 0; from < 100000; from += 64) {
         const QList<ShownLine> batch =
             Numbered(from, qMin(64, 100000 - from), from % 3 == 0 ? 0x0000FF : 0x008000);
-        timer.start();
         m_pane->appendLines(batch);
-        if (from % 6400 == 0)
+        if (from % 6400 == 0) {
             m_pane->flush();
-        const qint64 took = timer.elapsed();
-        slowest = qMax(slowest, took);
-        total += took;
-        if (from % 6400 == 0)
             QCoreApplication::processEvents();
+        }
     }
-    timer.start();
     m_pane->flush();
-    slowest = qMax(slowest, timer.elapsed());
-    total += timer.elapsed();
     QCOMPARE(view()->document()->lastBlock().text(), QStringLiteral("line 99999"));
     QCOMPARE(view()->document()->firstBlock().text(), QStringLiteral("line -100000"));
-    QVERIFY2(slowest < 500, qPrintable(QStringLiteral("slowest batch %1 ms").arg(slowest)));
-    QVERIFY2(total < 20000, qPrintable(QStringLiteral("all batches %1 ms").arg(total)));
 }
 
 void TestTLogPane::gatheredLinesShowInOrder_data()
