@@ -46,6 +46,23 @@ CopyDecision CompareWithTarget(qint64 sourceLastWrite, quint64 sourceSize,
 CopyDecision CompareWithTarget(qint64 sourceLastWrite, const QByteArray& targetPath,
                                const Credentials& credentials = Credentials::ofProcess());
 
+// The look at a file's target path and the decision, as the walk and the
+// copiers make it alike. `lookError` set: whether a copy is there is
+// unknown, and the file is neither copied nor kept.
+struct FileDecision
+{
+    TargetState target;
+    CopyDecision decision = CopyDecision::Missing;
+    bool copy() const
+    {
+        return target.lookError == 0 &&
+               (decision == CopyDecision::Missing || decision == CopyDecision::Older);
+    }
+};
+
+FileDecision DecideFile(const EntryRecord& source, int targetDirFd, const char* name,
+                        qint64 precision, const Credentials& credentials);
+
 // The walk of one run: counters and lines accumulate over every call of
 // mirrorFolder.
 class FolderMirror

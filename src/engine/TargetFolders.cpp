@@ -1,6 +1,7 @@
 #include "engine/TargetFolders.h"
 
 #include "engine/RunLines.h"
+#include "platform/FileCopier.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -51,6 +52,12 @@ bool IdentityAt(int dirFd, const char* name, FileIdentity& identity)
     identity.device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
     identity.inode = st.st_ino;
     return true;
+}
+
+int SweepTargetFolder(int targetFd, const Clock& clock, const KeepName& keep)
+{
+    RemoveStaleTemporaryFiles(targetFd, clock, keep);
+    return FileCopier::creationMask(targetFd);
 }
 
 TargetSubfolder EnterTargetSubfolder(int parentFd, const char* name, mode_t sourcePermissions,

@@ -5,7 +5,9 @@
 // versions folder reach theirs the same way.
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/FileStatus.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QByteArray>
 #include <QString>
@@ -39,6 +41,12 @@ std::optional<mode_t> FitNewFolder(int folderFd, mode_t sourcePermissions);
 
 // The identity of `name` in the folder `dirFd` itself, a link not followed.
 bool IdentityAt(int dirFd, const char* name, FileIdentity& identity);
+
+// Before the first copy into a target folder: a run killed while copying
+// left its temporary file where that copy was going, and the copy is due
+// again now, so this is the place to look, once per folder, without listing
+// every target folder. Returns the folder's creation mask.
+int SweepTargetFolder(int targetFd, const Clock& clock, const KeepName& keep);
 
 // What became of the target folder of a source subfolder.
 struct TargetSubfolder

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -258,6 +259,15 @@ int LearnTargetFileSystem(int dirFd, TargetFileSystem& fs)
     ::unlinkat(dirFd, name.constData(), 0);
     ::close(fd);
     return error;
+}
+
+void RecordFromListing(unsigned char type, EntryRecord& record)
+{
+    record.attributes = type == DT_DIR   ? kAttrDirectory
+                        : type == DT_REG ? kAttrArchive
+                                         : kAttrSystem;
+    record.creationTime = record.lastAccessTime = record.lastWriteTime = 0;
+    record.size = 0;
 }
 
 QString SystemErrorText(int error)

@@ -30,6 +30,10 @@ struct FileIdentity
 // itself. Returns 0 or the errno value.
 int StatEntry(int dirFd, const char* name, EntryRecord& record, FileIdentity* identity = nullptr);
 
+// A record for an entry that cannot be looked at: only what the folder
+// listing itself tells (its d_type).
+void RecordFromListing(unsigned char type, EntryRecord& record);
+
 // The attribute bits of a statx result; `hiddenName` when the name begins with '.'.
 quint32 AttributesOf(const struct statx& st, bool hiddenName);
 
