@@ -19,6 +19,23 @@
 using namespace tarnwick;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// How long a case waits at most for something the monitor must do.
+constexpr int kEventMs = 10000;
+
+// The task whose folder a case changes to learn that the monitor has heard
+// and served every change made before: see settled().
+const QString kSentinel = u"sentinel"_s;
+
+QStringList Without(QStringList taskIds, const QString& taskId)
+{
+    taskIds.removeAll(taskId);
+    return taskIds;
+}
+
+} // namespace
+
 class TestTMonitorDirThread : public QObject
 {
     Q_OBJECT
@@ -27,13 +44,47 @@ private:
     TestDir m_dir;
     std::unique_ptr<FakeWatcherHost> m_host;
     QPointer<TMonitorDirThread> m_monitor;
+    int m_case = 0;
+    QString m_sentinelFolder;
 
-    void startMonitor()
+    // Starts a monitor and waits until it says it watches every folder.
+    bool startMonitor()
     {
+        m_host->watching.clear();
         m_monitor = new TMonitorDirThread(*m_host);
         m_monitor->Start();
-        QTest::qWait(1000); // the watches are set up, even on a busy machine
+        return QTest::qWaitFor(
+            [&] { return m_monitor && m_host->watching.contains(m_monitor.data()); }, kEventMs);
     }
+
+    // A watched task of its own for settled(), added before the monitor
+    // starts; its runs end as soon as they are seen.
+    void addSentinel()
+    {
+        m_sentinelFolder = m_dir.makeDir(u"sentinel%1/src"_s.arg(m_case));
+        AddTask(m_host->db, kSentinel, kSentinel, {{m_sentinelFolder, true}},
+                m_dir.makeDir(u"sentinel%1/dst"_s.arg(m_case)), 1);
+    }
+
+    // Every change made before this call has been heard and served. The
+    // monitor reads the events of all its folders from one queue, in the
+    // order they came, and serves all it has read at once: when a change in
+    // the sentinel's folder has asked for the sentinel's run, whatever came
+    // before it has been read, and any run it was to start has been asked
+    // for. This is how a case shows that something does not happen, without
+    // guessing how long the monitor might take.
+    bool settled()
+    {
+        const qsizetype before = m_host->asked.count(kSentinel);
+        m_dir.writeFile(m_sentinelFolder + u"/change%1"_s.arg(before));
+        const bool served =
+            QTest::qWaitFor([&] { return m_host->asked.count(kSentinel) > before; }, kEventMs);
+        m_host->running.remove(kSentinel);
+        return served;
+    }
+    // What the cases' own tasks asked for and started.
+    QStringList asked() const { return Without(m_host->asked, kSentinel); }
+    QStringList started() const { return Without(m_host->started, kSentinel); }
 
 private slots:
     void init();
@@ -52,8 +103,7 @@ private slots:
 
 void TestTMonitorDirThread::init()
 {
-    static int n = 0;
-    const QString path = m_dir.filePath(QStringLiteral("db%1.dat").arg(++n));
+    const QString path = m_dir.filePath(QStringLiteral("db%1.dat").arg(++m_case));
     CreateTaskDatabase(path);
     m_host = std::make_unique<FakeWatcherHost>();
     m_host->db.open(path);
@@ -76,7 +126,7 @@ void TestTMonitorDirThread::deepNewFileStartsRun()
             m_dir.makeDir(QStringLiteral("deep/dst")), 1);
     AddTask(m_host->db, QStringLiteral("2"), QStringLiteral("manual"), {{src, false}},
             m_dir.makeDir(QStringLiteral("deep/dst2")), 0);
-    startMonitor();
+    QVERIFY(startMonitor());
     m_dir.writeFile(src + QStringLiteral("/a/b/new.txt"));
     QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
     QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
@@ -88,20 +138,21 @@ void TestTMonitorDirThread::readingStartsNothing()
     m_dir.writeFile(src + QStringLiteral("/file.txt"), "content");
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("read"), {{src, true}},
             m_dir.makeDir(QStringLiteral("read/dst")), 1);
-    startMonitor();
+    addSentinel();
+    QVERIFY(startMonitor());
     QFile file(src + QStringLiteral("/file.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("content"));
     file.close();
     QDir(src).entryList();
-    QTest::qWait(1200);
-    QVERIFY(m_host->asked.isEmpty());
+    QVERIFY(settled());
+    QVERIFY(asked().isEmpty());
     // The quiet above means something only if the monitor hears a change
     // in the same folder: a write there starts the task, once.
     m_dir.writeFile(src + QStringLiteral("/written.txt"));
-    QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QTest::qWait(1200);
-    QCOMPARE(m_host->started, QStringList{QStringLiteral("1")});
+    QVERIFY(QTest::qWaitFor([&] { return !asked().isEmpty(); }, 3000));
+    QVERIFY(settled());
+    QCOMPARE(started(), QStringList{QStringLiteral("1")});
 }
 
 void TestTMonitorDirThread::twoFoldersOfOneTaskStartOneRun()
@@ -110,12 +161,13 @@ void TestTMonitorDirThread::twoFoldersOfOneTaskStartOneRun()
     const QString two = m_dir.makeDir(QStringLiteral("two/two"));
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("two"), {{one, true}, {two, true}},
             m_dir.makeDir(QStringLiteral("two/dst")), 1);
-    startMonitor();
+    addSentinel();
+    QVERIFY(startMonitor());
     m_dir.writeFile(one + QStringLiteral("/x"));
     m_dir.writeFile(two + QStringLiteral("/y"));
-    QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QTest::qWait(1200);
-    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
+    QVERIFY(QTest::qWaitFor([&] { return !asked().isEmpty(); }, 3000));
+    QVERIFY(settled());
+    QCOMPARE(started(), QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::oneWriteStartsOneRun()
@@ -126,15 +178,16 @@ void TestTMonitorDirThread::oneWriteStartsOneRun()
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("burst"), {{src, true}},
             m_dir.makeDir(QStringLiteral("burst/dst")), 1);
     m_host->runsEndAtOnce = true;
-    startMonitor();
+    addSentinel();
+    QVERIFY(startMonitor());
     for (int write = 1; write <= 4; ++write) {
         QFile file(src + QStringLiteral("/file%1.txt").arg(write));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("content");
         file.close();
-        QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() >= write; }, 3000));
-        QTest::qWait(1500);
-        QCOMPARE(m_host->started.size(), write);
+        QVERIFY(QTest::qWaitFor([&] { return started().size() >= write; }, 3000));
+        QVERIFY(settled());
+        QCOMPARE(started().size(), write);
     }
 }
 
@@ -143,19 +196,20 @@ void TestTMonitorDirThread::changeDuringRunStartsOneMoreAfterIt()
     const QString src = m_dir.makeDir(QStringLiteral("during/src"));
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("during"), {{src, true}},
             m_dir.makeDir(QStringLiteral("during/dst")), 1);
-    startMonitor();
+    addSentinel();
+    QVERIFY(startMonitor());
     m_dir.writeFile(src + QStringLiteral("/first.txt"));
-    QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 1; }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return started().size() == 1; }, 3000));
     // The run is still going when the next change comes: it may have walked
     // past it, so the task runs once more when that run has ended.
     m_dir.writeFile(src + QStringLiteral("/second.txt"));
-    QTest::qWait(1500);
-    QCOMPARE(m_host->started.size(), 1);
+    QVERIFY(settled());
+    QCOMPARE(started().size(), 1);
     m_host->running.clear();
-    QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 2; }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return started().size() == 2; }, 3000));
     m_host->running.clear();
-    QTest::qWait(1500);
-    QCOMPARE(m_host->started, QStringList({u"1"_s, u"1"_s}));
+    QVERIFY(settled());
+    QCOMPARE(started(), QStringList({u"1"_s, u"1"_s}));
 }
 
 void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored_data()
@@ -177,15 +231,16 @@ void TestTMonitorDirThread::ownWritesIntoTargetInsideSourceIgnored()
         target = link;
     }
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("inside"), {{src, true}}, target, 1);
-    startMonitor();
+    addSentinel();
+    QVERIFY(startMonitor());
     m_dir.writeFile(target + QStringLiteral("/copied.txt"));
     m_dir.makeDir(target + QStringLiteral("/sub"));
     m_dir.writeFile(target + QStringLiteral("/sub/copied2.txt"));
-    QTest::qWait(1200);
-    QVERIFY(m_host->asked.isEmpty());
+    QVERIFY(settled());
+    QVERIFY(asked().isEmpty());
     m_dir.writeFile(src + QStringLiteral("/real-change.txt"));
-    QVERIFY(QTest::qWaitFor([&] { return !m_host->asked.isEmpty(); }, 3000));
-    QCOMPARE(m_host->started, QStringList({QStringLiteral("1")}));
+    QVERIFY(QTest::qWaitFor([&] { return !asked().isEmpty(); }, 3000));
+    QCOMPARE(started(), QStringList({QStringLiteral("1")}));
 }
 
 void TestTMonitorDirThread::noWatchedTaskStopsPromptly()
@@ -193,7 +248,7 @@ void TestTMonitorDirThread::noWatchedTaskStopsPromptly()
     AddTask(m_host->db, QStringLiteral("1"), QStringLiteral("manual"),
             {{m_dir.makeDir(QStringLiteral("none/src")), true}},
             m_dir.makeDir(QStringLiteral("none/dst")), 0);
-    startMonitor();
+    QVERIFY(startMonitor());
     QElapsedTimer timer;
     timer.start();
     m_monitor->Terminate();
@@ -222,10 +277,11 @@ void TestTMonitorDirThread::replacedMonitorHandsItsChangesOn()
             1);
     AddTask(m_host->db, u"2"_s, u"quiet"_s, {{m_dir.makeDir(u"handover/other"_s), true}},
             m_dir.makeDir(u"handover/dst2"_s), 1);
-    startMonitor();
+    addSentinel();
+    QVERIFY(startMonitor());
     if (duringRun) {
         m_dir.writeFile(src + u"/first.txt"_s);
-        QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == 1; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return started().size() == 1; }, 3000));
     }
     m_dir.writeFile(src + u"/changed.txt"_s);
     QTest::qWait(afterMs);
@@ -233,13 +289,13 @@ void TestTMonitorDirThread::replacedMonitorHandsItsChangesOn()
     m_monitor->Terminate();
     QVERIFY(QTest::qWaitFor([&] { return m_monitor.isNull(); }, 3000));
     m_host->running.clear();
-    startMonitor();
+    QVERIFY(startMonitor());
 
     const qsizetype runs = duringRun ? 2 : 1;
-    QVERIFY(QTest::qWaitFor([&] { return m_host->started.size() == runs; }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return started().size() == runs; }, 3000));
     m_host->running.clear();
-    QTest::qWait(1200);
-    QCOMPARE(m_host->started, QStringList(runs, u"1"_s));
+    QVERIFY(settled());
+    QCOMPARE(started(), QStringList(runs, u"1"_s));
     QVERIFY(m_host->pending.isEmpty());
 }
 

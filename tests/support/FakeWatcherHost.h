@@ -41,4 +41,7 @@ public:
     void watcherWarning(const QString& text) override { warnings << text; }
     QStringList failures; // one per watcher that ended, empty when it ended normally
     QStringList warnings;
+    // The monitors that said they watch every folder they were given, in order.
+    QList<tarnwick::TThread*> watching;
+    void monitorWatching(tarnwick::TThread* monitor) override { watching << monitor; }
 };
