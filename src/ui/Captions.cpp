@@ -63,9 +63,4 @@ QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
     return button;
 }
 
-QString uiText(const UiText& text)
-{
-    return QString::fromUtf8(text.english);
-}
-
 } // namespace tarnwick::ui

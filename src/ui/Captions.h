@@ -11,7 +11,8 @@
 //
 // Message and format texts (boxes, descriptions, status lines) are not
 // captions: each window declares them once as a UiText, a key with its
-// English text beside it, and reads them through uiText().
+// English text beside it, and reads them through uiText(), which gives the
+// chosen language's text for the key (see Language.h).
 #pragma once
 
 #include <QString>
@@ -67,10 +68,15 @@ struct UiText
     const char* english;
 };
 
-// The text to show for `text`.
+// The text to show for `text`: the entry of its key in the Messages section
+// of the chosen language's file, read when asked, else its English text.
 QString uiText(const UiText& text);
 
 // The prompt of every folder picker.
 inline constexpr UiText kSelectDirectory{"SelectDirectory", "Select directory:"};
+// What several windows say when the desktop has nothing to open a path with.
+inline constexpr UiText kCannotOpen{"CannotOpen", "No program could open \"%1\"."};
+inline constexpr UiText kCannotOpenFolder{"CannotOpenFolder",
+                                          "No program could open the folder \"%1\"."};
 
 } // namespace tarnwick::ui

@@ -151,6 +151,14 @@ QStringList LanguageTexts(const QString& language, const char* section,
     return read;
 }
 
+QString uiText(const UiText& text)
+{
+    QString shown = LanguageTexts(CurrentLanguage(), kMessageSection, {&text, 1}).value(0);
+    // A language file keeps a text on one line. The English texts hold no
+    // backslash, and the places to fill are filled only after this.
+    return shown.replace(QLatin1StringView("\\n"), QLatin1StringView("\n"));
+}
+
 QStringList AvailableLanguages()
 {
     QStringList names;

@@ -2,7 +2,8 @@
 // a table, which entry of a language file goes to which of its controls;
 // the built-in English text of every control stays on the control (see
 // Captions.h), so a missing file, section or key shows it again. Windows
-// call ApplyLanguage and nothing else: no window reads language files.
+// call ApplyLanguage for their controls and uiText (Captions.h) for their
+// messages, and nothing else: no window reads language files.
 #pragma once
 
 #include "ui/Captions.h"
@@ -49,6 +50,10 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
 // texts that no control carries (formats filled in as a run goes on).
 QStringList LanguageTexts(const QString& language, const char* section,
                           std::span<const UiText> texts);
+
+// The section of a language file that holds the texts uiText() gives. A
+// line break in one of its texts is written as the two characters "\n".
+inline constexpr char kMessageSection[] = "Messages";
 
 // `text` as a list item or column header shows it: "&x" marks no letter
 // there, "&&" is one "&", and an "&" before a blank stays.

@@ -14,6 +14,7 @@
 #include "ui/Captions.h"
 #include "ui/Desktop.h"
 #include "ui/TFindDialog.h"
+#include "ui/TfrmMainTexts.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -333,8 +334,8 @@ void TLogPane::saveAs()
     flush();
     if (isEmpty())
         return;
-    const QString path = m_desktop.saveFileName(
-        this, QStringLiteral("Text file(*.txt);;All file(*.*)"), QStringLiteral("txt"));
+    const QString path =
+        m_desktop.saveFileName(this, uiText(kLogFileFilter), QStringLiteral("txt"));
     if (path.isEmpty())
         return;
 
@@ -351,8 +352,7 @@ void TLogPane::saveAs()
     if (!saved) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        m_desktop.error(this,
-                        QStringLiteral("The log cannot be saved to \"%1\": %2").arg(path, reason));
+        m_desktop.error(this, uiText(kLogNotSaved).arg(path, reason));
     }
 }
 
@@ -398,7 +398,7 @@ bool TLogPane::findNext(const QString& text)
 void TLogPane::browseLogFolder()
 {
     if (!m_desktop.open(LogFolder()))
-        m_desktop.error(this, QStringLiteral("No program could open \"%1\".").arg(LogFolder()));
+        m_desktop.error(this, uiText(kCannotOpen).arg(LogFolder()));
 }
 
 } // namespace tarnwick::ui

@@ -59,10 +59,7 @@ namespace tarnwick::ui {
 
 namespace {
 
-constexpr char kAllTasksCaption[] = "All Tasks";
 constexpr int kGroupIdRole = Qt::UserRole;
-constexpr UiText kCannotOpen{"CannotOpen", "No program could open \"%1\"."};
-constexpr UiText kGuideMissing{"GuideMissing", "The user guide is not there: %1 is missing."};
 constexpr char kJoinedSourcesMark[] = " !>";
 
 // A group node shows a closed folder, and an open one while selected.
@@ -99,7 +96,7 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_d
     buildTray();
     connectCoordinator();
     connectResults();
-    m_panels[1]->setText(QStringLiteral(" 0 Running Task(s)"));
+    m_panels[1]->setText(uiText(kRunningCount).arg(0));
     setRunControls(RunState::Idle);
     updateGroupCommands();
     updateTaskCommands();
@@ -565,7 +562,7 @@ void TfrmMain::connectCoordinator()
                 m_logPane->flush();
                 m_results->runEnded(taskId);
                 if (!failure.isEmpty())
-                    showProblem(QStringLiteral("The run of task %1 stopped: %2").arg(taskId, failure));
+                    showProblem(uiText(kRunStopped).arg(taskId, failure));
                 recomputeRunControls();
             });
     connect(&c, &RunCoordinator::runStarted, this, [this] { recomputeRunControls(); });
@@ -576,7 +573,7 @@ void TfrmMain::connectCoordinator()
             showSelectedProgress();
     });
     connect(&c.runningTasks(), &RunningTaskList::countChanged, this, [this](int count) {
-        m_panels[1]->setText(QStringLiteral(" %1 Running Task(s)").arg(count));
+        m_panels[1]->setText(uiText(kRunningCount).arg(count));
         recomputeRunControls();
     });
     connect(&c, &RunCoordinator::shutdownFinished, this, [this](bool allEnded) {
@@ -676,6 +673,12 @@ void TfrmMain::applyLanguage()
 
 void TfrmMain::applyProgressTexts(const QString& language)
 {
+    // The counts and the tree's root in the language's words.
+    if (!m_panels[0]->text().isEmpty())
+        updateTaskCount();
+    m_panels[1]->setText(uiText(kRunningCount).arg(m_coordinator->runningTasks().count()));
+    if (QTreeWidgetItem* root = m_tree->topLevelItem(0))
+        root->setText(0, uiText(kAllTasks));
     m_progressTexts = ProgressTexts::load(language);
     for (const RunningTaskList::Entry& entry : m_coordinator->runningTasks().entries()) {
         if (const RunProgress* progress = m_coordinator->progress(entry.taskId))
@@ -696,7 +699,7 @@ void TfrmMain::chooseLanguage(const QString& language)
 void TfrmMain::fillGroupTree()
 {
     m_tree->clear();
-    auto* root = new QTreeWidgetItem(m_tree, {QString::fromLatin1(kAllTasksCaption)});
+    auto* root = new QTreeWidgetItem(m_tree, {uiText(kAllTasks)});
     root->setData(0, kGroupIdRole, QString::fromLatin1(kAllTaskGroupID));
     root->setIcon(0, ThemeIcon("folder-sync"));
     for (const TaskGroupRow& group : ReadTaskGroups(m_db)) {
@@ -785,7 +788,7 @@ int TfrmMain::taskRow(const QString& taskId) const
 
 void TfrmMain::updateTaskCount()
 {
-    m_panels[0]->setText(QStringLiteral(" %1 Task(s)").arg(m_taskList->rowCount()));
+    m_panels[0]->setText(uiText(kTaskCount).arg(m_taskList->rowCount()));
 }
 
 void TfrmMain::updateGroupCommands()
@@ -874,7 +877,7 @@ void TfrmMain::spbtnRunClick()
     if (m_shuttingDown)
         return;
     if (selectedRow() < 0) {
-        m_desktop.information(this, QStringLiteral("Please select a task."));
+        m_desktop.information(this, uiText(kSelectTask));
         return;
     }
     QString reason;
@@ -972,8 +975,7 @@ void TfrmMain::spbtnGroupDelClick()
     if (!current || !current->parent())
         return;
     const QString groupId = current->data(0, kGroupIdRole).toString();
-    if (!m_desktop.confirm(this,
-                           QStringLiteral("Do you really want to delete the selected task group")))
+    if (!m_desktop.confirm(this, uiText(kDeleteGroup)))
         return;
     if (!guarded([&] { deleteTaskGroup(m_db, groupId); }))
         return;
@@ -1049,14 +1051,12 @@ void TfrmMain::spbtnTaskDelClick()
     if (m_shuttingDown || selectedRow() < 0)
         return;
     const QString taskId = selectedTaskId();
-    const QString refusal = QStringLiteral("You can't delete the running Task.\n"
-                                           "Please wait while task work finished and then try "
-                                           "again.");
+    const QString refusal = uiText(kRunningTaskDelete);
     if (m_coordinator->runState(taskId) != RunCoordinator::TaskRunState::Idle) {
         m_desktop.information(this, refusal);
         return;
     }
-    if (!m_desktop.confirm(this, QStringLiteral("Do you really want to delete the selected task?")))
+    if (!m_desktop.confirm(this, uiText(kDeleteTask)))
         return;
     // A scheduled or on-change start may have come in while the box was open.
     if (m_coordinator->runState(taskId) != RunCoordinator::TaskRunState::Idle) {
@@ -1116,12 +1116,11 @@ void TfrmMain::browse(int column)
         folder = folder.mid(joined.size()).section(joined, 0, 0);
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.isAbsolute() || !info.isDir()) {
-        m_desktop.information(this,
-                              QStringLiteral("The folder \"%1\" does not exist.").arg(folder));
+        m_desktop.information(this, uiText(kFolderMissing).arg(folder));
         return;
     }
     if (!m_desktop.open(folder))
-        m_desktop.error(this, QStringLiteral("No program could open the folder \"%1\".").arg(folder));
+        m_desktop.error(this, uiText(kCannotOpenFolder).arg(folder));
 }
 
 // ---------------------------------------------------------------- the list
@@ -1171,7 +1170,7 @@ void TfrmMain::showFinishBox(const QString& taskId)
     QPointer<QMessageBox>& box = m_finishBoxes[taskId];
     if (!box) {
         box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnwick"),
-                              QStringLiteral("\nSynchronize finished "), QMessageBox::Ok, this);
+                              uiText(kRunFinished), QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("finishBox"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
@@ -1216,8 +1215,7 @@ void TfrmMain::closeRequested()
         return;
     }
     if (whenClose == 1 &&
-        !m_desktop.confirm(this, QStringLiteral("If you exit it will not run any scheduled.\n"
-                                                "Are you sure you want to exit?")))
+        !m_desktop.confirm(this, uiText(kExitQuestion)))
         return;
     shutdown();
 }
@@ -1227,7 +1225,7 @@ void TfrmMain::shutdown()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    m_panels[2]->setText(QStringLiteral("Shutting Down..."));
+    m_panels[2]->setText(uiText(kShuttingDown));
     m_coordinator->shutdown();
 }
 

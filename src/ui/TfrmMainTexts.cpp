@@ -147,6 +147,13 @@ constexpr LanguageRow kLanguageRows[] = {
     {"PopupMemu4", "pmuExit.Caption", "pmuExit"},
 };
 
+constexpr UiText kMessages[] = {
+    kAllTasks,      kTaskCount,     kRunningCount,     kShuttingDown, kRunStopped,
+    kRunFinished,   kSelectTask,    kDeleteGroup,      kDeleteTask,   kRunningTaskDelete,
+    kFolderMissing, kCannotOpen,    kCannotOpenFolder, kGuideMissing, kExitQuestion,
+    kLogNotSaved,   kLogFileFilter,
+};
+
 } // namespace
 
 std::span<const MainWindowAction> MainWindowActions()
@@ -162,6 +169,11 @@ std::span<const MainWindowButton> MainWindowButtons()
 std::span<const LanguageRow> TfrmMain::languageRows()
 {
     return kLanguageRows;
+}
+
+std::span<const UiText> MainWindowMessages()
+{
+    return kMessages;
 }
 
 } // namespace tarnwick::ui

@@ -85,7 +85,6 @@ constexpr UiText kRunningRefusal{"RunningTaskEdit",
                                  "Please wait while task work finished and then try again."};
 constexpr UiText kDeleteRule{"DeleteRule", "Do you really want to delete?"};
 constexpr UiText kDeleteEntry{"DeleteSchedule", "Delete this Schedule from the list?"};
-constexpr UiText kCannotOpen{"CannotOpenFolder", "No program could open the folder \"%1\"."};
 constexpr UiText kYes{"Yes", "Yes"};
 constexpr UiText kNo{"No", "No"};
 
@@ -602,7 +601,7 @@ void TfrmTask::openFolder(const QString& path)
     if (path.trimmed().isEmpty())
         return;
     if (!m_desktop.open(path.trimmed()))
-        m_desktop.information(this, uiText(kCannotOpen).arg(path.trimmed()));
+        m_desktop.information(this, uiText(kCannotOpenFolder).arg(path.trimmed()));
 }
 
 void TfrmTask::spbtnSourceClick()

@@ -3,7 +3,8 @@
 // the files that qualify; a choice changes the main window at once and a
 // dialog when it is next shown; a key missing from a file keeps the built-in
 // text of that control alone; in German no two controls of one menu, page
-// or button row share a mnemonic.
+// or button row share a mnemonic; the main window's messages come from the
+// chosen file.
 #include "FakeDesktop.h"
 #include "ProgramFolder.h"
 
@@ -16,6 +17,7 @@
 #include "ui/TfrmGroup.h"
 #include "ui/TfrmHistory.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMainTexts.h"
 #include "ui/TfrmOption.h"
 #include "ui/TfrmTask.h"
 #include "ui/TfrmTaskSchedule.h"
@@ -35,6 +37,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <functional>
 #include <memory>
@@ -48,6 +51,16 @@ namespace {
 QString shippedFile(const QString& language)
 {
     return QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../Language/") + language + u".ini"_s;
+}
+
+// The places to fill that a text has, of %1 to %3.
+QStringList placesIn(const QString& text)
+{
+    QStringList found;
+    for (const QString& place : {u"%1"_s, u"%2"_s, u"%3"_s})
+        if (text.contains(place))
+            found << place;
+    return found;
 }
 
 // The mnemonic letter of a caption, lower case; none when it has none.
@@ -123,6 +136,7 @@ private slots:
     void cleanup();
     void shippedFilesHoldEveryText();
     void progressTextsFromTheChosenFile();
+    void messagesFromTheChosenFile();
     void germanMnemonicsAreUnique();
     void menuListsOnlyFilesThatQualify();
     void choiceChangesMainWindowAtOnceAndDialogsWhenShown();
@@ -178,19 +192,12 @@ void TestLanguage::progressTextsFromTheChosenFile()
     const ProfileFile german(shippedFile(u"Deutsch"_s));
     const QString section = QString::fromLatin1(ProgressTexts::kSection);
     const QString missing = u"<missing>"_s;
-    const auto places = [](const QString& text) {
-        QStringList found;
-        for (const QString& place : {u"%1"_s, u"%2"_s, u"%3"_s})
-            if (text.contains(place))
-                found << place;
-        return found;
-    };
     for (const UiText& entry : ProgressTexts::entries()) {
         const QString key = QString::fromLatin1(entry.key);
         QCOMPARE(english.read(section, key, missing), QString::fromUtf8(entry.english));
         const QString translated = german.read(section, key, missing);
         QVERIFY2(translated != missing, qPrintable(key));
-        QCOMPARE(places(translated), places(QString::fromUtf8(entry.english)));
+        QCOMPARE(placesIn(translated), placesIn(QString::fromUtf8(entry.english)));
     }
 
     RunProgress progress;
@@ -205,6 +212,40 @@ void TestLanguage::progressTextsFromTheChosenFile()
     QCOMPARE(texts.current(progress), u"Wird kopiert: /src/a"_s);
     // A language without the section keeps the English texts.
     QCOMPARE(ProgressTexts::load(u"Klingon"_s).row(progress), u"Running: 3 files, 2.5 KB"_s);
+}
+
+void TestLanguage::messagesFromTheChosenFile()
+{
+    // English as built in, every one in German with the same places to
+    // fill; a line break is written "\n" in the files, and no built-in text
+    // has a backslash of its own.
+    const ProfileFile english(shippedFile(u"English"_s));
+    const ProfileFile german(shippedFile(u"Deutsch"_s));
+    const QString section = QString::fromLatin1(kMessageSection);
+    const QString missing = u"<missing>"_s;
+    const auto lines = [](QString text) { return text.replace(u"\\n"_s, u"\n"_s); };
+    ship(u"English"_s);
+    ship(u"Deutsch"_s);
+    for (const UiText& entry : MainWindowMessages()) {
+        const QString key = QString::fromLatin1(entry.key);
+        const QString builtIn = QString::fromUtf8(entry.english);
+        QVERIFY2(!builtIn.contains(u'\\'), qPrintable(key));
+        QCOMPARE(lines(english.read(section, key, missing)), builtIn);
+        const QString translated = lines(german.read(section, key, missing));
+        QVERIFY2(translated != missing, qPrintable(key));
+        QCOMPARE(placesIn(translated), placesIn(builtIn));
+        // What the windows show, in the language chosen at the time.
+        WriteLanguage(u"Deutsch"_s);
+        QCOMPARE(uiText(entry), translated);
+        WriteLanguage(u"English"_s);
+        QCOMPARE(uiText(entry), builtIn);
+        // A language whose file lacks them keeps the English texts.
+        WriteLanguage(u"Klingon"_s);
+        QCOMPARE(uiText(entry), builtIn);
+    }
+    WriteLanguage(u"Deutsch"_s);
+    QCOMPARE(uiText(kExitQuestion), u"Nach dem Beenden laufen keine geplanten Aufgaben mehr.\n"
+                                    u"Möchten Sie das Programm wirklich beenden?"_s);
 }
 
 void TestLanguage::germanMnemonicsAreUnique()
@@ -306,7 +347,15 @@ void TestLanguage::choiceChangesMainWindowAtOnceAndDialogsWhenShown()
     window.runCreationSteps();
     auto* file = window.findChild<QMenu*>(u"mnuFile"_s);
     auto* column = window.findChild<QAbstractItemView*>(u"lvwTask"_s);
+    const auto panel = [&](int i) {
+        return window.findChild<QLabel*>(u"StatusPanel%1"_s.arg(i))->text();
+    };
+    const auto root = [&] {
+        return window.findChild<QTreeWidget*>(u"treTaskGroup"_s)->topLevelItem(0)->text(0);
+    };
     QCOMPARE(file->title(), u"&File"_s);
+    QCOMPARE(panel(0), u" 0 Task(s)"_s);
+    QCOMPARE(root(), u"All Tasks"_s);
     TfrmGroup group(*m_desktop, *m_db);
     group.show();
     QCOMPARE(group.windowTitle(), u"Task Group Property"_s);
@@ -324,6 +373,10 @@ void TestLanguage::choiceChangesMainWindowAtOnceAndDialogsWhenShown()
     QCOMPARE(window.findChild<QAction*>(u"pmuOpenSourceDir"_s)->text(), u"&Quellordner öffnen"_s);
     QCOMPARE(column->model()->headerData(2, Qt::Horizontal).toString(), u"Nächster Lauf"_s);
     QCOMPARE(window.findChild<QMenu*>(u"mnuLanguage"_s)->title(), u"&Language"_s);
+    // The status bar's counts and the group tree's root too.
+    QCOMPARE(panel(0), u" 0 Aufgabe(n)"_s);
+    QCOMPARE(panel(1), u" 0 laufende Aufgabe(n)"_s);
+    QCOMPARE(root(), u"Alle Aufgaben"_s);
     // An open dialog keeps its texts until it is shown again.
     QCOMPARE(group.windowTitle(), u"Task Group Property"_s);
     group.show();
