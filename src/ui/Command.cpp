@@ -6,11 +6,6 @@
 
 namespace tarnwick::ui {
 
-Command::Command(QList<QAction*> items, QList<QAbstractButton*> buttons)
-    : m_items(std::move(items)), m_buttons(std::move(buttons))
-{
-}
-
 void Command::setEnabled(bool on) const
 {
     for (QAction* item : m_items)

@@ -13,8 +13,9 @@ namespace tarnwick::ui {
 class Command
 {
 public:
-    Command() = default;
-    Command(QList<QAction*> items, QList<QAbstractButton*> buttons);
+    // One more place of the command.
+    void add(QAction* item) { m_items.append(item); }
+    void add(QAbstractButton* button) { m_buttons.append(button); }
 
     void setEnabled(bool on) const;
     void setChecked(bool on) const;

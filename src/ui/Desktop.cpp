@@ -12,6 +12,8 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 
+#include <exception>
+
 namespace tarnwick::ui {
 
 namespace {
@@ -90,6 +92,17 @@ Desktop& Desktop::standard()
 {
     static StandardDesktop desktop;
     return desktop;
+}
+
+bool Guarded(Desktop& desktop, QWidget* parent, const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        desktop.error(parent, QString::fromUtf8(e.what()));
+        return false;
+    }
 }
 
 } // namespace tarnwick::ui

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QSystemTrayIcon;
@@ -59,6 +60,12 @@ public:
     // sound player, the system clock.
     static Desktop& standard();
 };
+
+// Runs `step`; an exception it raises is shown once, its own text in an
+// error box over `parent`. True when the step ran through. The windows'
+// slots reach the store and the settings through here: an exception must
+// never cross the event loop.
+bool Guarded(Desktop& desktop, QWidget* parent, const std::function<void()>& step);
 
 } // namespace ui
 } // namespace tarnwick

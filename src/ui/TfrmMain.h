@@ -2,7 +2,9 @@
 // pane, the status bar and the tray icon, over one run coordinator that owns
 // every run and watcher. The window only shows what the coordinator reports
 // and hands it the user's Run, Suspend and Stop; it never waits for a
-// background thread.
+// background thread. Its parts are classes of their own (MainActions for the
+// commands, GroupTree, TaskListView, TLogPane, RunStatusBar); the window
+// carries out the commands, wires the parts together and decides closing.
 #pragma once
 
 #include "ui/Language.h"
@@ -10,33 +12,27 @@
 #include "schedule/RunCoordinator.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
-#include "store/TaskWriter.h"
-#include "ui/Command.h"
+#include "ui/Desktop.h"
 #include "ui/ProgressTexts.h"
 #include "ui/TaskListView.h"
 
+#include <QApplication>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <memory>
 
-class QAction;
-class QLabel;
-class QMenu;
 class QMessageBox;
-class QProgressBar;
-class QSplitter;
-class QSystemTrayIcon;
-class QToolBar;
-class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace tarnwick::ui {
 
-class Desktop;
+class GroupTree;
 class LastResults;
+class MainActions;
+class RunStatusBar;
+class TaskCommands;
+class TrayIcon;
 class TLogPane;
 
 class TfrmMain : public QMainWindow
@@ -58,10 +54,6 @@ public:
     using ViewStyle = TaskListView::ViewStyle;
     using SortMark = TaskListView::SortMark;
 
-    // The status bar shows a bar for the file being copied when it is
-    // larger than this: a smaller one is over before a bar would tell much.
-    static constexpr quint64 kFileBarAbove = 64ull * 1024 * 1024;
-
     explicit TfrmMain(Desktop& desktop, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
@@ -76,10 +68,10 @@ public:
     bool startMinimized() const { return m_startMinimized; }
     // The watchers start about a second after this is called; call it once
     // the event loop is about to run.
-    void startWatchers();
+    void startWatchers() { m_coordinator->start(); }
 
     // Replaces the watchers so they read the stored tasks anew.
-    void RestartWatchers();
+    void RestartWatchers() { m_coordinator->RestartWatchers(); }
     // Reads the groups and tasks anew (another program changed them).
     void reloadTasks();
 
@@ -94,7 +86,7 @@ public:
     TaskDatabase& database() { return m_db; }
     RunState runState() const { return m_runState; }
     // The selected row's task ID, "0" when no row is selected.
-    QString selectedTaskId() const;
+    QString selectedTaskId() const { return m_taskList->selectedTaskId(); }
 
     ViewStyle viewStyle() const { return m_taskList->viewStyle(); }
     void setViewStyle(ViewStyle style);
@@ -102,12 +94,13 @@ public:
     int sortColumn() const { return m_taskList->sortColumn(); }
     // Adds the task's row at the end of the list, or rewrites the row it
     // already has; the task editor calls this after it saved.
-    void showTaskRow(const TaskListRow& row);
+    void showTaskRow(const TaskListRow& row) { m_taskList->showRow(row); }
 
 signals:
     void shutdownFinished(bool allEnded);
 
 public slots:
+    // The commands, as the menus, the pop-up menus and the toolbar give them.
     void spbtnRunClick();
     void spbtnSuspendClick();
     void spbtnStopClick();
@@ -122,111 +115,85 @@ public slots:
     void pmuHistoryClick();
     // A click on a task list header: the header pictures move on and the
     // rows are sorted once by that column.
-    void lvwTaskColumnClick(int column);
+    void lvwTaskColumnClick(int column) { m_taskList->sortByColumn(column); }
+    void mnuExitClick();
+    void mnuOptionClick();
+    void mnuContentClick();
+    void mnuHomepageClick();
+    void mnuAboutClick();
+    void pmuShowFormClick();
+    void pmuHideFormClick();
+    // The task list's four looks.
+    void mnuLargeIconClick();
+    void mnuSmallIconClick();
+    void mnuListClick();
+    void mnuDetailedClick();
+    // The View menu's check marks decide which panes show, not the panes'
+    // own visibility.
+    void showCheckedPanes();
+    // Hides the group tree as the View menu's Task Group item does.
+    void pmuHideGroupClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
-    void buildActions();
-    void buildToolBar();
-    void buildCommands();
-    void buildMenus();
     void buildPanes();
-    void buildStatusBar();
-    void buildTray();
+    void buildTaskList();
     void connectCoordinator();
     // The Last Result cells and the tray's badge follow the kept runs.
     void connectResults();
 
     void readStartupSettings();
-    void fillLanguageMenu();
-    // The chosen language's texts on the window's menus, log buttons and
-    // columns: at creation, and at once when another is chosen.
-    void applyLanguage();
+    // The chosen language's texts on the window's menus, log buttons,
+    // columns and status lines: at creation, and at once when another is
+    // chosen.
+    void applyLanguage(const QString& language);
     void chooseLanguage(const QString& language);
-    void fillGroupTree();
     void recomputeOnStartup();
     void fillTaskList(const QString& groupId);
-    void buildTaskList();
     void taskListChanged();
     // Hands the help pages or an address to the desktop; says so when
     // nothing can open them.
     void openOrSay(const QString& pathOrAddress);
-    void browse(int column);
-    // The group node with this identifier, or nullptr.
-    QTreeWidgetItem* groupNode(const QString& groupId) const;
-    QString selectedGroupId() const;
-    // The task editor's hand-off, the one place New Task and Edit Task
-    // reach it: opens it modally for a new task or for the stored task
-    // `taskId`; true when it saved (it has then put the task's row in the
-    // list with showTaskRow). Until the editor exists this opens nothing
-    // and taskEditorAvailable() keeps both commands disabled.
-    bool openTaskEditor(TaskSaveMode mode, const QString& taskId, const QString& groupId);
-    static bool taskEditorAvailable();
     void updateTaskCount();
     void updateGroupCommands();
     void updateTaskCommands();
     void recomputeRunControls();
-    void setRunControls(RunState state);
+    // `runnable` false: Run is off too (no task is chosen).
+    void setRunControls(RunState state, bool runnable = true);
     // The status bar's counters, current file and file bar for the
     // selected task's run; hidden when it has none.
     void showSelectedProgress();
-    // The running rows and the status bar in the texts of `language`.
-    void applyProgressTexts(const QString& language);
     void showProblem(const QString& text);
     void showFinishBox(const QString& taskId);
     // The selected row, -1 when none; the row of a task, -1 when not listed.
-    int selectedRow() const;
-    int taskRow(const QString& taskId) const;
-    void toggleView(QAction* toggle, QWidget* pane);
-    void showMainWindow();
-    void openLogFolder();
-    bool modalDialogOpen() const;
+    int selectedRow() const { return m_taskList->selectedRow(); }
+    int taskRow(const QString& taskId) const { return m_taskList->taskRow(taskId); }
+    bool modalDialogOpen() const { return QApplication::activeModalWidget() != nullptr; }
     void closeRequested();
     // Runs `step`, showing its error once; true when it ran through.
-    bool guarded(const std::function<void()>& step);
+    bool guarded(const std::function<void()>& step) { return Guarded(m_desktop, this, step); }
 
     Desktop& m_desktop;
     TaskDatabase m_db;
     std::unique_ptr<RunCoordinator> m_coordinator;
     bool m_startMinimized = false;
-    bool m_hideTray = false;
     bool m_shuttingDown = false;
     bool m_closeAllowed = false;
-    bool m_hiddenByUser = false;
     RunState m_runState = RunState::Idle;
 
-    QHash<QString, QAction*> m_actions;       // menu and pop-up items by name
-    QHash<QString, QToolButton*> m_buttons;   // toolbar buttons by name
-    QToolBar* m_toolBar = nullptr;
-    QSplitter* m_workSplitter = nullptr;
-    QSplitter* m_upperSplitter = nullptr;
-    QWidget* m_treePanel = nullptr;
-    QTreeWidget* m_tree = nullptr;
+    std::unique_ptr<MainActions> m_actions;
+    GroupTree* m_groups = nullptr;
     TaskListView* m_taskList = nullptr;
-    // The commands whose menu item, pop-up item and button go together.
-    struct Commands
-    {
-        Command groupRename, groupDelete, taskNew, taskEdit, taskDelete, openFolders;
-        Command run, suspend, stop;
-        Command largeIcon, smallIcon, list, detailed;
-    } m_commands;
+    std::unique_ptr<TaskCommands> m_tasks;
     TLogPane* m_logPane = nullptr;
+    RunStatusBar* m_statusBar = nullptr;
     LastResults* m_results = nullptr;
-    QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
-    QLabel* m_runCounters = nullptr;
-    QLabel* m_runFile = nullptr;
-    QProgressBar* m_fileBar = nullptr;
     ProgressTexts m_progressTexts;
-    QMenu* m_languageMenu = nullptr;
-    QMenu* m_taskGroupMenu = nullptr;
-    QMenu* m_taskMenu = nullptr;
-    QMenu* m_trayMenu = nullptr;
-    QSystemTrayIcon* m_tray = nullptr;
+    TrayIcon* m_tray = nullptr;
     QHash<QString, QPointer<QMessageBox>> m_finishBoxes;
 };
 

@@ -1,36 +1,20 @@
-// The main window's tables of texts: its commands with their captions,
-// hints and icons, its toolbar buttons, and where a language file's entries
-// go; and the messages and status lines of the window and its log pane,
-// each a key of the language files' Messages section with its English text.
-// Kept apart from the window's code, as the translators' view of it.
+// The main window's texts as the translators meet them: where the entries
+// of a language file go in the window, and the messages and status lines
+// of the window and its parts (group tree, status bar, log pane), each a
+// key of the language files' Messages section with its English text. The
+// captions of the commands are with the commands (MainActions.cpp).
 #pragma once
 
 #include "ui/Captions.h"
+#include "ui/Language.h"
 
 #include <span>
 
 namespace tarnwick::ui {
 
-// A command of the menus and pop-up menus.
-struct MainWindowAction
-{
-    const char* name;
-    const char* caption;
-    const char* hint; // "short | long", or empty
-    const char* icon; // theme name, or none
-};
-
-// A toolbar button; a button without a name is a separator.
-struct MainWindowButton
-{
-    const char* name;
-    const char* hint;
-    const char* icon;
-    const char* action; // the menu item whose command it shares
-};
-
-std::span<const MainWindowAction> MainWindowActions();
-std::span<const MainWindowButton> MainWindowButtons();
+// Where the entries of a language file go in the main window. The Language
+// menu keeps its caption in every language.
+std::span<const LanguageRow> MainWindowLanguageRows();
 
 // Every message below, and the shared ones the window shows.
 std::span<const UiText> MainWindowMessages();

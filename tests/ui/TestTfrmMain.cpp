@@ -251,6 +251,9 @@ private slots:
     void browse();
     void groupAddFromTheKeyboard();
     void trayCommandsWaitForModalDialogs();
+    void viewMenuShowsAndHidesPanes_data();
+    void viewMenuShowsAndHidesPanes();
+    void commandKeys();
 };
 
 void TestTfrmMain::init()
@@ -1298,6 +1301,15 @@ void TestTfrmMain::keyboardAsAPersonUsesIt()
     QCOMPARE(QApplication::focusWidget(), list());
     for (QToolButton* button : m_window->findChild<QToolBar*>()->findChildren<QToolButton*>())
         QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+    // Tab goes on through the log pane's buttons and the log to the group
+    // tree and back to the list.
+    QStringList tabbed;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        tabbed << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(tabbed, names("spbtnSave,spbtnClear,spbtnFind,spbtnBrowseLog,rtfLog,treTaskGroup,"
+                           "lvwTask"));
 
     // Enter in the log pane does nothing: no run starts.
     select(id);
@@ -1356,6 +1368,95 @@ void TestTfrmMain::openingFailuresAreTold()
     for (qsizetype i = 0; i < 3; ++i)
         QVERIFY2(m_desktop->errors.at(i).contains(m_desktop->opened.at(i)),
                  qPrintable(m_desktop->errors.at(i)));
+}
+
+void TestTfrmMain::viewMenuShowsAndHidesPanes_data()
+{
+    QTest::addColumn<QString>("item");   // what the user triggers
+    QTest::addColumn<QString>("toggle"); // the View menu item that keeps the check mark
+    QTest::addColumn<QString>("pane");
+    QTest::newRow("toolbar") << "mnuToolBax" << "mnuToolBax" << "PanelToolBax";
+    QTest::newRow("group tree") << "mnuTaskGroup" << "mnuTaskGroup" << "PanelTreeView";
+    QTest::newRow("log") << "mnuLog" << "mnuLog" << "PanelLog";
+    QTest::newRow("status bar") << "mnuStatusBar" << "mnuStatusBar" << "StatusBar";
+    QTest::newRow("tree's pop-up menu") << "pmuHideGroup" << "mnuTaskGroup" << "PanelTreeView";
+    QTest::newRow("log's pop-up menu") << "pmuHideLog" << "mnuLog" << "PanelLog";
+}
+
+void TestTfrmMain::viewMenuShowsAndHidesPanes()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, toggle);
+    QFETCH(QString, pane);
+    openWindow();
+    const QStringList panes = names("PanelToolBax,PanelTreeView,PanelLog,StatusBar");
+    const auto shown = [&] {
+        QStringList visible;
+        for (const QString& name : panes) {
+            if (m_window->findChild<QWidget*>(name)->isVisible())
+                visible << name;
+        }
+        return visible;
+    };
+    auto* check = m_window->findChild<QAction*>(toggle);
+    QCOMPARE(shown(), panes);
+    QVERIFY(check->isChecked());
+    // The pane goes, the others stay; the View menu shows it unchecked.
+    m_window->findChild<QAction*>(item)->trigger();
+    QStringList others = panes;
+    others.removeOne(pane);
+    QCOMPARE(shown(), others);
+    QVERIFY(!check->isChecked());
+    // The View menu brings it back.
+    check->trigger();
+    QCOMPARE(shown(), panes);
+    QVERIFY(check->isChecked());
+}
+
+void TestTfrmMain::commandKeys()
+{
+    // Each key reaches its command wherever the keyboard is in the window.
+    const QString id = addTask(QStringLiteral("1"), 50);
+    openWindow();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    select(id);
+    QWidget* at = list();
+
+    QTest::keyClick(at, Qt::Key_F1);
+    QCOMPARE(m_desktop->errors.size(), 1);
+    QVERIFY2(m_desktop->errors.first().startsWith(QStringLiteral("The user guide is not there")),
+             qPrintable(m_desktop->errors.first()));
+
+    // The name in the editor the key opens.
+    const auto editorOn = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QString name = QStringLiteral("no editor");
+        whenModalOpens<TfrmTask>(this, [&name](TfrmTask* editor) {
+            name = editor->record().name;
+            editor->reject();
+        });
+        QTest::keyClick(at, key, modifiers);
+        // Nothing gives the window the keyboard back by itself.
+        m_window->activateWindow();
+        [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(m_window.get());
+        return name;
+    };
+    QCOMPARE(editorOn(Qt::Key_Insert, {}), QStringLiteral("Untitled")); // a new task
+    QCOMPARE(editorOn(Qt::Key_E, Qt::ControlModifier), QStringLiteral("task 1"));
+
+    m_desktop->confirmAnswers = {false};
+    QTest::keyClick(at, Qt::Key_Delete);
+    QCOMPARE(m_desktop->confirmations,
+             QStringList{QStringLiteral("Do you really want to delete the selected task?")});
+    QCOMPARE(rowCount(), 1);
+
+    m_window->spbtnRunClick();
+    QCOMPARE(m_window->runState(), State::Running);
+    QTest::keyClick(at, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(m_window->runState(), State::Suspended);
+    QTest::keyClick(at, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_window->runState(), State::Idle);
+    QVERIFY(waitIdle());
 }
 
 QTEST_MAIN(TestTfrmMain)

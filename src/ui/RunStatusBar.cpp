@@ -1,0 +1,101 @@
+// The main window's status bar.
+#include "ui/RunStatusBar.h"
+
+#include "ui/ProgressTexts.h"
+#include "ui/TfrmMainTexts.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace tarnwick::ui {
+
+RunStatusBar::RunStatusBar(QWidget* parent) : QStatusBar(parent)
+{
+    setObjectName(QStringLiteral("StatusBar"));
+    // As a main window makes its own: the bar is as wide as the window, and
+    // what it shows never widens the window.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    const int widths[] = {100, 150, 50};
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(this);
+        m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_panels[i]->setMinimumWidth(widths[i]);
+        addWidget(m_panels[i], i == 2 ? 1 : 0);
+    }
+    // The selected task's run, at the right, out of the way of the hints.
+    // The labels are read by their texts; their descriptions say what the
+    // texts are.
+    m_runCounters = new QLabel(this);
+    m_runCounters->setObjectName(QStringLiteral("lblRunProgress"));
+    m_runCounters->setAccessibleDescription(QStringLiteral("Progress of the selected task's run"));
+    m_runFile = new QLabel(this);
+    m_runFile->setObjectName(QStringLiteral("lblRunFile"));
+    m_runFile->setAccessibleDescription(QStringLiteral("The file the selected task's run copies"));
+    m_runFile->setFixedWidth(260);
+    m_fileBar = new QProgressBar(this);
+    m_fileBar->setObjectName(QStringLiteral("prgRunFile"));
+    m_fileBar->setAccessibleName(QStringLiteral("Copy of the current file"));
+    m_fileBar->setRange(0, 1000);
+    m_fileBar->setFixedWidth(120);
+    m_fileBar->setMaximumHeight(m_runCounters->sizeHint().height());
+    for (QWidget* part : std::initializer_list<QWidget*>{m_runCounters, m_runFile, m_fileBar}) {
+        addPermanentWidget(part);
+        part->hide();
+    }
+}
+
+void RunStatusBar::setTaskCount(int count)
+{
+    m_taskCount = count;
+    m_panels[0]->setText(uiText(kTaskCount).arg(count));
+}
+
+void RunStatusBar::setRunningCount(int count)
+{
+    m_runningCount = count;
+    m_panels[1]->setText(uiText(kRunningCount).arg(count));
+}
+
+void RunStatusBar::showNote(const QString& text)
+{
+    m_panels[2]->setText(text);
+}
+
+void RunStatusBar::retranslate()
+{
+    if (m_taskCount >= 0)
+        setTaskCount(m_taskCount);
+    if (m_runningCount >= 0)
+        setRunningCount(m_runningCount);
+}
+
+void RunStatusBar::showProgress(const RunProgress* progress, const ProgressTexts& texts,
+                                bool suspended)
+{
+    if (!progress) {
+        m_runCounters->hide();
+        m_runFile->hide();
+        m_fileBar->hide();
+        return;
+    }
+    m_runCounters->setText(texts.counters(*progress, suspended));
+    m_runCounters->show();
+    const QString current = texts.current(*progress);
+    // The path's middle gives way: its start and the file's name stay.
+    m_runFile->setText(
+        m_runFile->fontMetrics().elidedText(current, Qt::ElideMiddle, m_runFile->width()));
+    m_runFile->setToolTip(current);
+    // Kept in place between copies, so the counters do not jump sideways.
+    m_runFile->show();
+    const bool big = progress->currentSize > kFileBarAbove;
+    if (big)
+        m_fileBar->setValue(
+            static_cast<int>(std::min<quint64>(progress->currentDone, progress->currentSize) *
+                             1000 / progress->currentSize));
+    m_fileBar->setVisible(big);
+}
+
+} // namespace tarnwick::ui
