@@ -383,10 +383,11 @@ void TfrmMain::reloadTasks()
     if (m_shuttingDown)
         return;
     const QString groupId = m_groups->selectedGroupId();
-    if (guarded([this] { m_groups->fill(); }))
-        updateGroupCommands();
-    // Back to the node that was selected, when it is still there.
+    guarded([this] { m_groups->fill(); });
+    // Back to the node that was selected, when it is still there, with the
+    // commands of that node.
     m_groups->choose(groupId);
+    updateGroupCommands();
     fillTaskList(groupId);
     RestartWatchers();
 }

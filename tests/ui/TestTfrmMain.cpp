@@ -705,7 +705,7 @@ void TestTfrmMain::groupControlState_data()
 {
     QTest::addColumn<QStringList>("groups");  // stored in this order
     QTest::addColumn<int>("node");            // -1 the root, else a group's place
-    QTest::addColumn<QString>("how");         // "start", "click", "keyboard"
+    QTest::addColumn<QString>("how");         // "start", "click", "keyboard", "reload"
     QTest::addColumn<bool>("groupCommands");  // Rename and Remove
     QTest::newRow("no groups: root") << QStringList() << -1 << "start" << false;
     QTest::newRow("groups: root at start") << QStringList{QStringLiteral("b"), QStringLiteral("a")}
@@ -716,6 +716,10 @@ void TestTfrmMain::groupControlState_data()
         << QStringList{QStringLiteral("b"), QStringLiteral("a")} << 0 << "keyboard" << true;
     QTest::newRow("root clicked again") << QStringList{QStringLiteral("b")} << -1 << "click"
                                         << false;
+    // Another program changed the tasks: the tree is read anew and the
+    // group stays chosen, with its commands.
+    QTest::newRow("group kept when read anew")
+        << QStringList{QStringLiteral("b"), QStringLiteral("a")} << 1 << "reload" << true;
 }
 
 void TestTfrmMain::groupControlState()
@@ -742,6 +746,9 @@ void TestTfrmMain::groupControlState()
         tree()->setFocus();
         for (int i = 0; i <= node; ++i)
             QTest::keyClick(tree(), Qt::Key_Down);
+    } else if (how == QLatin1String("reload")) {
+        clickNode(root()->child(node));
+        m_window->reloadTasks();
     }
     QCOMPARE(tree()->currentItem(), node < 0 ? root() : root()->child(node));
     for (const char* name : {"spbtnGroupRen", "spbtnGroupDel", "mnuGroupRen", "mnuGroupDel",
