@@ -64,7 +64,7 @@ int GroupCommand::run(const QStringList& args)
         TaskDatabase db;
         OpenTaskDatabase(db);
         const QString groupId = NewGroupID(db, m_clock);
-        addTaskGroup(db, groupId, words.first());
+        AddTaskGroup(db, groupId, words.first());
         Print(stdout, groupId + u'\n');
     } else if (sub == u"rename") {
         const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
@@ -75,7 +75,7 @@ int GroupCommand::run(const QStringList& args)
         const QString groupId = ResolveGroupId(db, words.first(), command);
         if (groupId == QLatin1StringView(kAllTaskGroupID))
             throw UsageError(QStringLiteral("%1: All Tasks is no group of its own").arg(command));
-        renameTaskGroup(db, groupId, words.at(1));
+        RenameTaskGroup(db, groupId, words.at(1));
     } else if (sub == u"remove") {
         const QStringList words = ArgumentReader::plainWords(command, args.mid(1));
         ExpectWords(command, words, 1, QStringLiteral("one group ID or name"));
@@ -84,7 +84,7 @@ int GroupCommand::run(const QStringList& args)
         const QString groupId = ResolveGroupId(db, words.first(), command);
         if (groupId == QLatin1StringView(kAllTaskGroupID))
             throw UsageError(QStringLiteral("%1: All Tasks is no group of its own").arg(command));
-        deleteTaskGroup(db, groupId);
+        DeleteTaskGroup(db, groupId);
     } else {
         throw UsageError(
             QStringLiteral("group: unknown subcommand '%1' (see tarnwick-cli group --help)")

@@ -226,7 +226,7 @@ int TaskCommand::remove(const QStringList& args)
     OpenTaskDatabase(db);
     const QString taskId = ResolveTaskId(db, wanted, command);
     RefuseWhileRunning(taskId, LoadTask(db, taskId).name, command);
-    deleteTask(db, taskId);
+    DeleteTask(db, taskId);
     NotifyRunningInstance();
     return kExitOk;
 }

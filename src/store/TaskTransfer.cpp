@@ -402,7 +402,7 @@ ImportReport ImportTasks(TaskDatabase& db, const QByteArray& document, const Clo
         }
         if (!newGroupIds.contains(group.id))
             newGroupIds.insert(group.id, id);
-        addTaskGroup(db, id, group.name);
+        AddTaskGroup(db, id, group.name);
         ++report.groups;
     }
     // Tasks whose identifier is free first, so that a new identifier given

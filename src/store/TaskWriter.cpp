@@ -303,7 +303,7 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
     return row;
 }
 
-void deleteTask(TaskDatabase& db, const QString& taskId)
+void DeleteTask(TaskDatabase& db, const QString& taskId)
 {
     StoreTransaction transaction(db);
     TaskQuery query(db);
@@ -317,19 +317,19 @@ void deleteTask(TaskDatabase& db, const QString& taskId)
     transaction.commit();
 }
 
-void addTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name)
+void AddTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name)
 {
     TaskQuery query(db);
     RunStatement(query, FillStatement(sql::InsertGroup, {groupId.trimmed(), name}));
 }
 
-void renameTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name)
+void RenameTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name)
 {
     TaskQuery query(db);
     RunStatement(query, FillStatement(sql::RenameGroup, {name, groupId.trimmed()}));
 }
 
-void deleteTaskGroup(TaskDatabase& db, const QString& groupId)
+void DeleteTaskGroup(TaskDatabase& db, const QString& groupId)
 {
     TaskQuery query(db);
     RunStatement(query, FillStatement(sql::DeleteGroup, {groupId.trimmed()}));

@@ -74,7 +74,7 @@ struct TaskRecord
 
 // Task.SourceDir for a source list: the one path trimmed, or for several,
 // " !>" followed by each trimmed path, in list order. Empty for none.
-QString sourceListText(const QList<TaskSource>& sources);
+QString SourceListText(const QList<TaskSource>& sources);
 
 // Reads a stored task as the editor shows it: its row, every source, the
 // rules up to a row of type -1 (which means "include all files" and ends
@@ -106,14 +106,14 @@ TaskListRow SaveTask(TaskDatabase& db, const TaskRecord& task, TaskSaveMode mode
 // Deletes every row of the task (its sources, schedule rows, rules, then
 // the task, its options and kept runs) in one transaction. Raises StoreError, leaving every row as it
 // was.
-void deleteTask(TaskDatabase& db, const QString& taskId);
+void DeleteTask(TaskDatabase& db, const QString& taskId);
 
 // The group commands. The identifier is trimmed, the name stored as given.
 // Each raises StoreError with the store's text and changes nothing on
 // failure. Deleting a group leaves its tasks where they are: they are then
 // shown only under the root.
-void addTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name);
-void renameTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name);
-void deleteTaskGroup(TaskDatabase& db, const QString& groupId);
+void AddTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name);
+void RenameTaskGroup(TaskDatabase& db, const QString& groupId, const QString& name);
+void DeleteTaskGroup(TaskDatabase& db, const QString& groupId);
 
 } // namespace tarnwick

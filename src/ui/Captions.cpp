@@ -13,13 +13,13 @@
 
 namespace tarnwick::ui {
 
-void setCaption(QObject* control, const QString& caption)
+void SetCaption(QObject* control, const QString& caption)
 {
     control->setProperty(kBuiltInCaption, caption);
-    showCaption(control, caption);
+    ShowCaption(control, caption);
 }
 
-void showCaption(QObject* control, const QString& caption)
+void ShowCaption(QObject* control, const QString& caption)
 {
     if (auto* action = qobject_cast<QAction*>(control))
         action->setText(caption);
@@ -42,22 +42,22 @@ void showCaption(QObject* control, const QString& caption)
     }
 }
 
-void setHint(QObject* control, const QString& hint)
+void SetHint(QObject* control, const QString& hint)
 {
     if (hint.isEmpty())
         return;
     if (auto* action = qobject_cast<QAction*>(control)) {
-        action->setToolTip(shortHint(hint));
-        action->setStatusTip(longHint(hint));
+        action->setToolTip(ShortHint(hint));
+        action->setStatusTip(LongHint(hint));
     } else if (auto* widget = qobject_cast<QWidget*>(control)) {
-        widget->setToolTip(shortHint(hint));
-        widget->setStatusTip(longHint(hint));
+        widget->setToolTip(ShortHint(hint));
+        widget->setStatusTip(LongHint(hint));
     }
 }
 
-QPushButton* plainButton(QWidget* parent, const char* name, const char* caption)
+QPushButton* PlainButton(QWidget* parent, const char* name, const char* caption)
 {
-    auto* button = captioned(new QPushButton(parent), name, caption);
+    auto* button = Captioned(new QPushButton(parent), name, caption);
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;

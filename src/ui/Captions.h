@@ -11,7 +11,7 @@
 //
 // Message and format texts (boxes, descriptions, status lines) are not
 // captions: each window declares them once as a UiText, a key with its
-// English text beside it, and reads them through uiText(), which gives the
+// English text beside it, and reads them through ShownText(), which gives the
 // chosen language's text for the key (see Language.h).
 #pragma once
 
@@ -30,28 +30,28 @@ inline constexpr char kBuiltInCaption[] = "builtInCaption";
 // Sets `caption` as the control's own text: a button's or label's text, a
 // group box's title, an action's text, a window's title. `hint` is
 // "short | long" (the tooltip, then the status bar text); empty for none.
-void setCaption(QObject* control, const QString& caption);
+void SetCaption(QObject* control, const QString& caption);
 // Shows `caption` on the control without changing its built-in one (a
 // language's text). A page of a tab widget shows it on its tab.
-void showCaption(QObject* control, const QString& caption);
-void setHint(QObject* control, const QString& hint);
+void ShowCaption(QObject* control, const QString& caption);
+void SetHint(QObject* control, const QString& hint);
 
 // Names `control`, gives it its caption and hint, and returns it:
-//     auto* ok = captioned(new QPushButton(this), "spbtnOK", "OK");
+//     auto* ok = Captioned(new QPushButton(this), "spbtnOK", "OK");
 template <class Control>
-Control* captioned(Control* control, const char* name, const char* caption,
+Control* Captioned(Control* control, const char* name, const char* caption,
                    const char* hint = "")
 {
     control->setObjectName(QString::fromLatin1(name));
-    setCaption(control, QString::fromUtf8(caption));
-    setHint(control, QString::fromUtf8(hint));
+    SetCaption(control, QString::fromUtf8(caption));
+    SetHint(control, QString::fromUtf8(hint));
     return control;
 }
 
 // The same for a control that carries no caption of its own but has a
 // name (a list, an edit box, a page).
 template <class Control>
-Control* named(Control* control, const char* name)
+Control* Named(Control* control, const char* name)
 {
     control->setObjectName(QString::fromLatin1(name));
     return control;
@@ -59,7 +59,7 @@ Control* named(Control* control, const char* name)
 
 // A push button of a dialog that is never its default one: Enter in a
 // field means OK, not this button.
-QPushButton* plainButton(QWidget* parent, const char* name, const char* caption);
+QPushButton* PlainButton(QWidget* parent, const char* name, const char* caption);
 
 // A message or format text: the key it is known by and its English text.
 struct UiText
@@ -70,7 +70,7 @@ struct UiText
 
 // The text to show for `text`: the entry of its key in the Messages section
 // of the chosen language's file, read when asked, else its English text.
-QString uiText(const UiText& text);
+QString ShownText(const UiText& text);
 
 // The prompt of every folder picker.
 inline constexpr UiText kSelectDirectory{"SelectDirectory", "Select directory:"};

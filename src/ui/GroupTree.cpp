@@ -20,7 +20,7 @@ namespace {
 constexpr int kGroupIdRole = Qt::UserRole;
 
 // A group node shows a closed folder, and an open one while selected.
-QIcon groupNodeIcon()
+QIcon GroupNodeIcon()
 {
     QIcon icon;
     icon.addPixmap(ThemeIcon("folder").pixmap(16, 16), QIcon::Normal);
@@ -28,7 +28,7 @@ QIcon groupNodeIcon()
     return icon;
 }
 
-QString groupIdOf(const QTreeWidgetItem* node)
+QString GroupIdOf(const QTreeWidgetItem* node)
 {
     return node->data(0, kGroupIdRole).toString();
 }
@@ -54,10 +54,10 @@ GroupTree::GroupTree(Desktop& desktop, TaskDatabase& db, std::function<bool()> c
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         emit currentGroupChanged();
         if (current)
-            emit groupChosen(groupIdOf(current));
+            emit groupChosen(GroupIdOf(current));
     });
     connect(m_tree, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { emit groupChosen(groupIdOf(item)); });
+            [this](QTreeWidgetItem* item) { emit groupChosen(GroupIdOf(item)); });
 
     setAccessibleName(QStringLiteral("Task group pane"));
     setObjectName(QStringLiteral("PanelTreeView"));
@@ -72,14 +72,14 @@ QTreeWidgetItem* GroupTree::addNode(QTreeWidgetItem* root, const QString& name,
 {
     auto* node = new QTreeWidgetItem(root, {name});
     node->setData(0, kGroupIdRole, groupId);
-    node->setIcon(0, groupNodeIcon());
+    node->setIcon(0, GroupNodeIcon());
     return node;
 }
 
 void GroupTree::fill()
 {
     m_tree->clear();
-    auto* root = new QTreeWidgetItem(m_tree, {uiText(kAllTasks)});
+    auto* root = new QTreeWidgetItem(m_tree, {ShownText(kAllTasks)});
     root->setData(0, kGroupIdRole, QString::fromLatin1(kAllTaskGroupID));
     root->setIcon(0, ThemeIcon("folder-sync"));
     for (const TaskGroupRow& group : ReadTaskGroups(m_db))
@@ -92,7 +92,7 @@ void GroupTree::fill()
 void GroupTree::choose(const QString& groupId)
 {
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
-        if (groupIdOf(*it) == groupId) {
+        if (GroupIdOf(*it) == groupId) {
             const QSignalBlocker quiet(m_tree);
             m_tree->setCurrentItem(*it);
         }
@@ -107,13 +107,13 @@ void GroupTree::clear()
 void GroupTree::retranslate()
 {
     if (QTreeWidgetItem* root = m_tree->topLevelItem(0))
-        root->setText(0, uiText(kAllTasks));
+        root->setText(0, ShownText(kAllTasks));
 }
 
 QString GroupTree::selectedGroupId() const
 {
     const QTreeWidgetItem* current = m_tree->currentItem();
-    return current ? groupIdOf(current) : QString::fromLatin1(kAllTaskGroupID);
+    return current ? GroupIdOf(current) : QString::fromLatin1(kAllTaskGroupID);
 }
 
 bool GroupTree::groupSelected() const
@@ -126,7 +126,7 @@ QTreeWidgetItem* GroupTree::groupNode(const QString& groupId) const
 {
     QTreeWidgetItem* root = m_tree->topLevelItem(0);
     for (int i = 0; root && i < root->childCount(); ++i) {
-        if (groupIdOf(root->child(i)) == groupId)
+        if (GroupIdOf(root->child(i)) == groupId)
             return root->child(i);
     }
     return nullptr;
@@ -158,7 +158,7 @@ void GroupTree::renameGroup()
     const QTreeWidgetItem* current = m_tree->currentItem();
     if (!current || !current->parent())
         return;
-    const QString groupId = groupIdOf(current);
+    const QString groupId = GroupIdOf(current);
     TfrmGroup dialog(m_desktop, m_db, window());
     dialog.setMode(TfrmGroup::Mode::Rename);
     dialog.setGroupName(current->text(0));
@@ -175,10 +175,10 @@ bool GroupTree::removeGroup()
     const QTreeWidgetItem* current = m_tree->currentItem();
     if (!current || !current->parent())
         return false;
-    const QString groupId = groupIdOf(current);
-    if (!m_desktop.confirm(window(), uiText(kDeleteGroup)))
+    const QString groupId = GroupIdOf(current);
+    if (!m_desktop.confirm(window(), ShownText(kDeleteGroup)))
         return false;
-    if (!guarded([&] { deleteTaskGroup(m_db, groupId); }))
+    if (!guarded([&] { DeleteTaskGroup(m_db, groupId); }))
         return false;
     // The list keeps its rows until the tree is clicked.
     if (QTreeWidgetItem* node = groupNode(groupId)) {

@@ -7,13 +7,13 @@
 
 namespace tarnwick::ui {
 
-inline QString shortHint(const QString& hint)
+inline QString ShortHint(const QString& hint)
 {
     const qsizetype bar = hint.indexOf(u'|');
     return bar < 0 ? hint : hint.left(bar);
 }
 
-inline QString longHint(const QString& hint)
+inline QString LongHint(const QString& hint)
 {
     const qsizetype bar = hint.indexOf(u'|');
     return bar < 0 ? hint : hint.mid(bar + 1);

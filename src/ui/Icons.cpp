@@ -4,7 +4,7 @@
 
 // At file scope: the registration function it names lives outside every
 // namespace.
-static void registerIconResources()
+static void RegisterIconResources()
 {
     Q_INIT_RESOURCE(icons);
 }
@@ -13,9 +13,9 @@ namespace tarnwick::ui {
 
 namespace {
 
-void ensureRegistered()
+void EnsureRegistered()
 {
-    static const bool registered = (registerIconResources(), true);
+    static const bool registered = (RegisterIconResources(), true);
     Q_UNUSED(registered);
 }
 
@@ -23,13 +23,13 @@ void ensureRegistered()
 
 QIcon OwnIcon(const char* name)
 {
-    ensureRegistered();
+    EnsureRegistered();
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(name)));
 }
 
 QIcon ThemeIcon(const char* name)
 {
-    ensureRegistered();
+    EnsureRegistered();
     const QString themeName = QString::fromLatin1(name);
     return QIcon::fromTheme(themeName, QIcon(QStringLiteral(":/icons/%1.svg").arg(themeName)));
 }

@@ -24,21 +24,21 @@ namespace {
 // on the control the first time a language is applied to it.
 constexpr char kBuiltInParts[] = "builtInParts";
 
-QString twoBlanksOff(QString text)
+QString TwoBlanksOff(QString text)
 {
     if (text.startsWith(QLatin1StringView("  ")))
         text.remove(0, 2);
     return text;
 }
 
-QObject* controlOf(QWidget* window, const LanguageRow& row)
+QObject* ControlOf(QWidget* window, const LanguageRow& row)
 {
     if (!*row.control)
         return window;
     return window->findChild<QObject*>(QString::fromLatin1(row.control));
 }
 
-QStringList partsOf(QObject* control)
+QStringList PartsOf(QObject* control)
 {
     if (auto* combo = qobject_cast<QComboBox*>(control)) {
         QStringList items;
@@ -55,17 +55,17 @@ QStringList partsOf(QObject* control)
     return {};
 }
 
-QStringList builtInParts(QObject* control)
+QStringList BuiltInParts(QObject* control)
 {
     const QVariant kept = control->property(kBuiltInParts);
     if (kept.isValid())
         return kept.toStringList();
-    const QStringList parts = partsOf(control);
+    const QStringList parts = PartsOf(control);
     control->setProperty(kBuiltInParts, parts);
     return parts;
 }
 
-void showPart(QObject* control, int part, const QString& shown)
+void ShowPart(QObject* control, int part, const QString& shown)
 {
     // Column headers and list items have no mnemonics: a key shared with a
     // button ("chkIncludeSubdir.Caption") brings its "&" along.
@@ -110,22 +110,22 @@ QString LanguageFilePath(const QString& language)
 
 QString BuiltInText(QWidget* window, const LanguageRow& row)
 {
-    QObject* control = controlOf(window, row);
+    QObject* control = ControlOf(window, row);
     if (!control)
         return QString();
     QString text;
     if (row.part < 0)
         text = control->property(kBuiltInCaption).toString();
     else
-        text = builtInParts(control).value(row.part);
-    return row.twoBlanks ? twoBlanksOff(text) : text;
+        text = BuiltInParts(control).value(row.part);
+    return row.twoBlanks ? TwoBlanksOff(text) : text;
 }
 
 void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QString& language)
 {
     const ProfileFile file(LanguageFilePath(language));
     for (const LanguageRow& row : rows) {
-        QObject* control = controlOf(window, row);
+        QObject* control = ControlOf(window, row);
         if (!control)
             continue;
         const QString builtIn = BuiltInText(window, row);
@@ -134,9 +134,9 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
         if (row.twoBlanks)
             text.prepend(QLatin1StringView("  "));
         if (row.part < 0)
-            showCaption(control, text);
+            ShowCaption(control, text);
         else
-            showPart(control, row.part, text);
+            ShowPart(control, row.part, text);
     }
 }
 
@@ -151,7 +151,7 @@ QStringList LanguageTexts(const QString& language, const char* section,
     return read;
 }
 
-QString uiText(const UiText& text)
+QString ShownText(const UiText& text)
 {
     QString shown = LanguageTexts(CurrentLanguage(), kMessageSection, {&text, 1}).value(0);
     // A language file keeps a text on one line. The English texts hold no

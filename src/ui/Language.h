@@ -2,7 +2,7 @@
 // a table, which entry of a language file goes to which of its controls;
 // the built-in English text of every control stays on the control (see
 // Captions.h), so a missing file, section or key shows it again. Windows
-// call ApplyLanguage for their controls and uiText (Captions.h) for their
+// call ApplyLanguage for their controls and ShownText (Captions.h) for their
 // messages, and nothing else: no window reads language files.
 #pragma once
 
@@ -51,7 +51,7 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
 QStringList LanguageTexts(const QString& language, const char* section,
                           std::span<const UiText> texts);
 
-// The section of a language file that holds the texts uiText() gives. A
+// The section of a language file that holds the texts ShownText() gives. A
 // line break in one of its texts is written as the two characters "\n".
 inline constexpr char kMessageSection[] = "Messages";
 

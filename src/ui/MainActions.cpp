@@ -195,7 +195,7 @@ constexpr MenuRow kPopups[] = {
     {"pmuTary", nullptr, "", "pmuAbout | pmuShowForm pmuHideForm | pmuExit"},
 };
 
-const MenuRow* menuRow(const QString& name)
+const MenuRow* FindMenuRow(const QString& name)
 {
     for (std::span<const MenuRow> table :
          {std::span<const MenuRow>(kMenuBar), std::span<const MenuRow>(kPopups)}) {
@@ -208,24 +208,24 @@ const MenuRow* menuRow(const QString& name)
 }
 
 // Makes the menu of `row` and its sub-menus, with their items from `actions`.
-QMenu* makeMenu(const MenuRow& row, QWidget* parent, const QHash<QString, QAction*>& actions,
+QMenu* MakeMenu(const MenuRow& row, QWidget* parent, const QHash<QString, QAction*>& actions,
                 QHash<QString, QMenu*>& menus)
 {
-    QMenu* menu = row.caption ? captioned(new QMenu(parent), row.name, row.caption, row.hint)
-                              : named(new QMenu(parent), row.name);
+    QMenu* menu = row.caption ? Captioned(new QMenu(parent), row.name, row.caption, row.hint)
+                              : Named(new QMenu(parent), row.name);
     menus.insert(menu->objectName(), menu);
     for (const QString& item : QString::fromLatin1(row.items).split(u' ', Qt::SkipEmptyParts)) {
         if (item == u"|")
             menu->addSeparator();
-        else if (const MenuRow* subMenu = menuRow(item))
-            menu->addMenu(makeMenu(*subMenu, menu, actions, menus));
+        else if (const MenuRow* subMenu = FindMenuRow(item))
+            menu->addMenu(MakeMenu(*subMenu, menu, actions, menus));
         else
             menu->addAction(actions.value(item));
     }
     return menu;
 }
 
-const CommandRow* commandRow(const char* name)
+const CommandRow* FindCommandRow(const char* name)
 {
     for (const CommandRow& row : kCommands) {
         if (qstrcmp(row.name, name) == 0)
@@ -256,7 +256,7 @@ QMenu* MainActions::menu(const char* name) const
 void MainActions::makeActions()
 {
     for (const CommandRow& row : kCommands) {
-        auto* action = captioned(new QAction(&m_window), row.name, row.caption, row.hint);
+        auto* action = Captioned(new QAction(&m_window), row.name, row.caption, row.hint);
         if (row.icon)
             action->setIcon(ThemeIcon(row.icon));
         if (row.shortcut != kNoKey)
@@ -306,15 +306,15 @@ void MainActions::makeToolBar()
         button->setObjectName(QString::fromLatin1(row.name));
         button->setIcon(ThemeIcon(row.icon));
         // The text is not drawn, but names the button for screen readers.
-        button->setText(shortHint(hint).trimmed());
-        setHint(button, hint);
+        button->setText(ShortHint(hint).trimmed());
+        SetHint(button, hint);
         button->setAutoRaise(true);
         // The toolbar is for the mouse; the keyboard has the menus.
         button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         m_toolBar->addWidget(button);
         QObject::connect(button, &QToolButton::clicked, action(row.action), &QAction::trigger);
-        if (const CommandRow* command = commandRow(row.action); command && command->together)
+        if (const CommandRow* command = FindCommandRow(row.action); command && command->together)
             (m_commands.*command->together).add(button);
     }
 }
@@ -324,11 +324,11 @@ void MainActions::makeMenus()
     QMenuBar* bar = m_window.menuBar();
     bar->setObjectName(QStringLiteral("MainMnu"));
     for (const MenuRow& row : kMenuBar)
-        bar->addMenu(makeMenu(row, bar, m_actions, m_menus));
+        bar->addMenu(MakeMenu(row, bar, m_actions, m_menus));
     // A pop-up menu made already is a sub-menu of one before it.
     for (const MenuRow& row : kPopups) {
         if (!m_menus.contains(QString::fromLatin1(row.name)))
-            makeMenu(row, &m_window, m_actions, m_menus);
+            MakeMenu(row, &m_window, m_actions, m_menus);
     }
 }
 

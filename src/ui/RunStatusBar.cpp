@@ -50,13 +50,13 @@ RunStatusBar::RunStatusBar(QWidget* parent) : QStatusBar(parent)
 void RunStatusBar::setTaskCount(int count)
 {
     m_taskCount = count;
-    m_panels[0]->setText(uiText(kTaskCount).arg(count));
+    m_panels[0]->setText(ShownText(kTaskCount).arg(count));
 }
 
 void RunStatusBar::setRunningCount(int count)
 {
     m_runningCount = count;
-    m_panels[1]->setText(uiText(kRunningCount).arg(count));
+    m_panels[1]->setText(ShownText(kRunningCount).arg(count));
 }
 
 void RunStatusBar::showNote(const QString& text)

@@ -62,7 +62,7 @@ StartOptions ReadStartOptions(const QStringList& args)
     return options;
 }
 
-int runProgram(int argc, char* argv[])
+int RunProgram(int argc, char* argv[])
 {
     QStringList args;
     for (int i = 1; i < argc; ++i)

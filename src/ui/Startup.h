@@ -18,6 +18,6 @@ struct StartOptions
 // The options in `args`, the program name left out.
 StartOptions ReadStartOptions(const QStringList& args);
 
-int runProgram(int argc, char* argv[]);
+int RunProgram(int argc, char* argv[]);
 
 } // namespace tarnwick::ui

@@ -14,16 +14,16 @@ namespace tarnwick::ui {
 
 TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent)
 {
-    captioned(this, "FindDlg", "Find");
+    Captioned(this, "FindDlg", "Find");
     setModal(false);
 
-    m_lblFind = captioned(new QLabel(this), "lblFind", "Fi&nd what:");
-    m_edtFind = named(new QLineEdit(this), "edtFind");
+    m_lblFind = Captioned(new QLabel(this), "lblFind", "Fi&nd what:");
+    m_edtFind = Named(new QLineEdit(this), "edtFind");
     m_lblFind->setBuddy(m_edtFind);
 
-    m_spbtnFindNext = captioned(new QPushButton(this), "spbtnFindNext", "&Find Next");
+    m_spbtnFindNext = Captioned(new QPushButton(this), "spbtnFindNext", "&Find Next");
     m_spbtnFindNext->setDefault(true);
-    m_spbtnCancel = plainButton(this, "spbtnCancel", "Cancel");
+    m_spbtnCancel = PlainButton(this, "spbtnCancel", "Cancel");
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_lblFind);

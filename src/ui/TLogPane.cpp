@@ -42,26 +42,26 @@ namespace {
 constexpr QLatin1StringView kSavedLineEnd("\r\n");
 
 
-QToolButton* makeToolButton(QWidget* parent, QLayout* layout, const QString& name,
+QToolButton* MakeToolButton(QWidget* parent, QLayout* layout, const QString& name,
                             const QString& caption, const QString& hint)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
-    setCaption(button, caption);
-    setHint(button, hint);
+    SetCaption(button, caption);
+    SetHint(button, hint);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setAutoRaise(true);
     layout->addWidget(button);
     return button;
 }
 
-QAction* makeMenuItem(QMenu* menu, const QString& name, const QString& caption,
+QAction* MakeMenuItem(QMenu* menu, const QString& name, const QString& caption,
                       const QString& hint = QString())
 {
     auto* action = new QAction(menu);
     action->setObjectName(name);
-    setCaption(action, caption);
-    setHint(action, hint);
+    SetCaption(action, caption);
+    SetHint(action, hint);
     menu->addAction(action);
     return action;
 }
@@ -70,7 +70,7 @@ QAction* makeMenuItem(QMenu* menu, const QString& name, const QString& caption,
 // counts) is the top one. The scroll bar's value can already read `line`
 // while the view shows other lines, after lines were taken away above;
 // moving it away and back makes the view take the position in every case.
-void scrollToLine(QScrollBar* bar, int line)
+void ScrollToLine(QScrollBar* bar, int line)
 {
     if (bar->value() == line)
         bar->setValue(line > bar->minimum() ? line - 1 : line + 1);
@@ -81,7 +81,7 @@ void scrollToLine(QScrollBar* bar, int line)
 // short write shows: Qt takes a write the disk cut short for a whole one
 // and would commit the truncated file as saved; the write after it fails
 // with the reason (file too large, disk full).
-bool writeAll(QSaveFile& file, const QByteArray& bytes)
+bool WriteAll(QSaveFile& file, const QByteArray& bytes)
 {
     qint64 done = 0;
     while (done < bytes.size()) {
@@ -110,15 +110,15 @@ TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_deskt
     // window's File and Language menus, and a button sharing a menu's
     // mnemonic would make the key do neither.
     QToolButton* spbtnSave =
-        makeToolButton(toolBar, tools, QStringLiteral("spbtnSave"), QStringLiteral("&Save As"),
+        MakeToolButton(toolBar, tools, QStringLiteral("spbtnSave"), QStringLiteral("&Save As"),
                        QStringLiteral("Save current log to file"));
     QToolButton* spbtnClear =
-        makeToolButton(toolBar, tools, QStringLiteral("spbtnClear"), QStringLiteral("&Clear"),
+        MakeToolButton(toolBar, tools, QStringLiteral("spbtnClear"), QStringLiteral("&Clear"),
                        QStringLiteral("Clear the Log contents window "));
     QToolButton* spbtnFind =
-        makeToolButton(toolBar, tools, QStringLiteral("spbtnFind"), QStringLiteral("Fi&nd"),
+        MakeToolButton(toolBar, tools, QStringLiteral("spbtnFind"), QStringLiteral("Fi&nd"),
                        QStringLiteral("Display the find dialog"));
-    QToolButton* spbtnBrowseLog = makeToolButton(
+    QToolButton* spbtnBrowseLog = MakeToolButton(
         toolBar, tools, QStringLiteral("spbtnBrowseLog"), QStringLiteral("Log F&older"),
         QStringLiteral("Browse Log Folder |  Browse log Folder"));
     tools->addStretch(1);
@@ -146,16 +146,16 @@ TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_deskt
     m_pmuLog = new QMenu(this);
     m_pmuLog->setObjectName(QStringLiteral("pmuLog"));
     QAction* pmuSaveAs =
-        makeMenuItem(m_pmuLog, QStringLiteral("pmuSaveAs"), QStringLiteral("&Save As..."));
+        MakeMenuItem(m_pmuLog, QStringLiteral("pmuSaveAs"), QStringLiteral("&Save As..."));
     QAction* pmuClear =
-        makeMenuItem(m_pmuLog, QStringLiteral("pmuClear"), QStringLiteral("&Clear"));
-    QAction* pmuFind = makeMenuItem(m_pmuLog, QStringLiteral("pmuFind"), QStringLiteral("&Find"));
+        MakeMenuItem(m_pmuLog, QStringLiteral("pmuClear"), QStringLiteral("&Clear"));
+    QAction* pmuFind = MakeMenuItem(m_pmuLog, QStringLiteral("pmuFind"), QStringLiteral("&Find"));
     QAction* pmuBrowseLog =
-        makeMenuItem(m_pmuLog, QStringLiteral("pmuBrowseLog"), QStringLiteral("&Browse Log Folder"),
+        MakeMenuItem(m_pmuLog, QStringLiteral("pmuBrowseLog"), QStringLiteral("&Browse Log Folder"),
                      QStringLiteral("Browse Log Folder(s) |  Browse log folder(s) "));
     m_pmuLog->addSeparator();
     QAction* pmuHideLog =
-        makeMenuItem(m_pmuLog, QStringLiteral("pmuHideLog"), QStringLiteral("&Hide Log"));
+        MakeMenuItem(m_pmuLog, QStringLiteral("pmuHideLog"), QStringLiteral("&Hide Log"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -320,7 +320,7 @@ void TLogPane::appendBatch(const Lines& lines, TextOf textOf, ColourOf colourOf)
         // line left is the top one.
         const int newTopBlock = topBlock - droppedBlocks;
         const QTextBlock newTop = document->findBlockByNumber(qMax(0, newTopBlock));
-        scrollToLine(bar, newTop.firstLineNumber() + (newTopBlock >= 0 ? lineInTopBlock : 0));
+        ScrollToLine(bar, newTop.firstLineNumber() + (newTopBlock >= 0 ? lineInTopBlock : 0));
     }
 }
 
@@ -335,7 +335,7 @@ void TLogPane::saveAs()
     if (isEmpty())
         return;
     const QString path =
-        m_desktop.saveFileName(this, uiText(kLogFileFilter), QStringLiteral("txt"));
+        m_desktop.saveFileName(this, ShownText(kLogFileFilter), QStringLiteral("txt"));
     if (path.isEmpty())
         return;
 
@@ -348,11 +348,11 @@ void TLogPane::saveAs()
     // so a full disk or a failed write leaves the old file as it was.
     QSaveFile file(path);
     const bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                       writeAll(file, text.toUtf8()) && file.commit();
+                       WriteAll(file, text.toUtf8()) && file.commit();
     if (!saved) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        m_desktop.error(this, uiText(kLogNotSaved).arg(path, reason));
+        m_desktop.error(this, ShownText(kLogNotSaved).arg(path, reason));
     }
 }
 
@@ -398,7 +398,7 @@ bool TLogPane::findNext(const QString& text)
 void TLogPane::browseLogFolder()
 {
     if (!m_desktop.open(LogFolder()))
-        m_desktop.error(this, uiText(kCannotOpen).arg(LogFolder()));
+        m_desktop.error(this, ShownText(kCannotOpen).arg(LogFolder()));
 }
 
 } // namespace tarnwick::ui

@@ -77,19 +77,19 @@ bool TaskCommands::deleteTask()
         return false;
     const QString taskId = m_list.selectedTaskId();
     if (busy(taskId)) {
-        m_desktop.information(&m_window, uiText(kRunningTaskDelete));
+        m_desktop.information(&m_window, ShownText(kRunningTaskDelete));
         return false;
     }
-    if (!m_desktop.confirm(&m_window, uiText(kDeleteTask)))
+    if (!m_desktop.confirm(&m_window, ShownText(kDeleteTask)))
         return false;
     // A scheduled or on-change start may have come in while the box was open.
     if (busy(taskId)) {
-        m_desktop.information(&m_window, uiText(kRunningTaskDelete));
+        m_desktop.information(&m_window, ShownText(kRunningTaskDelete));
         return false;
     }
     // All four tables in one transaction; the row goes only once it is
     // committed, found again by its identifier.
-    if (!guarded([&] { tarnwick::deleteTask(m_db, taskId); }))
+    if (!guarded([&] { tarnwick::DeleteTask(m_db, taskId); }))
         return false;
     m_results.forget(taskId);
     if (const int row = m_list.taskRow(taskId); row >= 0)
@@ -127,11 +127,11 @@ void TaskCommands::browse(int column)
         folder = folder.mid(joined.size()).section(joined, 0, 0);
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.isAbsolute() || !info.isDir()) {
-        m_desktop.information(&m_window, uiText(kFolderMissing).arg(folder));
+        m_desktop.information(&m_window, ShownText(kFolderMissing).arg(folder));
         return;
     }
     if (!m_desktop.open(folder))
-        m_desktop.error(&m_window, uiText(kCannotOpenFolder).arg(folder));
+        m_desktop.error(&m_window, ShownText(kCannotOpenFolder).arg(folder));
 }
 
 } // namespace tarnwick::ui

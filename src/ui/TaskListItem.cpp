@@ -10,7 +10,7 @@ namespace tarnwick::ui {
 
 namespace {
 
-unsigned char folded(char c)
+unsigned char Folded(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
     return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
@@ -24,7 +24,7 @@ int TaskListItem::compareTexts(const QString& a, const QString& b)
     const QByteArray right = b.toUtf8();
     const qsizetype common = qMin(left.size(), right.size());
     for (qsizetype i = 0; i < common; ++i) {
-        const int difference = int{folded(left.at(i))} - int{folded(right.at(i))};
+        const int difference = int{Folded(left.at(i))} - int{Folded(right.at(i))};
         if (difference != 0)
             return difference;
     }

@@ -50,12 +50,12 @@ QWidget* MakeAddressLabels(Desktop& desktop, QWidget* parent)
 
 TfrmAbout::TfrmAbout(Desktop& desktop, QWidget* parent) : QDialog(parent)
 {
-    captioned(this, "frmAbout", "About Tarnwick");
+    Captioned(this, "frmAbout", "About Tarnwick");
     auto* layout = new QVBoxLayout(this);
     auto* picture = new QLabel(this);
     picture->setPixmap(ThemeIcon("tarnwick").pixmap(48, 48));
     layout->addWidget(picture, 0, Qt::AlignHCenter);
-    layout->addWidget(captioned(new QLabel(this), "lblProgram", "Tarnwick"), 0, Qt::AlignHCenter);
+    layout->addWidget(Captioned(new QLabel(this), "lblProgram", "Tarnwick"), 0, Qt::AlignHCenter);
     layout->addWidget(new QLabel(VersionText(), this), 0, Qt::AlignHCenter);
     layout->addWidget(MakeAddressLabels(desktop, this), 0, Qt::AlignHCenter);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -86,9 +86,9 @@ constexpr std::array<const char*, 18> kPredefined{
 // The date pickers' starting day.
 const QDate kPickerStart(2003, 10, 30);
 
-QLabel* labelFor(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
+QLabel* LabelFor(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
 {
-    auto* label = captioned(new QLabel(parent), name, caption);
+    auto* label = Captioned(new QLabel(parent), name, caption);
     label->setBuddy(buddy);
     return label;
 }
@@ -144,50 +144,50 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
 {
     Controls& c = *m_c;
     setObjectName(QStringLiteral("frmFilter"));
-    setCaption(this, QStringLiteral("Filter "));
+    SetCaption(this, QStringLiteral("Filter "));
     auto* layout = new QVBoxLayout(this);
 
     auto* typeRow = new QHBoxLayout;
-    c.cboFilterType = named(new QComboBox(this), "cboFilterType");
+    c.cboFilterType = Named(new QComboBox(this), "cboFilterType");
     c.cboFilterType->addItems({QStringLiteral("Wildcard"), QStringLiteral("File"),
                                QStringLiteral("Size"), QStringLiteral("Date & Time"),
                                QStringLiteral("Attribute")});
-    typeRow->addWidget(labelFor(this, "lblType", "  Filter &Type:", c.cboFilterType));
+    typeRow->addWidget(LabelFor(this, "lblType", "  Filter &Type:", c.cboFilterType));
     typeRow->addWidget(c.cboFilterType, 1);
     layout->addLayout(typeRow);
 
-    c.PageControl = named(new QStackedWidget(this), "PageControl");
+    c.PageControl = Named(new QStackedWidget(this), "PageControl");
     layout->addWidget(c.PageControl, 1);
 
     // Wildcards: typed entries, or copied from the predefined list.
-    auto* wildcard = named(new QWidget, "TabShtWldcard");
+    auto* wildcard = Named(new QWidget, "TabShtWldcard");
     wildcard->setAccessibleName(QStringLiteral("wildcard"));
     {
         auto* box = new QVBoxLayout(wildcard);
-        c.edtWildcard = named(new QLineEdit(wildcard), "edtWildcard");
-        box->addWidget(labelFor(wildcard, "lblWildcard",
+        c.edtWildcard = Named(new QLineEdit(wildcard), "edtWildcard");
+        box->addWidget(LabelFor(wildcard, "lblWildcard",
                                 "&Name watching a wildcard:(For example: doc; txt)",
                                 c.edtWildcard));
         auto* typed = new QHBoxLayout;
         typed->addWidget(c.edtWildcard, 1);
-        c.spbtnAddWidcard = plainButton(wildcard, "spbtnAddWidcard", "&Add");
+        c.spbtnAddWidcard = PlainButton(wildcard, "spbtnAddWidcard", "&Add");
         typed->addWidget(c.spbtnAddWidcard);
         box->addLayout(typed);
         auto* lists = new QHBoxLayout;
-        c.lboWildcard = named(new QListWidget(wildcard), "lboWildcard");
+        c.lboWildcard = Named(new QListWidget(wildcard), "lboWildcard");
         c.lboWildcard->setAccessibleName(QStringLiteral("Wildcard entries"));
         lists->addWidget(c.lboWildcard, 1);
         auto* commands = new QVBoxLayout;
-        c.spbtnTo = plainButton(wildcard, "spbtnTo", "<");
+        c.spbtnTo = PlainButton(wildcard, "spbtnTo", "<");
         c.spbtnTo->setAccessibleName(QStringLiteral("Copy to the entries"));
-        c.spbtnDelWildcard = plainButton(wildcard, "spbtnDelWildcard", "&Delete");
-        c.btnClear = plainButton(wildcard, "btnClear", "&Clear");
+        c.spbtnDelWildcard = PlainButton(wildcard, "spbtnDelWildcard", "&Delete");
+        c.btnClear = PlainButton(wildcard, "btnClear", "&Clear");
         commands->addWidget(c.spbtnTo);
         commands->addWidget(c.spbtnDelWildcard);
         commands->addWidget(c.btnClear);
         commands->addStretch(1);
         lists->addLayout(commands);
-        c.lboExpad = named(new QListWidget(wildcard), "lboExpad");
+        c.lboExpad = Named(new QListWidget(wildcard), "lboExpad");
         c.lboExpad->setAccessibleName(QStringLiteral("Predefined extensions"));
         c.lboExpad->setSelectionMode(QAbstractItemView::SingleSelection);
         for (const char* extension : kPredefined)
@@ -197,69 +197,69 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
     }
     c.PageControl->addWidget(wildcard);
 
-    auto* file = named(new QWidget, "TabShtFile");
+    auto* file = Named(new QWidget, "TabShtFile");
     file->setAccessibleName(QStringLiteral("file"));
     {
         auto* box = new QVBoxLayout(file);
-        c.edtFile = named(new QLineEdit(file), "edtFile");
-        box->addWidget(labelFor(file, "lblFileName",
+        c.edtFile = Named(new QLineEdit(file), "edtFile");
+        box->addWidget(LabelFor(file, "lblFileName",
                                 "Include &path, For example: /home/test/test.txt", c.edtFile));
         box->addWidget(c.edtFile);
         box->addStretch(1);
     }
     c.PageControl->addWidget(file);
 
-    auto* size = named(new QWidget, "TabShtSize");
+    auto* size = Named(new QWidget, "TabShtSize");
     size->setAccessibleName(QStringLiteral("size"));
     {
         auto* grid = new QGridLayout(size);
-        c.cboCompare = named(new QComboBox(size), "cboCompare");
+        c.cboCompare = Named(new QComboBox(size), "cboCompare");
         c.cboCompare->addItems({QStringLiteral("Less than (<)"), QStringLiteral("Equal to (=)"),
                                 QStringLiteral("Greater than (>)")});
-        c.CSpinEditByes = named(new QSpinBox(size), "CSpinEditByes");
+        c.CSpinEditByes = Named(new QSpinBox(size), "CSpinEditByes");
         c.CSpinEditByes->setRange(0, int(limits::kMaxSize));
         c.CSpinEditByes->setValue(10);
-        c.cboSizeUnit = named(new QComboBox(size), "cboSizeUnit");
+        c.cboSizeUnit = Named(new QComboBox(size), "cboSizeUnit");
         c.cboSizeUnit->addItems(
             {QStringLiteral("MBytes"), QStringLiteral("KBytes"), QStringLiteral("Bytes")});
         c.cboSizeUnit->setCurrentIndex(1);
-        grid->addWidget(labelFor(size, "lblCompare", "File size &is", c.cboCompare), 0, 0);
+        grid->addWidget(LabelFor(size, "lblCompare", "File size &is", c.cboCompare), 0, 0);
         grid->addWidget(c.cboCompare, 0, 1);
-        grid->addWidget(labelFor(size, "lblSize", "&Size", c.CSpinEditByes), 1, 0);
+        grid->addWidget(LabelFor(size, "lblSize", "&Size", c.CSpinEditByes), 1, 0);
         grid->addWidget(c.CSpinEditByes, 1, 1);
-        grid->addWidget(labelFor(size, "lblSizeUnit", "&Unit", c.cboSizeUnit), 2, 0);
+        grid->addWidget(LabelFor(size, "lblSizeUnit", "&Unit", c.cboSizeUnit), 2, 0);
         grid->addWidget(c.cboSizeUnit, 2, 1);
         grid->setRowStretch(3, 1);
         grid->setColumnStretch(1, 1);
     }
     c.PageControl->addWidget(size);
 
-    auto* date = named(new QWidget, "TabShtDateTime");
+    auto* date = Named(new QWidget, "TabShtDateTime");
     date->setAccessibleName(QStringLiteral("date"));
     {
         auto* grid = new QGridLayout(date);
-        c.cboDateOrTime = named(new QComboBox(date), "cboDateOrTime");
+        c.cboDateOrTime = Named(new QComboBox(date), "cboDateOrTime");
         c.cboDateOrTime->addItems({QStringLiteral("Files Modified"),
                                    QStringLiteral("Files Created"),
                                    QStringLiteral("File Last Accessed")});
-        grid->addWidget(labelFor(date, "lblDateOrTime", "&Which time", c.cboDateOrTime), 0, 0);
+        grid->addWidget(LabelFor(date, "lblDateOrTime", "&Which time", c.cboDateOrTime), 0, 0);
         grid->addWidget(c.cboDateOrTime, 0, 1, 1, 3);
 
-        c.RadiobtnMonth = captioned(new QRadioButton(date), "RadiobtnMonth", "In the last");
-        c.CSpinEditMonth = named(new QSpinBox(date), "CSpinEditMonth");
+        c.RadiobtnMonth = Captioned(new QRadioButton(date), "RadiobtnMonth", "In the last");
+        c.CSpinEditMonth = Named(new QSpinBox(date), "CSpinEditMonth");
         c.CSpinEditMonth->setRange(0, int(limits::kMaxDateWindow));
         c.CSpinEditMonth->setValue(1);
-        c.lblMonth = labelFor(date, "lblMonth", "&Month(s)", c.CSpinEditMonth);
-        c.RadiobtnDay = captioned(new QRadioButton(date), "RadiobtnDay", "In the last");
-        c.CSpinEditDay = named(new QSpinBox(date), "CSpinEditDay");
+        c.lblMonth = LabelFor(date, "lblMonth", "&Month(s)", c.CSpinEditMonth);
+        c.RadiobtnDay = Captioned(new QRadioButton(date), "RadiobtnDay", "In the last");
+        c.CSpinEditDay = Named(new QSpinBox(date), "CSpinEditDay");
         c.CSpinEditDay->setRange(0, int(limits::kMaxDateWindow));
         c.CSpinEditDay->setValue(1);
-        c.lblDay = labelFor(date, "lblDay", "&Day(s)", c.CSpinEditDay);
-        c.RadiobtnDate = captioned(new QRadioButton(date), "RadiobtnDate", "Date between");
-        c.dpFrom = named(new QDateEdit(kPickerStart, date), "dpFrom");
+        c.lblDay = LabelFor(date, "lblDay", "&Day(s)", c.CSpinEditDay);
+        c.RadiobtnDate = Captioned(new QRadioButton(date), "RadiobtnDate", "Date between");
+        c.dpFrom = Named(new QDateEdit(kPickerStart, date), "dpFrom");
         c.dpFrom->setAccessibleName(QStringLiteral("Date between"));
-        c.lblEndDate = labelFor(date, "lblEndDate", "and", nullptr);
-        c.dtpTo = named(new QDateEdit(kPickerStart, date), "dtpTo");
+        c.lblEndDate = LabelFor(date, "lblEndDate", "and", nullptr);
+        c.dtpTo = Named(new QDateEdit(kPickerStart, date), "dtpTo");
         c.lblEndDate->setBuddy(c.dtpTo);
         for (QDateEdit* picker : {c.dpFrom, c.dtpTo}) {
             picker->setCalendarPopup(true);
@@ -284,7 +284,7 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
     }
     c.PageControl->addWidget(date);
 
-    auto* attributes = named(new QWidget, "TabShtAttr");
+    auto* attributes = Named(new QWidget, "TabShtAttr");
     attributes->setAccessibleName(QStringLiteral("attribute"));
     {
         auto* grid = new QGridLayout(attributes);
@@ -302,7 +302,7 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
         };
         int row = 0;
         for (const Box& box : kBoxes) {
-            auto* check = captioned(new QCheckBox(attributes), box.name, box.caption);
+            auto* check = Captioned(new QCheckBox(attributes), box.name, box.caption);
             check->setChecked(box.flag == 0 || box.flag == 2 || box.flag == 3);
             c.attributes[std::size_t(box.flag)] = check;
             grid->addWidget(check, row % 3, row / 3);
@@ -314,9 +314,9 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* ok = captioned(new QPushButton(this), "spbtnOK", "OK");
+    auto* ok = Captioned(new QPushButton(this), "spbtnOK", "OK");
     ok->setDefault(true);
-    auto* cancel = plainButton(this, "spbtnCancel", "Cancel");
+    auto* cancel = PlainButton(this, "spbtnCancel", "Cancel");
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);

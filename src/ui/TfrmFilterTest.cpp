@@ -27,10 +27,10 @@ namespace {
 constexpr UiText kBeforeCount{"BeforeFilterCount", "Before Filter(%1 files)"};
 constexpr UiText kAfterCount{"AfterFilterCount", "After Filter(%1 files)"};
 
-QListView* pathList(QWidget* parent, const char* name, const char* accessible,
+QListView* PathList(QWidget* parent, const char* name, const char* accessible,
                     PathListModel* model)
 {
-    auto* list = named(new QListView(parent), name);
+    auto* list = Named(new QListView(parent), name);
     list->setAccessibleName(QString::fromLatin1(accessible));
     list->setModel(model);
     list->setUniformItemSizes(true);
@@ -64,16 +64,16 @@ TfrmFilterTest::TfrmFilterTest(Desktop& desktop, QList<ExcludeRule> rules, QWidg
 {
     Controls& c = *m_c;
     setObjectName(QStringLiteral("frmFilterTest"));
-    setCaption(this, QStringLiteral("Filter Test"));
+    SetCaption(this, QStringLiteral("Filter Test"));
     auto* layout = new QVBoxLayout(this);
 
     auto* top = new QHBoxLayout;
-    c.edtSourceDir = named(new QLineEdit(this), "edtSourceDir");
-    auto* label = captioned(new QLabel(this), "lblSourceDir", "Source &Directory:      ");
+    c.edtSourceDir = Named(new QLineEdit(this), "edtSourceDir");
+    auto* label = Captioned(new QLabel(this), "lblSourceDir", "Source &Directory:      ");
     label->setBuddy(c.edtSourceDir);
-    c.spbtnSource = plainButton(this, "spbtnSource", "B&rowse...");
-    c.spbtnFilter = plainButton(this, "spbtnFilter", "&Filter");
-    c.spbtnStop = plainButton(this, "spbtnStop", "S&top");
+    c.spbtnSource = PlainButton(this, "spbtnSource", "B&rowse...");
+    c.spbtnFilter = PlainButton(this, "spbtnFilter", "&Filter");
+    c.spbtnStop = PlainButton(this, "spbtnStop", "S&top");
     c.spbtnStop->setEnabled(false);
     top->addWidget(label);
     top->addWidget(c.edtSourceDir, 1);
@@ -82,7 +82,7 @@ TfrmFilterTest::TfrmFilterTest(Desktop& desktop, QList<ExcludeRule> rules, QWidg
     top->addWidget(c.spbtnStop);
     layout->addLayout(top);
 
-    auto* splitter = named(new QSplitter(Qt::Horizontal, this), "splitLists");
+    auto* splitter = Named(new QSplitter(Qt::Horizontal, this), "splitLists");
     splitter->setAccessibleName(QStringLiteral("Test results"));
     splitter->setChildrenCollapsible(false);
     const auto side = [&](const char* panelName, const char* caption, const char* listName,
@@ -92,8 +92,8 @@ TfrmFilterTest::TfrmFilterTest(Desktop& desktop, QList<ExcludeRule> rules, QWidg
         auto* box = new QVBoxLayout(pane);
         box->setContentsMargins(0, 0, 0, 0);
         model = new PathListModel(this);
-        list = pathList(pane, listName, accessible, model);
-        panel = captioned(new QLabel(pane), panelName, caption);
+        list = PathList(pane, listName, accessible, model);
+        panel = Captioned(new QLabel(pane), panelName, caption);
         panel->setBuddy(list);
         box->addWidget(panel);
         box->addWidget(list, 1);
@@ -143,7 +143,7 @@ QThread* TfrmFilterTest::currentTest() const
 
 void TfrmFilterTest::spbtnSourceClick()
 {
-    const QString folder = m_desktop.folder(this, uiText(kSelectDirectory));
+    const QString folder = m_desktop.folder(this, ShownText(kSelectDirectory));
     if (!folder.isEmpty())
         m_c->edtSourceDir->setText(folder);
 }
@@ -175,9 +175,9 @@ void TfrmFilterTest::spbtnFilterClick()
                 controls.beforeCount += int(paths.size());
                 controls.before->append(paths);
                 controls.after->append(shown);
-                controls.PanelBefore->setText(uiText(kBeforeCount).arg(controls.beforeCount));
+                controls.PanelBefore->setText(ShownText(kBeforeCount).arg(controls.beforeCount));
                 if (controls.afterCount > 0)
-                    controls.PanelAfter->setText(uiText(kAfterCount).arg(controls.afterCount));
+                    controls.PanelAfter->setText(ShownText(kAfterCount).arg(controls.afterCount));
             });
     connect(test, &QThread::finished, this, [this, test] {
         if (m_c->test == test)

@@ -33,12 +33,12 @@ constexpr LanguageRow kLanguageRows[] = {
 TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     : QDialog(parent), m_desktop(desktop), m_db(db)
 {
-    captioned(this, "frmGroup", "Task Group Property");
+    Captioned(this, "frmGroup", "Task Group Property");
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    m_name = named(new QLineEdit(this), "edtName");
+    m_name = Named(new QLineEdit(this), "edtName");
     m_name->setMaxLength(static_cast<int>(limits::kGroupName));
-    auto* label = captioned(new QLabel(this), "lblGroupName", "Group &Name");
+    auto* label = Captioned(new QLabel(this), "lblGroupName", "Group &Name");
     label->setBuddy(m_name);
     form->addRow(label, m_name);
     layout->addLayout(form);
@@ -47,8 +47,8 @@ TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     m_groupId->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
-    captioned(buttons->button(QDialogButtonBox::Ok), "spbtnOK", "OK");
-    captioned(buttons->button(QDialogButtonBox::Cancel), "spbtnCancel", "Cancel");
+    Captioned(buttons->button(QDialogButtonBox::Ok), "spbtnOK", "OK");
+    Captioned(buttons->button(QDialogButtonBox::Cancel), "spbtnCancel", "Cancel");
     connect(buttons, &QDialogButtonBox::accepted, this, &TfrmGroup::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -96,9 +96,9 @@ void TfrmGroup::accept()
     }
     try {
         if (m_mode == Mode::Rename)
-            renameTaskGroup(m_db, groupId(), groupName());
+            RenameTaskGroup(m_db, groupId(), groupName());
         else
-            addTaskGroup(m_db, groupId(), groupName());
+            AddTaskGroup(m_db, groupId(), groupName());
     } catch (const std::exception& e) {
         m_desktop.error(this, QString::fromUtf8(e.what()));
         return;

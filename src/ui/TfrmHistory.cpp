@@ -28,7 +28,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmHistory", "Column7.Caption", "grdRuns", 6},
 };
 
-QTableWidgetItem* cell(const QString& text, bool number = false)
+QTableWidgetItem* Cell(const QString& text, bool number = false)
 {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
@@ -43,13 +43,13 @@ QTableWidgetItem* cell(const QString& text, bool number = false)
 TfrmHistory::TfrmHistory(const QString& taskName, const QList<RunRecord>& runs, QWidget* parent)
     : QDialog(parent)
 {
-    captioned(this, "frmHistory", "Run History");
+    Captioned(this, "frmHistory", "Run History");
     setWindowTitle(windowTitle() + QStringLiteral(" - ") + taskName);
     resize(720, 420);
     auto* layout = new QVBoxLayout(this);
 
-    auto* runsLabel = captioned(new QLabel(this), "lblRuns", "&Runs:");
-    m_runs = named(new QTableWidget(static_cast<int>(runs.size()), 7, this), "grdRuns");
+    auto* runsLabel = Captioned(new QLabel(this), "lblRuns", "&Runs:");
+    m_runs = Named(new QTableWidget(static_cast<int>(runs.size()), 7, this), "grdRuns");
     m_runs->setHorizontalHeaderLabels({QStringLiteral("Start"), QStringLiteral("Duration"),
                                        QStringLiteral("Result"), QStringLiteral("Copied Files"),
                                        QStringLiteral("Copied Bytes"), QStringLiteral("Skipped"),
@@ -64,19 +64,19 @@ TfrmHistory::TfrmHistory(const QString& taskName, const QList<RunRecord>& runs, 
     runsLabel->setBuddy(m_runs);
     for (int row = 0; row < runs.size(); ++row) {
         const RunRecord& run = runs.at(row);
-        auto* result = cell(ResultText(run));
+        auto* result = Cell(ResultText(run));
         result->setIcon(LastResults::resultIcon(run));
-        m_runs->setItem(row, 0, cell(DateTimeText(run.start)));
-        m_runs->setItem(row, 1, cell(QStringLiteral("%1 s").arg(run.start.secsTo(run.end)), true));
+        m_runs->setItem(row, 0, Cell(DateTimeText(run.start)));
+        m_runs->setItem(row, 1, Cell(QStringLiteral("%1 s").arg(run.start.secsTo(run.end)), true));
         m_runs->setItem(row, 2, result);
-        m_runs->setItem(row, 3, cell(QString::number(run.copiedFiles), true));
-        m_runs->setItem(row, 4, cell(QString::number(run.copiedBytes), true));
-        m_runs->setItem(row, 5, cell(QString::number(run.skippedFiles), true));
-        m_runs->setItem(row, 6, cell(run.firstError));
+        m_runs->setItem(row, 3, Cell(QString::number(run.copiedFiles), true));
+        m_runs->setItem(row, 4, Cell(QString::number(run.copiedBytes), true));
+        m_runs->setItem(row, 5, Cell(QString::number(run.skippedFiles), true));
+        m_runs->setItem(row, 6, Cell(run.firstError));
     }
     m_runs->resizeColumnsToContents();
 
-    auto* chartLabel = captioned(new QLabel(this), "lblChart", "&Bytes copied and duration:");
+    auto* chartLabel = Captioned(new QLabel(this), "lblChart", "&Bytes copied and duration:");
     m_chart = new RunChart(this);
     m_chart->setRuns(runs);
     m_chart->setFocusPolicy(Qt::StrongFocus);

@@ -100,7 +100,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 void TfrmMain::openOrSay(const QString& pathOrAddress)
 {
     if (!m_desktop.open(pathOrAddress))
-        m_desktop.error(this, uiText(kCannotOpen).arg(pathOrAddress));
+        m_desktop.error(this, ShownText(kCannotOpen).arg(pathOrAddress));
 }
 
 // ---------------------------------------------------------------- the window's own commands
@@ -129,7 +129,7 @@ void TfrmMain::mnuContentClick()
     const QString guide = HelpFolder() + QStringLiteral("index.html");
     // A browser handed a missing file shows its own error page, or none.
     if (!QFileInfo::exists(guide))
-        m_desktop.error(this, uiText(kGuideMissing).arg(guide));
+        m_desktop.error(this, ShownText(kGuideMissing).arg(guide));
     else
         openOrSay(guide);
 }
@@ -253,7 +253,7 @@ void TfrmMain::connectCoordinator()
                 m_logPane->flush();
                 m_results->runEnded(taskId);
                 if (!failure.isEmpty())
-                    showProblem(uiText(kRunStopped).arg(taskId, failure));
+                    showProblem(ShownText(kRunStopped).arg(taskId, failure));
                 recomputeRunControls();
             });
     connect(&c, &RunCoordinator::runStarted, this, [this] { recomputeRunControls(); });
@@ -451,7 +451,7 @@ void TfrmMain::spbtnRunClick()
     if (m_shuttingDown)
         return;
     if (selectedRow() < 0) {
-        m_desktop.information(this, uiText(kSelectTask));
+        m_desktop.information(this, ShownText(kSelectTask));
         return;
     }
     QString reason;
@@ -571,7 +571,7 @@ void TfrmMain::showFinishBox(const QString& taskId)
     QPointer<QMessageBox>& box = m_finishBoxes[taskId];
     if (!box) {
         box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnwick"),
-                              uiText(kRunFinished), QMessageBox::Ok, this);
+                              ShownText(kRunFinished), QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("finishBox"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
@@ -611,7 +611,7 @@ void TfrmMain::closeRequested()
         showMinimized();
         return;
     }
-    if (whenClose == 1 && !m_desktop.confirm(this, uiText(kExitQuestion)))
+    if (whenClose == 1 && !m_desktop.confirm(this, ShownText(kExitQuestion)))
         return;
     shutdown();
 }
@@ -621,7 +621,7 @@ void TfrmMain::shutdown()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    m_statusBar->showNote(uiText(kShuttingDown));
+    m_statusBar->showNote(ShownText(kShuttingDown));
     m_coordinator->shutdown();
 }
 

@@ -98,15 +98,15 @@ enum ColourRow
     kColourRows
 };
 
-quint32 storedColour(const QColor& colour)
+quint32 StoredColour(const QColor& colour)
 {
     return static_cast<quint32>(colour.red()) | (static_cast<quint32>(colour.green()) << 8) |
            (static_cast<quint32>(colour.blue()) << 16);
 }
 
-QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption)
+QCheckBox* CheckBox(QWidget* parent, const char* name, const char* caption)
 {
-    return captioned(new QCheckBox(parent), name, caption);
+    return Captioned(new QCheckBox(parent), name, caption);
 }
 
 } // namespace
@@ -147,9 +147,9 @@ struct TfrmOption::Controls
 TfrmOption::TfrmOption(Desktop& desktop, QWidget* parent)
     : QDialog(parent), m_desktop(desktop), m_c(std::make_unique<Controls>())
 {
-    captioned(this, "frmOption", "Options");
+    Captioned(this, "frmOption", "Options");
     auto* layout = new QVBoxLayout(this);
-    m_c->PageCtr = named(new QTabWidget(this), "PageCtr");
+    m_c->PageCtr = Named(new QTabWidget(this), "PageCtr");
     layout->addWidget(m_c->PageCtr);
     buildStartupPage();
     buildLogPage();
@@ -157,12 +157,12 @@ TfrmOption::TfrmOption(Desktop& desktop, QWidget* parent)
     buildPriorityPage();
 
     auto* bottom = new QHBoxLayout;
-    m_c->chkDefault = checkBox(this, "chkDefault", "&Default");
+    m_c->chkDefault = CheckBox(this, "chkDefault", "&Default");
     bottom->addWidget(m_c->chkDefault);
     bottom->addStretch();
-    auto* ok = captioned(new QPushButton(this), "BitBtnOK", "OK");
+    auto* ok = Captioned(new QPushButton(this), "BitBtnOK", "OK");
     ok->setDefault(true);
-    auto* cancel = captioned(new QPushButton(this), "BitBtnCancel", "Cancel");
+    auto* cancel = Captioned(new QPushButton(this), "BitBtnCancel", "Cancel");
     bottom->addWidget(ok);
     bottom->addWidget(cancel);
     layout->addLayout(bottom);
@@ -191,22 +191,22 @@ TfrmOption::~TfrmOption() = default;
 
 void TfrmOption::buildStartupPage()
 {
-    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet1", "Startup and Shutdown");
+    auto* page = Captioned(new QWidget(m_c->PageCtr), "TabSheet1", "Startup and Shutdown");
     auto* layout = new QVBoxLayout(page);
-    auto* startup = captioned(new QGroupBox(page), "GroupBoxStartup", "Startup");
+    auto* startup = Captioned(new QGroupBox(page), "GroupBoxStartup", "Startup");
     auto* startupLayout = new QVBoxLayout(startup);
-    m_c->chkMin = checkBox(startup, "chkMin", "&Minimized");
-    m_c->chkHide = checkBox(startup, "chkHide", "&Hide icon from system tray");
-    m_c->chkDisplaySplash = checkBox(startup, "chkDisplaySplash", "Display &splash screen");
+    m_c->chkMin = CheckBox(startup, "chkMin", "&Minimized");
+    m_c->chkHide = CheckBox(startup, "chkHide", "&Hide icon from system tray");
+    m_c->chkDisplaySplash = CheckBox(startup, "chkDisplaySplash", "Display &splash screen");
     // Not one of the stored options: the desktop's autostart entry itself.
-    m_c->chkAutostart = checkBox(startup, "chkAutostart", "Start Tarnwick when I &log in");
+    m_c->chkAutostart = CheckBox(startup, "chkAutostart", "Start Tarnwick when I &log in");
     m_c->chkAutostart->setToolTip(
         QStringLiteral("Schedules and on-change starts run only while Tarnwick runs"));
     for (QWidget* box : {m_c->chkMin, m_c->chkHide, m_c->chkDisplaySplash, m_c->chkAutostart})
         startupLayout->addWidget(box);
     layout->addWidget(startup);
 
-    auto* close = captioned(new QGroupBox(page), "RadioGroupClose", "Shutdown");
+    auto* close = Captioned(new QGroupBox(page), "RadioGroupClose", "Shutdown");
     auto* closeLayout = new QVBoxLayout(close);
     m_c->closeChoice = new QButtonGroup(close);
     const std::array<std::pair<const char*, const char*>, 3> items{{
@@ -215,7 +215,7 @@ void TfrmOption::buildStartupPage()
         {"RadioGroupCloseItem2", "Minimi&zed when main window is closed"},
     }};
     for (int i = 0; i < static_cast<int>(items.size()); ++i) {
-        auto* item = captioned(new QRadioButton(close), items[static_cast<std::size_t>(i)].first,
+        auto* item = Captioned(new QRadioButton(close), items[static_cast<std::size_t>(i)].first,
                                items[static_cast<std::size_t>(i)].second);
         m_c->closeChoice->addButton(item, i);
         closeLayout->addWidget(item);
@@ -227,17 +227,17 @@ void TfrmOption::buildStartupPage()
 
 void TfrmOption::buildLogPage()
 {
-    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet2", "Log");
+    auto* page = Captioned(new QWidget(m_c->PageCtr), "TabSheet2", "Log");
     auto* layout = new QVBoxLayout(page);
     auto* fields = new QGridLayout;
-    m_c->edtLogFileName = named(new QLineEdit(page), "edtLogFileName");
-    auto* nameLabel = captioned(new QLabel(page), "lblLogFileName", "Log &file name:");
+    m_c->edtLogFileName = Named(new QLineEdit(page), "edtLogFileName");
+    auto* nameLabel = Captioned(new QLabel(page), "lblLogFileName", "Log &file name:");
     nameLabel->setBuddy(m_c->edtLogFileName);
     fields->addWidget(nameLabel, 0, 0);
     fields->addWidget(m_c->edtLogFileName, 0, 1, 1, 2);
-    m_c->CSpinEdtLogSize = named(new QSpinBox(page), "CSpinEdtLogSize");
+    m_c->CSpinEdtLogSize = Named(new QSpinBox(page), "CSpinEdtLogSize");
     m_c->CSpinEdtLogSize->setRange(0, std::numeric_limits<qint32>::max());
-    auto* sizeLabel = captioned(new QLabel(page), "lblMaxSize", "Ma&ximum log file size:");
+    auto* sizeLabel = Captioned(new QLabel(page), "lblMaxSize", "Ma&ximum log file size:");
     sizeLabel->setBuddy(m_c->CSpinEdtLogSize);
     fields->addWidget(sizeLabel, 1, 0);
     fields->addWidget(m_c->CSpinEdtLogSize, 1, 1);
@@ -247,18 +247,18 @@ void TfrmOption::buildLogPage()
     fields->addWidget(unit, 1, 2);
     fields->setColumnStretch(1, 1);
     layout->addLayout(fields);
-    auto* description = named(new QLabel(page), "lblDescription");
+    auto* description = Named(new QLabel(page), "lblDescription");
     description->setWordWrap(true);
     description->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(description);
 
-    auto* messages = captioned(new QGroupBox(page), "GroupBoxMsg", "Include in log");
+    auto* messages = Captioned(new QGroupBox(page), "GroupBoxMsg", "Include in log");
     auto* messagesLayout = new QVBoxLayout(messages);
-    m_c->chkStartFilshMsg = checkBox(messages, "chkStartFilshMsg", "&Start and finish messages");
-    m_c->chkErrorMsg = checkBox(messages, "chkErrorMsg", "&Error messages");
-    m_c->chkSkipMsg = checkBox(messages, "chkSkipMsg", "Messages about s&kipped files");
+    m_c->chkStartFilshMsg = CheckBox(messages, "chkStartFilshMsg", "&Start and finish messages");
+    m_c->chkErrorMsg = CheckBox(messages, "chkErrorMsg", "&Error messages");
+    m_c->chkSkipMsg = CheckBox(messages, "chkSkipMsg", "Messages about s&kipped files");
     m_c->chkCopyMsg =
-        checkBox(messages, "chkCopyMsg", "Messages about normally synchronize files");
+        CheckBox(messages, "chkCopyMsg", "Messages about normally synchronize files");
     // Kept, stored and reset like the others, but not offered: the file
     // lines of a large run would flood the log.
     m_c->chkCopyMsg->hide();
@@ -266,7 +266,7 @@ void TfrmOption::buildLogPage()
     for (QWidget* box : {m_c->chkStartFilshMsg, m_c->chkErrorMsg, m_c->chkSkipMsg})
         messagesLayout->addWidget(box);
 
-    auto* colours = captioned(new QGroupBox(page), "GroupBoxClr", "Display Color");
+    auto* colours = Captioned(new QGroupBox(page), "GroupBoxClr", "Display Color");
     auto* coloursLayout = new QGridLayout(colours);
     struct Row
     {
@@ -283,13 +283,13 @@ void TfrmOption::buildLogPage()
     }};
     for (int i = 0; i < kColourRows; ++i) {
         const Row& row = rows[static_cast<std::size_t>(i)];
-        auto* label = captioned(new QLabel(colours), row.label, row.caption);
-        auto* shape = named(new QFrame(colours), row.shape);
+        auto* label = Captioned(new QLabel(colours), row.label, row.caption);
+        auto* shape = Named(new QFrame(colours), row.shape);
         shape->setFrameShape(QFrame::Box);
         shape->setMinimumSize(48, 18);
         shape->setAutoFillBackground(true);
         m_c->shapes[static_cast<std::size_t>(i)] = shape;
-        auto* button = captioned(new QPushButton(colours), row.button, "...");
+        auto* button = Captioned(new QPushButton(colours), row.button, "...");
         button->setAutoDefault(false);
         button->setAccessibleName(label->text().remove(u'&'));
         label->setBuddy(button);
@@ -315,17 +315,17 @@ void TfrmOption::buildLogPage()
 
 void TfrmOption::buildEventPage()
 {
-    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet3", "Event Alert");
+    auto* page = Captioned(new QWidget(m_c->PageCtr), "TabSheet3", "Event Alert");
     auto* layout = new QVBoxLayout(page);
-    auto* finish = captioned(new QGroupBox(page), "GroupBoxFinish", "Synchronize Finish");
+    auto* finish = Captioned(new QGroupBox(page), "GroupBoxFinish", "Synchronize Finish");
     auto* finishLayout = new QVBoxLayout(finish);
-    m_c->chkShowDlg = checkBox(finish, "chkShowDlg", "Show finished &messages dialog");
-    m_c->chkShowBullons = named(new QCheckBox(finish), "chkShowBullons");
+    m_c->chkShowDlg = CheckBox(finish, "chkShowDlg", "Show finished &messages dialog");
+    m_c->chkShowBullons = Named(new QCheckBox(finish), "chkShowBullons");
     m_c->chkShowBullons->hide();
-    m_c->chkPlaySound = checkBox(finish, "chkPlaySound", "&Play sound");
+    m_c->chkPlaySound = CheckBox(finish, "chkPlaySound", "&Play sound");
     // Not one of the stored options: a value under a key of its own.
     m_c->chkNotifyFailedRuns =
-        checkBox(finish, "chkNotifyFailedRuns", "&Notify of failed runs while the window is away");
+        CheckBox(finish, "chkNotifyFailedRuns", "&Notify of failed runs while the window is away");
     m_c->chkNotifyFailedRuns->setToolTip(
         QStringLiteral("A desktop notification when a run fails while the window is hidden or "
                        "minimised"));
@@ -334,14 +334,14 @@ void TfrmOption::buildEventPage()
     finishLayout->addWidget(m_c->chkPlaySound);
 
     auto* sound = new QHBoxLayout;
-    m_c->edtSoundFile = named(new QLineEdit(finish), "edtSoundFile");
-    auto* soundLabel = captioned(new QLabel(finish), "lblSoundFile", "Sound &file:");
+    m_c->edtSoundFile = Named(new QLineEdit(finish), "edtSoundFile");
+    auto* soundLabel = Captioned(new QLabel(finish), "lblSoundFile", "Sound &file:");
     soundLabel->setBuddy(m_c->edtSoundFile);
     sound->addWidget(soundLabel);
     sound->addWidget(m_c->edtSoundFile, 1);
     const auto soundButton = [&](const char* name, const char* icon, const char* caption,
                                  const char* hint) {
-        auto* button = captioned(new QToolButton(finish), name, caption, hint);
+        auto* button = Captioned(new QToolButton(finish), name, caption, hint);
         button->setIcon(ThemeIcon(icon));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         sound->addWidget(button);
@@ -366,9 +366,9 @@ void TfrmOption::buildEventPage()
 
 void TfrmOption::buildPriorityPage()
 {
-    auto* page = captioned(new QWidget(m_c->PageCtr), "TabSheet4", "Thread Priority");
+    auto* page = Captioned(new QWidget(m_c->PageCtr), "TabSheet4", "Thread Priority");
     auto* layout = new QVBoxLayout(page);
-    auto* group = captioned(new QGroupBox(page), "RadioGroupPRI", "Synchronize Thread Priority");
+    auto* group = Captioned(new QGroupBox(page), "RadioGroupPRI", "Synchronize Thread Priority");
     auto* groupLayout = new QVBoxLayout(group);
     m_c->priority = new QButtonGroup(group);
     // The level names are never translated.
@@ -401,7 +401,7 @@ OptionSettings TfrmOption::values() const
     v.skipMsg = c.chkSkipMsg->isChecked();
     v.errorMsg = c.chkErrorMsg->isChecked();
     const auto colour = [&](int row) {
-        return static_cast<qint32>(storedColour(c.colours[static_cast<std::size_t>(row)]));
+        return static_cast<qint32>(StoredColour(c.colours[static_cast<std::size_t>(row)]));
     };
     v.startFilshClr = colour(kStartFinishRow);
     v.copyClr = colour(kCopyRow);
@@ -472,7 +472,7 @@ void TfrmOption::accept()
 {
     const QString logFileName = m_c->edtLogFileName->text().trimmed();
     const auto refuse = [this](const UiText& message, int page) {
-        m_desktop.information(this, uiText(message));
+        m_desktop.information(this, ShownText(message));
         m_c->PageCtr->setCurrentIndex(page);
     };
     if (logFileName.isEmpty())
@@ -518,7 +518,7 @@ void TfrmOption::spbtnOpenClick()
 {
     // Asked again until a .wav or .mid file is chosen or the user cancels.
     for (;;) {
-        const QString chosen = m_desktop.openFileName(this, uiText(kSoundFilter), uiText(kAllFiles));
+        const QString chosen = m_desktop.openFileName(this, ShownText(kSoundFilter), ShownText(kAllFiles));
         if (chosen.isEmpty())
             return;
         const QString suffix = QFileInfo(chosen).suffix().toLower();

@@ -142,7 +142,7 @@ struct TfrmTask::Controls
 
 QString TfrmTask::runningRefusal()
 {
-    return uiText(kRunningRefusal);
+    return ShownText(kRunningRefusal);
 }
 
 TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
@@ -151,24 +151,24 @@ TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
       m_c(std::make_unique<Controls>())
 {
     setObjectName(QStringLiteral("frmTask"));
-    setCaption(this, QStringLiteral("The Sync Task Properties "));
+    SetCaption(this, QStringLiteral("The Sync Task Properties "));
     auto* layout = new QVBoxLayout(this);
 
     auto* header = new QHBoxLayout;
-    m_c->edtTaskName = named(new QLineEdit(this), "edtTaskName");
+    m_c->edtTaskName = Named(new QLineEdit(this), "edtTaskName");
     m_c->edtTaskName->setMaxLength(static_cast<int>(limits::kTaskName));
     m_c->edtTaskName->setText(QStringLiteral("Untitled"));
-    auto* nameLabel = captioned(new QLabel(this), "lblTaskName", "  Task Name");
+    auto* nameLabel = Captioned(new QLabel(this), "lblTaskName", "  Task Name");
     nameLabel->setBuddy(m_c->edtTaskName);
     header->addWidget(nameLabel);
     header->addWidget(m_c->edtTaskName, 1);
     layout->addLayout(header);
-    m_c->lblTaskID = named(new QLabel(this), "lblTaskID");
-    m_c->lblTaskGroupID = named(new QLabel(this), "lblTaskGroupID");
+    m_c->lblTaskID = Named(new QLabel(this), "lblTaskID");
+    m_c->lblTaskGroupID = Named(new QLabel(this), "lblTaskGroupID");
     m_c->lblTaskID->hide();
     m_c->lblTaskGroupID->hide();
 
-    m_c->PageCtrlTask = named(new QTabWidget(this), "PageCtrlTask");
+    m_c->PageCtrlTask = Named(new QTabWidget(this), "PageCtrlTask");
     layout->addWidget(m_c->PageCtrlTask, 1);
     buildSourcePage();
     buildTargetPage();
@@ -177,9 +177,9 @@ TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    m_c->spbtnOK = captioned(new QPushButton(this), "spbtnOK", "OK");
+    m_c->spbtnOK = Captioned(new QPushButton(this), "spbtnOK", "OK");
     m_c->spbtnOK->setDefault(true);
-    m_c->spbtnCancel = plainButton(this, "spbtnCancel", "Cancel");
+    m_c->spbtnCancel = PlainButton(this, "spbtnCancel", "Cancel");
     buttons->addWidget(m_c->spbtnOK);
     buttons->addWidget(m_c->spbtnCancel);
     layout->addLayout(buttons);
@@ -209,28 +209,28 @@ TfrmTask::~TfrmTask() = default;
 
 void TfrmTask::buildSourcePage()
 {
-    auto* page = captioned(new QWidget, "TabSheetSource", "Source");
+    auto* page = Captioned(new QWidget, "TabSheetSource", "Source");
     page->setAccessibleName(QStringLiteral("Source"));
     auto* grid = new QGridLayout(page);
 
-    m_c->edtSourceDir = named(new QLineEdit(page), "edtSourceDir");
-    auto* folderLabel = captioned(new QLabel(page), "lblSourceDir", "Source &Folder");
+    m_c->edtSourceDir = Named(new QLineEdit(page), "edtSourceDir");
+    auto* folderLabel = Captioned(new QLabel(page), "lblSourceDir", "Source &Folder");
     folderLabel->setBuddy(m_c->edtSourceDir);
-    m_c->spbtnSource = plainButton(page, "spbtnSource", "B&rowse...");
-    m_c->spbtnOpenSource = plainButton(page, "spbtnOpenSource", "Browse Info");
+    m_c->spbtnSource = PlainButton(page, "spbtnSource", "B&rowse...");
+    m_c->spbtnOpenSource = PlainButton(page, "spbtnOpenSource", "Browse Info");
     grid->addWidget(folderLabel, 0, 0);
     grid->addWidget(m_c->edtSourceDir, 0, 1);
     grid->addWidget(m_c->spbtnSource, 0, 2);
     grid->addWidget(m_c->spbtnOpenSource, 0, 3);
 
-    m_c->chkIncludeSubdir = captioned(new QCheckBox(page), "chkIncludeSubdir",
+    m_c->chkIncludeSubdir = Captioned(new QCheckBox(page), "chkIncludeSubdir",
                                       "Include Sub Folders");
     m_c->chkIncludeSubdir->setChecked(true);
-    m_c->spbtnAdd = plainButton(page, "spbtnAdd", "&Add");
+    m_c->spbtnAdd = PlainButton(page, "spbtnAdd", "&Add");
     grid->addWidget(m_c->chkIncludeSubdir, 1, 1);
     grid->addWidget(m_c->spbtnAdd, 1, 2);
 
-    m_c->lvwSourceDir = named(new QTreeWidget(page), "lvwSourceDir");
+    m_c->lvwSourceDir = Named(new QTreeWidget(page), "lvwSourceDir");
     m_c->lvwSourceDir->setColumnCount(2);
     m_c->lvwSourceDir->setHeaderLabels(
         {QStringLiteral("Source List"), QStringLiteral("Include Sub Folders")});
@@ -241,11 +241,11 @@ void TfrmTask::buildSourcePage()
     m_c->lvwSourceDir->header()->setStretchLastSection(false);
     m_c->lvwSourceDir->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_c->lvwSourceDir->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    auto* listLabel = captioned(new QLabel(page), "lblMultiple", "Multiple Source Folders");
+    auto* listLabel = Captioned(new QLabel(page), "lblMultiple", "Multiple Source Folders");
     listLabel->setBuddy(m_c->lvwSourceDir);
     m_c->lvwSourceDir->setAccessibleName(QStringLiteral("Source List"));
-    m_c->spbtnEditSourceDir = plainButton(page, "spbtnEditSourceDir", "&Edit");
-    m_c->spbtnDelSourceDir = plainButton(page, "spbtnDelSourceDir", "&Delete");
+    m_c->spbtnEditSourceDir = PlainButton(page, "spbtnEditSourceDir", "&Edit");
+    m_c->spbtnDelSourceDir = PlainButton(page, "spbtnDelSourceDir", "&Delete");
     grid->addWidget(listLabel, 2, 0, 1, 4);
     grid->addWidget(m_c->lvwSourceDir, 3, 0, 3, 3);
     grid->addWidget(m_c->spbtnEditSourceDir, 3, 3);
@@ -258,14 +258,14 @@ void TfrmTask::buildSourcePage()
 
 void TfrmTask::buildTargetPage()
 {
-    auto* page = captioned(new QWidget, "TabSheetTarget", "Target");
+    auto* page = Captioned(new QWidget, "TabSheetTarget", "Target");
     page->setAccessibleName(QStringLiteral("Target"));
     auto* grid = new QGridLayout(page);
-    m_c->edtTargetDir = named(new QLineEdit(page), "edtTargetDir");
-    auto* label = captioned(new QLabel(page), "lblTargetDir", "Target &Folder");
+    m_c->edtTargetDir = Named(new QLineEdit(page), "edtTargetDir");
+    auto* label = Captioned(new QLabel(page), "lblTargetDir", "Target &Folder");
     label->setBuddy(m_c->edtTargetDir);
-    m_c->spbtnTarget = plainButton(page, "spbtnTarget", "B&rowse...");
-    m_c->spbtnOpenTarget = plainButton(page, "spbtnOpenTarget", "Browse Info");
+    m_c->spbtnTarget = PlainButton(page, "spbtnTarget", "B&rowse...");
+    m_c->spbtnOpenTarget = PlainButton(page, "spbtnOpenTarget", "Browse Info");
     grid->addWidget(label, 0, 0);
     grid->addWidget(m_c->edtTargetDir, 0, 1);
     grid->addWidget(m_c->spbtnTarget, 0, 2);
@@ -273,22 +273,22 @@ void TfrmTask::buildTargetPage()
 
     // What a run replaces can be kept, and a drive's target can start its
     // task when the drive is mounted again.
-    m_c->chkKeepVersions = captioned(new QCheckBox(page), "chkKeepVersions",
+    m_c->chkKeepVersions = Captioned(new QCheckBox(page), "chkKeepVersions",
                                      "&Keep replaced files as versions");
-    m_c->spinKeepCount = named(new QSpinBox(page), "spinKeepCount");
+    m_c->spinKeepCount = Named(new QSpinBox(page), "spinKeepCount");
     m_c->spinKeepCount->setRange(1, kMaxKeepVersions);
     m_c->spinKeepCount->setValue(kDefaultKeepVersions);
-    auto* countLabel = captioned(new QLabel(page), "lblKeepCount", "&Versions per file");
+    auto* countLabel = Captioned(new QLabel(page), "lblKeepCount", "&Versions per file");
     countLabel->setBuddy(m_c->spinKeepCount);
-    m_c->edtVersionsFolder = named(new QLineEdit(page), "edtVersionsFolder");
+    m_c->edtVersionsFolder = Named(new QLineEdit(page), "edtVersionsFolder");
     m_c->edtVersionsFolder->setText(QString::fromLatin1(kDefaultVersionsFolder));
     m_c->edtVersionsFolder->setMaxLength(static_cast<int>(limits::kPath));
     m_c->edtVersionsFolder->setToolTip(
         QStringLiteral("A full path, or a folder inside the target folder"));
     auto* folderLabel =
-        captioned(new QLabel(page), "lblVersionsFolder", "Versions f&older");
+        Captioned(new QLabel(page), "lblVersionsFolder", "Versions f&older");
     folderLabel->setBuddy(m_c->edtVersionsFolder);
-    m_c->chkWhenTargetAppears = captioned(new QCheckBox(page), "chkWhenTargetAppears",
+    m_c->chkWhenTargetAppears = Captioned(new QCheckBox(page), "chkWhenTargetAppears",
                                           "Also run when the target a&ppears");
     grid->addWidget(m_c->chkKeepVersions, 1, 0, 1, 4);
     grid->addWidget(countLabel, 2, 0);
@@ -297,12 +297,12 @@ void TfrmTask::buildTargetPage()
     grid->addWidget(m_c->edtVersionsFolder, 3, 1, 1, 3);
     // How many target operations a run keeps under way; the target's file
     // system decides unless the user knows better.
-    m_c->spinParallel = named(new QSpinBox(page), "spinParallel");
+    m_c->spinParallel = Named(new QSpinBox(page), "spinParallel");
     m_c->spinParallel->setRange(0, kMaxParallel);
     m_c->spinParallel->setSpecialValueText(QStringLiteral("Automatic"));
     m_c->spinParallel->setToolTip(
         QStringLiteral("More on a network or FUSE target, one or two on a local disk"));
-    auto* parallelLabel = captioned(new QLabel(page), "lblParallel", "Operations at o&nce");
+    auto* parallelLabel = Captioned(new QLabel(page), "lblParallel", "Operations at o&nce");
     parallelLabel->setBuddy(m_c->spinParallel);
     grid->addWidget(m_c->chkWhenTargetAppears, 4, 0, 1, 4);
     grid->addWidget(parallelLabel, 5, 0);
@@ -314,21 +314,21 @@ void TfrmTask::buildTargetPage()
 
 void TfrmTask::buildFilterPage()
 {
-    auto* page = captioned(new QWidget, "TabSheetFilter", "File Filter");
+    auto* page = Captioned(new QWidget, "TabSheetFilter", "File Filter");
     page->setAccessibleName(QStringLiteral("File Filter"));
     auto* grid = new QGridLayout(page);
     m_c->RadioBtnInclude =
-        captioned(new QRadioButton(page), "RadioBtnInclude", "Include all files");
-    m_c->RadioBtnExclude = captioned(new QRadioButton(page), "RadioBtnExclude", "Exclude...");
+        Captioned(new QRadioButton(page), "RadioBtnInclude", "Include all files");
+    m_c->RadioBtnExclude = Captioned(new QRadioButton(page), "RadioBtnExclude", "Exclude...");
     m_c->RadioBtnInclude->setChecked(true);
     auto* group = new QButtonGroup(page);
     group->addButton(m_c->RadioBtnInclude);
     group->addButton(m_c->RadioBtnExclude);
-    m_c->lvwExclude = named(new QListWidget(page), "lvwExclude");
+    m_c->lvwExclude = Named(new QListWidget(page), "lvwExclude");
     m_c->lvwExclude->setAccessibleName(QStringLiteral("Exclude rules"));
-    m_c->spbtnFilerAdd = plainButton(page, "spbtnFilerAdd", "&Add...");
-    m_c->spbtnFilterDel = plainButton(page, "spbtnFilterDel", "&Delete");
-    m_c->spbtnTest = plainButton(page, "spbtnTest", "&Test Filter");
+    m_c->spbtnFilerAdd = PlainButton(page, "spbtnFilerAdd", "&Add...");
+    m_c->spbtnFilterDel = PlainButton(page, "spbtnFilterDel", "&Delete");
+    m_c->spbtnTest = PlainButton(page, "spbtnTest", "&Test Filter");
     grid->addWidget(m_c->RadioBtnInclude, 0, 0);
     grid->addWidget(m_c->RadioBtnExclude, 1, 0);
     grid->addWidget(m_c->lvwExclude, 2, 0, 4, 1);
@@ -342,26 +342,26 @@ void TfrmTask::buildFilterPage()
 
 void TfrmTask::buildSchedulePage()
 {
-    auto* page = captioned(new QWidget, "TabSheetSch", "Schedule");
+    auto* page = Captioned(new QWidget, "TabSheetSch", "Schedule");
     page->setAccessibleName(QStringLiteral("Schedule"));
     auto* grid = new QGridLayout(page);
     m_c->RadioBtnManually =
-        captioned(new QRadioButton(page), "RadioBtnManually", "Run Manually");
+        Captioned(new QRadioButton(page), "RadioBtnManually", "Run Manually");
     m_c->RadioBtnAttr =
-        captioned(new QRadioButton(page), "RadioBtnAttr", "On Source Folder(s) Contents Change",
+        Captioned(new QRadioButton(page), "RadioBtnAttr", "On Source Folder(s) Contents Change",
                   "Attributes,Last Write Date/Time,File Names,Folder Name,Security Attributes");
-    m_c->RadiobtnSchedule = captioned(new QRadioButton(page), "RadiobtnSchedule",
+    m_c->RadiobtnSchedule = Captioned(new QRadioButton(page), "RadiobtnSchedule",
                                       "&Auto run using internal Schedule");
     m_c->RadioBtnManually->setChecked(true);
     auto* group = new QButtonGroup(page);
     group->addButton(m_c->RadioBtnManually);
     group->addButton(m_c->RadioBtnAttr);
     group->addButton(m_c->RadiobtnSchedule);
-    m_c->lvwSchedule = named(new QListWidget(page), "lvwSchedule");
+    m_c->lvwSchedule = Named(new QListWidget(page), "lvwSchedule");
     m_c->lvwSchedule->setAccessibleName(QStringLiteral("Schedule entries"));
-    m_c->spbtnSchAdd = plainButton(page, "spbtnSchAdd", "&Add...");
-    m_c->spbtnShcEdit = plainButton(page, "spbtnShcEdit", "&Edit...");
-    m_c->spbtnSchDel = plainButton(page, "spbtnSchDel", "&Delete");
+    m_c->spbtnSchAdd = PlainButton(page, "spbtnSchAdd", "&Add...");
+    m_c->spbtnShcEdit = PlainButton(page, "spbtnShcEdit", "&Edit...");
+    m_c->spbtnSchDel = PlainButton(page, "spbtnSchDel", "&Delete");
     grid->addWidget(m_c->RadioBtnManually, 0, 0);
     grid->addWidget(m_c->RadioBtnAttr, 1, 0);
     grid->addWidget(m_c->RadiobtnSchedule, 2, 0);
@@ -564,7 +564,7 @@ void TfrmTask::addSourceRow(const TaskSource& source)
     auto* row = new QTreeWidgetItem(m_c->lvwSourceDir);
     row->setText(0, source.path);
     row->setToolTip(0, source.path);
-    row->setText(1, uiText(source.includeSubfolders ? kYes : kNo));
+    row->setText(1, ShownText(source.includeSubfolders ? kYes : kNo));
     row->setData(1, Qt::UserRole, source.includeSubfolders);
 }
 
@@ -591,7 +591,7 @@ void TfrmTask::addScheduleRow(const TaskScheduleItem& item, const QString& descr
 
 void TfrmTask::browseInto(QLineEdit* box)
 {
-    const QString folder = m_desktop.folder(this, uiText(kSelectDirectory));
+    const QString folder = m_desktop.folder(this, ShownText(kSelectDirectory));
     if (!folder.isEmpty())
         box->setText(folder);
 }
@@ -601,7 +601,7 @@ void TfrmTask::openFolder(const QString& path)
     if (path.trimmed().isEmpty())
         return;
     if (!m_desktop.open(path.trimmed()))
-        m_desktop.information(this, uiText(kCannotOpenFolder).arg(path.trimmed()));
+        m_desktop.information(this, ShownText(kCannotOpenFolder).arg(path.trimmed()));
 }
 
 void TfrmTask::spbtnSourceClick()
@@ -666,7 +666,7 @@ void TfrmTask::spbtnFilterDelClick()
     const int row = c.lvwExclude->currentRow();
     if (row < 0 || !c.lvwExclude->item(row)->isSelected())
         return;
-    if (!m_desktop.confirm(this, uiText(kDeleteRule)))
+    if (!m_desktop.confirm(this, ShownText(kDeleteRule)))
         return;
     delete c.lvwExclude->takeItem(row);
     c.rules.removeAt(row);
@@ -716,7 +716,7 @@ void TfrmTask::spbtnSchDelClick()
     const int row = c.lvwSchedule->currentRow();
     if (row < 0 || !c.lvwSchedule->item(row)->isSelected())
         return;
-    if (!m_desktop.confirm(this, uiText(kDeleteEntry)))
+    if (!m_desktop.confirm(this, ShownText(kDeleteEntry)))
         return;
     delete c.lvwSchedule->takeItem(row);
     c.schedules.removeAt(row);

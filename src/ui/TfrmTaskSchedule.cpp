@@ -77,9 +77,9 @@ constexpr int kOnceDaysAhead = 30;
 
 
 // A spin box that changes by its arrows (and the arrow keys), not by typing.
-QSpinBox* stepBox(QWidget* parent, const char* name, int low, int high, int value)
+QSpinBox* StepBox(QWidget* parent, const char* name, int low, int high, int value)
 {
-    auto* box = named(new QSpinBox(parent), name);
+    auto* box = Named(new QSpinBox(parent), name);
     box->setRange(low, high);
     box->setValue(value);
     if (auto* text = box->findChild<QLineEdit*>())
@@ -110,21 +110,21 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
 {
     Controls& c = *m_c;
     setObjectName(QStringLiteral("frmSch"));
-    setCaption(this, QStringLiteral("Task Scheduler"));
+    SetCaption(this, QStringLiteral("Task Scheduler"));
     auto* layout = new QVBoxLayout(this);
 
-    c.lblDisplay = named(new QLabel(uiText(kOpeningText), this), "lblDisplay");
+    c.lblDisplay = Named(new QLabel(ShownText(kOpeningText), this), "lblDisplay");
     c.lblDisplay->setFrameShape(QFrame::StyledPanel);
     c.lblDisplay->setMargin(6);
     c.lblDisplay->setWordWrap(true);
     layout->addWidget(c.lblDisplay);
 
     auto* typeRow = new QHBoxLayout;
-    c.cboSchType = named(new QComboBox(this), "cboSchType");
+    c.cboSchType = Named(new QComboBox(this), "cboSchType");
     c.cboSchType->addItems({QStringLiteral("Every Minute(s)"), QStringLiteral("Every Hour(s)"),
                             QStringLiteral("Every Day(s)"), QStringLiteral("Within Week"),
                             QStringLiteral("Within Month"), QStringLiteral("Once")});
-    auto* typeLabel = captioned(new QLabel(this), "lblSchType", "Scheduler &Type:");
+    auto* typeLabel = Captioned(new QLabel(this), "lblSchType", "Scheduler &Type:");
     typeLabel->setBuddy(c.cboSchType);
     typeRow->addWidget(typeLabel);
     typeRow->addWidget(c.cboSchType, 1);
@@ -136,9 +136,9 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
                                                       "spbtnWeek",   "spbtnMonth", "spbtnOnce"};
     static const std::array<const char*, 6> kTabCaptions{"minute", "hour",  "day",
                                                          "week",   "month", "once"};
-    c.PageControl = named(new QStackedWidget(this), "PageControl");
+    c.PageControl = Named(new QStackedWidget(this), "PageControl");
     for (std::size_t i = 0; i < kTabNames.size(); ++i) {
-        auto* tab = plainButton(this, kTabNames[i], kTabCaptions[i]);
+        auto* tab = PlainButton(this, kTabNames[i], kTabCaptions[i]);
         tab->setFlat(true);
         tab->setFocusPolicy(Qt::NoFocus); // the drop-down list is the keyboard's way
         const int page = int(i);
@@ -153,39 +153,39 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
     // Every N: one page per unit.
     const auto everyPage = [&](const char* page, const char* accessible, QSpinBox* box,
                                const char* everyName, const char* unitName, const char* unit) {
-        auto* widget = named(new QWidget, page);
+        auto* widget = Named(new QWidget, page);
         widget->setAccessibleName(QString::fromLatin1(accessible));
         box->setParent(widget);
         auto* row = new QHBoxLayout(widget);
-        auto* every = captioned(new QLabel(widget), everyName, "&Every");
+        auto* every = Captioned(new QLabel(widget), everyName, "&Every");
         every->setBuddy(box);
         row->addWidget(every);
         row->addWidget(box);
-        row->addWidget(captioned(new QLabel(widget), unitName, unit));
+        row->addWidget(Captioned(new QLabel(widget), unitName, unit));
         row->addStretch(1);
         c.PageControl->addWidget(widget);
     };
-    c.CSpinEdtMinutes = stepBox(this, "CSpinEdtMinutes", int(limits::kMinMinutes),
+    c.CSpinEdtMinutes = StepBox(this, "CSpinEdtMinutes", int(limits::kMinMinutes),
                                 int(limits::kMaxInterval), 30);
-    c.CSpinEitHour = stepBox(this, "CSpinEitHour", int(limits::kMinInterval),
+    c.CSpinEitHour = StepBox(this, "CSpinEitHour", int(limits::kMinInterval),
                              int(limits::kMaxInterval), 1);
-    c.CSpinEitDay = stepBox(this, "CSpinEitDay", int(limits::kMinInterval),
+    c.CSpinEitDay = StepBox(this, "CSpinEitDay", int(limits::kMinInterval),
                             int(limits::kMaxInterval), 1);
     everyPage("TabShtMinute", "minute", c.CSpinEdtMinutes, "lblEvery", "lblMin", "minutes");
     everyPage("TabShtHour", "hour", c.CSpinEitHour, "lblEveryHour", "lblHour", "hour(s)");
     everyPage("TabShtDay", "day", c.CSpinEitDay, "lblEveryDay", "lblDay", "day(s)");
 
-    auto* week = named(new QWidget, "TabShtWeek");
+    auto* week = Named(new QWidget, "TabShtWeek");
     week->setAccessibleName(QStringLiteral("week"));
     {
         auto* grid = new QGridLayout(week);
-        grid->addWidget(captioned(new QLabel(week), "lblWeek", "Every week:"), 0, 0, 1, 4);
+        grid->addWidget(Captioned(new QLabel(week), "lblWeek", "Every week:"), 0, 0, 1, 4);
         static const std::array<const char*, 7> kDays{"&Monday", "T&uesday", "&Wednesday",
                                                       "T&hursday", "&Friday", "S&aturday",
                                                       "&Sunday"};
         for (std::size_t i = 0; i < kDays.size(); ++i) {
             const QByteArray name = "chkWeek" + QByteArray::number(int(i) + 1);
-            auto* day = captioned(new QCheckBox(week), name.constData(), kDays[i]);
+            auto* day = Captioned(new QCheckBox(week), name.constData(), kDays[i]);
             day->setChecked(true);
             c.week[i] = day;
             grid->addWidget(day, 1 + int(i) / 4, int(i) % 4);
@@ -193,32 +193,32 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
     }
     c.PageControl->addWidget(week);
 
-    auto* month = named(new QWidget, "TabShtMonth");
+    auto* month = Named(new QWidget, "TabShtMonth");
     month->setAccessibleName(QStringLiteral("month"));
     {
         auto* row = new QHBoxLayout(month);
-        c.cboMonth = named(new QComboBox(month), "cboMonth");
+        c.cboMonth = Named(new QComboBox(month), "cboMonth");
         for (qint64 day = limits::kMinMonthDay; day <= limits::kMaxMonthDay; ++day)
             c.cboMonth->addItem(QString::number(day));
-        auto* every = captioned(new QLabel(month), "lblMonth", "&Every");
+        auto* every = Captioned(new QLabel(month), "lblMonth", "&Every");
         every->setBuddy(c.cboMonth);
         row->addWidget(every);
         row->addWidget(c.cboMonth);
-        row->addWidget(captioned(new QLabel(month), "lblDate", "day of the months"));
+        row->addWidget(Captioned(new QLabel(month), "lblDate", "day of the months"));
         row->addStretch(1);
     }
     c.PageControl->addWidget(month);
 
-    auto* once = named(new QWidget, "TabShtOnce");
+    auto* once = Named(new QWidget, "TabShtOnce");
     once->setAccessibleName(QStringLiteral("once"));
     {
         auto* row = new QHBoxLayout(once);
-        c.DateTimePickerOnce = named(
+        c.DateTimePickerOnce = Named(
             new QDateEdit(m_desktop.clock().now().date().addDays(kOnceDaysAhead), once),
             "DateTimePickerOnce");
         c.DateTimePickerOnce->setCalendarPopup(true);
         c.DateTimePickerOnce->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        auto* runOn = captioned(new QLabel(once), "lblOnce", "&Run on");
+        auto* runOn = Captioned(new QLabel(once), "lblOnce", "&Run on");
         runOn->setBuddy(c.DateTimePickerOnce);
         row->addWidget(runOn);
         row->addWidget(c.DateTimePickerOnce);
@@ -227,8 +227,8 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
     c.PageControl->addWidget(once);
 
     auto* startRow = new QHBoxLayout;
-    c.chkStartTime = captioned(new QCheckBox(this), "chkStartTime", "&Start Time");
-    c.DateTimePicker = named(new QTimeEdit(QTime(9, 0, 0), this), "DateTimePicker");
+    c.chkStartTime = Captioned(new QCheckBox(this), "chkStartTime", "&Start Time");
+    c.DateTimePicker = Named(new QTimeEdit(QTime(9, 0, 0), this), "DateTimePicker");
     c.DateTimePicker->setDisplayFormat(QStringLiteral("H:mm:ss"));
     c.DateTimePicker->setAccessibleName(QStringLiteral("Start Time"));
     c.DateTimePicker->setEnabled(false);
@@ -239,9 +239,9 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* ok = captioned(new QPushButton(this), "spbtnOK", "OK");
+    auto* ok = Captioned(new QPushButton(this), "spbtnOK", "OK");
     ok->setDefault(true);
-    auto* cancel = plainButton(this, "spbtnCancel", "Cancel");
+    auto* cancel = PlainButton(this, "spbtnCancel", "Cancel");
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
@@ -350,7 +350,7 @@ ScheduleEntry TfrmTaskSchedule::entry() const
 
 QString TfrmTaskSchedule::description() const
 {
-    return m_c->changed ? DescribeEditorEntry(entry()) : uiText(kOpeningText);
+    return m_c->changed ? DescribeEditorEntry(entry()) : ShownText(kOpeningText);
 }
 
 void TfrmTaskSchedule::accept()

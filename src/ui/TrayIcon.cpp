@@ -13,7 +13,7 @@ namespace tarnwick::ui {
 
 namespace {
 
-bool modalDialogOpen()
+bool ModalDialogOpen()
 {
     return QApplication::activeModalWidget() != nullptr;
 }
@@ -30,7 +30,7 @@ TrayIcon::TrayIcon(QMainWindow& window, QMenu* menu) : QObject(&window), m_windo
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
                     return;
-                if (!m_hiddenByUser && !modalDialogOpen())
+                if (!m_hiddenByUser && !ModalDialogOpen())
                     bringBack(m_window);
             });
     window.installEventFilter(this);
@@ -53,7 +53,7 @@ void TrayIcon::hide()
 
 void TrayIcon::showWindow()
 {
-    if (!modalDialogOpen()) {
+    if (!ModalDialogOpen()) {
         m_hiddenByUser = false;
         bringBack(m_window);
     }
@@ -61,7 +61,7 @@ void TrayIcon::showWindow()
 
 void TrayIcon::hideWindow()
 {
-    if (!modalDialogOpen()) {
+    if (!ModalDialogOpen()) {
         m_hiddenByUser = true;
         m_window.hide();
     }

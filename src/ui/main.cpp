@@ -6,5 +6,5 @@
 
 int main(int argc, char* argv[])
 {
-    return tarnwick::ui::runProgram(argc, argv);
+    return tarnwick::ui::RunProgram(argc, argv);
 }

@@ -168,7 +168,7 @@ void TestRunHistory::runsLeaveWithTheirTask()
     RunStatement(query, FillStatement(sql::SetTaskOption, {QStringLiteral("gone"),
                                                            QStringLiteral("KeepVersions"),
                                                            QStringLiteral("5")}));
-    deleteTask(db, QStringLiteral("gone"));
+    DeleteTask(db, QStringLiteral("gone"));
     QVERIFY(TaskHistory(db, QStringLiteral("gone")).isEmpty());
     QCOMPARE(TaskHistory(db, QStringLiteral("kept")).size(), 1);
     RunQuery(query, FillStatement(sql::SelectTaskOptions, {QStringLiteral("gone")}));

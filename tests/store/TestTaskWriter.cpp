@@ -388,7 +388,7 @@ void TestTaskWriter::editReplacesEveryRow()
     QVERIFY(reloaded.rules.isEmpty());
 
     // The other task's rows were never touched.
-    deleteTask(db, kId);
+    DeleteTask(db, kId);
     QCOMPARE(Snapshot(db), otherRows);
 }
 
@@ -458,7 +458,7 @@ void TestTaskWriter::failingWriteLeavesEveryRow()
 
     TaskDatabase db;
     openFresh(db);
-    addTaskGroup(db, QStringLiteral("77"), QStringLiteral("Holidays"));
+    AddTaskGroup(db, QStringLiteral("77"), QStringLiteral("Holidays"));
     TaskRecord task = BaseTask(kId, TaskRunMode::Scheduled);
     task.sources.append({QStringLiteral("/home/ann/music"), false});
     task.excludeMode = true;
@@ -485,16 +485,16 @@ void TestTaskWriter::failingWriteLeavesEveryRow()
             save(db, changed);
             break;
         case FailingWrite::DeleteTask:
-            deleteTask(db, kId);
+            DeleteTask(db, kId);
             break;
         case FailingWrite::AddTakenGroup:
-            addTaskGroup(db, QStringLiteral("77"), QStringLiteral("Again"));
+            AddTaskGroup(db, QStringLiteral("77"), QStringLiteral("Again"));
             break;
         case FailingWrite::RenameGroup:
-            renameTaskGroup(db, QStringLiteral("77"), QStringLiteral("Renamed"));
+            RenameTaskGroup(db, QStringLiteral("77"), QStringLiteral("Renamed"));
             break;
         case FailingWrite::DeleteGroup:
-            deleteTaskGroup(db, QStringLiteral("77"));
+            DeleteTaskGroup(db, QStringLiteral("77"));
             break;
         }
         QFAIL("the write did not fail");
@@ -509,9 +509,9 @@ void TestTaskWriter::deleteTaskAndGroupCommands()
 {
     TaskDatabase db;
     openFresh(db);
-    addTaskGroup(db, QStringLiteral(" 77 "), QStringLiteral("Bob's group"));
-    addTaskGroup(db, QStringLiteral("88"), QStringLiteral("Music"));
-    renameTaskGroup(db, QStringLiteral("88"), QStringLiteral("It's music"));
+    AddTaskGroup(db, QStringLiteral(" 77 "), QStringLiteral("Bob's group"));
+    AddTaskGroup(db, QStringLiteral("88"), QStringLiteral("Music"));
+    RenameTaskGroup(db, QStringLiteral("88"), QStringLiteral("It's music"));
     QCOMPARE(Rows(db, QStringLiteral("select * from TaskGroup"), {"TaskGroupID", "Name"}),
              (QStringList{QStringLiteral("77|Bob's group"), QStringLiteral("88|It's music")}));
 
@@ -523,8 +523,8 @@ void TestTaskWriter::deleteTaskAndGroupCommands()
     gone.schedules = {Entry(ScheduleKind::EveryDays, 1)};
     save(db, gone);
 
-    deleteTask(db, kId);
-    deleteTaskGroup(db, QStringLiteral("77"));
+    DeleteTask(db, kId);
+    DeleteTaskGroup(db, QStringLiteral("77"));
     const QStringList rows = Snapshot(db);
     for (const QString& row : rows)
         QVERIFY2(!row.contains(kId), qPrintable(row));

@@ -236,15 +236,15 @@ void TestLanguage::messagesFromTheChosenFile()
         QCOMPARE(placesIn(translated), placesIn(builtIn));
         // What the windows show, in the language chosen at the time.
         WriteLanguage(u"Deutsch"_s);
-        QCOMPARE(uiText(entry), translated);
+        QCOMPARE(ShownText(entry), translated);
         WriteLanguage(u"English"_s);
-        QCOMPARE(uiText(entry), builtIn);
+        QCOMPARE(ShownText(entry), builtIn);
         // A language whose file lacks them keeps the English texts.
         WriteLanguage(u"Klingon"_s);
-        QCOMPARE(uiText(entry), builtIn);
+        QCOMPARE(ShownText(entry), builtIn);
     }
     WriteLanguage(u"Deutsch"_s);
-    QCOMPARE(uiText(kExitQuestion), u"Nach dem Beenden laufen keine geplanten Aufgaben mehr.\n"
+    QCOMPARE(ShownText(kExitQuestion), u"Nach dem Beenden laufen keine geplanten Aufgaben mehr.\n"
                                     u"Möchten Sie das Programm wirklich beenden?"_s);
 }
 
