@@ -245,18 +245,30 @@ QByteArray VersionsFolder::pathOf(const Place& place) const
     return path;
 }
 
+VersionsFolder::Naming VersionsFolder::namingFor(Place& place, const char* name)
+{
+    list(place);
+    Naming naming;
+    naming.fileName = QByteArray(name);
+    naming.at = m_clock.now();
+    naming.versions = &place.versions[naming.fileName];
+    VersionOfName stamp;
+    ParseVersionName(VersionName(naming.fileName, naming.at), stamp);
+    naming.when = stamp.when;
+    return naming;
+}
+
 int VersionsFolder::keep(Place& place, const char* name, bool& kept, QByteArray& keptPath)
 {
     kept = false;
     open(place);
     if (place.fd < 0)
         return place.error;
-    list(place);
-    const QByteArray fileName(name);
-    const QDateTime at = m_clock.now();
-    std::vector<KeptVersion>& versions = place.versions[fileName];
-    VersionOfName stamp;
-    ParseVersionName(VersionName(fileName, at), stamp);
+    const Naming naming = namingFor(place, name);
+    std::vector<KeptVersion>& versions = *naming.versions;
+    const QByteArray& fileName = naming.fileName;
+    const QDateTime& at = naming.at;
+    const quint64 when = naming.when;
     QByteArray keptName;
     bool moved = false;
     int error = 0;
@@ -264,7 +276,7 @@ int VersionsFolder::keep(Place& place, const char* name, bool& kept, QByteArray&
         error = KeepVersion(
             place.targetFd, name, place.fd,
             [&](int counter) { return VersionName(fileName, at, counter); },
-            FirstFreeCounter(versions, stamp.when), keptName, moved);
+            FirstFreeCounter(versions, when), keptName, moved);
         if (error != ENOENT)
             break;
         // The file went meanwhile (a second run of the task kept it first):
@@ -289,17 +301,13 @@ int VersionsFolder::nameDry(Place& place, const char* name, QByteArray& keptPath
     open(place);
     if (place.fd < 0 && place.error != 0)
         return place.error;
-    list(place);
-    const QByteArray fileName(name);
-    const QDateTime at = m_clock.now();
-    std::vector<KeptVersion>& versions = place.versions[fileName];
-    VersionOfName stamp;
-    ParseVersionName(VersionName(fileName, at), stamp);
+    const Naming naming = namingFor(place, name);
+    std::vector<KeptVersion>& versions = *naming.versions;
     // The name the real run would take: free in the folder, and not taken
     // by an earlier file of this run (a second source's file of that name).
     QByteArray keptName;
-    for (int counter = FirstFreeCounter(versions, stamp.when);; ++counter) {
-        keptName = VersionName(fileName, at, counter);
+    for (int counter = FirstFreeCounter(versions, naming.when);; ++counter) {
+        keptName = VersionName(naming.fileName, naming.at, counter);
         struct stat st;
         if (place.fd < 0 ||
             ::fstatat(place.fd, keptName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)

@@ -11,6 +11,7 @@
 #include "platform/KeptVersions.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -78,6 +79,16 @@ public:
     QByteArray pathOf(const Place& place) const;
 
 private:
+    // What naming a version of `name` kept now needs: the versions of that
+    // file listed so far, and the time in the name.
+    struct Naming
+    {
+        QByteArray fileName;
+        QDateTime at;
+        quint64 when = 0; // `at` as a version's name has it
+        std::vector<KeptVersion>* versions = nullptr;
+    };
+    Naming namingFor(Place& place, const char* name);
     void open(Place& place);
     int openRoot(mode_t mode, int& error);
     void list(Place& place);

@@ -28,6 +28,24 @@ using namespace tarnwick;
 
 Q_DECLARE_METATYPE(tarnwick::RunEnding)
 
+namespace {
+
+// A new task database in `dir`, opened, with one manual task mirroring
+// `source` (with its subfolders) to `target`.
+void OpenWithTask(TaskDatabase& db, TestDir& dir, const QString& id, const QString& name,
+                  const QString& source, const QString& target)
+{
+    const QString path = dir.filePath(QStringLiteral("Tarnwick.dat"));
+    CreateTaskDatabase(path);
+    db.open(path);
+    TaskQuery query(db);
+    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"), name,
+                                                        source, target, qint64(0)}));
+    RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+}
+
+} // namespace
+
 class TestRunEnding : public QObject
 {
     Q_OBJECT
@@ -105,15 +123,8 @@ void TestRunEnding::unpluggedDriveNeverFilled()
     });
 
     TaskDatabase db;
-    const QString path = dir.filePath(QStringLiteral("Tarnwick.dat"));
-    CreateTaskDatabase(path);
-    db.open(path);
-    TaskQuery query(db);
     const QString id = QStringLiteral("7");
-    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"),
-                                                        QStringLiteral("Backup"), source, drive,
-                                                        qint64(0)}));
-    RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+    OpenWithTask(db, dir, id, QStringLiteral("Backup"), source, drive);
 
     struct Run
     {
@@ -195,15 +206,8 @@ void TestRunEnding::fileSystemLearntOnce()
     dir.writeFile(QStringLiteral("src/a.txt"), "a", 1622541600);
 
     TaskDatabase db;
-    const QString path = dir.filePath(QStringLiteral("Tarnwick.dat"));
-    CreateTaskDatabase(path);
-    db.open(path);
-    TaskQuery query(db);
     const QString id = QStringLiteral("8");
-    RunStatement(query, FillStatement(sql::InsertTask, {id, QStringLiteral("AllTask"),
-                                                        QStringLiteral("Keep"), source, target,
-                                                        qint64(0)}));
-    RunStatement(query, FillStatement(sql::InsertSource, {id, source, qint64(1)}));
+    OpenWithTask(db, dir, id, QStringLiteral("Keep"), source, target);
     const auto run = [&] {
         RunControl control;
         QStringList copies;
