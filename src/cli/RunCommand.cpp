@@ -31,9 +31,12 @@ namespace tarnwick::cli {
 namespace {
 
 RunControl* g_control = nullptr;
+// The signal that stopped the run, for its exit status (128 + the signal).
+volatile sig_atomic_t g_stoppedBy = 0;
 
-extern "C" void OnStopSignal(int)
+extern "C" void OnStopSignal(int signal)
 {
+    g_stoppedBy = signal;
     if (g_control)
         g_control->requestStopFromSignal();
 }
@@ -101,7 +104,9 @@ QString RunCommand::help() const
         "                  it the run does not start and the exit status is 1\n"
         "\n"
         "Exit status: 0 when the run counted no error, 1 when it did or the\n"
-        "settings cannot be read, 2 for a bad argument or an unknown task.\n");
+        "settings cannot be read, 2 for a bad argument or an unknown task, 130 or\n"
+        "143 when Ctrl+C (SIGINT) or SIGTERM stopped it: a stopped run is\n"
+        "incomplete, and its status line says \"Mirror Stopped!!\".\n");
 }
 
 int RunCommand::run(const QStringList& args)
@@ -251,6 +256,13 @@ int RunCommand::run(const QStringList& args)
     if (outcome.notKept)
         Print(stderr, QStringLiteral("tarnwick-cli run: the run's result was not kept: %1\n")
                           .arg(*outcome.notKept));
+    if (const int signal = g_stoppedBy; signal != 0) {
+        Print(stderr, QStringLiteral("tarnwick-cli run: stopped by %1; the target is not "
+                                     "complete\n")
+                          .arg(signal == SIGINT ? QStringLiteral("SIGINT (Ctrl+C)")
+                                                : QStringLiteral("SIGTERM")));
+        return 128 + signal;
+    }
     return result.counters.errors == 0 ? kExitOk : kExitFailure;
 }
 

@@ -103,7 +103,7 @@ QString RemoveVersionLine(const QString& taskName, const QString& path)
 }
 
 void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink,
-                 bool versionsKept)
+                 bool versionsKept, bool stopped)
 {
     const QString prefix = u'[' + taskName + u']';
     const QString pad = QStringLiteral("          ");
@@ -126,7 +126,11 @@ void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink
         sink(LogKind::StartFinish,
              prefix + pad +
                  QStringLiteral("Versions : %1 replaced files kept.").arg(c.keptVersions));
-    if (c.errors == 0)
+    if (stopped)
+        sink(LogKind::ErrorStatus,
+             prefix + pad + QStringLiteral("Status   : Mirror Stopped!!") +
+                 (c.errors == 0 ? QString() : QStringLiteral(" Find %1 Errors.").arg(c.errors)));
+    else if (c.errors == 0)
         sink(LogKind::StartFinish, prefix + pad + QStringLiteral("Status   : Mirror Successed!!"));
     else
         sink(LogKind::ErrorStatus,

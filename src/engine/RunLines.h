@@ -29,9 +29,11 @@ QString KeepVersionLine(const QString& taskName, const QString& path);
 // The line of a version removed as older than the count kept, at `path`.
 QString RemoveVersionLine(const QString& taskName, const QString& path);
 // The four summary lines and the status line; with `versionsKept` (the
-// task keeps versions) a line of the kept versions before the status.
+// task keeps versions) a line of the kept versions before the status. A
+// run that was `stopped` is incomplete, never a success: its status says
+// so, in the error colour, with its errors if it had any.
 void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink,
-                 bool versionsKept = false);
+                 bool versionsKept = false, bool stopped = false);
 // The decision's text between the task prefix and the path.
 QLatin1StringView DecisionText(CopyDecision decision);
 // The reason of a replaced file that could not be kept in `versionsFolder`.

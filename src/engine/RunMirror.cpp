@@ -239,7 +239,8 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 
     if (afterWalk)
         MoveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
-    EmitSummary(job.taskName, result.counters, sink, job.keepVersions > 0);
+    EmitSummary(job.taskName, result.counters, sink, job.keepVersions > 0,
+                control.stopRequested());
     sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
     return result;
 }

@@ -347,9 +347,12 @@ void TestRunCommand::terminateFinishesFileAndReports()
     process->terminate(); // SIGTERM
     QVERIFY(process->waitForFinished(120000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process->exitCode(), 0);
+    // A stopped run is incomplete: 128 + SIGTERM, said on standard error.
+    QCOMPARE(process->exitCode(), 128 + SIGTERM);
+    QCOMPARE(QString::fromUtf8(process->readAllStandardError()),
+             u"tarnwick-cli run: stopped by SIGTERM; the target is not complete\n"_s);
     const QString out = QString::fromUtf8(process->readAllStandardOutput());
-    QVERIFY2(out.contains(u"[t]          Status   : Mirror Successed!!"_s), qPrintable(out));
+    QVERIFY2(out.contains(u"[t]          Status   : Mirror Stopped!!"_s), qPrintable(out));
     QVERIFY(out.contains(u"synchronize finished  [t]"_s));
     // The file under way when the stop came was finished, not torn.
     if (out.contains(u"Mirrored : 0 folders, 1 files"_s))

@@ -325,7 +325,8 @@ void TestTMyThread::stopOnSuspendedRunWritesSummary()
     // The summary block and the finished line close the run.
     const QList<ShownLine> tail = m_host->shown.mid(m_host->shown.size() - 6);
     QVERIFY(tail.at(0).text.endsWith(QStringLiteral("Summary:")));
-    QVERIFY(tail.at(4).text.contains(QStringLiteral("Mirror Successed!!")));
+    QVERIFY2(tail.at(4).text.endsWith(QStringLiteral("Status   : Mirror Stopped!!")),
+             qPrintable(tail.at(4).text));
     QVERIFY(tail.at(5).text.contains(QStringLiteral("synchronize finished")));
     // The stop came early: most files were never reached.
     QVERIFY2(!tail.at(1).text.contains(QStringLiteral(" 200 files")), qPrintable(tail.at(1).text));
