@@ -3,6 +3,7 @@
 // version of the same file in the same second never overwrite each other's.
 #include "platform/KeptVersions.h"
 
+#include "platform/ReadToEnd.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
 
@@ -324,16 +325,7 @@ QList<QByteArray> ReadKeptIndex(int versionsFd)
     UniqueFd fd(::openat(versionsFd, kKeptIndexName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0)
         return {};
-    QByteArray text;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        text.append(buffer, got);
-    }
+    const QByteArray text = ReadToEnd(fd.get());
     QList<QByteArray> names;
     for (const QByteArray& line : text.split('\n')) {
         if (!line.isEmpty())
