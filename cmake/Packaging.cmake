@@ -29,8 +29,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads the SVG icon engine and image format as plug-ins, and the sound
 # player loads SDL2_mixer when a sound first plays: dpkg-shlibdeps sees
-# neither. MIDI sounds play through Timidity's patches.
+# neither. MIDI sounds play through Timidity's patches; Qt's own buttons
+# and boxes speak the chosen language through Qt's translations.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libsdl2-mixer-2.0-0")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "freepats")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "freepats, qt6-translations-l10n")
 
 include(CPack)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build make pkg-config
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n
   libsqlcipher-dev sqlcipher
   libsdl2-mixer-dev freepats
   rsync hyperfine time

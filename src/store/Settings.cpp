@@ -240,6 +240,15 @@ QString ReadLanguage(bool createKey)
     return language;
 }
 
+bool HasLanguageKey()
+{
+    Registry registry;
+    const bool there = registry.openKey(QString::fromLatin1(kLanguageKeyPath), false);
+    if (there)
+        registry.closeKey();
+    return there;
+}
+
 void WriteLanguage(const QString& language)
 {
     Registry registry;

@@ -231,6 +231,8 @@ void WriteNotifyFailedRuns(bool on);
 // reads "English". Opened with create: the key is made if missing. Either
 // way a missing value under an existing key reads as empty.
 QString ReadLanguage(bool createKey);
+// Whether the language key is there: it is made at the first start.
+bool HasLanguageKey();
 // Raises RegistryError when the value cannot be stored.
 void WriteLanguage(const QString& language);
 

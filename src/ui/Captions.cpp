@@ -46,6 +46,12 @@ void SetHint(QObject* control, const QString& hint)
 {
     if (hint.isEmpty())
         return;
+    control->setProperty(kBuiltInHint, hint);
+    ShowHint(control, hint);
+}
+
+void ShowHint(QObject* control, const QString& hint)
+{
     if (auto* action = qobject_cast<QAction*>(control)) {
         action->setToolTip(ShortHint(hint));
         action->setStatusTip(LongHint(hint));

@@ -24,8 +24,9 @@ class QWidget;
 
 namespace tarnwick::ui {
 
-// The property that keeps a control's built-in caption.
+// The properties that keep a control's built-in caption and hint.
 inline constexpr char kBuiltInCaption[] = "builtInCaption";
+inline constexpr char kBuiltInHint[] = "builtInHint";
 
 // Sets `caption` as the control's own text: a button's or label's text, a
 // group box's title, an action's text, a window's title. `hint` is
@@ -35,6 +36,8 @@ void SetCaption(QObject* control, const QString& caption);
 // language's text). A page of a tab widget shows it on its tab.
 void ShowCaption(QObject* control, const QString& caption);
 void SetHint(QObject* control, const QString& hint);
+// Shows `hint` without changing the built-in one.
+void ShowHint(QObject* control, const QString& hint);
 
 // Names `control`, gives it its caption and hint, and returns it:
 //     auto* ok = Captioned(new QPushButton(this), "spbtnOK", "OK");

@@ -8,9 +8,14 @@
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDir>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QVariant>
 #include <QWidget>
 
@@ -65,8 +70,59 @@ QStringList BuiltInParts(QObject* control)
     return parts;
 }
 
+// The built-in text of a part a window set directly (an accessible name, a
+// spin box's special text): what the control had before the first
+// language was applied to it.
+constexpr char kBuiltInName[] = "builtInAccessibleName";
+constexpr char kBuiltInSpecial[] = "builtInSpecialValue";
+
+QString KeptOnce(QObject* control, const char* property, const QString& now)
+{
+    const QVariant kept = control->property(property);
+    if (kept.isValid())
+        return kept.toString();
+    control->setProperty(property, now);
+    return now;
+}
+
+QString BuiltInOf(QObject* control, int part)
+{
+    auto* widget = qobject_cast<QWidget*>(control);
+    auto* spin = qobject_cast<QAbstractSpinBox*>(control);
+    switch (part) {
+    case kCaption:
+        return control->property(kBuiltInCaption).toString();
+    case kHint:
+        return control->property(kBuiltInHint).toString();
+    case kAccessibleName:
+        return widget ? KeptOnce(control, kBuiltInName, widget->accessibleName()) : QString();
+    case kSpecialValue:
+        return spin ? KeptOnce(control, kBuiltInSpecial, spin->specialValueText()) : QString();
+    default:
+        return BuiltInParts(control).value(part);
+    }
+}
+
 void ShowPart(QObject* control, int part, const QString& shown)
 {
+    switch (part) {
+    case kCaption:
+        ShowCaption(control, shown);
+        return;
+    case kHint:
+        ShowHint(control, shown);
+        return;
+    case kAccessibleName:
+        if (auto* widget = qobject_cast<QWidget*>(control))
+            widget->setAccessibleName(shown);
+        return;
+    case kSpecialValue:
+        if (auto* spin = qobject_cast<QAbstractSpinBox*>(control))
+            spin->setSpecialValueText(shown);
+        return;
+    default:
+        break;
+    }
     // Column headers and list items have no mnemonics: a key shared with a
     // button ("chkIncludeSubdir.Caption") brings its "&" along.
     const QString text = WithoutMnemonic(shown);
@@ -113,11 +169,7 @@ QString BuiltInText(QWidget* window, const LanguageRow& row)
     QObject* control = ControlOf(window, row);
     if (!control)
         return QString();
-    QString text;
-    if (row.part < 0)
-        text = control->property(kBuiltInCaption).toString();
-    else
-        text = BuiltInParts(control).value(row.part);
+    const QString text = BuiltInOf(control, row.part);
     return row.twoBlanks ? TwoBlanksOff(text) : text;
 }
 
@@ -133,10 +185,7 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
                                  builtIn);
         if (row.twoBlanks)
             text.prepend(QLatin1StringView("  "));
-        if (row.part < 0)
-            ShowCaption(control, text);
-        else
-            ShowPart(control, row.part, text);
+        ShowPart(control, row.part, text);
     }
 }
 
@@ -157,6 +206,49 @@ QString ShownText(const UiText& text)
     // A language file keeps a text on one line. The English texts hold no
     // backslash, and the places to fill are filled only after this.
     return shown.replace(QLatin1StringView("\\n"), QLatin1StringView("\n"));
+}
+
+namespace {
+
+QString LocaleOf(const QString& language)
+{
+    return ProfileFile(LanguageFilePath(language))
+        .read(QStringLiteral("Language"), QStringLiteral("Locale"), QString());
+}
+
+} // namespace
+
+QString LanguageForLocale(const QLocale& locale)
+{
+    const QString wanted = locale.name().section(u'_', 0, 0);
+    if (wanted.isEmpty() || wanted == QLatin1StringView("C") || wanted == QLatin1StringView("en"))
+        return QString();
+    QStringList languages = AvailableLanguages();
+    languages.sort();
+    for (const QString& language : std::as_const(languages)) {
+        if (LocaleOf(language).section(u'_', 0, 0) == wanted)
+            return language;
+    }
+    return QString();
+}
+
+void InstallQtTranslations(const QString& language)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    static constexpr char kName[] = "tarnwickQtTranslations";
+    delete app->findChild<QTranslator*>(QString::fromLatin1(kName));
+    const QString locale = LocaleOf(language);
+    if (locale.isEmpty() || locale == QLatin1StringView("en"))
+        return;
+    auto* translator = new QTranslator(app);
+    translator->setObjectName(QString::fromLatin1(kName));
+    if (translator->load(QStringLiteral("qtbase_") + locale,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 QStringList AvailableLanguages()

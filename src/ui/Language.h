@@ -13,10 +13,21 @@
 
 #include <span>
 
+class QLocale;
 class QObject;
 class QWidget;
 
 namespace tarnwick::ui {
+
+// The parts of a control a row can give a text to, besides a list's
+// columns and a drop-down list's items.
+inline constexpr int kCaption = -1;
+// "short | long", as SetHint takes it.
+inline constexpr int kHint = -2;
+// What a screen reader says for a control that shows no caption.
+inline constexpr int kAccessibleName = -3;
+// What a spin box shows at its lowest value ("Automatic").
+inline constexpr int kSpecialValue = -4;
 
 // Where one entry of a language file goes.
 struct LanguageRow
@@ -25,8 +36,9 @@ struct LanguageRow
     const char* key;
     // The control's objectName; empty for the window itself (its title).
     const char* control;
-    // -1: the control's caption. Otherwise the column of a list's header or
-    // the item of a drop-down list, counted from 0.
+    // kCaption, kHint, kAccessibleName or kSpecialValue; otherwise the
+    // column of a list's header or the item of a drop-down list, counted
+    // from 0.
     int part = -1;
     // The control shows two blanks before the text.
     bool twoBlanks = false;
@@ -61,6 +73,16 @@ QString WithoutMnemonic(const QString& text);
 
 // The built-in text a row stands for in `window` (what English.ini holds).
 QString BuiltInText(QWidget* window, const LanguageRow& row);
+
+// The language file that fits `locale` (its [Language] Locale entry names
+// the locale's language, "de" for de_DE), when it is not English; empty
+// when none does. A first start shows that language.
+QString LanguageForLocale(const QLocale& locale);
+
+// Lets Qt's own texts (the Close, Yes and Cancel of its boxes) follow
+// `language`: the Qt translation of the file's locale, none for English or
+// a file without one.
+void InstallQtTranslations(const QString& language);
 
 // The languages the Language menu offers: the names, without their
 // extension, of the regular, readable, not hidden files of the Language

@@ -4,6 +4,7 @@
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
+#include "ui/Captions.h"
 #include "ui/Desktop.h"
 #include "ui/Icons.h"
 #include "ui/TaskListView.h"
@@ -14,6 +15,18 @@
 #include <QWidget>
 
 namespace tarnwick::ui {
+
+namespace {
+
+constexpr UiText kResultOk{"ResultOk", "OK"};
+constexpr UiText kResultOneError{"ResultOneError", "1 error"};
+constexpr UiText kResultErrors{"ResultErrors", "%1 errors"};
+constexpr UiText kResultStopped{"ResultStopped", "Stopped"};
+constexpr UiText kResultNotStarted{"ResultNotStarted", "Could not start"};
+constexpr UiText kNotifyTitle{"NotifyFailedTitle", "Tarnwick: %1 failed"};
+constexpr UiText kTrayFailed{"TrayLastRunFailed", "Tarnwick: the last run failed: %1"};
+
+} // namespace
 
 void LastResults::load(TaskDatabase& db)
 {
@@ -35,8 +48,8 @@ void LastResults::notifyIfAway(const RunRecord& run)
         (m_window->isVisible() && !m_window->isMinimized()) || !notificationsWanted())
         return;
     const QStringList name = taskNames({run.taskId});
-    const QString title = QStringLiteral("Tarnwick: %1 failed").arg(name.value(0, run.taskId));
-    const QString text = run.firstError.isEmpty() ? ResultText(run) : run.firstError;
+    const QString title = ShownText(kNotifyTitle).arg(name.value(0, run.taskId));
+    const QString text = run.firstError.isEmpty() ? resultText(run) : run.firstError;
     if (m_desktop->notify(m_tray, title, text))
         m_notifiedTask = run.taskId;
 }
@@ -139,7 +152,7 @@ std::pair<QIcon, QString> LastResults::cell(const QString& taskId) const
     if (running != m_running.cend())
         return {m_runningMark, *running};
     const RunRecord* run = last(taskId);
-    return run ? std::pair{resultIcon(*run), ResultText(*run)} : std::pair{QIcon(), QString()};
+    return run ? std::pair{resultIcon(*run), resultText(*run)} : std::pair{QIcon(), QString()};
 }
 
 void LastResults::showRunning(const QString& taskId, const QString& text)
@@ -222,7 +235,23 @@ QString LastResults::trayToolTip(const QStringList& failedTaskNames)
 {
     if (failedTaskNames.isEmpty())
         return QStringLiteral("Tarnwick");
-    return QStringLiteral("Tarnwick: the last run failed: %1").arg(failedTaskNames.join(QStringLiteral(", ")));
+    return ShownText(kTrayFailed).arg(failedTaskNames.join(QStringLiteral(", ")));
+}
+
+QString LastResults::resultText(const RunRecord& run)
+{
+    switch (run.outcome) {
+    case RunEnding::Succeeded:
+        return ShownText(kResultOk);
+    case RunEnding::WithErrors:
+        return run.errors == 1 ? ShownText(kResultOneError)
+                               : ShownText(kResultErrors).arg(run.errors);
+    case RunEnding::Stopped:
+        return ShownText(kResultStopped);
+    case RunEnding::NotStarted:
+        return ShownText(kResultNotStarted);
+    }
+    return QString();
 }
 
 } // namespace tarnwick::ui

@@ -76,6 +76,9 @@ public:
     static QIcon badged(const QIcon& base);
     // The tray's tooltip: "Tarnwick", or which tasks failed.
     static QString trayToolTip(const QStringList& failedTaskNames);
+    // A run's short result ("OK", "1 error", "Stopped") in the chosen
+    // language.
+    static QString resultText(const RunRecord& run);
 
 signals:
     // The shown result of the task, or the set of unseen failures, changed.

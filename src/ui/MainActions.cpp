@@ -306,7 +306,7 @@ void MainActions::makeToolBar()
         button->setObjectName(QString::fromLatin1(row.name));
         button->setIcon(ThemeIcon(row.icon));
         // The text is not drawn, but names the button for screen readers.
-        button->setText(ShortHint(hint).trimmed());
+        SetCaption(button, ShortHint(hint).trimmed());
         SetHint(button, hint);
         button->setAutoRaise(true);
         // The toolbar is for the mouse; the keyboard has the menus.

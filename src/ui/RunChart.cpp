@@ -1,11 +1,20 @@
 #include "ui/RunChart.h"
 
+#include "ui/Captions.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
 #include <algorithm>
 
 namespace tarnwick::ui {
+
+namespace {
+
+constexpr UiText kNoRuns{"NoRunsKept", "No runs kept"};
+constexpr UiText kRunsDescription{"RunsDescription", "%1 runs, the newest copied %2 in %3 s"};
+
+} // namespace
 
 RunChart::RunChart(QWidget* parent) : QWidget(parent)
 {
@@ -19,8 +28,8 @@ void RunChart::setRuns(const QList<RunRecord>& runs)
     m_runs = runs;
     std::reverse(m_runs.begin(), m_runs.end());
     setAccessibleDescription(
-        runs.isEmpty() ? QStringLiteral("No runs kept")
-                       : QStringLiteral("%1 runs, the newest copied %2 in %3 s")
+        runs.isEmpty() ? ShownText(kNoRuns)
+                       : ShownText(kRunsDescription)
                              .arg(runs.size())
                              .arg(bytesText(runs.first().copiedBytes))
                              .arg(runs.first().start.secsTo(runs.first().end)));
@@ -51,7 +60,7 @@ void RunChart::paintEvent(QPaintEvent*)
     const QRectF area(4, top, width() - 8, height() - top - 4);
     if (m_runs.isEmpty() || area.width() < 10 || area.height() < 10) {
         painter.setPen(colours.color(QPalette::PlaceholderText));
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No runs kept"));
+        painter.drawText(rect(), Qt::AlignCenter, ShownText(kNoRuns));
         return;
     }
     quint64 mostBytes = 1;

@@ -17,6 +17,8 @@ namespace tarnwick::ui {
 namespace {
 
 // Where the entries of a language file go in this window.
+constexpr UiText kVersionText{"VersionText", "Version %1"};
+
 constexpr LanguageRow kLanguageRows[] = {
     {"frmAbout", "Title", ""},
 };
@@ -25,7 +27,7 @@ constexpr LanguageRow kLanguageRows[] = {
 
 QString VersionText()
 {
-    return QStringLiteral("Version %1").arg(QLatin1String(kVersionAndBuild));
+    return ShownText(kVersionText).arg(QLatin1String(kVersionAndBuild));
 }
 
 QWidget* MakeAddressLabels(Desktop& desktop, QWidget* parent)

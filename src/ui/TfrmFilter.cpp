@@ -70,6 +70,10 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmFilter", "chkEncrypted.Caption", "chkEncrypted"},
     {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
     {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+    {"frmFilter", "lboWildcard.AccessibleName", "lboWildcard", kAccessibleName},
+    {"frmFilter", "spbtnTo.AccessibleName", "spbtnTo", kAccessibleName},
+    {"frmFilter", "lboExpad.AccessibleName", "lboExpad", kAccessibleName},
+    {"frmFilter", "dpFrom.AccessibleName", "dpFrom", kAccessibleName},
 };
 
 

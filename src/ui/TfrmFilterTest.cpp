@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "ui/Captions.h"
 #include "ui/Desktop.h"
+#include "ui/Language.h"
 #include "ui/PathListModel.h"
 
 #include <QGridLayout>
@@ -23,6 +24,20 @@
 namespace tarnwick::ui {
 
 namespace {
+
+// Where the entries of a language file go in this window.
+constexpr LanguageRow kLanguageRows[] = {
+    {"frmFilterTest", "Title", "", kCaption},
+    {"frmFilterTest", "lblSourceDir.Caption", "lblSourceDir", kCaption},
+    {"frmFilterTest", "spbtnSource.Caption", "spbtnSource", kCaption},
+    {"frmFilterTest", "spbtnFilter.Caption", "spbtnFilter", kCaption},
+    {"frmFilterTest", "spbtnStop.Caption", "spbtnStop", kCaption},
+    {"frmFilterTest", "PanelBefore.Caption", "PanelBefore", kCaption},
+    {"frmFilterTest", "PanelAfter.Caption", "PanelAfter", kCaption},
+    {"frmFilterTest", "lstBefore.AccessibleName", "lstBefore", kAccessibleName},
+    {"frmFilterTest", "lstAfter.AccessibleName", "lstAfter", kAccessibleName},
+    {"frmFilterTest", "splitLists.AccessibleName", "splitLists", kAccessibleName},
+};
 
 constexpr UiText kBeforeCount{"BeforeFilterCount", "Before Filter(%1 files)"};
 constexpr UiText kAfterCount{"AfterFilterCount", "After Filter(%1 files)"};
@@ -123,6 +138,18 @@ TfrmFilterTest::TfrmFilterTest(Desktop& desktop, QList<ExcludeRule> rules, QWidg
     follow(c.lstBefore, c.lstAfter);
     follow(c.lstAfter, c.lstBefore);
     resize(sizeHint().expandedTo(QSize(760, 480)));
+}
+
+void TfrmFilterTest::showEvent(QShowEvent* event)
+{
+    // The counts' captions follow the language as they are filled in.
+    ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    QDialog::showEvent(event);
+}
+
+std::span<const LanguageRow> TfrmFilterTest::languageRows()
+{
+    return kLanguageRows;
 }
 
 TfrmFilterTest::~TfrmFilterTest()

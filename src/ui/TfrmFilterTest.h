@@ -9,13 +9,16 @@
 
 #include <QDialog>
 
-#include <memory>
 #include <QList>
 #include <QThread>
+
+#include <memory>
+#include <span>
 
 namespace tarnwick::ui {
 
 class Desktop;
+struct LanguageRow;
 
 class TfrmFilterTest : public QDialog
 {
@@ -33,12 +36,16 @@ public:
     // The running test's thread, null when none runs; it frees itself.
     QThread* currentTest() const;
 
+    // Where the entries of a language file go in this window.
+    static std::span<const LanguageRow> languageRows();
+
 signals:
     // A test has ended, run through or stopped.
     void testFinished();
 
 protected:
     void done(int result) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Controls;

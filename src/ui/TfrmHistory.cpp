@@ -26,7 +26,10 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmHistory", "Column5.Caption", "grdRuns", 4},
     {"frmHistory", "Column6.Caption", "grdRuns", 5},
     {"frmHistory", "Column7.Caption", "grdRuns", 6},
+    {"frmHistory", "RunChart.AccessibleName", "RunChart", kAccessibleName},
 };
+
+constexpr UiText kSeconds{"DurationSeconds", "%1 s"};
 
 QTableWidgetItem* Cell(const QString& text, bool number = false)
 {
@@ -64,10 +67,10 @@ TfrmHistory::TfrmHistory(const QString& taskName, const QList<RunRecord>& runs, 
     runsLabel->setBuddy(m_runs);
     for (int row = 0; row < runs.size(); ++row) {
         const RunRecord& run = runs.at(row);
-        auto* result = Cell(ResultText(run));
+        auto* result = Cell(LastResults::resultText(run));
         result->setIcon(LastResults::resultIcon(run));
         m_runs->setItem(row, 0, Cell(DateTimeText(run.start)));
-        m_runs->setItem(row, 1, Cell(QStringLiteral("%1 s").arg(run.start.secsTo(run.end)), true));
+        m_runs->setItem(row, 1, Cell(ShownText(kSeconds).arg(run.start.secsTo(run.end)), true));
         m_runs->setItem(row, 2, result);
         m_runs->setItem(row, 3, Cell(QString::number(run.copiedFiles), true));
         m_runs->setItem(row, 4, Cell(QString::number(run.copiedBytes), true));
@@ -99,6 +102,8 @@ void TfrmHistory::showEvent(QShowEvent* event)
 {
     const QString title = windowTitle();
     ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    // Headers as wide as their text in this language.
+    m_runs->resizeColumnsToContents();
     // The task's name stays after the translated title.
     if (const qsizetype at = title.indexOf(QStringLiteral(" - ")); at >= 0)
         setWindowTitle(windowTitle() + title.mid(at));

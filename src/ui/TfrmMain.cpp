@@ -24,6 +24,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QLocale>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -304,6 +305,14 @@ void TfrmMain::openDatabase()
 void TfrmMain::runCreationSteps()
 {
     guarded([this] { readStartupSettings(); });
+    // At the very first start the desktop's language is shown, when a
+    // language file fits it.
+    guarded([] {
+        if (HasLanguageKey())
+            return;
+        if (const QString fitting = LanguageForLocale(QLocale()); !fitting.isEmpty())
+            WriteLanguage(fitting);
+    });
     guarded([this] {
         m_actions->fillLanguageMenu(AvailableLanguages(), CurrentLanguage(),
                                     &TfrmMain::chooseLanguage);
@@ -333,6 +342,7 @@ void TfrmMain::readStartupSettings()
 
 void TfrmMain::applyLanguage(const QString& language)
 {
+    InstallQtTranslations(language);
     ApplyLanguage(this, languageRows(), language);
     m_groups->retranslate();
     m_statusBar->retranslate();

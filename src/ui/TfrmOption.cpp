@@ -74,6 +74,15 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmOption", "RadioGroupPRI.Caption", "RadioGroupPRI"},
     {"Dialog_Common", "btnOK.Caption", "BitBtnOK"},
     {"Dialog_Common", "btnCancel.Caption", "BitBtnCancel"},
+    {"frmOption", "chkAutostart.Hint", "chkAutostart", kHint},
+    {"frmOption", "chkNotifyFailedRuns.Hint", "chkNotifyFailedRuns", kHint},
+    {"frmOption", "spbtnOpen.Hint", "spbtnOpen", kHint},
+    {"frmOption", "spbtnPlay.Hint", "spbtnPlay", kHint},
+    {"frmOption", "spbtnStop.Hint", "spbtnStop", kHint},
+    {"frmOption", "spbtnStartFinishMsg.AccessibleName", "spbtnStartFinishMsg", kAccessibleName},
+    {"frmOption", "spbtnErrorMsg.AccessibleName", "spbtnErrorMsg", kAccessibleName},
+    {"frmOption", "spbtnSkipMsg.AccessibleName", "spbtnSkipMsg", kAccessibleName},
+    {"frmOption", "spbtnCopyMsg.AccessibleName", "spbtnCopyMsg", kAccessibleName},
 };
 
 
@@ -200,7 +209,7 @@ void TfrmOption::buildStartupPage()
     m_c->chkDisplaySplash = CheckBox(startup, "chkDisplaySplash", "Display &splash screen");
     // Not one of the stored options: the desktop's autostart entry itself.
     m_c->chkAutostart = CheckBox(startup, "chkAutostart", "Start Tarnwick when I &log in");
-    m_c->chkAutostart->setToolTip(
+    SetHint(m_c->chkAutostart,
         QStringLiteral("Schedules and on-change starts run only while Tarnwick runs"));
     for (QWidget* box : {m_c->chkMin, m_c->chkHide, m_c->chkDisplaySplash, m_c->chkAutostart})
         startupLayout->addWidget(box);
@@ -326,7 +335,7 @@ void TfrmOption::buildEventPage()
     // Not one of the stored options: a value under a key of its own.
     m_c->chkNotifyFailedRuns =
         CheckBox(finish, "chkNotifyFailedRuns", "&Notify of failed runs while the window is away");
-    m_c->chkNotifyFailedRuns->setToolTip(
+    SetHint(m_c->chkNotifyFailedRuns,
         QStringLiteral("A desktop notification when a run fails while the window is hidden or "
                        "minimised"));
     finishLayout->addWidget(m_c->chkShowDlg);

@@ -77,6 +77,17 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmTask", "spbtnSchDel.Caption", "spbtnSchDel"},
     {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
     {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+    {"frmTask", "TabSheetSource.AccessibleName", "TabSheetSource", kAccessibleName},
+    {"frmTask", "TabSheetTarget.AccessibleName", "TabSheetTarget", kAccessibleName},
+    {"frmTask", "TabSheetFilter.AccessibleName", "TabSheetFilter", kAccessibleName},
+    {"frmTask", "TabSheetSch.AccessibleName", "TabSheetSch", kAccessibleName},
+    {"frmTask", "lvwSourceDir.AccessibleName", "lvwSourceDir", kAccessibleName},
+    {"frmTask", "lvwExclude.AccessibleName", "lvwExclude", kAccessibleName},
+    {"frmTask", "lvwSchedule.AccessibleName", "lvwSchedule", kAccessibleName},
+    {"frmTask", "RadioBtnAttr.Hint", "RadioBtnAttr", kHint},
+    {"frmTask", "edtVersionsFolder.Hint", "edtVersionsFolder", kHint},
+    {"frmTask", "spinParallel.Hint", "spinParallel", kHint},
+    {"frmTask", "spinParallel.SpecialValue", "spinParallel", kSpecialValue},
 };
 
 
@@ -283,8 +294,8 @@ void TfrmTask::buildTargetPage()
     m_c->edtVersionsFolder = Named(new QLineEdit(page), "edtVersionsFolder");
     m_c->edtVersionsFolder->setText(QString::fromLatin1(kDefaultVersionsFolder));
     m_c->edtVersionsFolder->setMaxLength(static_cast<int>(limits::kPath));
-    m_c->edtVersionsFolder->setToolTip(
-        QStringLiteral("A full path, or a folder inside the target folder"));
+    SetHint(m_c->edtVersionsFolder,
+            QStringLiteral("A full path, or a folder inside the target folder"));
     auto* folderLabel =
         Captioned(new QLabel(page), "lblVersionsFolder", "Versions f&older");
     folderLabel->setBuddy(m_c->edtVersionsFolder);
@@ -300,8 +311,8 @@ void TfrmTask::buildTargetPage()
     m_c->spinParallel = Named(new QSpinBox(page), "spinParallel");
     m_c->spinParallel->setRange(0, kMaxParallel);
     m_c->spinParallel->setSpecialValueText(QStringLiteral("Automatic"));
-    m_c->spinParallel->setToolTip(
-        QStringLiteral("More on a network or FUSE target, one or two on a local disk"));
+    SetHint(m_c->spinParallel,
+            QStringLiteral("More on a network or FUSE target, one or two on a local disk"));
     auto* parallelLabel = Captioned(new QLabel(page), "lblParallel", "Operations at o&nce");
     parallelLabel->setBuddy(m_c->spinParallel);
     grid->addWidget(m_c->chkWhenTargetAppears, 4, 0, 1, 4);

@@ -68,6 +68,13 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmSch", "lblOnce.Caption", "lblOnce"},
     {"Dialog_Common", "btnOK.Caption", "spbtnOK"},
     {"Dialog_Common", "btnCancel.Caption", "spbtnCancel"},
+    {"frmSch", "TabShtMinute.AccessibleName", "TabShtMinute", kAccessibleName},
+    {"frmSch", "TabShtHour.AccessibleName", "TabShtHour", kAccessibleName},
+    {"frmSch", "TabShtDay.AccessibleName", "TabShtDay", kAccessibleName},
+    {"frmSch", "TabShtWeek.AccessibleName", "TabShtWeek", kAccessibleName},
+    {"frmSch", "TabShtMonth.AccessibleName", "TabShtMonth", kAccessibleName},
+    {"frmSch", "TabShtOnce.AccessibleName", "TabShtOnce", kAccessibleName},
+    {"frmSch", "DateTimePicker.AccessibleName", "DateTimePicker", kAccessibleName},
 };
 
 

@@ -342,7 +342,9 @@ class Scenario:
         return None
 
     def find(self, root, name, roles=None, depth=12):
-        """First descendant with this accessible name (and one of the roles)."""
+        """First descendant with this accessible name (and one of the roles);
+        `name` may be a tuple of the names in each language the run shows."""
+        names = name if isinstance(name, tuple) else (name,)
         stack = [(root, 0)]
         while stack:
             obj, level = stack.pop()
@@ -350,7 +352,7 @@ class Scenario:
                 continue
             self.fresh(obj)
             # Captions may carry blanks around them ("  Task Name").
-            if (obj.get_name() or "").strip() == name and (
+            if (obj.get_name() or "").strip() in names and (
                     roles is None or obj.get_role_name() in roles):
                 return obj
             if level < depth:
@@ -370,7 +372,7 @@ class Scenario:
         return None
 
     def task_table(self):
-        tasks = self.find(self.frame, "Tasks")
+        tasks = self.find(self.frame, ("Tasks", "Aufgaben"))
         if tasks is None or "Table" not in tasks.get_interfaces():
             return None
         return tasks
@@ -400,7 +402,7 @@ class Scenario:
         return cell.get_name() if cell is not None else None
 
     def log_pane_text(self):
-        log = self.find(self.frame, "Log", roles=("text",))
+        log = self.find(self.frame, ("Log", "Protokoll"), roles=("text",))
         if log is None:
             return None
         self.fresh(log)
@@ -663,7 +665,7 @@ class Scenario:
 
     def tree_cells(self):
         """The visible rows of the group tree: name -> cell."""
-        tree = self.find(self.frame, "Task groups", roles=("tree",))
+        tree = self.find(self.frame, ("Task groups", "Aufgabengruppen"), roles=("tree",))
         if tree is None:
             return None
         cells = {}

@@ -4,7 +4,8 @@
 // dialog when it is next shown; a key missing from a file keeps the built-in
 // text of that control alone; in German no two controls of one menu, page
 // or button row share a mnemonic; the main window's messages come from the
-// chosen file.
+// chosen file; and in German no text a window shows is still its English
+// one, save a few that are the same in both.
 #include "FakeDesktop.h"
 #include "ProgramFolder.h"
 
@@ -14,6 +15,7 @@
 #include "ui/ProgressTexts.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmFilter.h"
+#include "ui/TfrmFilterTest.h"
 #include "ui/TfrmGroup.h"
 #include "ui/TfrmHistory.h"
 #include "ui/TfrmMain.h"
@@ -24,6 +26,12 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -33,10 +41,12 @@
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 #include <functional>
@@ -111,7 +121,112 @@ QList<Window> windows()
          [](FakeDesktop&, TaskDatabase&) {
              return std::make_unique<TfrmHistory>(u"task"_s, QList<RunRecord>{});
          }},
+        {u"filter test"_s, TfrmFilterTest::languageRows(),
+         [](FakeDesktop& d, TaskDatabase&) {
+             return std::make_unique<TfrmFilterTest>(d, QList<ExcludeRule>{});
+         }},
     };
+}
+
+// Windows as they are shown with something in them: a run in the history
+// (its result, its errors, the chart).
+QList<Window> filledWindows()
+{
+    QList<Window> all = windows();
+    all.append({u"history with runs"_s, TfrmHistory::languageRows(),
+                [](FakeDesktop&, TaskDatabase&) -> std::unique_ptr<QWidget> {
+                    RunRecord failed;
+                    failed.start = QDateTime(QDate(2026, 3, 1), QTime(10, 0));
+                    failed.end = failed.start.addSecs(75);
+                    failed.copiedFiles = 2;
+                    failed.copiedBytes = 4096;
+                    failed.errors = 1;
+                    failed.outcome = RunEnding::WithErrors;
+                    failed.firstError = u"/t/a: Permission denied"_s;
+                    RunRecord good = failed;
+                    good.start = failed.start.addDays(1);
+                    good.end = good.start.addSecs(3);
+                    good.errors = 0;
+                    good.outcome = RunEnding::Succeeded;
+                    good.firstError.clear();
+                    return std::make_unique<TfrmHistory>(u"task"_s, QList<RunRecord>{failed, good});
+                }});
+    return all;
+}
+
+// Every text a control shows or speaks, by where it is: the control's
+// name path and the property.
+QMap<QString, QString> shownTexts(QWidget* window)
+{
+    QMap<QString, QString> texts;
+    const auto put = [&](const QObject* at, const QString& what, const QString& text) {
+        if (text.trimmed().isEmpty())
+            return;
+        QString where = what;
+        for (const QObject* up = at; up && up != window->parent(); up = up->parent())
+            where.prepend(up->objectName() + u'/');
+        // Unnamed siblings of one kind are told apart by their text.
+        if (texts.contains(where) && texts.value(where) != text)
+            where += u'#' + text;
+        texts.insert(where, text);
+    };
+    const auto actionTexts = [&](const QAction* action) {
+        if (action->isSeparator())
+            return;
+        put(action, u"text"_s, action->text());
+        if (action->toolTip() != WithoutMnemonic(action->text()))
+            put(action, u"toolTip"_s, action->toolTip());
+        put(action, u"statusTip"_s, action->statusTip());
+    };
+    QList<QWidget*> all = window->findChildren<QWidget*>();
+    all.prepend(window);
+    for (QWidget* w : all) {
+        // Qt's own parts (a spin box's line edit, a scroll bar) and what is
+        // never shown (a record's hidden ID) are not ours to translate.
+        if (w->objectName().startsWith(u"qt_"_s) || (w != window && w->isHidden() &&
+                                                   !w->parentWidget()->inherits("QStackedWidget")))
+            continue;
+        if (w->isWindow())
+            put(w, u"windowTitle"_s, w->windowTitle());
+        put(w, u"toolTip"_s, w->toolTip());
+        put(w, u"statusTip"_s, w->statusTip());
+        put(w, u"accessibleName"_s, w->accessibleName());
+        put(w, u"accessibleDescription"_s, w->accessibleDescription());
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            put(w, u"text"_s, button->text());
+        else if (auto* label = qobject_cast<QLabel*>(w))
+            put(w, u"text"_s, label->text());
+        else if (auto* group = qobject_cast<QGroupBox*>(w))
+            put(w, u"title"_s, group->title());
+        else if (auto* edit = qobject_cast<QLineEdit*>(w))
+            put(w, u"placeholderText"_s, edit->placeholderText());
+        else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            for (int i = 0; i < combo->count(); ++i)
+                put(w, u"item%1"_s.arg(i), combo->itemText(i));
+        } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
+            put(w, u"specialValueText"_s, spin->specialValueText());
+        } else if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                put(w, u"tab%1"_s.arg(i), tabs->tabText(i));
+        } else if (auto* menu = qobject_cast<QMenu*>(w)) {
+            put(w, u"title"_s, menu->title());
+        }
+        if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model()) {
+            const QAbstractItemModel* model = view->model();
+            for (int c = 0; c < model->columnCount(); ++c)
+                put(w, u"header%1"_s.arg(c), model->headerData(c, Qt::Horizontal).toString());
+            for (int r = 0; r < std::min(model->rowCount(), 5); ++r) {
+                for (int c = 0; c < model->columnCount(); ++c) {
+                    const QModelIndex at = model->index(r, c);
+                    put(w, u"cell%1.%2"_s.arg(r).arg(c), at.data().toString());
+                    put(w, u"cellTip%1.%2"_s.arg(r).arg(c), at.data(Qt::ToolTipRole).toString());
+                }
+            }
+        }
+        for (const QAction* action : w->actions())
+            actionTexts(action);
+    }
+    return texts;
 }
 
 } // namespace
@@ -138,6 +253,9 @@ private slots:
     void progressTextsFromTheChosenFile();
     void messagesFromTheChosenFile();
     void germanMnemonicsAreUnique();
+    void noEnglishLeftInGerman();
+    void everyMessageInBothFiles();
+    void firstStartFollowsTheLocale();
     void menuListsOnlyFilesThatQualify();
     void choiceChangesMainWindowAtOnceAndDialogsWhenShown();
     void missingKeysKeepTheirBuiltInText();
@@ -307,6 +425,126 @@ void TestLanguage::germanMnemonicsAreUnique()
             }
         }
     }
+}
+
+void TestLanguage::noEnglishLeftInGerman()
+{
+    // Texts the same in both languages; those the program shows alike in
+    // every language (the Language menu, the filter's pages and size units,
+    // the priority levels); what is no text (numbers, durations, paths,
+    // file name extensions, addresses).
+    static const QSet<QString> same = {
+        u"OK"_s,       u"Tarnwick"_s, u"English"_s, u"Deutsch"_s,  u"Name"_s,     u"Status"_s,
+        u"Filter"_s,   u"Start"_s,    u"KB ."_s,    u"Language"_s, u"wildcard"_s, u"file"_s,
+        u"size"_s,     u"date"_s,     u"attribute"_s, u"MBytes"_s, u"KBytes"_s,   u"Bytes"_s,
+        u"Idle"_s,     u"Lowest"_s,   u"Lower"_s,   u"Normal"_s,   u"Higher"_s,   u"Highest"_s,
+        u"Real Time"_s,
+    };
+    static const QRegularExpression noText(
+        uR"re(^(\d+ s|/.*|[a-z0-9]{2,4}|<a href=.*|Version \d.*)$)re"_s);
+    const auto isText = [](const QString& text) {
+        if (noText.match(text).hasMatch())
+            return false;
+        for (const QChar c : text) {
+            if (c.isLetter())
+                return true;
+        }
+        return false;
+    };
+    ship(u"English"_s);
+    ship(u"Deutsch"_s);
+    QStringList english;
+    for (const Window& window : filledWindows()) {
+        WriteLanguage(u"English"_s);
+        InstallQtTranslations(u"English"_s);
+        auto inEnglish = window.make(*m_desktop, *m_db);
+        inEnglish->show();
+        const QMap<QString, QString> before = shownTexts(inEnglish.get());
+        inEnglish.reset();
+        WriteLanguage(u"Deutsch"_s);
+        InstallQtTranslations(u"Deutsch"_s);
+        auto inGerman = window.make(*m_desktop, *m_db);
+        inGerman->show();
+        const QMap<QString, QString> after = shownTexts(inGerman.get());
+        for (auto it = after.cbegin(); it != after.cend(); ++it) {
+            const QString text = WithoutMnemonic(it.value()).trimmed();
+            if (before.value(it.key()) == it.value() && isText(text) && !same.contains(text))
+                english << window.name + u": "_s + it.key() + u" = \""_s + it.value() + u'"';
+        }
+    }
+    // One line each: a long message would be cut.
+    for (const QString& line : std::as_const(english))
+        qWarning("%s", qPrintable(line));
+    QVERIFY2(english.isEmpty(), qPrintable(u"%1 texts still in English"_s.arg(english.size())));
+    InstallQtTranslations(u"English"_s);
+}
+
+void TestLanguage::everyMessageInBothFiles()
+{
+    // Every message and format any window declares, found where it is
+    // declared: English as built in, German with the same places to fill.
+    const ProfileFile english(shippedFile(u"English"_s));
+    const ProfileFile german(shippedFile(u"Deutsch"_s));
+    const QString section = QString::fromLatin1(kMessageSection);
+    const QString missing = u"<missing>"_s;
+    static const QRegularExpression declared(
+        uR"re(UiText\s+k\w+\s*\{\s*"([^"]+)"\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\})re"_s);
+    static const QRegularExpression piece(uR"re("((?:[^"\\]|\\.)*)")re"_s);
+    const QDir sources(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../src/ui"));
+    std::size_t found = 0;
+    for (const QString& name : sources.entryList({u"*.cpp"_s, u"*.h"_s}, QDir::Files)) {
+        QFile file(sources.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto it = declared.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            QString builtIn;
+            for (auto part = piece.globalMatch(match.captured(2)); part.hasNext();)
+                builtIn += part.next().captured(1);
+            // As the file holds it: an escaped quote is a quote.
+            builtIn.replace(u"\\\""_s, u"\""_s);
+            const QString key = match.captured(1);
+            const QString where = name + u": "_s + key;
+            QCOMPARE(english.read(section, key, missing), builtIn);
+            const QString translated = german.read(section, key, missing);
+            QVERIFY2(translated != missing, qPrintable(where));
+            QCOMPARE(placesIn(translated), placesIn(builtIn));
+            ++found;
+        }
+    }
+    // The scan itself works: the main window's messages are among them.
+    QVERIFY(found > MainWindowMessages().size());
+}
+
+void TestLanguage::firstStartFollowsTheLocale()
+{
+    ship(u"English"_s);
+    ship(u"Deutsch"_s);
+    // The file fitting a German desktop; none for English or an unknown one.
+    QCOMPARE(LanguageForLocale(QLocale(u"de_DE"_s)), u"Deutsch"_s);
+    QCOMPARE(LanguageForLocale(QLocale(u"de_AT"_s)), u"Deutsch"_s);
+    QCOMPARE(LanguageForLocale(QLocale(u"en_GB"_s)), QString());
+    QCOMPARE(LanguageForLocale(QLocale(u"fr_FR"_s)), QString());
+    QCOMPARE(LanguageForLocale(QLocale::c()), QString());
+
+    QLocale::setDefault(QLocale(u"de_DE"_s));
+    {
+        TfrmMain window(*m_desktop);
+        window.openDatabase();
+        window.runCreationSteps();
+        QCOMPARE(ReadLanguage(false), u"Deutsch"_s);
+        QCOMPARE(window.findChild<QMenu*>(u"mnuFile"_s)->title(), u"&Datei"_s);
+    }
+    // A choice made since stands at the next start, whatever the desktop.
+    WriteLanguage(u"English"_s);
+    {
+        TfrmMain window(*m_desktop);
+        window.openDatabase();
+        window.runCreationSteps();
+        QCOMPARE(window.findChild<QMenu*>(u"mnuFile"_s)->title(), u"&File"_s);
+    }
+    QLocale::setDefault(QLocale::c());
+    InstallQtTranslations(u"English"_s);
 }
 
 void TestLanguage::menuListsOnlyFilesThatQualify()
