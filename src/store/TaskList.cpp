@@ -2,6 +2,7 @@
 #include "store/TaskList.h"
 
 #include "store/DateTexts.h"
+#include "store/RunHistory.h"
 #include "store/Statements.h"
 #include "store/TaskDatabase.h"
 
@@ -89,6 +90,9 @@ QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId, QStrin
     else
         RunQuery(tasks, FillStatement(sql::SelectGroupTaskRows, {groupId.trimmed()}));
 
+    // The stored last run time is also when the task was last saved: a run
+    // kept in the history is the one that really happened.
+    const QHash<QString, RunRecord> lastRuns = LastRuns(db);
     QList<TaskListRow> rows;
     for (; !tasks.eof(); tasks.next()) {
         TaskListRow row;
@@ -98,7 +102,10 @@ QList<TaskListRow> ReadTaskList(TaskDatabase& db, const QString& groupId, QStrin
             row.runMode = tasks.integer("ScheduleType");
             row.sourceText = tasks.text("SourceDir");
             row.targetDir = tasks.text("TargetDir");
-            row.lastRunText = LastRunCellText(db, row.taskId);
+            const auto run = lastRuns.constFind(row.taskId);
+            row.lastRunText = run != lastRuns.cend() && run->outcome != RunEnding::NotStarted
+                                  ? DateTimeText(run->start)
+                                  : LastRunCellText(db, row.taskId);
             row.nextRunText =
                 NextRunCellTextFor(db, row.taskId, row.runMode, sql::SelectNextRunTime);
         } catch (const StoreError& e) {

@@ -51,7 +51,9 @@ struct TaskListRow
     QString taskId;
     QString taskName;
     qint64 runMode = 0;
-    QString lastRunText; // latest LastRunTime as DateTimeText, empty when none
+    // The start of the newest run kept in the history, else the latest
+    // LastRunTime, as DateTimeText; empty when none.
+    QString lastRunText;
     QString nextRunText; // "Manually", the on-change text, or the earliest NextRunTime
     QString sourceText;  // Task.SourceDir as stored
     QString targetDir;

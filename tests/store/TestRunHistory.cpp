@@ -2,12 +2,16 @@
 // run ends stored and read back with its short result, the newest hundred
 // kept per task, the newest run per task, the seen mark, a task's runs
 // leaving with it, and files made by an older build (writable: the table is
-// added; read-only: nothing is kept and nothing fails).
+// added; read-only: nothing is kept and nothing fails); the task list's
+// last run time is the newest kept run's, not the task's saving.
 #include "TestDir.h"
 
 #include "store/RunHistory.h"
 #include "store/Statements.h"
+#include "platform/Clock.h"
+#include "store/DateTexts.h"
 #include "store/TaskDatabase.h"
+#include "store/TaskList.h"
 #include "store/TaskWriter.h"
 
 #include <QFile>
@@ -53,6 +57,7 @@ private slots:
     void newestHundredKeptPerTask();
     void lastRunPerTaskAndSeenMark();
     void runsLeaveWithTheirTask();
+    void taskListShowsTheLastRealRun();
     void olderFiles_data();
     void olderFiles();
 };
@@ -156,6 +161,34 @@ void TestRunHistory::lastRunPerTaskAndSeenMark()
     QVERIFY(last.value(QStringLiteral("a")).seen);
     // Marking one task leaves the other's unseen failure as it was.
     QVERIFY(!TaskHistory(db, QStringLiteral("b")).last().seen);
+}
+
+void TestRunHistory::taskListShowsTheLastRealRun()
+{
+    TaskDatabase db;
+    db.open(freshDatabase());
+    // Saved an hour after its runs: the saving is no run.
+    const FixedClock saved(kStart.addSecs(3600));
+    for (const QString& id : {QStringLiteral("ran"), QStringLiteral("never"),
+                              QStringLiteral("refused")}) {
+        TaskRecord task;
+        task.taskId = id;
+        task.name = id;
+        task.targetDir = QStringLiteral("/t");
+        task.sources.append({QStringLiteral("/s"), true});
+        SaveTask(db, task, TaskSaveMode::New, saved);
+    }
+    RecordRun(db, Run(QStringLiteral("ran"), 0));
+    RecordRun(db, Run(QStringLiteral("ran"), 5, RunEnding::WithErrors));
+    RecordRun(db, Run(QStringLiteral("refused"), 7, RunEnding::NotStarted));
+
+    QHash<QString, QString> shown;
+    for (const TaskListRow& row : ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID)))
+        shown.insert(row.taskId, row.lastRunText);
+    QCOMPARE(shown.value(QStringLiteral("ran")), DateTimeText(kStart.addSecs(300)));
+    // No run, or one that never began its walk: the stored time stays.
+    QCOMPARE(shown.value(QStringLiteral("never")), DateTimeText(saved.now()));
+    QCOMPARE(shown.value(QStringLiteral("refused")), DateTimeText(saved.now()));
 }
 
 void TestRunHistory::runsLeaveWithTheirTask()
