@@ -145,14 +145,15 @@ void LastResults::present(TaskDatabase& db, Desktop& desktop, TaskListView* list
         });
 }
 
-std::pair<QIcon, QString> LastResults::cell(const QString& taskId) const
+TaskListView::ResultCell LastResults::cell(const QString& taskId) const
 {
     // A result kept or seen while the task runs waits for the run's end.
     const auto running = m_running.constFind(taskId);
     if (running != m_running.cend())
         return {m_runningMark, *running};
     const RunRecord* run = last(taskId);
-    return run ? std::pair{resultIcon(*run), resultText(*run)} : std::pair{QIcon(), QString()};
+    return run ? TaskListView::ResultCell{resultIcon(*run), resultText(*run), run->failed()}
+               : TaskListView::ResultCell{};
 }
 
 void LastResults::showRunning(const QString& taskId, const QString& text)
@@ -173,8 +174,7 @@ void LastResults::showCell(const QString& taskId)
 {
     if (!m_list)
         return;
-    const auto [mark, text] = cell(taskId);
-    m_list->setResult(taskId, mark, text);
+    m_list->setResult(taskId, cell(taskId));
 }
 
 void LastResults::showTrayState()

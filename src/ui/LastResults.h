@@ -8,6 +8,7 @@
 #pragma once
 
 #include "store/RunHistory.h"
+#include "ui/TaskListView.h"
 
 #include <QHash>
 #include <QIcon>
@@ -27,7 +28,6 @@ class TaskDatabase;
 namespace tarnwick::ui {
 
 class Desktop;
-class TaskListView;
 
 class LastResults : public QObject
 {
@@ -61,7 +61,7 @@ public:
     // The mark and text of the task's Last Result cell: how far its run
     // has come while it runs, else its last result (empty before its first
     // run).
-    std::pair<QIcon, QString> cell(const QString& taskId) const;
+    TaskListView::ResultCell cell(const QString& taskId) const;
     // While the task runs, its Last Result cell shows `text` (how far the
     // run has come) beside a running mark; the run's end puts the last
     // result back, the one it has just kept if it kept one.

@@ -6,6 +6,7 @@
 #include "ui/TaskListItem.h"
 
 #include <QApplication>
+#include <QBrush>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -135,13 +136,9 @@ void TaskListView::setRows(const QList<TaskListRow>& rows, const ResultOf& resul
     m_filling = true;
     for (const TaskListRow& row : rows) {
         QList<QStandardItem*> cells = makeRow(row, icon);
-        if (resultOf) {
-            // Set before the row goes in: no change to tell, nothing to refit.
-            const auto [mark, text] = resultOf(row.taskId);
-            cells[kResultColumn]->setIcon(mark);
-            cells[kResultColumn]->setText(text);
-            cells[kResultColumn]->setToolTip(text);
-        }
+        // Set before the row goes in: no change to tell, nothing to refit.
+        if (resultOf)
+            showResult(cells, resultOf(row.taskId), icon);
         m_model->appendRow(cells);
     }
     m_filling = false;
@@ -198,15 +195,33 @@ void TaskListView::setTimes(const QString& taskId, const QString& lastRunText,
     }
 }
 
-void TaskListView::setResult(const QString& taskId, const QIcon& mark, const QString& text)
+void TaskListView::setResult(const QString& taskId, const ResultCell& result)
 {
     const int row = taskRow(taskId);
     if (row < 0)
         return;
-    QStandardItem* cell = m_model->item(row, kResultColumn);
-    cell->setIcon(mark);
-    cell->setText(text);
-    cell->setToolTip(text);
+    QList<QStandardItem*> cells;
+    for (int column = 0; column < kColumns; ++column)
+        cells.append(m_model->item(row, column));
+    showResult(cells, result, taskIcon());
+}
+
+void TaskListView::showResult(const QList<QStandardItem*>& cells, const ResultCell& result,
+                              const QIcon& taskPicture)
+{
+    QStandardItem* cell = cells.at(kResultColumn);
+    cell->setIcon(result.mark);
+    cell->setText(result.text);
+    cell->setToolTip(result.text);
+    QStandardItem* name = cells.at(0);
+    name->setIcon(result.mark.isNull() ? taskPicture : result.mark);
+    // Read out with the name, as the tint is only seen.
+    name->setData(result.text.isEmpty() ? QVariant() : QVariant(result.text),
+                  Qt::AccessibleDescriptionRole);
+    const QVariant tint = result.failed ? QVariant(QBrush(QColor(0xd0, 0x30, 0x30, 40)))
+                                        : QVariant();
+    for (QStandardItem* each : cells)
+        each->setData(tint, Qt::BackgroundRole);
 }
 
 int TaskListView::rowCount() const

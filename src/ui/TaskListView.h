@@ -52,8 +52,16 @@ public:
 
     explicit TaskListView(QWidget* parent = nullptr);
 
-    // The mark and text of a task's Last Result cell.
-    using ResultOf = std::function<std::pair<QIcon, QString>(const QString& taskId)>;
+    // A task's Last Result: its mark and text, and whether the run failed.
+    // The mark is also the row's picture, so the state shows without
+    // scrolling; a failed task's row is tinted as well.
+    struct ResultCell
+    {
+        QIcon mark;
+        QString text;
+        bool failed = false;
+    };
+    using ResultOf = std::function<ResultCell(const QString& taskId)>;
 
     // Replaces every row, in stored order, with their last results when
     // `resultOf` is given.
@@ -65,9 +73,8 @@ public:
     void removeRow(int row);
     // The last and next run cells of the task's row, if it is listed.
     void setTimes(const QString& taskId, const QString& lastRunText, const QString& nextRunText);
-    // The Last Result cell of the task's row: its mark and text, or empty
-    // before the task's first run.
-    void setResult(const QString& taskId, const QIcon& mark, const QString& text);
+    // The Last Result of the task's row: empty before the task's first run.
+    void setResult(const QString& taskId, const ResultCell& result);
 
     int rowCount() const;
     // The selected row, -1 when none; the row of a task, -1 when not listed.
@@ -101,6 +108,8 @@ signals:
     void headerClicked(int column);
 
 private:
+    void showResult(const QList<QStandardItem*>& cells, const ResultCell& result,
+                    const QIcon& taskPicture);
     // The picture of a task's row.
     static QIcon taskIcon();
     QList<QStandardItem*> makeRow(const TaskListRow& row, const QIcon& icon) const;

@@ -572,7 +572,8 @@ void TestTfrmMain::finishBoxDoesNotHoldTheRun()
     QCOMPARE(m_window->findChildren<QMessageBox*>(QStringLiteral("finishBox")).size(), 1);
 }
 
-// A run that fails shows in its row's Last Result cell and as a badge on
+// A run that fails shows in its row (its picture, a tint, the Last Result
+// cell) and as a badge on
 // the tray, whose tooltip names the task, also after a restart; choosing
 // the task in the window takes the badge away, and a good run shows "OK".
 void TestTfrmMain::failedRunSeenAtAGlance()
@@ -596,6 +597,16 @@ void TestTfrmMain::failedRunSeenAtAGlance()
     QTRY_COMPARE(cell(1, resultColumn), QStringLiteral("1 error"));
     QCOMPARE(cell(0, resultColumn), QStringLiteral("OK"));
     QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick: the last run failed: task 2"));
+    // Seen without scrolling: the row's picture is the result's mark, read
+    // out with the name, and only the failed row is tinted.
+    const auto at = [&](int row, int column) { return list()->model()->index(row, column); };
+    QCOMPARE(at(1, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+             at(1, resultColumn).data(Qt::DecorationRole).value<QIcon>().cacheKey());
+    QCOMPARE(at(1, 0).data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("1 error"));
+    for (int column = 0; column <= resultColumn; ++column) {
+        QVERIFY(at(1, column).data(Qt::BackgroundRole).isValid());
+        QVERIFY(!at(0, column).data(Qt::BackgroundRole).isValid());
+    }
 
     // A new window (a restart) finds the failure still unseen.
     bool ended = false;
