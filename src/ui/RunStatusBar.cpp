@@ -1,7 +1,9 @@
 // The main window's status bar.
 #include "ui/RunStatusBar.h"
 
+#include "ui/ElidedLabel.h"
 #include "ui/ProgressTexts.h"
+#include "ui/StatusPanel.h"
 #include "ui/TfrmMainTexts.h"
 
 #include <QLabel>
@@ -20,9 +22,9 @@ RunStatusBar::RunStatusBar(QWidget* parent) : QStatusBar(parent)
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     const int widths[] = {100, 150, 50};
     for (int i = 0; i < 3; ++i) {
-        m_panels[i] = new QLabel(this);
+        m_panels[i] = new StatusPanel(
+            widths[i], i == 2 ? StatusPanel::Shrink::Away : StatusPanel::Shrink::ToText, this);
         m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        m_panels[i]->setMinimumWidth(widths[i]);
         addWidget(m_panels[i], i == 2 ? 1 : 0);
     }
     // The selected task's run, at the right, out of the way of the hints.
@@ -31,10 +33,10 @@ RunStatusBar::RunStatusBar(QWidget* parent) : QStatusBar(parent)
     m_runCounters = new QLabel(this);
     m_runCounters->setObjectName(QStringLiteral("lblRunProgress"));
     m_runCounters->setAccessibleDescription(QStringLiteral("Progress of the selected task's run"));
-    m_runFile = new QLabel(this);
+    // The counters stay whole; the file's path gives way when room is short.
+    m_runFile = new ElidedLabel(this);
     m_runFile->setObjectName(QStringLiteral("lblRunFile"));
     m_runFile->setAccessibleDescription(QStringLiteral("The file the selected task's run copies"));
-    m_runFile->setFixedWidth(260);
     m_fileBar = new QProgressBar(this);
     m_fileBar->setObjectName(QStringLiteral("prgRunFile"));
     m_fileBar->setAccessibleName(QStringLiteral("Copy of the current file"));
@@ -42,7 +44,7 @@ RunStatusBar::RunStatusBar(QWidget* parent) : QStatusBar(parent)
     m_fileBar->setFixedWidth(120);
     m_fileBar->setMaximumHeight(m_runCounters->sizeHint().height());
     for (QWidget* part : std::initializer_list<QWidget*>{m_runCounters, m_runFile, m_fileBar}) {
-        addPermanentWidget(part);
+        addPermanentWidget(part, part == m_runFile ? 1 : 0);
         part->hide();
     }
 }
@@ -82,12 +84,10 @@ void RunStatusBar::showProgress(const RunProgress* progress, const ProgressTexts
         return;
     }
     m_runCounters->setText(texts.counters(*progress, suspended));
+    // Never cut: the bar takes room from the hint panel and the path first.
+    m_runCounters->setMinimumWidth(m_runCounters->sizeHint().width());
     m_runCounters->show();
-    const QString current = texts.current(*progress);
-    // The path's middle gives way: its start and the file's name stay.
-    m_runFile->setText(
-        m_runFile->fontMetrics().elidedText(current, Qt::ElideMiddle, m_runFile->width()));
-    m_runFile->setToolTip(current);
+    m_runFile->setFullText(texts.current(*progress));
     // Kept in place between copies, so the counters do not jump sideways.
     m_runFile->show();
     const bool big = progress->currentSize > kFileBarAbove;

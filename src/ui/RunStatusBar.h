@@ -14,6 +14,7 @@ class QProgressBar;
 
 namespace tarnwick::ui {
 
+class ElidedLabel;
 class ProgressTexts;
 
 class RunStatusBar : public QStatusBar
@@ -43,7 +44,7 @@ private:
     int m_runningCount = -1;
     QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
     QLabel* m_runCounters = nullptr;
-    QLabel* m_runFile = nullptr;
+    ElidedLabel* m_runFile = nullptr;
     QProgressBar* m_fileBar = nullptr;
 };
 

@@ -31,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusTipEvent>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
@@ -544,6 +545,15 @@ void TestTfrmMain::runProgressInRowAndStatusBar()
     select(id);
     QVERIFY2(counters->text().endsWith(QStringLiteral(", suspended")), qPrintable(counters->text()));
     QVERIFY(bar->isVisible());
+    // However narrow the window, the counters stay whole and in view; the
+    // path gives way, keeping the file's name.
+    for (const int width : {658, 520}) {
+        m_window->resize(width, 427);
+        QTRY_VERIFY2(counters->width() >= counters->sizeHint().width(),
+                     qPrintable(QString::number(width)));
+        QVERIFY(counters->geometry().right() <= m_window->statusBar()->width());
+        QVERIFY2(current->text().endsWith(QStringLiteral("big")), qPrintable(current->text()));
+    }
 
     m_window->spbtnRunClick(); // resumes
     QVERIFY(waitIdle());
