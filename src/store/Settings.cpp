@@ -19,6 +19,7 @@ namespace {
 
 const QString kLanguage = QStringLiteral("Language");
 const QString kNotifyFailedRuns = QStringLiteral("NotifyFailedRuns");
+const QString kWindowLayout = QStringLiteral("WindowLayout");
 
 // The options key opened for reading. Each read takes its value's name and
 // kind from the table, so a reader cannot read a value as the wrong kind.
@@ -279,6 +280,33 @@ void WriteNotifyFailedRuns(bool on)
                                            "file '%2'")
                                 .arg(QString::fromLatin1(kDesktopKeyPath), RegistryFilePath()));
     registry.writeBool(kNotifyFailedRuns, on);
+    registry.closeKey();
+}
+
+QByteArray ReadWindowLayout()
+{
+    Registry registry;
+    if (!registry.openKey(QString::fromLatin1(kDesktopKeyPath), false))
+        return {};
+    // Kept as text: the registry file holds strings and numbers. A value
+    // that is no text is as good as none: the window takes its first looks.
+    QByteArray layout;
+    try {
+        layout = QByteArray::fromBase64(registry.readString(kWindowLayout).toLatin1());
+    } catch (const RegistryError&) {
+    }
+    registry.closeKey();
+    return layout;
+}
+
+void WriteWindowLayout(const QByteArray& layout)
+{
+    Registry registry;
+    if (!registry.openKeyForWrite(QString::fromLatin1(kDesktopKeyPath)))
+        throw RegistryError(QStringLiteral("Cannot open or create the key '%1' in the registry "
+                                           "file '%2'")
+                                .arg(QString::fromLatin1(kDesktopKeyPath), RegistryFilePath()));
+    registry.writeString(kWindowLayout, QString::fromLatin1(layout.toBase64()));
     registry.closeKey();
 }
 

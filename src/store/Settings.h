@@ -227,6 +227,13 @@ bool ReadNotifyFailedRuns();
 // Raises RegistryError when the value cannot be stored.
 void WriteNotifyFailedRuns(bool on);
 
+// How the main window was laid out when last closed (its place and size,
+// its panes, its columns), as the window packed it; empty when never
+// stored or not readable.
+QByteArray ReadWindowLayout();
+// Raises RegistryError when the value cannot be stored.
+void WriteWindowLayout(const QByteArray& layout);
+
 // The language key's Language value. Opened without create: a missing key
 // reads "English". Opened with create: the key is made if missing. Either
 // way a missing value under an existing key reads as empty.

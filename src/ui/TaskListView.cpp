@@ -13,6 +13,9 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 
+#include <algorithm>
+#include <iterator>
+
 namespace tarnwick::ui {
 
 namespace {
@@ -54,8 +57,15 @@ TaskListView::TaskListView(QWidget* parent) : QStackedWidget(parent)
     // Columns grow to their texts (dates with their times), never below
     // their first widths; the last one takes the rest.
     m_detailView->header()->setStretchLastSection(true);
+    m_leastWidths = QList<int>(std::begin(kMinimumWidths), std::end(kMinimumWidths));
     for (int column = 0; column < kColumns; ++column)
         m_detailView->setColumnWidth(column, kMinimumWidths[column]);
+    // A column the user widens or narrows stays so, down to its text.
+    connect(m_detailView->header(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) {
+                if (!m_fitting && column + 1 < kColumns && isVisible())
+                    m_leastWidths[column] = width;
+            });
     connect(m_detailView->header(), &QHeaderView::sectionClicked, this,
             &TaskListView::headerClicked);
 
@@ -258,11 +268,25 @@ QString TaskListView::cellText(int row, int column) const
 
 void TaskListView::fitColumns()
 {
+    m_fitting = true;
     for (int column = 0; column + 1 < kColumns; ++column) {
         m_detailView->resizeColumnToContents(column);
         m_detailView->setColumnWidth(
-            column, qMax(kMinimumWidths[column], m_detailView->columnWidth(column)));
+            column, qMax(m_leastWidths.at(column), m_detailView->columnWidth(column)));
     }
+    m_fitting = false;
+}
+
+QList<int> TaskListView::columnWidths() const
+{
+    return m_leastWidths;
+}
+
+void TaskListView::setColumnWidths(const QList<int>& widths)
+{
+    for (int column = 0; column + 1 < kColumns && column < widths.size(); ++column)
+        m_leastWidths[column] = std::max(widths.at(column), 20);
+    fitColumns();
 }
 
 void TaskListView::showSortMarks()

@@ -85,6 +85,10 @@ public:
     // The selected row's task ID, "0" when no row is selected.
     QString selectedTaskId() const;
     QString cellText(int row, int column) const;
+    // The detailed look's column widths, as the user left them; set, they
+    // are the least widths the columns keep (each still grows to its text).
+    QList<int> columnWidths() const;
+    void setColumnWidths(const QList<int>& widths);
 
     ViewStyle viewStyle() const { return m_viewStyle; }
     void setViewStyle(ViewStyle style);
@@ -110,6 +114,9 @@ signals:
 private:
     void showResult(const QList<QStandardItem*>& cells, const ResultCell& result,
                     const QIcon& taskPicture);
+    // The widths no column goes below: the first ones, or the user's.
+    QList<int> m_leastWidths;
+    bool m_fitting = false;
     // The picture of a task's row.
     static QIcon taskIcon();
     QList<QStandardItem*> makeRow(const TaskListRow& row, const QIcon& icon) const;

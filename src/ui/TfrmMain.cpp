@@ -20,13 +20,16 @@
 #include "ui/TfrmMainTexts.h"
 #include "ui/TfrmOption.h"
 #include "ui/TrayIcon.h"
+#include "ui/WindowLayout.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QLocale>
+#include <QScreen>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -57,7 +60,7 @@ TfrmMain::TfrmMain(Desktop& desktop, QWidget* parent) : QMainWindow(parent), m_d
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarnwick"));
     setWindowIcon(ThemeIcon("tarnwick"));
-    resize(658, 427);
+    resize(kLeastWindowSize);
     m_coordinator = std::make_unique<RunCoordinator>(m_db, desktop.clock());
     m_actions = std::make_unique<MainActions>(*this);
     // The menus show what their commands can do now.
@@ -193,7 +196,7 @@ void TfrmMain::buildPanes()
     m_logPane = new TLogPane(m_desktop);
     connect(m_logPane, &TLogPane::hideRequested, m_actions->action("mnuLog"), &QAction::trigger);
 
-    auto* upperSplitter = new QSplitter(Qt::Horizontal);
+    auto* upperSplitter = m_upperSplitter = new QSplitter(Qt::Horizontal);
     upperSplitter->setAccessibleName(QStringLiteral("Groups and tasks"));
     upperSplitter->setObjectName(QStringLiteral("SplitterTree"));
     upperSplitter->addWidget(m_groups);
@@ -201,7 +204,7 @@ void TfrmMain::buildPanes()
     upperSplitter->setStretchFactor(1, 1);
     upperSplitter->setSizes({137, 521});
 
-    auto* workSplitter = new QSplitter(Qt::Vertical);
+    auto* workSplitter = m_workSplitter = new QSplitter(Qt::Vertical);
     workSplitter->setAccessibleName(QStringLiteral("Work area"));
     workSplitter->setObjectName(QStringLiteral("SplitterLog"));
     workSplitter->addWidget(upperSplitter);
@@ -325,7 +328,31 @@ void TfrmMain::runCreationSteps()
         updateGroupCommands();
     guarded([this] { recomputeOnStartup(); });
     guarded([this] { fillTaskList(QString::fromLatin1(kAllTaskGroupID)); });
+    guarded([this] { restoreLayout(); });
     // Hints go to status panel 2 through event(); nothing to set up here.
+}
+
+void TfrmMain::restoreLayout()
+{
+    m_storedLayout = ReadWindowLayout();
+    const WindowLayoutParts parts{this, m_upperSplitter, m_workSplitter};
+    QList<int> widths;
+    if (UnpackWindowLayout(parts, m_storedLayout, widths)) {
+        m_taskList->setColumnWidths(widths);
+        return;
+    }
+    if (const QScreen* shown = screen())
+        setGeometry(FirstWindowPlace(shown->availableGeometry()));
+}
+
+void TfrmMain::keepLayout()
+{
+    const QByteArray layout =
+        PackWindowLayout({this, m_upperSplitter, m_workSplitter}, m_taskList->columnWidths());
+    if (layout == m_storedLayout)
+        return;
+    WriteWindowLayout(layout);
+    m_storedLayout = layout;
 }
 
 void TfrmMain::readStartupSettings()
@@ -631,6 +658,7 @@ void TfrmMain::shutdown()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
+    guarded([this] { keepLayout(); });
     m_statusBar->showNote(ShownText(kShuttingDown));
     m_coordinator->shutdown();
 }
@@ -644,6 +672,14 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     event->ignore();
     // Deciding needs boxes; never inside the close event itself.
     QTimer::singleShot(0, this, [this] { closeRequested(); });
+}
+
+void TfrmMain::hideEvent(QHideEvent* event)
+{
+    // Hidden to the tray, the program may still end with the session.
+    if (!m_shuttingDown && !event->spontaneous())
+        guarded([this] { keepLayout(); });
+    QMainWindow::hideEvent(event);
 }
 
 bool TfrmMain::event(QEvent* event)

@@ -24,6 +24,7 @@
 #include <memory>
 
 class QMessageBox;
+class QSplitter;
 
 namespace tarnwick::ui {
 
@@ -136,10 +137,13 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void restoreLayout();
+    void keepLayout();
     void buildPanes();
     void buildTaskList();
     void connectCoordinator();
@@ -195,6 +199,11 @@ private:
     ProgressTexts m_progressTexts;
     TrayIcon* m_tray = nullptr;
     QHash<QString, QPointer<QMessageBox>> m_finishBoxes;
+    QSplitter* m_upperSplitter = nullptr;
+    QSplitter* m_workSplitter = nullptr;
+    // The layout as last read or written, so an unchanged one is not
+    // written again.
+    QByteArray m_storedLayout;
 };
 
 } // namespace tarnwick::ui

@@ -18,11 +18,13 @@
 #include "store/Statements.h"
 #include "ui/TLogPane.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowLayout.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QAction>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -30,6 +32,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusTipEvent>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -231,6 +235,7 @@ private slots:
     void finishBoxDoesNotHoldTheRun();
     void runProgressInRowAndStatusBar();
     void failedRunSeenAtAGlance();
+    void layoutKeptBetweenStarts();
     void failedRunNotifiedWhileAway_data();
     void failedRunNotifiedWhileAway();
     void groupControlState_data();
@@ -580,6 +585,60 @@ void TestTfrmMain::finishBoxDoesNotHoldTheRun()
                             20000));
     QTest::qWait(100);
     QCOMPARE(m_window->findChildren<QMessageBox*>(QStringLiteral("finishBox")).size(), 1);
+}
+
+// The first window fits the screen; the size, the panes and the columns the
+// user leaves are there at the next start, written only when changed; a
+// stored layout that is damaged gives the first looks again.
+void TestTfrmMain::layoutKeptBetweenStarts()
+{
+    addTask(QStringLiteral("1"), 1);
+    const auto restart = [&] {
+        bool ended = false;
+        connect(m_window.get(), &TfrmMain::shutdownFinished, this, [&] { ended = true; });
+        m_window->shutdown();
+        QVERIFY(QTest::qWaitFor([&] { return ended; }, 15000));
+        m_window.reset();
+        openWindow();
+    };
+    const auto splitter = [&](const char* name) {
+        return m_window->findChild<QSplitter*>(QString::fromLatin1(name));
+    };
+    const auto header = [&] { return m_window->findChild<QTreeView*>(QStringLiteral("lvwTask")); };
+
+    openWindow();
+    const QRect available = m_window->screen()->availableGeometry();
+    const QRect first = FirstWindowPlace(available);
+    QCOMPARE(m_window->size(), first.size());
+    QVERIFY(first.width() >= 658 && first.height() >= 427);
+    QVERIFY(available.contains(first) || first.size() == QSize(658, 427));
+    QCOMPARE(FirstWindowPlace(QRect(0, 0, 1280, 1024)).size(), QSize(853, 682));
+    QCOMPARE(FirstWindowPlace(QRect(0, 0, 640, 400)).size(), QSize(658, 427));
+
+    m_window->resize(700, 520);
+    splitter("SplitterTree")->setSizes({200, 480});
+    splitter("SplitterLog")->setSizes({300, 150});
+    header()->header()->resizeSection(0, 260);
+    const QList<int> upper = splitter("SplitterTree")->sizes();
+    const QList<int> work = splitter("SplitterLog")->sizes();
+    restart();
+    QCOMPARE(m_window->size(), QSize(700, 520));
+    QCOMPARE(splitter("SplitterTree")->sizes(), upper);
+    QCOMPARE(splitter("SplitterLog")->sizes(), work);
+    QCOMPARE(header()->columnWidth(0), 260);
+
+    // Nothing changed: nothing written.
+    const QString registry = m_config->filePath(QStringLiteral("Tarnwick/user.reg"));
+    const QDateTime written = QFileInfo(registry).lastModified();
+    QTest::qWait(30);
+    restart();
+    QCOMPARE(QFileInfo(registry).lastModified(), written);
+    QVERIFY(m_desktop->errors.isEmpty());
+
+    // Damaged: the first looks.
+    WriteWindowLayout("not a layout");
+    restart();
+    QCOMPARE(m_window->size(), first.size());
 }
 
 // A run that fails shows in its row (its picture, a tint, the Last Result
