@@ -106,8 +106,8 @@ TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_deskt
     auto* tools = new QHBoxLayout(toolBar);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(0);
-    // "Fi&nd" and "Log F&older": Alt+F and Alt+L belong to the main
-    // window's File and Language menus, and a button sharing a menu's
+    // "Fi&nd" and "Log Fol&der": Alt+F, Alt+L and Alt+O belong to the main
+    // window's File, Language and Option menus, and a button sharing a menu's
     // mnemonic would make the key do neither.
     QToolButton* spbtnSave =
         MakeToolButton(toolBar, tools, QStringLiteral("spbtnSave"), QStringLiteral("&Save As"),
@@ -119,7 +119,7 @@ TLogPane::TLogPane(Desktop& desktop, QWidget* parent) : QWidget(parent), m_deskt
         MakeToolButton(toolBar, tools, QStringLiteral("spbtnFind"), QStringLiteral("Fi&nd"),
                        QStringLiteral("Display the find dialog"));
     QToolButton* spbtnBrowseLog = MakeToolButton(
-        toolBar, tools, QStringLiteral("spbtnBrowseLog"), QStringLiteral("Log F&older"),
+        toolBar, tools, QStringLiteral("spbtnBrowseLog"), QStringLiteral("Log Fol&der"),
         QStringLiteral("Browse Log Folder |  Browse log Folder"));
     tools->addStretch(1);
 

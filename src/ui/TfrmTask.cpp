@@ -362,7 +362,7 @@ void TfrmTask::buildSchedulePage()
         Captioned(new QRadioButton(page), "RadioBtnAttr", "On Source Folder(s) Contents Change",
                   "Attributes,Last Write Date/Time,File Names,Folder Name,Security Attributes");
     m_c->RadiobtnSchedule = Captioned(new QRadioButton(page), "RadiobtnSchedule",
-                                      "&Auto run using internal Schedule");
+                                      "Auto &run using internal Schedule");
     m_c->RadioBtnManually->setChecked(true);
     auto* group = new QButtonGroup(page);
     group->addButton(m_c->RadioBtnManually);

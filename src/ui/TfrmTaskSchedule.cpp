@@ -234,7 +234,7 @@ TfrmTaskSchedule::TfrmTaskSchedule(Desktop& desktop, QWidget* parent)
     c.PageControl->addWidget(once);
 
     auto* startRow = new QHBoxLayout;
-    c.chkStartTime = Captioned(new QCheckBox(this), "chkStartTime", "&Start Time");
+    c.chkStartTime = Captioned(new QCheckBox(this), "chkStartTime", "Start T&ime");
     c.DateTimePicker = Named(new QTimeEdit(QTime(9, 0, 0), this), "DateTimePicker");
     c.DateTimePicker->setDisplayFormat(QStringLiteral("H:mm:ss"));
     c.DateTimePicker->setAccessibleName(QStringLiteral("Start Time"));

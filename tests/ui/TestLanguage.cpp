@@ -2,8 +2,8 @@
 // built-in text and the German one every key; the Language menu lists only
 // the files that qualify; a choice changes the main window at once and a
 // dialog when it is next shown; a key missing from a file keeps the built-in
-// text of that control alone; in German no two controls of one menu, page
-// or button row share a mnemonic; the main window's messages come from the
+// text of that control alone; in either language no two controls of one menu,
+// page or button row share a mnemonic; the main window's messages come from the
 // chosen file; and in German no text a window shows is still its English
 // one, save a few that are the same in both.
 #include "FakeDesktop.h"
@@ -252,7 +252,8 @@ private slots:
     void shippedFilesHoldEveryText();
     void progressTextsFromTheChosenFile();
     void messagesFromTheChosenFile();
-    void germanMnemonicsAreUnique();
+    void mnemonicsAreUnique_data();
+    void mnemonicsAreUnique();
     void noEnglishLeftInGerman();
     void everyMessageInBothFiles();
     void firstStartFollowsTheLocale();
@@ -366,10 +367,22 @@ void TestLanguage::messagesFromTheChosenFile()
                                     u"Möchten Sie das Programm wirklich beenden?"_s);
 }
 
-void TestLanguage::germanMnemonicsAreUnique()
+void TestLanguage::mnemonicsAreUnique_data()
 {
-    ship(u"Deutsch"_s);
-    WriteLanguage(u"Deutsch"_s);
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << u"English"_s;
+    QTest::newRow("German") << u"Deutsch"_s;
+}
+
+void TestLanguage::mnemonicsAreUnique()
+{
+    QFETCH(QString, language);
+    ship(language);
+    WriteLanguage(language);
+    QStringList clashes;
+    const auto clash = [&](const QString& where, const QString& one, const QString& other) {
+        clashes << where + u": "_s + one + u" / "_s + other;
+    };
     for (const Window& window : windows()) {
         auto widget = window.make(*m_desktop, *m_db);
         widget->show();
@@ -380,9 +393,8 @@ void TestLanguage::germanMnemonicsAreUnique()
                 const QChar letter = mnemonicOf(action->text());
                 if (letter.isNull() || !action->isVisible())
                     continue;
-                QVERIFY2(!letters.contains(letter),
-                         qPrintable(window.name + u": "_s + letters.value(letter) + u" / "_s +
-                                    action->text()));
+                if (letters.contains(letter))
+                    clash(window.name, letters.value(letter), action->text());
                 letters.insert(letter, action->text());
             }
         }
@@ -408,8 +420,12 @@ void TestLanguage::germanMnemonicsAreUnique()
             captions.append({page, text});
         }
         if (auto* bar = widget->findChild<QMenuBar*>()) {
-            for (const QAction* menu : bar->actions())
+            // Every menu of the bar is reached by Alt and its letter.
+            for (const QAction* menu : bar->actions()) {
+                if (mnemonicOf(menu->text()).isNull())
+                    clash(window.name, menu->text(), u"(no letter)"_s);
                 captions.append({nullptr, menu->text()});
+            }
         }
         for (const auto& [page, text] : std::as_const(captions))
             pages[page];
@@ -419,12 +435,18 @@ void TestLanguage::germanMnemonicsAreUnique()
                 if (page != it.key() && page != nullptr)
                     continue;
                 const QChar letter = mnemonicOf(text);
-                QVERIFY2(!letters.contains(letter),
-                         qPrintable(window.name + u": "_s + letters.value(letter) + u" / "_s + text));
+                if (letter.isNull())
+                    continue;
+                if (letters.contains(letter) && letters.value(letter) != text)
+                    clash(window.name, letters.value(letter), text);
                 letters.insert(letter, text);
             }
         }
     }
+    clashes.removeDuplicates();
+    for (const QString& line : std::as_const(clashes))
+        qWarning("%s", qPrintable(line));
+    QVERIFY2(clashes.isEmpty(), qPrintable(u"%1 mnemonics clash"_s.arg(clashes.size())));
 }
 
 void TestLanguage::noEnglishLeftInGerman()
