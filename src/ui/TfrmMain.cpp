@@ -155,6 +155,11 @@ void TfrmMain::pmuHideFormClick()
     m_tray->hideWindow();
 }
 
+void TfrmMain::bringForward()
+{
+    m_tray->bringForward();
+}
+
 void TfrmMain::mnuLargeIconClick()
 {
     setViewStyle(ViewStyle::LargeIcon);
