@@ -79,10 +79,11 @@ LockFolder CurrentLockFolder()
     return {JoinPath(cache, QStringLiteral("tarnwick"))};
 }
 
-// Tarnwick-<hash>.lock: one lock per data folder (the folder of the task
+// Tarnwick-<hash>: one lock per data folder (the folder of the task
 // database the window and the daemon would both run from), the same for
-// every path that leads to the folder.
-QString LockFileName()
+// every path that leads to the folder. The lock file and the holder's
+// socket carry it.
+QString HolderFileStem()
 {
     const QString folder = DataFolder();
     QString canonical = QDir(folder).canonicalPath();
@@ -90,7 +91,12 @@ QString LockFileName()
         canonical = QDir(folder).absolutePath();
     const QByteArray digest =
         QCryptographicHash::hash(QFile::encodeName(canonical), QCryptographicHash::Sha256);
-    return QStringLiteral("Tarnwick-%1.lock").arg(QString::fromLatin1(digest.toHex().left(16)));
+    return QStringLiteral("Tarnwick-%1").arg(QString::fromLatin1(digest.toHex().left(16)));
+}
+
+QString LockFileName()
+{
+    return HolderFileStem() + QStringLiteral(".lock");
 }
 
 // Opens the lock folder, making it (mode 0700) when `make`
@@ -246,6 +252,11 @@ InstanceLock::~InstanceLock()
 QString InstanceLock::lockFilePath()
 {
     return JoinPath(CurrentLockFolder().path, LockFileName());
+}
+
+QString InstanceLock::socketFilePath()
+{
+    return JoinPath(CurrentLockFolder().path, HolderFileStem() + QStringLiteral(".socket"));
 }
 
 InstanceLock::Outcome InstanceLock::tryAcquire()

@@ -43,10 +43,16 @@ public:
 
     // The reason when the lock file could not be made, used or locked.
     const QString& error() const { return m_error; }
+    // This object holds the lock for this process.
+    bool isHeld() const { return m_fd >= 0; }
 
     // The lock file of the current program folder:
     // <lock folder>/Tarnwick-<16 hex digits>.lock.
     static QString lockFilePath();
+    // The socket through which a later start reaches the holder
+    // (InstanceSignal): beside the lock file, in the same private folder,
+    // <lock folder>/Tarnwick-<16 hex digits>.socket.
+    static QString socketFilePath();
 
     // Writes this process's id and the tasks it is running into the held
     // lock file, for the command line to find: it asks this process to read

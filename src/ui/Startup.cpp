@@ -1,12 +1,15 @@
 // Program start: the single-instance lock first (also against a running
-// `tarnwick-cli daemon`), then the splash, the database, the window's
+// `tarnwick-cli daemon`; a second start asks the running window to come
+// forward and leaves), then the splash, the database, the window's
 // creation steps, and the watchers about a second after the event loop
-// runs. An installed program's data folder is made at the first start. SIGTERM, SIGINT and the end of the desktop session shut down as
-// the close command does, without its question; SIGHUP reads the tasks anew.
+// runs. An installed program's data folder is made at the first start.
+// SIGTERM, SIGINT and the end of the desktop session shut down as the close
+// command does, without its question; SIGHUP reads the tasks anew.
 #include "ui/Startup.h"
 
 #include "platform/Display.h"
 #include "platform/InstanceLock.h"
+#include "platform/InstanceSignal.h"
 #include "platform/SignalNotifier.h"
 #include "store/FirstStart.h"
 #include "store/Settings.h"
@@ -19,6 +22,7 @@
 #include "BuildInfo.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QTimer>
@@ -62,6 +66,16 @@ StartOptions ReadStartOptions(const QStringList& args)
     return options;
 }
 
+bool AnswerLaterStarts(InstanceSignal& requests, const InstanceLock& lock, TfrmMain& window)
+{
+    QObject::connect(&requests, &InstanceSignal::showRequested, &window, &TfrmMain::bringForward);
+    if (requests.listen(lock))
+        return true;
+    std::fprintf(stderr, "tarnwick: %s; a later start cannot bring this window forward\n",
+                 qPrintable(requests.error()));
+    return false;
+}
+
 int RunProgram(int argc, char* argv[])
 {
     QStringList args;
@@ -85,8 +99,16 @@ int RunProgram(int argc, char* argv[])
     }
     InstanceLock lock;
     const InstanceLock::Outcome locked = lock.tryAcquire();
-    if (locked == InstanceLock::Outcome::HeldElsewhere)
+    if (locked == InstanceLock::Outcome::HeldElsewhere) {
+        // The running window comes forward instead, back from minimised or
+        // from the tray; the autostart's --minimized start asks for nothing.
+        // Nobody answers when the daemon holds the lock: then nothing shows.
+        if (!options.minimized) {
+            const QCoreApplication requester(argc, argv);
+            InstanceSignal::requestShow();
+        }
         return 0;
+    }
 
     QApplication app(argc, argv);
     // The application name becomes the class of the window's WM_CLASS and
@@ -157,6 +179,10 @@ int RunProgram(int argc, char* argv[])
         window.showMinimized();
     else
         window.show();
+    // Only a window that shows can be brought forward: a later start before
+    // this finds nobody listening and leaves this start's choice alone.
+    InstanceSignal laterStarts;
+    AnswerLaterStarts(laterStarts, lock, window);
     QTimer::singleShot(kWatcherStartMs, &window, [&window] { window.startWatchers(); });
     return QApplication::exec();
 }

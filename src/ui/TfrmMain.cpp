@@ -159,6 +159,11 @@ void TfrmMain::pmuHideFormClick()
     m_tray->hideWindow();
 }
 
+void TfrmMain::bringForward()
+{
+    m_tray->bringForward();
+}
+
 void TfrmMain::mnuLargeIconClick()
 {
     setViewStyle(ViewStyle::LargeIcon);

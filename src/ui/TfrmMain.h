@@ -124,6 +124,10 @@ public slots:
     void mnuAboutClick();
     void pmuShowFormClick();
     void pmuHideFormClick();
+    // A later start of the program asks for this window: back from
+    // minimised or hidden, in front and active, with an open dialog in
+    // front of it.
+    void bringForward();
     // The task list's four looks.
     void mnuLargeIconClick();
     void mnuSmallIconClick();

@@ -67,6 +67,14 @@ void TrayIcon::hideWindow()
     }
 }
 
+void TrayIcon::bringForward()
+{
+    m_hiddenByUser = false;
+    bringBack(m_window);
+    if (QWidget* dialog = QApplication::activeModalWidget(); dialog && dialog != &m_window)
+        bringBack(*dialog);
+}
+
 void TrayIcon::bringBack(QWidget& window)
 {
     window.showNormal();

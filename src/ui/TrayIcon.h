@@ -1,7 +1,8 @@
 // The main window's tray icon: its pop-up menu, a click on it that brings
 // the window back, a minimised window that leaves the taskbar while the
-// icon shows, and the menu's Show and Hide. Kept apart from the window so
-// the window only says whether the icon is wanted.
+// icon shows, and the menu's Show and Hide, which a later start of the
+// program uses too. Kept apart from the window so the window only says
+// whether the icon is wanted.
 #pragma once
 
 #include <QObject>
@@ -31,6 +32,10 @@ public:
     // Hide a click on the icon leaves the window hidden until Show.
     void showWindow();
     void hideWindow();
+    // A later start of the program asks for the window: it comes back as
+    // Show brings it, also while a dialog is open, and then that dialog
+    // comes in front of it, as the window waits on the dialog.
+    void bringForward();
     // Brings `window` back from minimised or hidden, in front.
     static void bringBack(QWidget& window);
 

@@ -47,11 +47,21 @@ grep -qx 'WantedBy=default.target' "$prefix/lib/systemd/user/tarnwick-daemon.ser
     fail "the unit cannot be enabled for the user's session"
 
 desktop="$prefix/share/applications/$id.desktop"
-desktop-file-validate "$desktop" >"$work/validate.log" 2>&1 || { cat "$work/validate.log"; fail "desktop-file-validate"; }
-[ ! -s "$work/validate.log" ] || { cat "$work/validate.log"; fail "desktop-file-validate had remarks"; }
+# desktop-file-validate before 0.27 knows nothing of SingleMainWindow (new
+# in version 1.5 of the desktop entry format) and calls it an unknown key,
+# an error; that one remark is the validator's age, not a fault of the
+# file. Any other remark, or a failure that says nothing, still fails.
+known='contains key "SingleMainWindow" in group "Desktop Entry", but keys extending the format should start with "X-"$'
+validated=0
+desktop-file-validate "$desktop" >"$work/validate.log" 2>&1 || validated=$?
+grep -v -e "$known" "$work/validate.log" >"$work/remarks.log" || true
+[ ! -s "$work/remarks.log" ] || { cat "$work/validate.log"; fail "desktop-file-validate had remarks"; }
+[ "$validated" -eq 0 ] || grep -q -e "$known" "$work/validate.log" ||
+    { cat "$work/validate.log"; fail "desktop-file-validate"; }
 grep -qx 'Icon=tarnwick' "$desktop" || fail "the .desktop file does not name the installed icon"
 grep -qx 'Exec=tarnwick' "$desktop" || fail "the .desktop file does not start tarnwick"
 grep -qx 'StartupWMClass=Tarnwick' "$desktop" || fail "StartupWMClass is not the window's class"
+grep -qx 'SingleMainWindow=true' "$desktop" || fail "the .desktop file does not say the program has one window"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
     { cat "$work/appstream.log"; fail "appstreamcli validate"; }
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$prefix/share/metainfo/$id.metainfo.xml" ||

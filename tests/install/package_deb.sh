@@ -31,7 +31,8 @@ for f in ./usr/bin/tarnwick ./usr/bin/tarnwick-cli ./usr/share/tarnwick/installe
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libsqlcipher0 libsdl2-mixer-2.0-0; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6svg6 libsqlcipher0 \
+           libsdl2-mixer-2.0-0; do
     echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends does not name $lib: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = tarnwick ] || fail "package name"
