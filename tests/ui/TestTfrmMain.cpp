@@ -650,8 +650,10 @@ void TestTfrmMain::failedRunSeenAtAGlance()
 }
 
 // One notification per failed run while the window is hidden or
-// minimised, naming the task and its first error; none for a good run or
-// while the window is shown. Clicking it brings the window back on the task.
+// minimised, naming the task and its first error, with the words of its
+// click; none for a good run or while the window is shown. The next failure
+// of the task comes as the task's notice again, so it takes the place of
+// the first. Clicking it brings the window back on the task.
 void TestTfrmMain::failedRunNotifiedWhileAway_data()
 {
     QTest::addColumn<QString>("window"); // "shown", "hidden", "minimised"
@@ -687,16 +689,29 @@ void TestTfrmMain::failedRunNotifiedWhileAway()
     auto* tray = m_window->findChild<QSystemTrayIcon*>();
     QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick: the last run failed: task 2"));
     if (!notified) {
-        QCOMPARE(m_desktop->notifications, QStringList());
+        QCOMPARE(m_desktop->notices.size(), 0);
         return;
     }
-    QCOMPARE(m_desktop->notifications.size(), 1);
-    const QString shown = m_desktop->notifications.first();
-    QVERIFY2(shown.startsWith(QStringLiteral("Tarnwick: task 2 failed|")), qPrintable(shown));
-    QVERIFY2(shown.contains(QStringLiteral("src2")), qPrintable(shown));
+    QCOMPARE(m_desktop->notices.size(), 1);
+    const TaskNotice first = m_desktop->notices.first();
+    QCOMPARE(first.taskId, bad);
+    QCOMPARE(first.title, QStringLiteral("Tarnwick: task 2 failed"));
+    QVERIFY2(first.text.contains(QStringLiteral("src2")), qPrintable(first.text));
+    QCOMPARE(first.action, QStringLiteral("Show task"));
+
+    // It fails again: one more notice, of the same task, in place of the
+    // first; the good task's run still sends none.
+    for (const QString& id : {bad, good}) {
+        QCOMPARE(m_window->coordinator().runByHand(id), RunningTaskList::RunOutcome::Started);
+        QVERIFY(waitIdle());
+    }
+    QTRY_COMPARE(m_desktop->notices.size(), 2);
+    QTest::qWait(100);
+    QCOMPARE(m_desktop->notices.size(), 2);
+    QCOMPARE(m_desktop->notices.last().taskId, bad);
 
     select(good);
-    emit tray->messageClicked();
+    m_desktop->clickNotification(bad);
     QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
     QCOMPARE(m_window->selectedTaskId(), bad);
 }
