@@ -232,6 +232,8 @@ private slots:
     void failedRunSeenAtAGlance();
     void failedRunNotifiedWhileAway_data();
     void failedRunNotifiedWhileAway();
+    void notificationClickShowsTheTask_data();
+    void notificationClickShowsTheTask();
     void groupControlState_data();
     void groupControlState();
     void groupAddRenameRemove();
@@ -714,6 +716,73 @@ void TestTfrmMain::failedRunNotifiedWhileAway()
     m_desktop->clickNotification(bad);
     QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
     QCOMPARE(m_window->selectedTaskId(), bad);
+}
+
+// A click on a notification brings the window back from wherever it went
+// and selects the task, under the root when the group shown does not hold
+// it; a task deleted since only brings the window. After a Hide from the
+// tray menu, the click counts as Show: the icon restores the window again.
+void TestTfrmMain::notificationClickShowsTheTask_data()
+{
+    QTest::addColumn<QString>("away");     // "minimised", "hidden from the tray menu"
+    QTest::addColumn<QString>("group");    // the group node shown: "" the root
+    QTest::addColumn<QString>("task");     // the task clicked
+    QTest::addColumn<QString>("selected"); // afterwards; "0" none
+    QTest::addColumn<QString>("node");     // the group node afterwards: "" the root
+    QTest::newRow("in the group shown") << "minimised" << "g1" << "a" << "a" << "g1";
+    QTest::newRow("in another group") << "minimised" << "g2" << "a" << "a" << "";
+    QTest::newRow("in no group") << "hidden from the tray menu" << "g1" << "c" << "c" << "";
+    QTest::newRow("under the root") << "minimised" << "" << "b" << "b" << "";
+    QTest::newRow("deleted since") << "hidden from the tray menu" << "g2" << "gone" << "0"
+                                   << "g2";
+}
+
+void TestTfrmMain::notificationClickShowsTheTask()
+{
+    QFETCH(QString, away);
+    QFETCH(QString, group);
+    QFETCH(QString, task);
+    QFETCH(QString, selected);
+    QFETCH(QString, node);
+    storeGroup(QStringLiteral("g1"), QStringLiteral("one"));
+    storeGroup(QStringLiteral("g2"), QStringLiteral("two"));
+    storeTask(QStringLiteral("a"), QStringLiteral("task a"), QString(), QString(), 0,
+              QStringLiteral("g1"));
+    storeTask(QStringLiteral("b"), QStringLiteral("task b"), QString(), QString(), 0,
+              QStringLiteral("g2"));
+    storeTask(QStringLiteral("c"), QStringLiteral("task c"), QString(), QString());
+    openWindow();
+    const auto nodeOf = [&](const QString& groupId) {
+        if (groupId.isEmpty())
+            return root();
+        for (int i = 0; i < root()->childCount(); ++i) {
+            if (root()->child(i)->text(0) == (groupId == u"g1" ? u"one" : u"two"))
+                return root()->child(i);
+        }
+        return static_cast<QTreeWidgetItem*>(nullptr);
+    };
+    // Reached as the keyboard reaches it.
+    tree()->setCurrentItem(nodeOf(group));
+    QCOMPARE(tree()->currentItem(), nodeOf(group));
+    if (away == u"minimised")
+        m_window->showMinimized();
+    else
+        m_window->findChild<QAction*>(QStringLiteral("pmuHideForm"))->trigger();
+    QTRY_VERIFY(!m_window->isVisible() || m_window->isMinimized());
+
+    m_desktop->clickNotification(task);
+    QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
+    QCOMPARE(m_window->selectedTaskId(), selected);
+    QCOMPARE(tree()->currentItem(), nodeOf(node));
+    if (selected != u"0")
+        QVERIFY(taskNames().contains(QStringLiteral("task ") + selected));
+    QCOMPARE(m_desktop->errors, QStringList());
+
+    // The tray icon's click restores the window once more.
+    m_window->showMinimized();
+    QTRY_VERIFY(m_window->isMinimized());
+    emit m_window->findChild<QSystemTrayIcon*>()->activated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
 }
 
 void TestTfrmMain::groupControlState_data()
