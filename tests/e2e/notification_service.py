@@ -48,7 +48,7 @@ INTROSPECTION = f"""
       <arg name="name" type="s" direction="out"/>
       <arg name="vendor" type="s" direction="out"/>
       <arg name="version" type="s" direction="out"/>
-      <arg name="spec_version" type="s" direction="out"/>
+      <arg name="protocol_version" type="s" direction="out"/>
     </method>
     <signal name="NotificationClosed">
       <arg name="id" type="u"/>

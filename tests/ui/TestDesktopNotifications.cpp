@@ -77,11 +77,11 @@ public slots:
     }
     void CloseNotification(uint id) { emit NotificationClosed(id, 3); }
     QStringList GetCapabilities() { return capabilities; }
-    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion)
     {
         vendor = QStringLiteral("Tarnwick tests");
         version = QStringLiteral("1");
-        specVersion = QStringLiteral("1.2");
+        protocolVersion = QStringLiteral("1.2");
         return QStringLiteral("stand-in");
     }
 
