@@ -9,7 +9,7 @@ packages=(
   libsqlcipher-dev sqlcipher
   libsdl2-mixer-dev freepats
   rsync hyperfine time
-  xvfb xdotool at-spi2-core dbus-daemon gir1.2-atspi-2.0 python3-gi
+  xvfb xdotool openbox x11-utils at-spi2-core dbus-daemon gir1.2-atspi-2.0 python3-gi
   fonts-dejavu-core imagemagick
   desktop-file-utils appstream dpkg-dev file git
   exfat-fuse exfatprogs fusefat dosfstools ntfs-3g e2fsprogs sshfs openssh-server openssh-client

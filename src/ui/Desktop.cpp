@@ -3,12 +3,16 @@
 
 #include "platform/Clock.h"
 #include "platform/SoundPlayer.h"
+#include "ui/DesktopNotifications.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QUrl>
 
@@ -76,14 +80,60 @@ public:
     }
     QString playSound(const QString& file) override { return SoundPlayer::start(file); }
     void stopSound() override { SoundPlayer::stop(); }
-    bool notify(QSystemTrayIcon* tray, const QString& title, const QString& text) override
+    bool notify(QSystemTrayIcon* tray, const TaskNotice& notice) override
     {
-        if (!tray || !tray->isVisible() || !QSystemTrayIcon::supportsMessages())
-            return false;
-        tray->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
-        return true;
+        m_tray = tray;
+        return notifications().show(notice) || showBalloon(notice);
+    }
+    void onNotificationClicked(std::function<void(const QString& taskId)> clicked) override
+    {
+        m_clicked = std::move(clicked);
     }
     const Clock& clock() const override { return Clock::system(); }
+
+private:
+    // Made at the first notice, so that a session that never needs one
+    // never asks the bus; it ends with the application.
+    DesktopNotifications& notifications()
+    {
+        if (!m_notifications) {
+            m_notifications = new DesktopNotifications(QDBusConnection::sessionBus(),
+                                                       QCoreApplication::instance());
+            QObject::connect(m_notifications, &DesktopNotifications::clicked, m_notifications,
+                             [this](const QString& taskId) { tellClicked(taskId); });
+            QObject::connect(m_notifications, &DesktopNotifications::refused, m_notifications,
+                             [this](const TaskNotice& notice) { showBalloon(notice); });
+        }
+        return *m_notifications;
+    }
+    // Where the session has no notification service: the tray's balloon,
+    // which shows one notice at a time, so a click on it is about the last.
+    bool showBalloon(const TaskNotice& notice)
+    {
+        if (!m_tray || !m_tray->isVisible() || !QSystemTrayIcon::supportsMessages())
+            return false;
+        if (m_balloonTray != m_tray) {
+            QObject::disconnect(m_balloonClick);
+            m_balloonTray = m_tray;
+            m_balloonClick = QObject::connect(m_tray, &QSystemTrayIcon::messageClicked, m_tray,
+                                              [this] { tellClicked(m_balloonTask); });
+        }
+        m_balloonTask = notice.taskId;
+        m_tray->showMessage(notice.title, notice.text, QSystemTrayIcon::Warning, 10000);
+        return true;
+    }
+    void tellClicked(const QString& taskId)
+    {
+        if (m_clicked && !taskId.isEmpty())
+            m_clicked(taskId);
+    }
+
+    QPointer<DesktopNotifications> m_notifications;
+    std::function<void(const QString& taskId)> m_clicked;
+    QPointer<QSystemTrayIcon> m_tray;        // of the latest notice
+    QPointer<QSystemTrayIcon> m_balloonTray; // whose balloon clicks are heard
+    QMetaObject::Connection m_balloonClick;
+    QString m_balloonTask;
 };
 
 } // namespace

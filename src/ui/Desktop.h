@@ -1,7 +1,7 @@
 // What the windows ask of the desktop: message boxes, the save dialog, the
-// shell's opening of folders and addresses, and the clock. The windows reach
-// them only through here, so tests replace them with answers of their own
-// instead of waiting for a person to click.
+// shell's opening of folders and addresses, notifications, and the clock.
+// The windows reach them only through here, so tests replace them with
+// answers of their own instead of waiting for a person to click.
 #pragma once
 
 #include <QColor>
@@ -18,6 +18,17 @@ namespace tarnwick {
 class Clock;
 
 namespace ui {
+
+// A desktop notification about one task. While one of a task is still
+// shown, the next of the same task takes its place instead of stacking.
+struct TaskNotice
+{
+    QString taskId;
+    QString title;
+    QString text;
+    // The words of the click that opens the window on the task.
+    QString action;
+};
 
 class Desktop
 {
@@ -50,10 +61,13 @@ public:
     // cannot be played. stopSound() ends what is playing.
     virtual QString playSound(const QString& file) = 0;
     virtual void stopSound() = 0;
-    // Shows a desktop notification through the tray icon; false, showing
-    // nothing, when the tray is hidden or the desktop has no notification
-    // service.
-    virtual bool notify(QSystemTrayIcon* tray, const QString& title, const QString& text) = 0;
+    // Shows `notice` through the desktop's notification service, which
+    // needs no tray; where the session has none, or it refuses, as the
+    // balloon of `tray`. False, showing nothing, when neither is there.
+    virtual bool notify(QSystemTrayIcon* tray, const TaskNotice& notice) = 0;
+    // Who is told the task of a notification the user clicked: one
+    // listener, a later call replaces it.
+    virtual void onNotificationClicked(std::function<void(const QString& taskId)> clicked) = 0;
     virtual const Clock& clock() const = 0;
 
     // The real desktop: Qt's boxes and dialogs, QDesktopServices, the

@@ -24,6 +24,7 @@ constexpr UiText kResultErrors{"ResultErrors", "%1 errors"};
 constexpr UiText kResultStopped{"ResultStopped", "Stopped"};
 constexpr UiText kResultNotStarted{"ResultNotStarted", "Could not start"};
 constexpr UiText kNotifyTitle{"NotifyFailedTitle", "Tarnwick: %1 failed"};
+constexpr UiText kNotifyShowTask{"NotifyShowTask", "Show task"};
 constexpr UiText kTrayFailed{"TrayLastRunFailed", "Tarnwick: the last run failed: %1"};
 
 } // namespace
@@ -43,15 +44,18 @@ void LastResults::recorded(const RunRecord& run)
 void LastResults::notifyIfAway(const RunRecord& run)
 {
     // Only failures, one per run, and only when the window is not there to
-    // show them; nothing is owed when the desktop cannot show it.
+    // show them; nothing is owed when the desktop cannot show it. A task
+    // that fails again replaces its notification rather than adding one.
     if (!run.failed() || !m_desktop || !m_window ||
         (m_window->isVisible() && !m_window->isMinimized()) || !notificationsWanted())
         return;
     const QStringList name = taskNames({run.taskId});
-    const QString title = ShownText(kNotifyTitle).arg(name.value(0, run.taskId));
-    const QString text = run.firstError.isEmpty() ? resultText(run) : run.firstError;
-    if (m_desktop->notify(m_tray, title, text))
-        m_notifiedTask = run.taskId;
+    TaskNotice notice;
+    notice.taskId = run.taskId;
+    notice.title = ShownText(kNotifyTitle).arg(name.value(0, run.taskId));
+    notice.text = run.firstError.isEmpty() ? resultText(run) : run.firstError;
+    notice.action = ShownText(kNotifyShowTask);
+    m_desktop->notify(m_tray, notice);
 }
 
 // Read at each failure, as the other preferences are read when used, so a
@@ -123,9 +127,10 @@ void LastResults::present(TaskDatabase& db, Desktop& desktop, TaskListView* list
     m_list = list;
     m_tray = tray;
     m_window = window;
-    connect(tray, &QSystemTrayIcon::messageClicked, this, [this] {
-        if (!m_notifiedTask.isEmpty())
-            emit notificationClicked(m_notifiedTask);
+    // The desktop outlives this object: a click after it is gone is lost.
+    desktop.onNotificationClicked([results = QPointer<LastResults>(this)](const QString& taskId) {
+        if (results)
+            emit results->notificationClicked(taskId);
     });
     connect(this, &LastResults::changed, this, [this](const QString& taskId) {
         showCell(taskId);

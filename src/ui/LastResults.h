@@ -55,7 +55,8 @@ public:
     // `tray` in step with the results; a task chosen in `list` while
     // `window` is in front counts as looked at. A run that fails while
     // `window` is hidden or minimised is told once through `desktop`'s
-    // notification. All outlive this object.
+    // notification, in place of the task's earlier one; a click on it gives
+    // notificationClicked. All outlive this object.
     void present(TaskDatabase& db, Desktop& desktop, TaskListView* list, QSystemTrayIcon* tray,
                  QWidget* window);
     // The mark and text of the task's Last Result cell: how far its run
@@ -102,7 +103,6 @@ private:
     TaskDatabase* m_db = nullptr;
     Desktop* m_desktop = nullptr;
     QPointer<QWidget> m_window;
-    QString m_notifiedTask; // of the notification shown last
     QPointer<TaskListView> m_list;
     QPointer<QSystemTrayIcon> m_tray;
 };

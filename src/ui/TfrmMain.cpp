@@ -291,14 +291,34 @@ void TfrmMain::connectResults()
     connect(m_coordinator.get(), &RunCoordinator::runRecorded, m_results,
             &LastResults::recorded);
     m_results->present(m_db, m_desktop, m_taskList, m_tray->icon(), this);
-    // The notification of a failed run opens the window on that task.
-    connect(m_results, &LastResults::notificationClicked, this, [this](const QString& taskId) {
-        if (modalDialogOpen())
-            return;
-        TrayIcon::bringBack(*this);
-        if (const int row = taskRow(taskId); row >= 0)
-            m_taskList->selectRow(row);
-    });
+    connect(m_results, &LastResults::notificationClicked, this, &TfrmMain::showNotifiedTask);
+}
+
+void TfrmMain::showNotifiedTask(const QString& taskId)
+{
+    if (m_shuttingDown || modalDialogOpen())
+        return;
+    // As the tray menu's Show: the user asked for the window, so a click on
+    // the icon brings it back again afterwards.
+    m_tray->showWindow();
+    // A task of another group than the one shown is found under the root;
+    // one deleted since leaves the group shown as it is.
+    const QString allTasks = QString::fromLatin1(kAllTaskGroupID);
+    const auto stored = [&] {
+        bool found = false;
+        guarded([&] {
+            for (const TaskListRow& row : ReadTaskList(m_db, allTasks))
+                found = found || row.taskId == taskId;
+        });
+        return found;
+    };
+    if (taskRow(taskId) < 0 && m_groups->selectedGroupId() != allTasks && stored()) {
+        m_groups->choose(allTasks);
+        updateGroupCommands();
+        fillTaskList(allTasks);
+    }
+    if (const int row = taskRow(taskId); row >= 0)
+        m_taskList->selectRow(row);
 }
 
 // ---------------------------------------------------------------- start-up

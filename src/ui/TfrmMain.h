@@ -153,6 +153,9 @@ private:
     void connectCoordinator();
     // The Last Result cells and the tray's badge follow the kept runs.
     void connectResults();
+    // The notification of a failed run was clicked: the window comes to
+    // the front with the task selected.
+    void showNotifiedTask(const QString& taskId);
 
     void readStartupSettings();
     // The chosen language's texts on the window's menus, log buttons,

@@ -2,7 +2,7 @@
 """Works the real window the way a person would.
 
 A private X server (Xvfb), a private session bus and its accessibility bus
-carry one `tarnwick` process. Four scenarios share that set-up:
+carry one `tarnwick` process. Five scenarios share that set-up:
 
 run     The test finds the task's row through AT-SPI, selects it, gives the
         window the keyboard focus and presses Enter, then waits until the
@@ -22,14 +22,24 @@ options Deutsch is chosen from the Language menu (Alt+L) and the menu bar
         is read in German; the options dialog (Alt+O) gets a new log file
         name on its log page and OK with Return; then the task's run is
         found in that new log file.
+notify  With a window manager (openbox) and a stand-in for the desktop's
+        notification service on the session bus, but no tray, a task runs
+        on each change in its source and fails, as its target cannot be
+        made. With the window in front no notification is sent; once the
+        window is minimised, a run that fails sends one Notify call naming
+        the task, with the program's name, icon, desktop entry and a
+        "default" action, and the next failure replaces it. A click on it
+        (ActionInvoked from the service) must bring the window back,
+        active, with the task's row selected.
 
 Everything it starts is ended by process id, with time limits, also when a
 step fails; the exit code is 0 on success and 1 with the failing step named.
 A missing X server or accessibility piece is a failure, not a skip: the
 project's set-up script installs them.
 
-  window_run.py --tarnwick PATH --cli PATH [--scenario run|groups|editor]
-                [--screenshot FILE] [--keep]
+  window_run.py --tarnwick PATH --cli PATH
+                [--scenario run|groups|editor|options|notify]
+                [--desktop-id ID] [--screenshot FILE] [--keep]
 """
 
 import argparse
@@ -96,7 +106,10 @@ class Scenario:
         self.config = os.path.join(self.root, "config")
         self.userhome = os.path.join(self.root, "home")
         self.xvfb = None
+        self.window_manager = None
         self.dbus = None
+        self.notifier = None
+        self.notifier_log = os.path.join(self.root, "notifications.jsonl")
         self.program = None
         self.program_log = os.path.join(self.root, "tarnwick.out")
         self.display = None
@@ -187,22 +200,23 @@ class Scenario:
         if not os.path.isfile(os.path.join(self.home, "Tarnwick.dat")):
             self.fail("tarnwick-cli init made no Tarnwick.dat")
 
-    def store_task(self):
-        self.step = "store one manual task"
+    def store_task(self, mode=0, target=None):
+        self.step = "store one task"
+        target = self.target if target is None else target
 
         def text(value):
             return "'" + value.replace("'", "''") + "'"
 
         # tarnwick-cli has no command that adds a task, so the rows go in
-        # as the task editor writes them for a task run by hand: the task,
-        # its one source with subfolders, and the kind-19 row that keeps
-        # its last run time.
+        # as the task editor writes them for a task run by hand (mode 0) or
+        # on a change in its source (1): the task, its one source with
+        # subfolders, and the kind-19 row that keeps its last run time.
         script = "\n".join([
             f"PRAGMA key='{DATABASE_KEY}';",
             "BEGIN;",
             "insert into Task([TaskID],[TaskGroupID],[TaskName],[SourceDir],[TargetDir],"
             f"[ScheduleType]) values({text(TASK_ID)},'AllTask',{text(TASK_NAME)},"
-            f"{text(self.source)},{text(self.target)}, 0);",
+            f"{text(self.source)},{text(target)}, {int(mode)});",
             "insert into SourceDir([TaskID],[SourceDir],[IncludeSubDir]) "
             f"values({text(TASK_ID)},{text(self.source)},'1');",
             "insert into TaskSchedule([TaskID], [ScheduleType], [LastRunTime]) "
@@ -234,6 +248,40 @@ class Scenario:
         if not number.isdigit():
             self.fail(f"Xvfb wrote {number!r} instead of a display number")
         self.display = ":" + number
+
+    def start_window_manager(self):
+        self.step = "start the window manager (openbox)"
+        env = self.base_env()
+        env["DISPLAY"] = self.display
+        try:
+            self.window_manager = subprocess.Popen(
+                ["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, start_new_session=True)
+        except FileNotFoundError:
+            self.fail("openbox is not installed (scripts/install-deps.sh installs it)")
+
+        def managing():
+            # A window manager that has taken the display says so on the
+            # root window.
+            if self.window_manager.poll() is not None:
+                self.fail(f"openbox ended with code {self.window_manager.returncode}")
+            found = self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.x_env())
+            return "window id" in found
+
+        self.wait_for("openbox managing the display", managing, START_LIMIT_S)
+
+    def start_notification_service(self):
+        self.step = "start the stand-in notification service"
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                              "notification_service.py")
+        self.notifier = subprocess.Popen(
+            [sys.executable, script, self.bus_address, self.notifier_log],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True)
+        ready = self.read_line(self.notifier.stdout.fileno(), "the stand-in's ready line",
+                               self.notifier)
+        if ready != "ready":
+            self.fail(f"the stand-in notification service wrote {ready!r}: "
+                      f"{self.notifier.stderr.read().decode(errors='replace')}")
 
     def start_buses(self):
         self.step = "start the session bus and the accessibility bus"
@@ -551,6 +599,145 @@ class Scenario:
                        for d, _, files in os.walk(self.target) for f in files)
         if extra != sorted(SOURCE_FILES):
             self.fail(f"the target holds {extra}, expected exactly {sorted(SOURCE_FILES)}")
+
+    # ------------------------------------------------- notify scenario
+
+    def blocked_target(self):
+        """A target that cannot be made: its parent is a file."""
+        blocker = os.path.join(self.root, "blocker")
+        with open(blocker, "w", encoding="utf-8") as f:
+            f.write("a file where the target's parent folder should be\n")
+        return os.path.join(blocker, "target")
+
+    def row_selected(self):
+        tasks = self.task_table()
+        cell = self.cell(tasks, self.row, self.columns["Task Name"])
+        return self.has_state(cell, self.Atspi.StateType.SELECTED)
+
+    def window_viewable(self, wid):
+        out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                              str(self.program.pid), "--name", "^Tarnwick$"],
+                             env=self.x_env(), capture_output=True, timeout=COMMAND_LIMIT_S)
+        return wid in out.stdout.decode().split()
+
+    def notify_calls(self):
+        import json
+        if not os.path.isfile(self.notifier_log):
+            return []
+        with open(self.notifier_log, encoding="utf-8") as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+    def change_source(self, name):
+        with open(os.path.join(self.source, name), "w", encoding="utf-8") as f:
+            f.write("a change that starts the task\n")
+
+    def finished_runs(self):
+        finished = re.compile(r"synchronize finished  \[" + re.escape(TASK_NAME) + r"\]")
+        log_file = os.path.join(self.home, "Log", "Tarnwick.log")
+        if not os.path.isfile(log_file):
+            return 0
+        with open(log_file, encoding="utf-8", errors="replace") as f:
+            return len(finished.findall(f.read()))
+
+    def fail_run_in_front(self):
+        self.step = "change the source with the window in front: the run fails, unnotified"
+        # The change monitor starts a moment after the window shows; a
+        # change made before it watches starts nothing, so another follows.
+        deadline = time.monotonic() + RUN_LIMIT_S
+        attempt = 0
+        while self.finished_runs() == 0:
+            if time.monotonic() > deadline:
+                self.fail(f"no change in the source started a run within {RUN_LIMIT_S} s")
+            attempt += 1
+            self.change_source(f"in front {attempt}.txt")
+            self.poll_runs(3)
+        time.sleep(1)
+        if self.notify_calls():
+            self.fail(f"a run that failed with the window in front was notified: "
+                      f"{self.notify_calls()}")
+
+    def poll_runs(self, seconds):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end and self.finished_runs() == 0:
+            self.check_program_alive()
+            time.sleep(0.2)
+
+    def minimise_window(self):
+        self.step = "minimise the window through the window manager"
+        self.wid = self.wait_for("the window on the X display", self.window_id, START_LIMIT_S)
+        if self.row_selected():
+            self.fail("the task's row is selected before the notification was clicked")
+        self.run(["xdotool", "windowminimize", self.wid], env=self.x_env())
+        self.wait_for("the window unmapped (iconified by openbox)",
+                      lambda: not self.window_viewable(self.wid), UI_LIMIT_S)
+
+    def fail_run_while_minimised(self):
+        self.step = "change the source so that the task runs, and fails, while minimised"
+        self.change_source("changed.txt")
+        summary = f"Tarnwick: {TASK_NAME} failed"
+
+        def notified():
+            return [c for c in self.notify_calls() if c["summary"] == summary]
+
+        calls = self.wait_for(f"a Notify call with the summary {summary!r}", notified,
+                              RUN_LIMIT_S)
+        if self.window_viewable(self.wid):
+            self.fail("the window came back by itself before the notification was clicked")
+        self.notice = calls[0]
+        # The next failure of the task takes the place of its notification.
+        self.step = "change the source again: a second failure while minimised"
+        self.change_source("changed again.txt")
+        calls = self.wait_for("a second Notify call", lambda: notified()[1:], RUN_LIMIT_S)
+        if calls[0]["replaces_id"] != self.notice["id"]:
+            self.fail(f"the second notification does not replace the first "
+                      f"(id {self.notice['id']}): {calls[0]}")
+
+    def check_notice(self):
+        self.step = "check what the Notify call carries"
+        notice = self.notice
+        expected = {
+            "app_name": "Tarnwick",
+            "app_icon": "tarnwick",
+            "actions": ["default", "Show task"],
+            "expire_timeout": -1,
+        }
+        for key, value in expected.items():
+            if notice[key] != value:
+                self.fail(f"Notify's {key} is {notice[key]!r}, expected {value!r}")
+        hints = notice["hints"]
+        if hints.get("desktop-entry") != ["s", self.args.desktop_id]:
+            self.fail(f"the desktop-entry hint is {hints.get('desktop-entry')!r}, expected "
+                      f"the string {self.args.desktop_id!r}")
+        if hints.get("urgency") != ["y", 1]:
+            self.fail(f"the urgency hint is {hints.get('urgency')!r}, expected the byte 1")
+        if notice["replaces_id"] != 0:
+            self.fail(f"the first notification replaces id {notice['replaces_id']}")
+        if "Not a directory" not in notice["body"]:
+            self.fail(f"the notification's text {notice['body']!r} does not give the error")
+
+    def click_notice(self):
+        self.step = "click the notification (ActionInvoked from the service)"
+        from gi.repository import Gio, GLib
+        bus = Gio.DBusConnection.new_for_address_sync(
+            self.bus_address,
+            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        try:
+            bus.call_sync("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                          "org.example.tarnwick.TestNotifications", "Click",
+                          GLib.Variant("(us)", (self.notice["id"], "default")), None,
+                          Gio.DBusCallFlags.NONE, COMMAND_LIMIT_S * 1000, None)
+        finally:
+            bus.close_sync(None)
+
+    def check_window_back(self):
+        self.step = "check the window is back, active, with the task selected"
+        self.wait_for("the window mapped again", lambda: self.window_viewable(self.wid),
+                      UI_LIMIT_S)
+        self.wait_for("the window active",
+                      lambda: self.has_state(self.frame, self.Atspi.StateType.ACTIVE),
+                      UI_LIMIT_S)
+        self.wait_for(f"the row of '{TASK_NAME}' selected", self.row_selected, UI_LIMIT_S)
 
     # ------------------------------------------------ options scenario
 
@@ -959,6 +1146,8 @@ class Scenario:
 
     def teardown(self):
         self.stop(self.program, "tarnwick")
+        self.stop(self.notifier, "the stand-in notification service")
+        self.stop(self.window_manager, "openbox")
         if self.dbus is not None:
             self.stop(self.dbus, "dbus-daemon", group=True)
             with contextlib.suppress(ProcessLookupError):
@@ -973,8 +1162,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tarnwick", required=True)
     parser.add_argument("--cli", required=True)
-    parser.add_argument("--scenario", choices=("run", "groups", "editor", "options"),
+    parser.add_argument("--scenario",
+                        choices=("run", "groups", "editor", "options", "notify"),
                         default="run")
+    parser.add_argument("--desktop-id", default="org.example.tarnwick",
+                        help="the .desktop file's name without .desktop")
     parser.add_argument("--screenshot", help="also write a picture of the window here")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     args = parser.parse_args()
@@ -992,12 +1184,30 @@ def main():
     signal.alarm(OVERALL_LIMIT_S)
     try:
         scenario.make_folders()
-        scenario.store_task()
+        if args.scenario == "notify":
+            scenario.store_task(mode=1, target=scenario.blocked_target())
+        else:
+            scenario.store_task()
         scenario.start_xvfb()
+        if args.scenario == "notify":
+            scenario.start_window_manager()
         scenario.start_buses()
+        if args.scenario == "notify":
+            scenario.start_notification_service()
         scenario.start_program()
         scenario.connect_atspi()
-        if args.scenario == "run":
+        if args.scenario == "notify":
+            scenario.find_window()
+            scenario.fail_run_in_front()
+            scenario.minimise_window()
+            scenario.fail_run_while_minimised()
+            scenario.check_notice()
+            scenario.click_notice()
+            scenario.check_window_back()
+            print(f"ok: '{TASK_NAME}' failed while the window was minimised; the "
+                  "notification service got one Notify call, and its click brought the "
+                  "window back with the task selected")
+        elif args.scenario == "run":
             scenario.find_window()
             scenario.select_row()
             scenario.press_enter()

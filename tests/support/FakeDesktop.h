@@ -1,7 +1,8 @@
-// A desktop for window tests: records every box and picker, answers them
-// from queues the test fills, opens nothing, and tells the test's time. An
-// empty queue gives the default answer: OK for a confirmation, cancel for a
-// picker or a save dialog.
+// A desktop for window tests: records every box, picker and notification,
+// answers them from queues the test fills, opens nothing, lets the test
+// click a notification, and tells the test's time. An empty queue gives the
+// default answer: OK for a confirmation, cancel for a picker or a save
+// dialog.
 #pragma once
 
 #include "platform/Clock.h"
@@ -61,12 +62,22 @@ public:
         return playFailure;
     }
     void stopSound() override { ++stops; }
-    QStringList notifications; // "title|text", in order
+    QList<tarnwick::ui::TaskNotice> notices; // every notification, in order
     bool notifySucceeds = true;
-    bool notify(QSystemTrayIcon*, const QString& title, const QString& text) override
+    bool notify(QSystemTrayIcon*, const tarnwick::ui::TaskNotice& notice) override
     {
-        notifications << title + u'|' + text;
+        notices << notice;
         return notifySucceeds;
+    }
+    void onNotificationClicked(std::function<void(const QString&)> clicked) override
+    {
+        m_clicked = std::move(clicked);
+    }
+    // The user clicks the notification of the task, as the desktop tells it.
+    void clickNotification(const QString& taskId)
+    {
+        if (m_clicked)
+            m_clicked(taskId);
     }
     QString folder(QWidget*, const QString& prompt) override
     {
@@ -87,4 +98,5 @@ public:
 
 private:
     const tarnwick::Clock& m_clock;
+    std::function<void(const QString&)> m_clicked;
 };

@@ -238,6 +238,8 @@ private slots:
     void layoutKeptBetweenStarts();
     void failedRunNotifiedWhileAway_data();
     void failedRunNotifiedWhileAway();
+    void notificationClickShowsTheTask_data();
+    void notificationClickShowsTheTask();
     void groupControlState_data();
     void groupControlState();
     void groupAddRenameRemove();
@@ -730,8 +732,10 @@ void TestTfrmMain::failedRunSeenAtAGlance()
 }
 
 // One notification per failed run while the window is hidden or
-// minimised, naming the task and its first error; none for a good run or
-// while the window is shown. Clicking it brings the window back on the task.
+// minimised, naming the task and its first error, with the words of its
+// click; none for a good run or while the window is shown. The next failure
+// of the task comes as the task's notice again, so it takes the place of
+// the first. Clicking it brings the window back on the task.
 void TestTfrmMain::failedRunNotifiedWhileAway_data()
 {
     QTest::addColumn<QString>("window"); // "shown", "hidden", "minimised"
@@ -767,18 +771,98 @@ void TestTfrmMain::failedRunNotifiedWhileAway()
     auto* tray = m_window->findChild<QSystemTrayIcon*>();
     QCOMPARE(tray->toolTip(), QStringLiteral("Tarnwick: the last run failed: task 2"));
     if (!notified) {
-        QCOMPARE(m_desktop->notifications, QStringList());
+        QCOMPARE(m_desktop->notices.size(), 0);
         return;
     }
-    QCOMPARE(m_desktop->notifications.size(), 1);
-    const QString shown = m_desktop->notifications.first();
-    QVERIFY2(shown.startsWith(QStringLiteral("Tarnwick: task 2 failed|")), qPrintable(shown));
-    QVERIFY2(shown.contains(QStringLiteral("src2")), qPrintable(shown));
+    QCOMPARE(m_desktop->notices.size(), 1);
+    const TaskNotice first = m_desktop->notices.first();
+    QCOMPARE(first.taskId, bad);
+    QCOMPARE(first.title, QStringLiteral("Tarnwick: task 2 failed"));
+    QVERIFY2(first.text.contains(QStringLiteral("src2")), qPrintable(first.text));
+    QCOMPARE(first.action, QStringLiteral("Show task"));
+
+    // It fails again: one more notice, of the same task, in place of the
+    // first; the good task's run still sends none.
+    for (const QString& id : {bad, good}) {
+        QCOMPARE(m_window->coordinator().runByHand(id), RunningTaskList::RunOutcome::Started);
+        QVERIFY(waitIdle());
+    }
+    QTRY_COMPARE(m_desktop->notices.size(), 2);
+    QTest::qWait(100);
+    QCOMPARE(m_desktop->notices.size(), 2);
+    QCOMPARE(m_desktop->notices.last().taskId, bad);
 
     select(good);
-    emit tray->messageClicked();
+    m_desktop->clickNotification(bad);
     QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
     QCOMPARE(m_window->selectedTaskId(), bad);
+}
+
+// A click on a notification brings the window back from wherever it went
+// and selects the task, under the root when the group shown does not hold
+// it; a task deleted since only brings the window. After a Hide from the
+// tray menu, the click counts as Show: the icon restores the window again.
+void TestTfrmMain::notificationClickShowsTheTask_data()
+{
+    QTest::addColumn<QString>("away");     // "minimised", "hidden from the tray menu"
+    QTest::addColumn<QString>("group");    // the group node shown: "" the root
+    QTest::addColumn<QString>("task");     // the task clicked
+    QTest::addColumn<QString>("selected"); // afterwards; "0" none
+    QTest::addColumn<QString>("node");     // the group node afterwards: "" the root
+    QTest::newRow("in the group shown") << "minimised" << "g1" << "a" << "a" << "g1";
+    QTest::newRow("in another group") << "minimised" << "g2" << "a" << "a" << "";
+    QTest::newRow("in no group") << "hidden from the tray menu" << "g1" << "c" << "c" << "";
+    QTest::newRow("under the root") << "minimised" << "" << "b" << "b" << "";
+    QTest::newRow("deleted since") << "hidden from the tray menu" << "g2" << "gone" << "0"
+                                   << "g2";
+}
+
+void TestTfrmMain::notificationClickShowsTheTask()
+{
+    QFETCH(QString, away);
+    QFETCH(QString, group);
+    QFETCH(QString, task);
+    QFETCH(QString, selected);
+    QFETCH(QString, node);
+    storeGroup(QStringLiteral("g1"), QStringLiteral("one"));
+    storeGroup(QStringLiteral("g2"), QStringLiteral("two"));
+    storeTask(QStringLiteral("a"), QStringLiteral("task a"), QString(), QString(), 0,
+              QStringLiteral("g1"));
+    storeTask(QStringLiteral("b"), QStringLiteral("task b"), QString(), QString(), 0,
+              QStringLiteral("g2"));
+    storeTask(QStringLiteral("c"), QStringLiteral("task c"), QString(), QString());
+    openWindow();
+    const auto nodeOf = [&](const QString& groupId) {
+        if (groupId.isEmpty())
+            return root();
+        for (int i = 0; i < root()->childCount(); ++i) {
+            if (root()->child(i)->text(0) == (groupId == u"g1" ? u"one" : u"two"))
+                return root()->child(i);
+        }
+        return static_cast<QTreeWidgetItem*>(nullptr);
+    };
+    // Reached as the keyboard reaches it.
+    tree()->setCurrentItem(nodeOf(group));
+    QCOMPARE(tree()->currentItem(), nodeOf(group));
+    if (away == u"minimised")
+        m_window->showMinimized();
+    else
+        m_window->findChild<QAction*>(QStringLiteral("pmuHideForm"))->trigger();
+    QTRY_VERIFY(!m_window->isVisible() || m_window->isMinimized());
+
+    m_desktop->clickNotification(task);
+    QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
+    QCOMPARE(m_window->selectedTaskId(), selected);
+    QCOMPARE(tree()->currentItem(), nodeOf(node));
+    if (selected != u"0")
+        QVERIFY(taskNames().contains(QStringLiteral("task ") + selected));
+    QCOMPARE(m_desktop->errors, QStringList());
+
+    // The tray icon's click restores the window once more.
+    m_window->showMinimized();
+    QTRY_VERIFY(m_window->isMinimized());
+    emit m_window->findChild<QSystemTrayIcon*>()->activated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
 }
 
 void TestTfrmMain::groupControlState_data()
