@@ -280,121 +280,139 @@ ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control,
     };
 }
 
-QString DescribeStoredRule(const ExcludeRule& rule)
+namespace {
+
+constexpr TextEntry kWildcard{"RuleWildcard", "Excluder files watching the wildcard: %1"};
+constexpr TextEntry kSingleFile{"RuleFile", "Excluder file: %1"};
+constexpr TextEntry kSizeStored{"RuleSize", "Excluder if file size %1 %2 %3"};
+constexpr TextEntry kSizeEditor{"RuleSizeEditor", "Excluder if file size: %1 %2 %3."};
+constexpr TextEntry kMonthsStored{"RuleLastMonths", "Excluder if file %1 in the last %2 months"};
+constexpr TextEntry kMonthsEditor{"RuleLastMonthsEditor",
+                                  "Excluder if file %1 in the last %2 months."};
+constexpr TextEntry kDaysStored{"RuleLastDays", "Excluder if file %1 in the last %2 days"};
+constexpr TextEntry kDaysEditor{"RuleLastDaysEditor", "Excluder if file %1 in the last %2 days."};
+constexpr TextEntry kBetweenStored{"RuleBetween", "Excluder if file %1 between %2 and %3"};
+constexpr TextEntry kBetweenEditor{"RuleBetweenEditor", "Excluder if file %1 between %2 and %3."};
+constexpr TextEntry kAttributesStored{"RuleAttributes", "Excluder if file attribute(s) set: %1."};
+constexpr TextEntry kAttributesEditor{"RuleAttributesEditor",
+                                      "Excluder if file attribute(s) set: %1"};
+constexpr TextEntry kOr{"RuleOr", " or "};
+// Which time of a file a date rule looks at: as the stored rules and as
+// the dialog say it.
+constexpr TextEntry kTimesStored[] = {{"RuleModified", "Modified"},
+                                      {"RuleCreated", "Created"},
+                                      {"RuleLastAccessed", "Last Accessed"}};
+constexpr TextEntry kTimesEditor[] = {{"RuleModifiedEditor", "modified"},
+                                      {"RuleCreatedEditor", "created"},
+                                      {"RuleLastAccessedEditor", "last accessed"}};
+constexpr TextEntry kComparisons[] = {{"RuleLessThan", "Less than (<)"},
+                                      {"RuleEqualTo", "Equal to (=)"},
+                                      {"RuleGreaterThan", "Greater than (>)"}};
+// In the order of the stored attribute flags.
+constexpr TextEntry kAttributes[] = {{"RuleReadOnly", "Read Only"}, {"RuleArchive", "Archive"},
+                                     {"RuleHidden", "Hidden"},      {"RuleSystem", "System"},
+                                     {"RuleCompressed", "Compressed"},
+                                     {"RuleEncrypted", "Encrypted"}};
+// The size units read the same in every language.
+constexpr const char* kUnits[] = {"MBytes", "KBytes", "Bytes"};
+
+constexpr TextEntry kAllTexts[] = {
+    kWildcard,        kSingleFile,      kSizeStored,       kSizeEditor,      kMonthsStored,
+    kMonthsEditor,    kDaysStored,      kDaysEditor,       kBetweenStored,   kBetweenEditor,
+    kAttributesStored, kAttributesEditor, kOr,             kTimesStored[0],  kTimesStored[1],
+    kTimesStored[2],  kTimesEditor[0],  kTimesEditor[1],   kTimesEditor[2],  kComparisons[0],
+    kComparisons[1],  kComparisons[2],  kAttributes[0],    kAttributes[1],   kAttributes[2],
+    kAttributes[3],   kAttributes[4],   kAttributes[5],
+};
+
+template <std::size_t N>
+QString Pick(qint64 index, const TextEntry (&entries)[N], const TextLookup& look)
 {
-    const auto timeName = [&rule]() -> QString {
-        switch (rule.stype) {
-        case kDateLastWrite:
-            return QStringLiteral("Modified");
-        case kDateCreation:
-            return QStringLiteral("Created");
-        case kDateLastAccess:
-            return QStringLiteral("Last Accessed");
-        default:
-            return QString();
-        }
-    };
-    switch (rule.type) {
-    case kRuleExtensions:
-        return QStringLiteral("Excluder files watching the wildcard: %1").arg(rule.value);
-    case kRuleSingleFile:
-        return QStringLiteral("Excluder file: %1").arg(rule.value);
-    case kRuleSize: {
-        const QString comparison = rule.stype == 0   ? QStringLiteral("<")
-                                   : rule.stype == 1 ? QStringLiteral("=")
-                                   : rule.stype == 2 ? QStringLiteral(">")
-                                                     : QString();
-        const QString unit = rule.sstype == kSizeMegabytes   ? QStringLiteral("MBytes")
-                             : rule.sstype == kSizeKilobytes ? QStringLiteral("KBytes")
-                             : rule.sstype == kSizeBytes     ? QStringLiteral("Bytes")
-                                                             : QString();
-        return QStringLiteral("Excluder if file size %1 %2 %3")
-            .arg(comparison)
-            .arg(ReadNumber(rule.value).value_or(0))
-            .arg(unit);
+    return index >= 0 && index < qint64(N) ? look(entries[index]) : QString();
+}
+
+QString Unit(qint64 index)
+{
+    return index >= 0 && index < qint64(std::size(kUnits)) ? QString::fromLatin1(kUnits[index])
+                                                           : QString();
+}
+
+// The names of the attributes a rule's flags choose, joined by "or".
+QString ChosenAttributes(const QString& flags, const TextLookup& look)
+{
+    QStringList names;
+    for (std::size_t i = 0; i < std::size(kAttributes); ++i) {
+        const qsizetype at = static_cast<qsizetype>(i);
+        if (at < flags.size() && flags[at] == u'1')
+            names << look(kAttributes[i]);
     }
-    case kRuleDate:
-        switch (rule.sstype) {
-        case kWindowLastMonths:
-            return QStringLiteral("Excluder if file %1 in the last %2  months")
-                .arg(timeName(), rule.value);
-        case kWindowLastDays:
-            return QStringLiteral("Excluder if file %1 in the last %2  days")
-                .arg(timeName(), rule.value);
-        case kWindowBetween:
-            return QStringLiteral("Excluder if file %1 between %2 and %3")
-                .arg(timeName(), rule.value, rule.endDate);
-        default:
-            return QString();
-        }
-    case kRuleAttributes: {
-        static const std::array<QLatin1StringView, 6> kParts{
-            QLatin1StringView("Read Only"),      QLatin1StringView(" or Archive"),
-            QLatin1StringView(" or Hidden"),     QLatin1StringView(" or System"),
-            QLatin1StringView(" or Compressed"), QLatin1StringView(" or Encrypted")};
-        QString text = QStringLiteral("Excluder if file attribute(s) set:");
-        for (std::size_t i = 0; i < kParts.size(); ++i) {
-            const qsizetype at = static_cast<qsizetype>(i);
-            if (at < rule.value.size() && rule.value[at] == u'1')
-                text += kParts[i];
-            else
-                text += u' ';
-        }
-        return text + u'.';
-    }
+    return names.join(look(kOr));
+}
+
+QString DescribeDate(const ExcludeRule& rule, const QString& time, const TextEntry& months,
+                     const TextEntry& days, const TextEntry& between, const TextLookup& look)
+{
+    switch (rule.sstype) {
+    case kWindowLastMonths:
+        return look(months).arg(time, rule.value);
+    case kWindowLastDays:
+        return look(days).arg(time, rule.value);
+    case kWindowBetween:
+        return look(between).arg(time, rule.value, rule.endDate);
     default:
         return QString();
     }
 }
 
-QString DescribeEditorRule(const ExcludeRule& rule)
+} // namespace
+
+std::span<const TextEntry> RuleDescriptionTexts()
 {
-    const auto pick = [](qint64 index, std::initializer_list<const char*> names) {
-        if (index < 0 || index >= qint64(names.size()))
-            return QString();
-        return QString::fromLatin1(*(names.begin() + index));
-    };
+    return kAllTexts;
+}
+
+QString DescribeStoredRule(const ExcludeRule& rule, const TextLookup& look)
+{
     switch (rule.type) {
     case kRuleExtensions:
-        return QStringLiteral("Excluder files watching the wildcard: ") + rule.value;
+        return look(kWildcard).arg(rule.value);
     case kRuleSingleFile:
-        return QStringLiteral("Excluder file: ") + rule.value;
+        return look(kSingleFile).arg(rule.value);
+    case kRuleSize: {
+        static const char* const kSigns[] = {"<", "=", ">"};
+        const QString comparison = rule.stype >= 0 && rule.stype < 3
+                                       ? QString::fromLatin1(kSigns[rule.stype])
+                                       : QString();
+        return look(kSizeStored)
+            .arg(comparison)
+            .arg(ReadNumber(rule.value).value_or(0))
+            .arg(Unit(rule.sstype));
+    }
+    case kRuleDate:
+        return DescribeDate(rule, Pick(rule.stype, kTimesStored, look), kMonthsStored,
+                            kDaysStored, kBetweenStored, look);
+    case kRuleAttributes:
+        return look(kAttributesStored).arg(ChosenAttributes(rule.value, look));
+    default:
+        return QString();
+    }
+}
+
+QString DescribeEditorRule(const ExcludeRule& rule, const TextLookup& look)
+{
+    switch (rule.type) {
+    case kRuleExtensions:
+        return look(kWildcard).arg(rule.value);
+    case kRuleSingleFile:
+        return look(kSingleFile).arg(rule.value);
     case kRuleSize:
-        return QStringLiteral("Excluder if file size: %1 %2 %3.")
-            .arg(pick(rule.stype, {"Less than (<)", "Equal to (=)", "Greater than (>)"}),
-                 rule.value, pick(rule.sstype, {"MBytes", "KBytes", "Bytes"}));
-    case kRuleDate: {
-        const QString time = pick(rule.stype, {"modified", "created", "last accessed"});
-        switch (rule.sstype) {
-        case kWindowLastMonths:
-            return QStringLiteral("Excluder if file %1 in the last %2 months.").arg(time, rule.value);
-        case kWindowLastDays:
-            return QStringLiteral("Excluder if file %1 in the last %2 days.").arg(time, rule.value);
-        case kWindowBetween:
-            return QStringLiteral("Excluder if file %1 between %2 and %3 .")
-                .arg(time, rule.value, rule.endDate);
-        default:
-            return QString();
-        }
-    }
-    case kRuleAttributes: {
-        static const std::array<QLatin1StringView, 6> kNames{
-            QLatin1StringView("Read Only "), QLatin1StringView("Archive "),
-            QLatin1StringView("Hidden "),    QLatin1StringView("System "),
-            QLatin1StringView("Compressed "), QLatin1StringView("Encrypted ")};
-        QString text = QStringLiteral("Excluder if file attribute(s) set: ");
-        bool first = true;
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-            const qsizetype at = static_cast<qsizetype>(i);
-            if (at >= rule.value.size() || rule.value[at] != u'1')
-                continue;
-            if (!first)
-                text += QLatin1StringView("or ");
-            text += kNames[i];
-            first = false;
-        }
-        return text;
-    }
+        return look(kSizeEditor)
+            .arg(Pick(rule.stype, kComparisons, look), rule.value, Unit(rule.sstype));
+    case kRuleDate:
+        return DescribeDate(rule, Pick(rule.stype, kTimesEditor, look), kMonthsEditor,
+                            kDaysEditor, kBetweenEditor, look);
+    case kRuleAttributes:
+        return look(kAttributesEditor).arg(ChosenAttributes(rule.value, look));
     default:
         return QString();
     }

@@ -7,12 +7,15 @@
 #include "platform/EntryRecord.h"
 #include "store/ExcludeRule.h"
 #include "store/RunJob.h"
+#include "store/TextEntry.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+
+#include <span>
 
 namespace tarnwick {
 
@@ -37,12 +40,16 @@ ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control,
 
 // The text a front end shows for a stored rule: the task editor's list and
 // `tarnwick-cli task show` describe the same row in the same words. Empty
-// for a kind the store does not know.
-QString DescribeStoredRule(const ExcludeRule& rule);
+// for a kind the store does not know. In the words `look` gives; English
+// when none.
+QString DescribeStoredRule(const ExcludeRule& rule, const TextLookup& look = EnglishText);
 
 // The text the rule dialog gives a rule it has just made; its wording
 // differs from the stored rules' ("Excluder if file size: Less than (<) 10
 // KBytes."). Empty for a kind the store does not know.
-QString DescribeEditorRule(const ExcludeRule& rule);
+QString DescribeEditorRule(const ExcludeRule& rule, const TextLookup& look = EnglishText);
+
+// Every word the two descriptions use, for the language files.
+std::span<const TextEntry> RuleDescriptionTexts();
 
 } // namespace tarnwick

@@ -305,101 +305,130 @@ QString NextRunCellText(TaskDatabase& db, const QString& taskId)
                               sql::SelectNextRunTimeAfterRun);
 }
 
-QString DescribeStoredEntry(const ScheduleEntry& entry, const QString& nextRunText)
+namespace {
+
+constexpr TextEntry kEveryMinute{"ScheduleEveryMinute", "Run every minute"};
+constexpr TextEntry kEveryMinutes{"ScheduleEveryMinutes", "Run every %1 minutes"};
+constexpr TextEntry kEveryHour{"ScheduleEveryHour", "Run every hour"};
+constexpr TextEntry kEveryHours{"ScheduleEveryHours", "Run every %1 hours"};
+constexpr TextEntry kEveryDay{"ScheduleEveryDay", "Run every day"};
+constexpr TextEntry kEveryDays{"ScheduleEveryDays", "Run every %1 days"};
+constexpr TextEntry kOnDays{"ScheduleOnDays", "Run on: %1"};
+constexpr TextEntry kDaySeparator{"ScheduleDaySeparator", ", "};
+constexpr TextEntry kMonthDay{"ScheduleMonthDay", "Run on %1 day of every month"};
+constexpr TextEntry kOnceAt{"ScheduleOnceAt", "Run once at : %1"};
+constexpr TextEntry kStartingAt{"ScheduleStartingAt", "; Starting at %1"};
+constexpr TextEntry kEveryOne{"ScheduleEveryOne", "Run every %1"};
+constexpr TextEntry kEveryMany{"ScheduleEveryMany", "Run every %1 %2"};
+constexpr TextEntry kMinuteName{"ScheduleMinute", "minute"};
+constexpr TextEntry kMinutesName{"ScheduleMinutesName", "minute(s)"};
+constexpr TextEntry kHourName{"ScheduleHour", "hour"};
+constexpr TextEntry kHoursName{"ScheduleHoursName", "hour(s)"};
+constexpr TextEntry kDayName{"ScheduleDay", "day"};
+constexpr TextEntry kDaysName{"ScheduleDaysName", "day(s)"};
+constexpr TextEntry kEditorStartingAt{"ScheduleEditorStartingAt", "; Starting at %1."};
+constexpr TextEntry kEditorMonthDayAt{"ScheduleMonthDayAt",
+                                      "Run on %1 day of every month; starting at %2"};
+constexpr TextEntry kOnceOn{"ScheduleOnceOn", "Run on %1"};
+// Monday first, as the stored week mask counts.
+constexpr TextEntry kDays[] = {
+    {"ScheduleMonday", "Monday"},     {"ScheduleTuesday", "Tuesday"},
+    {"ScheduleWednesday", "Wednesday"}, {"ScheduleThursday", "Thurday"},
+    {"ScheduleFriday", "Friday"},     {"ScheduleSaturday", "Saturday"},
+    {"ScheduleSunday", "Sunday"},
+};
+
+constexpr TextEntry kAllTexts[] = {
+    kEveryMinute, kEveryMinutes, kEveryHour,   kEveryHours,   kEveryDay,   kEveryDays,
+    kOnDays,      kDaySeparator, kMonthDay,    kOnceAt,       kStartingAt, kEveryOne,
+    kEveryMany,   kMinuteName,   kMinutesName, kHourName,     kHoursName,  kDayName,
+    kDaysName,    kEditorStartingAt, kEditorMonthDayAt, kOnceOn, kDays[0], kDays[1],
+    kDays[2],     kDays[3],      kDays[4],     kDays[5],      kDays[6],
+};
+
+// The chosen days, in `order` (1 Monday ... 7 Sunday), joined as a list.
+QString ChosenDays(const QString& weekMask, std::span<const int> order, const TextLookup& look)
 {
-    auto every = [&](const char* one, const char* many) {
-        return entry.value == 1 ? QString::fromLatin1(one)
-                                : QString::fromLatin1(many).arg(entry.value);
+    QStringList names;
+    for (const int day : order) {
+        if (IsDayChosen(weekMask, day))
+            names << look(kDays[day - 1]);
+    }
+    return names.join(look(kDaySeparator));
+}
+
+} // namespace
+
+std::span<const TextEntry> ScheduleDescriptionTexts()
+{
+    return kAllTexts;
+}
+
+QString DescribeStoredEntry(const ScheduleEntry& entry, const QString& nextRunText,
+                            const TextLookup& look)
+{
+    auto every = [&](const TextEntry& one, const TextEntry& many) -> QString {
+        return entry.value == 1 ? look(one) : look(many).arg(entry.value);
     };
 
     QString text;
     switch (entry.kind) {
     case ScheduleKind::EveryMinutes:
-        text = every("Run every minute", "Run every %1 minutes");
+        text = every(kEveryMinute, kEveryMinutes);
         break;
     case ScheduleKind::EveryHours:
-        text = every("Run every hour", "Run every %1 hours");
+        text = every(kEveryHour, kEveryHours);
         break;
     case ScheduleKind::EveryDays:
-        text = every("Run every day", "Run every %1 days");
+        text = every(kEveryDay, kEveryDays);
         break;
     case ScheduleKind::WithinWeek: {
-        static const char* const kDays[] = {" Monday", ",Tuesday",  ",Wednesday", ",Thurday",
-                                            ",Friday", ",Saturday", ",Sunday"};
-        text = QStringLiteral("Run on: ");
-        for (int day = 1; day <= 7; ++day)
-            text += IsDayChosen(entry.weekMask, day) ? QString::fromLatin1(kDays[day - 1])
-                                                     : QStringLiteral(" ");
-        text += u' ';
+        static constexpr int kMondayFirst[] = {1, 2, 3, 4, 5, 6, 7};
+        text = look(kOnDays).arg(ChosenDays(entry.weekMask, kMondayFirst, look));
         break;
     }
     case ScheduleKind::WithinMonth:
-        text = QStringLiteral("Run on %1 day of every month").arg(entry.value);
+        text = look(kMonthDay).arg(entry.value);
         break;
     case ScheduleKind::Once:
-        text = QStringLiteral("Run once at : ") + nextRunText;
+        text = look(kOnceAt).arg(nextRunText);
         break;
     default:
         return QString();
     }
     if (HasStartTime(entry.startTime))
-        text += QStringLiteral("; Starting at ") + entry.startTime;
+        text += look(kStartingAt).arg(entry.startTime);
     return text;
 }
 
-QString DescribeEditorEntry(const ScheduleEntry& entry)
+QString DescribeEditorEntry(const ScheduleEntry& entry, const TextLookup& look)
 {
     const bool hasStart = HasStartTime(entry.startTime);
-    auto every = [&](const char* one, const char* many) {
-        QString text =
-            entry.value == 1
-                ? QStringLiteral("Run every %1").arg(QLatin1String(one))
-                : QStringLiteral("Run every %1 %2").arg(entry.value).arg(QLatin1String(many));
-        if (hasStart)
-            text += QStringLiteral("; Starting at %1.").arg(entry.startTime);
-        return text;
+    const QString startingAt = hasStart ? look(kEditorStartingAt).arg(entry.startTime) : QString();
+    auto every = [&](const TextEntry& one, const TextEntry& many) -> QString {
+        return (entry.value == 1 ? look(kEveryOne).arg(look(one))
+                                 : look(kEveryMany).arg(entry.value).arg(look(many))) +
+               startingAt;
     };
 
     switch (entry.kind) {
     case ScheduleKind::EveryMinutes:
-        return every("minute", "minute(s)");
+        return every(kMinuteName, kMinutesName);
     case ScheduleKind::EveryHours:
-        return every("hour", "hour(s)");
+        return every(kHourName, kHoursName);
     case ScheduleKind::EveryDays:
-        return every("day", "day(s)");
+        return every(kDayName, kDaysName);
     case ScheduleKind::WithinWeek: {
-        // Sunday first; a chosen day is followed by a comma while a later
-        // one in this order is chosen too.
-        static const int kOrder[] = {7, 1, 2, 3, 4, 5, 6};
-        static const char* const kNames[] = {"Sunday",  "Monday", "Tuesday", "Wednesday",
-                                             "Thurday", "Friday", "Saturday"};
-        QString text = QStringLiteral("Run on:");
-        for (int position = 0; position < 7; ++position) {
-            if (!IsDayChosen(entry.weekMask, kOrder[position])) {
-                text += u' ';
-                continue;
-            }
-            text += QLatin1String(kNames[position]);
-            if (position == 6)
-                continue;
-            bool laterChosen = false;
-            for (int later = position + 1; later < 7; ++later)
-                laterChosen = laterChosen || IsDayChosen(entry.weekMask, kOrder[later]);
-            text += laterChosen ? u',' : u' ';
-        }
-        text += u' ';
-        if (hasStart)
-            text += QStringLiteral("; Starting at: %1.").arg(entry.startTime);
-        return text;
+        // Sunday first, as the dialog's boxes read.
+        static constexpr int kSundayFirst[] = {7, 1, 2, 3, 4, 5, 6};
+        return look(kOnDays).arg(ChosenDays(entry.weekMask, kSundayFirst, look)) + startingAt;
     }
     case ScheduleKind::WithinMonth:
         if (hasStart)
-            return QStringLiteral("Run on %1 day of every month; starting at %2")
-                .arg(entry.value)
-                .arg(entry.startTime);
-        return QStringLiteral("Run on %1 day of every month").arg(entry.value);
+            return look(kEditorMonthDayAt).arg(entry.value).arg(entry.startTime);
+        return look(kMonthDay).arg(entry.value);
     case ScheduleKind::Once: {
-        QString text = QStringLiteral("Run on ") + DateText(entry.onceDate);
+        QString text = look(kOnceOn).arg(DateText(entry.onceDate));
         if (hasStart)
             text += u' ' + entry.startTime;
         return text;

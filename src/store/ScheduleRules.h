@@ -5,6 +5,7 @@
 #pragma once
 
 #include "store/ScheduleEntry.h"
+#include "store/TextEntry.h"
 
 #include <QDate>
 #include <QList>
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace tarnwick {
 
@@ -80,12 +82,17 @@ QString UpdateAfterRun(TaskDatabase& db, const QString& taskId, const QString& s
 QString NextRunCellText(TaskDatabase& db, const QString& taskId);
 
 // The text the task editor shows for a stored entry; `nextRunText` is the
-// display text of its NextRunTime (used by Once).
-QString DescribeStoredEntry(const ScheduleEntry& entry, const QString& nextRunText);
+// display text of its NextRunTime (used by Once). In the words `look`
+// gives; English when none.
+QString DescribeStoredEntry(const ScheduleEntry& entry, const QString& nextRunText,
+                            const TextLookup& look = EnglishText);
 
 // The text the schedule editor shows for the entry being edited; it becomes
 // the list text of the entry.
-QString DescribeEditorEntry(const ScheduleEntry& entry);
+QString DescribeEditorEntry(const ScheduleEntry& entry, const TextLookup& look = EnglishText);
+
+// Every word the two descriptions use, for the language files.
+std::span<const TextEntry> ScheduleDescriptionTexts();
 
 struct CheckEntry
 {

@@ -15,6 +15,8 @@
 // chosen language's text for the key (see Language.h).
 #pragma once
 
+#include "store/TextEntry.h"
+
 #include <QString>
 
 class QAction;
@@ -64,12 +66,9 @@ Control* Named(Control* control, const char* name)
 // field means OK, not this button.
 QPushButton* PlainButton(QWidget* parent, const char* name, const char* caption);
 
-// A message or format text: the key it is known by and its English text.
-struct UiText
-{
-    const char* key;
-    const char* english;
-};
+// A message or format text: the key it is known by and its English text,
+// as the core declares its own.
+using UiText = TextEntry;
 
 // The text to show for `text`: the entry of its key in the Messages section
 // of the chosen language's file, read when asked, else its English text.

@@ -440,7 +440,7 @@ ExcludeRule TfrmFilter::rule() const
 
 QString TfrmFilter::description() const
 {
-    return DescribeEditorRule(rule());
+    return DescribeEditorRule(rule(), ShownText);
 }
 
 void TfrmFilter::accept()

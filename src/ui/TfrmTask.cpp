@@ -491,13 +491,13 @@ void TfrmTask::LoadTask(const QString& taskId)
     c.lvwExclude->clear();
     c.rules.clear();
     for (const ExcludeRule& rule : task.rules)
-        addRuleRow(rule, DescribeStoredRule(rule));
+        addRuleRow(rule, DescribeStoredRule(rule, ShownText));
     (task.excludeMode ? c.RadioBtnExclude : c.RadioBtnInclude)->setChecked(true);
 
     c.lvwSchedule->clear();
     c.schedules.clear();
     for (const TaskScheduleItem& item : task.schedules)
-        addScheduleRow(item, DescribeStoredEntry(item.entry, item.nextRunText));
+        addScheduleRow(item, DescribeStoredEntry(item.entry, item.nextRunText, ShownText));
     c.lvwSchedule->clearSelection();
     switch (task.runMode) {
     case TaskRunMode::Manual:

@@ -280,7 +280,7 @@ TfrmTaskSchedule::~TfrmTaskSchedule() = default;
 void TfrmTaskSchedule::describe()
 {
     m_c->changed = true;
-    m_c->lblDisplay->setText(DescribeEditorEntry(entry()));
+    m_c->lblDisplay->setText(DescribeEditorEntry(entry(), ShownText));
 }
 
 void TfrmTaskSchedule::LoadEntry(const ScheduleEntry& given)
@@ -357,7 +357,7 @@ ScheduleEntry TfrmTaskSchedule::entry() const
 
 QString TfrmTaskSchedule::description() const
 {
-    return m_c->changed ? DescribeEditorEntry(entry()) : ShownText(kOpeningText);
+    return m_c->changed ? DescribeEditorEntry(entry(), ShownText) : ShownText(kOpeningText);
 }
 
 void TfrmTaskSchedule::accept()

@@ -418,9 +418,9 @@ void TestTaskCommand::showDescribesScheduleAndRules()
     const CliResult shown = cli({u"task"_s, u"show"_s, added.out.trimmed()});
     QCOMPARE(shown.exitCode, 0);
     for (const QString& text :
-         {u"Run every hour; Starting at 09:00:00"_s, u"Run on:  Monday ,Wednesday     "_s,
-          u"Excluder if file attribute(s) set:Read Only     or Encrypted."_s,
-          u"Excluder if file Modified in the last 3  months"_s, u"/s  (with subfolders)"_s})
+         {u"Run every hour; Starting at 09:00:00"_s, u"Run on: Monday, Wednesday"_s,
+          u"Excluder if file attribute(s) set: Read Only or Encrypted."_s,
+          u"Excluder if file Modified in the last 3 months"_s, u"/s  (with subfolders)"_s})
         QVERIFY2(shown.out.contains(text), qPrintable(shown.out));
 }
 

@@ -575,21 +575,21 @@ void TestExcludeRules::storedRuleDescriptions_data()
                                        << QStringLiteral("Excluder if file size = 0 Bytes");
     QTest::newRow("modified, months")
         << qint64(3) << qint64(0) << qint64(0) << QStringLiteral("1") << none
-        << QStringLiteral("Excluder if file Modified in the last 1  months");
+        << QStringLiteral("Excluder if file Modified in the last 1 months");
     QTest::newRow("created, days") << qint64(3) << qint64(1) << qint64(1) << QStringLiteral("7")
                                    << none
-                                   << QStringLiteral("Excluder if file Created in the last 7  days");
+                                   << QStringLiteral("Excluder if file Created in the last 7 days");
     QTest::newRow("accessed, between")
         << qint64(3) << qint64(2) << qint64(2) << QStringLiteral("2004-01-10")
         << QStringLiteral("2004-01-20")
         << QStringLiteral("Excluder if file Last Accessed between 2004-01-10 and 2004-01-20");
     QTest::newRow("attributes, first and last")
         << qint64(4) << qint64(0) << qint64(0) << QStringLiteral("100001") << none
-        << QStringLiteral("Excluder if file attribute(s) set:Read Only     or Encrypted.");
+        << QStringLiteral("Excluder if file attribute(s) set: Read Only or Encrypted.");
     QTest::newRow("attributes, short value") << qint64(4) << qint64(0) << qint64(0)
                                              << QStringLiteral("01") << none
                                              << QStringLiteral("Excluder if file attribute(s) "
-                                                               "set:  or Archive    .");
+                                                               "set: Archive.");
     QTest::newRow("unknown kind") << qint64(-1) << qint64(0) << qint64(0) << QStringLiteral("x")
                                   << none << QString();
 }

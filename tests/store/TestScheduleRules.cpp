@@ -675,16 +675,16 @@ void TestScheduleRules::describeStoredEntry_data()
     QTest::newRow("week Mon+Wed") << 3 << 0 << "1010000"
                                   << ""
                                   << "0"
-                                  << "Run on:  Monday ,Wednesday     ";
+                                  << "Run on: Monday, Wednesday";
     QTest::newRow("week every day")
         << 3 << 0 << "1111111"
         << ""
         << "0"
-        << "Run on:  Monday,Tuesday,Wednesday,Thurday,Friday,Saturday,Sunday ";
+        << "Run on: Monday, Tuesday, Wednesday, Thurday, Friday, Saturday, Sunday";
     QTest::newRow("week Sunday with start") << 3 << 0 << "0000001"
                                             << ""
                                             << "09:00:00"
-                                            << "Run on:       ,Sunday ; Starting at 09:00:00";
+                                            << "Run on: Sunday; Starting at 09:00:00";
     QTest::newRow("month") << 4 << 15 << ""
                            << ""
                            << "0"
@@ -736,15 +736,14 @@ void TestScheduleRules::describeEditorEntry_data()
     QTest::newRow("3 days") << 2 << 3 << "" << noDate << "0"
                             << "Run every 3 day(s)";
     QTest::newRow("week Mon+Wed") << 3 << 0 << "1010000" << noDate << "0"
-                                  << "Run on: Monday, Wednesday     ";
+                                  << "Run on: Monday, Wednesday";
     QTest::newRow("week every day")
         << 3 << 0 << "1111111" << noDate << "0"
-        << "Run on:Sunday,Monday,Tuesday,Wednesday,Thurday,Friday,Saturday ";
+        << "Run on: Sunday, Monday, Tuesday, Wednesday, Thurday, Friday, Saturday";
     QTest::newRow("week Sat+Sun with start") << 3 << 0 << "0000011" << noDate << "09:00:00"
-                                             << "Run on:Sunday,     Saturday ; Starting at: "
-                                                "09:00:00.";
+                                             << "Run on: Sunday, Saturday; Starting at 09:00:00.";
     QTest::newRow("week Thursday only") << 3 << 0 << "0001000" << noDate << "0"
-                                        << "Run on:    Thurday    ";
+                                        << "Run on: Thurday";
     QTest::newRow("month") << 4 << 15 << "" << noDate << "0"
                            << "Run on 15 day of every month";
     QTest::newRow("month with start") << 4 << 15 << "" << noDate << "09:00:00"

@@ -9,7 +9,9 @@
 #include "FakeDesktop.h"
 #include "ProgramFolder.h"
 
+#include "engine/ExcludeRules.h"
 #include "platform/ProfileFile.h"
+#include "store/ScheduleRules.h"
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
 #include "ui/ProgressTexts.h"
@@ -536,6 +538,30 @@ void TestLanguage::everyMessageInBothFiles()
     }
     // The scan itself works: the main window's messages are among them.
     QVERIFY(found > MainWindowMessages().size());
+    // Rules and schedules described in the chosen language.
+    ship(u"Deutsch"_s);
+    WriteLanguage(u"Deutsch"_s);
+    ScheduleEntry week;
+    week.kind = ScheduleKind::WithinWeek;
+    week.weekMask = u"1010000"_s;
+    week.startTime = u"09:00:00"_s;
+    QCOMPARE(DescribeStoredEntry(week, QString(), ShownText),
+             u"Ausführen am: Montag, Mittwoch; Beginn um 09:00:00"_s);
+    QCOMPARE(DescribeStoredRule(ExcludeRule{kRuleAttributes, 0, 0, u"101000"_s, QString()},
+                                ShownText),
+             u"Ausschließen, wenn Dateiattribut(e) gesetzt: Schreibgeschützt oder Versteckt."_s);
+    WriteLanguage(u"English"_s);
+    // The words of rule and schedule descriptions, declared by the core.
+    for (const auto& texts : {RuleDescriptionTexts(), ScheduleDescriptionTexts()}) {
+        for (const TextEntry& entry : texts) {
+            const QString key = QString::fromLatin1(entry.key);
+            const QString builtIn = QString::fromUtf8(entry.english);
+            QCOMPARE(english.read(section, key, missing), builtIn);
+            const QString translated = german.read(section, key, missing);
+            QVERIFY2(translated != missing, qPrintable(key));
+            QCOMPARE(placesIn(translated), placesIn(builtIn));
+        }
+    }
 }
 
 void TestLanguage::firstStartFollowsTheLocale()

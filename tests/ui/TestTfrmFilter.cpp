@@ -186,11 +186,11 @@ void TestTfrmFilter::okGivesTheRule_data()
     QTest::newRow("accessed between")
         << Steps{u"type=3"_s, u"time=2"_s, u"range=2024-01-10..2024-01-20"_s} << QString()
         << u"3|2024-01-10|2|2|2024-01-20"_s
-        << u"Excluder if file last accessed between 2024-01-10 and 2024-01-20 ."_s;
+        << u"Excluder if file last accessed between 2024-01-10 and 2024-01-20."_s;
     QTest::newRow("a range of one day")
         << Steps{u"type=3"_s, u"range=2024-01-10..2024-01-10"_s} << QString()
         << u"3|2024-01-10|0|2|2024-01-10"_s
-        << u"Excluder if file modified between 2024-01-10 and 2024-01-10 ."_s;
+        << u"Excluder if file modified between 2024-01-10 and 2024-01-10."_s;
     QTest::newRow("a reversed range")
         << Steps{u"type=3"_s, u"range=2024-01-20..2024-01-10"_s}
         << u"Begin date is earlier than To date!"_s << QString() << QString();
@@ -200,10 +200,10 @@ void TestTfrmFilter::okGivesTheRule_data()
         << u"3|2|0|0|"_s << u"Excluder if file modified in the last 2 months."_s;
     QTest::newRow("attributes, starting values")
         << Steps{u"type=4"_s} << QString() << u"4|101100|0|0|"_s
-        << u"Excluder if file attribute(s) set: Read Only or Hidden or System "_s;
+        << u"Excluder if file attribute(s) set: Read Only or Hidden or System"_s;
     QTest::newRow("only encrypted") << Steps{u"type=4"_s, u"attr=000001"_s} << QString()
                                     << u"4|000001|0|0|"_s
-                                    << u"Excluder if file attribute(s) set: Encrypted "_s;
+                                    << u"Excluder if file attribute(s) set: Encrypted"_s;
     QTest::newRow("no attribute") << Steps{u"type=4"_s, u"attr=000000"_s}
                                   << u"A Attributes must been checked! at least!"_s << QString()
                                   << QString();

@@ -248,7 +248,7 @@ void TestTfrmTask::reopenAndSaveWritesTheSameRows()
     QCOMPARE(child<QTreeWidget>(dialog.get(), "lvwSourceDir")->topLevelItemCount(), 2);
     QCOMPARE(child<QListWidget>(dialog.get(), "lvwExclude")->count(), 6);
     QCOMPARE(child<QListWidget>(dialog.get(), "lvwExclude")->item(5)->text(),
-             QStringLiteral("Excluder if file attribute(s) set:Read Only     or Encrypted."));
+             QStringLiteral("Excluder if file attribute(s) set: Read Only or Encrypted."));
     QCOMPARE(child<QListWidget>(dialog.get(), "lvwSchedule")->count(),
              mode == int(TaskRunMode::Scheduled) ? 6 : 0);
     dialog->accept();
