@@ -80,7 +80,7 @@ std::optional<QString> CheckDateRule(const ExcludeRule& rule)
             return QStringLiteral("A date rule between two dates needs both dates.");
         // The editor's two pickers carry times of day that let one day pass.
         if (*from > *to)
-            return QStringLiteral("Begin date is earlier than To date!");
+            return QStringLiteral("Begin date must be earlier than To date!");
         return std::nullopt;
     }
     default:

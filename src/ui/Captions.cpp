@@ -61,6 +61,13 @@ void ShowHint(QObject* control, const QString& hint)
     }
 }
 
+QWidget* UnseenHolder(QWidget* window)
+{
+    auto* holder = new QWidget(window, Qt::Window);
+    holder->setObjectName(QStringLiteral("unseen"));
+    return holder;
+}
+
 QPushButton* PlainButton(QWidget* parent, const char* name, const char* caption)
 {
     auto* button = Captioned(new QPushButton(parent), name, caption);

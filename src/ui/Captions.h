@@ -66,6 +66,12 @@ Control* Named(Control* control, const char* name)
 // field means OK, not this button.
 QPushButton* PlainButton(QWidget* parent, const char* name, const char* caption);
 
+// A holder for controls a window keeps values in that the user never sees
+// (a record's identifiers): a window of its own, never shown, so screen
+// readers do not list them among the window's controls, while the window
+// still finds them by name.
+QWidget* UnseenHolder(QWidget* window);
+
 // A message or format text: the key it is known by and its English text,
 // as the core declares its own.
 using UiText = TextEntry;

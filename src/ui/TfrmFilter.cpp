@@ -5,6 +5,7 @@
 #include "ui/TfrmFilter.h"
 
 #include "engine/ExcludeRules.h"
+#include "platform/Clock.h"
 #include "store/DateTexts.h"
 #include "store/TaskChecks.h"
 #include "ui/Captions.h"
@@ -74,6 +75,9 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmFilter", "spbtnTo.AccessibleName", "spbtnTo", kAccessibleName},
     {"frmFilter", "lboExpad.AccessibleName", "lboExpad", kAccessibleName},
     {"frmFilter", "dpFrom.AccessibleName", "dpFrom", kAccessibleName},
+    {"frmFilter", "RadiobtnMonth.AccessibleName", "RadiobtnMonth", kAccessibleName},
+    {"frmFilter", "RadiobtnDay.AccessibleName", "RadiobtnDay", kAccessibleName},
+    {"frmFilter", "dtpTo.AccessibleName", "dtpTo", kAccessibleName},
 };
 
 
@@ -86,9 +90,6 @@ constexpr int kDatePage = 3;
 constexpr std::array<const char*, 18> kPredefined{
     "bmp", "doc", "exe", "css", "hlp", "htm", "ico", "ini", "jpg",
     "lib", "log", "exe", "rar", "rtf", "scr", "txt", "xml", "zip"};
-
-// The date pickers' starting day.
-const QDate kPickerStart(2003, 10, 30);
 
 QLabel* LabelFor(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
 {
@@ -260,11 +261,17 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
         c.CSpinEditDay->setValue(1);
         c.lblDay = LabelFor(date, "lblDay", "&Day(s)", c.CSpinEditDay);
         c.RadiobtnDate = Captioned(new QRadioButton(date), "RadiobtnDate", "Date between");
-        c.dpFrom = Named(new QDateEdit(kPickerStart, date), "dpFrom");
+        // Both pickers start at today: a range is mostly about recent files.
+        const QDate today = m_desktop.clock().now().date();
+        c.dpFrom = Named(new QDateEdit(today, date), "dpFrom");
         c.dpFrom->setAccessibleName(QStringLiteral("Date between"));
         c.lblEndDate = LabelFor(date, "lblEndDate", "and", nullptr);
-        c.dtpTo = Named(new QDateEdit(kPickerStart, date), "dtpTo");
+        c.dtpTo = Named(new QDateEdit(today, date), "dtpTo");
         c.lblEndDate->setBuddy(c.dtpTo);
+        c.dtpTo->setAccessibleName(QStringLiteral("End date"));
+        // Two options read "In the last": their names say of what.
+        c.RadiobtnMonth->setAccessibleName(QStringLiteral("In the last month(s)"));
+        c.RadiobtnDay->setAccessibleName(QStringLiteral("In the last day(s)"));
         for (QDateEdit* picker : {c.dpFrom, c.dtpTo}) {
             picker->setCalendarPopup(true);
             picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -284,7 +291,8 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
         grid->addWidget(c.lblEndDate, 3, 2);
         grid->addWidget(c.dtpTo, 3, 3);
         grid->setRowStretch(4, 1);
-        grid->setColumnStretch(3, 1);
+        // The two pickers as wide as each other; the room left stays right.
+        grid->setColumnStretch(4, 1);
     }
     c.PageControl->addWidget(date);
 

@@ -21,6 +21,8 @@ namespace tarnwick::ui {
 namespace {
 
 // Where the entries of a language file go in this window.
+constexpr UiText kNewGroup{"NewGroup", "New Group"};
+
 constexpr LanguageRow kLanguageRows[] = {
     {"frmGroup", "Title", ""},
     {"frmGroup", "lblGroupName.Caption", "lblGroupName"},
@@ -42,9 +44,8 @@ TfrmGroup::TfrmGroup(Desktop& desktop, TaskDatabase& db, QWidget* parent)
     label->setBuddy(m_name);
     form->addRow(label, m_name);
     layout->addLayout(form);
-    m_groupId = new QLabel(this);
+    m_groupId = new QLabel(UnseenHolder(this));
     m_groupId->setObjectName(QStringLiteral("lblTaskGroupID"));
-    m_groupId->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     Captioned(buttons->button(QDialogButtonBox::Ok), "spbtnOK", "OK");
@@ -62,7 +63,7 @@ void TfrmGroup::setMode(Mode mode)
 {
     m_mode = mode;
     if (mode == Mode::NewGroup)
-        m_name->setText(QStringLiteral("New Group"));
+        m_name->setText(ShownText(kNewGroup));
     m_name->selectAll();
 }
 

@@ -27,6 +27,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmHistory", "Column6.Caption", "grdRuns", 5},
     {"frmHistory", "Column7.Caption", "grdRuns", 6},
     {"frmHistory", "RunChart.AccessibleName", "RunChart", kAccessibleName},
+    {"frmHistory", "grdRuns.AccessibleName", "grdRuns", kAccessibleName},
 };
 
 constexpr UiText kSeconds{"DurationSeconds", "%1 s"};
@@ -57,6 +58,7 @@ TfrmHistory::TfrmHistory(const QString& taskName, const QList<RunRecord>& runs, 
                                        QStringLiteral("Result"), QStringLiteral("Copied Files"),
                                        QStringLiteral("Copied Bytes"), QStringLiteral("Skipped"),
                                        QStringLiteral("First Error")});
+    m_runs->setAccessibleName(QStringLiteral("Runs"));
     m_runs->verticalHeader()->hide();
     m_runs->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_runs->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -94,6 +94,7 @@ constexpr LanguageRow kLanguageRows[] = {
 constexpr UiText kRunningRefusal{"RunningTaskEdit",
                                  "You can't modify properties of the running Task.\n"
                                  "Please wait while task work finished and then try again."};
+constexpr UiText kUntitled{"UntitledTask", "Untitled"};
 constexpr UiText kDeleteRule{"DeleteRule", "Do you really want to delete?"};
 constexpr UiText kDeleteEntry{"DeleteSchedule", "Delete this Schedule from the list?"};
 constexpr UiText kYes{"Yes", "Yes"};
@@ -168,16 +169,15 @@ TfrmTask::TfrmTask(Desktop& desktop, TaskDatabase& db,
     auto* header = new QHBoxLayout;
     m_c->edtTaskName = Named(new QLineEdit(this), "edtTaskName");
     m_c->edtTaskName->setMaxLength(static_cast<int>(limits::kTaskName));
-    m_c->edtTaskName->setText(QStringLiteral("Untitled"));
+    m_c->edtTaskName->setText(ShownText(kUntitled));
     auto* nameLabel = Captioned(new QLabel(this), "lblTaskName", "  Task Name");
     nameLabel->setBuddy(m_c->edtTaskName);
     header->addWidget(nameLabel);
     header->addWidget(m_c->edtTaskName, 1);
     layout->addLayout(header);
-    m_c->lblTaskID = Named(new QLabel(this), "lblTaskID");
-    m_c->lblTaskGroupID = Named(new QLabel(this), "lblTaskGroupID");
-    m_c->lblTaskID->hide();
-    m_c->lblTaskGroupID->hide();
+    QWidget* unseen = UnseenHolder(this);
+    m_c->lblTaskID = Named(new QLabel(unseen), "lblTaskID");
+    m_c->lblTaskGroupID = Named(new QLabel(unseen), "lblTaskGroupID");
 
     m_c->PageCtrlTask = Named(new QTabWidget(this), "PageCtrlTask");
     layout->addWidget(m_c->PageCtrlTask, 1);

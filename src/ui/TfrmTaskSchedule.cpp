@@ -83,14 +83,12 @@ constexpr UiText kOpeningText{"ScheduleOpening", "Run every 30 minute(s)."};
 constexpr int kOnceDaysAhead = 30;
 
 
-// A spin box that changes by its arrows (and the arrow keys), not by typing.
+// A spin box of the schedule: typed or stepped, within its range.
 QSpinBox* StepBox(QWidget* parent, const char* name, int low, int high, int value)
 {
     auto* box = Named(new QSpinBox(parent), name);
     box->setRange(low, high);
     box->setValue(value);
-    if (auto* text = box->findChild<QLineEdit*>())
-        text->setReadOnly(true);
     return box;
 }
 

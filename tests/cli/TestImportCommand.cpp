@@ -170,7 +170,7 @@ void TestImportCommand::unreadableFileChangesNothing_data()
         << QByteArray("rules") << rule(0, 0, u" , "_s, QString()) << u"Wildcard is empty!"_s;
     QTest::newRow("a reversed date range")
         << QByteArray("rules") << rule(3, 2, u"2004-01-20"_s, u"2004-01-10"_s)
-        << u"Begin date is earlier than To date!"_s;
+        << u"Begin date must be earlier than To date!"_s;
     QTest::newRow("a name of 200 characters") << QByteArray("name") << QJsonValue(QString(200, u'n'))
                                               << u"A task name has at most 100 characters."_s;
     QTest::newRow("a name with an escape")

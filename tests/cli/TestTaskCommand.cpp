@@ -286,7 +286,7 @@ void TestTaskCommand::badInput_data()
                                   << u"A Attributes must been checked! at least!"_s;
     QTest::newRow("window the wrong way round")
         << base + QStringList{u"--exclude-date"_s, u"2004-01-20..2004-01-10"_s}
-        << u"Begin date is earlier than To date!"_s;
+        << u"Begin date must be earlier than To date!"_s;
     QTest::newRow("--at without a schedule")
         << base + QStringList{u"--at"_s, u"09:00"_s} << u"--at gives the time"_s;
     QTest::newRow("two start modes")

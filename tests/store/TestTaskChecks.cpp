@@ -121,7 +121,7 @@ void TestTaskChecks::excludeRule_data()
         << QString();
     QTest::newRow("a reversed range")
         << Rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s, u"2024-01-10"_s)
-        << u"Begin date is earlier than To date!"_s;
+        << u"Begin date must be earlier than To date!"_s;
     QTest::newRow("a range without its end")
         << Rule(kRuleDate, kDateLastWrite, kWindowBetween, u"2024-01-20"_s)
         << u"A date rule between two dates needs both dates."_s;

@@ -193,7 +193,7 @@ void TestTfrmFilter::okGivesTheRule_data()
         << u"Excluder if file modified between 2024-01-10 and 2024-01-10."_s;
     QTest::newRow("a reversed range")
         << Steps{u"type=3"_s, u"range=2024-01-20..2024-01-10"_s}
-        << u"Begin date is earlier than To date!"_s << QString() << QString();
+        << u"Begin date must be earlier than To date!"_s << QString() << QString();
     // The pickers only count when "Date between" is chosen.
     QTest::newRow("a reversed range not chosen")
         << Steps{u"type=3"_s, u"range=2024-01-20..2024-01-10"_s, u"months=2"_s} << QString()
