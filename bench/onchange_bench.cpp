@@ -23,6 +23,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -89,8 +90,11 @@ int main(int argc, char** argv)
     task.targetDir = target;
     task.runMode = TaskRunMode::OnSourceChange;
     task.sources.append({src, true});
-    if (LoadTask(db, task.taskId).taskId.isEmpty())
+    try {
+        LoadTask(db, task.taskId);
+    } catch (const std::exception&) {
         SaveTask(db, task, TaskSaveMode::New, Clock::system());
+    }
 
     const long long before = ProcessMemory::residentKib();
     ChangeNotifier notifier;
