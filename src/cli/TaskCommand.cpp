@@ -181,6 +181,10 @@ int TaskCommand::show(const QStringList& args)
     Print(stdout, QStringLiteral("  when target appears: %1\n")
                       .arg(task.extras.whenTargetAppears ? QStringLiteral("run")
                                                          : QStringLiteral("no")));
+    Print(stdout, QStringLiteral("  on change: %1\n")
+                      .arg(task.extras.fullWalkAlways
+                               ? QStringLiteral("on-change runs walk every folder")
+                               : QStringLiteral("on-change runs look at changed folders only")));
     const QString lastRun = LastRunCellText(db, taskId);
     const QString nextRun = NextRunCellText(db, taskId);
     Print(

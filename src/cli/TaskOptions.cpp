@@ -254,6 +254,8 @@ void TaskChanges::applyTo(TaskRecord& task) const
         task.extras.whenTargetAppears = *whenTargetAppears;
     if (parallel)
         task.extras.parallel = *parallel;
+    if (fullWalkAlways)
+        task.extras.fullWalkAlways = *fullWalkAlways;
 }
 
 TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock& clock,
@@ -380,6 +382,9 @@ TaskChanges ReadTaskOptions(ArgumentReader& reader, bool allowName, const Clock&
                    option == u"--not-when-target-appears") {
             reader.noValue();
             changes.whenTargetAppears = option == u"--when-target-appears";
+        } else if (option == u"--full-walk-always" || option == u"--not-full-walk-always") {
+            reader.noValue();
+            changes.fullWalkAlways = option == u"--full-walk-always";
         } else if (option == u"--parallel") {
             changes.parallel = count(option, kMaxParallel, QStringLiteral("chosen by the target"));
         } else {
@@ -454,6 +459,10 @@ QString TaskOptionsHelp()
         "  --when-target-appears also run when the target's drive is mounted\n"
         "  --not-when-target-appears\n"
         "                        not when the target's drive is mounted\n"
+        "  --full-walk-always    runs on change walk every folder, not only the\n"
+        "                        folders that changed\n"
+        "  --not-full-walk-always\n"
+        "                        runs on change look at changed folders only\n"
         "  --parallel N          target operations under way at once (1-64); 0 lets the\n"
         "                        target's file system decide: more on a network or FUSE\n"
         "                        file system, one or two on a local disk\n");

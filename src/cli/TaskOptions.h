@@ -33,6 +33,7 @@ struct TaskChanges
     std::optional<int> keepVersions;
     std::optional<QString> versionsFolder;
     std::optional<bool> whenTargetAppears;
+    std::optional<bool> fullWalkAlways;
     std::optional<int> parallel;
 
     // Writes the given parts into `task` (the group as given).

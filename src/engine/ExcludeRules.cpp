@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/FileAttributes.h"
 
+#include <QCryptographicHash>
 #include <QDate>
 #include <QLocale>
 #include <QStringDecoder>
@@ -263,6 +264,24 @@ bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const E
             return true;
     }
     return false;
+}
+
+QByteArray RulesFingerprint(const QList<ExcludeRule>& rules, const QDate& today)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    bool byAge = false;
+    for (const ExcludeRule& rule : rules) {
+        hash.addData(QStringLiteral("%1/%2/%3/").arg(rule.type).arg(rule.stype).arg(rule.sstype)
+                         .toUtf8());
+        hash.addData(rule.value.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+        hash.addData(rule.endDate.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+        byAge = byAge || (rule.type == kRuleDate && rule.sstype != kWindowBetween);
+    }
+    if (byAge)
+        hash.addData(today.toString(Qt::ISODate).toUtf8());
+    return hash.result();
 }
 
 ExcludeTest MakeExcludeTest(QList<ExcludeRule> rules, const RunControl* control, const Clock& clock)

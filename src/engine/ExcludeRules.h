@@ -32,6 +32,12 @@ class TaskDatabase;
 bool IsExcluded(const QList<ExcludeRule>& rules, const QByteArray& path, const EntryRecord& entry,
                 const QDateTime& now, const RunControl* control);
 
+// What the rules exclude, as a value a later run compares: equal values
+// exclude the same files. A rule of the last days or months excludes by
+// the file's age, which moves on without any change: `today` is part of
+// the value then.
+QByteArray RulesFingerprint(const QList<ExcludeRule>& rules, const QDate& today);
+
 // The exclusion test of one run over rules read once. `control` (may be null)
 // and `clock` must outlive the returned function; `now` is taken from
 // `clock` at each call.

@@ -113,6 +113,46 @@ bool FolderMirror::sourceWouldCopyAt(const QByteArray& relative, int sourceFd,
 }
 
 void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
+                                const QString& targetDir, const ChangeScope::Source& scope)
+{
+    m_scope = &scope;
+    m_scopeAncestors.clear();
+    const auto addAncestors = [this](const QSet<QByteArray>& paths) {
+        for (const QByteArray& path : paths) {
+            for (qsizetype slash = path.indexOf('/'); slash > 0; slash = path.indexOf('/', slash + 1))
+                m_scopeAncestors.insert(path.left(slash));
+        }
+    };
+    addAncestors(scope.folders);
+    addAncestors(scope.subtrees);
+    mirrorFolder(sourceDir, includeSubDir, targetDir);
+    m_scope = nullptr;
+    m_scopeAncestors.clear();
+}
+
+bool FolderMirror::scopeEnters(const char* name, std::size_t length) const
+{
+    if (m_scopeAll)
+        return true;
+    QByteArray relative;
+    if (m_path.size() > m_sourceRootLength)
+        relative = m_path.mid(m_sourceRootLength + 1) + '/';
+    relative.append(name, static_cast<qsizetype>(length));
+    return m_scope->subtrees.contains(relative) || m_scope->folders.contains(relative) ||
+           m_scopeAncestors.contains(relative);
+}
+
+void FolderMirror::scopeFolder()
+{
+    if (!m_scope || m_scopeAll)
+        return;
+    const QByteArray relative =
+        m_path.size() > m_sourceRootLength ? m_path.mid(m_sourceRootLength + 1) : QByteArray();
+    m_scopeAll = m_scope->subtrees.contains(relative);
+    m_scopeFiles = m_scopeAll || m_scope->folders.contains(relative);
+}
+
+void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
                                 const QString& targetDir)
 {
     if (m_targetGone)
@@ -130,6 +170,17 @@ void FolderMirror::mirrorFolder(const QString& sourceDir, bool includeSubDir,
     }
     if (leadsIntoKernel(source.fd()))
         return;
+    // Paths in a scope are spelled from the source folder, without a
+    // trailing '/'.
+    m_sourceRootLength = m_path.size();
+    while (m_sourceRootLength > 1 && m_path.at(m_sourceRootLength - 1) == '/')
+        --m_sourceRootLength;
+    m_scopeAll = true;
+    m_scopeFiles = true;
+    if (m_scope) {
+        m_scopeAll = false;
+        scopeFolder();
+    }
 
     QByteArray targetPath;
     int targetError = PathBytes(targetDir, targetPath);
@@ -204,6 +255,11 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
             return;
         if (IsDotOrDotDot(name) || (type == DT_DIR && !includeSubDir))
             continue;
+        // Outside the changed folders only the way down to them is walked.
+        if (!m_scopeFiles && type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)
+            continue;
+        if (type == DT_DIR && !scopeEnters(name, length))
+            continue;
 
         // With copiers at hand, a plain file's own look at the source goes
         // to them as well: on a NAS as the source it is a round trip too.
@@ -226,9 +282,15 @@ void FolderMirror::walk(FolderReader& source, TargetFolder& target, bool include
             identity = {};
         }
         if (m_entry.isDirectory()) {
-            if (includeSubDir)
+            if (includeSubDir && scopeEnters(name, length)) {
+                if (type == DT_LNK)
+                    m_metLinkedFolder = true;
                 enterFolder(source, name, length, identity, target, includeSubDir,
                             type == DT_LNK || type == DT_UNKNOWN);
+            }
+        } else if (!m_scopeFiles) {
+            m_path.truncate(base);
+            continue;
         } else {
             m_entry.name.resize(0);
             m_entry.name.append(name, static_cast<qsizetype>(length));
@@ -328,12 +390,17 @@ void FolderMirror::enterFolder(FolderReader& parent, const char* name, std::size
 
     if (known)
         m_walkPath.push_back(identity);
+    const bool scopeAll = m_scopeAll;
+    const bool scopeFiles = m_scopeFiles;
+    scopeFolder();
     TargetFolder subTargetFolder{.fd = subTargetFd.get(),
                                  .error = subTargetError,
                                  .versions = {.parent = &parentTarget.versions,
                                               .name = QByteArray(name, qsizetype(length)),
                                               .targetFd = subTargetFd.get()}};
     walk(sub, subTargetFolder, includeSubDir);
+    m_scopeAll = scopeAll;
+    m_scopeFiles = scopeFiles;
     if (known)
         m_walkPath.pop_back();
     // Filled, or the run stopped: nothing more is written into it. As in

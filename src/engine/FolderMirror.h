@@ -81,6 +81,12 @@ public:
     // A target folder the walk makes has its source folder's permission
     // bits; one that is there already is left as it is.
     void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir);
+    // The same looking only at what `scope` marks below `sourceDir`: the
+    // files of its folders, everything below its subtrees, and the folders
+    // on the way down to them. What it looks at it decides and copies as
+    // the whole walk would.
+    void mirrorFolder(const QString& sourceDir, bool includeSubDir, const QString& targetDir,
+                      const ChangeScope::Source& scope);
 
     // After the last mirrorFolder, where the run wrote anything into the
     // target: makes the target's file system write out what it holds, and
@@ -97,6 +103,8 @@ public:
     std::optional<TargetFileSystem> knownFileSystem(quint64 device) const;
 
     const MirrorCounters& counters() const { return m_counters; }
+    // Whether the walk entered a folder through a symbolic link.
+    bool metLinkedFolder() const { return m_metLinkedFolder; }
     // "<path>: <reason>" of the first error, or empty.
     const QString& firstError() const { return m_firstError; }
 
@@ -144,6 +152,10 @@ private:
     };
 
     void walk(FolderReader& source, TargetFolder& target, bool includeSubDir);
+    // Whether the subfolder `name` of the folder being walked is looked at.
+    bool scopeEnters(const char* name, std::size_t length) const;
+    // Sets what is looked at in the folder at m_path, just entered.
+    void scopeFolder();
     // `viaLink`: the listing did not say the entry is a folder itself.
     void enterFolder(FolderReader& parent, const char* name, std::size_t length,
                      const FileIdentity& identity, TargetFolder& parentTarget, bool includeSubDir,
@@ -226,6 +238,14 @@ private:
     QString m_line;                       // the decision line being built
     EntryRecord m_entry;                  // the entry being looked at
     std::vector<FileIdentity> m_walkPath; // folders from the source root down
+    // The scope of the source being walked (null: all of it), the folders
+    // on the way to what it marks, and what the folder being walked shows.
+    const ChangeScope::Source* m_scope = nullptr;
+    QSet<QByteArray> m_scopeAncestors;
+    qsizetype m_sourceRootLength = 0;
+    bool m_scopeAll = true;   // everything below the folder
+    bool m_scopeFiles = true; // its files
+    bool m_metLinkedFolder = false;
     // The run's source paths, and whether their subfolders are walked.
     std::vector<std::pair<QByteArray, bool>> m_sources;
     PseudoFileSystems m_pseudo;

@@ -8,7 +8,12 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tarnwick {
@@ -85,6 +90,39 @@ using FilesLooked = std::function<void(quint64 filesLooked)>;
 // come, about every kAdvanceStep.
 using CopyAdvance = std::function<void(quint64 bytesDone)>;
 
+// What a run started by a change to its sources may look at: the folders
+// the change monitor saw change since the task's last complete run, and
+// what that run found, to tell whether the record still holds.
+struct ChangeScope
+{
+    // Paths below a source folder, as FolderChanges gives them.
+    struct Source
+    {
+        QSet<QByteArray> folders;  // their files are looked at
+        QSet<QByteArray> subtrees; // everything below them is looked at
+    };
+    // By source folder as the task stores it; a source without an entry
+    // had no change.
+    QHash<QString, Source> sources;
+    // Folders the monitor watches for the task, for the summary.
+    quint64 watchedFolders = 0;
+    // Set: the record cannot be trusted and the run walks everything; this
+    // says why.
+    QString fullReason;
+    // A run by hand or by schedule: it walks everything as ever, says
+    // nothing of it, and only learns the task and target for later runs.
+    bool walkAll = false;
+    // Of the task's last complete run (empty: none): the task's settings
+    // and rules, and the target folder it mirrored to.
+    QByteArray lastFingerprint;
+    QString lastTarget;
+    // The task's exclude rules as the run reads them (RunTask fills it).
+    QByteArray rulesFingerprint;
+
+    // Folders and subtrees marked, over every source.
+    quint64 changedFolders() const;
+};
+
 struct MirrorOptions
 {
     MirrorMode mode = MirrorMode::Copy;
@@ -102,6 +140,10 @@ struct MirrorOptions
     // the walk begins the target must still lie on the file system mounted
     // there (a drive that came and went at once leaves a bare folder).
     QString expectedTargetMount;
+    // Set for a run started by a change to its sources: it looks at the
+    // changed folders alone, unless the scope or the task says to walk
+    // everything (and one line says why).
+    std::shared_ptr<const ChangeScope> scope;
 };
 
 struct MirrorResult
@@ -122,6 +164,14 @@ struct MirrorResult
     std::optional<QString> targetFileSystem;
     // What the run knew of the target's file system, learnt or remembered.
     std::optional<QString> targetTraits;
+    // Of a run given a scope: whether it looked at the changed folders
+    // alone, and the task and target as it found them (ChangeScope's last*).
+    bool changedOnly = false;
+    QByteArray taskFingerprint;
+    QString targetIdentity;
+    // The walk went into a folder through a symbolic link: the change
+    // monitor does not follow links, so changes there are never seen.
+    bool linkedFolders = false;
 };
 
 } // namespace tarnwick

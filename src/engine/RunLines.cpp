@@ -4,6 +4,8 @@
 #include "platform/FileCopier.h"
 #include "platform/FileStatus.h"
 
+#include <QLocale>
+
 #include <cerrno>
 
 namespace tarnwick {
@@ -102,8 +104,13 @@ QString RemoveVersionLine(const QString& taskName, const QString& path)
     return u'[' + taskName + QLatin1StringView("] Remove old version: ") + path;
 }
 
+QString FullWalkLine(const QString& taskName, const QString& reason)
+{
+    return u'[' + taskName + QStringLiteral("] Full walk: ") + reason + u'.';
+}
+
 void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink& sink,
-                 bool versionsKept, bool stopped)
+                 bool versionsKept, bool stopped, const std::optional<LookedAt>& lookedAt)
 {
     const QString prefix = u'[' + taskName + u']';
     const QString pad = QStringLiteral("          ");
@@ -113,6 +120,16 @@ void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink
                                        .arg(c.totalFolders)
                                        .arg(c.totalFiles)
                                        .arg(c.totalBytes));
+    if (lookedAt) {
+        const QLocale english(QLocale::English);
+        sink(LogKind::StartFinish,
+             prefix + pad +
+                 QStringLiteral("Looked at: %1 changed folder%2 of %3 (a full walk runs at start, "
+                                "after a lost event and every 24 hours).")
+                     .arg(english.toString(lookedAt->changedFolders),
+                          lookedAt->changedFolders == 1 ? QString() : QStringLiteral("s"),
+                          english.toString(lookedAt->watchedFolders)));
+    }
     sink(LogKind::StartFinish, prefix + pad +
                                    QStringLiteral("Mirrored : %1 folders, %2 files, %3 bytes.")
                                        .arg(c.mirroredFolders)

@@ -11,6 +11,8 @@
 #include <QLatin1StringView>
 #include <QString>
 
+#include <optional>
+
 namespace tarnwick {
 
 // The line texts, complete.
@@ -32,8 +34,18 @@ QString RemoveVersionLine(const QString& taskName, const QString& path);
 // task keeps versions) a line of the kept versions before the status. A
 // run that was `stopped` is incomplete, never a success: its status says
 // so, in the error colour, with its errors if it had any.
+// With `lookedAt`, the run looked at changed folders only: a line after
+// the totals says how many of the watched folders that was.
+struct LookedAt
+{
+    quint64 changedFolders = 0;
+    quint64 watchedFolders = 0;
+};
 void EmitSummary(const QString& taskName, const MirrorCounters& counters, const LogSink& sink,
-                 bool versionsKept = false, bool stopped = false);
+                 bool versionsKept = false, bool stopped = false,
+                 const std::optional<LookedAt>& lookedAt = std::nullopt);
+// The line of a run started by a change that walks every folder, and why.
+QString FullWalkLine(const QString& taskName, const QString& reason);
 // The decision's text between the task prefix and the path.
 QLatin1StringView DecisionText(CopyDecision decision);
 // The reason of a replaced file that could not be kept in `versionsFolder`.

@@ -12,12 +12,14 @@
 #include "store/DateTexts.h"
 #include "store/StoreError.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -67,6 +69,64 @@ bool MountedAt(const QString& remembered)
     const QList<MountedFileSystem> table = ReadMountedFileSystems();
     return std::any_of(table.cbegin(), table.cend(),
                        [&](const MountedFileSystem& fs) { return fs.path == mountPoint; });
+}
+
+// The task's settings that decide what a run copies where, with its rules:
+// a change to any of them may change what a run copies where no file did.
+QByteArray TaskFingerprint(const MirrorJob& job, const QByteArray& rules)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto add = [&hash](const QString& text) {
+        hash.addData(text.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+    };
+    for (const SourceEntry& source : job.sources) {
+        add(source.sourceDir);
+        add(source.includeSubDir ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    add(job.targetDir);
+    add(QString::number(job.keepVersions));
+    add(job.versionsDir);
+    hash.addData(rules);
+    return hash.result();
+}
+
+// The target folder as a run finds it: which folder it is, and on which
+// file system. Empty when it is not there.
+QString TargetIdentity(const QByteArray& path, const std::optional<QString>& fileSystem)
+{
+    // The mount's own number tells a drive mounted anew from the one that
+    // was there, whatever its device number and folder.
+#ifdef STATX_MNT_ID_UNIQUE
+    constexpr unsigned kMountId = STATX_MNT_ID_UNIQUE;
+#else
+    constexpr unsigned kMountId = STATX_MNT_ID;
+#endif
+    struct statx st;
+    if (::statx(AT_FDCWD, path.constData(), 0, STATX_INO | kMountId, &st) != 0)
+        return {};
+    const quint64 mount = (st.stx_mask & kMountId) ? st.stx_mnt_id : 0;
+    return QStringLiteral("%1:%2:%3:%4\n")
+               .arg(st.stx_dev_major)
+               .arg(st.stx_dev_minor)
+               .arg(st.stx_ino)
+               .arg(mount) +
+           fileSystem.value_or(QString());
+}
+
+// Why a run given `scope` walks every folder, or empty when it may look at
+// the changed ones alone.
+QString FullWalkReason(const ChangeScope& scope, const MirrorJob& job, const MirrorResult& result)
+{
+    if (job.fullWalkAlways)
+        return QStringLiteral("the task is set to walk every folder on each run");
+    if (!scope.fullReason.isEmpty())
+        return scope.fullReason;
+    if (scope.lastFingerprint != result.taskFingerprint)
+        return QStringLiteral("the task was changed since its last complete run");
+    if (scope.lastTarget != result.targetIdentity)
+        return QStringLiteral("the target folder is not the one of the last complete run");
+    return {};
 }
 
 // Takes the task's run lock for `result`'s run: at once, after waiting for
@@ -126,6 +186,17 @@ void MoveScheduleOn(const AfterWalkStep& afterWalk, const MirrorJob& job,
 }
 
 } // namespace
+
+quint64 ChangeScope::changedFolders() const
+{
+    quint64 count = 0;
+    for (const Source& source : sources) {
+        count += static_cast<quint64>(source.folders.size());
+        for (const QByteArray& subtree : source.subtrees)
+            count += source.folders.contains(subtree) ? 0 : 1;
+    }
+    return count;
+}
 
 void RetryWhileStoreBusy(const std::function<void()>& step, RunControl& control,
                          const std::function<void()>& waiting)
@@ -210,6 +281,16 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
         }
     }
 
+    const ChangeScope* scope = options.scope.get();
+    if (scope && !result.notStarted) {
+        result.taskFingerprint = TaskFingerprint(job, scope->rulesFingerprint);
+        result.targetIdentity = TargetIdentity(targetPath, result.targetFileSystem);
+        const QString reason = scope->walkAll ? QString() : FullWalkReason(*scope, job, result);
+        result.changedOnly = !scope->walkAll && reason.isEmpty();
+        if (!reason.isEmpty())
+            sink(LogKind::StartFinish, FullWalkLine(job.taskName, reason));
+    }
+
     if (!result.notStarted) {
         FolderMirror mirror(job.taskName, exclude, control, sink, Credentials::ofProcess(), clock);
         mirror.setOptions(options);
@@ -225,9 +306,19 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
                     ParseTargetFileSystem(job.targetTraits.section(u'\n', 3).toLatin1()))
                 mirror.rememberFileSystem(*rootDevice, *fs);
         }
-        for (const SourceEntry& source : job.sources)
-            mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
+        for (const SourceEntry& source : job.sources) {
+            if (!result.changedOnly) {
+                mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir);
+                continue;
+            }
+            // A source where nothing changed is not looked at.
+            const auto changed = scope->sources.constFind(source.sourceDir);
+            if (changed != scope->sources.cend())
+                mirror.mirrorFolder(source.sourceDir, source.includeSubDir, job.targetDir,
+                                    *changed);
+        }
         mirror.flushTarget(job.targetDir);
+        result.linkedFolders = mirror.metLinkedFolder();
         if (rootDevice && !now.isEmpty()) {
             if (const std::optional<TargetFileSystem> fs = mirror.knownFileSystem(*rootDevice))
                 result.targetTraits =
@@ -239,8 +330,11 @@ MirrorResult RunMirror(const QString& taskId, const MirrorJobLoader& loader,
 
     if (afterWalk)
         MoveScheduleOn(afterWalk, job, result.startTimeText, control, sink);
+    std::optional<LookedAt> lookedAt;
+    if (result.changedOnly)
+        lookedAt = LookedAt{scope->changedFolders(), scope->watchedFolders};
     EmitSummary(job.taskName, result.counters, sink, job.keepVersions > 0,
-                control.stopRequested());
+                control.stopRequested(), lookedAt);
     sink(LogKind::StartFinish, FinishedLine(DateTimeText(clock.now()), job.taskName));
     return result;
 }

@@ -155,6 +155,7 @@ void TMyThread::Execute()
     // A run of the task by tarnwick-cli is waited for.
     options.runLockFolder = DataFolder();
     options.expectedTargetMount = m_expectedTargetMount;
+    options.scope = m_scope;
     const TaskRunOutcome outcome = RunTask(m_taskId, hooks, control(), m_clock, options);
     m_result = outcome.result;
     m_record = outcome.record;

@@ -40,6 +40,8 @@ public:
     // Before Start(): the run was started because a drive was mounted at
     // `mountPoint` (MirrorOptions::expectedTargetMount).
     void setExpectedTargetMount(const QString& mountPoint) { m_expectedTargetMount = mountPoint; }
+    // Before Start(): what the run may look at (MirrorOptions::scope).
+    void setChangeScope(std::shared_ptr<const ChangeScope> scope) { m_scope = std::move(scope); }
     const MirrorResult& result() const { return m_result; }
     // The run's history row, once it has ended (an empty task ID before,
     // and after a run that failed outright).
@@ -103,6 +105,7 @@ private:
     LogFile m_logFile;      // used on the user-interface thread only
     bool m_logLost = false; // under m_linesMutex
     QString m_expectedTargetMount;
+    std::shared_ptr<const ChangeScope> m_scope;
     // The run's progress: written by the walk, read by the user-interface
     // thread, which sets the pace on its own clock. No hand-over follows
     // the run's end.

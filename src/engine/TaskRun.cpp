@@ -34,6 +34,14 @@ TaskRunOutcome RunTask(const QString& taskId, const TaskRunHooks& hooks, RunCont
         control, {});
     const ExcludeTest exclude = MakeExcludeTest(rules, &control, clock);
 
+    // A run started by a change learns whether the rules changed too.
+    MirrorOptions mirrorOptions = options;
+    if (options.scope) {
+        auto scope = std::make_shared<ChangeScope>(*options.scope);
+        scope->rulesFingerprint = RulesFingerprint(rules, clock.now().date());
+        mirrorOptions.scope = std::move(scope);
+    }
+
     // A schedule that cannot be moved on would run the task again at once:
     // the run fails there, without a summary.
     AfterWalkStep afterWalk;
@@ -51,7 +59,7 @@ TaskRunOutcome RunTask(const QString& taskId, const TaskRunHooks& hooks, RunCont
 
     TaskRunOutcome outcome;
     outcome.result = RunMirror(taskId, loader, exclude, control, hooks.sink, afterWalk, clock,
-                               options);
+                               mirrorOptions);
     // Lines missing from the log are an error of the run, whatever it
     // copied: its log no longer tells what it did.
     if (hooks.logLost && hooks.logLost())

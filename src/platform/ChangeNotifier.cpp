@@ -2,7 +2,10 @@
 // so a tree is the set of watches on its folders, kept up to date as folders
 // are created, moved in, moved out and deleted. The same folder reached from
 // two trees is one watch (inotify hands out one descriptor per folder) that
-// remembers every tree it belongs to and the path it has there.
+// remembers every tree it belongs to and the path it has there. Each event
+// names the folder whose entry changed, which is all a run started by it needs
+// to look at; a new folder may already hold entries made before its watch
+// was set, so it counts with everything below it.
 #include "platform/ChangeNotifier.h"
 #include "platform/DisplayPath.h"
 #include "platform/FolderReader.h"
@@ -10,6 +13,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -19,6 +23,7 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -32,6 +37,8 @@ constexpr quint32 kChangeEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOV
                                   IN_MODIFY | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
 constexpr quint32 kWatchMask = kChangeEvents | IN_ONLYDIR | IN_EXCL_UNLINK;
 constexpr quint32 kSignalling = kChangeEvents | IN_UNMOUNT;
+// The events that change the entries of the folder they are read on.
+constexpr quint32 kEntryChanged = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_TO;
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 // Bounds one drain so a flood of events cannot keep wait() from returning.
@@ -112,6 +119,36 @@ QByteArray PlaceInTree(const QByteArray& root, const QByteArray& folder)
 
 } // namespace
 
+void FolderChanges::add(const FolderChanges& other)
+{
+    folders.unite(other.folders);
+    subtrees.unite(other.subtrees);
+    if (lost.isEmpty())
+        lost = other.lost;
+}
+
+QString UnwatchableFileSystem(qint64 type)
+{
+    struct Kind
+    {
+        qint64 type;
+        const char* name;
+    };
+    static constexpr Kind kKinds[] = {
+        {0x6969, "NFS"},           {0x517B, "SMB"},           {0xFF534D42, "CIFS"},
+        {0xFE534D42, "SMB2"},      {0x65735546, "FUSE"},      {0x01021997, "9P"},
+        {0x00C36400, "Ceph"},      {0x5346414F, "AFS"},       {0x73757245, "Coda"},
+        {0x013111A8, "IBRIX"},     {0x0BD00BD0, "Lustre"},    {0x47504653, "GPFS"},
+    };
+    for (const Kind& kind : kKinds) {
+        if (kind.type == type)
+            return QStringLiteral("it lies on a %1 file system, which does not report changes "
+                                  "made elsewhere")
+                .arg(QLatin1StringView(kind.name));
+    }
+    return {};
+}
+
 ChangeNotifier::ChangeNotifier() : m_buffer(kBufferSize)
 {
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -144,11 +181,21 @@ int ChangeNotifier::addTree(const QByteArray& folder)
         return -1;
 
     const int tree = static_cast<int>(m_trees.size());
-    m_trees.push_back(Tree{root, {}, {}, true, false});
+    m_trees.push_back(Tree{root, {}, {}, true, false, {}, {}});
     if (!walk(tree, root, true, WalkMode::Add)) {
         // Nothing was attached to the new tree, so it can go without trace.
         m_trees.pop_back();
         return -1;
+    }
+    struct statfs fs;
+    if (::statfs(root.constData(), &fs) == 0) {
+        if (const QString why = UnwatchableFileSystem(static_cast<qint64>(fs.f_type));
+            !why.isEmpty()) {
+            m_trees[tree].unwatched = why;
+            warn(QStringLiteral("Changes in \"%1\" are not all seen: %2; its runs on change "
+                                "walk the whole folder.")
+                     .arg(DisplayPath(root), why));
+        }
     }
     return tree;
 }
@@ -203,6 +250,34 @@ QList<int> ChangeNotifier::wait(int timeoutMs)
     return changed;
 }
 
+FolderChanges ChangeNotifier::takeChanges(int tree)
+{
+    if (tree < 0 || tree >= static_cast<int>(m_trees.size()))
+        return {};
+    Tree& t = m_trees[tree];
+    FolderChanges taken = std::exchange(t.changes, {});
+    if (taken.lost.isEmpty())
+        taken.lost = t.unwatched;
+    if (taken.lost.isEmpty() && !t.alive)
+        taken.lost = QStringLiteral("the source folder itself was moved or deleted");
+    return taken;
+}
+
+QByteArray ChangeNotifier::relativeOf(const Tree& tree, const QByteArray& path) const
+{
+    if (path == tree.root)
+        return {};
+    return path.mid(tree.root == "/" ? 1 : tree.root.size() + 1);
+}
+
+void ChangeNotifier::loseTree(int tree, const QString& why)
+{
+    FolderChanges& changes = m_trees[tree].changes;
+    if (changes.lost.isEmpty())
+        changes.lost = why;
+    m_trees[tree].changed = true;
+}
+
 int ChangeNotifier::watchedFolderCount(int tree) const
 {
     if (tree < 0 || tree >= static_cast<int>(m_trees.size()))
@@ -232,12 +307,22 @@ bool ChangeNotifier::walk(int tree, const QByteArray& start, bool followStart, W
         const quint32 mask = kWatchMask | (isStart && followStart ? 0u : quint32(IN_DONT_FOLLOW));
         const int wd = ::inotify_add_watch(m_fd, path.constData(), mask);
         if (wd < 0) {
-            if (errno == ENOSPC) {
+            const int error = errno;
+            if (error == ENOSPC) {
                 limitReached = true;
                 reportShortfall(m_trees[tree].root);
+                m_trees[tree].unwatched =
+                    QStringLiteral("not every folder can be watched (the system's limit on "
+                                   "watched folders is reached)");
                 break;
             }
-            continue; // gone meanwhile, no access, or a link: not part of the tree
+            // Gone meanwhile, or a link: not part of the tree. A folder
+            // that is there and cannot be watched leaves its changes unseen.
+            if (error != ENOENT && error != ENOTDIR && m_trees[tree].unwatched.isEmpty())
+                m_trees[tree].unwatched =
+                    QStringLiteral("a folder could not be watched (%1: %2)")
+                        .arg(DisplayPath(path), qt_error_string(error));
+            continue;
         }
         if (seen.contains(wd))
             continue;
@@ -389,6 +474,20 @@ void ChangeNotifier::handleEvent(int wd, quint32 mask, const QByteArray& name)
         const bool ignored = isIgnored(m_trees[a.tree], path);
         if ((mask & kSignalling) && !ignored)
             m_trees[a.tree].changed = true;
+        if (!ignored && !name.isEmpty() && (mask & kEntryChanged)) {
+            FolderChanges& changes = m_trees[a.tree].changes;
+            changes.folders.insert(relativeOf(m_trees[a.tree], a.path));
+            if ((mask & IN_ISDIR) && (mask & (IN_CREATE | IN_MOVED_TO)))
+                changes.subtrees.insert(relativeOf(m_trees[a.tree], path));
+        }
+        // A file system mounted below went away: what it held may come back
+        // changed, or another one in its place.
+        if ((mask & IN_UNMOUNT) && !ignored)
+            loseTree(a.tree, QStringLiteral("a file system in the folder was unmounted"));
+        // The system gave up a watch it was not asked to end and whose
+        // folder is still there: changes below it go unseen.
+        if ((mask & IN_IGNORED) && !m_deletedSelf.contains(wd) && !ignored)
+            loseTree(a.tree, QStringLiteral("the system stopped watching a folder"));
 
         if ((mask & IN_ISDIR) && !name.isEmpty()) {
             // A folder that left is watched again if and where it arrives.
@@ -406,8 +505,12 @@ void ChangeNotifier::handleEvent(int wd, quint32 mask, const QByteArray& name)
             m_trees[a.tree].alive = false;
         }
     }
-    if (mask & IN_IGNORED)
+    if (mask & IN_DELETE_SELF)
+        m_deletedSelf.insert(wd);
+    if (mask & IN_IGNORED) {
+        m_deletedSelf.remove(wd);
         dropWatch(wd);
+    }
 }
 
 void ChangeNotifier::drain()
@@ -439,7 +542,7 @@ void ChangeNotifier::drain()
         for (int i = 0; i < static_cast<int>(m_trees.size()); ++i) {
             if (!m_trees[i].alive)
                 continue;
-            m_trees[i].changed = true;
+            loseTree(i, QStringLiteral("the system's queue of change events overflowed"));
             rescan(i);
         }
     }

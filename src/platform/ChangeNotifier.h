@@ -2,7 +2,9 @@
 // descriptor, so a single wait covers every tree however many folders they
 // hold. Each folder of a tree gets its own watch; folders that appear later are
 // watched as their creation or arrival is read. Only changes of content, names
-// and attributes count: reading and access never do.
+// and attributes count: reading and access never do. Beside the signal, each
+// tree keeps which of its folders changed, so a run it starts can look at
+// those alone, and says when that record cannot be trusted.
 //
 // Not thread-safe: one thread adds trees and waits.
 #pragma once
@@ -18,6 +20,29 @@
 #include <vector>
 
 namespace tarnwick {
+
+// What changed in a tree since it was last asked, as paths below its root
+// ("" is the root itself, "a/b" a folder two levels down).
+struct FolderChanges
+{
+    // Folders with an entry created, written, attribute-changed or moved in.
+    QSet<QByteArray> folders;
+    // Folders created or moved in: everything below them counts as changed.
+    QSet<QByteArray> subtrees;
+    // Set when events were lost or a folder is not watched: what changed is
+    // not known, and this says why.
+    QString lost;
+
+    bool isEmpty() const { return folders.isEmpty() && subtrees.isEmpty() && lost.isEmpty(); }
+    // Adds `other` to this; the first reason for a loss stays.
+    void add(const FolderChanges& other);
+    friend bool operator==(const FolderChanges&, const FolderChanges&) = default;
+};
+
+// Why changes of a folder on a file system of type `type` (statfs's f_type)
+// made elsewhere are never reported, or empty where they are: network and
+// user-space file systems tell only of the changes made on this machine.
+QString UnwatchableFileSystem(qint64 type);
 
 class ChangeNotifier
 {
@@ -45,6 +70,12 @@ public:
     // call, each once, in ascending order.
     QList<int> wait(int timeoutMs);
 
+    // What changed in `tree` since the last call, and empties its record. A
+    // tree that cannot be watched wholly (a folder that could not be watched,
+    // a file system that does not report every change, a root that moved
+    // away) reports a loss every time.
+    FolderChanges takeChanges(int tree);
+
     // Called once with a message when the system's limit on watches leaves
     // some folders unwatched, or when no watching is possible at all.
     void setWarningHandler(WarningHandler handler) { m_warningHandler = std::move(handler); }
@@ -62,6 +93,9 @@ private:
         QMap<QByteArray, int> folders;
         bool alive = true;
         bool changed = false;
+        FolderChanges changes;
+        // Set for good: some of the tree is not watched.
+        QString unwatched;
     };
     struct Attachment
     {
@@ -82,6 +116,9 @@ private:
     void rescan(int tree);
     bool isIgnored(const Tree& tree, const QByteArray& path) const;
     void handleEvent(int wd, quint32 mask, const QByteArray& name);
+    // `path` as the tree spells it below its root.
+    QByteArray relativeOf(const Tree& tree, const QByteArray& path) const;
+    void loseTree(int tree, const QString& why);
     void drain();
     void reportShortfall(const QByteArray& folder);
     void warn(const QString& message);
@@ -92,6 +129,8 @@ private:
     std::vector<Tree> m_trees;
     QHash<int, QList<Attachment>> m_watches;
     std::vector<char> m_buffer;
+    // Watches whose folder was deleted: their end is no loss.
+    QSet<int> m_deletedSelf;
     bool m_shortfallReported = false;
     QString m_lastWarning;
     WarningHandler m_warningHandler;

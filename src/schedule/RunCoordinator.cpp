@@ -143,7 +143,7 @@ void RunCoordinator::mountTableChanged(const QList<MountPoint>& table)
     for (const QString& taskId : m_appearance.update(table)) {
         const std::optional<MountPoint> mount =
             MountHolding(table, QDir::cleanPath(m_appearanceTargets.value(taskId)));
-        startTaskIfIdle(taskId, mount ? mount->path : QString());
+        startTaskIfIdle(taskId, mount ? mount->path : QString(), false);
     }
 }
 
@@ -170,7 +170,8 @@ int RunCoordinator::aliveWatcherCount() const
     return alive;
 }
 
-TMyThread* RunCoordinator::makeRun(const QString& taskId, bool suspended, QString* reason)
+TMyThread* RunCoordinator::makeRun(const QString& taskId, bool suspended, QString* reason,
+                                   bool onChange)
 {
     if (m_shuttingDown) {
         if (reason)
@@ -178,7 +179,10 @@ TMyThread* RunCoordinator::makeRun(const QString& taskId, bool suspended, QStrin
         return nullptr;
     }
     try {
-        return new TMyThread(suspended, taskId, *this, m_clock);
+        auto* run = new TMyThread(suspended, taskId, *this, m_clock);
+        // Changes heard from now on go to the next run.
+        run->setChangeScope(m_changeTrack.take(taskId, onChange, m_clock.now()));
+        return run;
     } catch (const std::exception& e) {
         // The settings could not be read: the run is not created.
         if (reason)
@@ -220,17 +224,35 @@ bool RunCoordinator::stopByHand(const QString& taskId)
 
 WatcherHost::StartResult RunCoordinator::startTaskIfIdle(const QString& taskId)
 {
-    return startTaskIfIdle(taskId, QString());
+    return startTaskIfIdle(taskId, QString(), false);
+}
+
+WatcherHost::StartResult RunCoordinator::startTaskOnChange(const QString& taskId)
+{
+    return startTaskIfIdle(taskId, QString(), true);
+}
+
+void RunCoordinator::foldersChanged(const QString& taskId, const QString& folder,
+                                    const FolderChanges& changes)
+{
+    m_changeTrack.heard(taskId, folder, changes);
+}
+
+void RunCoordinator::foldersWatched(const QString& taskId, quint64 folders,
+                                    const QString& unwatched)
+{
+    m_changeTrack.setWatched(taskId, folders, unwatched);
 }
 
 WatcherHost::StartResult RunCoordinator::startTaskIfIdle(const QString& taskId,
-                                                         const QString& expectedTargetMount)
+                                                         const QString& expectedTargetMount,
+                                                         bool onChange)
 {
     if (m_shuttingDown || m_running.IsRunning(taskId))
         return StartResult::AlreadyRunning;
     QString reason;
     TThread* started = m_running.StartIfIdle(taskId, [&]() -> TThread* {
-        TMyThread* run = makeRun(taskId, false, &reason);
+        TMyThread* run = makeRun(taskId, false, &reason, onChange);
         if (run)
             run->setExpectedTargetMount(expectedTargetMount);
         return run;
@@ -290,6 +312,10 @@ void RunCoordinator::runEnded(TMyThread* run, const QString& failure)
     // The run has already taken its own entry off the running-task list.
     m_runs.removeAll(QPointer<TThread>(run));
     m_progress.remove(run->taskId());
+    const bool made = failure.isEmpty() && !run->record().taskId.isEmpty();
+    m_changeTrack.ended(run->taskId(), made ? &run->result() : nullptr,
+                        run->control().stopRequested(),
+                        made && run->record().outcome == RunEnding::Succeeded);
     if (!run->record().taskId.isEmpty())
         emit runRecorded(run->record());
     emit runFinished(run->taskId(), failure);

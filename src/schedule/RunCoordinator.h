@@ -11,6 +11,7 @@
 #include "engine/RunningTaskList.h"
 #include "platform/Clock.h"
 #include "platform/MountTable.h"
+#include "schedule/ChangeTrack.h"
 #include "schedule/TargetAppearance.h"
 #include "schedule/WatcherHost.h"
 #include "store/RunHistory.h"
@@ -120,6 +121,12 @@ public:
     // WatcherHost
     TaskDatabase& watcherDatabase() override { return m_db; }
     StartResult startTaskIfIdle(const QString& taskId) override;
+    StartResult startTaskOnChange(const QString& taskId) override;
+    void foldersChanged(const QString& taskId, const QString& folder,
+                        const FolderChanges& changes) override;
+    void foldersWatched(const QString& taskId, quint64 folders, const QString& unwatched) override;
+    // What the change monitor has heard, for every task that runs on change.
+    const ChangeTrack& changeTrack() const { return m_changeTrack; }
     QSet<QString>& startedByDate() override { return m_startedByDate; }
     QStringList& pendingChanges() override { return m_pendingChanges; }
     void watcherEnded(TThread* watcher, const QString& failure) override;
@@ -154,8 +161,10 @@ signals:
 private:
     // The same for a run started because a drive was mounted at
     // `expectedTargetMount` (empty: any other start).
-    StartResult startTaskIfIdle(const QString& taskId, const QString& expectedTargetMount);
-    TMyThread* makeRun(const QString& taskId, bool suspended, QString* reason);
+    StartResult startTaskIfIdle(const QString& taskId, const QString& expectedTargetMount,
+                                bool onChange);
+    TMyThread* makeRun(const QString& taskId, bool suspended, QString* reason,
+                       bool onChange = false);
     void startWatchers();
     void stopWatchers();
     // Hands the monitor to m_retiring: it listens on until the next one
@@ -179,6 +188,7 @@ private:
     bool m_shuttingDown = false;
     QSet<QString> m_startedByDate;
     QStringList m_pendingChanges;
+    ChangeTrack m_changeTrack;
     QHash<QString, RunProgress> m_progress; // of running tasks that told it
     QHash<QString, QString> m_refusals; // task -> the reason last reported for it
     QSet<QString> m_warnings;          // watcher warnings already reported

@@ -5,7 +5,8 @@
 // replaced goes on listening until the new one watches, so no change falls
 // between the two. A task whose
 // target lies inside one of its sources does not watch that target, so its
-// own copies do not start it again.
+// own copies do not start it again. Beside starting runs, it hands over
+// which folders changed, so a run it starts can look at those alone.
 #include "schedule/TMonitorDirThread.h"
 
 #include "platform/ChangeNotifier.h"
@@ -66,11 +67,19 @@ void TMonitorDirThread::Execute()
     notifier.setWarningHandler(
         [this](const QString& text) { Synchronize([&] { m_host.watcherWarning(text); }); });
     QHash<int, QString> treeTask;
+    QHash<int, QString> treeFolder;
+    QHash<QString, QString> unwatched; // task ID, why a source of it is not watched
     for (const WatchPair& pair : pairs) {
         const int tree = notifier.addTree(QFile::encodeName(pair.folder));
-        if (tree < 0)
+        if (tree < 0) {
+            if (!unwatched.contains(pair.taskId))
+                unwatched.insert(pair.taskId, QStringLiteral("the source folder %1 cannot be "
+                                                             "watched")
+                                                  .arg(pair.folder));
             continue;
+        }
         treeTask.insert(tree, pair.taskId);
+        treeFolder.insert(tree, pair.folder);
         // The notifier finds the target below the source by the folders
         // themselves, however either is spelled (links, bind mounts).
         const QString target = targets.value(pair.taskId);
@@ -78,8 +87,40 @@ void TMonitorDirThread::Execute()
             notifier.setIgnoredSubtree(tree, QFile::encodeName(target));
     }
 
+    QHash<QString, quint64> watchedFolders;
+    for (auto it = treeTask.cbegin(); it != treeTask.cend(); ++it)
+        watchedFolders[it.value()] += static_cast<quint64>(notifier.watchedFolderCount(it.key()));
+
     // From here on nothing is missed: the monitor this one replaces may go.
-    Synchronize([&] { m_host.monitorWatching(this); });
+    Synchronize([&] {
+        for (const QString& taskId : std::as_const(tasks))
+            m_host.foldersWatched(taskId, watchedFolders.value(taskId), unwatched.value(taskId));
+        m_host.monitorWatching(this);
+    });
+
+    // What changed in every source of the tasks that changed, with what
+    // each tree cannot vouch for.
+    struct Heard
+    {
+        QString taskId;
+        QString folder;
+        FolderChanges changes;
+    };
+    const auto takeChanges = [&](const QStringList& changedTasks) {
+        QList<Heard> heard;
+        for (auto it = treeTask.cbegin(); it != treeTask.cend(); ++it) {
+            if (!changedTasks.contains(it.value()))
+                continue;
+            FolderChanges changes = notifier.takeChanges(it.key());
+            if (!changes.isEmpty())
+                heard.append({it.value(), treeFolder.value(it.key()), std::move(changes)});
+        }
+        return heard;
+    };
+    const auto handOver = [&](const QList<Heard>& heard) {
+        for (const Heard& h : heard)
+            m_host.foldersChanged(h.taskId, h.folder, h.changes);
+    };
 
     const auto taskIdsOf = [&](const QList<int>& trees) {
         QStringList taskIds;
@@ -103,7 +144,9 @@ void TMonitorDirThread::Execute()
                 changed += notifier.wait(static_cast<int>(left));
         }
         const QStringList changedTasks = taskIdsOf(changed);
+        const QList<Heard> heard = takeChanges(changedTasks);
         Synchronize([&] {
+            handOver(heard);
             QStringList& pending = m_host.pendingChanges();
             for (const QString& taskId : changedTasks) {
                 if (!pending.contains(taskId))
@@ -117,7 +160,7 @@ void TMonitorDirThread::Execute()
             QStringList waiting;
             for (const QString& taskId : std::as_const(pending)) {
                 if (tasks.contains(taskId) &&
-                    m_host.startTaskIfIdle(taskId) != WatcherHost::StartResult::Started)
+                    m_host.startTaskOnChange(taskId) != WatcherHost::StartResult::Started)
                     waiting << taskId;
             }
             pending = waiting;
@@ -126,7 +169,9 @@ void TMonitorDirThread::Execute()
     // Replaced or stopped: what was heard but not read yet is handed on too.
     const QStringList unread = taskIdsOf(notifier.wait(0));
     if (!unread.isEmpty()) {
+        const QList<Heard> heard = takeChanges(unread);
         Synchronize([&] {
+            handOver(heard);
             QStringList& pending = m_host.pendingChanges();
             for (const QString& taskId : unread) {
                 if (!pending.contains(taskId))

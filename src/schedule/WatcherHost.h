@@ -3,6 +3,8 @@
 // task's run. Both calls arrive on the user-interface thread.
 #pragma once
 
+#include "platform/ChangeNotifier.h"
+
 #include <QSet>
 #include <QtGlobal>
 #include <QString>
@@ -28,6 +30,21 @@ public:
     // Tests and starts in one step: starts a run of the task unless one is
     // listed as running.
     virtual StartResult startTaskIfIdle(const QString& taskId) = 0;
+    // The same for a run started by a change to the task's sources: it may
+    // look at the changed folders alone.
+    virtual StartResult startTaskOnChange(const QString& taskId) { return startTaskIfIdle(taskId); }
+    // The monitor heard `changes` in the task's source `folder`.
+    virtual void foldersChanged(const QString& taskId, const QString& folder,
+                                const FolderChanges& changes)
+    {
+        Q_UNUSED(taskId) Q_UNUSED(folder) Q_UNUSED(changes)
+    }
+    // The monitor watches `folders` folders for the task; `unwatched` says
+    // why some of its folders cannot be watched, or is empty.
+    virtual void foldersWatched(const QString& taskId, quint64 folders, const QString& unwatched)
+    {
+        Q_UNUSED(taskId) Q_UNUSED(folders) Q_UNUSED(unwatched)
+    }
     // Which entries due by date have started their task on which date. It
     // outlives every checker, so replacing the checker never runs such an
     // entry twice on one date.

@@ -46,6 +46,7 @@ RunJob LoadRunJob(TaskDatabase& db, const QString& taskId, const RunControl& con
     const QHash<QString, QString> options = ReadTaskOptions(db, taskId);
     const TaskExtras extras = TaskExtrasFrom(options);
     job.parallel = extras.parallel;
+    job.fullWalkAlways = extras.fullWalkAlways;
     if (extras.keepVersions > 0 && !job.targetDir.isEmpty()) {
         job.keepVersions = extras.keepVersions;
         job.versionsDir = VersionsFolderPath(job.targetDir, extras.versionsFolder);

@@ -42,6 +42,8 @@ struct RunJob
     // Target operations under way at once, set on the task; 0 lets the
     // target's file system decide.
     int parallel = 0;
+    // A run started by a change walks every folder all the same.
+    bool fullWalkAlways = false;
 };
 
 // Reads the task's source rows (all of them, stopping early when a stop is

@@ -26,6 +26,8 @@ inline constexpr char kOptionKeepVersions[] = "KeepVersions";     // 0..99, 0 = 
 inline constexpr char kOptionVersionsFolder[] = "VersionsFolder"; // absolute, or inside the target
 inline constexpr char kOptionWhenTargetAppears[] = "WhenTargetAppears"; // "1" or "0"
 inline constexpr char kOptionParallel[] = "Parallel"; // 1..64; none: chosen by the target
+// "1": a run started by a change walks every folder, not the changed ones.
+inline constexpr char kOptionFullWalkAlways[] = "FullWalkAlways";
 
 // The versions folder a task gets unless it names one.
 inline constexpr char kDefaultVersionsFolder[] = ".tarnwick-versions";

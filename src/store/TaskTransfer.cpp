@@ -64,7 +64,7 @@ QJsonObject TaskObject(const TaskRecord& task)
                                      {QStringLiteral("value"), rule.value},
                                      {QStringLiteral("endDate"), rule.endDate}});
     }
-    return QJsonObject{{QStringLiteral("id"), task.taskId},
+    QJsonObject object{{QStringLiteral("id"), task.taskId},
                        {QStringLiteral("group"), task.groupId},
                        {QStringLiteral("name"), task.name},
                        {QStringLiteral("target"), task.targetDir},
@@ -76,6 +76,10 @@ QJsonObject TaskObject(const TaskRecord& task)
                        {QStringLiteral("versionsFolder"), task.extras.versionsFolder},
                        {QStringLiteral("whenTargetAppears"), task.extras.whenTargetAppears},
                        {QStringLiteral("parallel"), task.extras.parallel}};
+    // Written only when set, so files of tasks without it read as before.
+    if (task.extras.fullWalkAlways)
+        object.insert(QStringLiteral("fullWalkAlways"), true);
+    return object;
 }
 
 // Reading, with the place of every value in its messages.
@@ -290,6 +294,8 @@ TaskRecord ReadTask(const QJsonObject& object, qsizetype index, const Clock& clo
         task.extras.versionsFolder = reader.text(object, "versionsFolder");
     if (reader.has(object, "whenTargetAppears"))
         task.extras.whenTargetAppears = reader.boolean(object, "whenTargetAppears");
+    if (reader.has(object, "fullWalkAlways"))
+        task.extras.fullWalkAlways = reader.boolean(object, "fullWalkAlways");
     if (reader.has(object, "parallel"))
         task.extras.parallel = static_cast<int>(reader.integer(object, "parallel", 0, kMaxParallel));
     task.excludeMode = !task.rules.isEmpty();

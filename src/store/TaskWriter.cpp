@@ -111,6 +111,7 @@ TaskExtras TaskExtrasFrom(const QHash<QString, QString>& options)
         options.value(QString::fromLatin1(kOptionWhenTargetAppears)) == u'1';
     extras.parallel = std::clamp(options.value(QString::fromLatin1(kOptionParallel)).toInt(), 0,
                                  kMaxParallel);
+    extras.fullWalkAlways = options.value(QString::fromLatin1(kOptionFullWalkAlways)) == u'1';
     return extras;
 }
 
@@ -133,6 +134,7 @@ void WriteExtras(TaskQuery& query, const QString& taskId, const TaskExtras& extr
         extras.versionsFolder.trimmed().isEmpty());
     put(kOptionWhenTargetAppears, QStringLiteral("1"), !extras.whenTargetAppears);
     put(kOptionParallel, QString::number(extras.parallel), extras.parallel == 0);
+    put(kOptionFullWalkAlways, QStringLiteral("1"), !extras.fullWalkAlways);
 }
 
 // The four deletes, in the order every deleter of a task keeps.

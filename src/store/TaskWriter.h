@@ -44,6 +44,8 @@ struct TaskExtras
     QString versionsFolder; // empty: the default folder inside the target
     bool whenTargetAppears = false; // also run when the target's drive is mounted
     int parallel = 0; // target operations at once; 0 lets the target's file system decide
+    // A run started by a change walks every folder, not only the changed ones.
+    bool fullWalkAlways = false;
 
     friend bool operator==(const TaskExtras&, const TaskExtras&) = default;
 };

@@ -61,6 +61,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmTask", "lblKeepCount.Caption", "lblKeepCount"},
     {"frmTask", "lblVersionsFolder.Caption", "lblVersionsFolder"},
     {"frmTask", "chkWhenTargetAppears.Caption", "chkWhenTargetAppears"},
+    {"frmTask", "chkFullWalkAlways.Caption", "chkFullWalkAlways"},
     {"frmTask", "lblParallel.Caption", "lblParallel"},
     {"frmTask", "TabSheetFilter.Caption", "TabSheetFilter"},
     {"frmTask", "RadioBtnInclude.Caption", "RadioBtnInclude"},
@@ -127,6 +128,7 @@ struct TfrmTask::Controls
     QSpinBox* spinKeepCount = nullptr;
     QLineEdit* edtVersionsFolder = nullptr;
     QCheckBox* chkWhenTargetAppears = nullptr;
+    QCheckBox* chkFullWalkAlways = nullptr;
     QSpinBox* spinParallel = nullptr;
 
     QRadioButton* RadioBtnInclude = nullptr;
@@ -363,6 +365,10 @@ void TfrmTask::buildSchedulePage()
                   "Attributes,Last Write Date/Time,File Names,Folder Name,Security Attributes");
     m_c->RadiobtnSchedule = Captioned(new QRadioButton(page), "RadiobtnSchedule",
                                       "Auto &run using internal Schedule");
+    // A run started by a change looks at the changed folders alone unless
+    // the user wants every folder walked each time.
+    m_c->chkFullWalkAlways = Captioned(new QCheckBox(page), "chkFullWalkAlways",
+                                       "Runs on change &walk every folder");
     m_c->RadioBtnManually->setChecked(true);
     auto* group = new QButtonGroup(page);
     group->addButton(m_c->RadioBtnManually);
@@ -375,12 +381,14 @@ void TfrmTask::buildSchedulePage()
     m_c->spbtnSchDel = PlainButton(page, "spbtnSchDel", "&Delete");
     grid->addWidget(m_c->RadioBtnManually, 0, 0);
     grid->addWidget(m_c->RadioBtnAttr, 1, 0);
-    grid->addWidget(m_c->RadiobtnSchedule, 2, 0);
-    grid->addWidget(m_c->lvwSchedule, 3, 0, 4, 1);
-    grid->addWidget(m_c->spbtnSchAdd, 3, 1);
-    grid->addWidget(m_c->spbtnShcEdit, 4, 1);
-    grid->addWidget(m_c->spbtnSchDel, 5, 1);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(m_c->chkFullWalkAlways, 2, 0);
+    grid->setAlignment(m_c->chkFullWalkAlways, Qt::AlignLeft);
+    grid->addWidget(m_c->RadiobtnSchedule, 3, 0);
+    grid->addWidget(m_c->lvwSchedule, 4, 0, 4, 1);
+    grid->addWidget(m_c->spbtnSchAdd, 4, 1);
+    grid->addWidget(m_c->spbtnShcEdit, 5, 1);
+    grid->addWidget(m_c->spbtnSchDel, 6, 1);
+    grid->setRowStretch(7, 1);
     grid->setColumnStretch(0, 1);
     m_c->PageCtrlTask->addTab(page, page->windowTitle());
 }
@@ -476,6 +484,7 @@ void TfrmTask::LoadTask(const QString& taskId)
                                      ? QString::fromLatin1(kDefaultVersionsFolder)
                                      : task.extras.versionsFolder);
     c.chkWhenTargetAppears->setChecked(task.extras.whenTargetAppears);
+    c.chkFullWalkAlways->setChecked(task.extras.fullWalkAlways);
     c.spinParallel->setValue(task.extras.parallel);
 
     c.lvwSourceDir->clear();
@@ -541,6 +550,7 @@ TaskRecord TfrmTask::record() const
     if (folder != QLatin1StringView(kDefaultVersionsFolder))
         task.extras.versionsFolder = c.edtVersionsFolder->text();
     task.extras.whenTargetAppears = c.chkWhenTargetAppears->isChecked();
+    task.extras.fullWalkAlways = c.chkFullWalkAlways->isChecked();
     task.extras.parallel = c.spinParallel->value();
     return task;
 }

@@ -85,32 +85,47 @@ private slots:
     void deepTree();
     void lostEventsSignalEveryTreeAndRewatch();
     void watchLimit();
+    void unwatchableFileSystems_data();
+    void unwatchableFileSystems();
 };
 
 void TestChangeNotifier::changeKinds_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("signalled");
+    // What the tree records as changed: folders whose files changed, and
+    // folders that are new with everything below them.
+    QTest::addColumn<QByteArrayList>("folders");
+    QTest::addColumn<QByteArrayList>("subtrees");
 
-    QTest::newRow("new file two folders below") << "create" << true;
-    QTest::newRow("new file below a non-UTF-8 folder name") << "create-bytes" << true;
-    QTest::newRow("write") << "write" << true;
-    QTest::newRow("permissions") << "chmod" << true;
-    QTest::newRow("last-write time set") << "utime" << true;
-    QTest::newRow("delete") << "delete" << true;
-    QTest::newRow("rename") << "rename" << true;
-    QTest::newRow("new empty folder") << "mkdir" << true;
-    QTest::newRow("read") << "read" << false;
-    QTest::newRow("list a folder") << "list" << false;
-    QTest::newRow("stat") << "stat" << false;
-    QTest::newRow("file beside the tree") << "outside" << false;
-    QTest::newRow("file in a folder linked from the tree") << "linked" << false;
+    const QByteArrayList none;
+    const QByteArrayList inner{"a/b"};
+    QTest::newRow("new file two folders below") << "create" << true << inner << none;
+    QTest::newRow("new file below a non-UTF-8 folder name")
+        << "create-bytes" << true << QByteArrayList{"a/\xff\xfe"} << none;
+    QTest::newRow("write") << "write" << true << inner << none;
+    QTest::newRow("permissions") << "chmod" << true << inner << none;
+    QTest::newRow("last-write time set") << "utime" << true << inner << none;
+    // Nothing is ever deleted in the target: a deletion has nothing to copy.
+    QTest::newRow("delete") << "delete" << true << none << none;
+    QTest::newRow("rename") << "rename" << true << inner << none;
+    QTest::newRow("new empty folder") << "mkdir" << true << inner << QByteArrayList{"a/b/c"};
+    QTest::newRow("folder moved in with files")
+        << "move-in" << true << QByteArrayList{"a"} << QByteArrayList{"a/moved"};
+    QTest::newRow("file in the root") << "root-file" << true << QByteArrayList{""} << none;
+    QTest::newRow("read") << "read" << false << none << none;
+    QTest::newRow("list a folder") << "list" << false << none << none;
+    QTest::newRow("stat") << "stat" << false << none << none;
+    QTest::newRow("file beside the tree") << "outside" << false << none << none;
+    QTest::newRow("file in a folder linked from the tree") << "linked" << false << none << none;
 }
 
 void TestChangeNotifier::changeKinds()
 {
     QFETCH(QString, action);
     QFETCH(bool, signalled);
+    QFETCH(QByteArrayList, folders);
+    QFETCH(QByteArrayList, subtrees);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -168,12 +183,25 @@ void TestChangeNotifier::changeKinds()
         QVERIFY(WriteFile(base + "/beside"));
     } else if (action == u"linked"_s) {
         QVERIFY(WriteFile(base + "/elsewhere/file"));
+    } else if (action == u"move-in"_s) {
+        QVERIFY(MakeFolders(base + "/made/deep"));
+        QVERIFY(WriteFile(base + "/made/deep/file"));
+        QCOMPARE(::rename(QByteArray(base + "/made").constData(),
+                          QByteArray(root + "/a/moved").constData()),
+                 0);
+    } else if (action == u"root-file"_s) {
+        QVERIFY(WriteFile(root + "/top"));
     }
 
     QCOMPARE(notifier.wait(signalled ? kWaitMs : kQuietMs),
              signalled ? QList<int>{tree} : QList<int>{});
     // A change is reported once.
     QCOMPARE(notifier.wait(0), QList<int>{});
+    FolderChanges expected;
+    expected.folders = QSet<QByteArray>(folders.cbegin(), folders.cend());
+    expected.subtrees = QSet<QByteArray>(subtrees.cbegin(), subtrees.cend());
+    QCOMPARE(notifier.takeChanges(tree), expected);
+    QCOMPARE(notifier.takeChanges(tree), FolderChanges());
 }
 
 void TestChangeNotifier::folderArrivingLater_data()
@@ -457,6 +485,12 @@ void TestChangeNotifier::lostEventsSignalEveryTreeAndRewatch()
 
     QCOMPARE(notifier.wait(kWaitMs), (QList<int>{busyTree, calmTree}));
     QCOMPARE(notifier.watchedFolderCount(calmTree), 2);
+    // Neither tree can say what changed: both say why, once.
+    for (const int tree : {busyTree, calmTree}) {
+        QCOMPARE(notifier.takeChanges(tree).lost,
+                 u"the system's queue of change events overflowed"_s);
+        QVERIFY(notifier.takeChanges(tree).lost.isEmpty());
+    }
     QVERIFY(WriteFile(calm + "/late/file"));
     QCOMPARE(notifier.wait(kWaitMs), QList<int>{calmTree});
 }
@@ -532,6 +566,35 @@ void TestChangeNotifier::watchLimit()
     if (WEXITSTATUS(status) == NoNamespace)
         QSKIP("no user namespace to lower the watch limit in");
     QCOMPARE(WEXITSTATUS(status), int(Passed));
+}
+
+// Network and user-space file systems report only the changes made on this
+// machine: a tree on one cannot vouch for what changed.
+void TestChangeNotifier::unwatchableFileSystems_data()
+{
+    QTest::addColumn<qint64>("type");
+    QTest::addColumn<QString>("name"); // empty: changes are all seen
+
+    QTest::newRow("ext4") << qint64(0xEF53) << QString();
+    QTest::newRow("tmpfs") << qint64(0x01021994) << QString();
+    QTest::newRow("btrfs") << qint64(0x9123683E) << QString();
+    QTest::newRow("NFS") << qint64(0x6969) << u"NFS"_s;
+    QTest::newRow("CIFS") << qint64(0xFF534D42) << u"CIFS"_s;
+    QTest::newRow("SMB2") << qint64(0xFE534D42) << u"SMB2"_s;
+    QTest::newRow("FUSE") << qint64(0x65735546) << u"FUSE"_s;
+    QTest::newRow("9P") << qint64(0x01021997) << u"9P"_s;
+}
+
+void TestChangeNotifier::unwatchableFileSystems()
+{
+    QFETCH(qint64, type);
+    QFETCH(QString, name);
+    const QString why = UnwatchableFileSystem(type);
+    if (name.isEmpty())
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+    else
+        QCOMPARE(why, u"it lies on a %1 file system, which does not report changes made "
+                      "elsewhere"_s.arg(name));
 }
 
 QTEST_GUILESS_MAIN(TestChangeNotifier)
