@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QBrush>
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -93,6 +94,7 @@ TaskListView::TaskListView(QWidget* parent) : QStackedWidget(parent)
         });
         connect(view, &QAbstractItemView::clicked, this, &TaskListView::rowClicked);
         connect(view, &QAbstractItemView::doubleClicked, this, &TaskListView::rowDoubleClicked);
+        view->installEventFilter(this);
     }
     connect(m_selection, &QItemSelectionModel::selectionChanged, this,
             &TaskListView::selectionChanged);
@@ -275,6 +277,19 @@ void TaskListView::fitColumns()
             column, qMax(m_leastWidths.at(column), m_detailView->columnWidth(column)));
     }
     m_fitting = false;
+}
+
+bool TaskListView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Arriving at the list from the keyboard with no row chosen chooses the
+    // current one (the first when none is current): the marked row is the
+    // one Enter and the commands act on.
+    if (event->type() == QEvent::FocusIn && !m_selection->hasSelection() &&
+        m_model->rowCount() > 0) {
+        const int row = m_selection->currentIndex().isValid() ? m_selection->currentIndex().row() : 0;
+        selectRow(row);
+    }
+    return QStackedWidget::eventFilter(watched, event);
 }
 
 QList<int> TaskListView::columnWidths() const

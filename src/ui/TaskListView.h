@@ -111,6 +111,9 @@ signals:
     // The header of `column` was clicked.
     void headerClicked(int column);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void showResult(const QList<QStandardItem*>& cells, const ResultCell& result,
                     const QIcon& taskPicture);

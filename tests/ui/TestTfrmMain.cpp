@@ -1481,6 +1481,14 @@ void TestTfrmMain::keyboardAsAPersonUsesIt()
     }
     QCOMPARE(tabbed, names("spbtnSave,spbtnClear,spbtnFind,spbtnBrowseLog,rtfLog,treTaskGroup,"
                            "lvwTask"));
+    // Arriving at the list with no row chosen chooses the current one, so
+    // Enter and the commands have a task.
+    list()->clearSelection();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("treTaskGroup"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list());
+    QVERIFY(list()->selectionModel()->hasSelection());
 
     // Enter in the log pane does nothing: no run starts.
     select(id);
