@@ -19,6 +19,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <algorithm>
 #include <exception>
 
 namespace tarnwick::ui {
@@ -186,6 +187,14 @@ void ApplyLanguage(QWidget* window, std::span<const LanguageRow> rows, const QSt
         if (row.twoBlanks)
             text.prepend(QLatin1StringView("  "));
         ShowPart(control, row.part, text);
+    }
+    // A title longer in this language widens the window: the frame shows
+    // it beside its icon and buttons, and cuts what does not fit.
+    if (window->isWindow()) {
+        constexpr int kFrameRoom = 120;
+        const int wanted = window->fontMetrics().horizontalAdvance(window->windowTitle()) + kFrameRoom;
+        if (window->minimumWidth() < wanted)
+            window->setMinimumWidth(std::min(wanted, 1000));
     }
 }
 

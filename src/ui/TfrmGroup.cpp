@@ -111,6 +111,9 @@ void TfrmGroup::showEvent(QShowEvent* event)
 {
     // Texts first, whatever else the showing does.
     ApplyLanguage(this, kLanguageRows, CurrentLanguage());
+    // The dialog keeps the size its contents need: a name field as wide as
+    // the title lets the frame show the title whole.
+    m_name->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()));
     QDialog::showEvent(event);
 }
 

@@ -27,6 +27,7 @@
 #include "ui/TfrmTaskSchedule.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -489,7 +490,23 @@ void TestLanguage::noEnglishLeftInGerman()
         InstallQtTranslations(u"Deutsch"_s);
         auto inGerman = window.make(*m_desktop, *m_db);
         inGerman->show();
+        // Laid out as shown.
+        QApplication::processEvents();
         const QMap<QString, QString> after = shownTexts(inGerman.get());
+        // Nothing cut: the title fits the window beside the frame's icon
+        // and buttons, each column's header its column.
+        const QFontMetrics metrics(inGerman->font());
+        if (inGerman->width() < metrics.horizontalAdvance(inGerman->windowTitle()) + 100)
+            english << window.name + u": the title is cut: "_s + inGerman->windowTitle();
+        for (const QHeaderView* header : inGerman->findChildren<QHeaderView*>()) {
+            if (header->orientation() != Qt::Horizontal || !header->isVisibleTo(inGerman.get()))
+                continue;
+            for (int i = 0; i + 1 < header->count(); ++i) {
+                const QString text = header->model()->headerData(i, Qt::Horizontal).toString();
+                if (header->sectionSize(i) < header->fontMetrics().horizontalAdvance(text))
+                    english << window.name + u": a header is cut: "_s + text;
+            }
+        }
         for (auto it = after.cbegin(); it != after.cend(); ++it) {
             const QString text = WithoutMnemonic(it.value()).trimmed();
             if (before.value(it.key()) == it.value() && isText(text) && !same.contains(text))
