@@ -7,7 +7,7 @@
 
 #include <QApplication>
 #include <QBrush>
-#include <QEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -281,13 +281,17 @@ void TaskListView::fitColumns()
 
 bool TaskListView::eventFilter(QObject* watched, QEvent* event)
 {
-    // Arriving at the list from the keyboard with no row chosen chooses the
-    // current one (the first when none is current): the marked row is the
-    // one Enter and the commands act on.
-    if (event->type() == QEvent::FocusIn && !m_selection->hasSelection() &&
+    // With no row chosen, the first arrow key chooses the row the focus
+    // marks (the first when none is marked) instead of moving past it: the
+    // chosen row is the one Enter and the commands act on.
+    if (event->type() == QEvent::KeyPress && !m_selection->hasSelection() &&
         m_model->rowCount() > 0) {
-        const int row = m_selection->currentIndex().isValid() ? m_selection->currentIndex().row() : 0;
-        selectRow(row);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            const QModelIndex current = m_selection->currentIndex();
+            selectRow(current.isValid() ? current.row() : 0);
+            return true;
+        }
     }
     return QStackedWidget::eventFilter(watched, event);
 }
