@@ -16,6 +16,112 @@ namespace tarnwick {
 
 namespace {
 
+// What the checks say, in the words a front end looks up.
+constexpr TextEntry kCheckOutOfRange{"CheckOutOfRange", "%1 must be a number from %2 to %3."};
+constexpr TextEntry kCheckWhatMonths{"CheckWhatMonths", "The number of months"};
+constexpr TextEntry kCheckWhatDays{"CheckWhatDays", "The number of days"};
+constexpr TextEntry kCheckWhatMinutes{"CheckWhatMinutes", "The number of minutes"};
+constexpr TextEntry kCheckWhatHours{"CheckWhatHours", "The number of hours"};
+constexpr TextEntry kCheckWhatMonthDay{"CheckWhatMonthDay", "The day of the month"};
+constexpr TextEntry kCheckWhatSize{"CheckWhatSize", "The size"};
+constexpr TextEntry kCheckUnknownFileTime{"CheckUnknownFileTime", "Unknown file time for a date rule."};
+constexpr TextEntry kCheckBothDates{"CheckBothDates", "A date rule between two dates needs both dates."};
+constexpr TextEntry kCheckDateOrder{"CheckDateOrder", "Begin date must be earlier than To date!"};
+constexpr TextEntry kCheckUnknownPeriod{"CheckUnknownPeriod", "Unknown period for a date rule."};
+constexpr TextEntry kCheckNotUtf8{"CheckNotUtf8", "%1 must be valid UTF-8 text; '%2' is not."};
+constexpr TextEntry kCheckNotFullPath{"CheckNotFullPath", "%1 must be a full path, not '%2'."};
+constexpr TextEntry kCheckKeepRange{"CheckKeepRange", "The number of versions to keep is from 0 to %1."};
+constexpr TextEntry kCheckParallelRange{"CheckParallelRange", "The number of operations at once is from 0 (chosen by the target) to %1."};
+constexpr TextEntry kCheckWhatVersionsFolder{"CheckWhatVersionsFolder", "The versions folder"};
+constexpr TextEntry kCheckVersionsAboveTarget{"CheckVersionsAboveTarget", "The versions folder cannot be the target folder or a folder above it."};
+constexpr TextEntry kCheckVersionsInSource{"CheckVersionsInSource", "The versions folder cannot be a source folder, lie inside one or hold one."};
+constexpr TextEntry kCheckControlChars{"CheckControlChars", "%1 must not hold control characters (line breaks, tabs, escapes)."};
+constexpr TextEntry kCheckTooLong{"CheckTooLong", "%1 has at most %2 characters."};
+constexpr TextEntry kCheckTaskNameEmpty{"CheckTaskNameEmpty", "Task name is empty!"};
+constexpr TextEntry kCheckTaskNameTooLong{"CheckTaskNameTooLong", "A task name has at most %1 characters."};
+constexpr TextEntry kCheckWhatTaskName{"CheckWhatTaskName", "A task name"};
+constexpr TextEntry kCheckSourceEmpty{"CheckSourceEmpty", "Source is empty!"};
+constexpr TextEntry kCheckWhatSource{"CheckWhatSource", "A source folder"};
+constexpr TextEntry kCheckTargetEmpty{"CheckTargetEmpty", "Target is empty!"};
+constexpr TextEntry kCheckWhatTarget{"CheckWhatTarget", "The target folder"};
+constexpr TextEntry kCheckTargetIsFile{"CheckTargetIsFile", "The target '%1' is a file, not a folder."};
+constexpr TextEntry kCheckAddFilter{"CheckAddFilter", "Please add a filer!"};
+constexpr TextEntry kCheckAddSchedule{"CheckAddSchedule", "Please add a schedule!"};
+constexpr TextEntry kCheckTargetIsSource{"CheckTargetIsSource", "The target is the source folder %1 itself: a run will find nothing to copy."};
+constexpr TextEntry kCheckTargetInSource{"CheckTargetInSource", "The target %1 lies inside the source folder %2: every run will also walk what earlier runs copied there."};
+constexpr TextEntry kCheckWildcardIncluded{"CheckWildcardIncluded", "The Wildcard has included"};
+constexpr TextEntry kCheckWhatRuleValue{"CheckWhatRuleValue", "A rule's value"};
+constexpr TextEntry kCheckWhatRuleEnd{"CheckWhatRuleEnd", "A rule's end date"};
+constexpr TextEntry kCheckWildcardEmpty{"CheckWildcardEmpty", "Wildcard is empty!"};
+constexpr TextEntry kCheckFileEmpty{"CheckFileEmpty", "File is empty!"};
+constexpr TextEntry kCheckFileNotFull{"CheckFileNotFull", "The file to leave out must be a full path, not '%1'."};
+constexpr TextEntry kCheckUnknownComparison{"CheckUnknownComparison", "Unknown comparison for a size rule."};
+constexpr TextEntry kCheckUnknownUnit{"CheckUnknownUnit", "Unknown unit for a size rule."};
+constexpr TextEntry kCheckNoAttribute{"CheckNoAttribute", "A Attributes must been checked! at least!"};
+constexpr TextEntry kCheckUnknownRule{"CheckUnknownRule", "Unknown kind of exclude rule."};
+constexpr TextEntry kCheckStartTime{"CheckStartTime", "The start time must be a time of day."};
+constexpr TextEntry kCheckNoDay{"CheckNoDay", "None selected day!"};
+constexpr TextEntry kCheckOnceEarlier{"CheckOnceEarlier", "The run date is earlier than current date!"};
+constexpr TextEntry kCheckOnceEarlierTime{"CheckOnceEarlierTime", "The run date is earlier current date!"};
+constexpr TextEntry kCheckUnknownSchedule{"CheckUnknownSchedule", "Unknown kind of schedule entry."};
+constexpr TextEntry kCheckGroupEmpty{"CheckGroupEmpty", "Group name is empty"};
+constexpr TextEntry kCheckGroupTooLong{"CheckGroupTooLong", "A group name has at most %1 characters."};
+constexpr TextEntry kCheckWhatGroup{"CheckWhatGroup", "A group name"};
+
+constexpr TextEntry kAllTexts[] = {
+    kCheckOutOfRange,
+    kCheckWhatMonths,
+    kCheckWhatDays,
+    kCheckWhatMinutes,
+    kCheckWhatHours,
+    kCheckWhatMonthDay,
+    kCheckWhatSize,
+    kCheckUnknownFileTime,
+    kCheckBothDates,
+    kCheckDateOrder,
+    kCheckUnknownPeriod,
+    kCheckNotUtf8,
+    kCheckNotFullPath,
+    kCheckKeepRange,
+    kCheckParallelRange,
+    kCheckWhatVersionsFolder,
+    kCheckVersionsAboveTarget,
+    kCheckVersionsInSource,
+    kCheckControlChars,
+    kCheckTooLong,
+    kCheckTaskNameEmpty,
+    kCheckTaskNameTooLong,
+    kCheckWhatTaskName,
+    kCheckSourceEmpty,
+    kCheckWhatSource,
+    kCheckTargetEmpty,
+    kCheckWhatTarget,
+    kCheckTargetIsFile,
+    kCheckAddFilter,
+    kCheckAddSchedule,
+    kCheckTargetIsSource,
+    kCheckTargetInSource,
+    kCheckWildcardIncluded,
+    kCheckWhatRuleValue,
+    kCheckWhatRuleEnd,
+    kCheckWildcardEmpty,
+    kCheckFileEmpty,
+    kCheckFileNotFull,
+    kCheckUnknownComparison,
+    kCheckUnknownUnit,
+    kCheckNoAttribute,
+    kCheckUnknownRule,
+    kCheckStartTime,
+    kCheckNoDay,
+    kCheckOnceEarlier,
+    kCheckOnceEarlierTime,
+    kCheckUnknownSchedule,
+    kCheckGroupEmpty,
+    kCheckGroupTooLong,
+    kCheckWhatGroup,
+};
+
+
 std::optional<qint64> WholeNumber(const QString& text)
 {
     bool ok = false;
@@ -23,17 +129,18 @@ std::optional<qint64> WholeNumber(const QString& text)
     return ok ? std::optional<qint64>(n) : std::nullopt;
 }
 
-std::optional<QString> OutOfRange(const QString& what, qint64 low, qint64 high)
+std::optional<QString> OutOfRange(const QString& what, qint64 low, qint64 high,
+                                  const TextLookup& look)
 {
-    return QStringLiteral("%1 must be a number from %2 to %3.").arg(what).arg(low).arg(high);
+    return look(kCheckOutOfRange).arg(what).arg(low).arg(high);
 }
 
 std::optional<QString> CheckNumber(const QString& text, const QString& what, qint64 low,
-                                   qint64 high)
+                                   qint64 high, const TextLookup& look)
 {
     const std::optional<qint64> n = WholeNumber(text);
     if (!n || *n < low || *n > high)
-        return OutOfRange(what, low, high);
+        return OutOfRange(what, low, high, look);
     return std::nullopt;
 }
 
@@ -56,7 +163,7 @@ std::optional<QDate> ReadDate(const QString& text)
     return at->date();
 }
 
-std::optional<QString> CheckDateRule(const ExcludeRule& rule)
+std::optional<QString> CheckDateRule(const ExcludeRule& rule, const TextLookup& look)
 {
     switch (rule.stype) {
     case kDateLastWrite:
@@ -64,41 +171,40 @@ std::optional<QString> CheckDateRule(const ExcludeRule& rule)
     case kDateLastAccess:
         break;
     default:
-        return QStringLiteral("Unknown file time for a date rule.");
+        return look(kCheckUnknownFileTime);
     }
     switch (rule.sstype) {
     case kWindowLastMonths:
-        return CheckNumber(rule.value, QStringLiteral("The number of months"), 0,
-                           limits::kMaxDateWindow);
+        return CheckNumber(rule.value, look(kCheckWhatMonths), 0, limits::kMaxDateWindow, look);
     case kWindowLastDays:
-        return CheckNumber(rule.value, QStringLiteral("The number of days"), 0,
-                           limits::kMaxDateWindow);
+        return CheckNumber(rule.value, look(kCheckWhatDays), 0, limits::kMaxDateWindow, look);
     case kWindowBetween: {
         const std::optional<QDate> from = ReadDate(rule.value);
         const std::optional<QDate> to = ReadDate(rule.endDate);
         if (!from || !to)
-            return QStringLiteral("A date rule between two dates needs both dates.");
+            return look(kCheckBothDates);
         // The editor's two pickers carry times of day that let one day pass.
         if (*from > *to)
-            return QStringLiteral("Begin date must be earlier than To date!");
+            return look(kCheckDateOrder);
         return std::nullopt;
     }
     default:
-        return QStringLiteral("Unknown period for a date rule.");
+        return look(kCheckUnknownPeriod);
     }
 }
 
 // A folder of the task: a full path of a sensible length, printable.
-std::optional<QString> CheckFolder(const QString& path, const QString& what)
+std::optional<QString> CheckFolder(const QString& path, const QString& what,
+                                   const TextLookup& look)
 {
-    if (const std::optional<QString> refusal = CheckStoredText(path, what, limits::kPath))
+    if (const std::optional<QString> refusal = CheckStoredText(path, what, limits::kPath, look))
         return refusal;
     // A name whose bytes are no UTF-8 reaches us with the replacement mark
     // in their place: stored so, it would name another folder.
     if (path.contains(QChar::ReplacementCharacter))
-        return QStringLiteral("%1 must be valid UTF-8 text; '%2' is not.").arg(what, path.trimmed());
+        return look(kCheckNotUtf8).arg(what, path.trimmed());
     if (!QDir::isAbsolutePath(path.trimmed()))
-        return QStringLiteral("%1 must be a full path, not '%2'.").arg(what, path.trimmed());
+        return look(kCheckNotFullPath).arg(what, path.trimmed());
     return std::nullopt;
 }
 
@@ -117,18 +223,17 @@ bool IsInside(const QString& folder, const QString& parent)
 
 // The versions folder takes the replaced files out of the target's way; the
 // target itself or a folder above it would put them back into the mirror.
-std::optional<QString> CheckExtras(const TaskRecord& task)
+std::optional<QString> CheckExtras(const TaskRecord& task, const TextLookup& look)
 {
     const TaskExtras& extras = task.extras;
     if (extras.keepVersions < 0 || extras.keepVersions > kMaxKeepVersions)
-        return QStringLiteral("The number of versions to keep is from 0 to %1.")
+        return look(kCheckKeepRange)
             .arg(kMaxKeepVersions);
     if (extras.parallel < 0 || extras.parallel > kMaxParallel)
-        return QStringLiteral("The number of operations at once is from 0 (chosen by the "
-                              "target) to %1.")
+        return look(kCheckParallelRange)
             .arg(kMaxParallel);
     if (const std::optional<QString> refusal = CheckStoredText(
-            extras.versionsFolder, QStringLiteral("The versions folder"), limits::kPath))
+            extras.versionsFolder, look(kCheckWhatVersionsFolder), limits::kPath, look))
         return refusal;
     if (extras.keepVersions == 0)
         return std::nullopt;
@@ -136,20 +241,23 @@ std::optional<QString> CheckExtras(const TaskRecord& task)
     const QString versions =
         ResolvedFolder(VersionsFolderPath(task.targetDir.trimmed(), extras.versionsFolder));
     if (versions == target || IsInside(target, versions))
-        return QStringLiteral("The versions folder cannot be the target folder or a folder "
-                              "above it.");
+        return look(kCheckVersionsAboveTarget);
     // In a source, the user's files there would be left out of the mirror
     // and replaced files written into the source.
     for (const TaskSource& source : task.sources) {
         const QString folder = ResolvedFolder(source.path);
         if (versions == folder || IsInside(versions, folder) || IsInside(folder, versions))
-            return QStringLiteral("The versions folder cannot be a source folder, lie inside "
-                                  "one or hold one.");
+            return look(kCheckVersionsInSource);
     }
     return std::nullopt;
 }
 
 } // namespace
+
+std::span<const TextEntry> CheckTexts()
+{
+    return kAllTexts;
+}
 
 bool HasControlCharacter(const QString& text)
 {
@@ -165,71 +273,68 @@ bool HasControlCharacter(const QString& text)
 }
 
 std::optional<QString> CheckStoredText(const QString& text, const QString& what,
-                                       qsizetype maxLength)
+                                       qsizetype maxLength, const TextLookup& look)
 {
     if (HasControlCharacter(text))
-        return QStringLiteral("%1 must not hold control characters (line breaks, tabs, "
-                              "escapes).")
+        return look(kCheckControlChars)
             .arg(what);
     if (text.size() > maxLength)
-        return QStringLiteral("%1 has at most %2 characters.").arg(what).arg(maxLength);
+        return look(kCheckTooLong).arg(what).arg(maxLength);
     return std::nullopt;
 }
 
-std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task)
+std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task, const TextLookup& look)
 {
     const QString name = task.name.trimmed();
     if (name.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Task name is empty!"), std::nullopt};
+        return TaskCheckFailure{look(kCheckTaskNameEmpty), std::nullopt};
     if (name.size() > limits::kTaskName)
         return TaskCheckFailure{
-            QStringLiteral("A task name has at most %1 characters.").arg(limits::kTaskName),
+            look(kCheckTaskNameTooLong).arg(limits::kTaskName),
             std::nullopt};
     if (HasControlCharacter(task.name))
         return TaskCheckFailure{
-            *CheckStoredText(task.name, QStringLiteral("A task name"), limits::kTaskName),
+            *CheckStoredText(task.name, look(kCheckWhatTaskName), limits::kTaskName, look),
             std::nullopt};
     bool blankSource = task.sources.isEmpty();
     for (const TaskSource& source : task.sources)
         blankSource = blankSource || source.path.trimmed().isEmpty();
     if (blankSource)
-        return TaskCheckFailure{QStringLiteral("Source is empty!"), 0};
+        return TaskCheckFailure{look(kCheckSourceEmpty), 0};
     for (const TaskSource& source : task.sources) {
         if (const std::optional<QString> refusal =
-                CheckFolder(source.path, QStringLiteral("A source folder")))
+                CheckFolder(source.path, look(kCheckWhatSource), look))
             return TaskCheckFailure{*refusal, 0};
     }
     if (task.targetDir.trimmed().isEmpty())
-        return TaskCheckFailure{QStringLiteral("Target is empty!"), 1};
+        return TaskCheckFailure{look(kCheckTargetEmpty), 1};
     if (const std::optional<QString> refusal =
-            CheckFolder(task.targetDir, QStringLiteral("The target folder")))
+            CheckFolder(task.targetDir, look(kCheckWhatTarget), look))
         return TaskCheckFailure{*refusal, 1};
     const QFileInfo target(task.targetDir.trimmed());
     if (target.exists() && !target.isDir())
-        return TaskCheckFailure{QStringLiteral("The target '%1' is a file, not a folder.")
+        return TaskCheckFailure{look(kCheckTargetIsFile)
                                     .arg(task.targetDir.trimmed()),
                                 1};
-    if (const std::optional<QString> refusal = CheckExtras(task))
+    if (const std::optional<QString> refusal = CheckExtras(task, look))
         return TaskCheckFailure{*refusal, 1};
     if (task.excludeMode && task.rules.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Please add a filer!"), 2};
+        return TaskCheckFailure{look(kCheckAddFilter), 2};
     if (task.runMode == TaskRunMode::Scheduled && task.schedules.isEmpty())
-        return TaskCheckFailure{QStringLiteral("Please add a schedule!"), 3};
+        return TaskCheckFailure{look(kCheckAddSchedule), 3};
     return std::nullopt;
 }
 
-std::optional<QString> TargetOverlapWarning(const TaskRecord& task)
+std::optional<QString> TargetOverlapWarning(const TaskRecord& task, const TextLookup& look)
 {
     const QString target = ResolvedFolder(task.targetDir);
     for (const TaskSource& source : task.sources) {
         const QString folder = ResolvedFolder(source.path);
         if (target == folder)
-            return QStringLiteral("The target is the source folder %1 itself: a run will "
-                                  "find nothing to copy.")
+            return look(kCheckTargetIsSource)
                 .arg(source.path.trimmed());
         if (source.includeSubfolders && IsInside(target, folder))
-            return QStringLiteral("The target %1 lies inside the source folder %2: every run "
-                                  "will also walk what earlier runs copied there.")
+            return look(kCheckTargetInSource)
                 .arg(task.targetDir.trimmed(), source.path.trimmed());
     }
     return std::nullopt;
@@ -249,109 +354,111 @@ QString WildcardValue(const QStringList& entries)
     return value;
 }
 
-std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QString& entry)
+std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QString& entry,
+                                          const TextLookup& look)
 {
     if (entries.contains(entry))
-        return QStringLiteral("The Wildcard has included");
+        return look(kCheckWildcardIncluded);
     return std::nullopt;
 }
 
-std::optional<QString> CheckExcludeRule(const ExcludeRule& rule)
+std::optional<QString> CheckExcludeRule(const ExcludeRule& rule, const TextLookup& look)
 {
     if (const std::optional<QString> refusal =
-            CheckStoredText(rule.value, QStringLiteral("A rule's value"), limits::kRuleValue))
+            CheckStoredText(rule.value, look(kCheckWhatRuleValue), limits::kRuleValue, look))
         return refusal;
     if (const std::optional<QString> refusal =
-            CheckStoredText(rule.endDate, QStringLiteral("A rule's end date"), limits::kRuleValue))
+            CheckStoredText(rule.endDate, look(kCheckWhatRuleEnd), limits::kRuleValue, look))
         return refusal;
     switch (rule.type) {
     case kRuleExtensions:
         if (WildcardValue(rule.value.split(u',')).isEmpty())
-            return QStringLiteral("Wildcard is empty!");
+            return look(kCheckWildcardEmpty);
         return std::nullopt;
     case kRuleSingleFile:
         if (rule.value.trimmed().isEmpty())
-            return QStringLiteral("File is empty!");
+            return look(kCheckFileEmpty);
         // Runs compare it with the full path of each file: a relative one
         // would never leave anything out.
         if (!QDir::isAbsolutePath(rule.value.trimmed()))
-            return QStringLiteral("The file to leave out must be a full path, not '%1'.")
+            return look(kCheckFileNotFull)
                 .arg(rule.value.trimmed());
         return std::nullopt;
     case kRuleSize:
         if (rule.stype < kSizeLess || rule.stype > kSizeGreater)
-            return QStringLiteral("Unknown comparison for a size rule.");
+            return look(kCheckUnknownComparison);
         if (rule.sstype < kSizeMegabytes || rule.sstype > kSizeBytes)
-            return QStringLiteral("Unknown unit for a size rule.");
-        return CheckNumber(rule.value, QStringLiteral("The size"), 0, limits::kMaxSize);
+            return look(kCheckUnknownUnit);
+        return CheckNumber(rule.value, look(kCheckWhatSize), 0, limits::kMaxSize, look);
     case kRuleDate:
-        return CheckDateRule(rule);
+        return CheckDateRule(rule, look);
     case kRuleAttributes:
         if (!IsFlags(rule.value, 6) || !rule.value.contains(u'1'))
-            return QStringLiteral("A Attributes must been checked! at least!");
+            return look(kCheckNoAttribute);
         return std::nullopt;
     default:
-        return QStringLiteral("Unknown kind of exclude rule.");
+        return look(kCheckUnknownRule);
     }
 }
 
-std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock)
+std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock,
+                                          const TextLookup& look)
 {
     if (HasStartTime(entry.startTime)) {
         const std::optional<QDateTime> at = ParseDateTimeText(entry.startTime.trimmed());
         if (!at || at->date() != ZeroDateTime().date())
-            return QStringLiteral("The start time must be a time of day.");
+            return look(kCheckStartTime);
     }
     switch (entry.kind) {
     case ScheduleKind::EveryMinutes:
         if (entry.value < limits::kMinMinutes || entry.value > limits::kMaxInterval)
-            return OutOfRange(QStringLiteral("The number of minutes"), limits::kMinMinutes,
-                              limits::kMaxInterval);
+            return OutOfRange(look(kCheckWhatMinutes), limits::kMinMinutes, limits::kMaxInterval,
+                              look);
         return std::nullopt;
     case ScheduleKind::EveryHours:
     case ScheduleKind::EveryDays:
         if (entry.value < limits::kMinInterval || entry.value > limits::kMaxInterval)
             return OutOfRange(entry.kind == ScheduleKind::EveryHours
-                                  ? QStringLiteral("The number of hours")
-                                  : QStringLiteral("The number of days"),
-                              limits::kMinInterval, limits::kMaxInterval);
+                                  ? look(kCheckWhatHours)
+                                  : look(kCheckWhatDays),
+                              limits::kMinInterval, limits::kMaxInterval, look);
         return std::nullopt;
     case ScheduleKind::WithinWeek:
         if (!IsFlags(entry.weekMask.trimmed(), 7) || !entry.weekMask.contains(u'1'))
-            return QStringLiteral("None selected day!");
+            return look(kCheckNoDay);
         return std::nullopt;
     case ScheduleKind::WithinMonth:
         if (entry.value < limits::kMinMonthDay || entry.value > limits::kMaxMonthDay)
-            return OutOfRange(QStringLiteral("The day of the month"), limits::kMinMonthDay,
-                              limits::kMaxMonthDay);
+            return OutOfRange(look(kCheckWhatMonthDay), limits::kMinMonthDay, limits::kMaxMonthDay,
+                              look);
         return std::nullopt;
     case ScheduleKind::Once: {
         if (!entry.onceDate.isValid())
-            return QStringLiteral("The run date is earlier than current date!");
+            return look(kCheckOnceEarlier);
         const QDateTime now = clock.now();
         if (HasStartTime(entry.startTime)) {
             const QDateTime at =
                 DateTimeFromText(DateText(entry.onceDate) + u' ' + entry.startTime.trimmed());
             // Later than now by more than a millisecond.
             if (now.msecsTo(at) <= 1)
-                return QStringLiteral("The run date is earlier current date!");
+                return look(kCheckOnceEarlierTime);
         } else if (entry.onceDate < now.date()) {
-            return QStringLiteral("The run date is earlier than current date!");
+            return look(kCheckOnceEarlier);
         }
         return std::nullopt;
     }
     default:
-        return QStringLiteral("Unknown kind of schedule entry.");
+        return look(kCheckUnknownSchedule);
     }
 }
 
-std::optional<QString> CheckGroupName(const QString& name)
+std::optional<QString> CheckGroupName(const QString& name, const TextLookup& look)
 {
     if (name.isEmpty())
-        return QStringLiteral("Group name is empty");
+        return look(kCheckGroupEmpty);
     if (name.size() > limits::kGroupName)
-        return QStringLiteral("A group name has at most %1 characters.").arg(limits::kGroupName);
-    return CheckStoredText(name, QStringLiteral("A group name"), limits::kGroupName);
+        return look(kCheckGroupTooLong).arg(limits::kGroupName);
+    return CheckStoredText(name, look(kCheckWhatGroup), limits::kGroupName, look);
 }
 
 } // namespace tarnwick

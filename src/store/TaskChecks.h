@@ -8,11 +8,13 @@
 #include "store/ExcludeRule.h"
 #include "store/ScheduleEntry.h"
 #include "store/TaskWriter.h"
+#include "store/TextEntry.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <span>
 
 namespace tarnwick {
 
@@ -51,12 +53,14 @@ struct TaskCheckFailure
 // and the terminal as line breaks and escape sequences. Folders are full
 // paths (a run may start anywhere); a target that is an existing file is
 // refused.
-std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task);
+std::optional<TaskCheckFailure> ValidateTask(const TaskRecord& task,
+                                             const TextLookup& look = EnglishText);
 
 // What is allowed but probably not meant: a target equal to a source, or
 // inside a source that is walked with its subfolders. The runs cope (they
 // never copy a file onto itself); the user is told before saving.
-std::optional<QString> TargetOverlapWarning(const TaskRecord& task);
+std::optional<QString> TargetOverlapWarning(const TaskRecord& task,
+                                            const TextLookup& look = EnglishText);
 
 // Whether `text` holds a control character (line breaks, escape, NUL...).
 bool HasControlCharacter(const QString& text);
@@ -64,7 +68,7 @@ bool HasControlCharacter(const QString& text);
 // A text the store keeps, `what` naming it in the message: no control
 // character, at most `maxLength` characters.
 std::optional<QString> CheckStoredText(const QString& text, const QString& what,
-                                       qsizetype maxLength);
+                                       qsizetype maxLength, const TextLookup& look = EnglishText);
 
 // The extension list of a wildcard rule from its entries, each followed by
 // ",". An entry holding commas gives each of its pieces; pieces empty
@@ -74,18 +78,25 @@ QString WildcardValue(const QStringList& entries);
 
 // Whether `entry` may join a wildcard list that already holds `entries`
 // (compared exactly, case and all): the refusal's message, or nothing.
-std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QString& entry);
+std::optional<QString> CheckWildcardEntry(const QStringList& entries, const QString& entry,
+                                          const TextLookup& look = EnglishText);
 
 // One exclude rule of kinds 0 to 4 with its columns in range.
-std::optional<QString> CheckExcludeRule(const ExcludeRule& rule);
+std::optional<QString> CheckExcludeRule(const ExcludeRule& rule,
+                                        const TextLookup& look = EnglishText);
 
 // One schedule entry of kinds 0 to 5: its number in range, a week mask with
 // a chosen day, a start time that reads as a time of day, and a Once entry
 // that is still ahead of `clock`'s now.
-std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock);
+std::optional<QString> CheckScheduleEntry(const ScheduleEntry& entry, const Clock& clock,
+                                          const TextLookup& look = EnglishText);
 
 // A group name: not empty, at most limits::kGroupName characters, no
 // control character.
-std::optional<QString> CheckGroupName(const QString& name);
+std::optional<QString> CheckGroupName(const QString& name, const TextLookup& look = EnglishText);
+
+// Every text the checks say, for the language files. Each check speaks in
+// the words `look` gives; English when none.
+std::span<const TextEntry> CheckTexts();
 
 } // namespace tarnwick

@@ -381,7 +381,7 @@ void TfrmFilter::addTypedWildcard()
     const QString text = c.edtWildcard->text();
     if (text.trimmed().isEmpty())
         return;
-    if (const std::optional<QString> refusal = CheckWildcardEntry(c.wildcardEntries(), text))
+    if (const std::optional<QString> refusal = CheckWildcardEntry(c.wildcardEntries(), text, ShownText))
         m_desktop.information(this, *refusal);
     else
         c.lboWildcard->addItem(text);
@@ -395,7 +395,7 @@ void TfrmFilter::copyPredefinedWildcard()
     if (!chosen || !chosen->isSelected())
         return;
     if (const std::optional<QString> refusal =
-            CheckWildcardEntry(c.wildcardEntries(), chosen->text())) {
+            CheckWildcardEntry(c.wildcardEntries(), chosen->text(), ShownText)) {
         m_desktop.information(this, *refusal);
         return;
     }
@@ -453,7 +453,7 @@ QString TfrmFilter::description() const
 
 void TfrmFilter::accept()
 {
-    if (const std::optional<QString> refusal = CheckExcludeRule(rule())) {
+    if (const std::optional<QString> refusal = CheckExcludeRule(rule(), ShownText)) {
         m_desktop.information(this, *refusal);
         return;
     }

@@ -91,7 +91,7 @@ QString TfrmGroup::groupName() const
 void TfrmGroup::accept()
 {
     // A name of blanks is a name; only an empty box is refused.
-    if (const std::optional<QString> refusal = CheckGroupName(m_name->text())) {
+    if (const std::optional<QString> refusal = CheckGroupName(m_name->text(), ShownText)) {
         m_desktop.information(this, *refusal);
         return;
     }

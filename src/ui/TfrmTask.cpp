@@ -558,13 +558,13 @@ TaskRecord TfrmTask::record() const
 void TfrmTask::accept()
 {
     const TaskRecord task = record();
-    if (const std::optional<TaskCheckFailure> failure = ValidateTask(task)) {
+    if (const std::optional<TaskCheckFailure> failure = ValidateTask(task, ShownText)) {
         m_desktop.information(this, failure->message);
         if (failure->page)
             m_c->PageCtrlTask->setCurrentIndex(*failure->page);
         return;
     }
-    if (const std::optional<QString> warning = TargetOverlapWarning(task))
+    if (const std::optional<QString> warning = TargetOverlapWarning(task, ShownText))
         m_desktop.information(this, *warning);
     // A scheduled or on-change start may have come while the dialog was open.
     if (m_mode == TaskSaveMode::Edit && m_isRunning && m_isRunning(task.taskId.trimmed())) {

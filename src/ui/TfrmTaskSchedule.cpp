@@ -360,7 +360,7 @@ QString TfrmTaskSchedule::description() const
 
 void TfrmTaskSchedule::accept()
 {
-    if (const std::optional<QString> refusal = CheckScheduleEntry(entry(), m_desktop.clock())) {
+    if (const std::optional<QString> refusal = CheckScheduleEntry(entry(), m_desktop.clock(), ShownText)) {
         m_desktop.information(this, *refusal);
         return;
     }

@@ -12,6 +12,7 @@
 #include "engine/ExcludeRules.h"
 #include "platform/ProfileFile.h"
 #include "store/ScheduleRules.h"
+#include "store/TaskChecks.h"
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
 #include "ui/ProgressTexts.h"
@@ -567,9 +568,12 @@ void TestLanguage::everyMessageInBothFiles()
     QCOMPARE(DescribeStoredRule(ExcludeRule{kRuleAttributes, 0, 0, u"101000"_s, QString()},
                                 ShownText),
              u"Ausschließen, wenn Dateiattribut(e) gesetzt: Schreibgeschützt oder Versteckt."_s);
+    // And a refusal, with what it names.
+    QCOMPARE(CheckGroupName(QString(31, u'x'), ShownText),
+             u"Ein Gruppenname hat höchstens 30 Zeichen."_s);
     WriteLanguage(u"English"_s);
-    // The words of rule and schedule descriptions, declared by the core.
-    for (const auto& texts : {RuleDescriptionTexts(), ScheduleDescriptionTexts()}) {
+    // The words of rule, schedule and check texts, declared by the core.
+    for (const auto& texts : {RuleDescriptionTexts(), ScheduleDescriptionTexts(), CheckTexts()}) {
         for (const TextEntry& entry : texts) {
             const QString key = QString::fromLatin1(entry.key);
             const QString builtIn = QString::fromUtf8(entry.english);
