@@ -11,6 +11,12 @@
 
 namespace tarnwick::cli {
 
+// The line in at most `width` characters: the counters whole, then the path
+// with its middle put out ("...") where it does not fit, so that both the
+// folder it starts in and the file name stay readable. The counters alone
+// are cut on the right only when even they do not fit.
+QString ProgressLineText(const QString& counters, const QString& path, int width);
+
 class ProgressLine
 {
 public:

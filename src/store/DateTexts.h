@@ -17,6 +17,15 @@ QString TimeText(const QTime& time);
 // DateText + ' ' + TimeText; only DateText at exactly midnight.
 QString DateTimeText(const QDateTime& at);
 
+// The moment in ISO 8601 with the offset from UTC in force then
+// ("2026-12-11T08:36:54+01:00"), for documents read by other programs,
+// which cannot know the zone a stored local text was meant in. Empty for an
+// invalid moment and for day 0 (an empty column).
+QString IsoDateTimeText(const QDateTime& at);
+// The same for a stored text (DateTimeText's forms); empty for any other
+// text ("Manually", "").
+QString IsoDateTimeText(const QString& storedText);
+
 // Day 0 of the date-time scale, 1899-12-30 00:00:00 local: what an empty
 // date-time column reads as.
 QDateTime ZeroDateTime();

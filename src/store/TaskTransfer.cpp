@@ -44,7 +44,9 @@ QJsonObject ScheduleObject(const ScheduleEntry& entry)
     return object;
 }
 
-QJsonObject TaskObject(const TaskRecord& task)
+} // namespace
+
+QJsonObject TaskDocumentObject(const TaskRecord& task)
 {
     QJsonArray sources;
     for (const TaskSource& source : task.sources)
@@ -77,6 +79,14 @@ QJsonObject TaskObject(const TaskRecord& task)
                        {QStringLiteral("whenTargetAppears"), task.extras.whenTargetAppears},
                        {QStringLiteral("parallel"), task.extras.parallel}};
 }
+
+QJsonObject GroupDocumentObject(const TaskGroupRow& group)
+{
+    return QJsonObject{{QStringLiteral("id"), group.groupId},
+                       {QStringLiteral("name"), group.name}};
+}
+
+namespace {
 
 // Reading, with the place of every value in its messages.
 class DocumentReader
@@ -313,13 +323,12 @@ QByteArray ExportTasks(TaskDatabase& db, QStringList* unreadable)
 {
     QJsonArray groups;
     for (const TaskGroupRow& group : ReadTaskGroups(db))
-        groups.append(QJsonObject{{QStringLiteral("id"), group.groupId},
-                                  {QStringLiteral("name"), group.name}});
+        groups.append(GroupDocumentObject(group));
     QJsonArray tasks;
     for (const TaskListRow& row :
          ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID), unreadable)) {
         try {
-            tasks.append(TaskObject(LoadTask(db, row.taskId)));
+            tasks.append(TaskDocumentObject(LoadTask(db, row.taskId)));
         } catch (const StoreError& e) {
             if (unreadable)
                 unreadable->append(UnreadableTaskText(row.taskId, e.message()));

@@ -9,6 +9,7 @@
 #include "store/TaskWriter.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,11 @@ public:
 private:
     QString m_message;
 };
+
+// One task and one group as the document holds them; the command line's
+// JSON of a task or the list uses the same members.
+QJsonObject TaskDocumentObject(const TaskRecord& task);
+QJsonObject GroupDocumentObject(const TaskGroupRow& group);
 
 // The whole task database as an indented JSON document, groups and tasks in
 // stored order. A task that cannot be read is left out and named in
