@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the task document to a file (whole or not at all) or to stdout.
 #include "cli/ExportCommand.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the kept runs, newest first, as lines for a person or as JSON for
 // a script. Only reads: looking at the history from a terminal does not
 // count as the user having seen a failure in the window.

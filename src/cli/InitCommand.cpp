@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the program folder's files. An existing database may hold the
 // user's tasks, so it is never touched; finding one is no failure, as a
 // second `git init` is none: a set-up script may run init every time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the task list grouped as the window's tree shows it: each group
 // with its tasks, then the tasks that belong to no stored group; or, for a
 // script (and the shell's completion of task names), the same as JSON with

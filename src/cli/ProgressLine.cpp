@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing the progress line: fitted to the terminal's width so it never
 // wraps (a wrapped line could not be taken back with one carriage return).
 #include "cli/ProgressLine.h"

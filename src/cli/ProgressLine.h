@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one updating line `tarnwick-cli run --progress` keeps on standard
 // error: files and bytes copied of those to copy, the rate, and the file
 // being copied. On anything but a terminal it prints nothing, so a log

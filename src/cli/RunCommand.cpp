@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resolves the task, reads the runner's settings and rules, runs the mirror
 // and routes each line: error lines to stderr and every other line to
 // stdout, as rsync splits them (coloured on a terminal), the switched-on

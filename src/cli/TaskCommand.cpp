@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task subcommands. Every change is checked with ValidateTask and
 // written with SaveTask or deleteTask in one transaction, and the running
 // instance is then told to read the tasks anew.

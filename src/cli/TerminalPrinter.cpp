@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Terminal output of run lines with 24-bit colour escapes. A run may print a
 // line per file: the lines are encoded straight into one block and written
 // a block at a time, even on a terminal, so a 100-byte line costs neither an

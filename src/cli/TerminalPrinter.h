@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints run lines to a stream, one per line, in the colour of their kind
 // when the stream is a terminal that wants colour (or colour is asked for).
 // Several runs may print at once; a line is always written whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli: runs tasks and the scheduler without the window. Picks the
 // command by its name and turns what it throws into a message and a status.
 #include "cli/DaemonCommand.h"

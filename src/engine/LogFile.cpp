@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appends with O_APPEND so that lines of runs in other processes never
 // overwrite each other.
 #include "engine/LogFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Autostart entry. Written whole through QSaveFile (a temporary file
 // renamed over the old one), read back with just enough of the Desktop
 // Entry format to answer "is it on" and "is it ours".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed date and time texts. The forms are not taken from the locale, so the
 // window, the command-line companion and the database all agree.
 #include "store/DateTexts.h"

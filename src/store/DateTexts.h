@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three fixed text forms in which dates and times are stored and shown,
 // and the way back. They sort as text in time order, which the min()/max()
 // statements over date-time columns rely on.

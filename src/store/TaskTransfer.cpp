@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task document. Reading checks the whole document before the first
 // row is written, so a damaged or foreign file is refused with a message
 // naming the place, and the database stays as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every group and task as one JSON document, and back: for moving tasks to
 // another machine, keeping them in version control, or setting a machine up
 // from a script. The document holds what the task editor holds (no run

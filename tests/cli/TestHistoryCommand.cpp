@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli history and the last result in list: runs of tarnwick-cli
 // run kept newest first, as lines and as JSON, for one task or every task;
 // a dry run keeps nothing; an unknown task is a usage error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli init and the command dispatch: a new program folder, an
 // existing database left alone, and bad input refused with status 2.
 #include "CliProcess.h"

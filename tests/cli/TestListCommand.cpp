@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli list: groups with their tasks, the task list's cell rules,
 // a database that cannot be opened, one that can only be read, and a
 // damaged row that list and export name and pass over; the JSON form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress line's text on a terminal of a given width: the counters
 // whole, the path shortened in its middle so that its start and its file
 // name stay, and never a character more than the width.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli run, as a user starts it: task lookup, settings failures,
 // the log file's share of the lines, a run cut off from outside, the split
 // of its lines between stdout and stderr, colour and the progress line on a

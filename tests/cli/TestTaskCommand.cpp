@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli task and group: what `task add` stores equals what the task
 // editor's core save stores for the same choices (every start mode and rule
 // kind), bad input ends with status 2 and the editor's message, `edit`

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cmake --install` of the build into a staging root (DESTDIR), then:
 # - the tree holds the executables, the installed-layout marker, the
 #   Language/ and Help/ folders, the .desktop file, the icon, the AppStream

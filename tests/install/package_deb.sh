@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cpack -G DEB` of the build (what `make package` runs), into a folder of
 # its own: one tarnwick_<version>_<arch>.deb that installs below /usr the
 # executables, the installed-layout marker, Language/ and Help/, the

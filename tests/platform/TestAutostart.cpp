@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The autostart entry: written into $XDG_CONFIG_HOME/autostart (a relative
 // XDG_CONFIG_HOME ignored for ~/.config), starting the window minimised
 // with its path quoted and escaped as the Desktop Entry rules ask (checked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed date and time texts and their reading back.
 #include "store/DateTexts.h"
 #include "store/StoreError.h"
