@@ -134,6 +134,7 @@ private slots:
     void logFileTakesSwitchedOnKinds_data();
     void logFileTakesSwitchedOnKinds();
     void killedMidCopyLeavesNoPartialFile();
+    void terminateFinishesFileAndReports_data();
     void terminateFinishesFileAndReports();
     void missingDatabase();
     void failedRunExitsOne_data();
@@ -392,8 +393,18 @@ void TestRunCommand::killedMidCopyLeavesNoPartialFile()
     QCOMPARE(ReadFile(dst + u"/big"_s), QByteArray("the old copy"));
 }
 
+void TestRunCommand::terminateFinishesFileAndReports_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << u"SIGTERM"_s;
+    QTest::newRow("SIGINT, as Ctrl+C sends") << int(SIGINT) << u"SIGINT (Ctrl+C)"_s;
+}
+
 void TestRunCommand::terminateFinishesFileAndReports()
 {
+    QFETCH(int, signal);
+    QFETCH(QString, named);
     const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
     WriteDataFile(src + u"/big"_s, 512ll << 20);
     addTask(u"101"_s, u"t"_s, src, dst);
@@ -403,16 +414,17 @@ void TestRunCommand::terminateFinishesFileAndReports()
     // Once the copy is under way the stop handler is certainly in place.
     if (!waitForCopy(process, dst))
         QSKIP("the copy ended before the stop could be sent");
-    process->terminate(); // SIGTERM
+    ::kill(pid_t(process->processId()), signal);
     QVERIFY(process->waitForFinished(120000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    // A stopped run is incomplete: 128 + SIGTERM, said on standard error.
-    QCOMPARE(process->exitCode(), 128 + SIGTERM);
+    // A stopped run is incomplete: 128 + the signal (143, 130), said on
+    // standard error.
+    QCOMPARE(process->exitCode(), 128 + signal);
     // The stopped run's status line is an error line; the last word on
     // standard error says what stopped it.
     QCOMPARE(QString::fromUtf8(process->readAllStandardError()),
              u"[t]          Status   : Mirror Stopped!!\n"
-             "tarnwick-cli run: stopped by SIGTERM; the target is not complete\n"_s);
+             "tarnwick-cli run: stopped by %1; the target is not complete\n"_s.arg(named));
     const QString out = QString::fromUtf8(process->readAllStandardOutput());
     QVERIFY(out.contains(u"synchronize finished  [t]"_s));
     // The file under way when the stop came was finished, not torn.
