@@ -134,15 +134,7 @@ int RunCommand::run(const QStringList& args)
             continue;
         }
         const QString option = reader.option();
-        if (option == u"--dry-run" || option == u"-n")
-            dryRun = true;
-        else if (option == u"--quiet" || option == u"-q")
-            quiet = true;
-        else if (option == u"--progress")
-            progress = true;
-        else if (option == u"--wait")
-            wait = true;
-        else if (option == u"--color" || option == u"--colour") {
+        if (option == u"--color" || option == u"--colour") {
             const QString when = reader.value();
             const std::optional<ColourChoice> choice = ParseColourChoice(when);
             if (!choice)
@@ -151,7 +143,16 @@ int RunCommand::run(const QStringList& args)
                                      .arg(when));
             colour = *choice;
             continue;
-        } else
+        }
+        if (option == u"--dry-run" || option == u"-n")
+            dryRun = true;
+        else if (option == u"--quiet" || option == u"-q")
+            quiet = true;
+        else if (option == u"--progress")
+            progress = true;
+        else if (option == u"--wait")
+            wait = true;
+        else
             reader.refuse();
         reader.noValue();
     }
