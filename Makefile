@@ -36,9 +36,15 @@ install:
 	fi
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
-# The Debian package $(BUILD_DIR)/tarnwick_<version>_<arch>.deb.
-package: build
-	cd $(BUILD_DIR) && cpack -G DEB
+# The Debian package $(BUILD_DIR)/tarnwick_<version>_<arch>.deb, built in a
+# folder of its own with Debian's build flags (hardening), so that the
+# ordinary build and its tests keep theirs.
+PACKAGE_BUILD_DIR ?= $(BUILD_DIR)/package-build
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTARNWICK_DEB_BUILDFLAGS=ON $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD_DIR) --target tarnwick tarnwick-cli tarnwick_docs
+	cd $(PACKAGE_BUILD_DIR) && cpack -G DEB -B "$(abspath $(BUILD_DIR))"
 
 clean:
 	rm -rf $(BUILD_DIR)

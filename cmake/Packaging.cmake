@@ -1,11 +1,13 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make package` (cpack -G DEB): build/tarnwick_<version>_<arch>.deb with
-# what dist/CMakeLists.txt installs, below /usr. The libraries it needs are
+# what dist/CMakeLists.txt installs, below /usr, built with Debian's flags
+# (TARNWICK_DEB_BUILDFLAGS) in a build folder of its own. The libraries it needs are
 # found by dpkg-shlibdeps (package dpkg-dev, which needs `file`); what is
 # loaded at run time as a plug-in is named by hand.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VENDOR "Tarnwick")
-set(CPACK_PACKAGE_CONTACT "Tarnwick developers <support@tarnwick.example.org>")
+set(CPACK_PACKAGE_CONTACT "${TARNWICK_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "one-way folder mirrors for the Linux desktop")
 # Lines of the package's long description, as dpkg shows them.

@@ -11,7 +11,7 @@ packages=(
   rsync hyperfine time
   xvfb xdotool openbox x11-utils at-spi2-core dbus-daemon gir1.2-atspi-2.0 python3-gi
   fonts-dejavu-core imagemagick
-  desktop-file-utils appstream dpkg-dev file git
+  desktop-file-utils appstream dpkg-dev file git lintian man-db bsdutils
   exfat-fuse exfatprogs fusefat dosfstools ntfs-3g e2fsprogs sshfs openssh-server openssh-client
 )
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads one argument at a time; see ArgumentReader.h.
 #include "cli/ArgumentReader.h"
 

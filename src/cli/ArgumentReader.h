@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GNU-style reading of a command's arguments, in order: `--name value`,
 // `--name=value`, plain words, and `--` after which every word is plain.
 // Order matters to some commands (an `--at` belongs to the schedule option

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared bits of the command classes.
 #include "cli/CliCommand.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One command of tarnwick-cli. Each command is a class of its own; main()
 // only picks the command by name and reports what it throws.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Daemon: the coordinator's reports on the terminal.
 #include "cli/Daemon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scheduler without the window: a terminal owner of the run
 // coordinator. Every run's lines go to the terminal as they are made; what
 // the window would show in its status bar (a run that could not be made, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs scheduled and on-change tasks until SIGINT or SIGTERM. Only one
 // Tarnwick (window or daemon) runs the tasks of a program folder at a time:
 // a second one leaves at once with status 1, naming the process that holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli daemon`: the scheduler and change monitor without the window.
 #pragma once
 

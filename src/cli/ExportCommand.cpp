@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the task document to a file (whole or not at all) or to stdout.
 #include "cli/ExportCommand.h"
 
@@ -44,8 +45,10 @@ int ExportCommand::run(const QStringList& args)
     const int done = unreadable.isEmpty() ? kExitOk : kExitFailure;
 
     if (words.isEmpty() || words.first() == u"-") {
+        // Whether it all arrived is checked, and told, as the command ends
+        // (tarnwick-cli's main).
         std::fwrite(document.constData(), 1, static_cast<std::size_t>(document.size()), stdout);
-        return std::fflush(stdout) == 0 ? done : kExitFailure;
+        return done;
     }
     // A file that is there keeps its old content unless the new one is
     // written whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli export [FILE]`: every group and task as a JSON document.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The group subcommands, with the group dialog's check of the name.
 // Removing a group leaves its tasks where they are; the window then shows
 // them under All Tasks only, as after a removal in the window.

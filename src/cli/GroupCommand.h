@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli group add|rename|remove`: the task groups of the window's
 // tree, without the window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the kept runs, newest first, as lines for a person or as JSON for
 // a script. Only reads: looking at the history from a terminal does not
 // count as the user having seen a failure in the window.
@@ -43,8 +44,9 @@ QJsonObject RunObject(const TaskRuns& task, const RunRecord& run)
     return QJsonObject{
         {QStringLiteral("task"), task.taskId},
         {QStringLiteral("name"), task.taskName},
-        {QStringLiteral("start"), DateTimeText(run.start)},
-        {QStringLiteral("end"), DateTimeText(run.end)},
+        // Moments with their offset: a reader elsewhere knows no local zone.
+        {QStringLiteral("start"), IsoDateTimeText(run.start)},
+        {QStringLiteral("end"), IsoDateTimeText(run.end)},
         {QStringLiteral("result"), EndingName(run.outcome)},
         {QStringLiteral("copiedFiles"), static_cast<double>(run.copiedFiles)},
         {QStringLiteral("copiedBytes"), static_cast<double>(run.copiedBytes)},
@@ -72,11 +74,13 @@ QString HistoryCommand::help() const
         "the first error. The newest 100 runs of each task are kept; runs of\n"
         "the window, the daemon and 'tarnwick-cli run' alike.\n"
         "\n"
-        "  --json    one JSON array of runs: task, name, start, end, result\n"
+        "  --json    one JSON array of runs: task, name, start, end (ISO 8601 with\n"
+        "            the UTC offset, as 2026-12-11T08:36:54+01:00), result\n"
         "            (succeeded, with errors, stopped, could not start),\n"
         "            copiedFiles, copiedBytes, skippedFiles, errors, firstError\n"
         "\n"
-        "Exit status: 0, or 2 for a bad argument or an unknown task.\n");
+        "Exit status: 0, 1 the database cannot be read or the output written, 2 a\n"
+        "bad argument or an unknown task.\n");
 }
 
 int HistoryCommand::run(const QStringList& args)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli history`: the kept runs of one task or of every task.
 #pragma once
 

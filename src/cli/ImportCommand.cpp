@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the document, adds everything in one transaction and reports what
 // it did; a document it cannot read changes nothing.
 #include "cli/ImportCommand.h"

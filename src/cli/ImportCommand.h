@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli import FILE`: adds the groups and tasks of a JSON document
 // written by `tarnwick-cli export`.
 #pragma once

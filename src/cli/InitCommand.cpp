@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the program folder's files. An existing database may hold the
-// user's tasks, so it is never touched.
+// user's tasks, so it is never touched; finding one is no failure, as a
+// second `git init` is none: a set-up script may run init every time.
 #include "cli/InitCommand.h"
 
 #include "platform/PrivateFolder.h"
@@ -26,7 +28,11 @@ QString InitCommand::help() const
                           "or TARNWICK_HOME), or for an installed program in the user's data\n"
                           "folder $XDG_DATA_HOME/Tarnwick/ (~/.local/share/Tarnwick/), which an\n"
                           "installed program also makes by itself at its first start. An existing\n"
-                          "Tarnwick.dat is left as it is and the command fails.\n");
+                          "Tarnwick.dat is left as it is, nothing else is made, and the command\n"
+                          "says so and succeeds.\n"
+                          "\n"
+                          "Exit status: 0 made or already there, 1 the folder or the database\n"
+                          "could not be made, 2 an argument was given.\n");
 }
 
 int InitCommand::run(const QStringList& args)
@@ -41,9 +47,8 @@ int InitCommand::run(const QStringList& args)
     }
     const QString database = TaskDatabasePath();
     if (QFileInfo::exists(database)) {
-        Print(stderr, QStringLiteral("tarnwick-cli init: %1 already exists; nothing was changed\n")
-                          .arg(database));
-        return kExitFailure;
+        Print(stdout, QStringLiteral("%1 already exists; nothing changed\n").arg(database));
+        return kExitOk;
     }
     // An installed program's data folder is the user's alone; a program
     // folder keeps the modes it has always had.

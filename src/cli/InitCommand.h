@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli init`: makes an empty task database and the Log/ folder.
 #pragma once
 

@@ -1,13 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the task list grouped as the window's tree shows it: each group
-// with its tasks, then the tasks that belong to no stored group.
+// with its tasks, then the tasks that belong to no stored group; or, for a
+// script (and the shell's completion of task names), the same as JSON with
+// the members of the task document.
 #include "cli/ListCommand.h"
 
 #include "platform/DisplayPath.h"
+#include "store/DateTexts.h"
 #include "store/RunHistory.h"
 #include "store/StoreError.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
+#include "store/TaskTransfer.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 
 namespace tarnwick::cli {
@@ -40,6 +47,46 @@ void PrintTasks(const QList<TaskListRow>& rows, const QHash<QString, RunRecord>&
     }
 }
 
+// A moment as JSON: ISO 8601 with its offset, or null for none.
+QJsonValue MomentValue(const QString& storedText)
+{
+    const QString iso = IsoDateTimeText(storedText);
+    return iso.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(iso);
+}
+
+int PrintJson(TaskDatabase& db)
+{
+    QJsonArray groups;
+    for (const TaskGroupRow& group : ReadTaskGroups(db))
+        groups.append(GroupDocumentObject(group));
+    const QHash<QString, RunRecord> lastRuns = LastRuns(db);
+    QStringList unreadable;
+    QJsonArray tasks;
+    for (const TaskListRow& row :
+         ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID), &unreadable)) {
+        QJsonObject task;
+        try {
+            task = TaskDocumentObject(LoadTask(db, row.taskId));
+        } catch (const StoreError& e) {
+            unreadable.append(UnreadableTaskText(row.taskId, e.message()));
+            continue;
+        }
+        task.insert(QStringLiteral("lastRun"), MomentValue(row.lastRunText));
+        task.insert(QStringLiteral("nextRun"), MomentValue(row.nextRunText));
+        const auto last = lastRuns.constFind(row.taskId);
+        task.insert(QStringLiteral("lastResult"), last == lastRuns.cend()
+                                                      ? QJsonValue(QJsonValue::Null)
+                                                      : QJsonValue(EndingName(last->outcome)));
+        tasks.append(task);
+    }
+    Print(stdout, QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("groups"), groups},
+                                                              {QStringLiteral("tasks"), tasks}})
+                                        .toJson(QJsonDocument::Indented)));
+    for (const QString& text : std::as_const(unreadable))
+        Print(stderr, QStringLiteral("tarnwick-cli list: %1\n").arg(text));
+    return kExitOk;
+}
+
 } // namespace
 
 QString ListCommand::summary() const
@@ -49,21 +96,38 @@ QString ListCommand::summary() const
 
 QString ListCommand::help() const
 {
-    return QStringLiteral("Usage: tarnwick-cli list\n"
+    return QStringLiteral("Usage: tarnwick-cli list [--json]\n"
                           "\n"
                           "Shows every task group with its tasks, then the tasks in no group:\n"
                           "ID, name, start mode, last run, next run, source and target, and\n"
                           "the result of the last kept run (see tarnwick-cli history).\n"
                           "A Tarnwick.dat without write permission is read as it is; nothing\n"
-                          "is made beside it.\n");
+                          "is made beside it.\n"
+                          "\n"
+                          "  --json    one JSON object: \"groups\" (id, name) and \"tasks\", each\n"
+                          "            with the members 'tarnwick-cli export' writes (id, group,\n"
+                          "            name, target, start, sources, schedules, rules, ...) and\n"
+                          "            lastRun and nextRun (ISO 8601 with the UTC offset, or\n"
+                          "            null) and lastResult (as in history --json, or null)\n"
+                          "\n"
+                          "Exit status: 0 (a task that cannot be read is named on standard\n"
+                          "error), 1 the database cannot be read or the output written, 2 a\n"
+                          "bad argument.\n");
 }
 
 int ListCommand::run(const QStringList& args)
 {
-    ExpectNoArguments(name(), args);
+    bool json = false;
+    for (const QString& arg : args) {
+        if (arg != u"--json")
+            throw UsageError(QStringLiteral("list: unexpected argument '%1'").arg(arg));
+        json = true;
+    }
     TaskDatabase db;
     // Listing only reads, so a read-only database is shown all the same.
     OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
+    if (json)
+        return PrintJson(db);
 
     const QList<TaskGroupRow> groups = ReadTaskGroups(db);
     const QHash<QString, RunRecord> lastRuns = LastRuns(db);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli list`: the groups and tasks of the task database.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one updating line `tarnwick-cli run --progress` keeps on standard
 // error: files and bytes copied of those to copy, the rate, and the file
 // being copied. On anything but a terminal it prints nothing, so a log
@@ -10,6 +11,12 @@
 #include <cstdio>
 
 namespace tarnwick::cli {
+
+// The line in at most `width` characters: the counters whole, then the path
+// with its middle put out ("...") where it does not fit, so that both the
+// folder it starts in and the file name stay readable. The counters alone
+// are cut on the right only when even they do not fit.
+QString ProgressLineText(const QString& counters, const QString& path, int width);
 
 class ProgressLine
 {

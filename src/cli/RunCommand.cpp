@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resolves the task, reads the runner's settings and rules, runs the mirror
-// and routes each line: every line to stdout (coloured on a terminal), the
-// switched-on kinds to the log file. SIGINT and SIGTERM ask the run to stop;
+// and routes each line: error lines to stderr and every other line to
+// stdout, as rsync splits them (coloured on a terminal), the switched-on
+// kinds to the log file. SIGINT and SIGTERM ask the run to stop;
 // the file being copied is finished and the summary still comes. A dry run
 // is the same walk told not to write: the same lines and counts, no copy,
 // no folder, no schedule row, no log file lines.
@@ -24,6 +26,7 @@
 #include <csignal>
 #include <mutex>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace tarnwick::cli {
@@ -82,13 +85,16 @@ QString RunCommand::summary() const
 QString RunCommand::help() const
 {
     return QStringLiteral(
-        "Usage: tarnwick-cli run [--dry-run] [--quiet] [--progress] [--wait] TASK\n"
+        "Usage: tarnwick-cli run [--dry-run] [--quiet] [--progress] [--wait]\n"
+        "                        [--color=WHEN] TASK\n"
         "\n"
         "Runs the mirror task TASK (a task ID, or a task name when no ID matches)\n"
         "on this terminal: every line of the run is printed, coloured by kind on a\n"
         "terminal, and the kinds switched on in the options are added to the log\n"
-        "file. Ctrl+C stops the run after the file being copied; the summary still\n"
-        "follows.\n"
+        "file. The error lines (\"Error: ...\" and a status line that counts\n"
+        "errors or says the run was stopped) go to standard error, every other line\n"
+        "to standard output; the log file keeps them all in one. Ctrl+C stops the\n"
+        "run after the file being copied; the summary still follows.\n"
         "\n"
         "  -n, --dry-run   decide every file and print the lines and the summary a\n"
         "                  real run would, copying nothing, making no folder and\n"
@@ -102,11 +108,15 @@ QString RunCommand::help() const
         "  --wait          when another process (the window, the daemon, another\n"
         "                  tarnwick-cli run) runs the task, wait for its end; without\n"
         "                  it the run does not start and the exit status is 1\n"
+        "  --color=WHEN    colour the lines by kind: auto (the default: on a\n"
+        "                  terminal, unless NO_COLOR is set or TERM is dumb),\n"
+        "                  always or never\n"
         "\n"
-        "Exit status: 0 when the run counted no error, 1 when it did or the\n"
-        "settings cannot be read, 2 for a bad argument or an unknown task, 130 or\n"
-        "143 when Ctrl+C (SIGINT) or SIGTERM stopped it: a stopped run is\n"
-        "incomplete, and its status line says \"Mirror Stopped!!\".\n");
+        "Exit status: 0 when the run counted no error (also when there was nothing\n"
+        "to copy), 1 when it did, the settings cannot be read or the lines could not\n"
+        "be written, 2 for a bad argument or an unknown task, 130 or 143 when Ctrl+C\n"
+        "(SIGINT) or SIGTERM stopped it: a stopped run is incomplete, and its status\n"
+        "line says \"Mirror Stopped!!\".\n");
 }
 
 int RunCommand::run(const QStringList& args)
@@ -117,12 +127,23 @@ int RunCommand::run(const QStringList& args)
     bool quiet = false;
     bool progress = false;
     bool wait = false;
+    ColourChoice colour = ColourChoice::Auto;
     while (reader.next()) {
         if (!reader.isOption()) {
             words << reader.word();
             continue;
         }
         const QString option = reader.option();
+        if (option == u"--color" || option == u"--colour") {
+            const QString when = reader.value();
+            const std::optional<ColourChoice> choice = ParseColourChoice(when);
+            if (!choice)
+                throw UsageError(QStringLiteral("run: --color takes auto, always or never, "
+                                                "not '%1'")
+                                     .arg(when));
+            colour = *choice;
+            continue;
+        }
         if (option == u"--dry-run" || option == u"-n")
             dryRun = true;
         else if (option == u"--quiet" || option == u"-q")
@@ -177,7 +198,10 @@ int RunCommand::run(const QStringList& args)
 
     const LogGate gate(settings);
     LogFile logFile(settings.logFileName);
-    TerminalPrinter printer(stdout, false);
+    TerminalPrinter printer(stdout, false, colour);
+    // Few lines, each out at once, after what stdout holds: on a terminal
+    // that shows both streams the lines stay in the order they were made.
+    TerminalPrinter errorPrinter(stderr, true, colour);
     // Lines are written in batches, and at the latest a moment after they
     // were made, even while the run spends minutes on one copy: a line that
     // announces a copy is out before the copy is far along, and a killed run
@@ -204,7 +228,12 @@ int RunCommand::run(const QStringList& args)
     };
     const LogSink sink = [&](LogKind kind, const QString& line) {
         std::lock_guard lock(output);
-        if (!quiet || (kind != LogKind::Copy && kind != LogKind::Skip)) {
+        if (kind == LogKind::Error || kind == LogKind::ErrorStatus) {
+            if (showProgress)
+                progressLine.clear();
+            printer.flush();
+            errorPrinter.print(line, gate.colour(kind));
+        } else if (!quiet || (kind != LogKind::Copy && kind != LogKind::Skip)) {
             if (showProgress)
                 progressLine.clear();
             printer.print(line, gate.colour(kind));
@@ -256,6 +285,11 @@ int RunCommand::run(const QStringList& args)
     if (outcome.notKept)
         Print(stderr, QStringLiteral("tarnwick-cli run: the run's result was not kept: %1\n")
                           .arg(*outcome.notKept));
+    // Lines that never reached standard output: the run's report is not
+    // what its caller was given.
+    if (const int error = printer.writeError(); error != 0)
+        Print(stderr, QStringLiteral("tarnwick-cli run: cannot write to standard output: %1\n")
+                          .arg(QString::fromLocal8Bit(std::strerror(error))));
     if (const int signal = g_stoppedBy; signal != 0) {
         Print(stderr, QStringLiteral("tarnwick-cli run: stopped by %1; the target is not "
                                      "complete\n")
@@ -263,7 +297,7 @@ int RunCommand::run(const QStringList& args)
                                                 : QStringLiteral("SIGTERM")));
         return 128 + signal;
     }
-    return result.counters.errors == 0 ? kExitOk : kExitFailure;
+    return result.counters.errors == 0 && printer.writeError() == 0 ? kExitOk : kExitFailure;
 }
 
 } // namespace tarnwick::cli

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli run TASK`: one run of a task on the calling thread, its lines
 // on stdout and, as the settings switch them on, in the log file.
 #pragma once

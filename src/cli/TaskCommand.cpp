@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task subcommands. Every change is checked with ValidateTask and
 // written with SaveTask or deleteTask in one transaction, and the running
 // instance is then told to read the tasks anew.
@@ -12,8 +13,12 @@
 #include "store/TaskChecks.h"
 #include "store/TaskDatabase.h"
 #include "store/TaskList.h"
+#include "store/DateTexts.h"
 #include "store/TaskOptionValues.h"
+#include "store/TaskTransfer.h"
 #include "store/TaskWriter.h"
+
+#include <QJsonDocument>
 
 namespace tarnwick::cli {
 
@@ -65,7 +70,7 @@ QString TaskCommand::help() const
 {
     return QStringLiteral(
                "Usage: tarnwick-cli task add NAME --target DIR --source DIR [OPTIONS]\n"
-               "       tarnwick-cli task show TASK\n"
+               "       tarnwick-cli task show TASK [--json]\n"
                "       tarnwick-cli task edit TASK [--name NAME] [OPTIONS]\n"
                "       tarnwick-cli task remove TASK\n"
                "\n"
@@ -75,6 +80,10 @@ QString TaskCommand::help() const
                "start mode, any exclude option the whole rule list. 'edit' and 'remove'\n"
                "refuse a task that is running in the Tarnwick window or daemon. After a change\n"
                "the running window or daemon reads the tasks anew.\n"
+               "\n"
+               "'show --json' prints the task as one JSON object with the members\n"
+               "'tarnwick-cli export' writes for it, and lastRun and nextRun (ISO 8601\n"
+               "with the UTC offset, or null).\n"
                "\n") +
            TaskOptionsHelp() +
            QStringLiteral("\n"
@@ -132,13 +141,37 @@ int TaskCommand::add(const QStringList& args)
 int TaskCommand::show(const QStringList& args)
 {
     const QString command = QStringLiteral("task show");
-    const QStringList words = ArgumentReader::plainWords(command, args);
+    ArgumentReader reader(command, args);
+    QStringList words;
+    bool json = false;
+    while (reader.next()) {
+        if (!reader.isOption()) {
+            words << reader.word();
+            continue;
+        }
+        if (reader.option() != u"--json")
+            reader.refuse();
+        reader.noValue();
+        json = true;
+    }
     const QString wanted = OneWord(words, command, QStringLiteral("one task ID or name"));
 
     TaskDatabase db;
     OpenTaskDatabase(db, TaskDatabase::OpenFor::Reading);
     const QString taskId = ResolveTaskId(db, wanted, command);
     const TaskRecord task = LoadTask(db, taskId);
+
+    if (json) {
+        QJsonObject object = TaskDocumentObject(task);
+        for (const auto& [key, stored] :
+             {std::pair{QStringLiteral("lastRun"), LastRunCellText(db, taskId)},
+              std::pair{QStringLiteral("nextRun"), NextRunCellText(db, taskId)}}) {
+            const QString iso = IsoDateTimeText(stored);
+            object.insert(key, iso.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(iso));
+        }
+        Print(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
+        return kExitOk;
+    }
 
     // Stored texts from an older database may hold control characters.
     Print(stdout,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tarnwick-cli task add|show|edit|remove`: tasks made, read, changed and
 // removed without the window, through the same core save and checks as the
 // window's task editor.

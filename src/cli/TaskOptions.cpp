@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the task options. Values take the forms a shell user types
 // (30m, mon,fri, >10M, 7d, 2004-01-10..2004-01-20) and become exactly the
 // columns the editor's dialogs would have produced for the same choices.

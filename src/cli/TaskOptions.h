@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options that describe a task on the command line (sources, target,
 // group, start mode and schedule entries, exclude rules), read into the
 // same editor record the window's task editor fills. Each value is checked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copies of one run kept under way at once, for targets where every file
 // operation waits a round trip (NFS, SMB, sshfs, other FUSE file systems):
 // there the time goes into waiting, and waits taken side by side cost

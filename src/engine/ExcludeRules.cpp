@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and evaluating exclude rules.
 //
 // A rule whose number or date cannot be read matches nothing: the editors

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A task's exclude rules: the rows of its Exclude table and the test that
 // keeps matching files out of a run. Folders are never excluded; the walk
 // asks only about files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exclusion test the mirror asks once per file (never for folders):
 // true when the file at `path` (bytes, as the walk built it) is excluded.
 // An empty function excludes nothing.

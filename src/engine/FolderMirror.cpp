@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The walk works on byte paths and open folder descriptors: one enumeration
 // per source folder, one statx per source entry, one statx of the target
 // path per file, and nothing held in memory beyond the current folder chain.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of a mirror task: load the job, walk every source onto the target
 // root, decide and copy file by file, and report each decision and a summary
 // as lines. Mirroring only adds and overwrites; nothing is ever deleted but

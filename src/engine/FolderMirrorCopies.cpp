@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The walk's side of the copies made side by side (FolderMirror's copy
 // pool): handing a file over, what a copier decides and does with it, and
 // telling and counting each copy in the walk's order once it has ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run's side of the target: how a file there compares with its source,
 // what the target's file system keeps (time step, case, size limit), names
 // that clash on a drive blind to case, noticing the drive going away, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run log on disk: program folder + "Log/" + the file name from the
 // settings. The file is opened for each line or batch of lines and closed
 // again, never held open. A write that fails never stops a run, but it is

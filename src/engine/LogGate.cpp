@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kind-to-switch and kind-to-colour table.
 #include "engine/LogGate.h"
 

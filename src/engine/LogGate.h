@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which line kinds a run shows and stores, and in which colour, as the
 // runner's settings say. The failure status line follows the start/finish
 // switch but takes the error colour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log size check at start-up, over the system calls, so that the whole
 // 64-bit size is seen and a failure comes with the system's own reason. The
 // file is emptied in place rather than replaced: it keeps its owner, its

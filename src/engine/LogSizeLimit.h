@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The size limit the log file gets once, when the window starts: a log that
 // has grown past MaxLogFileSize kilobytes is emptied and begins again with a
 // header line. There is no check while the program runs. The result says

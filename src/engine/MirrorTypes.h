@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data of one mirror run: the job loaded from the task store, its
 // counters, the decision for one file, and the kinds of the lines it emits.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copies a run has under way side by side, oldest first, each with the
 // lines the walk wrote after it. A line goes out at once while no copy is
 // under way, else behind the copies before it, and a copy's own lines go

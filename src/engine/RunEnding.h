@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a finished run leaves behind beyond its log: its row in the run
 // history, and after a good run, whether its target folder was a drive of
 // its own (the next run's guard against an unplugged drive). The window's

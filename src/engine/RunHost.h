@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run needs from the user-interface side that started it: the task
 // database of that thread, the running-task list, and the places its lines
 // and times are shown. The window implements it with its controls; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text a run writes, in one place: the started and finished lines,
 // the decision and error lines of each file, the lines of kept and removed
 // versions, the summary, and the reasons an error line gives. The walk and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame of one run of a task: load its job, take its run lock, make
 // sure its target drive is the one it was, walk every source onto the
 // target, flush what was written, move the schedule on and write the

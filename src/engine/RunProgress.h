@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How far a run has come, as a window shows it while the run goes on: what
 // it has copied and looked at, the file it copies now and the copy rate.
 // There are no totals: the walk learns what there is as it goes.

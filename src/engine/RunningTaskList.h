@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one record of every run in progress, whoever started it. It lives on
 // the user-interface thread; background threads reach it only through
 // their hand-over to that thread, so it needs no lock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter test's walk: the run's folder reading and exclusion test, with
 // the run's guards against walking in circles (a link to a folder above)
 // and into kernel file systems.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The walk of a filter test: every file below a folder, each with whether
 // the given exclude rules leave it out, exactly as a run's exclusion test
 // decides. Nothing is copied, compared or stored. Found files travel to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Task runner. Lines of switched-off kinds never leave the worker; the
 // others are queued and delivered by the user-interface thread in batches of
 // whatever has gathered: a line after a quiet spell as soon as that thread

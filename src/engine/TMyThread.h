@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread that carries one run of one task: it copies the settings at
 // its creation, runs the folder mirror on its own thread, hands the lines
 // of switched-on kinds to the user-interface thread in order, advances the

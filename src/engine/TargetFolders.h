@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The target's folders as a run reaches them: one below another from the
 // target root, never through a symbolic link (what a link below the root
 // points to lies outside the target, and no copy may land there), a new

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of a task as every front end makes it: the window and the daemon
 // on a run's own thread, reaching the task database through hand-overs to
 // the thread that owns it, and tarnwick-cli on its only thread, reaching it

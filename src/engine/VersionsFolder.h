@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder where a run keeps the target files it replaces: a tree that
 // mirrors the target's folders, made as versions are kept into it, each
 // version named after its file and the time it was replaced, the newest of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Autostart entry. Written whole through QSaveFile (a temporary file
 // renamed over the old one), read back with just enough of the Desktop
 // Entry format to answer "is it on" and "is it ours".
@@ -162,16 +163,20 @@ bool Autostart::enable(QString* error) const
     if (!MakePrivateFolder(QFileInfo(path).absolutePath(), &folderError))
         return fail(folderError);
 
+    // TryExec: once the program is removed (the package purged, the build
+    // folder deleted), the session skips the entry instead of failing to
+    // start it at every login; the entry itself stays the user's file.
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=Tarnwick\n"
                                         "Comment=Starts the folder mirrors minimised at login\n"
-                                        "Exec=%1\n"
+                                        "TryExec=%1\n"
+                                        "Exec=%2\n"
                                         "Icon=tarnwick\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n"
-                                        "%2=true\n")
-                             .arg(exec, kOwnerKey);
+                                        "%3=true\n")
+                             .arg(StringValue(m_windowProgram), exec, kOwnerKey);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));

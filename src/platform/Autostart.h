@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting the window at login through the desktop's autostart folder
 // (XDG Autostart): the entry $XDG_CONFIG_HOME/autostart/tarnwick.desktop
 // (~/.config/autostart/ when XDG_CONFIG_HOME is unset or relative), which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recursive folder watching over inotify. The kernel watches single folders,
 // so a tree is the set of watches on its folders, kept up to date as folders
 // are created, moved in, moved out and deleted. The same folder reached from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Watches any number of folder trees for changes through one inotify
 // descriptor, so a single wait covers every tree however many folders they
 // hold. Each folder of a tree gets its own watch; folders that appear later are

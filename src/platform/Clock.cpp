@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // System clock and the replaceable default.
 #include "platform/Clock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one source of "now" for the core. Identifiers, schedules and runs ask
 // a Clock, so tests can pin time to a known second.
 #pragma once

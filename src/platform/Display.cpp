@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display check, from the environment the toolkit reads too.
 #include "platform/Display.h"
 

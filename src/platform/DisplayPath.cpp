@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A strict UTF-8 reading that keeps every byte it cannot read visible.
 #include "platform/DisplayPath.h"
 

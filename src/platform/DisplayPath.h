@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte paths made into text for lines and messages: valid UTF-8 stays as it
 // is, each byte that is not part of valid UTF-8 is shown as "\xNN", and so
 // is each control character. A file name may hold a line break or an

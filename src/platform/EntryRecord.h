@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a folder enumeration yields for one entry, in the units the mirror
 // and the exclude rules compare: attribute bits and times as on Windows.
 #pragma once

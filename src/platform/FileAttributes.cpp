@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attribute bits of a file named by its path, read from the file system now.
 #include "platform/FileAttributes.h"
 

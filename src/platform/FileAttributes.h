@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the attribute bits of a file or folder as they are now on disk, for
 // checks that must not trust what an earlier enumeration saw.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copy_file_range of the source's data extents into an O_TMPFILE, then
 // linkat or rename into place.
 //

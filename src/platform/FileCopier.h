@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copy of one file into a target folder. The content goes into a new
 // file that has no name until it is complete, carries the source's
 // permission bits and last-write time, and only then takes the target's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // statx and statfs behind the walk's view of files.
 #include "platform/FileStatus.h"
 

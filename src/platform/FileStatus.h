@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the walk learns about a file with one statx relative to an open
 // folder descriptor: the EntryRecord of a source entry, the state of a
 // target path, the identity of a folder, and the time precision of the file

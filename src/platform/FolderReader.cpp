@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // getdents64 on an open folder descriptor.
 #include "platform/FolderReader.h"
 

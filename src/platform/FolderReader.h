@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the entries of one open folder in the order the kernel returns them,
 // hidden ones, "." and ".." included, straight from getdents64 into a small
 // buffer of the reader's own: no list of the folder is ever built.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single-instance lock on flock. The folder and the lock file are opened
 // without following a link where another could have planted one, and are
 // checked on the opened descriptors, so nothing swapped in after a check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance lock: an exclusive flock on a lock file of the
 // data folder (the folder of Tarnwick.dat), held for the life of the process. The kernel drops it
 // however the process ends, so a crash never leaves a stale lock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The holder's socket and the second start's request. The listener only
 // ever reacts to what has arrived (readyRead), reads no more than the
 // request's length and drops a connection that says anything else or

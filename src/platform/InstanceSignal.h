@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a second start of the window reaches the first. The second start
 // finds the instance lock held and leaves, but a window the user hid or
 // minimised may have no tray icon to bring it back by; so the second start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A version is made under its name in one step that fails on a taken name
 // (renameat2 with RENAME_NOREPLACE, or linkat), so two runs keeping a
 // version of the same file in the same second never overwrite each other's.

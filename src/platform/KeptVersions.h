@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The versions of replaced files: the name a replaced file is kept under in
 // its versions folder, the way back from such a name to the file it was,
 // and the move into that folder that never overwrites a version.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's mount table, read from the kernel's per-process list, and a
 // watcher that wakes when it changes. A drive that is plugged in and mounted
 // shows up here before anything is written to it, so a task whose target is

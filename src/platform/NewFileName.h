@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Giving a file that was made under a name of its own its real name,
 // unless something already has that name. QFile::rename is no help here:
 // when the name is taken between its check and the rename it copies the

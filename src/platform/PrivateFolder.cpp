@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private folder creation, level by level with mkdir(2), since QDir::mkpath
 // leaves the mode to the umask (usually 0755).
 #include "platform/PrivateFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders made for the user alone: the data folder of an installed program,
 // its Log/, the autostart folder. The XDG rules ask for mode 0700 on every
 // folder made below the user's base folders; folders that are already

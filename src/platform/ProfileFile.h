@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A language file read by the profile-file rules the translators know:
 // "[Section]" lines open sections, "Key=Text" lines give entries; section
 // and key names are compared without regard to case; the text is what

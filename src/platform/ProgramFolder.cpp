@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program folder lookup. /proc/self/exe is used rather than argv[0] so that
 // a program started through a link or a relative path still finds its files.
 //

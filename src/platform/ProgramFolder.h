@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program's own files live. Two layouts:
 //
 // - One program folder for everything: the folder of the running

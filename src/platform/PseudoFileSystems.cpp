@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // statfs magic numbers for the kernel's file systems, and the mount table for
 // devtmpfs, which reports itself as tmpfs.
 #include "platform/PseudoFileSystems.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tells the kernel's own file systems (/proc, /sys, /dev and their kin) from
 // file systems that hold files. A link in a source that leads into one of
 // them would have the walk copy kernel state, follow /proc/self/fd into its

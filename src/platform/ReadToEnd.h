@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a small file whole through its descriptor: the kernel's tables
 // (/proc) report no size, so they are read until the end, whatever comes.
 #pragma once

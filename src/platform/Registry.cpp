@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry file. It is parsed into a list of keys, each holding its
 // physical lines, so that a rewrite reproduces every line it did not change
 // exactly (comments, unknown value forms, other roots, key order). A file

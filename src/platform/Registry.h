@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user registry: keys and values under HKEY_CURRENT_USER, kept in a
 // REGEDIT4 text file. Every open reads the file afresh; every write takes a
 // lock beside the file, re-reads it, changes one value (or a set of values

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stop request and pause gate.
 #include "platform/RunControl.h"
 

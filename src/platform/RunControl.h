@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stop request and pause gate of one run. The walk asks at each of its
 // stop checks and between the chunks of a copy; a paused run waits there,
 // holding no lock and no half-written file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns process signals (SIGHUP, SIGINT, SIGTERM) into a Qt signal on the
 // thread that owns the notifier, through a self-pipe: the handler itself
 // only writes one byte, which is all a signal handler may safely do.

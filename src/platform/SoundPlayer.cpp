@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SDL2_mixer behind a mutex: runs can end at the same time, and the mixer
 // is one device for the whole process. The mutex guards only the mixer
 // calls, never a whole sound: a run's end-of-run sound waits for its end

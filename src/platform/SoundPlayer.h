@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays a sound file (.wav, .mid) through SDL2_mixer. The end-of-run sound
 // plays to its end before returning; the options dialog starts playback and
 // returns at once. A file that cannot be played gives SDL's message.

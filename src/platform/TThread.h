@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker thread class every background thread derives from: a thin
 // layer over QThread with a stop request, a pause gate, free-on-terminate,
 // a priority, and Synchronize, which runs a step on the user-interface

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a target folder is like before a run begins: whether it is there,
 // whether it is empty, and whether it has a file system of its own. A
 // backup drive that is not plugged in leaves its mount folder behind:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of a task at a time across every process of one program folder:
 // the window's, the daemon's and `tarnwick-cli run`'s. Two runs of one task
 // at once would each take the other's new files for the old ones (a kept

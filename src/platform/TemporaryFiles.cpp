@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names, locks and the clean-up of the copy's visible temporary files.
 #include "platform/TemporaryFiles.h"
 

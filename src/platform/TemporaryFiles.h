@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visible temporary files of a copy. Where a file system offers no
 // unnamed files (FUSE, FAT) the content is written under a name of our own,
 // ".tarnwick-<pid>-<16 random hex digits>.tmp", and renamed into place when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Thread priorities on Linux. setpriority with a thread id changes only
 // that thread, which is what a per-run priority needs.
 #include "platform/ThreadPriority.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven priority levels of a worker thread and how they are given to
 // the calling thread: nice values, and SCHED_IDLE with the idle I/O class
 // for the lowest. Raising above normal needs privileges; where the system

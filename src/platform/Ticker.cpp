@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ticker on a standard thread: it touches nothing of Qt's.
 #include "platform/Ticker.h"
 

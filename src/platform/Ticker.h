@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calls a function every few milliseconds on a thread of its own until it is
 // destroyed. For work that must happen in time although the thread that
 // makes it is busy elsewhere (a long copy, a pause): the run of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file descriptor closed when its owner goes, so no early return of the
 // copy and walk code can leak one: a run over a million files would run out
 // of descriptors long before its end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Home and XDG base folders.
 #include "platform/UserFolders.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's own folders: the home folder and the XDG base folders below
 // it, worked out from an environment so that a test can hand in its own.
 #pragma once

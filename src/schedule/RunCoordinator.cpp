@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run coordinator. Everything here runs on the owner's thread, one step at a
 // time; the worker threads wait for their steps. Threads free themselves,
 // so the coordinator holds them only through guarded pointers.

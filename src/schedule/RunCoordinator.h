@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one owner of runs and watchers, whichever front end is in front: the
 // window and `tarnwick-cli daemon` both own a RunCoordinator and only show
 // what it reports. It serves every hand-over of the runs, the schedule

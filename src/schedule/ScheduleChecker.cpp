@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Due test of the schedule checker.
 #include "schedule/ScheduleChecker.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which schedule entries are due between two passes of the checker. Every
 // whole second from the checker's start is looked at exactly once, however
 // long a pass takes; an entry due by date starts its task only once on that

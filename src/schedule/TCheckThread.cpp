@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Schedule checker loop. It sleeps to the next whole second rather than a
 // fixed second, and the due test covers every second since the last pass,
 // so a slow pass never skips an entry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule checker thread: about once a second it loads every schedule
 // entry through the user-interface thread and starts the tasks whose
 // entries are due. It never writes to the task database; runs move their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Change monitor loop. The watched tasks and folders are read once, when the
 // monitor starts; a change to the tasks replaces the monitor. Changes not yet
 // served live with the host, not here: a monitor that is replaced leaves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The source change monitor thread: watches the source folders of every
 // task that runs on change, all at once, and starts a task's run when
 // something changes below one of its folders.

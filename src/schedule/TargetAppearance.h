@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which tasks to start when the mount table changes: a task that asks to run
 // when its target appears starts once when the mount holding its target is
 // replaced by one at least as deep (a drive mounted at or above the target),

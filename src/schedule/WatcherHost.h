@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the schedule checker and the change monitor need from the
 // user-interface side: their task database connection and a way to start a
 // task's run. Both calls arrive on the user-interface thread.

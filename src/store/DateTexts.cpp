@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed date and time texts. The forms are not taken from the locale, so the
 // window, the command-line companion and the database all agree.
 #include "store/DateTexts.h"
@@ -5,6 +6,8 @@
 #include "store/StoreError.h"
 
 #include <QRegularExpression>
+
+#include <cstdlib>
 
 namespace tarnwick {
 
@@ -24,6 +27,27 @@ QString DateTimeText(const QDateTime& at)
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0 && time.msec() == 0)
         return DateText(at.date());
     return DateText(at.date()) + u' ' + TimeText(time);
+}
+
+QString IsoDateTimeText(const QDateTime& at)
+{
+    if (!at.isValid() || IsZeroDateTime(at))
+        return QString();
+    // Seconds are what the stored texts hold; the offset is written out
+    // even for UTC (as +00:00), as Qt would write "Z" or nothing.
+    const int offset = at.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return at.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QChar(u'0'))
+               .arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+QString IsoDateTimeText(const QString& storedText)
+{
+    // A time alone (on day 0) names no moment.
+    const std::optional<QDateTime> at = ParseDateTimeText(storedText);
+    return at && at->date() != ZeroDateTime().date() ? IsoDateTimeText(*at) : QString();
 }
 
 QDateTime ZeroDateTime()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three fixed text forms in which dates and times are stored and shown,
 // and the way back. They sort as text in time order, which the min()/max()
 // statements over date-time columns rely on.
@@ -16,6 +17,15 @@ QString DateText(const QDate& date);
 QString TimeText(const QTime& time);
 // DateText + ' ' + TimeText; only DateText at exactly midnight.
 QString DateTimeText(const QDateTime& at);
+
+// The moment in ISO 8601 with the offset from UTC in force then
+// ("2026-12-11T08:36:54+01:00"), for documents read by other programs,
+// which cannot know the zone a stored local text was meant in. Empty for an
+// invalid moment and for day 0 (an empty column).
+QString IsoDateTimeText(const QDateTime& at);
+// The same for a stored text (DateTimeText's forms); empty for any other
+// text ("Manually", "").
+QString IsoDateTimeText(const QString& storedText);
 
 // Day 0 of the date-time scale, 1899-12-30 00:00:00 local: what an empty
 // date-time column reads as.

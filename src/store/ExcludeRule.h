@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One exclude rule, and what the numbers in its columns mean. The rule is
 // the same value everywhere: a stored Exclude row, a row of the task
 // editor's rule list, the run's exclusion test and the filter test all hold

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data folder set-up at the first start of an installed program.
 #include "store/FirstStart.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first start of an installed program: its data folder
 // ($XDG_DATA_HOME/Tarnwick/) is made with an empty task database and Log/,
 // so that the window and every tarnwick-cli command work at once, without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generator keeps a 64-bit state. Seeding sets the low word to the time
 // and then to time * 22695477 + 1; a draw multiplies the state by
 // 0x0000015A00004E35, adds 1 and returns the high word without its top bit.

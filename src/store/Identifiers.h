@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Task and group identifiers: decimal texts from one draw of the seeded
 // generator. The generator is reseeded from the clock before each draw, so
 // the same second always gives the same number; the New* functions step on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each run of a task ended with, kept beside the tasks: the window's
 // Last Result column and tray badge, `tarnwick-cli history` and `list`
 // read it; the window, the daemon and `tarnwick-cli run` write it alike

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job a run of a task needs, read from the task database in one place:
 // its name, sources and target, and its settings beyond those (versions,
 // operations at once) through the store's one reader of them, with what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A schedule entry as it is stored in a TaskSchedule row. The store writes
 // and reads entries; what they mean and when they run next is the business
 // of the schedule rules above it.

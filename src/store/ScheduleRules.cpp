@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Next run times and descriptions of schedule entries. All time comes from
 // the Clock the caller passes, so the rules can be checked at any moment.
 //

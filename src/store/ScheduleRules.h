@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a schedule entry means and when it runs next: the next run time
 // written when a task is saved, moved forward at start-up and after every
 // run, the task list's next-run cell, and the two description texts the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings readers and writers over the registry. Each reader starts
 // from its own defaults and replaces them only when its key opens; from then
 // on a bool or integer that is missing or of another type is an error the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readers and writers of the user's preferences. There is no settings
 // object that lives on: each reader opens its key when it needs it, reads in
 // its own order over its own defaults, and closes the key. Defaults apply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every statement the program sends to the task database, in one place.
 // The texts are fixed templates: spacing, brackets and letter case are part
 // of them. Fill them with FillStatement (TaskDatabase.h): %s takes a text,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error every store operation raises: the database engine's message, a
 // date text that is not one, a column a result does not have. It ends the
 // operation in progress; callers decide where to report it.

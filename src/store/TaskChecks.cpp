@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks of the editors' values, in one place for every front end.
 #include "store/TaskChecks.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a task, an exclude rule, a schedule entry or a group name must be
 // before the store takes it. The window's dialogs and the command-line
 // companion both ask here, so a value one front end refuses the other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SQLCipher connection and statement helpers.
 #include "store/TaskDatabase.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task database: one SQLCipher file keyed with the program's password,
 // and the small helpers every statement goes through. Statements are the
 // fixed templates of Statements.h, filled with FillStatement.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Task list rows read with the catalogue's list statements.
 #include "store/TaskList.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the task list as every front end shows them: the name, the
 // last and next run texts, the source and the target, and the groups above
 // them. The window's list and `tarnwick-cli list` read through here.

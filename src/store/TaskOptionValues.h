@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Options of a task beyond the task's own columns, one text per task and
 // name, in the TaskOption table: what a run keeps about its target between
 // runs, and the task settings added after the first five tables. A

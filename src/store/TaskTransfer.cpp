@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task document. Reading checks the whole document before the first
 // row is written, so a damaged or foreign file is refused with a message
 // naming the place, and the database stays as it was.
@@ -44,7 +45,9 @@ QJsonObject ScheduleObject(const ScheduleEntry& entry)
     return object;
 }
 
-QJsonObject TaskObject(const TaskRecord& task)
+} // namespace
+
+QJsonObject TaskDocumentObject(const TaskRecord& task)
 {
     QJsonArray sources;
     for (const TaskSource& source : task.sources)
@@ -81,6 +84,14 @@ QJsonObject TaskObject(const TaskRecord& task)
         object.insert(QStringLiteral("fullWalkAlways"), true);
     return object;
 }
+
+QJsonObject GroupDocumentObject(const TaskGroupRow& group)
+{
+    return QJsonObject{{QStringLiteral("id"), group.groupId},
+                       {QStringLiteral("name"), group.name}};
+}
+
+namespace {
 
 // Reading, with the place of every value in its messages.
 class DocumentReader
@@ -319,13 +330,12 @@ QByteArray ExportTasks(TaskDatabase& db, QStringList* unreadable)
 {
     QJsonArray groups;
     for (const TaskGroupRow& group : ReadTaskGroups(db))
-        groups.append(QJsonObject{{QStringLiteral("id"), group.groupId},
-                                  {QStringLiteral("name"), group.name}});
+        groups.append(GroupDocumentObject(group));
     QJsonArray tasks;
     for (const TaskListRow& row :
          ReadTaskList(db, QString::fromLatin1(kAllTaskGroupID), unreadable)) {
         try {
-            tasks.append(TaskObject(LoadTask(db, row.taskId)));
+            tasks.append(TaskDocumentObject(LoadTask(db, row.taskId)));
         } catch (const StoreError& e) {
             if (unreadable)
                 unreadable->append(UnreadableTaskText(row.taskId, e.message()));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every group and task as one JSON document, and back: for moving tasks to
 // another machine, keeping them in version control, or setting a machine up
 // from a script. The document holds what the task editor holds (no run
@@ -9,6 +10,7 @@
 #include "store/TaskWriter.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +37,11 @@ public:
 private:
     QString m_message;
 };
+
+// One task and one group as the document holds them; the command line's
+// JSON of a task or the list uses the same members.
+QJsonObject TaskDocumentObject(const TaskRecord& task);
+QJsonObject GroupDocumentObject(const TaskGroupRow& group);
 
 // The whole task database as an indented JSON document, groups and tasks in
 // stored order. A task that cannot be read is left out and named in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole tasks through the catalogue's editor statements. Reads follow the
 // editor's load exactly; every write is one transaction, so neither a store
 // error nor a refused value can leave a task half written or half deleted.

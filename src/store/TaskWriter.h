@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one path by which whole tasks and task groups are read and written.
 // The window's task editor and the command-line companion both go through
 // here, so a task is loaded, checked, saved and deleted the same way

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Captions and hints set by the kind of control they land on.
 #include "ui/Captions.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every control that shows a fixed text is made through here: its
 // objectName, its built-in English caption and its hint are set in one call,
 // where the control is made, so a caption is written exactly once. The

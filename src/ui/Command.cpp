@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A command's places, switched together.
 #include "ui/Command.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One command of the main window as the user meets it in several places: a
 // menu item, a pop-up menu item and a toolbar button. They are enabled and
 // checked together, so the three can never disagree.

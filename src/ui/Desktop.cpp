@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real desktop behind the windows.
 #include "ui/Desktop.h"
 

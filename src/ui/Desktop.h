@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the windows ask of the desktop: message boxes, the save dialog, the
 // shell's opening of folders and addresses, notifications, and the clock.
 // The windows reach them only through here, so tests replace them with

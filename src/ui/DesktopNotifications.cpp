@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notification service's side of the desktop.
 #include "ui/DesktopNotifications.h"
 

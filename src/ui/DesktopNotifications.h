@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Failed runs told through the desktop's notification service
 // (org.freedesktop.Notifications on the session bus). Unlike a tray
 // balloon it needs no tray, so a desktop without one still shows it, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label for a text that may not fit, such as a path: it shows as much as
 // its room allows, the middle giving way so the start and the file's name
 // stay, and keeps the whole text in its tooltip and for screen readers. It

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The group tree. Every step that reaches the store shows its error itself
 // (guarded): an exception must never cross the event loop.
 #include "ui/GroupTree.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The group tree at the left of the main window: "All Tasks" at the root
 // and under it a node per task group as the task database holds them, the
 // node the user has chosen, and the adding, renaming and removing of groups

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A hint is "short | long": the short part is the tooltip, the long part
 // goes to the status bar; a hint without a bar is both. The parts are kept
 // as written, blanks included.

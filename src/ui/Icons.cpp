@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Theme icons with fallbacks. The pictures are compiled into the window's
 // static library, whose resources must be registered by hand once.
 #include "ui/Icons.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures come from the desktop theme where it has them, so the window
 // looks at home; our own drawings stand in where it has none.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files applied to windows through their tables.
 #include "ui/Language.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface texts of the chosen language. Each window declares once, as
 // a table, which entry of a language file goes to which of its controls;
 // the built-in English text of every control stays on the control (see

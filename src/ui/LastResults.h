@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The last result of every task, as the main window shows it: the task
 // list's Last Result cell (a coloured mark and "OK", "4 errors",
 // "Stopped", "Could not start") and the tray icon's warning badge, which

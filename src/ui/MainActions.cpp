@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands, made from their table.
 #include "ui/MainActions.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands as the user reaches them: the menu items, the
 // pop-up menu items and the toolbar buttons. They are made from one table
 // with a row per command (its name, caption, hint, icon, shortcut and the

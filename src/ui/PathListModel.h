@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list of texts that only grows, in batches: the filter test appends tens
 // of thousands of paths, and one insertion per batch keeps the view fast
 // where a row-by-row model would redraw at every path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of a run's progress in the main window, in the chosen
 // language: the running task's Last Result cell and the status bar's
 // counters, current file and rate. Byte amounts as the run history shows

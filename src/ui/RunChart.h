@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small chart of a task's kept runs, oldest on the left: a bar for the
 // bytes each run copied and a line for how long it took, each scaled to its
 // own largest value, with that value written at the top. Painted with

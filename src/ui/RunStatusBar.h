@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's status bar: how many tasks the list shows and how many
 // run, a panel for hints and problems, and at the right how far the
 // selected task's run has come (its counters, the file being copied and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program start: the single-instance lock first (also against a running
 // `tarnwick-cli daemon`; a second start asks the running window to come
 // forward and leaves), then the splash, the database, the window's

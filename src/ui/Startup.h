@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's entry: single instance (a later start brings the running
 // window forward), splash, the main window's creation steps, the event
 // loop, and a shutdown that lets runs finish.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A panel of the status bar: as wide as it was laid out to be while the
 // window has room, narrower when it has not: a count never narrower than
 // its text, so it is never cut; a hint down to nothing, as the run's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find dialog is kept by its owner and shown again for each Find, so the
 // last search text is still there.
 #include "ui/TFindDialog.h"

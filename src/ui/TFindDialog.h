@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log pane's find dialog: modeless, so the user can keep reading and
 // selecting in the log between searches. It shows only what the search
 // honours (the text, Find Next, Cancel): the search is always

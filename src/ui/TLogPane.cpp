@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log view is a QPlainTextEdit rather than a rich-text edit: its layout
 // works line by line and only for what is shown, so a run of many thousand
 // lines stays cheap, and it still draws each line in its own colour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log pane at the bottom of the main window: the coloured view of the
 // run lines (`rtfLog`), its toolbar and its pop-up menu (save as, clear,
 // find, open the log folder, hide). The pane only shows lines; the log file

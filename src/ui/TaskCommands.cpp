@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands on the task list's tasks.
 #include "ui/TaskCommands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands on the task list's tasks: New Task and Edit Task through the
 // task editor, Delete Task, Browse Source and Target Folder, and Run
 // History. Each reads and writes through the store and shows its result in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Only the first cell of a row takes part in sorting: QStandardItemModel
 // sorts by the cells of one column, so this cell looks up the texts of its
 // own row for the column being sorted.

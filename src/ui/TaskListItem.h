@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cell of the task list's first column, which carries the task's
 // identifier and decides the list's order when a header is clicked. The
 // order is the one users of earlier versions know: only a to z fold to

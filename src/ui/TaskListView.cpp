@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Task list. The detailed table and the icon view show one model through
 // one selection model, so a change of look keeps the selected row.
 #include "ui/TaskListView.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task list of the main window: one model of rows shown in four looks
 // (large icons, small icons, a list, the detailed table) that share one
 // selection, the header pictures of the last sort and the sort itself. The

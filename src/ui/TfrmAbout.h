@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: the product picture, the version, and the home page and
 // support addresses as links the desktop opens.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rule dialog. One page per kind of rule; the drop-down list of kinds
 // decides which page's controls make the rule, whatever page was looked at
 // last. The checks are the store's, so a rule refused here is refused by

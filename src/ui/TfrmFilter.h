@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog in which one exclude rule is made: a wildcard list, one file,
 // a size, a file time window or a set of attributes. It touches no
 // database: on OK it checks the rule with the store's checks, and closes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filter test window. It starts one test at a time and only shows what its
 // test hands over; the test is tied to this window: closing the window
 // stops it, and what it still sends after that goes nowhere.

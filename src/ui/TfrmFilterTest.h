@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window that tries exclude rules on any folder without copying: every
 // file below the folder on the left, the same files on the right with the
 // excluded ones left blank. The rules are the task editor's as they stand,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog that names a task group, for a new group or a rename. It
 // stores the name itself and closes with OK only once the store has taken
 // it, so the window changes its tree only for a group that is really

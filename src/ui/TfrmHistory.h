@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kept runs of one task: a table of every run (start, duration,
 // result, files and bytes copied, files skipped, first error), newest
 // first, and a chart of bytes copied and duration per run. Opened from the

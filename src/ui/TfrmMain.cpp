@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window. Every slot that reaches the store or the settings catches and
 // shows the error itself: an exception must never cross the event loop.
 #include "ui/TfrmMain.h"

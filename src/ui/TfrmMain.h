@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: toolbar, menus, the group tree and task list, the log
 // pane, the status bar and the tray icon, over one run coordinator that owns
 // every run and watcher. The window only shows what the coordinator reports

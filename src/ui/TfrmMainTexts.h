@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's texts as the translators meet them: where the entries
 // of a language file go in the window, and the messages and status lines
 // of the window and its parts (group tree, status bar, log pane), each a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options dialog: the nineteen values of the options key on four pages
 // (start-up and shutdown, log, event alert, thread priority). It opens with
 // whatever the settings file holds, a value it cannot read told once and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The splash window: frameless and above other windows, gone two seconds
 // after it was made (or at the first turn of the event loop when start-up
 // took longer). Not QSplashScreen, which hides on any click.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Task editor. The lists show descriptions; the values behind each row are
 // kept beside the list in the same order, so what is saved is exactly what
 // the rule and entry dialogs gave back or the store loaded.

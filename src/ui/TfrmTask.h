@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task editor: a task's name, its source folders, its target, its
 // exclude rules and how it is started, on four pages. It keeps everything
 // in its controls while it is open and reaches the task database twice: to

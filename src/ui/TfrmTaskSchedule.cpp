@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Schedule entry dialog. The kind is always the drop-down list's; the flat
 // page buttons only show a page. The strip at the top describes the entry
 // that OK would give, and is rebuilt at every change of any control.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog in which one schedule entry is made or changed: every N
 // minutes, hours or days, on week days, on a day of the month, or once,
 // each with an optional start time. It touches no database: on OK it checks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's tray icon: its pop-up menu, a click on it that brings
 // the window back, a minimised window that leaves the taskbar while the
 // icon shows, and the menu's Show and Hide, which a later start of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window keeps of its looks between starts: its place and
 // size, where its two splitters divide it, and the task list's column
 // widths. Packed into one value of the per-user store, read at the start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli daemon from the outside: a scheduled task and an on-change
 // task run on their own, their lines reach the log file, the schedule row
 // moves on, SIGHUP picks up a task added later (two in a row leave one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli history and the last result in list: runs of tarnwick-cli
 // run kept newest first, as lines and as JSON, for one task or every task;
 // a dry run keeps nothing; an unknown task is a usage error.
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestHistoryCommand : public QObject
@@ -63,6 +65,20 @@ void TestHistoryCommand::keptRunsShown()
                                 QStringLiteral("Bad with errors 0 1")}));
     QVERIFY(runs.last().toObject()[QStringLiteral("firstError")].toString().contains(
         QStringLiteral("gone")));
+    // Start and end as moments with their offset from UTC, read back alike
+    // in any zone.
+    const QRegularExpression moment(QStringLiteral(
+        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
+    for (const QJsonValue& value : runs) {
+        const QJsonObject run = value.toObject();
+        for (const QString& member : {QStringLiteral("start"), QStringLiteral("end")}) {
+            const QString text = run[member].toString();
+            QVERIFY2(moment.match(text).hasMatch(), qPrintable(member + u' ' + text));
+            const QDateTime at = QDateTime::fromString(text, Qt::ISODate);
+            QVERIFY(at.isValid());
+            QVERIFY(qAbs(at.secsTo(QDateTime::currentDateTime())) < 600);
+        }
+    }
 
     const CliResult one = cli({QStringLiteral("history"), QStringLiteral("Bad")});
     QCOMPARE(one.exitCode, 0);

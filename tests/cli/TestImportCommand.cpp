@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli export and import: a document read into an empty program
 // folder and written again is the same document; a damaged or foreign file
 // changes nothing; identifiers already taken are replaced and reported.

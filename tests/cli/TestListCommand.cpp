@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli list: groups with their tasks, the task list's cell rules,
 // a database that cannot be opened, one that can only be read, and a
-// damaged row that list and export name and pass over.
+// damaged row that list and export name and pass over; the JSON form.
 #include "CliProcess.h"
+#include "ScopedTimeZone.h"
 #include "TestDir.h"
 
 #include "store/Statements.h"
@@ -10,6 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,18 +29,22 @@ class TestListCommand : public QObject
 
 private slots:
     void showsGroupsTasksAndCells();
+    void jsonHoldsTheDocumentsMembers();
     void unopenableDatabase_data();
     void unopenableDatabase();
     void readOnlyDatabase_data();
     void readOnlyDatabase();
     void unreadableRowIsNamedAndPassedOver_data();
     void unreadableRowIsNamedAndPassedOver();
+
+private:
+    // One group with a manual task, an on-change task, a scheduled task
+    // with two entries and one without any.
+    static void FillTasks(const QTemporaryDir& home);
 };
 
-void TestListCommand::showsGroupsTasksAndCells()
+void TestListCommand::FillTasks(const QTemporaryDir& home)
 {
-    QTemporaryDir home, config;
-    QCOMPARE(RunCli({QStringLiteral("init")}, home.path(), config.path()).exitCode, 0);
     {
         TaskDatabase db;
         db.open(home.filePath(QStringLiteral("Tarnwick.dat")));
@@ -65,6 +74,13 @@ void TestListCommand::showsGroupsTasksAndCells()
                                     QStringLiteral("2026-12-02 09:30:00"),
                                     QStringLiteral("2026-12-06 10:00:00"), QStringLiteral("0")}));
     }
+}
+
+void TestListCommand::showsGroupsTasksAndCells()
+{
+    QTemporaryDir home, config;
+    QCOMPARE(RunCli({QStringLiteral("init")}, home.path(), config.path()).exitCode, 0);
+    FillTasks(home);
     const CliResult result = RunCli({QStringLiteral("list")}, home.path(), config.path());
     QCOMPARE(result.exitCode, 0);
     const QString& out = result.out;
@@ -78,6 +94,57 @@ void TestListCommand::showsGroupsTasksAndCells()
         "[4] timed, no entries\n      start: scheduled   last run: -   next run: -")));
     // A grouped task is not listed again among the ungrouped ones.
     QCOMPARE(out.count(QStringLiteral("Bob's files")), 1);
+}
+
+// A script reads the list as JSON: the tasks with the very members the
+// task document has, and the run times as moments with their offset, which
+// mean the same wherever the document is read.
+void TestListCommand::jsonHoldsTheDocumentsMembers()
+{
+    const ScopedTimeZone zone("Europe/Berlin");
+    QTemporaryDir home, config;
+    QCOMPARE(RunCli({QStringLiteral("init")}, home.path(), config.path()).exitCode, 0);
+    FillTasks(home);
+    const CliResult result =
+        RunCli({QStringLiteral("list"), QStringLiteral("--json")}, home.path(), config.path());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QString());
+    const QJsonObject list = QJsonDocument::fromJson(result.out.toUtf8()).object();
+    const CliResult exported = RunCli({QStringLiteral("export")}, home.path(), config.path());
+    QCOMPARE(exported.exitCode, 0);
+    const QJsonObject document = QJsonDocument::fromJson(exported.out.toUtf8()).object();
+
+    QCOMPARE(list.value(QStringLiteral("groups")), document.value(QStringLiteral("groups")));
+    const QJsonArray tasks = list.value(QStringLiteral("tasks")).toArray();
+    const QJsonArray documented = document.value(QStringLiteral("tasks")).toArray();
+    QCOMPARE(tasks.size(), 4);
+    QCOMPARE(tasks.size(), documented.size());
+    QHash<QString, QJsonObject> byId;
+    for (qsizetype i = 0; i < tasks.size(); ++i) {
+        QJsonObject task = tasks.at(i).toObject();
+        byId.insert(task.value(QStringLiteral("id")).toString(), task);
+        for (const char* added : {"lastRun", "nextRun", "lastResult"}) {
+            QVERIFY2(task.contains(QLatin1StringView(added)), added);
+            task.remove(QLatin1StringView(added));
+        }
+        QCOMPARE(task, documented.at(i).toObject());
+    }
+    const auto value = [&](const char* id, const char* member) {
+        return byId.value(QLatin1StringView(id)).value(QLatin1StringView(member));
+    };
+    QCOMPARE(value("1", "lastRun").toString(), QStringLiteral("2026-12-01T08:00:00+01:00"));
+    QVERIFY(value("1", "nextRun").isNull()); // "Manually" is no moment
+    QVERIFY(value("2", "nextRun").isNull());
+    QCOMPARE(value("3", "lastRun").toString(), QStringLiteral("2026-12-02T09:30:00+01:00"));
+    QCOMPARE(value("3", "nextRun").toString(), QStringLiteral("2026-12-05T00:00:00+01:00"));
+    QVERIFY(value("4", "lastRun").isNull());
+    QVERIFY(value("1", "lastResult").isNull()); // no run kept
+
+    const CliResult extra = RunCli({QStringLiteral("list"), QStringLiteral("--json"),
+                                    QStringLiteral("more")},
+                                   home.path(), config.path());
+    QCOMPARE(extra.exitCode, 2);
+    QVERIFY(extra.out.isEmpty());
 }
 
 void TestListCommand::unreadableRowIsNamedAndPassedOver_data()

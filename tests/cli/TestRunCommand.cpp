@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli run, as a user starts it: task lookup, settings failures,
-// the log file's share of the lines, and a run cut off from outside.
+// the log file's share of the lines, a run cut off from outside, the split
+// of its lines between stdout and stderr, colour and the progress line on a
+// terminal, output that cannot be written, and `help`/`--`.
 #include "CliProcess.h"
 #include "FileSizeLimit.h"
 #include "TestDir.h"
@@ -13,6 +16,7 @@
 #include <QJsonObject>
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -81,6 +85,40 @@ QByteArray OptionsKey(const QString& drop, bool start, bool copy, bool skip, boo
     return text;
 }
 
+// An error line of a run, which goes to standard error.
+bool IsErrorLine(const QString& line)
+{
+    return line.contains(u"] Error: "_s) || line.contains(u"Status   : Mirror Finished!!"_s) ||
+           line.contains(u"Status   : Mirror Stopped!!"_s);
+}
+
+QString ShellQuoted(const QString& word)
+{
+    QString quoted = word;
+    quoted.replace(u"'"_s, u"'\\''"_s);
+    return u'\'' + quoted + u'\'';
+}
+
+// Runs tarnwick-cli with `env` (NAME=VALUE words) added to a plain terminal
+// type and no NO_COLOR: on a pseudo-terminal of `columns` columns, made by
+// script(1), when `terminal` (stdout and stderr then arrive as one), else
+// on pipes.
+CliResult RunCliOn(bool terminal, const QStringList& args, const QStringList& env,
+                   const QString& home, const QString& configHome, int columns = 80)
+{
+    QStringList command{u"env"_s, u"-u"_s, u"NO_COLOR"_s, u"TERM=xterm-256color"_s};
+    command << env << qEnvironmentVariable("TARNWICK_CLI") << args;
+    if (!terminal)
+        return RunCliProgram(command.takeFirst(), command, home, configHome, 120000);
+    QStringList quoted;
+    for (const QString& word : std::as_const(command))
+        quoted << ShellQuoted(word);
+    const QString line = u"stty cols %1 rows 24 2>/dev/null; exec "_s.arg(columns) +
+                         quoted.join(u' ');
+    return RunCliProgram(u"script"_s, {u"-qfec"_s, line, u"/dev/null"_s}, home, configHome,
+                         120000);
+}
+
 } // namespace
 
 class TestRunCommand : public QObject
@@ -96,6 +134,7 @@ private slots:
     void logFileTakesSwitchedOnKinds_data();
     void logFileTakesSwitchedOnKinds();
     void killedMidCopyLeavesNoPartialFile();
+    void terminateFinishesFileAndReports_data();
     void terminateFinishesFileAndReports();
     void missingDatabase();
     void failedRunExitsOne_data();
@@ -109,6 +148,15 @@ private slots:
     void lostLogLinesFailTheRun_data();
     void lostLogLinesFailTheRun();
     void oneRunOfATaskAcrossProcesses();
+    void errorLinesGoToStandardError_data();
+    void errorLinesGoToStandardError();
+    void colourOnATerminal_data();
+    void colourOnATerminal();
+    void progressKeepsTheFileName();
+    void unwritableOutputFails_data();
+    void unwritableOutputFails();
+    void helpAndPlainArguments_data();
+    void helpAndPlainArguments();
 
 private:
     void addTask(const QString& id, const QString& name, const QString& source,
@@ -286,11 +334,12 @@ void TestRunCommand::logFileTakesSwitchedOnKinds()
 
     const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1); // the blocked copy counts as an error
-    const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(printed.size(), 11); // every line, whatever the switches
+    const QStringList out = result.out.split(u'\n', Qt::SkipEmptyParts);
+    const QStringList err = result.err.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(out.size() + err.size(), 11); // every line, whatever the switches
 
     QStringList expected;
-    for (const QString& line : printed) {
+    for (const QString& line : out + err) {
         const bool isCopy = line.contains(u"] Mirroring: "_s);
         const bool isSkip = line.contains(u"] Skipping: "_s);
         const bool isError = line.contains(u"] Error: "_s);
@@ -303,7 +352,18 @@ void TestRunCommand::logFileTakesSwitchedOnKinds()
     if (expected.isEmpty()) {
         QCOMPARE(logged, QByteArray("<absent>"));
     } else {
-        QCOMPARE(QString::fromUtf8(logged), expected.join(u"\r\n"_s) + u"\r\n"_s);
+        QVERIFY(logged.endsWith("\r\n"));
+        // The log keeps the lines of both streams, each stream's in its order.
+        const QStringList lines = QString::fromUtf8(logged).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), expected.size());
+        QStringList loggedOut = lines, loggedErr = lines;
+        loggedOut.removeIf(IsErrorLine);
+        loggedErr.removeIf([](const QString& line) { return !IsErrorLine(line); });
+        QStringList expectedOut = expected, expectedErr = expected;
+        expectedOut.removeIf([&](const QString& line) { return !out.contains(line); });
+        expectedErr.removeIf([&](const QString& line) { return !err.contains(line); });
+        QCOMPARE(loggedOut, expectedOut);
+        QCOMPARE(loggedErr, expectedErr);
     }
 }
 
@@ -333,8 +393,18 @@ void TestRunCommand::killedMidCopyLeavesNoPartialFile()
     QCOMPARE(ReadFile(dst + u"/big"_s), QByteArray("the old copy"));
 }
 
+void TestRunCommand::terminateFinishesFileAndReports_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << u"SIGTERM"_s;
+    QTest::newRow("SIGINT, as Ctrl+C sends") << int(SIGINT) << u"SIGINT (Ctrl+C)"_s;
+}
+
 void TestRunCommand::terminateFinishesFileAndReports()
 {
+    QFETCH(int, signal);
+    QFETCH(QString, named);
     const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
     WriteDataFile(src + u"/big"_s, 512ll << 20);
     addTask(u"101"_s, u"t"_s, src, dst);
@@ -344,15 +414,18 @@ void TestRunCommand::terminateFinishesFileAndReports()
     // Once the copy is under way the stop handler is certainly in place.
     if (!waitForCopy(process, dst))
         QSKIP("the copy ended before the stop could be sent");
-    process->terminate(); // SIGTERM
+    ::kill(pid_t(process->processId()), signal);
     QVERIFY(process->waitForFinished(120000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    // A stopped run is incomplete: 128 + SIGTERM, said on standard error.
-    QCOMPARE(process->exitCode(), 128 + SIGTERM);
+    // A stopped run is incomplete: 128 + the signal (143, 130), said on
+    // standard error.
+    QCOMPARE(process->exitCode(), 128 + signal);
+    // The stopped run's status line is an error line; the last word on
+    // standard error says what stopped it.
     QCOMPARE(QString::fromUtf8(process->readAllStandardError()),
-             u"tarnwick-cli run: stopped by SIGTERM; the target is not complete\n"_s);
+             u"[t]          Status   : Mirror Stopped!!\n"
+             "tarnwick-cli run: stopped by %1; the target is not complete\n"_s.arg(named));
     const QString out = QString::fromUtf8(process->readAllStandardOutput());
-    QVERIFY2(out.contains(u"[t]          Status   : Mirror Stopped!!"_s), qPrintable(out));
     QVERIFY(out.contains(u"synchronize finished  [t]"_s));
     // The file under way when the stop came was finished, not torn.
     if (out.contains(u"Mirrored : 0 folders, 1 files"_s))
@@ -408,15 +481,20 @@ void TestRunCommand::namesCannotForgeLines()
 
     const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1);
-    const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
-    QVERIFY2(printed.filter(u"Status   : Mirror Finished!! Find 1 Errors."_s).size() == 1,
-             qPrintable(result.out));
-    for (const QString& line : printed)
+    const QStringList out = result.out.split(u'\n', Qt::SkipEmptyParts);
+    const QStringList err = result.err.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(err.filter(u"Status   : Mirror Finished!! Find 1 Errors."_s).size() == 1,
+             qPrintable(result.err));
+    for (const QString& line : out + err)
         QVERIFY2(!line.startsWith(forged), qPrintable(line));
     QVERIFY2(result.out.contains(u"synchronize started  [t\\x0A[t]"_s), qPrintable(result.out));
     QVERIFY2(result.out.contains(u"/src/x\\x0A[t]"_s), qPrintable(result.out));
     const QString logged = QString::fromUtf8(ReadFile(m_home->filePath(u"Log/run.log"_s)));
-    QCOMPARE(logged.split(u"\r\n"_s, Qt::SkipEmptyParts), printed);
+    QStringList loggedOut = logged.split(u"\r\n"_s, Qt::SkipEmptyParts), loggedErr = loggedOut;
+    loggedOut.removeIf(IsErrorLine);
+    loggedErr.removeIf([](const QString& line) { return !IsErrorLine(line); });
+    QCOMPARE(loggedOut, out);
+    QCOMPARE(loggedErr, err);
 
     const CliResult list = RunCli({u"list"_s}, m_home->path(), m_config->path());
     QVERIFY2(list.out.contains(u"[101] t\\x0A[t]"_s), qPrintable(list.out));
@@ -580,9 +658,9 @@ void TestRunCommand::oneRunOfATaskAcrossProcesses()
 
     const CliResult refused = run(u"101"_s);
     QCOMPARE(refused.exitCode, 1);
-    QVERIFY2(refused.out.contains(u"[t] Not started: the task is running in process "_s + process +
+    QVERIFY2(refused.err.contains(u"[t] Not started: the task is running in process "_s + process +
                                   u'\n'),
-             qPrintable(refused.out));
+             qPrintable(refused.err));
     QCOMPARE(Names(dst), QStringList());
     // Another task runs meanwhile.
     QVERIFY(QDir().mkpath(m_files->filePath(u"other"_s)));
@@ -627,10 +705,10 @@ void TestRunCommand::failedRunExitsOne()
 
     const CliResult result = run(u"101"_s);
     QCOMPARE(result.exitCode, 1);
-    const QStringList printed = result.out.split(u'\n', Qt::SkipEmptyParts);
-    QVERIFY2(printed.contains(errorLine), qPrintable(result.out));
+    const QStringList printed = result.err.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.contains(errorLine), qPrintable(result.err));
     QVERIFY2(printed.contains(u"[t]          Status   : Mirror Finished!! Find 1 Errors."_s),
-             qPrintable(result.out));
+             qPrintable(result.err));
 }
 
 // Paths, sizes and times of everything below `root`, the root's own times
@@ -727,6 +805,235 @@ void TestRunCommand::quietAndProgressOnAPipe()
                                  m_config->path());
     QCOMPARE(bad.exitCode, 2);
     QVERIFY(bad.err.contains(u"unknown option '--fast'"_s));
+}
+
+// As rsync does: the error lines on standard error, every other line on
+// standard output, --quiet or not; the log file keeps them all in the order
+// they were made.
+void TestRunCommand::errorLinesGoToStandardError_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("copyLinesShown");
+    QTest::newRow("all lines") << QStringList() << true;
+    QTest::newRow("--quiet") << QStringList{u"--quiet"_s} << false;
+}
+
+void TestRunCommand::errorLinesGoToStandardError()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, copyLinesShown);
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    m_files->writeFile(u"src/new"_s, "n", kBase);
+    m_files->writeFile(u"src/blocked"_s, "b", kBase);
+    QVERIFY(QDir().mkpath(dst + u"/blocked"_s)); // the copy fails
+    addTask(u"101"_s, u"t"_s, src, dst);
+    writeOptions(OptionsKey(QString(), true, true, true, true));
+
+    const CliResult result =
+        RunCli(QStringList{u"run"_s} + options + QStringList{u"101"_s}, m_home->path(),
+               m_config->path());
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, u"[t] Error: Copy file fail: %1/blocked, Is a directory. \n"
+                         "[t]          Status   : Mirror Finished!! Find 1 Errors.\n"_s.arg(src));
+    const QStringList out = result.out.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(out.filter(u"Error"_s).isEmpty(), qPrintable(result.out));
+    QCOMPARE(out.contains(u"[t] Mirroring: Copy the new file: %1/new"_s.arg(src)), copyLinesShown);
+    QVERIFY2(out.contains(u"[t]          Mirrored : 0 folders, 1 files, 1 bytes."_s),
+             qPrintable(result.out));
+    QVERIFY(out.last().endsWith(u" synchronize finished  [t]"_s));
+
+    // One log of both, in the order made: the error before the summary.
+    QStringList logged = QString::fromUtf8(ReadFile(m_home->filePath(u"Log/run.log"_s)))
+                             .split(u"\r\n"_s, Qt::SkipEmptyParts);
+    const qsizetype error = logged.indexOf(result.err.section(u'\n', 0, 0));
+    const qsizetype summary = logged.indexOf(u"[t] Summary:"_s);
+    QVERIFY2(error > 0 && summary > error, qPrintable(logged.join(u'\n')));
+    if (!copyLinesShown)
+        logged.removeIf([](const QString& line) { return line.contains(u"] Mirroring: "_s); });
+    QCOMPARE(logged.size(), out.size() + 2);
+}
+
+// Colour as terminals and their users ask for it: NO_COLOR, TERM=dumb and
+// --color; lines of the default colour (black) in the terminal's own text
+// colour, never in a black that a dark terminal hides.
+void TestRunCommand::colourOnATerminal_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("env");
+    QTest::addColumn<bool>("coloured");
+
+    QTest::newRow("terminal") << true << QStringList() << QStringList() << true;
+    QTest::newRow("terminal, NO_COLOR set") << true << QStringList() << QStringList{u"NO_COLOR=1"_s}
+                                            << false;
+    QTest::newRow("terminal, NO_COLOR empty")
+        << true << QStringList() << QStringList{u"NO_COLOR="_s} << true;
+    QTest::newRow("terminal, TERM=dumb") << true << QStringList() << QStringList{u"TERM=dumb"_s}
+                                         << false;
+    QTest::newRow("terminal, --color=never")
+        << true << QStringList{u"--color=never"_s} << QStringList() << false;
+    QTest::newRow("terminal, --color=always beats NO_COLOR")
+        << true << QStringList{u"--color=always"_s} << QStringList{u"NO_COLOR=1"_s} << true;
+    QTest::newRow("pipe") << false << QStringList() << QStringList() << false;
+    QTest::newRow("pipe, --color always")
+        << false << QStringList{u"--color"_s, u"always"_s} << QStringList() << true;
+    QTest::newRow("pipe, --color=auto") << false << QStringList{u"--color=auto"_s}
+                                        << QStringList() << false;
+}
+
+void TestRunCommand::colourOnATerminal()
+{
+    QFETCH(bool, terminal);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, env);
+    QFETCH(bool, coloured);
+    const QString src = m_files->filePath(u"src"_s), dst = m_files->filePath(u"dst"_s);
+    m_files->writeFile(u"src/new"_s, "n", kBase);
+    m_files->writeFile(u"src/blocked"_s, "b", kBase);
+    QVERIFY(QDir().mkpath(dst + u"/blocked"_s));
+    addTask(u"101"_s, u"t"_s, src, dst);
+    // Start lines green, copy lines black, errors red.
+    writeOptions(OptionsKey(QString(), true, true, true, true));
+
+    const CliResult result = RunCliOn(terminal, QStringList{u"run"_s} + options + QStringList{u"101"_s},
+                                      env, m_home->path(), m_config->path());
+    QCOMPARE(result.exitCode, 1);
+    const QString shown = result.out + result.err;
+    QCOMPARE(shown.contains(u"\x1b[38;2;0;128;0m"_s), coloured);
+    QCOMPARE(shown.contains(u"\x1b[38;2;255;0;0m[t] Error: "_s), coloured);
+    QVERIFY2(!shown.contains(u"\x1b[38;2;0;0;0m"_s), qPrintable(shown));
+    if (!coloured)
+        QVERIFY2(!shown.contains(u'\x1b'), qPrintable(shown));
+    // The copy line in the terminal's own colour, from the start of its line.
+    QVERIFY2(QRegularExpression(u"(^|\\n)\\[t\\] Mirroring: Copy the new file: "_s)
+                 .match(shown)
+                 .hasMatch(),
+             qPrintable(shown));
+
+    const CliResult bad = RunCli({u"run"_s, u"--color=sometimes"_s, u"101"_s}, m_home->path(),
+                                 m_config->path());
+    QCOMPARE(bad.exitCode, 2);
+    QVERIFY2(bad.err.contains(u"--color takes auto, always or never, not 'sometimes'"_s),
+             qPrintable(bad.err));
+}
+
+// On a narrow terminal the progress line loses the middle of the path, not
+// its end: the counters and the file name stay, and the line never wraps.
+void TestRunCommand::progressKeepsTheFileName()
+{
+    const QString folder = u"src/a-folder-with-a-name-long-enough-to-need-cutting"_s;
+    QVERIFY(QDir().mkpath(m_files->filePath(folder)));
+    WriteDataFile(m_files->filePath(folder + u"/the-file-name-stays.bin"_s), 1ll << 30);
+    addTask(u"101"_s, u"t"_s, m_files->filePath(u"src"_s), m_files->filePath(u"dst"_s));
+
+    const int columns = 70;
+    const CliResult result = RunCliOn(true, {u"run"_s, u"--progress"_s, u"101"_s}, {},
+                                      m_home->path(), m_config->path(), columns);
+    QCOMPARE(result.exitCode, 0);
+    QStringList drawn;
+    for (const QString& piece : result.out.split(u'\r')) {
+        if (piece.startsWith(u"\x1b[K"_s) && piece.contains(u" files, "_s))
+            drawn << piece.mid(3).section(u'\n', 0, 0);
+    }
+    QVERIFY2(!drawn.isEmpty(), qPrintable(result.out));
+    for (const QString& line : std::as_const(drawn)) {
+        QVERIFY2(line.size() < columns, qPrintable(line));
+        QVERIFY2(QRegularExpression(u"^\\d+/1 files, "_s).match(line).hasMatch(), qPrintable(line));
+    }
+    const QStringList naming = drawn.filter(u"the-file-name-stays.bin"_s);
+    if (naming.isEmpty())
+        QSKIP(qPrintable(u"the copy ended before the progress line showed it: "_s + drawn.join(u" | "_s)));
+    for (const QString& line : naming) {
+        QVERIFY2(line.endsWith(u"/the-file-name-stays.bin"_s), qPrintable(line));
+        QVERIFY2(line.contains(u"..."_s), qPrintable(line));
+        QVERIFY2(line.contains(u"  /"_s), qPrintable(line)); // the path's start is kept
+    }
+}
+
+// Output that cannot be written (a full disk; here /dev/full) fails the
+// command with one line on standard error, as `export` always did.
+void TestRunCommand::unwritableOutputFails_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("run") << QStringList{u"run"_s, u"101"_s};
+    QTest::newRow("run --quiet") << QStringList{u"run"_s, u"--quiet"_s, u"101"_s};
+    QTest::newRow("list") << QStringList{u"list"_s};
+    QTest::newRow("list --json") << QStringList{u"list"_s, u"--json"_s};
+    QTest::newRow("history --json") << QStringList{u"history"_s, u"--json"_s};
+    QTest::newRow("task show") << QStringList{u"task"_s, u"show"_s, u"101"_s};
+    QTest::newRow("export") << QStringList{u"export"_s};
+    QTest::newRow("--help") << QStringList{u"--help"_s};
+}
+
+void TestRunCommand::unwritableOutputFails()
+{
+    QFETCH(QStringList, args);
+    m_files->writeFile(u"src/a"_s, "a", kBase);
+    addTask(u"101"_s, u"t"_s, m_files->filePath(u"src"_s), m_files->filePath(u"dst"_s));
+    QCOMPARE(run(u"101"_s).exitCode, 0); // a run in the history; nothing left to copy
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"TARNWICK_HOME"_s, m_home->path());
+    env.insert(u"XDG_CONFIG_HOME"_s, m_config->path());
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(u"/dev/full"_s);
+    process.start(qEnvironmentVariable("TARNWICK_CLI"), args);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(err.count(u'\n'), 1);
+    QVERIFY2(err.startsWith(u"tarnwick-cli"_s) &&
+                 err.endsWith(u"cannot write to standard output: No space left on device\n"_s),
+             qPrintable(err));
+}
+
+// `help COMMAND` is `COMMAND --help`; after `--` every word is an argument,
+// even "--help", which may be a task's name.
+void TestRunCommand::helpAndPlainArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("sameAs"); // prints what these print; empty: no comparison
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed"); // in stdout, or stderr for a failure
+
+    QTest::newRow("help run") << QStringList{u"help"_s, u"run"_s}
+                              << QStringList{u"run"_s, u"--help"_s} << 0 << u"Exit status:"_s;
+    QTest::newRow("help task") << QStringList{u"help"_s, u"task"_s}
+                               << QStringList{u"task"_s, u"--help"_s} << 0 << u"task show"_s;
+    QTest::newRow("help alone") << QStringList{u"help"_s} << QStringList{u"--help"_s} << 0
+                                << u"Commands:"_s;
+    QTest::newRow("help of no command") << QStringList{u"help"_s, u"nope"_s} << QStringList() << 2
+                                        << u"unknown command 'nope'"_s;
+    QTest::newRow("run -- --help runs the task") << QStringList{u"run"_s, u"--"_s, u"--help"_s}
+                                                 << QStringList() << 0
+                                                 << u"synchronize finished  [--help]"_s;
+    QTest::newRow("an option before --") << QStringList{u"run"_s, u"-q"_s, u"--"_s, u"--help"_s}
+                                         << QStringList() << 0 << u"Mirrored : 0 folders, 1 files"_s;
+    QTest::newRow("--help before -- is help")
+        << QStringList{u"run"_s, u"--help"_s, u"--"_s, u"--help"_s}
+        << QStringList{u"run"_s, u"--help"_s} << 0 << u"Usage: tarnwick-cli run"_s;
+}
+
+void TestRunCommand::helpAndPlainArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, sameAs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    m_files->writeFile(u"src/a"_s, "a", kBase);
+    addTask(u"101"_s, u"--help"_s, m_files->filePath(u"src"_s), m_files->filePath(u"dst"_s));
+
+    const CliResult result = RunCli(args, m_home->path(), m_config->path());
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2((exitCode == 0 ? result.out : result.err).contains(printed),
+             qPrintable(result.out + result.err));
+    if (!sameAs.isEmpty()) {
+        const CliResult reference = RunCli(sameAs, m_home->path(), m_config->path());
+        QCOMPARE(reference.exitCode, 0);
+        QCOMPARE(result.out, reference.out);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRunCommand)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarnwick-cli task and group: what `task add` stores equals what the task
 // editor's core save stores for the same choices (every start mode and rule
 // kind), bad input ends with status 2 and the editor's message, `edit`
@@ -18,6 +19,9 @@
 #include "store/TaskDatabase.h"
 #include "store/TaskWriter.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 #include <functional>
@@ -89,6 +93,7 @@ private slots:
     void overlapIsWarnedNotRefused();
     void editReplacesOnlyWhatIsGiven();
     void showDescribesScheduleAndRules();
+    void showAsJson();
     void runningTaskIsNotRemoved();
     void changesSignalNoOtherProgram_data();
     void changesSignalNoOtherProgram();
@@ -422,6 +427,34 @@ void TestTaskCommand::showDescribesScheduleAndRules()
           u"Excluder if file attribute(s) set: Read Only or Encrypted."_s,
           u"Excluder if file Modified in the last 3 months"_s, u"/s  (with subfolders)"_s})
         QVERIFY2(shown.out.contains(text), qPrintable(shown.out));
+}
+
+// The JSON of one task has the task document's members, so that a script
+// reads `task show --json` and `export` alike, and its run times as moments
+// with their offset.
+void TestTaskCommand::showAsJson()
+{
+    const CliResult added =
+        cli({u"task"_s, u"add"_s, u"T"_s, u"--source"_s, u"/s"_s, u"--target"_s, u"/t"_s,
+             u"--every"_s, u"1h"_s, u"--at"_s, u"09:00"_s, u"--exclude-date"_s, u"3m"_s});
+    QCOMPARE(added.exitCode, 0);
+    const QString id = added.out.trimmed();
+    const CliResult shown = cli({u"task"_s, u"show"_s, u"--json"_s, u"T"_s});
+    QCOMPARE(shown.exitCode, 0);
+    QJsonObject task = QJsonDocument::fromJson(shown.out.toUtf8()).object();
+    const QRegularExpression moment(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"_s);
+    for (const QString& member : {u"lastRun"_s, u"nextRun"_s}) {
+        const QString value = task.take(member).toString();
+        QVERIFY2(moment.match(value).hasMatch(), qPrintable(member + u": "_s + value));
+    }
+    const QJsonObject document =
+        QJsonDocument::fromJson(cli({u"export"_s}).out.toUtf8()).object();
+    QCOMPARE(task, document.value(u"tasks"_s).toArray().at(0).toObject());
+    QCOMPARE(task.value(u"id"_s).toString(), id);
+
+    const CliResult bad = cli({u"task"_s, u"show"_s, u"T"_s, u"--xml"_s});
+    QCOMPARE(bad.exitCode, 2);
+    QVERIFY2(bad.err.contains(u"unknown option '--xml'"_s), qPrintable(bad.err));
 }
 
 void TestTaskCommand::runningTaskIsNotRemoved()

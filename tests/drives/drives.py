@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Mirrors onto the real drivers of USB drives and network shares.
 
 Every case runs `tarnwick-cli run` with its target on a freshly made file

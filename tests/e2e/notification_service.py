@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Stands in for the desktop's notification service, for window_run.py.
 
 Owns org.freedesktop.Notifications on the bus at ADDRESS and answers its

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Works the real window the way a person would.
 
 A private X server (Xvfb), a private session bus and its accessibility bus

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copiers of a run: one copier per folder at a time, copies not begun
 // cancelled on a stop, a new folder's final bits once its last copy ended,
 // and how many copiers a run gets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exclude rules: each kind against its boundaries, the stop request, rules
 // read from a real task database, and attributes read from real files.
 #include "engine/ExcludeRules.h"

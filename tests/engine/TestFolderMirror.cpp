@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mirror walk: decisions, counters, the exact lines of a run, and the
 // cases where a plain walk would loop, hang, copy for ever or tear a file.
 #include "EndedProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log writer: lines with CR LF appended to the file in the Log folder
 // (made again when it is gone), private to the user, names that would write
 // anywhere else refused, only whole lines left on a full disk and nothing

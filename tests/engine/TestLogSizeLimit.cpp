@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log size limit at start-up: the whole-kilobyte boundary, sizes past
 // 4 GiB, what is left alone (no limit, no file, no name, a folder, a fifo),
 // names that would reach outside the Log folder, and a reset that fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a finished run leaves behind: the history row for each way a run
 // ends, and the guard against an unplugged backup drive, on a real mount
 // (a tmpfs mounted and unmounted between runs; root only, skipped

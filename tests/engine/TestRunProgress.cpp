@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run's progress between its two threads: the board counts only copies
 // that succeeded and forgets a file once its copy has ended, and asks the
 // reader once per read however many steps come; the pace hands readings on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running-task list: lookups by exact task text in list order, removal
 // of the first entry or of one run's own entry, the joined test and start,
 // and the change notices that drive the running count.

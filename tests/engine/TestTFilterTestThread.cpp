@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter test's walk on real trees: every file once, at any depth, with
 // the run's own verdict of every rule (more than fifty rules included); a
 // link back to a folder above ends; names that are not UTF-8 are listed;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run on its own thread: lines handed to the user-interface thread in
 // order and in bounded batches, switched-off kinds never handed over, the
 // schedule moved on after the walk, a stopped suspended run still writing

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cmake --install` of the build into a staging root (DESTDIR), then:
 # - the tree holds the executables, the installed-layout marker, the
 #   Language/ and Help/ folders, the .desktop file, the icon, the AppStream
@@ -8,7 +9,11 @@
 #   $XDG_DATA_HOME/Tarnwick/ (made 0700 by `init`, or by the first start of
 #   any other command), falls back on ~/.local/share when XDG_DATA_HOME is
 #   unset or relative, and never writes into the install tree;
-# - the installed window and tarnwick-cli print the same version.
+# - the installed window and tarnwick-cli print the same version;
+# - the manual pages render without a warning from man, and the bash
+#   completion, loaded from where bash-completion finds it, completes
+#   commands, options and the names of the user's tasks (tests driving
+#   `compgen` and the completion function as bash does).
 #
 #   install_tree.sh BUILD_DIR DESKTOP_ID
 set -eu
@@ -30,8 +35,26 @@ for f in share/tarnwick/installed \
          "share/applications/$id.desktop" \
          share/icons/hicolor/scalable/apps/tarnwick.svg \
          "share/metainfo/$id.metainfo.xml" \
-         lib/systemd/user/tarnwick-daemon.service; do
+         lib/systemd/user/tarnwick-daemon.service \
+         share/man/man1/tarnwick.1.gz share/man/man1/tarnwick-cli.1.gz \
+         share/doc/tarnwick/copyright share/doc/tarnwick/changelog.gz \
+         share/bash-completion/completions/tarnwick-cli \
+         share/zsh/vendor-completions/_tarnwick-cli \
+         share/fish/vendor_completions.d/tarnwick-cli.fish \
+         share/tarnwick/screenshots/window.png; do
     [ -f "$prefix/$f" ] || fail "$f is missing"
+done
+for page in tarnwick tarnwick-cli; do
+    file="$prefix/share/man/man1/$page.1.gz"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" >"$work/$page.txt" 2>"$work/$page.warnings" ||
+        { cat "$work/$page.warnings"; fail "man -l $page.1.gz"; }
+    [ ! -s "$work/$page.warnings" ] || { cat "$work/$page.warnings"; fail "man warns about $page.1"; }
+    grep -q "^NAME" "$work/$page.txt" && grep -q "EXIT STATUS" "$work/$page.txt" ||
+        fail "$page.1 has no NAME or EXIT STATUS section"
+done
+# Every command of the overview has its place in the manual page.
+for command in $("$prefix/bin/tarnwick-cli" --help | awk '/^Commands:/ {on = 1; next} on && NF {print $1} on && !NF {exit}'); do
+    grep -q "^       $command\b" "$work/tarnwick-cli.txt" || fail "tarnwick-cli.1 lacks the command $command"
 done
 for d in share/tarnwick/Language share/tarnwick/Help; do
     [ -d "$prefix/$d" ] || fail "$d/ is missing"
@@ -84,9 +107,44 @@ data="$work/data/Tarnwick"
 [ "$(stat -c %a "$work/data")" = 700 ] || fail "the missing XDG_DATA_HOME was not made 700"
 run XDG_DATA_HOME="$work/data" "$cli" list >"$work/list.out" 2>&1 || { cat "$work/list.out"; fail "list"; }
 grep -q 'All Tasks' "$work/list.out" || { cat "$work/list.out"; fail "list showed no groups"; }
-if run XDG_DATA_HOME="$work/data" "$cli" init >/dev/null 2>&1; then
-    fail "a second init replaced the task database"
-fi
+# A second init, as a second `git init`, succeeds and touches nothing.
+cp "$data/Tarnwick.dat" "$work/before.dat"
+out=$(run XDG_DATA_HOME="$work/data" "$cli" init) || fail "a second init failed: $out"
+[ "$out" = "$data/Tarnwick.dat already exists; nothing changed" ] || fail "a second init said: $out"
+cmp -s "$data/Tarnwick.dat" "$work/before.dat" || fail "a second init changed the task database"
+
+# The bash completion completes what tarnwick-cli offers, and the user's
+# task names from `tarnwick-cli list --json`, a name with a blank quoted.
+mkdir -p "$work/target"
+id=$(run XDG_DATA_HOME="$work/data" "$cli" task add "my photos" --source "$work/cwd" \
+    --target "$work/target") || fail "task add"
+run XDG_DATA_HOME="$work/data" "$cli" group add Backups >/dev/null || fail "group add"
+completed() {
+    run XDG_DATA_HOME="$work/data" PATH="$prefix/bin:$PATH" bash --norc --noprofile -c '
+        . "$1"; shift
+        complete -p tarnwick-cli >/dev/null || exit 3
+        COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+        _tarnwick_cli
+        printf "%s\n" "${COMPREPLY[@]}" | sort' bash \
+        "$prefix/share/bash-completion/completions/tarnwick-cli" "$@"
+}
+expect_completion() {
+    expected=$1; shift
+    got=$(completed "$@") || fail "the completion of '$*' failed"
+    [ "$got" = "$expected" ] || fail "completing '$*' gave: $got; expected: $expected"
+}
+nl='
+'
+expect_completion "run" tarnwick-cli r
+expect_completion "help${nl}history" tarnwick-cli h
+expect_completion "--dry-run" tarnwick-cli run --d
+expect_completion "always" tarnwick-cli run --color = al
+expect_completion "my\ photos" tarnwick-cli run my
+expect_completion "my\ photos" tarnwick-cli task show m
+expect_completion "--json" tarnwick-cli list --j
+expect_completion "Backups" tarnwick-cli task add x --group B
+expect_completion "export" tarnwick-cli help e
+expect_completion "$id" tarnwick-cli run "$(printf %.2s "$id")"
 
 # Without init: the first start of another command lays the folder out,
 # here in ~/.local/share since XDG_DATA_HOME is unset, then relative.

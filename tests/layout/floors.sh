@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Each floor of the sources includes only its own floor and the ones below
 # it: platform < store < engine < schedule < (ui, cli). A line that reaches
 # up is printed and fails the test. One grep and one awk over every file.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every statement of the task database lives in the store (its catalogue and
 # its own functions): no other floor builds, prepares or runs SQL, so a
 # change of a table is a change of one floor. A line that does is printed

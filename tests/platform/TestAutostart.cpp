@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The autostart entry: written into $XDG_CONFIG_HOME/autostart (a relative
 // XDG_CONFIG_HOME ignored for ~/.config), starting the window minimised
 // with its path quoted and escaped as the Desktop Entry rules ask (checked
@@ -28,13 +29,14 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
-// The value of the entry's Exec line, as written in the file.
-QByteArray execLine(const QString& path)
+// The value of the entry's Exec line (or another key's), as written in the
+// file.
+QByteArray execLine(const QString& path, const QByteArray& key = "Exec=")
 {
     for (const QByteArray& line : readFile(path).split('\n'))
-        if (line.startsWith("Exec="))
-            return line.mid(5);
-    return QByteArray("(no Exec line)");
+        if (line.startsWith(key))
+            return line.mid(key.size());
+    return "(no " + key + " line)";
 }
 
 } // namespace
@@ -102,21 +104,29 @@ void TestAutostart::enableWritesEntry_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("tarnwickHome");
     QTest::addColumn<QByteArray>("exec");
+    // The program itself, as a plain string value: no quotes, no field
+    // codes, only the string escapes.
+    QTest::addColumn<QByteArray>("tryExec");
 
     QTest::newRow("plain path") << QStringLiteral("/opt/t/bin/tarnwick") << QString()
-                                << QByteArray("/opt/t/bin/tarnwick --minimized");
+                                << QByteArray("/opt/t/bin/tarnwick --minimized")
+                                << QByteArray("/opt/t/bin/tarnwick");
     QTest::newRow("blank in the path") << QStringLiteral("/home/a b/bin/tarnwick") << QString()
-                                       << QByteArray("\"/home/a b/bin/tarnwick\" --minimized");
+                                       << QByteArray("\"/home/a b/bin/tarnwick\" --minimized")
+                                       << QByteArray("/home/a b/bin/tarnwick");
     // Inside quotes ", $, ` and \ take a backslash; then every backslash of
     // the value is doubled as a string value's escape.
     QTest::newRow("quote, dollar, backquote, backslash")
         << QStringLiteral("/x/a\"b$c`d\\e/tarnwick") << QString()
-        << QByteArray("\"/x/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e/tarnwick\" --minimized");
+        << QByteArray("\"/x/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e/tarnwick\" --minimized")
+        << QByteArray("/x/a\"b$c`d\\\\e/tarnwick");
     QTest::newRow("percent is not a field code") << QStringLiteral("/x/100%/tarnwick") << QString()
-                                                 << QByteArray("/x/100%%/tarnwick --minimized");
+                                                 << QByteArray("/x/100%%/tarnwick --minimized")
+                                                 << QByteArray("/x/100%/tarnwick");
     QTest::newRow("TARNWICK_HOME passed on")
         << QStringLiteral("/opt/t/bin/tarnwick") << QStringLiteral("/srv/my tasks")
-        << QByteArray("env \"TARNWICK_HOME=/srv/my tasks\" /opt/t/bin/tarnwick --minimized");
+        << QByteArray("env \"TARNWICK_HOME=/srv/my tasks\" /opt/t/bin/tarnwick --minimized")
+        << QByteArray("/opt/t/bin/tarnwick");
 }
 
 void TestAutostart::enableWritesEntry()
@@ -124,6 +134,7 @@ void TestAutostart::enableWritesEntry()
     QFETCH(QString, program);
     QFETCH(QString, tarnwickHome);
     QFETCH(QByteArray, exec);
+    QFETCH(QByteArray, tryExec);
     if (!tarnwickHome.isEmpty())
         qputenv("TARNWICK_HOME", QFile::encodeName(tarnwickHome));
 
@@ -134,6 +145,7 @@ void TestAutostart::enableWritesEntry()
     QVERIFY2(autostart.enable(&error), qPrintable(error));
     QVERIFY(autostart.isEnabled());
     QCOMPARE(execLine(entryPath()), exec);
+    QCOMPARE(execLine(entryPath(), "TryExec="), tryExec);
 
     // The folders made for it are the user's alone.
     struct stat status = {};

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What does and does not signal a watched tree: the kinds of change, folders
 // that appear, move or vanish after watching started, several trees at once,
 // an ignored subtree, lost events, and the system's limit on watches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte paths as the log and the terminal show them: valid UTF-8 as it is,
 // every other byte and every control character as "\xNN", so a file name
 // can neither forge a line of its own nor steer a terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copy of one file: what it refuses without touching the target, what a
 // finished copy carries, and that no temporary file outlives a copy.
 #include "FolderFd.h"

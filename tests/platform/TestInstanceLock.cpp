@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance lock: a second holder is told "held elsewhere" (the
 // normal case of a second start), a lock file that cannot be made is a
 // failure with the system's reason, and a released lock can be taken again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second start's request reaches the lock holder through a socket file
 // beside the lock file that only its owner can use; only the holder
 // listens, replacing what a holder that ended left there; anything but the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names of kept versions, there and back, and the move into the
 // versions folder that never overwrites a version.
 #include "platform/KeptVersions.h"

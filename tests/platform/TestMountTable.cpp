@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mount table: its lines read as the kernel writes them (escaped blanks
 // included), the mount that holds a path, and a real mount waking the
 // watcher.

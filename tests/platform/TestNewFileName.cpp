@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renaming a finished file into place never replaces a file that already
 // has the name: the name is given, or found taken with both files left as
 // they were, or the failure says why.

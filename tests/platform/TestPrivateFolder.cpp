@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders for the user alone: every level that is made gets mode 0700
 // whatever the umask leaves, levels already there keep their modes, and a
 // file in the way is an error that names it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The language file reader: names in any letter case, the text after the
 // first "=", blanks and one pair of quotes taken off, an empty text kept as
 // a text, the first of repeated keys and sections, the 2047-character bound,

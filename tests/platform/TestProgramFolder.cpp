@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program reads and writes its files: a build folder and a
 // TARNWICK_HOME folder are one folder for everything; an installed tree
 // (the marker below <prefix>/share/tarnwick) reads from share/tarnwick and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry file: reading each value form, writing without disturbing
 // what else the file holds, refusing to touch a file it cannot parse, and
 // writers in several objects and processes that keep each other's values,

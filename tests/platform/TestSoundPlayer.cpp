@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end-of-run sound plays to its end before returning; a file that
 // cannot be played gives the reason instead of hanging or crashing.
 #include "TestDir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copy's visible temporary files: which of them a later run removes as
 // left behind by a killed run, and which it must leave to a live writer.
 #include "EndedProcess.h"

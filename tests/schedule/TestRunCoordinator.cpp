@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run coordinator with real runs and watchers on a real task database:
 // one run per task whoever starts it, restarts that leave exactly one
 // checker and one monitor, a suspended run that never holds the

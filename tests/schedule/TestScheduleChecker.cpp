@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checker's due test: every second after its start looked at once,
 // however the passes fall, entries due by date once per date (whichever
 // checker finds them), refused starts tried again, unreadable rows passed

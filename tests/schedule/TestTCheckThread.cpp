@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checker thread against the real clock: an entry due a moment ahead
 // starts its task once, and two entries of one task due in the same second
 // start one run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The change monitor: a new file deep below a watched source starts its
 // task even with subfolders off, reading starts nothing while a write in the
 // same folder does, changes in two folders of one task start one run, one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When a task that runs as its target appears is started: a sequence of
 // mount tables, and the starts each brings.
 #include "schedule/TargetAppearance.h"

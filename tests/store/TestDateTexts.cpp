@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed date and time texts and their reading back.
 #include "store/DateTexts.h"
 #include "store/StoreError.h"
+
+#include "ScopedTimeZone.h"
 
 #include <QTest>
 
@@ -16,6 +19,8 @@ private slots:
     void fromText_data();
     void fromText();
     void roundTripSortsInTimeOrder();
+    void isoText_data();
+    void isoText();
 };
 
 void TestDateTexts::toText_data()
@@ -83,6 +88,40 @@ void TestDateTexts::roundTripSortsInTimeOrder()
         QVERIFY2(previous < text, qPrintable(previous + QStringLiteral(" !< ") + text));
         previous = text;
     }
+}
+
+void TestDateTexts::isoText_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("iso"); // empty: no moment
+
+    QTest::newRow("winter in Berlin") << QByteArray("Europe/Berlin") << "2026-12-11 08:36:54"
+                                      << "2026-12-11T08:36:54+01:00";
+    QTest::newRow("summer in Berlin") << QByteArray("Europe/Berlin") << "2026-07-01 23:59:59"
+                                      << "2026-07-01T23:59:59+02:00";
+    QTest::newRow("midnight, stored as a date")
+        << QByteArray("Europe/Berlin") << "2026-12-11" << "2026-12-11T00:00:00+01:00";
+    QTest::newRow("west of UTC by half hours") << QByteArray("America/St_Johns")
+                                               << "2026-12-11 08:00:00" << "2026-12-11T08:00:00-03:30";
+    QTest::newRow("UTC keeps its offset") << QByteArray("UTC") << "2026-12-11 08:36:54"
+                                          << "2026-12-11T08:36:54+00:00";
+    QTest::newRow("day 0, an empty column") << QByteArray("UTC") << "1899-12-30" << "";
+    QTest::newRow("a time alone") << QByteArray("UTC") << "08:36:54" << "";
+    QTest::newRow("no date at all") << QByteArray("UTC") << "Manually" << "";
+}
+
+void TestDateTexts::isoText()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, stored);
+    QFETCH(QString, iso);
+    const ScopedTimeZone scoped(zone.constData());
+    QCOMPARE(IsoDateTimeText(stored), iso);
+    // What a JSON reader makes of it is the stored moment.
+    if (!iso.isEmpty())
+        QCOMPARE(QDateTime::fromString(iso, Qt::ISODate).toMSecsSinceEpoch(),
+                 DateTimeFromText(stored).toMSecsSinceEpoch());
 }
 
 QTEST_GUILESS_MAIN(TestDateTexts)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first start of an installed program: its data folder, Log/ and an
 // empty task database are made (folders 0700, also the missing ones above),
 // an existing database is kept as it is, starts that race each other end

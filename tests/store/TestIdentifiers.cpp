@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identifiers from the seeded generator, and the step to a free value when
 // the drawn one is already stored.
 #include "platform/Clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kept runs of each task against real task database files: every way a
 // run ends stored and read back with its short result, the newest hundred
 // kept per task, the newest run per task, the seen mark, a task's runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Schedule rules at pinned moments: the week-day and month-day rules, the
 // next run written at save, the two recomputes against a real task database,
 // the next-run cell and the two description texts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings readers and writers: each reader's defaults when the key is
 // missing, errors (not defaults) for missing or mistyped numbers under an
 // existing key, empty strings for missing texts, the order in which each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks every front end asks before the store takes a value: the
 // wildcard value and its entries, each kind of exclude rule at the edges
 // of its ranges, each kind of schedule entry at a pinned moment, and group

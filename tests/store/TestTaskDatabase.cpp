@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task database helpers against real SQLCipher files: the schema takes
 // every catalogue statement, values round-trip, NULL reads and open errors.
 #include "TestDir.h"

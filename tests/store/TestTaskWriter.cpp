@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task write path against real task database files, at a pinned moment:
 // every rule and schedule kind stored column by column and read back, edits
 // that replace every row, writes that fail part-way, the group commands and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built tarnwick-cli (path from TARNWICK_CLI) in a program folder
 // and a settings folder of the test's own, and collects what it printed.
 #pragma once

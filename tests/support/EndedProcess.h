@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ID of a process that has ended, for tests of what is done with the
 // leftovers of a process that is gone.
 #pragma once

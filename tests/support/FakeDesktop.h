@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A desktop for window tests: records every box, picker and notification,
 // answers them from queues the test fills, opens nothing, lets the test
 // click a notification, and tells the test's time. An empty queue gives the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A user-interface side for the checker and the monitor that records which
 // tasks they asked to start. A started task stays "running" until the test
 // says it ended, so a second start of it is refused as the real list would.

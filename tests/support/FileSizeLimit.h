@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes writes past a given file size fail with EFBIG for as long as it
 // lives. Unlike a read-only folder, the size limit holds for root too, so a
 // test can make a rewrite fail half-way on any machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An open folder descriptor for the whole of a test, closed at its end: the
 // platform layer's functions take folders as descriptors.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The permission bits of a folder, for tests of folders that must stay
 // private.
 #pragma once

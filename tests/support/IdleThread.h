@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A thread whose body does nothing: it stands in a running-list entry.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A process of the test's making that holds a lock file as another process
 // would: a child that takes an exclusive flock on the file and then either
 // stays as it is (it runs the test's own executable) or becomes `sleep`

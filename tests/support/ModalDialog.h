@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Answers a modal dialog from inside its own event loop: a window under test
 // opens the dialog with exec(), which returns only when the dialog closes,
 // so the test's steps must already be queued when it opens. whenModalOpens

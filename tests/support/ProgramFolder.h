@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private program folder for one test: the folder TARNWICK_HOME names,
 // with Log/, Language/ and an empty Tarnwick.dat, and a private settings
 // folder as XDG_CONFIG_HOME. Both variables point here while the fixture

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A local socket bound at a path that never takes a connection: while it
 // lives, a holder that hangs (its queue filled, the next caller must wait);
 // once it goes, what a holder that crashed leaves behind, since its file

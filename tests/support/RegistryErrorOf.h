@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message of the RegistryError an operation raises, empty when none.
 #pragma once
 

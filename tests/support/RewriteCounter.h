@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counts how often a file is written anew in its folder (a new file renamed
 // over its name, or made under its name when it did not exist), so a test
 // can tell one rewrite of a file from several.

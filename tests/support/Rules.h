@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An exclude rule written in one line, for tables of cases.
 #pragma once
 

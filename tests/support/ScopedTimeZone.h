@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sets the process's local time zone (TZ) for one test and puts the old one
 // back after it, so daylight-saving cases run the same on every machine.
 #pragma once

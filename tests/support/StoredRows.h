@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored rows of the task database as plain texts, for tests that
 // compare what a save wrote: one text per row, its columns joined by "|",
 // NULL shown as "-".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stores a task through the store's own write path, as the task editor
 // does: its Task row, its source rows in order, and the marker row of a
 // manual or on-change task. A test that needs rows the write path cannot

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary folder that a test lays out on disk: sub-folders, and files
 // with given content and, where the test decides on it, a given last-write
 // time to the nanosecond, since the mirror decides on those times. Files are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule checker and change monitor threads of a running process, as
 // the kernel lists them: each thread carries its class's name (cut at 15
 // bytes), so a test can tell which watchers are alive, and whether they are

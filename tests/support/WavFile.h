@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a short silent PCM .wav file, for tests of the end-of-run sound.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Notifications of failed runs against a stand-in notification service on
 // a private bus (a dbus-daemon of the test's own, so the desktop's real
 // service never shows anything): what each call carries, the task's later

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files on the windows: the shipped English file holds every
 // built-in text and the German one every key; the Language menu lists only
 // the files that qualify; a choice changes the main window at once and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's own command-line options (--minimized from the autostart
 // entry, --version, --help) are found among Qt's, which are left to Qt;
 // an option that only looks like one of ours is not taken for it.

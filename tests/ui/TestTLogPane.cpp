@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log pane: lines in their colours, appends that leave the user's
 // selection and scroll position alone, run lines gathered and shown on the
 // pane's clock, the line limit, Find, Save As with its failures, Clear, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rule dialog: the rule and the description each page gives, the
 // wildcard list's entries (typed, copied, duplicates, blanks), every
 // refusal with its message and the dialog left open, and the command line

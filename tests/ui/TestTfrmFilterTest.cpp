@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter test window: the two lists side by side with their captions,
 // the buttons' two states, Stop, an empty folder text, the folder picker,
 // and a window closed in the middle of a test over a large tree, which must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The group dialog over a real task database: what OK stores for each
 // kind of name, the refusal of an empty one, the 30-character box, and a
 // store failure that keeps the dialog open instead of closing as if saved.

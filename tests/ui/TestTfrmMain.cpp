@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offscreen, over a real task database and real runs, with
 // the desktop's boxes replaced: the start-up order, the close behaviour of
 // every WhenClose value, the run controls following the selected task's

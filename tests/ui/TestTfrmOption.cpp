@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options dialog over a private settings file: what it shows with no
 // options and with a damaged key, the nineteen values through the dialog
 // and back, Default, the checks of OK with their pages, a failed write that

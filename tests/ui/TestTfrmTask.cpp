@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task editor over a real task database at a pinned moment: a stored
 // task of every rule and schedule kind reopened and saved unchanged writes
 // the same rows; the checks in their order, each with its page; a refused

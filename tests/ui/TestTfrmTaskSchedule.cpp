@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule entry dialog at a pinned moment: the strip for each kind with
 // and without a start time, the entry OK gives, the refusals (no week day, a
 // Once date or time already passed), an entry loaded for editing, and the
