@@ -261,6 +261,23 @@ void InstallQtTranslations(const QString& language)
         delete translator;
 }
 
+QString GuideFileFor(const QString& language)
+{
+    const QString folder = HelpFolder();
+    const QString locale = LocaleOf(language);
+    const bool plain = !locale.isEmpty() && std::all_of(locale.cbegin(), locale.cend(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'-';
+    });
+    if (plain) {
+        for (const QString& name : {locale, locale.section(u'_', 0, 0)}) {
+            const QString guide = folder + QStringLiteral("index.") + name + QStringLiteral(".html");
+            if (QFileInfo(guide).isFile())
+                return guide;
+        }
+    }
+    return folder + QStringLiteral("index.html");
+}
+
 QStringList AvailableLanguages()
 {
     QStringList names;

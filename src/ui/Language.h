@@ -85,6 +85,13 @@ QString LanguageForLocale(const QLocale& locale);
 // a file without one.
 void InstallQtTranslations(const QString& language);
 
+// The user guide to open for `language`: Help/index.<locale>.html when the
+// file's [Language] Locale names one that is there ("de" gives
+// index.de.html, "de_AT" index.de_AT.html and else index.de.html),
+// Help/index.html otherwise. A locale that is not a plain name (letters,
+// "_", "-") is not used in a file name.
+QString GuideFileFor(const QString& language);
+
 // The languages the Language menu offers: the names, without their
 // extension, of the regular, readable, not hidden files of the Language
 // folder, in the order the folder lists them.

@@ -4,13 +4,13 @@
 #include "ui/TfrmMain.h"
 
 #include "engine/LogSizeLimit.h"
-#include "platform/ProgramFolder.h"
 #include "store/ScheduleRules.h"
 #include "store/Settings.h"
 #include "store/TaskList.h"
 #include "ui/Desktop.h"
 #include "ui/GroupTree.h"
 #include "ui/Icons.h"
+#include "ui/Language.h"
 #include "ui/LastResults.h"
 #include "ui/MainActions.h"
 #include "ui/RunStatusBar.h"
@@ -131,7 +131,7 @@ void TfrmMain::mnuOptionClick()
 void TfrmMain::mnuContentClick()
 {
     QApplication::processEvents();
-    const QString guide = HelpFolder() + QStringLiteral("index.html");
+    const QString guide = GuideFileFor(CurrentLanguage());
     // A browser handed a missing file shows its own error page, or none.
     if (!QFileInfo::exists(guide))
         m_desktop.error(this, ShownText(kGuideMissing).arg(guide));

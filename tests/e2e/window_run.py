@@ -32,6 +32,10 @@ notify  With a window manager (openbox) and a stand-in for the desktop's
         "default" action, and the next failure replaces it. A click on it
         (ActionInvoked from the service) must bring the window back,
         active, with the task's row selected.
+pictures The task runs as in "run", Deutsch is chosen when --language
+        says so, and the main window, the task editor (Ctrl+E) and the
+        options dialog are each taken as a picture of that window alone,
+        into --pictures DIR as main, task and options (.de for Deutsch).
 
 Everything it starts is ended by process id, with time limits, also when a
 step fails; the exit code is 0 on success and 1 with the failing step named.
@@ -39,8 +43,9 @@ A missing X server or accessibility piece is a failure, not a skip: the
 project's set-up script installs them.
 
   window_run.py --tarnwick PATH --cli PATH
-                [--scenario run|groups|editor|options|notify]
+                [--scenario run|groups|editor|options|notify|pictures]
                 [--desktop-id ID] [--screenshot FILE] [--keep]
+                [--pictures DIR] [--language English|Deutsch]
 """
 
 import argparse
@@ -1124,6 +1129,58 @@ class Scenario:
         self.run(["convert", whole, "-trim", "+repage", "-colors", "64", "-strip",
                   self.args.screenshot])
 
+    def window_picture(self, wid, path):
+        """The window `wid` alone, as X holds it: no screen around it, so
+        no band to trim; in few colours, the picture stays small."""
+        whole = os.path.join(self.root, "window.png")
+        self.run(["import", "-window", wid, whole], env=self.x_env())
+        self.run(["convert", whole, "+repage", "-colors", "64", "-strip", path])
+
+    def top_window_titled(self, title):
+        out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                              str(self.program.pid), "--name", "^" + re.escape(title)],
+                             env=self.x_env(), capture_output=True, timeout=COMMAND_LIMIT_S)
+        ids = out.stdout.decode().split()
+        return ids[-1] if ids else None
+
+    def dialog_picture(self, open_it, title, path):
+        open_it()
+        self.wait_for(f"the dialog {title!r}", lambda: self.dialog_titled(title), UI_LIMIT_S)
+        wid = self.wait_for(f"the window {title!r} on the X display",
+                            lambda: self.top_window_titled(title), UI_LIMIT_S)
+        # Laid out and painted before it is taken.
+        time.sleep(1)
+        self.window_picture(wid, path)
+        self.focus_dialog_window(self.dialog_titled(title), title)
+        self.key("Escape")
+        self.wait_for(f"the dialog {title!r} closed",
+                      lambda: self.dialog_titled(title) is None, UI_LIMIT_S)
+
+    def pictures(self):
+        german = self.args.language == "Deutsch"
+        if german:
+            self.choose_german()
+        suffix = ".de.png" if german else ".png"
+        folder = self.args.pictures
+        self.step = "take the main window"
+        # The splash stays on top for its two seconds; wait it out.
+        time.sleep(2.5)
+        self.window_picture(self.wait_for("the window on the X display", self.window_id,
+                                          UI_LIMIT_S),
+                            os.path.join(folder, "main" + suffix))
+        self.step = "take the task editor (Ctrl+E)"
+        editor = "Eigenschaften der Spiegelaufgabe" if german else EDITOR_TITLE
+
+        def edit():
+            self.focus_main_window()
+            self.key("ctrl+e")
+        self.dialog_picture(edit, editor, os.path.join(folder, "task" + suffix))
+        self.step = "take the options dialog"
+        menu, item, title = (("Optionen", "Optionen...", "Optionen") if german
+                             else ("Option", "Option...", "Options"))
+        self.dialog_picture(lambda: self.choose_from_menu("alt+o", menu, item), title,
+                            os.path.join(folder, "options" + suffix))
+
     # --------------------------------------------------------- teardown
 
     def stop(self, process, what, group=False):
@@ -1164,13 +1221,20 @@ def main():
     parser.add_argument("--tarnwick", required=True)
     parser.add_argument("--cli", required=True)
     parser.add_argument("--scenario",
-                        choices=("run", "groups", "editor", "options", "notify"),
+                        choices=("run", "groups", "editor", "options", "notify", "pictures"),
                         default="run")
     parser.add_argument("--desktop-id", default="org.example.tarnwick",
                         help="the .desktop file's name without .desktop")
     parser.add_argument("--screenshot", help="also write a picture of the window here")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
+    parser.add_argument("--pictures", help="the folder the pictures scenario writes into")
+    parser.add_argument("--language", choices=("English", "Deutsch"), default="English",
+                        help="the language the pictures scenario shows")
     args = parser.parse_args()
+    if args.scenario == "pictures" and not args.pictures:
+        parser.error("--scenario pictures needs --pictures DIR")
+    if args.pictures:
+        args.pictures = os.path.abspath(args.pictures)
     args.tarnwick = os.path.abspath(args.tarnwick)
     args.cli = os.path.abspath(args.cli)
     if args.screenshot:
@@ -1208,6 +1272,14 @@ def main():
             print(f"ok: '{TASK_NAME}' failed while the window was minimised; the "
                   "notification service got one Notify call, and its click brought the "
                   "window back with the task selected")
+        elif args.scenario == "pictures":
+            scenario.find_window()
+            scenario.select_row()
+            scenario.press_enter()
+            scenario.wait_for_run()
+            scenario.pictures()
+            print(f"ok: the main window, the task editor and the options dialog in "
+                  f"{args.language} are in {args.pictures}")
         elif args.scenario == "run":
             scenario.find_window()
             scenario.select_row()

@@ -16,6 +16,7 @@
 #include "store/TaskChecks.h"
 #include "store/Settings.h"
 #include "store/TaskDatabase.h"
+#include "ui/Language.h"
 #include "ui/ProgressTexts.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmFilter.h"
@@ -41,6 +42,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMap>
@@ -265,6 +267,8 @@ private slots:
     void menuListsOnlyFilesThatQualify();
     void choiceChangesMainWindowAtOnceAndDialogsWhenShown();
     void missingKeysKeepTheirBuiltInText();
+    void guideFollowsTheLanguage_data();
+    void guideFollowsTheLanguage();
 };
 
 void TestLanguage::init()
@@ -718,3 +722,59 @@ void TestLanguage::missingKeysKeepTheirBuiltInText()
 
 QTEST_MAIN(TestLanguage)
 #include "TestLanguage.moc"
+
+void TestLanguage::guideFollowsTheLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("locale"); // for a file of the test's own; empty: the shipped one
+    QTest::addColumn<QStringList>("guides"); // the files in Help/
+    QTest::addColumn<QString>("opened");
+    const QStringList both{u"index.html"_s, u"index.de.html"_s};
+    QTest::newRow("English") << u"English"_s << QString() << both << u"index.html"_s;
+    QTest::newRow("Deutsch") << u"Deutsch"_s << QString() << both << u"index.de.html"_s;
+    QTest::newRow("Deutsch without its guide")
+        << u"Deutsch"_s << QString() << QStringList{u"index.html"_s} << u"index.html"_s;
+    QTest::newRow("country of its own") << u"Austrian"_s << u"de_AT"_s << both << u"index.de.html"_s;
+    QTest::newRow("country's own guide")
+        << u"Austrian"_s << u"de_AT"_s << (both + QStringList{u"index.de_AT.html"_s})
+        << u"index.de_AT.html"_s;
+    QTest::newRow("no locale") << u"Plain"_s << u""_s << both << u"index.html"_s;
+    // A locale is not a way out of the Help folder.
+    QTest::newRow("locale with a path")
+        << u"Odd"_s << u"x/../../Help/index.de"_s
+        << QStringList{u"index.html"_s, u"index.de.html"_s, u"index.x/keep"_s} << u"index.html"_s;
+}
+
+void TestLanguage::guideFollowsTheLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, locale);
+    QFETCH(QStringList, guides);
+    QFETCH(QString, opened);
+    if (locale.isNull()) {
+        ship(language);
+    } else {
+        QFile file(m_folder->home.filePath(u"Language/"_s + language + u".ini"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Language]\nLocale=\"%1\"\n").arg(locale).toUtf8());
+    }
+    m_folder->home.makeDir(u"Help"_s);
+    for (const QString& guide : std::as_const(guides)) {
+        const QString path = m_folder->home.filePath(u"Help/"_s + guide);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<html></html>");
+    }
+    const QString expected = m_folder->home.filePath(u"Help/"_s + opened);
+    QCOMPARE(GuideFileFor(language), expected);
+
+    // The window opens that file for the chosen language.
+    WriteLanguage(language);
+    TfrmMain window(*m_desktop);
+    window.openDatabase();
+    window.runCreationSteps();
+    window.findChild<QAction*>(u"mnuContent"_s)->trigger();
+    QCOMPARE(m_desktop->opened, QStringList{expected});
+    QVERIFY(m_desktop->errors.isEmpty());
+}
