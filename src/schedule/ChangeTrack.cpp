@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record is plain data on the coordinator's thread: the monitor hands
 // what it heard over there, and a run takes it there when it is made, so
 // taking and adding never overlap.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the change monitor knows of each task that runs on change, kept by
 // the run coordinator so it outlives every monitor: the folders changed since
 // the task's last complete run, why that record cannot be trusted when it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text the program shows, as the core declares it: the key a language
 // file knows it by and its English text. The core describes rules and
 // schedules in words it is handed a way to look up; the command line takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs started by a change: which record of changed folders a run gets and
 // when it must walk everything instead, and, against the real notifier and
 // the real walk, that such runs never lose a change: after each of them the
