@@ -3,6 +3,8 @@
 // one selection model, so a change of look keeps the selected row.
 #include "ui/TaskListView.h"
 
+#include "store/TaskList.h"
+#include "ui/Captions.h"
 #include "ui/Icons.h"
 #include "ui/TaskListItem.h"
 
@@ -23,6 +25,20 @@ namespace tarnwick::ui {
 namespace {
 
 constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
+
+constexpr UiText kManually{"NextRunManually", "Manually"};
+constexpr UiText kOnChange{"NextRunOnChange", "On Source Folder(s) Contents Change"};
+
+// The Next Run Time of a task that has none: its start mode, in the chosen
+// language; a time as it is.
+QString ShownRunTime(const QString& text)
+{
+    if (text == QLatin1StringView(kManuallyText))
+        return ShownText(kManually);
+    if (text == QLatin1StringView(kOnChangeText))
+        return ShownText(kOnChange);
+    return text;
+}
 // The first widths; a column never gets narrower than these.
 constexpr int kMinimumWidths[TaskListView::kColumns] = {100, 110, 110, 80, 200, 130};
 
@@ -128,7 +144,7 @@ QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row, const QIcon&
     name->setData(row.taskId, kTaskIdRole);
     QList<QStandardItem*> cells{name};
     for (const QString& text :
-         {row.lastRunText, row.nextRunText, row.sourceText, row.targetDir, QString()})
+         {row.lastRunText, ShownRunTime(row.nextRunText), row.sourceText, row.targetDir, QString()})
         cells.append(new QStandardItem(text));
     for (QStandardItem* cell : cells) {
         cell->setEditable(false);
@@ -202,7 +218,8 @@ void TaskListView::setTimes(const QString& taskId, const QString& lastRunText,
     const int row = taskRow(taskId);
     if (row < 0)
         return;
-    for (const auto& [column, text] : {std::pair{1, lastRunText}, std::pair{2, nextRunText}}) {
+    for (const auto& [column, text] :
+         {std::pair{1, lastRunText}, std::pair{2, ShownRunTime(nextRunText)}}) {
         m_model->item(row, column)->setText(text);
         m_model->item(row, column)->setToolTip(text);
     }
