@@ -79,6 +79,7 @@ constexpr LanguageRow kLanguageRows[] = {
     {"frmFilter", "RadiobtnMonth.AccessibleName", "RadiobtnMonth", kAccessibleName},
     {"frmFilter", "RadiobtnDay.AccessibleName", "RadiobtnDay", kAccessibleName},
     {"frmFilter", "dtpTo.AccessibleName", "dtpTo", kAccessibleName},
+    {"frmFilter", "lblArchiveNote.Caption", "lblArchiveNote", kCaption},
 };
 
 
@@ -321,7 +322,14 @@ TfrmFilter::TfrmFilter(Desktop& desktop, QWidget* parent)
             grid->addWidget(check, row % 3, row / 3);
             ++row;
         }
-        grid->setRowStretch(3, 1);
+        // Files here carry no archive mark of their own: every file counts
+        // as one to archive, so the box leaves out every file.
+        auto* archiveNote = Captioned(new QLabel(attributes), "lblArchiveNote",
+                                      "Archive: on this system every file counts as archived, "
+                                      "so ticked it leaves out every file.");
+        archiveNote->setWordWrap(true);
+        grid->addWidget(archiveNote, 3, 0, 1, 2);
+        grid->setRowStretch(4, 1);
     }
     c.PageControl->addWidget(attributes);
 
