@@ -10,14 +10,7 @@ set -eu
 build=$1
 version=$2
 command -v lintian >/dev/null 2>&1 || { echo "lintian is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log"; fail "cpack"; }
-deb="$work/tarnwick_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || { ls "$work" >&2; fail "no $(basename "$deb")"; }
+. "$(dirname "$0")/make_deb.sh"
 
 # Errors and warnings only (lintian's own default), overrides shown; an
 # error or warning, or lintian failing, fails.

@@ -15,14 +15,7 @@ set -eu
 build=$1
 version=$2
 id=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log"; fail "cpack"; }
-deb="$work/tarnwick_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || { ls "$work" >&2; fail "no $(basename "$deb")"; }
+. "$(dirname "$0")/make_deb.sh"
 
 dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/listing"
 for f in ./usr/bin/tarnwick ./usr/bin/tarnwick-cli ./usr/share/tarnwick/installed \
