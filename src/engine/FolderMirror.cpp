@@ -421,8 +421,10 @@ void FolderMirror::mirrorFile(int sourceFd, const char* name, TargetFolder& targ
     m_counters.totalBytes += size;
     if (m_options.looked)
         m_options.looked(m_counters.totalFiles);
-    if (m_exclude && m_exclude(m_path, m_entry))
+    if (m_exclude && m_exclude(m_path, m_entry)) {
+        ++m_counters.excludedFiles;
         return;
+    }
     if (const QByteArray other = caseClash(target, name, std::strlen(name)); !other.isEmpty()) {
         emitError(CaseClashText(other));
         return;

@@ -35,6 +35,7 @@ struct MirrorCounters
     quint64 skippedUnchanged = 0; // equal last-write times
     quint64 errors = 0;           // failed copies and failed folder creations
     quint64 keptVersions = 0;     // replaced files moved into the versions folder
+    quint64 excludedFiles = 0;    // files the task's rules left out
 
     bool operator==(const MirrorCounters&) const = default;
 };

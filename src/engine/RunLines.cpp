@@ -140,6 +140,13 @@ void EmitSummary(const QString& taskName, const MirrorCounters& c, const LogSink
                                    QStringLiteral("Skipped  : %1 newer files, %2 unchanged files.")
                                        .arg(c.skippedNewer)
                                        .arg(c.skippedUnchanged));
+    // A run whose rules left out every file it met says so: the counts
+    // above alone would read as "all up to date".
+    if (c.excludedFiles > 0 && c.excludedFiles == c.totalFiles)
+        sink(LogKind::StartFinish,
+             prefix + pad +
+                 QStringLiteral("Excluded : %1 files left out by the task's rules.")
+                     .arg(c.excludedFiles));
     if (versionsKept)
         sink(LogKind::StartFinish,
              prefix + pad +

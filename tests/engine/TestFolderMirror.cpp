@@ -567,7 +567,8 @@ void TestFolderMirror::exactLinesOfSmallRun()
                                                   .totalBytes = 32,
                                                   .mirroredFiles = 3,
                                                   .mirroredBytes = 12,
-                                                  .skippedNewer = 1}));
+                                                  .skippedNewer = 1,
+                                                  .excludedFiles = 1}));
     // Both sources merged into the one target root; the second a.txt
     // replaced the first's copy; the target-only file is untouched.
     QCOMPARE(AllNames(dst), (QStringList{u"a.txt"_s, u"only-in-target"_s, u"sub"_s, u"sub/b.txt"_s,
@@ -583,7 +584,8 @@ void TestFolderMirror::exactLinesOfSmallRun()
                                                   .totalFiles = 5,
                                                   .totalBytes = 32,
                                                   .skippedNewer = 2,
-                                                  .skippedUnchanged = 2}));
+                                                  .skippedUnchanged = 2,
+                                                  .excludedFiles = 1}));
 }
 
 void TestFolderMirror::progressHooksFollowTheWalk()
@@ -619,6 +621,7 @@ void TestFolderMirror::progressHooksFollowTheWalk()
               [](const QByteArray& path, const EntryRecord&) { return path.endsWith(".me"); },
               {}, options);
     QCOMPARE(run.result.counters.totalFiles, 5u);
+    QCOMPARE(run.result.counters.excludedFiles, 1u);
 
     QStringList expected;
     quint64 looked = 0;
@@ -792,6 +795,7 @@ void TestFolderMirror::stopMidWalk()
     QVERIFY(run.lines.back().second.endsWith(u"synchronize finished  [T]"_s));
 }
 
+// The summary's counts past 32 bits; the line of files left out.
 void TestFolderMirror::summaryCountsPast4GiB()
 {
     const quint64 five = 5ull << 30;
@@ -805,7 +809,8 @@ void TestFolderMirror::summaryCountsPast4GiB()
                                .mirroredBytes = five,
                                .skippedNewer = 3,
                                .skippedUnchanged = 4,
-                               .errors = 3000000000ull},
+                               .errors = 3000000000ull,
+                               .excludedFiles = 6},
                 [&lines](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
     const std::vector<Line> expected{
         {LogKind::StartFinish, u"[T] Summary:"_s},
@@ -817,6 +822,15 @@ void TestFolderMirror::summaryCountsPast4GiB()
          u"[T]          Status   : Mirror Finished!! Find 3000000000 Errors."_s},
     };
     QCOMPARE(lines, expected);
+
+    // Every file left out by the rules: said after the skipped counts, so
+    // the run does not read as one that found all up to date.
+    lines.clear();
+    EmitSummary(u"T"_s, MirrorCounters{.totalFiles = 6, .excludedFiles = 6},
+                [&lines](LogKind kind, const QString& text) { lines.emplace_back(kind, text); });
+    QCOMPARE(lines.at(4), Line(LogKind::StartFinish,
+                               u"[T]          Excluded : 6 files left out by the task's rules."_s));
+    QCOMPARE(lines.size(), std::size_t(6));
 }
 
 void TestFolderMirror::sparseFiveGiBFileCounted()
