@@ -25,6 +25,8 @@ namespace tarnwick::ui {
 namespace {
 
 constexpr int kTaskIdRole = TaskListItem::kTaskIdRole;
+// The Next Run Time cell's text as the store gave it, before translation.
+constexpr int kStoredTextRole = Qt::UserRole + 7;
 
 constexpr UiText kManually{"NextRunManually", "Manually"};
 constexpr UiText kOnChange{"NextRunOnChange", "On Source Folder(s) Contents Change"};
@@ -150,6 +152,7 @@ QList<QStandardItem*> TaskListView::makeRow(const TaskListRow& row, const QIcon&
         cell->setEditable(false);
         cell->setToolTip(cell->text()); // the whole text where the column cuts it
     }
+    cells[2]->setData(row.nextRunText, kStoredTextRole);
     return cells;
 }
 
@@ -194,6 +197,7 @@ int TaskListView::showRow(const TaskListRow& row)
             m_model->item(at, column)->setText(cells.at(column)->text());
             m_model->item(at, column)->setToolTip(cells.at(column)->text());
         }
+        m_model->item(at, 2)->setData(row.nextRunText, kStoredTextRole);
         qDeleteAll(cells);
     }
     selectRow(at);
@@ -222,6 +226,17 @@ void TaskListView::setTimes(const QString& taskId, const QString& lastRunText,
          {std::pair{1, lastRunText}, std::pair{2, ShownRunTime(nextRunText)}}) {
         m_model->item(row, column)->setText(text);
         m_model->item(row, column)->setToolTip(text);
+    }
+    m_model->item(row, 2)->setData(nextRunText, kStoredTextRole);
+}
+
+void TaskListView::retranslate()
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QStandardItem* cell = m_model->item(row, 2);
+        const QString shown = ShownRunTime(cell->data(kStoredTextRole).toString());
+        cell->setText(shown);
+        cell->setToolTip(shown);
     }
 }
 

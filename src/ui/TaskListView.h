@@ -74,6 +74,8 @@ public:
     void removeRow(int row);
     // The last and next run cells of the task's row, if it is listed.
     void setTimes(const QString& taskId, const QString& lastRunText, const QString& nextRunText);
+    // The cells the chosen language words, in the language chosen now.
+    void retranslate();
     // The Last Result of the task's row: empty before the task's first run.
     void setResult(const QString& taskId, const ResultCell& result);
 

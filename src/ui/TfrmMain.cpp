@@ -398,6 +398,7 @@ void TfrmMain::applyLanguage(const QString& language)
     InstallQtTranslations(language);
     ApplyLanguage(this, languageRows(), language);
     m_groups->retranslate();
+    m_taskList->retranslate();
     m_statusBar->retranslate();
     m_progressTexts = ProgressTexts::load(language);
     for (const RunningTaskList::Entry& entry : m_coordinator->runningTasks().entries()) {

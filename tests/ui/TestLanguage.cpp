@@ -9,6 +9,7 @@
 // one, save a few that are the same in both.
 #include "FakeDesktop.h"
 #include "ProgramFolder.h"
+#include "TaskFixture.h"
 
 #include "engine/ExcludeRules.h"
 #include "platform/ProfileFile.h"
@@ -654,6 +655,7 @@ void TestLanguage::choiceChangesMainWindowAtOnceAndDialogsWhenShown()
 {
     ship(u"English"_s);
     ship(u"Deutsch"_s);
+    AddTask(*m_db, u"1"_s, u"task 1"_s, {{u"/s"_s, true}}, u"/t"_s, 0);
     TfrmMain window(*m_desktop);
     window.openDatabase();
     window.runCreationSteps();
@@ -666,7 +668,7 @@ void TestLanguage::choiceChangesMainWindowAtOnceAndDialogsWhenShown()
         return window.findChild<QTreeWidget*>(u"treTaskGroup"_s)->topLevelItem(0)->text(0);
     };
     QCOMPARE(file->title(), u"&File"_s);
-    QCOMPARE(panel(0), u" 0 Task(s)"_s);
+    QCOMPARE(panel(0), u" 1 Task(s)"_s);
     QCOMPARE(root(), u"All Tasks"_s);
     TfrmGroup group(*m_desktop, *m_db);
     group.show();
@@ -684,9 +686,11 @@ void TestLanguage::choiceChangesMainWindowAtOnceAndDialogsWhenShown()
     QCOMPARE(file->title(), u"&Datei"_s);
     QCOMPARE(window.findChild<QAction*>(u"pmuOpenSourceDir"_s)->text(), u"&Quellordner öffnen"_s);
     QCOMPARE(column->model()->headerData(2, Qt::Horizontal).toString(), u"Nächster Lauf"_s);
+    // A task run by hand says so in the chosen language at once.
+    QCOMPARE(column->model()->index(0, 2).data().toString(), u"Von Hand"_s);
     QCOMPARE(window.findChild<QMenu*>(u"mnuLanguage"_s)->title(), u"&Language"_s);
     // The status bar's counts and the group tree's root too.
-    QCOMPARE(panel(0), u" 0 Aufgabe(n)"_s);
+    QCOMPARE(panel(0), u" 1 Aufgabe(n)"_s);
     QCOMPARE(panel(1), u" 0 laufende Aufgabe(n)"_s);
     QCOMPARE(root(), u"Alle Aufgaben"_s);
     // An open dialog keeps its texts until it is shown again.
